@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, testing and benchmarking need.
+# Idempotent: the package lists are refreshed only when something is missing.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev libgl-dev
+  libtag1-dev libtagc0-dev
+  libicu-dev libsqlite3-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # tests: the offscreen window, screenshots and the Trash of a temporary home
+  xvfb xauth imagemagick
+  # bench: seed and corpus files are made with the encoders
+  ffmpeg lame flac vorbis-tools
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if ((${#missing[@]} == 0)); then
+  exit 0
+fi
+
+sudo=""
+if [[ $(id -u) -ne 0 ]]; then
+  sudo="sudo"
+fi
+echo "installing: ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

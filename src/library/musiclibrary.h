@@ -1,0 +1,102 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "libraryerror.h"
+#include "trackref.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVariantHash>
+#include <optional>
+
+struct Playlist {
+    qint64 id = 0;
+    QString name;
+    bool smart = false;
+};
+
+// The rule of a smart playlist: the playlist manager's conditions on one tag key.
+struct SmartRule {
+    QString tagKey;
+    int condition = 2;
+    QString operand;
+    bool caseInsensitive = true;
+};
+
+// The fields of one music file as the library import reads them.
+struct ImportedFile {
+    QString location;
+    QVariantHash values; // catalogue keys plus "duration" (real seconds), "bitRate", "kind"
+};
+
+// The music library: one SQLite file, opened with one connection per thread
+// (each thread that touches it gets its own). Every method may be called from
+// any thread; multi-row changes run in one transaction. Failures throw
+// LibraryError with a clear message; a corrupt or foreign file is refused and
+// never overwritten.
+class MusicLibrary {
+public:
+    // $XDG_DATA_HOME/Quavertin/library.sqlite, or $QUAVERTIN_LIBRARY when set.
+    static QString defaultPath();
+
+    // Opens the library at path, creating it (and its folder) when missing.
+    explicit MusicLibrary(QString path);
+    ~MusicLibrary();
+    MusicLibrary(const MusicLibrary &) = delete;
+    MusicLibrary &operator=(const MusicLibrary &) = delete;
+
+    const QString &path() const { return path_; }
+
+    // The "is the library application running" check: the file exists and opens as a library.
+    static bool isRunning(const QString &path);
+
+    // User playlists in the library's order, smart ones included.
+    QList<Playlist> userPlaylists() const;
+    // The first playlist with this exact name.
+    std::optional<Playlist> playlistNamed(const QString &name) const;
+    // The playlist's tracks in order (a track may stand twice); smart playlists are computed.
+    QList<TrackRef> tracksOf(qint64 playlistId) const;
+    // Every track of the library, reached through the library.
+    QList<TrackRef> allTracks() const;
+
+    // The library window's selection, resolved.
+    QList<TrackRef> selection() const;
+    void setSelection(const QList<qint64> &trackIds);
+
+    // A property by key: catalogue keys, "name", "duration", "bitRate", "kind".
+    // Text properties give a QString, integer ones a qlonglong, "duration" a double;
+    // an unset value is absent.
+    QVariant property(const TrackRef &ref, const QString &key) const;
+    void setProperty(const TrackRef &ref, const QString &key, const QVariant &value);
+    // The properties of many tracks with one query, in the order of refs.
+    QList<QVariantHash> properties(const QList<TrackRef> &refs, const QStringList &keys) const;
+
+    // The stored path, or a null QString when no file exists there (a dead track).
+    QString location(const TrackRef &ref) const;
+    void setLocation(const TrackRef &ref, const QString &path);
+    // "ITunesFileTrack" for a track backed by a file, "ITunesURLTrack" for a stream.
+    QString className(const TrackRef &ref) const;
+
+    // Removes the entry through which the track was reached; a track reached
+    // through the library leaves the library and every playlist.
+    void deleteTrack(const TrackRef &ref);
+    // Adds the track to the end of the playlist.
+    void duplicateTo(const TrackRef &ref, qint64 playlistId);
+
+    // Library management (the CLI and the window's library browser).
+    qint64 createPlaylist(const QString &name);
+    qint64 createSmartPlaylist(const QString &name, const SmartRule &rule);
+    void addToPlaylist(qint64 playlistId, const QList<qint64> &trackIds);
+    // Adds a file track, or updates the one already stored for that location. Returns its id.
+    qint64 importFile(const ImportedFile &file);
+    // After a file was renamed: tracks stored at oldPath follow it to newPath.
+    void fileMoved(const QString &oldPath, const QString &newPath);
+
+private:
+    struct Connection;
+    Connection &connection() const;
+
+    QString path_;
+};

@@ -1,0 +1,51 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "library/trackref.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVariantHash>
+#include <memory>
+#include <optional>
+
+class MusicLibrary;
+
+// One track to operate on: a library track or a music file. A tag value is a
+// QVariant: invalid means absent, otherwise a QString or a number. Nothing is
+// cached: every read and write goes to the library or to the file.
+//
+// Refused keys show the "Unsupported Tag" alert (waiting for the person when
+// called from a worker) and then throw NamedException("Unsupported Tag", text).
+// Library failures throw LibraryError; file write failures throw FileError.
+class MusicTrack {
+public:
+    MusicTrack() = default;
+    static MusicTrack withTrack(std::shared_ptr<MusicLibrary> library, TrackRef ref); // initWithTrack
+    static MusicTrack withPath(QString path);                                         // initWithPath
+
+    bool isLibraryTrack() const { return track_.has_value(); }
+    const std::optional<TrackRef> &track() const { return track_; }
+    const QString &path() const { return path_; }
+    const std::shared_ptr<MusicLibrary> &library() const { return library_; }
+
+    QVariant valueForTag(const QString &key) const;
+    void setTag(const QString &key, const QVariant &value) const;
+
+    // The values of several keys with one open of the file (one query for a
+    // library track). Same values and refusals as valueForTag key by key: the
+    // first refused key (in the order given) refuses the whole read.
+    QVariantHash valuesForTags(const QStringList &keys) const;
+
+    // Convenience reads; a null QString when absent.
+    QString title() const;
+    QString artist() const;
+    QString album() const;
+    QString location() const;
+
+private:
+    std::shared_ptr<MusicLibrary> library_;
+    std::optional<TrackRef> track_;
+    QString path_;
+};

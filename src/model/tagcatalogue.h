@@ -1,0 +1,18 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QStringList>
+
+// The tag keys the person can choose from, with their display names. The tool
+// options hold indexes into these lists, so their order is fixed: a stored
+// index means the entry at that position.
+struct TagCatalogue {
+    QStringList tags;                // the 8 text keys
+    QStringList readableTags;        // their display names
+    QStringList integerTags;         // the 10 integer keys
+    QStringList readableIntegerTags; // their display names
+    QStringList allTags;             // tags, integerTags, "cover": 19
+    QStringList allReadableTags;     // readableTags, readableIntegerTags, "EmbeddedCover"
+
+    static TagCatalogue build();
+};
