@@ -1,0 +1,98 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "support/icuregex.h"
+
+#include "support/namedexception.h"
+
+#include <unicode/regex.h>
+
+namespace {
+
+// A read-only alias of the QString's UTF-16 buffer: no copy, no UTF-8 detour.
+// The QString must outlive the alias.
+icu::UnicodeString alias(const QString &s)
+{
+    return icu::UnicodeString(false, reinterpret_cast<const char16_t *>(s.utf16()), int32_t(s.size()));
+}
+
+QString toQString(const icu::UnicodeString &u)
+{
+    return QString(reinterpret_cast<const QChar *>(u.getBuffer()), u.length());
+}
+
+std::unique_ptr<icu::RegexPattern> compilePattern(const icu::UnicodeString &pattern, uint32_t flags)
+{
+    UErrorCode status = U_ZERO_ERROR;
+    UParseError parseError;
+    std::unique_ptr<icu::RegexPattern> compiled(icu::RegexPattern::compile(pattern, flags, parseError, status));
+    if (U_FAILURE(status))
+        return nullptr;
+    return compiled;
+}
+
+} // namespace
+
+IcuRegex::IcuRegex(std::shared_ptr<const icu::RegexPattern> pattern)
+    : pattern_(std::move(pattern))
+{
+}
+
+std::optional<IcuRegex> IcuRegex::compile(const QString &pattern, bool caseInsensitive)
+{
+    uint32_t flags = UREGEX_MULTILINE;
+    if (caseInsensitive)
+        flags |= UREGEX_CASE_INSENSITIVE;
+    std::shared_ptr<const icu::RegexPattern> compiled = compilePattern(alias(pattern), flags);
+    if (!compiled)
+        return std::nullopt;
+    return IcuRegex(std::move(compiled));
+}
+
+bool IcuRegex::acceptsTemplate(const QString &templ) const
+{
+    // ICU parses a template only while replacing a match. A probe with the
+    // same groups and names plus an empty alternative matches the empty text,
+    // so ICU's own parser judges the template here.
+    icu::UnicodeString probeText = icu::UnicodeString(u"(?:") + pattern_->pattern() + icu::UnicodeString(u")|");
+    std::unique_ptr<icu::RegexPattern> probe = compilePattern(probeText, pattern_->flags());
+    if (!probe)
+        return true; // the pattern cannot be wrapped (an open \Q, say); replaceAll still reports a bad template
+    UErrorCode status = U_ZERO_ERROR;
+    icu::UnicodeString empty;
+    std::unique_ptr<icu::RegexMatcher> matcher(probe->matcher(empty, status));
+    if (U_FAILURE(status) || !matcher->find(status))
+        return true;
+    icu::UnicodeString out;
+    matcher->appendReplacement(out, alias(templ), status);
+    return U_SUCCESS(status);
+}
+
+QString IcuRegex::replaceAll(const QString &text, const QString &templ) const
+{
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::UnicodeString input = alias(text);
+    std::unique_ptr<icu::RegexMatcher> matcher(pattern_->matcher(input, status));
+    if (U_FAILURE(status))
+        throw NamedException(QStringLiteral("Regular Expression"), QString::fromLatin1(u_errorName(status)));
+    const icu::UnicodeString result = matcher->replaceAll(alias(templ), status);
+    if (U_FAILURE(status))
+        throw NamedException(QStringLiteral("Regular Expression"),
+                             QStringLiteral("The replacement template \"%1\" is invalid (%2).")
+                                 .arg(templ, QString::fromLatin1(u_errorName(status))));
+    return toQString(result);
+}
+
+QString IcuRegex::concatenatedMatches(const QString &text) const
+{
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::UnicodeString input = alias(text);
+    std::unique_ptr<icu::RegexMatcher> matcher(pattern_->matcher(input, status));
+    QString matches;
+    if (U_FAILURE(status))
+        return matches;
+    while (matcher->find(status) && U_SUCCESS(status)) {
+        const int32_t start = matcher->start(status);
+        const int32_t end = matcher->end(status);
+        matches += QStringView(text).mid(start, end - start);
+    }
+    return matches;
+}
