@@ -9,7 +9,10 @@
 #include <QStringList>
 #include <QVariant>
 #include <QVariantHash>
+#include <atomic>
+#include <memory>
 #include <optional>
+#include <unordered_map>
 
 struct Playlist {
     qint64 id = 0;
@@ -90,13 +93,38 @@ public:
     qint64 createSmartPlaylist(const QString &name, const SmartRule &rule);
     void addToPlaylist(qint64 playlistId, const QList<qint64> &trackIds);
     // Adds a file track, or updates the one already stored for that location. Returns its id.
+    // The values replace every property a music file provides (a missing one
+    // becomes absent); play counts, rating and volume are kept unless given.
     qint64 importFile(const ImportedFile &file);
+    // importFile for many files in one transaction: all are stored or none. Ids in order.
+    QList<qint64> importFiles(const QList<ImportedFile> &files);
+    // A stream entry (a web radio address); its class name is "ITunesURLTrack".
+    qint64 addStreamTrack(const QString &address, const QVariantHash &values);
     // After a file was renamed: tracks stored at oldPath follow it to newPath.
     void fileMoved(const QString &oldPath, const QString &newPath);
 
+    // Set-based forms for long runs, each one transaction that changes all or nothing.
+    // Appends the tracks in order; with skipExisting a track already in the
+    // playlist (or earlier in trackIds) is left out. Returns how many were added.
+    int addTracksToPlaylist(qint64 playlistId, const QList<qint64> &trackIds, bool skipExisting);
+    // deleteTrack for every reference.
+    void deleteTracks(const QList<TrackRef> &refs);
+
+    // How long a statement waits for another writer before it fails as locked
+    // (5 s unless changed); for this thread's connection and those opened later.
+    void setBusyTimeout(int milliseconds);
+
+    // The rule of a smart playlist; nothing for a plain one.
+    std::optional<SmartRule> smartRule(qint64 playlistId) const;
+
 private:
     struct Connection;
+    struct Registry;
     Connection &connection() const;
+    static std::unordered_map<quint64, std::shared_ptr<Connection>> &threadConnections();
 
     QString path_;
+    quint64 serial_;
+    std::atomic<int> busyTimeoutMs_{5000};
+    std::shared_ptr<Registry> registry_;
 };

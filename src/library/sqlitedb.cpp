@@ -1,0 +1,271 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "sqlitedb.h"
+
+#include "libraryerror.h"
+
+#include <sqlite3.h>
+
+namespace sqlite {
+
+namespace {
+
+QString reasonFor(int code, sqlite3 *db)
+{
+    const QString detail = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(code));
+    switch (code & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return QStringLiteral("the library is locked by another program (%1)").arg(detail);
+    case SQLITE_NOTADB:
+        return QStringLiteral("the file is not a music library (%1)").arg(detail);
+    case SQLITE_CORRUPT:
+        return QStringLiteral("the library file is damaged (%1)").arg(detail);
+    case SQLITE_READONLY:
+        return QStringLiteral("the library file cannot be written (%1)").arg(detail);
+    case SQLITE_CANTOPEN:
+        return QStringLiteral("the library file cannot be opened (%1)").arg(detail);
+    default:
+        return detail;
+    }
+}
+
+} // namespace
+
+Database::Database(const QString &path, Mode mode)
+{
+    int flags = SQLITE_OPEN_NOMUTEX;
+    switch (mode) {
+    case Mode::Create:
+        flags |= SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+        break;
+    case Mode::ReadWrite:
+        flags |= SQLITE_OPEN_READWRITE;
+        break;
+    case Mode::ReadOnly:
+        flags |= SQLITE_OPEN_READONLY;
+        break;
+    }
+    const QString purpose = QStringLiteral("open the library %1").arg(path);
+    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db_, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString reason = reasonFor(rc, db_);
+        sqlite3_close_v2(db_);
+        db_ = nullptr;
+        throw LibraryError(purpose, reason, rc);
+    }
+    sqlite3_extended_result_codes(db_, 1);
+}
+
+void Database::setBusyTimeout(int milliseconds)
+{
+    if (db_)
+        sqlite3_busy_timeout(db_, milliseconds);
+}
+
+Database::~Database()
+{
+    close();
+}
+
+void Database::close()
+{
+    std::lock_guard lock(closing_);
+    if (!db_)
+        return;
+    for (auto &[sql, stmt] : statements_)
+        sqlite3_finalize(stmt);
+    statements_.clear();
+    sqlite3_close_v2(db_);
+    db_ = nullptr;
+}
+
+bool Database::isOpen() const
+{
+    std::lock_guard lock(closing_);
+    return db_ != nullptr;
+}
+
+void Database::fail(int code, const QString &purpose) const
+{
+    throw LibraryError(purpose, reasonFor(code, db_), code);
+}
+
+void Database::execute(const char *sql, const QString &purpose)
+{
+    if (!db_)
+        throw LibraryError(purpose, QStringLiteral("the library is closed"));
+    const int rc = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        fail(rc, purpose);
+}
+
+sqlite3_stmt *Database::prepared(const QByteArray &sql, const QString &purpose)
+{
+    if (!db_)
+        throw LibraryError(purpose, QStringLiteral("the library is closed"));
+    std::string key(sql.constData(), sql.size());
+    if (auto found = statements_.find(key); found != statements_.end())
+        return found->second;
+    sqlite3_stmt *stmt = nullptr;
+    const int rc = sqlite3_prepare_v3(db_, sql.constData(), int(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
+    if (rc != SQLITE_OK)
+        fail(rc, purpose);
+    statements_.emplace(std::move(key), stmt);
+    return stmt;
+}
+
+qint64 Database::lastInsertId() const
+{
+    return sqlite3_last_insert_rowid(db_);
+}
+
+int Database::changes() const
+{
+    return sqlite3_changes(db_);
+}
+
+bool Database::inTransaction() const
+{
+    return db_ && !sqlite3_get_autocommit(db_);
+}
+
+Statement::Statement(Database &db, const QByteArray &sql, QString purpose)
+    : db_(db), stmt_(db.prepared(sql, purpose)), purpose_(std::move(purpose))
+{
+}
+
+Statement::~Statement()
+{
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+}
+
+Statement &Statement::bind(int index, const QVariant &value)
+{
+    if (!value.isValid() || value.isNull())
+        return bindNull(index);
+    switch (value.typeId()) {
+    case QMetaType::Double:
+    case QMetaType::Float:
+        if (const int rc = sqlite3_bind_double(stmt_, index, value.toDouble()); rc != SQLITE_OK)
+            db_.fail(rc, purpose_);
+        return *this;
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Bool:
+        return bind(index, value.toLongLong());
+    default:
+        return bind(index, value.toString());
+    }
+}
+
+Statement &Statement::bind(int index, const QString &text)
+{
+    if (text.isNull())
+        return bindNull(index);
+    // SQLite stores what it is given; UTF-16 in, UTF-16 out keeps every code unit.
+    const int rc = sqlite3_bind_text16(stmt_, index, text.utf16(), int(text.size() * sizeof(char16_t)), SQLITE_TRANSIENT);
+    if (rc != SQLITE_OK)
+        db_.fail(rc, purpose_);
+    return *this;
+}
+
+Statement &Statement::bind(int index, qint64 number)
+{
+    if (const int rc = sqlite3_bind_int64(stmt_, index, number); rc != SQLITE_OK)
+        db_.fail(rc, purpose_);
+    return *this;
+}
+
+Statement &Statement::bindNull(int index)
+{
+    if (const int rc = sqlite3_bind_null(stmt_, index); rc != SQLITE_OK)
+        db_.fail(rc, purpose_);
+    return *this;
+}
+
+bool Statement::next()
+{
+    const int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc == SQLITE_DONE)
+        return false;
+    sqlite3_reset(stmt_);
+    db_.fail(rc, purpose_);
+}
+
+void Statement::run()
+{
+    while (next()) {
+    }
+}
+
+bool Statement::isNull(int column) const
+{
+    return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
+}
+
+qint64 Statement::integer(int column) const
+{
+    return sqlite3_column_int64(stmt_, column);
+}
+
+double Statement::real(int column) const
+{
+    return sqlite3_column_double(stmt_, column);
+}
+
+QString Statement::text(int column) const
+{
+    const auto *data = static_cast<const char16_t *>(sqlite3_column_text16(stmt_, column));
+    if (!data)
+        return {};
+    return QString(reinterpret_cast<const QChar *>(data), sqlite3_column_bytes16(stmt_, column) / int(sizeof(char16_t)));
+}
+
+QVariant Statement::value(int column) const
+{
+    switch (sqlite3_column_type(stmt_, column)) {
+    case SQLITE_INTEGER:
+        return QVariant(qlonglong(integer(column)));
+    case SQLITE_FLOAT:
+        return QVariant(real(column));
+    case SQLITE_TEXT:
+        return QVariant(text(column));
+    case SQLITE_BLOB:
+        return QVariant(QByteArray(static_cast<const char *>(sqlite3_column_blob(stmt_, column)),
+                                   sqlite3_column_bytes(stmt_, column)));
+    default:
+        return {};
+    }
+}
+
+Transaction::Transaction(Database &db, QString purpose) : db_(db), purpose_(std::move(purpose))
+{
+    if (db_.inTransaction())
+        return;
+    db_.execute("BEGIN IMMEDIATE", purpose_);
+    owner_ = true;
+}
+
+Transaction::~Transaction()
+{
+    if (owner_ && !done_ && db_.handle())
+        sqlite3_exec(db_.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+void Transaction::commit()
+{
+    if (owner_ && !done_)
+        db_.execute("COMMIT", purpose_);
+    done_ = true;
+}
+
+} // namespace sqlite

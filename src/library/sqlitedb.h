@@ -1,0 +1,102 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QVariant>
+#include <mutex>
+#include <unordered_map>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// A thin layer over SQLite's C API: one connection with its cache of prepared
+// statements, a statement that resets itself when it goes out of scope, and a
+// transaction that rolls back unless committed. Every failure throws
+// LibraryError carrying the SQLite code and what the statement was for.
+namespace sqlite {
+
+// One connection. Used by one thread only; close() may come from another
+// thread (the library going away), hence the lock around it.
+class Database {
+public:
+    // Create makes the file when it is missing; the others expect it.
+    enum class Mode { Create, ReadWrite, ReadOnly };
+    Database(const QString &path, Mode mode);
+    ~Database();
+    Database(const Database &) = delete;
+    Database &operator=(const Database &) = delete;
+
+    void close();
+    void setBusyTimeout(int milliseconds);
+    bool isOpen() const;
+    sqlite3 *handle() const { return db_; }
+
+    // Runs statements without results (schema changes, pragmas).
+    void execute(const char *sql, const QString &purpose);
+    // The prepared statement for sql, prepared once per connection.
+    sqlite3_stmt *prepared(const QByteArray &sql, const QString &purpose);
+    qint64 lastInsertId() const;
+    int changes() const;
+    bool inTransaction() const;
+
+    [[noreturn]] void fail(int code, const QString &purpose) const;
+
+private:
+    sqlite3 *db_ = nullptr;
+    std::unordered_map<std::string, sqlite3_stmt *> statements_;
+    mutable std::mutex closing_;
+};
+
+// A cached statement in use. Bind indexes start at 1, column indexes at 0.
+class Statement {
+public:
+    Statement(Database &db, const QByteArray &sql, QString purpose);
+    ~Statement();
+    Statement(const Statement &) = delete;
+    Statement &operator=(const Statement &) = delete;
+
+    Statement &bind(int index, const QVariant &value);
+    Statement &bind(int index, const QString &text);
+    Statement &bind(int index, qint64 number);
+    Statement &bindNull(int index);
+
+    // Steps once: true while a row is available.
+    bool next();
+    // Steps to the end of a statement without results.
+    void run();
+
+    bool isNull(int column) const;
+    qint64 integer(int column) const;
+    double real(int column) const;
+    QString text(int column) const;
+    // The column as stored: invalid for NULL, else qlonglong, double or QString.
+    QVariant value(int column) const;
+
+    const QString &purpose() const { return purpose_; }
+
+private:
+    Database &db_;
+    sqlite3_stmt *stmt_;
+    QString purpose_;
+};
+
+// BEGIN IMMEDIATE so that a writer waits for the lock up front (with the busy
+// time-out) instead of failing when a read turns into a write. Inside a
+// transaction already open on the connection it joins that one.
+class Transaction {
+public:
+    Transaction(Database &db, QString purpose);
+    ~Transaction();
+    Transaction(const Transaction &) = delete;
+    Transaction &operator=(const Transaction &) = delete;
+    void commit();
+
+private:
+    Database &db_;
+    QString purpose_;
+    bool owner_ = false;
+    bool done_ = false;
+};
+
+} // namespace sqlite
