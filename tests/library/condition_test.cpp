@@ -20,32 +20,6 @@ bool regex(const QString &value, const QString &pattern, bool insensitive = fals
     return matches(MatchesRegex, value, pattern, insensitive, compiled.get());
 }
 
-TEST(Condition, LeadingIntegerReadsLikeAFormField)
-{
-    EXPECT_EQ(leadingInteger("2001"), 2001);
-    EXPECT_EQ(leadingInteger("  -42abc"), -42);
-    EXPECT_EQ(leadingInteger("+7"), 7);
-    EXPECT_EQ(leadingInteger("\t12 13"), 12);
-    EXPECT_EQ(leadingInteger("abc"), 0);
-    EXPECT_EQ(leadingInteger(""), 0);
-    EXPECT_EQ(leadingInteger("-"), 0);
-    EXPECT_EQ(leadingInteger("--3"), 0);
-    EXPECT_EQ(leadingInteger("3.9"), 3);
-    EXPECT_EQ(leadingInteger("2147483647"), 2147483647);
-    EXPECT_EQ(leadingInteger("2147483648"), 2147483647) << "saturates at 32 bits";
-    EXPECT_EQ(leadingInteger("-2147483648"), -2147483647 - 1);
-    EXPECT_EQ(leadingInteger("-99999999999999999999"), -2147483647 - 1);
-}
-
-TEST(Condition, LineCountSplitsAtEverySingleBreak)
-{
-    EXPECT_EQ(lineCount(""), 1);
-    EXPECT_EQ(lineCount("one"), 1);
-    EXPECT_EQ(lineCount("one\r\ntwo"), 3) << "CR LF counts as two breaks";
-    EXPECT_EQ(lineCount("a\nb\rc\fd\ve\u0085f\u2028g\u2029h"), 8);
-    EXPECT_EQ(lineCount("ends with a break\n"), 2);
-}
-
 TEST(Condition, EqualityWithAndWithoutCase)
 {
     EXPECT_TRUE(test(Equals, "Beatles", "Beatles"));
@@ -118,7 +92,11 @@ TEST(Condition, LineConditions)
     EXPECT_FALSE(test(MoreLinesThan, "one", "1"));
     EXPECT_TRUE(test(FewerLinesThan, "", "2"));
     EXPECT_FALSE(test(FewerLinesThan, "", "1"));
-    EXPECT_TRUE(test(MoreLinesThan, "a\r\nb", "2"));
+    EXPECT_TRUE(test(MoreLinesThan, "a\r\nb", "2")) << "CR LF counts as two breaks";
+    EXPECT_FALSE(test(MoreLinesThan, "a\r\nb", "3"));
+    EXPECT_TRUE(test(FewerLinesThan, "a\nb\rc\fd\ve\u0085f\u2028g\u2029h", "9"));
+    EXPECT_FALSE(test(FewerLinesThan, "a\nb\rc\fd\ve\u0085f\u2028g\u2029h", "8"));
+    EXPECT_TRUE(test(MoreLinesThan, "ends with a break\n", "1"));
 }
 
 TEST(Condition, NumbersCompareAsSigned32Bits)
@@ -132,6 +110,8 @@ TEST(Condition, NumbersCompareAsSigned32Bits)
     EXPECT_TRUE(test(LessThan, "Side 2", "1")) << "a value not starting with a number is 0";
     EXPECT_FALSE(test(GreaterThan, "99999999999", "2147483647")) << "both saturate to the same number";
     EXPECT_TRUE(test(GreaterThan, "12 Monkeys", "11"));
+    EXPECT_TRUE(test(LessThan, "  -5", "-4")) << "leading blanks and a sign are read";
+    EXPECT_TRUE(test(LessThan, "-99999999999", "-2147483647")) << "saturates at the 32-bit minimum";
 }
 
 TEST(Condition, UnknownConditionsNeverMatch)
