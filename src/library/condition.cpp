@@ -1,19 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "condition.h"
 
+#include "support/icuregex.h"
 #include "support/textutils.h"
-
-#include <unicode/regex.h>
-#include <unicode/unistr.h>
 
 namespace condition {
 
 namespace {
-
-icu::UnicodeString unicode(const QString &s)
-{
-    return icu::UnicodeString(reinterpret_cast<const char16_t *>(s.utf16()), int32_t(s.size()));
-}
 
 QString caseFor(const QString &s, bool caseInsensitive)
 {
@@ -22,19 +15,8 @@ QString caseFor(const QString &s, bool caseInsensitive)
 
 } // namespace
 
-std::unique_ptr<icu::RegexPattern> compilePattern(const QString &pattern, bool caseInsensitive)
-{
-    UErrorCode status = U_ZERO_ERROR;
-    UParseError parseError;
-    const uint32_t flags = UREGEX_MULTILINE | (caseInsensitive ? UREGEX_CASE_INSENSITIVE : 0);
-    std::unique_ptr<icu::RegexPattern> compiled(icu::RegexPattern::compile(unicode(pattern), flags, parseError, status));
-    if (U_FAILURE(status))
-        return nullptr;
-    return compiled;
-}
-
 bool matches(int condition, const QString &value, const QString &operand, bool caseInsensitive,
-             const icu::RegexPattern *pattern)
+             const IcuRegex *pattern)
 {
     switch (condition) {
     case Equals:
@@ -49,14 +31,8 @@ bool matches(int condition, const QString &value, const QString &operand, bool c
         return !operand.isEmpty() && caseFor(value, caseInsensitive).startsWith(caseFor(operand, caseInsensitive));
     case EndsWith:
         return !operand.isEmpty() && caseFor(value, caseInsensitive).endsWith(caseFor(operand, caseInsensitive));
-    case MatchesRegex: {
-        if (!pattern)
-            return false;
-        UErrorCode status = U_ZERO_ERROR;
-        const icu::UnicodeString subject = unicode(value);
-        std::unique_ptr<icu::RegexMatcher> matcher(pattern->matcher(subject, status));
-        return U_SUCCESS(status) && matcher->find(0, status) && U_SUCCESS(status);
-    }
+    case MatchesRegex:
+        return pattern && pattern->findsMatch(value);
     case LongerThan:
         return value.size() > text::intValue(operand);
     case ShorterThan:

@@ -2,12 +2,8 @@
 #pragma once
 
 #include <QString>
-#include <memory>
-#include <unicode/uversion.h>
 
-U_NAMESPACE_BEGIN
-class RegexPattern;
-U_NAMESPACE_END
+class IcuRegex;
 
 // The thirteen conditions on which the playlist manager and smart playlists
 // test one tag value. Lengths count UTF-16 code units and numbers are signed
@@ -32,14 +28,11 @@ enum Index : int {
     Count
 };
 
-// Compiles an ICU expression with the multiline flag, and the case flag when
-// asked. Null when the pattern does not compile.
-std::unique_ptr<icu::RegexPattern> compilePattern(const QString &pattern, bool caseInsensitive);
-
 // Whether value meets condition with operand. caseInsensitive concerns the
-// text conditions; pattern is the compiled operand and is needed only for
-// MatchesRegex (a null pattern matches nothing). Conditions outside 0..12 never match.
+// text conditions; pattern is the operand compiled once with the same case
+// flag (IcuRegex::compile) and is needed only for MatchesRegex, where a null
+// pattern matches nothing. Conditions outside 0..12 never match.
 bool matches(int condition, const QString &value, const QString &operand, bool caseInsensitive,
-             const icu::RegexPattern *pattern);
+             const IcuRegex *pattern);
 
 } // namespace condition

@@ -5,6 +5,7 @@
 #include "libraryschema.h"
 #include "sqlitedb.h"
 #include "trackcolumns.h"
+#include "support/icuregex.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -12,7 +13,6 @@
 #include <QStandardPaths>
 #include <atomic>
 #include <mutex>
-#include <unicode/regex.h>
 #include <vector>
 
 using sqlite::Statement;
@@ -221,9 +221,9 @@ QList<TrackRef> MusicLibrary::tracksOf(qint64 playlistId) const
 {
     if (const std::optional<SmartRule> rule = smartRule(playlistId)) {
         const QString purpose = QStringLiteral("compute the smart playlist %1").arg(playlistId);
-        std::unique_ptr<icu::RegexPattern> pattern;
+        std::optional<IcuRegex> pattern;
         if (rule->condition == condition::MatchesRegex)
-            pattern = condition::compilePattern(rule->operand, rule->caseInsensitive);
+            pattern = IcuRegex::compile(rule->operand, rule->caseInsensitive);
         const bool byLocation = rule->tagKey == QLatin1StringView("location");
         const trackcolumns::Column *column = byLocation ? nullptr : &columnFor(rule->tagKey, purpose);
         const QByteArray sql = byLocation ? QByteArray("SELECT id, location, stream FROM tracks ORDER BY id")
@@ -233,7 +233,7 @@ QList<TrackRef> MusicLibrary::tracksOf(qint64 playlistId) const
         while (st.next()) {
             const QString value = byLocation ? liveLocation(st.text(1), st.integer(2) != 0)
                                              : readColumn(st, 1, column->kind).toString();
-            if (condition::matches(rule->condition, value, rule->operand, rule->caseInsensitive, pattern.get()))
+            if (condition::matches(rule->condition, value, rule->operand, rule->caseInsensitive, pattern ? &*pattern : nullptr))
                 tracks.append({st.integer(0), playlistId, 0});
         }
         return tracks;
@@ -488,7 +488,7 @@ static qint64 insertPlaylist(sqlite::Database &db, const QString &name, const Sm
             throw LibraryError(purpose, QStringLiteral("there is no condition %1").arg(rule->condition));
         if (rule->tagKey != QLatin1StringView("location"))
             columnFor(rule->tagKey, purpose);
-        if (rule->condition == condition::MatchesRegex && !condition::compilePattern(rule->operand, false))
+        if (rule->condition == condition::MatchesRegex && !IcuRegex::compile(rule->operand, false))
             throw LibraryError(purpose, QStringLiteral("the expression \"%1\" is invalid").arg(rule->operand));
     }
     Statement st(db,

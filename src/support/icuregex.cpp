@@ -47,6 +47,14 @@ std::optional<IcuRegex> IcuRegex::compile(const QString &pattern, bool caseInsen
     return IcuRegex(std::move(compiled));
 }
 
+bool IcuRegex::findsMatch(const QString &text) const
+{
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::UnicodeString subject = alias(text);
+    std::unique_ptr<icu::RegexMatcher> matcher(pattern_->matcher(subject, status));
+    return U_SUCCESS(status) && matcher->find(0, status) && U_SUCCESS(status);
+}
+
 bool IcuRegex::acceptsTemplate(const QString &templ) const
 {
     // ICU parses a template only while replacing a match. A probe with the

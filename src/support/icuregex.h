@@ -32,6 +32,9 @@ public:
     // NamedException when the template is not one acceptsTemplate() accepts.
     QString replaceAll(const QString &text, const QString &templ) const;
 
+    // Whether the expression matches anywhere in text (an empty match counts).
+    bool findsMatch(const QString &text) const;
+
     // The whole matches (not their groups) joined in order; empty when none.
     QString concatenatedMatches(const QString &text) const;
 
