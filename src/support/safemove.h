@@ -1,0 +1,17 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QString>
+
+namespace safemove {
+
+// Gives the file at from the name to, in one step that fails when anything
+// (a file, a folder, a dangling link) already exists at to: no existing file
+// is ever replaced, and there is no window between a check and the move for
+// another process to slip a file in. Where the file system refuses the
+// no-replace rename (some network and FUSE file systems), a hard link to the
+// new name followed by removing the old one gives the same guarantee.
+// Returns false, with both names as they were, when the move cannot be made.
+bool moveWithoutReplacing(const QString &from, const QString &to);
+
+} // namespace safemove
