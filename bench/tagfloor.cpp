@@ -6,29 +6,12 @@
 // Prints the number of files and the time per file on standard output.
 #include <taglib/tag_c.h>
 
-#include <algorithm>
-#include <array>
-#include <cctype>
+#include "floorfiles.h"
+
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <string>
-#include <vector>
-
-namespace {
-
-bool isMusicFile(const std::filesystem::path &path)
-{
-    static const std::array<const char *, 13> extensions{".mp3", ".aac", ".m4a",  ".ogg", ".flac", ".mpc", ".spx",
-                                                         ".wv",  ".tta", ".wav", ".aiff", ".mp4",  ".asf"};
-    std::string extension = path.extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return char(std::tolower(c)); });
-    return std::find(extensions.begin(), extensions.end(), extension) != extensions.end();
-}
-
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -39,15 +22,12 @@ int main(int argc, char **argv)
     const bool write = std::strcmp(argv[1], "write") == 0;
     const auto start = std::chrono::steady_clock::now();
 
-    std::vector<std::string> files;
-    for (const auto &entry : std::filesystem::recursive_directory_iterator(argv[2]))
-        if (entry.is_regular_file() && isMusicFile(entry.path()))
-            files.push_back(entry.path().string());
+    const auto files = floorfiles::musicFilesBelow(argv[2]);
 
     taglib_set_strings_unicode(1);
     std::size_t opened = 0;
     std::size_t characters = 0;
-    for (const std::string &file : files) {
+    for (const auto &file : files) {
         TagLib_File *f = taglib_file_new(file.c_str());
         if (!f)
             continue;
