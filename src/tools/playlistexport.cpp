@@ -1,0 +1,82 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "playlistexport.h"
+
+namespace tools {
+
+namespace {
+
+bool allowedInXml(char32_t c)
+{
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) ||
+           (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+} // namespace
+
+QString xmlAttributeEscaped(const QString &value)
+{
+    QString escaped;
+    escaped.reserve(value.size());
+    const qsizetype n = value.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = value.at(i);
+        if (c.isHighSurrogate() && i + 1 < n && value.at(i + 1).isLowSurrogate()) {
+            escaped += c;
+            escaped += value.at(++i);
+            continue;
+        }
+        switch (c.unicode()) {
+        case u'&':
+            escaped += QLatin1String("&amp;");
+            break;
+        case u'<':
+            escaped += QLatin1String("&lt;");
+            break;
+        case u'\'':
+            escaped += QLatin1String("&apos;");
+            break;
+        default:
+            // A surrogate half reaching here stands alone.
+            if (!c.isSurrogate() && allowedInXml(c.unicode()))
+                escaped += c;
+        }
+    }
+    return escaped;
+}
+
+QString formattedDuration(double seconds)
+{
+    // QString::asprintf formats numbers in the C locale.
+    return QString::asprintf("%0.1f", seconds);
+}
+
+QString exportHead(ExportFormat format, const QString &playlistName)
+{
+    if (format != ExportFormat::Xml)
+        return {};
+    return QLatin1String("<?xml version=\"1.0\"?>\n<playlist name='") + xmlAttributeEscaped(playlistName) +
+           QLatin1String("'>\n");
+}
+
+QString exportLine(ExportFormat format, const QString &artist, const QString &title, const QString &album,
+                   double duration)
+{
+    if (format == ExportFormat::Xml)
+        return QLatin1String("<track artist='") + xmlAttributeEscaped(artist) + QLatin1String("' title='") +
+               xmlAttributeEscaped(title) + QLatin1String("' album='") + xmlAttributeEscaped(album) +
+               QLatin1String("' duration='") + formattedDuration(duration) + QLatin1String("' />\n");
+    const QChar tab = QLatin1Char('\t');
+    return artist + tab + title + tab + album + tab + formattedDuration(duration) + QLatin1Char('\n');
+}
+
+QString exportTail(ExportFormat format)
+{
+    return format == ExportFormat::Xml ? QStringLiteral("</playlist>\n") : QString();
+}
+
+QString exportFileType(ExportFormat format)
+{
+    return format == ExportFormat::Xml ? QStringLiteral("xml") : QStringLiteral("txt");
+}
+
+} // namespace tools

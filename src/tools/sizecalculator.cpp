@@ -1,0 +1,94 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "sizecalculator.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+#include <limits>
+
+namespace tools {
+
+namespace {
+
+constexpr int targetBitrates[] = {128, 192, 256};
+
+// Truncation toward zero to 32 bits, saturating where a cast would be undefined.
+double truncated(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    constexpr double low = std::numeric_limits<qint32>::min();
+    constexpr double high = std::numeric_limits<qint32>::max();
+    return std::trunc(std::clamp(value, low, high));
+}
+
+double average(double sum, qint64 count)
+{
+    return count == 0 ? 0.0 : sum / double(count);
+}
+
+} // namespace
+
+int targetBitrate(int selectedBitrate)
+{
+    if (selectedBitrate < 0 || selectedBitrate >= int(std::size(targetBitrates)))
+        return targetBitrates[0];
+    return targetBitrates[selectedBitrate];
+}
+
+void SizeEstimate::add(float duration, qint32 bitrate)
+{
+    const qint32 convertedDown = std::min(bitrate, qint32(target));
+    const double seconds = duration;
+    currentSize += truncated(bitrate * 0.125 * seconds);
+    convertedDownSize += truncated(convertedDown * 0.125 * seconds);
+    allConvertedSize += truncated(target * 0.125 * seconds);
+    bitrateSum += bitrate;
+    convertedDownBitrateSum += convertedDown;
+    ++tracks;
+}
+
+double SizeEstimate::currentMB() const
+{
+    return currentSize * (1.0 / 1024);
+}
+
+double SizeEstimate::convertedDownMB() const
+{
+    return convertedDownSize * (1.0 / 1024);
+}
+
+double SizeEstimate::allConvertedMB() const
+{
+    return allConvertedSize * (1.0 / 1024);
+}
+
+double SizeEstimate::averageBitrate() const
+{
+    return average(bitrateSum, tracks);
+}
+
+double SizeEstimate::averageConvertedDownBitrate() const
+{
+    return average(convertedDownBitrateSum, tracks);
+}
+
+QString sizeReportTitle()
+{
+    return QStringLiteral("Playlist/Folder size");
+}
+
+QString sizeReport(const SizeEstimate &e)
+{
+    // QString::asprintf writes numbers with a point whatever the locale.
+    return QString::asprintf(
+        "These files are currently occupying approximately %.2f MB with an average bitrate of %.1f kbps.\n\n"
+        "These files would occupy approximately %.2f MB (on an average bitrate of %.1f kbps) when converting "
+        "higher bitrate files down to %i kbps (option in iTunes).\n\n"
+        "These files would occupy approximately %.2f MB when converting them all to %i kbps (even if they are "
+        "currently smaller).",
+        e.currentMB(), e.averageBitrate(), e.convertedDownMB(), e.averageConvertedDownBitrate(), e.target,
+        e.allConvertedMB(), e.target);
+}
+
+} // namespace tools
