@@ -363,13 +363,19 @@ QList<QVariantHash> MusicLibrary::properties(const QList<TrackRef> &refs, const 
 
 QString MusicLibrary::location(const TrackRef &ref) const
 {
+    const QString stored = storedLocation(ref);
+    return liveLocation(stored, stored.isNull());
+}
+
+QString MusicLibrary::storedLocation(const TrackRef &ref) const
+{
     const QString purpose = keyPurpose("read", QStringLiteral("location"), ref);
     Connection &db = connection();
     Statement st(db, QByteArray("SELECT t.location, t.stream FROM tracks t WHERE ") + refHolds, purpose);
     st.bind(1, ref.trackId).bind(2, ref.entryId);
     if (!st.next())
         throwGone(db, ref, purpose);
-    return liveLocation(st.text(0), st.integer(1) != 0);
+    return st.integer(1) != 0 ? QString() : st.text(0);
 }
 
 void MusicLibrary::setLocation(const TrackRef &ref, const QString &path)

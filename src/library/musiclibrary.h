@@ -78,6 +78,9 @@ public:
 
     // The stored path, or a null QString when no file exists there (a dead track).
     QString location(const TrackRef &ref) const;
+    // The path stored for a file track whether or not a file exists there
+    // (where a dead track's file used to be); a null QString for a stream.
+    QString storedLocation(const TrackRef &ref) const;
     void setLocation(const TrackRef &ref, const QString &path);
     // "ITunesFileTrack" for a track backed by a file, "ITunesURLTrack" for a stream.
     QString className(const TrackRef &ref) const;
