@@ -256,6 +256,12 @@ QList<TrackRef> MusicLibrary::allTracks() const
     return tracks;
 }
 
+int MusicLibrary::trackCount() const
+{
+    Statement st(connection(), "SELECT count(*) FROM tracks", QStringLiteral("count the tracks of the library"));
+    return st.next() ? int(st.integer(0)) : 0;
+}
+
 QList<TrackRef> MusicLibrary::selection() const
 {
     Statement st(connection(), "SELECT track FROM selection ORDER BY position", QStringLiteral("read the selection"));

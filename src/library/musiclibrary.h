@@ -63,6 +63,7 @@ public:
     QList<TrackRef> tracksOf(qint64 playlistId) const;
     // Every track of the library, reached through the library.
     QList<TrackRef> allTracks() const;
+    int trackCount() const;
 
     // The library window's selection, resolved.
     QList<TrackRef> selection() const;

@@ -1,0 +1,142 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "library/libraryimport.h"
+#include "librarybuilder.h"
+#include "support/namedexception.h"
+
+#include <QRandomGenerator>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <taglib/fileref.h>
+#include <taglib/tpropertymap.h>
+
+namespace {
+
+// Gives a copied seed the fields that the seeds themselves lack.
+void addProperties(const QString &path, const QList<std::pair<const char *, QString>> &fields)
+{
+    TagLib::FileRef ref(QFile::encodeName(path).constData());
+    ASSERT_FALSE(ref.isNull()) << path.toStdString();
+    TagLib::PropertyMap properties = ref.file()->properties();
+    for (const auto &[key, value] : fields)
+        properties.replace(key, TagLib::StringList(TagLib::String(value.toStdWString())));
+    ref.file()->setProperties(properties);
+    ASSERT_TRUE(ref.save());
+}
+
+QByteArray randomBytes(int size, quint32 seed)
+{
+    QByteArray bytes(size, '\0');
+    QRandomGenerator gen(seed);
+    for (char &c : bytes)
+        c = char(gen.bounded(256));
+    return bytes;
+}
+
+TEST(LibraryImport, MusicFilesAreKnownByTheirExtensionInAnyCase)
+{
+    for (const char *name : {"a.mp3", "b.MP3", "c.Flac", "d.aiff", "e.asf", "f.wv", "g.tta", "h.spx", "i.mpc",
+                             "j.aac", "k.m4a", "l.mp4", "m.ogg", "n.wav"})
+        EXPECT_TRUE(libraryimport::isMusicFile(QString("/music/") + name)) << name;
+    for (const char *name : {"cover.jpg", "notes.txt", "mp3", "a.mp3.part", "a.aif", "a.opus", "a.wma"})
+        EXPECT_FALSE(libraryimport::isMusicFile(QString("/music/") + name)) << name;
+}
+
+TEST(LibraryImport, ReadsEveryFieldTheFileHas)
+{
+    TestFolder folder;
+    const QString path = folder.addSeed("seed.flac", "x.flac");
+    addProperties(path, {{"ALBUMARTIST", "Various Ärtists"},
+                         {"COMPOSER", "J. S. Bach"},
+                         {"LYRICS", "la la\nla"},
+                         {"TRACKNUMBER", "4/12"},
+                         {"DISCNUMBER", "2"},
+                         {"DISCTOTAL", "3"},
+                         {"BPM", "128"}});
+    const ImportedFile file = libraryimport::readFile(path);
+    const QVariantHash &v = file.values;
+    EXPECT_EQ(file.location, path);
+    EXPECT_EQ(v.value("name").toString(), "Seed Title");
+    EXPECT_EQ(v.value("artist").toString(), "Seed Artist");
+    EXPECT_EQ(v.value("album").toString(), "Seed Album");
+    EXPECT_EQ(v.value("genre").toString(), "Rock");
+    EXPECT_EQ(v.value("comment").toString(), "Seed comment");
+    EXPECT_EQ(v.value("year").toLongLong(), 1999);
+    EXPECT_EQ(v.value("albumArtist").toString(), "Various Ärtists");
+    EXPECT_EQ(v.value("composer").toString(), "J. S. Bach");
+    EXPECT_EQ(v.value("lyrics").toString(), "la la\nla");
+    EXPECT_EQ(v.value("trackNumber").toLongLong(), 4);
+    EXPECT_EQ(v.value("trackCount").toLongLong(), 12);
+    EXPECT_EQ(v.value("discNumber").toLongLong(), 2);
+    EXPECT_EQ(v.value("discCount").toLongLong(), 3);
+    EXPECT_EQ(v.value("bpm").toLongLong(), 128);
+    EXPECT_EQ(v.value("kind").toString(), "FLAC audio file");
+    // A fifth of a second: the fraction survives.
+    EXPECT_NEAR(v.value("duration").toDouble(), 0.2, 0.01);
+    EXPECT_GT(v.value("bitRate").toLongLong(), 0);
+}
+
+TEST(LibraryImport, EverySeedFormatIsRead)
+{
+    TestFolder folder;
+    for (const QString &seed : seedNames()) {
+        const ImportedFile file = libraryimport::readFile(folder.addSeed(seed, seed));
+        EXPECT_EQ(file.values.value("name").toString(), "Seed Title") << seed.toStdString();
+        EXPECT_GT(file.values.value("duration").toDouble(), 0.1) << seed.toStdString();
+        EXPECT_FALSE(file.values.value("kind").toString().isEmpty()) << seed.toStdString();
+    }
+}
+
+TEST(LibraryImport, BrokenFilesAreReportedAndPassedOver)
+{
+    LibraryBuilder b;
+    TestFolder &folder = b.folder();
+    folder.addSeed("seed.mp3", "in/Good/01 Good.mp3");
+    folder.addSeed("seed.ogg", "in/Good/02 Also Good.OGG");
+    const QString empty = folder.addFile("in/empty.mp3", {});
+    const QString noise = folder.addFile("in/noise.flac", randomBytes(4096, 7));
+    const QString text = folder.addFile("in/notes.m4a", "just some text, not audio\n");
+    const QString fifo = folder.filePath("in/pipe.mp3");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    folder.addFile("in/cover.jpg", "not music");
+
+    const libraryimport::Summary summary = libraryimport::importFolder(b.library(), folder.filePath("in"));
+    EXPECT_EQ(summary.found, 6);
+    EXPECT_EQ(summary.added, 2);
+    EXPECT_EQ(summary.updated, 0);
+    QStringList failed;
+    for (const libraryimport::Failure &f : summary.failures) {
+        failed.append(f.path);
+        EXPECT_FALSE(f.reason.isEmpty());
+    }
+    failed.sort();
+    EXPECT_EQ(failed, (QStringList{empty, noise, text, fifo}));
+    EXPECT_EQ(b.library().trackCount(), 2);
+
+    EXPECT_THROW(libraryimport::readFile(fifo), FileError);
+    EXPECT_THROW(libraryimport::readFile(empty), FileError);
+    EXPECT_THROW(libraryimport::readFile(folder.filePath("in/absent.mp3")), FileError);
+    EXPECT_THROW(libraryimport::importFolder(b.library(), folder.filePath("nowhere")), FileError);
+}
+
+TEST(LibraryImport, ImportingAgainUpdatesInsteadOfDuplicating)
+{
+    LibraryBuilder b;
+    const QString first = b.folder().addSeed("seed.mp3", "in/a.mp3");
+    b.folder().addSeed("seed.wav", "in/sub/b.wav");
+    QList<std::pair<int, int>> progress;
+    libraryimport::Summary summary = libraryimport::importFolder(
+        b.library(), b.folder().filePath("in"), [&](int done, int total) { progress.append({done, total}); });
+    EXPECT_EQ(summary.added, 2);
+    EXPECT_EQ(progress.constLast(), std::make_pair(2, 2));
+
+    addProperties(first, {{"TITLE", "Retitled"}});
+    summary = libraryimport::importFolder(b.library(), b.folder().filePath("in"));
+    EXPECT_EQ(summary.added, 0);
+    EXPECT_EQ(summary.updated, 2);
+    EXPECT_EQ(b.library().trackCount(), 2);
+    const QList<QVariantHash> names = b.library().properties(b.library().allTracks(), {"name", "location"});
+    EXPECT_EQ(names[0].value("name").toString(), "Retitled");
+    EXPECT_EQ(names[0].value("location").toString(), first);
+}
+
+} // namespace
