@@ -4,6 +4,8 @@
 #include "support/namedexception.h"
 
 #include <QRandomGenerator>
+#include <QThread>
+#include <QtEndian>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <taglib/fileref.h>
@@ -30,6 +32,43 @@ QByteArray randomBytes(int size, quint32 seed)
     for (char &c : bytes)
         c = char(gen.bounded(256));
     return bytes;
+}
+
+// The MP3 seed's audio behind an ID3v2.3 tag of chapter frames nested depth
+// deep: TagLib parses each level by recursion.
+QByteArray nestedChapters(int depth)
+{
+    const auto frame = [](const char *id, const QByteArray &body) {
+        QByteArray size(4, '\0');
+        qToBigEndian<quint32>(quint32(body.size()), size.data());
+        return QByteArray(id) + size + QByteArray(2, '\0') + body;
+    };
+    QByteArray inner = frame("TIT2", QByteArray(1, '\0') + "deep");
+    for (int i = 0; i < depth; ++i)
+        inner = frame("CHAP", QByteArray("c", 2) + QByteArray(16, '\0') + inner);
+    const quint32 n = quint32(inner.size());
+    QByteArray tag = QByteArray("ID3\x03\x00\x00", 6);
+    for (int shift : {21, 14, 7, 0})
+        tag += char((n >> shift) & 0x7f);
+    const QByteArray seed = TestFolder::readAll(TestFolder::seedPath("seed.mp3"));
+    const int oldTag = 10 + ((seed[6] & 0x7f) << 21 | (seed[7] & 0x7f) << 14 | (seed[8] & 0x7f) << 7 | (seed[9] & 0x7f));
+    return tag + inner + seed.mid(oldTag);
+}
+
+TEST(LibraryImport, DeeplyNestedTagsDoNotOverflowTheCallersStack)
+{
+    LibraryBuilder b;
+    b.folder().addFile("in/nested.mp3", nestedChapters(3000));
+    // Three thousand levels overflow a 512 KiB stack when parsed on it.
+    libraryimport::Summary summary;
+    std::unique_ptr<QThread> small(QThread::create([&] {
+        summary = libraryimport::importFolder(b.library(), b.folder().filePath("in"));
+    }));
+    small->setStackSize(512 * 1024);
+    small->start();
+    ASSERT_TRUE(small->wait(60000));
+    EXPECT_EQ(summary.added, 1);
+    EXPECT_TRUE(summary.failures.isEmpty());
 }
 
 TEST(LibraryImport, MusicFilesAreKnownByTheirExtensionInAnyCase)
