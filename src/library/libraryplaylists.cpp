@@ -1,0 +1,213 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Playlists, their entries and the selection.
+#include "libraryinternal.h"
+
+#include "condition.h"
+#include "support/icuregex.h"
+
+#include <QSet>
+
+using namespace libraryinternal;
+
+QList<Playlist> MusicLibrary::userPlaylists() const
+{
+    Statement st(connection(), "SELECT id, name, smart FROM playlists ORDER BY position, id",
+                 QStringLiteral("list the playlists"));
+    QList<Playlist> playlists;
+    while (st.next())
+        playlists.append({st.integer(0), st.text(1), st.integer(2) != 0});
+    return playlists;
+}
+
+std::optional<Playlist> MusicLibrary::playlistNamed(const QString &name) const
+{
+    Statement st(connection(), "SELECT id, name, smart FROM playlists WHERE name = ?1 ORDER BY position, id LIMIT 1",
+                 QStringLiteral("find the playlist \"%1\"").arg(name));
+    st.bind(1, name);
+    if (!st.next())
+        return std::nullopt;
+    return Playlist{st.integer(0), st.text(1), st.integer(2) != 0};
+}
+
+std::optional<SmartRule> MusicLibrary::smartRule(qint64 playlistId) const
+{
+    const QString purpose = QStringLiteral("read the rule of playlist %1").arg(playlistId);
+    Statement st(connection(),
+                 "SELECT smart, ruleTag, ruleCondition, ruleOperand, ruleCaseInsensitive FROM playlists WHERE id = ?1",
+                 purpose);
+    st.bind(1, playlistId);
+    if (!st.next())
+        throw LibraryError(purpose, QStringLiteral("the playlist no longer exists"));
+    if (st.integer(0) == 0)
+        return std::nullopt;
+    return SmartRule{st.text(1), int(st.integer(2)), st.text(3), st.integer(4) != 0};
+}
+
+QList<TrackRef> MusicLibrary::tracksOf(qint64 playlistId) const
+{
+    if (const std::optional<SmartRule> rule = smartRule(playlistId)) {
+        const QString purpose = QStringLiteral("compute the smart playlist %1").arg(playlistId);
+        std::optional<IcuRegex> pattern;
+        if (rule->condition == condition::MatchesRegex)
+            pattern = IcuRegex::compile(rule->operand, rule->caseInsensitive);
+        const bool byLocation = rule->tagKey == QLatin1StringView("location");
+        const trackcolumns::Column *column = byLocation ? nullptr : &columnFor(rule->tagKey, purpose);
+        const QByteArray sql = byLocation ? QByteArray("SELECT id, location, stream FROM tracks ORDER BY id")
+                                          : "SELECT id, " + QByteArray(column->key) + ", 0 FROM tracks ORDER BY id";
+        Statement st(connection(), sql, purpose);
+        QList<TrackRef> tracks;
+        while (st.next()) {
+            const QString value = byLocation ? liveLocation(st.text(1), st.integer(2) != 0)
+                                             : readColumn(st, 1, column->kind).toString();
+            if (condition::matches(rule->condition, value, rule->operand, rule->caseInsensitive, pattern ? &*pattern : nullptr))
+                tracks.append({st.integer(0), playlistId, 0});
+        }
+        return tracks;
+    }
+    Statement st(connection(), "SELECT id, track FROM playlist_entries WHERE playlist = ?1 ORDER BY position, id",
+                 QStringLiteral("list the tracks of playlist %1").arg(playlistId));
+    st.bind(1, playlistId);
+    QList<TrackRef> tracks;
+    while (st.next())
+        tracks.append({st.integer(1), playlistId, st.integer(0)});
+    return tracks;
+}
+
+QList<TrackRef> MusicLibrary::selection() const
+{
+    Statement st(connection(), "SELECT track FROM selection ORDER BY position", QStringLiteral("read the selection"));
+    QList<TrackRef> tracks;
+    while (st.next())
+        tracks.append({st.integer(0), 0, 0});
+    return tracks;
+}
+
+void MusicLibrary::setSelection(const QList<qint64> &trackIds)
+{
+    Connection &db = connection();
+    const QString purpose = QStringLiteral("set the selection");
+    Transaction transaction(db, purpose);
+    Statement(db, "DELETE FROM selection", purpose).run();
+    qint64 position = 0;
+    for (qint64 id : trackIds) {
+        Statement insert(db, "INSERT INTO selection (position, track) SELECT ?1, id FROM tracks WHERE id = ?2", purpose);
+        insert.bind(1, ++position).bind(2, id).run();
+        if (db.changes() == 0)
+            throw LibraryError(purpose, QStringLiteral("track %1 does not exist").arg(id));
+    }
+    transaction.commit();
+}
+
+void MusicLibrary::deleteTrack(const TrackRef &ref)
+{
+    deleteTracks({ref});
+}
+
+void MusicLibrary::deleteTracks(const QList<TrackRef> &refs)
+{
+    Connection &db = connection();
+    Transaction transaction(db, QStringLiteral("delete %1 tracks").arg(refs.size()));
+    for (const TrackRef &ref : refs) {
+        const QString purpose = trackPurpose("delete", ref);
+        if (ref.reachedThroughLibrary()) {
+            Statement st(db, "DELETE FROM tracks WHERE id = ?1", purpose);
+            st.bind(1, ref.trackId).run();
+            if (db.changes() == 0)
+                throw LibraryError(purpose, QStringLiteral("the track no longer exists"));
+            continue;
+        }
+        if (smartRule(ref.playlistId))
+            throw LibraryError(purpose, QStringLiteral("tracks cannot be removed from a smart playlist; its rule "
+                                                       "decides what it holds"));
+        Statement st(db, "DELETE FROM playlist_entries WHERE id = ?1 AND playlist = ?2 AND track = ?3", purpose);
+        st.bind(1, ref.entryId).bind(2, ref.playlistId).bind(3, ref.trackId).run();
+        if (db.changes() == 0)
+            throwGone(db, ref, purpose);
+    }
+    transaction.commit();
+}
+
+void MusicLibrary::duplicateTo(const TrackRef &ref, qint64 playlistId)
+{
+    addTracksToPlaylist(playlistId, {ref.trackId}, false);
+}
+
+void MusicLibrary::addToPlaylist(qint64 playlistId, const QList<qint64> &trackIds)
+{
+    addTracksToPlaylist(playlistId, trackIds, false);
+}
+
+int MusicLibrary::addTracksToPlaylist(qint64 playlistId, const QList<qint64> &trackIds, bool skipExisting)
+{
+    Connection &db = connection();
+    const QString purpose = QStringLiteral("add %1 tracks to playlist %2").arg(trackIds.size()).arg(playlistId);
+    Transaction transaction(db, purpose);
+    if (smartRule(playlistId))
+        throw LibraryError(purpose, QStringLiteral("tracks cannot be added to a smart playlist; its rule decides "
+                                                   "what it holds"));
+    QSet<qint64> present;
+    if (skipExisting) {
+        Statement st(db, "SELECT track FROM playlist_entries WHERE playlist = ?1", purpose);
+        st.bind(1, playlistId);
+        while (st.next())
+            present.insert(st.integer(0));
+    }
+    qint64 position = 0;
+    {
+        Statement st(db, "SELECT COALESCE(MAX(position), 0) FROM playlist_entries WHERE playlist = ?1", purpose);
+        st.bind(1, playlistId);
+        if (st.next())
+            position = st.integer(0);
+    }
+    int added = 0;
+    for (qint64 trackId : trackIds) {
+        if (skipExisting && present.contains(trackId))
+            continue;
+        Statement insert(db,
+                         "INSERT INTO playlist_entries (playlist, track, position) SELECT ?1, id, ?3 FROM tracks "
+                         "WHERE id = ?2",
+                         purpose);
+        insert.bind(1, playlistId).bind(2, trackId).bind(3, ++position).run();
+        if (db.changes() == 0)
+            throw LibraryError(purpose, QStringLiteral("track %1 no longer exists").arg(trackId));
+        present.insert(trackId);
+        ++added;
+    }
+    transaction.commit();
+    return added;
+}
+
+// Appends a playlist after the others; a smart one when rule is given.
+static qint64 insertPlaylist(sqlite::Database &db, const QString &name, const SmartRule *rule)
+{
+    const QString purpose = QStringLiteral("create the playlist \"%1\"").arg(name);
+    if (name.isEmpty())
+        throw LibraryError(purpose, QStringLiteral("a playlist needs a name"));
+    if (rule) {
+        if (rule->condition < 0 || rule->condition >= condition::Count)
+            throw LibraryError(purpose, QStringLiteral("there is no condition %1").arg(rule->condition));
+        if (rule->tagKey != QLatin1StringView("location"))
+            columnFor(rule->tagKey, purpose);
+        if (rule->condition == condition::MatchesRegex && !IcuRegex::compile(rule->operand, false))
+            throw LibraryError(purpose, QStringLiteral("the expression \"%1\" is invalid").arg(rule->operand));
+    }
+    Statement st(db,
+                 "INSERT INTO playlists (name, position, smart, ruleTag, ruleCondition, ruleOperand, ruleCaseInsensitive) "
+                 "SELECT ?1, COALESCE(MAX(position), 0) + 1, ?2, ?3, ?4, ?5, ?6 FROM playlists",
+                 purpose);
+    st.bind(1, name).bind(2, qint64(rule != nullptr));
+    if (rule)
+        st.bind(3, rule->tagKey).bind(4, qint64(rule->condition)).bind(5, rule->operand).bind(6, qint64(rule->caseInsensitive));
+    st.run();
+    return db.lastInsertId();
+}
+
+qint64 MusicLibrary::createPlaylist(const QString &name)
+{
+    return insertPlaylist(connection(), name, nullptr);
+}
+
+qint64 MusicLibrary::createSmartPlaylist(const QString &name, const SmartRule &rule)
+{
+    return insertPlaylist(connection(), name, &rule);
+}

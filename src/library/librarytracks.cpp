@@ -1,0 +1,241 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The tracks of the library and their properties.
+#include "libraryinternal.h"
+
+using namespace libraryinternal;
+
+namespace {
+
+QByteArray idsAsJson(const QList<TrackRef> &refs)
+{
+    QByteArray json = "[";
+    for (const TrackRef &ref : refs) {
+        if (json.size() > 1)
+            json += ',';
+        json += QByteArray::number(ref.trackId);
+    }
+    return json + ']';
+}
+
+} // namespace
+
+QList<TrackRef> MusicLibrary::allTracks() const
+{
+    Statement st(connection(), "SELECT id FROM tracks ORDER BY id", QStringLiteral("list the tracks of the library"));
+    QList<TrackRef> tracks;
+    while (st.next())
+        tracks.append({st.integer(0), 0, 0});
+    return tracks;
+}
+
+int MusicLibrary::trackCount() const
+{
+    Statement st(connection(), "SELECT count(*) FROM tracks", QStringLiteral("count the tracks of the library"));
+    return st.next() ? int(st.integer(0)) : 0;
+}
+
+QVariant MusicLibrary::property(const TrackRef &ref, const QString &key) const
+{
+    if (key == QLatin1StringView("location"))
+        return location(ref);
+    const QString purpose = keyPurpose("read", key, ref);
+    const trackcolumns::Column &column = columnFor(key, purpose);
+    Connection &db = connection();
+    Statement st(db, "SELECT t." + QByteArray(column.key) + " FROM tracks t WHERE " + refHolds, purpose);
+    st.bind(1, ref.trackId).bind(2, ref.entryId);
+    if (!st.next())
+        throwGone(db, ref, purpose);
+    return readColumn(st, 0, column.kind);
+}
+
+void MusicLibrary::setProperty(const TrackRef &ref, const QString &key, const QVariant &value)
+{
+    if (key == QLatin1StringView("location")) {
+        setLocation(ref, value.toString());
+        return;
+    }
+    const QString purpose = keyPurpose("write", key, ref);
+    const trackcolumns::Column &column = columnFor(key, purpose);
+    Connection &db = connection();
+    Statement st(db, "UPDATE tracks AS t SET " + QByteArray(column.key) + " = ?3 WHERE " + refHolds, purpose);
+    st.bind(1, ref.trackId).bind(2, ref.entryId).bind(3, trackcolumns::toStored(column, value, purpose)).run();
+    if (db.changes() == 0)
+        throwGone(db, ref, purpose);
+}
+
+QList<QVariantHash> MusicLibrary::properties(const QList<TrackRef> &refs, const QStringList &keys) const
+{
+    const QString purpose = QStringLiteral("read %1 properties of %2 tracks").arg(keys.size()).arg(refs.size());
+    QByteArray columns = "t.id, t.location, t.stream";
+    QList<const trackcolumns::Column *> wanted;
+    for (const QString &key : keys) {
+        if (key == QLatin1StringView("location")) {
+            wanted.append(nullptr);
+            continue;
+        }
+        wanted.append(&columnFor(key, purpose));
+        columns += ", t." + QByteArray(wanted.last()->key);
+    }
+    // One query for all: the ids travel as one JSON array.
+    Statement st(connection(),
+                 "SELECT " + columns + " FROM tracks t WHERE t.id IN (SELECT value FROM json_each(?1))", purpose);
+    st.bind(1, QString::fromLatin1(idsAsJson(refs)));
+    QHash<qint64, QVariantHash> byId;
+    byId.reserve(refs.size());
+    while (st.next()) {
+        QVariantHash values;
+        int index = 3;
+        for (qsizetype k = 0; k < keys.size(); ++k) {
+            if (wanted[k])
+                values.insert(keys[k], readColumn(st, index++, wanted[k]->kind));
+            else
+                values.insert(keys[k], liveLocation(st.text(1), st.integer(2) != 0));
+        }
+        byId.insert(st.integer(0), values);
+    }
+    QList<QVariantHash> result;
+    result.reserve(refs.size());
+    for (const TrackRef &ref : refs) {
+        const auto found = byId.constFind(ref.trackId);
+        if (found == byId.constEnd())
+            throw LibraryError(purpose, QStringLiteral("track %1 no longer exists").arg(ref.trackId));
+        result.append(*found);
+    }
+    return result;
+}
+
+QString MusicLibrary::location(const TrackRef &ref) const
+{
+    const QString stored = storedLocation(ref);
+    return liveLocation(stored, stored.isNull());
+}
+
+QString MusicLibrary::storedLocation(const TrackRef &ref) const
+{
+    const QString purpose = keyPurpose("read", QStringLiteral("location"), ref);
+    Connection &db = connection();
+    Statement st(db, QByteArray("SELECT t.location, t.stream FROM tracks t WHERE ") + refHolds, purpose);
+    st.bind(1, ref.trackId).bind(2, ref.entryId);
+    if (!st.next())
+        throwGone(db, ref, purpose);
+    return st.integer(1) != 0 ? QString() : st.text(0);
+}
+
+void MusicLibrary::setLocation(const TrackRef &ref, const QString &path)
+{
+    const QString purpose = keyPurpose("write", QStringLiteral("location"), ref);
+    if (path.isEmpty())
+        throw LibraryError(purpose, QStringLiteral("the new location is empty"));
+    Connection &db = connection();
+    Statement st(db, QByteArray("UPDATE tracks AS t SET location = ?3 WHERE stream = 0 AND ") + refHolds, purpose);
+    st.bind(1, ref.trackId).bind(2, ref.entryId).bind(3, path).run();
+    if (db.changes() == 0) {
+        if (className(ref) == QLatin1StringView("ITunesURLTrack"))
+            throw LibraryError(purpose, QStringLiteral("a stream has no file location"));
+        throwGone(db, ref, purpose);
+    }
+}
+
+QString MusicLibrary::className(const TrackRef &ref) const
+{
+    const QString purpose = trackPurpose("read the class of", ref);
+    Connection &db = connection();
+    Statement st(db, QByteArray("SELECT t.stream FROM tracks t WHERE ") + refHolds, purpose);
+    st.bind(1, ref.trackId).bind(2, ref.entryId);
+    if (!st.next())
+        throwGone(db, ref, purpose);
+    return st.integer(0) ? QStringLiteral("ITunesURLTrack") : QStringLiteral("ITunesFileTrack");
+}
+
+qint64 MusicLibrary::importFile(const ImportedFile &file)
+{
+    return importFiles({file}).constFirst();
+}
+
+// The columns an import writes: every column a file provides, plus the
+// library's own ones when the caller gives them.
+static QList<const trackcolumns::Column *> importedColumns(const QVariantHash &values, const QString &purpose)
+{
+    for (auto it = values.cbegin(); it != values.cend(); ++it)
+        columnFor(it.key(), purpose);
+    QList<const trackcolumns::Column *> columns;
+    for (const trackcolumns::Column &column : trackcolumns::all()) {
+        if (column.fromFile || values.contains(QLatin1StringView(column.key)))
+            columns.append(&column);
+    }
+    return columns;
+}
+
+QList<qint64> MusicLibrary::importFiles(const QList<ImportedFile> &files)
+{
+    Connection &db = connection();
+    Transaction transaction(db, QStringLiteral("import %1 files").arg(files.size()));
+    QList<qint64> ids;
+    ids.reserve(files.size());
+    for (const ImportedFile &file : files) {
+        const QString purpose = QStringLiteral("import %1").arg(file.location);
+        if (file.location.isEmpty())
+            throw LibraryError(purpose, QStringLiteral("the file has no location"));
+        const QList<const trackcolumns::Column *> columns = importedColumns(file.values, purpose);
+
+        qint64 id = 0;
+        {
+            Statement find(db, "SELECT id FROM tracks WHERE location = ?1 AND stream = 0 ORDER BY id LIMIT 1", purpose);
+            find.bind(1, file.location);
+            if (find.next())
+                id = find.integer(0);
+        }
+        QByteArray sql;
+        if (id) {
+            sql = "UPDATE tracks SET ";
+            for (qsizetype i = 0; i < columns.size(); ++i)
+                sql += (i ? ", " : "") + QByteArray(columns[i]->key) + " = ?" + QByteArray::number(i + 2);
+            sql += " WHERE id = ?1";
+        } else {
+            QByteArray names = "location", placeholders = "?1";
+            for (qsizetype i = 0; i < columns.size(); ++i) {
+                names += ", " + QByteArray(columns[i]->key);
+                placeholders += ", ?" + QByteArray::number(i + 2);
+            }
+            sql = "INSERT INTO tracks (" + names + ") VALUES (" + placeholders + ")";
+        }
+        Statement st(db, sql, purpose);
+        if (id)
+            st.bind(1, id);
+        else
+            st.bind(1, file.location);
+        for (qsizetype i = 0; i < columns.size(); ++i)
+            st.bind(int(i + 2), trackcolumns::toStored(*columns[i], file.values.value(columns[i]->key), purpose));
+        st.run();
+        ids.append(id ? id : db.lastInsertId());
+    }
+    transaction.commit();
+    return ids;
+}
+
+qint64 MusicLibrary::addStreamTrack(const QString &address, const QVariantHash &values)
+{
+    Connection &db = connection();
+    const QString purpose = QStringLiteral("add the stream %1").arg(address);
+    QByteArray names = "location, stream", placeholders = "?1, 1";
+    QVariantList stored;
+    for (auto it = values.cbegin(); it != values.cend(); ++it) {
+        const trackcolumns::Column &column = columnFor(it.key(), purpose);
+        names += ", " + QByteArray(column.key);
+        placeholders += ", ?" + QByteArray::number(stored.size() + 2);
+        stored.append(trackcolumns::toStored(column, it.value(), purpose));
+    }
+    Statement st(db, "INSERT INTO tracks (" + names + ") VALUES (" + placeholders + ")", purpose);
+    st.bind(1, address);
+    for (qsizetype i = 0; i < stored.size(); ++i)
+        st.bind(int(i + 2), stored[i]);
+    st.run();
+    return db.lastInsertId();
+}
+
+void MusicLibrary::fileMoved(const QString &oldPath, const QString &newPath)
+{
+    Statement st(connection(), "UPDATE tracks SET location = ?2 WHERE location = ?1 AND stream = 0",
+                 QStringLiteral("follow %1 to %2").arg(oldPath, newPath));
+    st.bind(1, oldPath).bind(2, newPath).run();
+}
