@@ -1,0 +1,38 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "model/musictrack.h"
+
+#include <QList>
+#include <QString>
+#include <QVariant>
+
+// One proposed change. A tag change carries every field; a membership change
+// (adding to or removing from a playlist) only track, title, artist and
+// enabled. Which kind it is follows from the owning list's `playlist` flag.
+struct ChangeRecord {
+    MusicTrack track;
+    QString tagToChange; // a catalogue key, or "location" for a relink
+    QString oldTag;      // the value when proposed; the empty text when absent
+    QString newTag;
+    QString title;  // the track's title when proposed
+    QString artist; // the track's artist when proposed
+    bool enabled = true;
+};
+
+// The change list handed from a tool to the review and on to the apply
+// engine, in the order the tool found the changes. Owned by the main thread;
+// the apply worker reads it while the main thread leaves it alone.
+struct ChangeList {
+    QList<ChangeRecord> records;
+    bool playlist = false; // a membership list rather than a tag list
+    int remove = 0;        // membership lists: non-zero removes, zero adds
+    bool trash = false;    // when removing: also move file-backed tracks' files to the Trash
+};
+
+// A tag value as records hold it and as the apply engine compares it: numbers
+// in decimal, an absent value as the empty text.
+inline QString tagText(const QVariant &value)
+{
+    return value.isValid() ? value.toString() : QString();
+}

@@ -1,0 +1,141 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "changesmodel.h"
+
+#include <algorithm>
+
+ChangesModel::ChangesModel(QObject *parent) : QAbstractTableModel(parent) {}
+
+void ChangesModel::setChangeList(std::shared_ptr<ChangeList> list)
+{
+    const bool wasMembership = list_ && list_->playlist;
+    beginResetModel();
+    list_ = std::move(list);
+    endResetModel();
+    if (wasMembership != (list_ && list_->playlist))
+        emit columnVisibilityChanged();
+}
+
+bool ChangesModel::isColumnVisible(int column) const
+{
+    if (column < 0 || column >= ColumnCount)
+        return false;
+    if (list_ && list_->playlist)
+        return column != TagColumn && column != OldColumn && column != NewColumn;
+    return true;
+}
+
+QList<int> ChangesModel::visibleColumns() const
+{
+    QList<int> columns;
+    for (int c = 0; c < ColumnCount; ++c)
+        if (isColumnVisible(c))
+            columns << c;
+    return columns;
+}
+
+void ChangesModel::setEnabled(const QList<int> &rows, bool enabled)
+{
+    if (!list_)
+        return;
+    int first = -1;
+    int last = -1;
+    for (int row : rows) {
+        if (row < 0 || row >= list_->records.size())
+            continue;
+        list_->records[row].enabled = enabled;
+        first = first < 0 ? row : std::min(first, row);
+        last = std::max(last, row);
+    }
+    // One notification for the whole span keeps selecting thousands of rows cheap.
+    if (first >= 0)
+        emit dataChanged(index(first, CheckColumn), index(last, CheckColumn), {Qt::CheckStateRole});
+}
+
+int ChangesModel::enabledCount() const
+{
+    if (!list_)
+        return 0;
+    return static_cast<int>(std::count_if(list_->records.cbegin(), list_->records.cend(),
+                                          [](const ChangeRecord &r) { return r.enabled; }));
+}
+
+int ChangesModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() || !list_ ? 0 : static_cast<int>(list_->records.size());
+}
+
+int ChangesModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant ChangesModel::data(const QModelIndex &index, int role) const
+{
+    if (!list_ || !index.isValid() || index.row() >= list_->records.size())
+        return {};
+    const ChangeRecord &record = list_->records.at(index.row());
+    if (index.column() == CheckColumn)
+        return role == Qt::CheckStateRole ? QVariant(record.enabled ? Qt::Checked : Qt::Unchecked) : QVariant();
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
+        return {};
+    switch (index.column()) {
+    case TitleColumn:
+        return record.title;
+    case ArtistColumn:
+        return record.artist;
+    case TagColumn:
+        return record.tagToChange;
+    case OldColumn:
+        return record.oldTag;
+    case NewColumn:
+        return record.newTag;
+    default:
+        return {};
+    }
+}
+
+bool ChangesModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    if (!list_ || !index.isValid() || index.column() != CheckColumn || role != Qt::CheckStateRole ||
+        index.row() >= list_->records.size())
+        return false;
+    list_->records[index.row()].enabled = value.toInt() == Qt::Checked;
+    emit dataChanged(index, index, {Qt::CheckStateRole});
+    return true;
+}
+
+Qt::ItemFlags ChangesModel::flags(const QModelIndex &index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    if (index.column() == CheckColumn)
+        f |= Qt::ItemIsUserCheckable;
+    return f;
+}
+
+QVariant ChangesModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole)
+        return {};
+    if (orientation == Qt::Vertical)
+        return section + 1;
+    switch (section) {
+    case CheckColumn:
+        return QString();
+    case TitleColumn:
+        return QStringLiteral("Title");
+    case ArtistColumn:
+        return QStringLiteral("Artist");
+    case TagColumn:
+        return QStringLiteral("Tag");
+    case OldColumn:
+        return QStringLiteral("Old Value");
+    case NewColumn:
+        return QStringLiteral("New Value");
+    default:
+        return {};
+    }
+}
+
+#include "moc_changesmodel.cpp"

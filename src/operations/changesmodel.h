@@ -1,0 +1,46 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "changelist.h"
+
+#include <QAbstractTableModel>
+#include <memory>
+
+// The review table over the controller's change list: one row per record, a
+// check column that edits `enabled`, then title, artist, tag, old and new
+// value. The window's table and the command line's printed review both read
+// it. Main thread only. Every access is constant time per cell, so lists of
+// a hundred thousand records scroll and toggle without delay.
+class ChangesModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum Column { CheckColumn, TitleColumn, ArtistColumn, TagColumn, OldColumn, NewColumn, ColumnCount };
+
+    explicit ChangesModel(QObject *parent = nullptr);
+
+    // Shows this list (nothing when null). The model shares it with the
+    // controller, so check marks land in the list itself.
+    void setChangeList(std::shared_ptr<ChangeList> list);
+    const std::shared_ptr<ChangeList> &changeList() const { return list_; }
+
+    // The tag, old and new columns mean nothing for a membership list and are hidden there.
+    bool isColumnVisible(int column) const;
+    QList<int> visibleColumns() const;
+
+    // Sets `enabled` of the given rows (rows out of range are ignored).
+    void setEnabled(const QList<int> &rows, bool enabled);
+    int enabledCount() const;
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+signals:
+    void columnVisibilityChanged();
+
+private:
+    std::shared_ptr<ChangeList> list_;
+};

@@ -1,0 +1,111 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "collector.h"
+
+#include "app/appdelegate.h"
+#include "support/alerts.h"
+#include "support/dispatch.h"
+#include "support/namedexception.h"
+
+#include <QDebug>
+
+namespace collector {
+namespace {
+
+const QString nameKey = QStringLiteral("name");
+const QString artistKey = QStringLiteral("artist");
+
+// A refusal of the track model has told the person already; any other error
+// would otherwise pass unnoticed, leaving a short list that looks complete.
+struct WalkError {
+    QString track;
+    QString description;
+};
+
+} // namespace
+
+void collectChanges(AppDelegate &app, CollectRun run)
+{
+    app.beginProgress(QStringLiteral("Collecting changes…"));
+    dispatchAsyncBackground([&app, run = std::move(run)] {
+        QList<ChangeRecord> records;
+        std::optional<QList<MusicTrack>> tracks;
+        std::optional<WalkError> error;
+        QString current;
+        try {
+            tracks = run.source ? run.source() : app.tracks();
+            if (tracks) {
+                const int n = static_cast<int>(tracks->size());
+                QStringList keys = run.keys;
+                for (const QString &key : {nameKey, artistKey})
+                    if (!keys.contains(key))
+                        keys << key;
+                for (int i = 0; i < n; ++i) {
+                    const MusicTrack &track = tracks->at(i);
+                    current.clear();
+                    const QVariantHash values = track.valuesForTags(keys);
+                    current = tagText(values.value(nameKey));
+                    app.setProgress(QStringLiteral("%1/%2 - %3").arg(i + 1).arg(n).arg(current));
+                    run.step(track, values, records);
+                }
+            }
+        } catch (const NamedException &e) {
+            if (e.name() != QLatin1String("Unsupported Tag"))
+                error = WalkError{current, e.description()};
+        } catch (const std::exception &e) {
+            error = WalkError{current, QString::fromUtf8(e.what())};
+        }
+        if (error)
+            qWarning().noquote() << error->description;
+
+        dispatchAsyncMain([&app, run, records = std::move(records), found = tracks.has_value(), error] {
+            app.endProgress();
+            if (error) {
+                const QString where =
+                    error->track.isEmpty() ? QString() : QStringLiteral(" at the track '%1'").arg(error->track);
+                alertPanel(QStringLiteral("Collecting Stopped"),
+                           QStringLiteral("Reading the tracks stopped%1: %2").arg(where, error->description));
+            }
+            if (!records.isEmpty()) {
+                auto list = std::make_shared<ChangeList>();
+                list->records = std::move(records);
+                list->playlist = run.playlist;
+                list->remove = run.remove;
+                list->trash = run.trash;
+                app.setChanges(std::move(list));
+                app.beginChanges();
+            } else if (found && !error) {
+                alertPanel(run.noChangesTitle, run.noChangesMessage);
+            }
+        });
+    });
+}
+
+ChangeRecord tagRecord(const MusicTrack &track, const QVariantHash &values, const QString &key,
+                       const QString &oldValue, const QString &newValue)
+{
+    ChangeRecord record;
+    record.track = track;
+    record.tagToChange = key;
+    record.oldTag = oldValue;
+    record.newTag = newValue;
+    record.title = tagText(values.value(nameKey));
+    record.artist = tagText(values.value(artistKey));
+    return record;
+}
+
+ChangeRecord membershipRecord(const MusicTrack &track, const QVariantHash &values)
+{
+    ChangeRecord record;
+    record.track = track;
+    record.title = tagText(values.value(nameKey));
+    record.artist = tagText(values.value(artistKey));
+    return record;
+}
+
+bool refuse(const QString &title, const QString &message)
+{
+    alertPanel(title, message);
+    return false;
+}
+
+} // namespace collector

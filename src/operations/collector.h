@@ -1,0 +1,59 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "changelist.h"
+
+#include <QStringList>
+#include <QVariantHash>
+#include <functional>
+#include <optional>
+
+class AppDelegate;
+
+// How one tool collects its changes. The collecting run is the same for every
+// tool; a tool supplies what to read of each track and how to turn it into
+// records.
+struct CollectRun {
+    // The keys the step needs. They are read together with "name" and
+    // "artist" in one open of each track and handed to the step.
+    QStringList keys;
+
+    // Appends the changes for one track (none when it needs no change). Runs
+    // on the worker. An exception stops the walk; what was collected so far
+    // is still handed over.
+    std::function<void(const MusicTrack &track, const QVariantHash &values, QList<ChangeRecord> &records)> step;
+
+    // The tracks to walk, on the worker; the controller's current source when empty.
+    // Nothing means the source already told the person why there is nothing to walk.
+    std::function<std::optional<QList<MusicTrack>>()> source;
+
+    // The alert when the walk found nothing to change.
+    QString noChangesTitle = QStringLiteral("No Changes");
+    QString noChangesMessage;
+
+    // Flags of the list handed over.
+    bool playlist = false;
+    int remove = 0;
+    bool trash = false;
+};
+
+namespace collector {
+
+// Opens the progress sheet "Collecting changes…", walks the tracks on the
+// worker reporting "i/n - title", then on the main loop closes the sheet and
+// either opens the review over what was found or shows the run's "No
+// Changes" alert. Main thread; returns at once.
+void collectChanges(AppDelegate &app, CollectRun run);
+
+// A tag change record for a track whose values (as read for a CollectRun)
+// include "name" and "artist".
+ChangeRecord tagRecord(const MusicTrack &track, const QVariantHash &values, const QString &key,
+                       const QString &oldValue, const QString &newValue);
+// A membership record.
+ChangeRecord membershipRecord(const MusicTrack &track, const QVariantHash &values);
+
+// A validation failure: the alert with its single "OK", then false so the
+// action can end with `return refuse(...)`. Main thread.
+bool refuse(const QString &title, const QString &message);
+
+} // namespace collector

@@ -1,0 +1,28 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "reviewsummary.h"
+
+namespace review {
+
+QString summary(const ChangeList &list, const QString &playlistName)
+{
+    const qsizetype count = list.records.size();
+    if (list.playlist) {
+        const QString format = list.remove
+                                   ? QStringLiteral("Checked tracks of these %1 tracks will removed from the playlist '%2':")
+                                   : QStringLiteral("Checked tracks of these %1 tracks will added to the playlist '%2':");
+        return format.arg(count).arg(playlistName);
+    }
+    // Only the first ten records are looked at: enough to name what a tool
+    // changes without walking a list of a hundred thousand.
+    QStringList keys;
+    for (qsizetype i = 0; i < count && i < 10; ++i)
+        if (!keys.contains(list.records.at(i).tagToChange))
+            keys << list.records.at(i).tagToChange;
+    if (keys.size() == 1)
+        return QStringLiteral("Checked tracks of these %1 tracks will get their tag '%2' changed:").arg(count).arg(keys.first());
+    return QStringLiteral("Checked tracks of these %1 tracks will get their tags '%2' changed:")
+        .arg(count)
+        .arg(keys.join(QStringLiteral("', '")));
+}
+
+} // namespace review

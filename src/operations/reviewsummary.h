@@ -1,0 +1,13 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "changelist.h"
+
+namespace review {
+
+// The line above the review table. playlistName is the source playlist for a
+// removing list, the target playlist for an adding one; unused for tag lists.
+// The count is that of all records, checked or not.
+QString summary(const ChangeList &list, const QString &playlistName);
+
+} // namespace review

@@ -1,0 +1,46 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "tracksource.h"
+
+#include <QDirIterator>
+#include <QFileInfo>
+
+namespace tracksource {
+
+const QStringList &musicExtensions()
+{
+    static const QStringList extensions = {"mp3", "aac", "m4a", "ogg", "flac", "mpc", "spx",
+                                           "wv",  "tta", "wav", "aiff", "mp4", "asf"};
+    return extensions;
+}
+
+bool isMusicFile(const QString &path)
+{
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    if (dot <= slash)
+        return false;
+    return musicExtensions().contains(path.mid(dot + 1).toLower());
+}
+
+QStringList musicFilesBelow(const QString &folder)
+{
+    QStringList files;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        // A folder, pipe or device named like a music file is not a track.
+        if (isMusicFile(path) && it.fileInfo().isFile())
+            files << path;
+    }
+    return files;
+}
+
+QString missingPlaylistMessage(const QString &name)
+{
+    if (name.isEmpty())
+        return QStringLiteral("You didn't select a playlist to operate on.");
+    return QStringLiteral("The playlist '%1' is no longer in the library. Please choose another one.").arg(name);
+}
+
+} // namespace tracksource
