@@ -1,0 +1,337 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "appdelegate.h"
+
+#include "buildinfo.h"
+#include "library/musiclibrary.h"
+#include "operations/applyengine.h"
+#include "operations/changesmodel.h"
+#include "operations/reviewsummary.h"
+#include "operations/tracksource.h"
+#include "support/alerts.h"
+#include "support/dispatch.h"
+
+#include <QDebug>
+#include <QSettings>
+
+AppDelegate::AppDelegate(QObject *parent) : QObject(parent), changesModel_(std::make_unique<ChangesModel>()) {}
+
+AppDelegate::~AppDelegate() = default;
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    refreshPlaylists();
+
+    catalogue_ = TagCatalogue::build();
+    emit tagListsChanged();
+
+    setFilenameString(QStringLiteral("#n - #t"));
+    setSelectedCondition(2);
+    setCaseInsensitive(true);
+
+    build_ = QStringLiteral("%1 %2").arg(tr("Build:")).arg(QString::fromUtf8(buildinfo::bundleVersion).toInt());
+    version_ = QStringLiteral("%1 %2").arg(tr("Version:"), QString::fromUtf8(buildinfo::shortVersionString));
+    aboutURL_ = QStringLiteral("Credits.html");
+    historyURL_ = QStringLiteral("History.html");
+    faqURL_ = QStringLiteral("FAQ.html");
+    readmeURL_ = QStringLiteral("Read Me.html");
+    emit aboutChanged();
+
+    toolbarClicked(0);
+    metadataSearches_.clear();
+}
+
+bool AppDelegate::awakeFromNib()
+{
+    QSettings settings;
+    const int launches = settings.value(QStringLiteral("Launches"), 0).toInt() + 1;
+    settings.setValue(QStringLiteral("Launches"), launches);
+    return launches <= 2;
+}
+
+void AppDelegate::setLibraryPath(const QString &path)
+{
+    if (path == libraryPath_)
+        return;
+    libraryPath_ = path;
+    library_.reset();
+}
+
+QString AppDelegate::libraryPath() const
+{
+    return libraryPath_.isEmpty() ? MusicLibrary::defaultPath() : libraryPath_;
+}
+
+std::shared_ptr<MusicLibrary> AppDelegate::library()
+{
+    if (!library_)
+        library_ = std::make_shared<MusicLibrary>(libraryPath());
+    return library_;
+}
+
+// ---- track sources -------------------------------------------------------
+
+std::optional<QList<MusicTrack>> AppDelegate::tracks()
+{
+    switch (selectedMethod_) {
+    case 0:
+        return playlistTracks();
+    case 1:
+        return folderTracks();
+    default: {
+        QList<MusicTrack> list;
+        auto lib = library();
+        for (const TrackRef &ref : lib->selection())
+            list.append(MusicTrack::withTrack(lib, ref));
+        return list;
+    }
+    }
+}
+
+std::optional<QList<MusicTrack>> AppDelegate::playlistTracks()
+{
+    const QString name = selectedPlaylist_ >= 0 && selectedPlaylist_ < playlists_.size()
+                             ? playlists_.at(selectedPlaylist_)
+                             : QString();
+    auto lib = library();
+    const std::optional<Playlist> playlist = name.isNull() ? std::nullopt : lib->playlistNamed(name);
+    if (!playlist) {
+        alertPanel(QStringLiteral("No Playlist"), tracksource::missingPlaylistMessage(name));
+        return std::nullopt;
+    }
+    QList<MusicTrack> list;
+    const QList<TrackRef> refs = lib->tracksOf(playlist->id);
+    list.reserve(refs.size());
+    for (const TrackRef &ref : refs)
+        list.append(MusicTrack::withTrack(lib, ref));
+    return list;
+}
+
+std::optional<QList<MusicTrack>> AppDelegate::folderTracks()
+{
+    if (folderPath_.isEmpty()) {
+        alertPanel(QStringLiteral("No Folder"),
+                   QStringLiteral("You didn't select a folder with music files to operate on."));
+        return std::nullopt;
+    }
+    const QStringList paths = tracksource::musicFilesBelow(folderPath_);
+    if (paths.isEmpty()) {
+        alertPanel(QStringLiteral("No Files"),
+                   QStringLiteral("The folder you have selected doesn't seem to contain music files."));
+        return std::nullopt;
+    }
+    QList<MusicTrack> list;
+    list.reserve(paths.size());
+    for (const QString &path : paths)
+        list.append(MusicTrack::withPath(path));
+    return list;
+}
+
+QList<TrackRef> AppDelegate::selectedTracks()
+{
+    return library()->selection();
+}
+
+void AppDelegate::refreshPlaylists()
+{
+    QStringList all;
+    QStringList editable;
+    try {
+        for (const Playlist &p : library()->userPlaylists()) {
+            all << p.name;
+            if (!p.smart)
+                editable << p.name;
+        }
+    } catch (const NamedException &e) {
+        // Without a readable library the menus are empty; the folder source still works.
+        qWarning().noquote() << e.description();
+    }
+    setPlaylistNames(all, editable);
+}
+
+void AppDelegate::setPlaylistNames(QStringList all, QStringList editable)
+{
+    if (all != playlists_) {
+        playlists_ = std::move(all);
+        emit playlistsChanged();
+    }
+    if (editable != editablePlaylists_) {
+        editablePlaylists_ = std::move(editable);
+        emit editablePlaylistsChanged();
+    }
+}
+
+void AppDelegate::pathSelected(const QString &path)
+{
+    setFolderPath(path);
+    setSelectedMethod(1);
+}
+
+void AppDelegate::popUp(int tag)
+{
+    if (tag == 13)
+        refreshPlaylists();
+}
+
+// ---- progress ------------------------------------------------------------
+
+void AppDelegate::beginProgress(const QString &title)
+{
+    if (WindowPort *port = windowPort())
+        port->beginProgress();
+    if (currentProgressTitle_ != title) {
+        currentProgressTitle_ = title;
+        emit currentProgressTitleChanged();
+    }
+    setProgress(QString());
+}
+
+void AppDelegate::setProgress(const QString &detail)
+{
+    dispatchAsyncMain([this, detail] {
+        if (currentProgressDetail_ == detail)
+            return;
+        currentProgressDetail_ = detail;
+        emit currentProgressDetailChanged();
+        if (WindowPort *port = windowPort())
+            port->progressChanged();
+    });
+}
+
+void AppDelegate::endProgress()
+{
+    if (WindowPort *port = windowPort())
+        port->endProgress();
+}
+
+void AppDelegate::endEditing()
+{
+    if (WindowPort *port = windowPort())
+        port->endEditing();
+}
+
+// ---- review --------------------------------------------------------------
+
+void AppDelegate::setChanges(std::shared_ptr<ChangeList> list)
+{
+    if (list == changes_)
+        return;
+    changes_ = std::move(list);
+    changesModel_->setChangeList(changes_);
+    emit changesChanged();
+}
+
+void AppDelegate::beginChanges()
+{
+    if (!changes_)
+        return;
+    const QString target = changes_->remove ? playlists_.value(selectedPlaylist_)
+                                            : editablePlaylists_.value(selectedPlaylistActionPlaylist_);
+    const QString info = review::summary(*changes_, target);
+    if (info != changeInfo_) {
+        changeInfo_ = info;
+        emit changeInfoChanged();
+    }
+    if (WindowPort *port = windowPort())
+        port->beginReview();
+}
+
+void AppDelegate::checkSelected(const QList<int> &rows, int tag)
+{
+    changesModel_->setEnabled(rows, tag != 0);
+}
+
+void AppDelegate::cancelChanges(bool fromSender)
+{
+    if (WindowPort *port = windowPort())
+        port->endReview();
+    if (fromSender)
+        setChanges(nullptr);
+}
+
+void AppDelegate::applyChanges()
+{
+    cancelChanges(false);
+    if (!changes_)
+        return;
+    beginProgress(QStringLiteral("Applying changes…"));
+    ApplyRun run;
+    run.changes = changes_;
+    run.library = changes_->playlist ? library() : nullptr;
+    run.targetPlaylist = editablePlaylists_.value(selectedPlaylistActionPlaylist_);
+    run.progress = [this](const QString &detail) { setProgress(detail); };
+    dispatchAsyncBackground([this, run = std::move(run)] {
+        const ApplyResult result = applyengine::apply(run);
+        dispatchAsyncMain([this, result] {
+            applyengine::report(result);
+            setChanges(nullptr);
+            endProgress();
+        });
+    });
+}
+
+// ---- panes and help ------------------------------------------------------
+
+QString AppDelegate::toolName(int position)
+{
+    static const QStringList names = {QStringLiteral("Search & Replace"), QStringLiteral("Capitalization"),
+                                      QStringLiteral("Playlist Manager"), QStringLiteral("Data Mover"),
+                                      QStringLiteral("Filename Changer"), QStringLiteral("Miscellaneous Tools")};
+    return names.value(position);
+}
+
+QString AppDelegate::helpTitle(int position)
+{
+    return QStringLiteral("%1 Tool Help").arg(toolName(position));
+}
+
+QString AppDelegate::helpInfo(int position)
+{
+    return QStringLiteral("Info: this is the specific help for the '%1' tool, for general instructions click "
+                          "the 'Documentation' tab")
+        .arg(toolName(position));
+}
+
+QString AppDelegate::helpDocument(int position)
+{
+    return QStringLiteral("help_%1.html").arg(position);
+}
+
+void AppDelegate::toolbarClicked(int position)
+{
+    if (position < 0 || position > 7)
+        return;
+    currentPane_ = position;
+    emit currentPaneChanged();
+}
+
+void AppDelegate::showTab(int position)
+{
+    toolbarClicked(position);
+}
+
+void AppDelegate::openHelp()
+{
+    // The about pane has no help of its own.
+    if (currentPane_ > 5)
+        return;
+    if (WindowPort *port = windowPort())
+        port->openHelp(currentPane_);
+}
+
+void AppDelegate::closeHelp()
+{
+    if (WindowPort *port = windowPort())
+        port->closeHelp();
+}
+
+void AppDelegate::openURL(int choice)
+{
+    (void)choice;
+}
+
+void AppDelegate::toolMissing()
+{
+    alertPanel(QStringLiteral("Not Available"), QStringLiteral("This tool is not part of this build yet."));
+}
+
+#include "moc_appdelegate.cpp"

@@ -1,0 +1,263 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "model/musictrack.h"
+#include "model/tagcatalogue.h"
+#include "operations/changelist.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVariantMap>
+#include <memory>
+#include <optional>
+
+class ChangesModel;
+class MusicLibrary;
+class WindowPort;
+
+// One option of a tool pane: a property the window binds a control to.
+// Setting it to another value announces the change so bound controls follow.
+#define QUAVERTIN_OPTION(Type, name, Name)                                                                    \
+    Q_PROPERTY(Type name READ name WRITE set##Name NOTIFY name##Changed)                                    \
+public:                                                                                                      \
+    Type name() const { return name##_; }                                                                    \
+    void set##Name(const Type &value)                                                                        \
+    {                                                                                                        \
+        if (name##_ == value)                                                                                \
+            return;                                                                                          \
+        name##_ = value;                                                                                     \
+        emit name##Changed();                                                                                \
+    }                                                                                                        \
+    Q_SIGNAL void name##Changed();                                                                           \
+                                                                                                             \
+private:                                                                                                     \
+    Type name##_{};
+
+// The application's controller: owns every tool option, the playlist names,
+// the tag lists, the change list and the progress texts, and is the target of
+// every button. Lives on the main thread; the one background worker reads
+// options and the change list while a run's progress sheet is up (the sheet
+// is modal, so nothing on the main thread changes them meanwhile). It
+// reaches the person only through the window port (support/alerts.h).
+class AppDelegate : public QObject {
+    Q_OBJECT
+
+    // Track source.
+    QUAVERTIN_OPTION(int, selectedMethod, SelectedMethod)
+    QUAVERTIN_OPTION(int, selectedPlaylist, SelectedPlaylist)
+    QUAVERTIN_OPTION(QString, folderPath, FolderPath) // a local path; empty until chosen
+    QUAVERTIN_OPTION(bool, recursiveScan, RecursiveScan)
+
+    // Playlist manager.
+    QUAVERTIN_OPTION(int, selectedPlaylistActionPlaylist, SelectedPlaylistActionPlaylist)
+    QUAVERTIN_OPTION(int, selectedPlaylistAction, SelectedPlaylistAction)
+    QUAVERTIN_OPTION(int, selectedCondition, SelectedCondition)
+    QUAVERTIN_OPTION(QString, conditionString, ConditionString)
+    QUAVERTIN_OPTION(bool, moveTrash, MoveTrash)
+
+    // Shared by search and replace, capitalization, data mover, encoding, playlist manager.
+    QUAVERTIN_OPTION(int, selectedTag, SelectedTag)
+    QUAVERTIN_OPTION(QString, searchString, SearchString)
+    QUAVERTIN_OPTION(QString, replaceString, ReplaceString)
+    QUAVERTIN_OPTION(bool, caseInsensitive, CaseInsensitive)
+    QUAVERTIN_OPTION(bool, useRegular, UseRegular)
+
+    // Data mover.
+    QUAVERTIN_OPTION(int, selectedTargetTag, SelectedTargetTag)
+    QUAVERTIN_OPTION(int, selectedPortion, SelectedPortion)
+    QUAVERTIN_OPTION(int, selectedOption, SelectedOption)
+    QUAVERTIN_OPTION(int, selectedAction, SelectedAction)
+    QUAVERTIN_OPTION(QString, portionString, PortionString)
+    QUAVERTIN_OPTION(QString, delimiterString, DelimiterString)
+
+    // Capitalization.
+    QUAVERTIN_OPTION(int, selectedCapitalizationMethod, SelectedCapitalizationMethod)
+
+    // Numeric tag changer; numericString holds a number or nothing (invalid).
+    QUAVERTIN_OPTION(int, selectedNumeric, SelectedNumeric)
+    QUAVERTIN_OPTION(int, selectedNumericTag, SelectedNumericTag)
+    QUAVERTIN_OPTION(QVariant, numericString, NumericString)
+    QUAVERTIN_OPTION(int, selectedNumberSorting, SelectedNumberSorting)
+    QUAVERTIN_OPTION(int, selectedNumberChange, SelectedNumberChange)
+
+    // Encoding conversion.
+    QUAVERTIN_OPTION(int, selectedEncodingFrom, SelectedEncodingFrom)
+    QUAVERTIN_OPTION(int, selectedEncodingTo, SelectedEncodingTo)
+
+    // Filename changer.
+    QUAVERTIN_OPTION(QString, filenameString, FilenameString)
+    QUAVERTIN_OPTION(int, selectedTrailingZeroes, SelectedTrailingZeroes)
+    QUAVERTIN_OPTION(bool, renameChangeExtension, RenameChangeExtension)
+    QUAVERTIN_OPTION(bool, renameExtensionVisible, RenameExtensionVisible)
+    QUAVERTIN_OPTION(bool, renameRecursiveScan, RenameRecursiveScan)
+    QUAVERTIN_OPTION(bool, renameSkipMissing, RenameSkipMissing)
+
+    // Size calculator.
+    QUAVERTIN_OPTION(int, selectedBitrate, SelectedBitrate)
+
+    // The tag lists (indexes of the options above point into them).
+    Q_PROPERTY(QStringList tags READ tags NOTIFY tagListsChanged)
+    Q_PROPERTY(QStringList readableTags READ readableTags NOTIFY tagListsChanged)
+    Q_PROPERTY(QStringList integerTags READ integerTags NOTIFY tagListsChanged)
+    Q_PROPERTY(QStringList readableIntegerTags READ readableIntegerTags NOTIFY tagListsChanged)
+    Q_PROPERTY(QStringList allTags READ allTags NOTIFY tagListsChanged)
+    Q_PROPERTY(QStringList allReadableTags READ allReadableTags NOTIFY tagListsChanged)
+
+    Q_PROPERTY(QStringList playlists READ playlists NOTIFY playlistsChanged)
+    Q_PROPERTY(QStringList editablePlaylists READ editablePlaylists NOTIFY editablePlaylistsChanged)
+
+    Q_PROPERTY(QString currentProgressTitle READ currentProgressTitle NOTIFY currentProgressTitleChanged)
+    Q_PROPERTY(QString currentProgressDetail READ currentProgressDetail NOTIFY currentProgressDetailChanged)
+    Q_PROPERTY(QString changeInfo READ changeInfo NOTIFY changeInfoChanged)
+    Q_PROPERTY(int currentPane READ currentPane NOTIFY currentPaneChanged)
+
+    Q_PROPERTY(QString version READ version NOTIFY aboutChanged)
+    Q_PROPERTY(QString build READ build NOTIFY aboutChanged)
+    Q_PROPERTY(QString aboutURL READ aboutURL NOTIFY aboutChanged)
+    Q_PROPERTY(QString historyURL READ historyURL NOTIFY aboutChanged)
+    Q_PROPERTY(QString faqURL READ faqURL NOTIFY aboutChanged)
+    Q_PROPERTY(QString readmeURL READ readmeURL NOTIFY aboutChanged)
+
+public:
+    explicit AppDelegate(QObject *parent = nullptr);
+    ~AppDelegate() override;
+
+    // Start-up, in order: the support object, the playlist names, the tag
+    // lists, the option defaults, the about texts and documents, pane 0, an
+    // empty metadataSearches. Main thread; call once the port is installed.
+    void applicationDidFinishLaunching();
+
+    // Counts this launch in the settings ("Launches") and tells whether the
+    // first-launch hint should still be shown (the first two launches).
+    bool awakeFromNib();
+
+    // The music library: the file given by setLibraryPath, else
+    // MusicLibrary::defaultPath(). Opened (and created) on first use; may throw LibraryError.
+    void setLibraryPath(const QString &path);
+    QString libraryPath() const;
+    std::shared_ptr<MusicLibrary> library();
+
+    const QStringList &tags() const { return catalogue_.tags; }
+    const QStringList &readableTags() const { return catalogue_.readableTags; }
+    const QStringList &integerTags() const { return catalogue_.integerTags; }
+    const QStringList &readableIntegerTags() const { return catalogue_.readableIntegerTags; }
+    const QStringList &allTags() const { return catalogue_.allTags; }
+    const QStringList &allReadableTags() const { return catalogue_.allReadableTags; }
+
+    const QStringList &playlists() const { return playlists_; }
+    const QStringList &editablePlaylists() const { return editablePlaylists_; }
+
+    const QString &currentProgressTitle() const { return currentProgressTitle_; }
+    const QString &currentProgressDetail() const { return currentProgressDetail_; }
+    const QString &changeInfo() const { return changeInfo_; }
+    int currentPane() const { return currentPane_; }
+
+    const QString &version() const { return version_; }
+    const QString &build() const { return build_; }
+    const QString &aboutURL() const { return aboutURL_; }
+    const QString &historyURL() const { return historyURL_; }
+    const QString &faqURL() const { return faqURL_; }
+    const QString &readmeURL() const { return readmeURL_; }
+
+    // The relinking tool's pending searches, keyed as that tool chooses.
+    QVariantMap &metadataSearches() { return metadataSearches_; }
+
+    // Track sources. tracks() runs on the worker: the tracks of the chosen
+    // source, or nothing after an alert told the person why there are none
+    // to work on. Library failures throw LibraryError.
+    std::optional<QList<MusicTrack>> tracks();
+    QList<TrackRef> selectedTracks();
+    void refreshPlaylists();
+
+    // The change list under review or being applied; null when none.
+    const std::shared_ptr<ChangeList> &changes() const { return changes_; }
+    void setChanges(std::shared_ptr<ChangeList> list);
+    ChangesModel *changesModel() const { return changesModel_.get(); }
+
+    // The progress sheet. setProgress may be called from any thread; the
+    // detail arrives on the main loop in call order.
+    void beginProgress(const QString &title);
+    void setProgress(const QString &detail);
+    void endProgress();
+
+    // Makes a control still being edited commit its text to its option. Main thread.
+    void endEditing();
+
+    // Pane positions 0-5 have a tool and a help document; 6 and 7 show the about pane.
+    static QString toolName(int position);
+    static QString helpTitle(int position);
+    static QString helpInfo(int position);
+    static QString helpDocument(int position);
+
+public slots:
+    // Tools.
+    void performSearchReplace();
+    void presetClicked(int index);
+    void performCapitalization();
+    void performMove();
+    void performNumeric();
+    void performNumbering();
+    void performEncoding();
+    void performPlaylist();
+    void performRename();
+    void performExport();
+    void performDead();
+    void performCalculate();
+    void performFix();
+
+    // Source chooser: a folder was chosen, so the folder becomes the source.
+    void pathSelected(const QString &path);
+    // A playlist pop-up is about to open; tag 13 marks the playlist menus.
+    void popUp(int tag);
+
+    // Review.
+    void beginChanges();
+    void checkSelected(const QList<int> &rows, int tag);
+    void cancelChanges(bool fromSender);
+    void applyChanges();
+
+    // Panes and help.
+    void toolbarClicked(int position);
+    void showTab(int position);
+    void openHelp();
+    void closeHelp();
+    void openURL(int choice);
+
+signals:
+    void tagListsChanged();
+    void playlistsChanged();
+    void editablePlaylistsChanged();
+    void currentProgressTitleChanged();
+    void currentProgressDetailChanged();
+    void changeInfoChanged();
+    void currentPaneChanged();
+    void aboutChanged();
+    void changesChanged();
+
+private:
+    void setPlaylistNames(QStringList all, QStringList editable);
+    std::optional<QList<MusicTrack>> folderTracks();
+    std::optional<QList<MusicTrack>> playlistTracks();
+    void toolMissing();
+
+    QString libraryPath_;
+    std::shared_ptr<MusicLibrary> library_;
+    TagCatalogue catalogue_;
+    QStringList playlists_;
+    QStringList editablePlaylists_;
+    QString currentProgressTitle_;
+    QString currentProgressDetail_;
+    QString changeInfo_;
+    int currentPane_ = 0;
+    QString version_;
+    QString build_;
+    QString aboutURL_;
+    QString historyURL_;
+    QString faqURL_;
+    QString readmeURL_;
+    QVariantMap metadataSearches_;
+    std::shared_ptr<ChangeList> changes_;
+    std::unique_ptr<ChangesModel> changesModel_;
+};

@@ -1,0 +1,100 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "reviewprinter.h"
+
+#include "operations/changesmodel.h"
+
+#include <QJsonArray>
+
+namespace cli {
+namespace {
+
+// Wide enough for most titles; longer values are cut so one long lyric does
+// not push every other column off the screen.
+constexpr int maxColumnWidth = 40;
+
+QString cell(const ChangesModel &model, int row, int column)
+{
+    QString text = model.data(model.index(row, column)).toString();
+    text.replace(QLatin1Char('\n'), QStringLiteral("\\n"));
+    text.replace(QLatin1Char('\r'), QStringLiteral("\\r"));
+    text.replace(QLatin1Char('\t'), QStringLiteral("\\t"));
+    if (text.size() > maxColumnWidth)
+        text = text.left(maxColumnWidth - 1) + QChar(0x2026);
+    return text;
+}
+
+} // namespace
+
+void printReview(QTextStream &out, const ChangesModel &model, const QString &summary)
+{
+    out << summary << '\n';
+    QList<int> columns = model.visibleColumns();
+    columns.removeAll(ChangesModel::CheckColumn);
+    const int rows = model.rowCount();
+
+    QList<int> widths;
+    for (int column : columns)
+        widths << model.headerData(column, Qt::Horizontal).toString().size();
+    QList<QStringList> lines;
+    lines.reserve(rows);
+    for (int row = 0; row < rows; ++row) {
+        QStringList cells;
+        for (int i = 0; i < columns.size(); ++i) {
+            cells << cell(model, row, columns.at(i));
+            widths[i] = std::max(widths.at(i), static_cast<int>(cells.last().size()));
+        }
+        lines << cells;
+    }
+    const int numberWidth = static_cast<int>(QString::number(rows).size());
+
+    out << QString(numberWidth, QLatin1Char(' ')) << "    ";
+    for (int i = 0; i < columns.size(); ++i)
+        out << "  " << model.headerData(columns.at(i), Qt::Horizontal).toString().leftJustified(widths.at(i));
+    out << '\n';
+    for (int row = 0; row < rows; ++row) {
+        const bool checked = model.data(model.index(row, ChangesModel::CheckColumn), Qt::CheckStateRole).toInt() ==
+                             Qt::Checked;
+        out << QString::number(row + 1).rightJustified(numberWidth) << (checked ? " [x]" : " [ ]");
+        for (int i = 0; i < columns.size(); ++i)
+            out << "  " << lines.at(row).at(i).leftJustified(widths.at(i));
+        out << '\n';
+    }
+}
+
+QJsonObject reviewJson(const ChangesModel &model, const QString &summary)
+{
+    const auto list = model.changeList();
+    QJsonObject review;
+    review[QStringLiteral("summary")] = summary;
+    review[QStringLiteral("playlist")] = list && list->playlist;
+    if (list && list->playlist) {
+        review[QStringLiteral("remove")] = list->remove != 0;
+        review[QStringLiteral("trash")] = list->trash;
+    }
+    QJsonArray records;
+    if (list) {
+        int number = 0;
+        for (const ChangeRecord &r : list->records) {
+            QJsonObject record;
+            record[QStringLiteral("number")] = ++number;
+            record[QStringLiteral("enabled")] = r.enabled;
+            record[QStringLiteral("title")] = r.title;
+            record[QStringLiteral("artist")] = r.artist;
+            if (!list->playlist) {
+                record[QStringLiteral("tagToChange")] = r.tagToChange;
+                record[QStringLiteral("oldTag")] = r.oldTag;
+                record[QStringLiteral("newTag")] = r.newTag;
+            }
+            const QString where = r.track.isLibraryTrack() ? QString() : r.track.path();
+            if (!where.isEmpty())
+                record[QStringLiteral("path")] = where;
+            else if (r.track.track())
+                record[QStringLiteral("trackId")] = r.track.track()->trackId;
+            records.append(record);
+        }
+    }
+    review[QStringLiteral("records")] = records;
+    return review;
+}
+
+} // namespace cli

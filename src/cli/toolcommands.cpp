@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "toolcommands.h"
+
+namespace cli {
+
+const QList<ToolCommand> &toolCommands()
+{
+    static const QList<ToolCommand> commands = {
+        // Tag search and replace
+        {"search-replace", "rewrite a text tag by plain or regular-expression search and replace", nullptr},
+
+        // Capitalization
+        {"capitalize", "change the letter case of a text tag", nullptr},
+
+        // Data mover
+        {"move", "swap two tags, or copy all or part of one tag into another", nullptr},
+
+        // Numeric tag changer
+        {"numeric", "set, increase or decrease an integer tag", nullptr},
+
+        // Encoding conversion
+        {"encoding", "re-decode tag text read in the wrong character set", nullptr},
+
+        // Playlist manager
+        {"playlist", "add tracks matching a condition to a playlist, or remove them", nullptr},
+
+        // Filename changer
+        {"rename", "rename music files from a pattern of tag placeholders", nullptr},
+
+        // Playlist export
+        {"export", "save the tracks as a text or XML list", nullptr},
+
+        // Dead track removal
+        {"dead", "remove library entries whose file is gone", nullptr},
+
+        // Size calculator
+        {"calculate", "report the space the tracks take, now and at a lower bitrate", nullptr},
+
+        // Dead track relinking
+        {"fix", "relink dead tracks to files found in a folder", nullptr},
+    };
+    return commands;
+}
+
+} // namespace cli

@@ -1,0 +1,183 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "toolcontext.h"
+
+#include "app/appdelegate.h"
+#include "operations/changesmodel.h"
+#include "reviewprinter.h"
+#include "terminalport.h"
+
+#include <QCoreApplication>
+#include <QJsonDocument>
+
+namespace cli {
+namespace {
+
+// "1,3,5-7" as zero-based rows; nothing when the text is not such a list.
+std::optional<QList<int>> parseRows(const QString &text)
+{
+    QList<int> rows;
+    for (const QString &piece : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QStringList ends = piece.trimmed().split(QLatin1Char('-'));
+        bool okFirst = false;
+        bool okLast = false;
+        const int first = ends.value(0).toInt(&okFirst);
+        const int last = ends.size() == 2 ? ends.value(1).toInt(&okLast) : first;
+        if (ends.size() > 2 || !okFirst || (ends.size() == 2 && !okLast) || first < 1 || last < first)
+            return std::nullopt;
+        for (int n = first; n <= last; ++n)
+            rows << n - 1;
+    }
+    if (rows.isEmpty())
+        return std::nullopt;
+    return rows;
+}
+
+// Serves the main loop until the run's progress sheet has closed: the worker
+// posts its progress and its ending there.
+void waitForRun(TerminalPort &port)
+{
+    while (port.progressOpen())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    QCoreApplication::processEvents();
+}
+
+} // namespace
+
+ToolContext::ToolContext(AppDelegate &app, TerminalPort &port, QStringList args, QTextStream &out,
+                         QTextStream &err)
+    : app_(app), port_(port), args_(std::move(args)), out_(out), err_(err)
+{
+}
+
+int ToolContext::usageError(const QString &message)
+{
+    err_ << "quavertin-cli: " << message << '\n';
+    err_.flush();
+    return ExitUsage;
+}
+
+std::optional<int> ToolContext::parse(QCommandLineParser &parser, const QString &name, const QString &description)
+{
+    parser.setApplicationDescription(description);
+    parser.addOption({QStringLiteral("yes"), QStringLiteral("Apply the checked changes without asking.")});
+    parser.addOption({QStringLiteral("dry-run"), QStringLiteral("Show the changes, never apply them.")});
+    parser.addOption({QStringLiteral("uncheck"), QStringLiteral("Uncheck these rows of the review (e.g. 1,3,5-7)."),
+                      QStringLiteral("LIST")});
+    parser.addOption({QStringLiteral("json"), QStringLiteral("Print the review as JSON.")});
+    parser.addOption({{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")});
+    if (!parser.parse(QStringList{QStringLiteral("quavertin-cli ") + name} + args_))
+        return usageError(parser.errorText());
+    if (parser.isSet(QStringLiteral("help"))) {
+        QString help = parser.helpText();
+        help.replace(QStringLiteral("Usage: quavertin-cli %1 [options]").arg(name),
+                     QStringLiteral("Usage: quavertin-cli [source] %1 [options]").arg(name));
+        out_ << help;
+        out_.flush();
+        return ExitSuccess;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(QStringLiteral("unexpected argument '%1' for %2").arg(parser.positionalArguments().first(), name));
+    yes_ = parser.isSet(QStringLiteral("yes"));
+    dryRun_ = parser.isSet(QStringLiteral("dry-run"));
+    json_ = parser.isSet(QStringLiteral("json"));
+    if (yes_ && dryRun_)
+        return usageError(QStringLiteral("--yes and --dry-run exclude each other"));
+    if (parser.isSet(QStringLiteral("uncheck"))) {
+        const auto rows = parseRows(parser.value(QStringLiteral("uncheck")));
+        if (!rows)
+            return usageError(QStringLiteral("--uncheck wants row numbers like 1,3,5-7"));
+        uncheck_ = *rows;
+    }
+    if (yes_)
+        port_.setInteractive(false);
+    return std::nullopt;
+}
+
+std::optional<int> ToolContext::intOption(const QCommandLineParser &parser, const QString &option, int min, int max,
+                                          int *failure)
+{
+    bool ok = false;
+    const int value = parser.value(option).toInt(&ok);
+    if (!ok || value < min || value > max) {
+        *failure = usageError(QStringLiteral("--%1 wants a whole number from %2 to %3").arg(option).arg(min).arg(max));
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<int> ToolContext::choiceOption(const QCommandLineParser &parser, const QString &option,
+                                             const QStringList &choices, int *failure)
+{
+    const QString value = parser.value(option);
+    int index = static_cast<int>(choices.indexOf(value));
+    if (index < 0) {
+        for (int i = 0; i < choices.size() && index < 0; ++i)
+            if (choices.at(i).compare(value, Qt::CaseInsensitive) == 0)
+                index = i;
+    }
+    if (index < 0) {
+        bool ok = false;
+        const int number = value.toInt(&ok);
+        if (ok && number >= 0 && number < choices.size())
+            index = number;
+    }
+    if (index < 0) {
+        *failure = usageError(QStringLiteral("--%1 wants one of: %2").arg(option, choices.join(QStringLiteral(", "))));
+        return std::nullopt;
+    }
+    return index;
+}
+
+int ToolContext::run(const std::function<void()> &action)
+{
+    const int alertsBefore = port_.alertCount();
+    const int reviewsBefore = port_.reviewsBegun();
+    action();
+    waitForRun(port_);
+
+    if (port_.reviewsBegun() == reviewsBefore || !app_.changes())
+        return port_.alertCount() > alertsBefore ? ExitRefused : ExitSuccess;
+
+    ChangesModel &model = *app_.changesModel();
+    QList<int> outside;
+    for (int row : uncheck_)
+        if (row >= model.rowCount())
+            outside << row + 1;
+    if (!outside.isEmpty()) {
+        app_.cancelChanges(true);
+        return usageError(QStringLiteral("--uncheck names row %1, but the review has %2 rows")
+                              .arg(outside.first())
+                              .arg(model.rowCount()));
+    }
+    app_.checkSelected(uncheck_, 0);
+
+    if (json_)
+        out_ << QJsonDocument(reviewJson(model, app_.changeInfo())).toJson(QJsonDocument::Indented);
+    else
+        printReview(out_, model, app_.changeInfo());
+    out_.flush();
+
+    if (dryRun_) {
+        app_.cancelChanges(true);
+        return ExitSuccess;
+    }
+    if (!yes_ && !port_.confirm(QStringLiteral("Apply the %1 checked changes?").arg(model.enabledCount()))) {
+        app_.cancelChanges(true);
+        err_ << (port_.interactive() ? "Nothing was changed.\n"
+                                     : "Nothing was changed (--yes applies without asking).\n");
+        err_.flush();
+        return ExitRefused;
+    }
+    const int applied = model.enabledCount();
+    const int alertsBeforeApply = port_.alertCount();
+    app_.applyChanges();
+    waitForRun(port_);
+    if (port_.alertCount() > alertsBeforeApply)
+        return ExitRefused;
+    if (!json_)
+        out_ << QStringLiteral("%1 changes applied.\n").arg(applied);
+    out_.flush();
+    return ExitSuccess;
+}
+
+} // namespace cli

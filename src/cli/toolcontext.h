@@ -1,0 +1,71 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QCommandLineParser>
+#include <QStringList>
+#include <QTextStream>
+#include <functional>
+#include <optional>
+
+class AppDelegate;
+
+namespace cli {
+
+class TerminalPort;
+
+enum ExitStatus {
+    ExitSuccess = 0,
+    ExitRefused = 1, // a tool refused, found nothing, or could not finish
+    ExitUsage = 2,
+};
+
+// What a tool subcommand gets: the controller with the source already chosen
+// from the global options, the tool's own arguments, and the run that takes
+// an action through collecting, the printed review, the question and the
+// apply run.
+class ToolContext {
+public:
+    ToolContext(AppDelegate &app, TerminalPort &port, QStringList args, QTextStream &out, QTextStream &err);
+
+    AppDelegate &app() { return app_; }
+    TerminalPort &port() { return port_; }
+    const QStringList &arguments() const { return args_; }
+    QTextStream &out() { return out_; }
+    QTextStream &err() { return err_; }
+
+    // Parses the tool's arguments with the tool's own options plus the review
+    // options (--yes, --dry-run, --uncheck, --json) and --help. Returns the
+    // exit status when the command is done already (help shown, bad usage
+    // reported), nothing when it should go on.
+    std::optional<int> parse(QCommandLineParser &parser, const QString &name, const QString &description);
+
+    // Reads an option that must be a whole number from min to max; reports
+    // bad usage (status 2 in *failure) and gives nothing when it is not.
+    std::optional<int> intOption(const QCommandLineParser &parser, const QString &option, int min, int max,
+                                 int *failure);
+    // An index into a list given by name (exact, or case-insensitive) or by position.
+    std::optional<int> choiceOption(const QCommandLineParser &parser, const QString &option,
+                                    const QStringList &choices, int *failure);
+
+    // Presses the tool's button and sees the run through: waits for the
+    // collecting run, prints the review, asks (or follows --yes / --dry-run),
+    // applies. Exit status: 0 when the run ended well, 1 when the tool
+    // refused, found nothing or the apply run did not finish.
+    int run(const std::function<void()> &action);
+
+    // Writes a usage error and returns ExitUsage.
+    int usageError(const QString &message);
+
+private:
+    AppDelegate &app_;
+    TerminalPort &port_;
+    QStringList args_;
+    QTextStream &out_;
+    QTextStream &err_;
+    bool yes_ = false;
+    bool dryRun_ = false;
+    bool json_ = false;
+    QList<int> uncheck_;
+};
+
+} // namespace cli
