@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "appdelegate.h"
 
-#include "buildinfo.h"
 #include "library/musiclibrary.h"
 #include "operations/applyengine.h"
 #include "operations/changesmodel.h"
@@ -9,6 +8,7 @@
 #include "operations/tracksource.h"
 #include "support/alerts.h"
 #include "support/dispatch.h"
+#include "support/lindarc.h"
 
 #include <QDebug>
 #include <QSettings>
@@ -19,6 +19,7 @@ AppDelegate::~AppDelegate() = default;
 
 void AppDelegate::applicationDidFinishLaunching()
 {
+    lindarc_ = std::make_unique<Lindarc>();
     refreshPlaylists();
 
     catalogue_ = TagCatalogue::build();
@@ -28,8 +29,8 @@ void AppDelegate::applicationDidFinishLaunching()
     setSelectedCondition(2);
     setCaseInsensitive(true);
 
-    build_ = QStringLiteral("%1 %2").arg(tr("Build:")).arg(QString::fromUtf8(buildinfo::bundleVersion).toInt());
-    version_ = QStringLiteral("%1 %2").arg(tr("Version:"), QString::fromUtf8(buildinfo::shortVersionString));
+    build_ = QStringLiteral("%1 %2").arg(tr("Build:")).arg(gLindarc->appBuild());
+    version_ = QStringLiteral("%1 %2").arg(tr("Version:"), gLindarc->appVersionString());
     aboutURL_ = QStringLiteral("Credits.html");
     historyURL_ = QStringLiteral("History.html");
     faqURL_ = QStringLiteral("FAQ.html");
@@ -326,7 +327,9 @@ void AppDelegate::closeHelp()
 
 void AppDelegate::openURL(int choice)
 {
-    (void)choice;
+    // A tag beyond the 8-bit choices names nothing, rather than wrapping onto one that does.
+    if (gLindarc && choice >= 0 && choice <= 255)
+        gLindarc->openURL(static_cast<OpenChoice>(choice));
 }
 
 void AppDelegate::toolMissing()

@@ -14,6 +14,7 @@
 #include <optional>
 
 class ChangesModel;
+class Lindarc;
 class MusicLibrary;
 class WindowPort;
 
@@ -242,6 +243,7 @@ private:
     std::optional<QList<MusicTrack>> playlistTracks();
     void toolMissing();
 
+    std::unique_ptr<Lindarc> lindarc_;
     QString libraryPath_;
     std::shared_ptr<MusicLibrary> library_;
     TagCatalogue catalogue_;

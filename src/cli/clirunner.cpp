@@ -95,21 +95,29 @@ std::optional<QString> parseGlobal(const QStringList &args, GlobalOptions &optio
 
 } // namespace
 
-int runMain(const QStringList &args, QTextStream &out, QTextStream &err, FILE *in, bool interactive,
+ExitCode runMain(const QStringList &args, QTextStream &out, QTextStream &err, FILE *in, bool interactive,
             bool showProgress)
 {
     GlobalOptions options;
     if (const auto error = parseGlobal(args, options)) {
         err << "quavertin-cli: " << *error << "\nTry 'quavertin-cli --help'.\n";
-        return ExitUsage;
+        return ExitCode::BadUsage;
     }
     if (options.command.isEmpty() || options.command == QLatin1String("--help")) {
         printUsage(options.command.isEmpty() ? err : out);
-        return options.command.isEmpty() ? ExitUsage : ExitSuccess;
+        return options.command.isEmpty() ? ExitCode::BadUsage : ExitCode::Success;
     }
     if (int(options.playlist.has_value()) + int(options.folder.has_value()) + int(options.selection) > 1) {
         err << "quavertin-cli: choose one source: --playlist, --folder or --selection\n";
-        return ExitUsage;
+        return ExitCode::BadUsage;
+    }
+
+    if (options.command == QLatin1String("library")) {
+        if (options.playlist || options.folder || options.selection) {
+            err << "quavertin-cli: library commands take no source option\n";
+            return ExitCode::BadUsage;
+        }
+        return runLibraryCommand(options.rest, options.library, out, err);
     }
 
     const ToolCommand *tool = nullptr;
@@ -118,7 +126,7 @@ int runMain(const QStringList &args, QTextStream &out, QTextStream &err, FILE *i
             tool = &candidate;
     if (!tool) {
         err << "quavertin-cli: unknown tool '" << options.command << "'\nTry 'quavertin-cli --help'.\n";
-        return ExitUsage;
+        return ExitCode::BadUsage;
     }
 
     TerminalPort port(in, stderr);
@@ -140,7 +148,7 @@ int runMain(const QStringList &args, QTextStream &out, QTextStream &err, FILE *i
         const int index = static_cast<int>(app.playlists().indexOf(*options.playlist));
         if (index < 0) {
             err << "quavertin-cli: the library has no playlist named '" << *options.playlist << "'\n";
-            return ExitUsage;
+            return ExitCode::BadUsage;
         }
         app.setSelectedMethod(0);
         app.setSelectedPlaylist(index);
@@ -148,7 +156,7 @@ int runMain(const QStringList &args, QTextStream &out, QTextStream &err, FILE *i
         const QFileInfo folder(*options.folder);
         if (!folder.isDir()) {
             err << "quavertin-cli: '" << *options.folder << "' is not a folder\n";
-            return ExitUsage;
+            return ExitCode::BadUsage;
         }
         port.setFolder(folder.absoluteFilePath());
         app.pathSelected(folder.absoluteFilePath());
@@ -158,7 +166,7 @@ int runMain(const QStringList &args, QTextStream &out, QTextStream &err, FILE *i
 
     if (!tool->run) {
         err << "quavertin-cli: the tool '" << tool->name << "' is not part of this build yet\n";
-        return ExitRefused;
+        return ExitCode::Failed;
     }
     ToolContext context(app, port, options.rest, out, err);
     return tool->run(context);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "librarycommands.h"
+
 #include <QStringList>
 #include <QTextStream>
 #include <cstdio>
@@ -12,7 +14,7 @@ namespace cli {
 //   [--library FILE] library COMMAND ...
 // Needs the application object; returns the exit status. Questions are read
 // from in and asked only when interactive is set.
-int runMain(const QStringList &args, QTextStream &out, QTextStream &err, FILE *in, bool interactive,
+ExitCode runMain(const QStringList &args, QTextStream &out, QTextStream &err, FILE *in, bool interactive,
             bool showProgress);
 
 } // namespace cli

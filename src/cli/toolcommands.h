@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "librarycommands.h"
+
 #include <QList>
 #include <QString>
 
 namespace cli {
 
 class ToolContext;
-using ToolCommandFunction = int (*)(ToolContext &);
+using ToolCommandFunction = ExitCode (*)(ToolContext &);
 
 struct ToolCommand {
     QString name;
@@ -21,36 +23,36 @@ const QList<ToolCommand> &toolCommands();
 // One function per tool, each in src/cli/<tool>command.cpp.
 
 // Tag search and replace
-int searchReplaceCommand(ToolContext &context);
+ExitCode searchReplaceCommand(ToolContext &context);
 
 // Capitalization
-int capitalizationCommand(ToolContext &context);
+ExitCode capitalizationCommand(ToolContext &context);
 
 // Data mover
-int dataMoverCommand(ToolContext &context);
+ExitCode dataMoverCommand(ToolContext &context);
 
 // Numeric tag changer
-int numericCommand(ToolContext &context);
+ExitCode numericCommand(ToolContext &context);
 
 // Encoding conversion
-int encodingCommand(ToolContext &context);
+ExitCode encodingCommand(ToolContext &context);
 
 // Playlist manager
-int playlistManagerCommand(ToolContext &context);
+ExitCode playlistManagerCommand(ToolContext &context);
 
 // Filename changer
-int renameCommand(ToolContext &context);
+ExitCode renameCommand(ToolContext &context);
 
 // Playlist export
-int exportCommand(ToolContext &context);
+ExitCode exportCommand(ToolContext &context);
 
 // Dead track removal
-int deadTracksCommand(ToolContext &context);
+ExitCode deadTracksCommand(ToolContext &context);
 
 // Size calculator
-int sizeCalculatorCommand(ToolContext &context);
+ExitCode sizeCalculatorCommand(ToolContext &context);
 
 // Dead track relinking
-int relinkCommand(ToolContext &context);
+ExitCode relinkCommand(ToolContext &context);
 
 } // namespace cli

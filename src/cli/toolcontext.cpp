@@ -49,14 +49,14 @@ ToolContext::ToolContext(AppDelegate &app, TerminalPort &port, QStringList args,
 {
 }
 
-int ToolContext::usageError(const QString &message)
+ExitCode ToolContext::usageError(const QString &message)
 {
     err_ << "quavertin-cli: " << message << '\n';
     err_.flush();
-    return ExitUsage;
+    return ExitCode::BadUsage;
 }
 
-std::optional<int> ToolContext::parse(QCommandLineParser &parser, const QString &name, const QString &description)
+std::optional<ExitCode> ToolContext::parse(QCommandLineParser &parser, const QString &name, const QString &description)
 {
     parser.setApplicationDescription(description);
     parser.addOption({QStringLiteral("yes"), QStringLiteral("Apply the checked changes without asking.")});
@@ -73,7 +73,7 @@ std::optional<int> ToolContext::parse(QCommandLineParser &parser, const QString 
                      QStringLiteral("Usage: quavertin-cli [source] %1 [options]").arg(name));
         out_ << help;
         out_.flush();
-        return ExitSuccess;
+        return ExitCode::Success;
     }
     if (!parser.positionalArguments().isEmpty())
         return usageError(QStringLiteral("unexpected argument '%1' for %2").arg(parser.positionalArguments().first(), name));
@@ -94,7 +94,7 @@ std::optional<int> ToolContext::parse(QCommandLineParser &parser, const QString 
 }
 
 std::optional<int> ToolContext::intOption(const QCommandLineParser &parser, const QString &option, int min, int max,
-                                          int *failure)
+                                          ExitCode *failure)
 {
     bool ok = false;
     const int value = parser.value(option).toInt(&ok);
@@ -106,7 +106,7 @@ std::optional<int> ToolContext::intOption(const QCommandLineParser &parser, cons
 }
 
 std::optional<int> ToolContext::choiceOption(const QCommandLineParser &parser, const QString &option,
-                                             const QStringList &choices, int *failure)
+                                             const QStringList &choices, ExitCode *failure)
 {
     const QString value = parser.value(option);
     int index = static_cast<int>(choices.indexOf(value));
@@ -128,7 +128,7 @@ std::optional<int> ToolContext::choiceOption(const QCommandLineParser &parser, c
     return index;
 }
 
-int ToolContext::run(const std::function<void()> &action)
+ExitCode ToolContext::run(const std::function<void()> &action)
 {
     const int alertsBefore = port_.alertCount();
     const int reviewsBefore = port_.reviewsBegun();
@@ -136,7 +136,7 @@ int ToolContext::run(const std::function<void()> &action)
     waitForRun(port_);
 
     if (port_.reviewsBegun() == reviewsBefore || !app_.changes())
-        return port_.alertCount() > alertsBefore ? ExitRefused : ExitSuccess;
+        return port_.alertCount() > alertsBefore ? ExitCode::Failed : ExitCode::Success;
 
     ChangesModel &model = *app_.changesModel();
     QList<int> outside;
@@ -159,25 +159,25 @@ int ToolContext::run(const std::function<void()> &action)
 
     if (dryRun_) {
         app_.cancelChanges(true);
-        return ExitSuccess;
+        return ExitCode::Success;
     }
     if (!yes_ && !port_.confirm(QStringLiteral("Apply the %1 checked changes?").arg(model.enabledCount()))) {
         app_.cancelChanges(true);
         err_ << (port_.interactive() ? "Nothing was changed.\n"
                                      : "Nothing was changed (--yes applies without asking).\n");
         err_.flush();
-        return ExitRefused;
+        return ExitCode::Failed;
     }
     const int applied = model.enabledCount();
     const int alertsBeforeApply = port_.alertCount();
     app_.applyChanges();
     waitForRun(port_);
     if (port_.alertCount() > alertsBeforeApply)
-        return ExitRefused;
+        return ExitCode::Failed;
     if (!json_)
         out_ << QStringLiteral("%1 changes applied.\n").arg(applied);
     out_.flush();
-    return ExitSuccess;
+    return ExitCode::Success;
 }
 
 } // namespace cli

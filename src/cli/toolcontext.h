@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "librarycommands.h"
+
 #include <QCommandLineParser>
 #include <QStringList>
 #include <QTextStream>
@@ -12,12 +14,6 @@ class AppDelegate;
 namespace cli {
 
 class TerminalPort;
-
-enum ExitStatus {
-    ExitSuccess = 0,
-    ExitRefused = 1, // a tool refused, found nothing, or could not finish
-    ExitUsage = 2,
-};
 
 // What a tool subcommand gets: the controller with the source already chosen
 // from the global options, the tool's own arguments, and the run that takes
@@ -37,24 +33,24 @@ public:
     // options (--yes, --dry-run, --uncheck, --json) and --help. Returns the
     // exit status when the command is done already (help shown, bad usage
     // reported), nothing when it should go on.
-    std::optional<int> parse(QCommandLineParser &parser, const QString &name, const QString &description);
+    std::optional<ExitCode> parse(QCommandLineParser &parser, const QString &name, const QString &description);
 
     // Reads an option that must be a whole number from min to max; reports
-    // bad usage (status 2 in *failure) and gives nothing when it is not.
+    // bad usage (ExitCode::BadUsage in *failure) and gives nothing when it is not.
     std::optional<int> intOption(const QCommandLineParser &parser, const QString &option, int min, int max,
-                                 int *failure);
+                                 ExitCode *failure);
     // An index into a list given by name (exact, or case-insensitive) or by position.
     std::optional<int> choiceOption(const QCommandLineParser &parser, const QString &option,
-                                    const QStringList &choices, int *failure);
+                                    const QStringList &choices, ExitCode *failure);
 
     // Presses the tool's button and sees the run through: waits for the
     // collecting run, prints the review, asks (or follows --yes / --dry-run),
-    // applies. Exit status: 0 when the run ended well, 1 when the tool
-    // refused, found nothing or the apply run did not finish.
-    int run(const std::function<void()> &action);
+    // applies. Success when the run ended well; Failed when the tool
+    // refused, found nothing, or the changes were not (all) applied.
+    ExitCode run(const std::function<void()> &action);
 
-    // Writes a usage error and returns ExitUsage.
-    int usageError(const QString &message);
+    // Writes a usage error and returns ExitCode::BadUsage.
+    ExitCode usageError(const QString &message);
 
 private:
     AppDelegate &app_;

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tracksource.h"
 
-#include <QDirIterator>
+#include "support/fileutils.h"
+
 #include <QFileInfo>
 
 namespace tracksource {
@@ -25,12 +26,9 @@ bool isMusicFile(const QString &path)
 QStringList musicFilesBelow(const QString &folder)
 {
     QStringList files;
-    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
+    for (const QString &path : files::dirContentsRecursive(folder).value_or(QStringList())) {
         // A folder, pipe or device named like a music file is not a track.
-        if (isMusicFile(path) && it.fileInfo().isFile())
+        if (isMusicFile(path) && QFileInfo(path).isFile())
             files << path;
     }
     return files;
