@@ -54,25 +54,26 @@ QString oneLine(const QVariant &value)
 
 void printTracks(MusicLibrary &library, const QList<TrackRef> &refs, bool json, QTextStream &out)
 {
-    const QList<QVariantHash> rows = library.properties(refs, {"artist", "name", "album", "location"});
+    enum { Artist, Title, Album, Location };
+    const QList<QVariantList> rows = library.propertyRows(refs, {"artist", "name", "album", "location"});
     if (json) {
         QJsonArray tracks;
         for (qsizetype i = 0; i < refs.size(); ++i) {
-            const QVariantHash &row = rows[i];
-            const QString location = row.value("location").toString();
+            const QVariantList &row = rows[i];
+            const QString location = row[Location].toString();
             tracks.append(QJsonObject{{"id", refs[i].trackId},
-                                      {"artist", QJsonValue::fromVariant(row.value("artist"))},
-                                      {"title", QJsonValue::fromVariant(row.value("name"))},
-                                      {"album", QJsonValue::fromVariant(row.value("album"))},
+                                      {"artist", QJsonValue::fromVariant(row[Artist])},
+                                      {"title", QJsonValue::fromVariant(row[Title])},
+                                      {"album", QJsonValue::fromVariant(row[Album])},
                                       {"location", location.isNull() ? QJsonValue() : QJsonValue(location)}});
         }
         out << QJsonDocument(tracks).toJson(QJsonDocument::Indented);
         return;
     }
     for (qsizetype i = 0; i < refs.size(); ++i) {
-        const QVariantHash &row = rows[i];
-        out << refs[i].trackId << '\t' << oneLine(row.value("artist")) << '\t' << oneLine(row.value("name")) << '\t'
-            << oneLine(row.value("album")) << '\t' << oneLine(row.value("location")) << '\n';
+        const QVariantList &row = rows[i];
+        out << refs[i].trackId << '\t' << oneLine(row[Artist]) << '\t' << oneLine(row[Title]) << '\t'
+            << oneLine(row[Album]) << '\t' << oneLine(row[Location]) << '\n';
     }
 }
 

@@ -63,43 +63,63 @@ void MusicLibrary::setProperty(const TrackRef &ref, const QString &key, const QV
         throwGone(db, ref, purpose);
 }
 
-QList<QVariantHash> MusicLibrary::properties(const QList<TrackRef> &refs, const QStringList &keys) const
+QList<QVariantList> MusicLibrary::propertyRows(const QList<TrackRef> &refs, const QStringList &keys) const
 {
     const QString purpose = QStringLiteral("read %1 properties of %2 tracks").arg(keys.size()).arg(refs.size());
-    QByteArray columns = "t.id, t.location, t.stream";
+    QByteArray columns = "t.id";
     QList<const trackcolumns::Column *> wanted;
     for (const QString &key : keys) {
         if (key == QLatin1StringView("location")) {
             wanted.append(nullptr);
-            continue;
+            columns += ", t.location, t.stream";
+        } else {
+            wanted.append(&columnFor(key, purpose));
+            columns += ", t." + QByteArray(wanted.last()->key);
         }
-        wanted.append(&columnFor(key, purpose));
-        columns += ", t." + QByteArray(wanted.last()->key);
     }
     // One query for all: the ids travel as one JSON array.
     Statement st(connection(),
                  "SELECT " + columns + " FROM tracks t WHERE t.id IN (SELECT value FROM json_each(?1))", purpose);
     st.bind(1, QString::fromLatin1(idsAsJson(refs)));
-    QHash<qint64, QVariantHash> byId;
-    byId.reserve(refs.size());
+    QList<QVariantList> stored;
+    QHash<qint64, qsizetype> rowOf;
+    rowOf.reserve(refs.size());
     while (st.next()) {
-        QVariantHash values;
-        int index = 3;
-        for (qsizetype k = 0; k < keys.size(); ++k) {
-            if (wanted[k])
-                values.insert(keys[k], readColumn(st, index++, wanted[k]->kind));
-            else
-                values.insert(keys[k], liveLocation(st.text(1), st.integer(2) != 0));
+        QVariantList values;
+        values.reserve(keys.size());
+        int index = 1;
+        for (const trackcolumns::Column *column : wanted) {
+            if (column) {
+                values.append(readColumn(st, index++, column->kind));
+            } else {
+                values.append(liveLocation(st.text(index), st.integer(index + 1) != 0));
+                index += 2;
+            }
         }
-        byId.insert(st.integer(0), values);
+        rowOf.insert(st.integer(0), stored.size());
+        stored.append(std::move(values));
     }
-    QList<QVariantHash> result;
-    result.reserve(refs.size());
+    QList<QVariantList> rows;
+    rows.reserve(refs.size());
     for (const TrackRef &ref : refs) {
-        const auto found = byId.constFind(ref.trackId);
-        if (found == byId.constEnd())
+        const auto found = rowOf.constFind(ref.trackId);
+        if (found == rowOf.constEnd())
             throw LibraryError(purpose, QStringLiteral("track %1 no longer exists").arg(ref.trackId));
-        result.append(*found);
+        rows.append(stored.at(*found));
+    }
+    return rows;
+}
+
+QList<QVariantHash> MusicLibrary::properties(const QList<TrackRef> &refs, const QStringList &keys) const
+{
+    QList<QVariantHash> result;
+    const QList<QVariantList> rows = propertyRows(refs, keys);
+    result.reserve(rows.size());
+    for (const QVariantList &row : rows) {
+        QVariantHash values;
+        for (qsizetype k = 0; k < keys.size(); ++k)
+            values.insert(keys[k], row[k]);
+        result.append(std::move(values));
     }
     return result;
 }

@@ -75,7 +75,10 @@ public:
     QVariant property(const TrackRef &ref, const QString &key) const;
     void setProperty(const TrackRef &ref, const QString &key, const QVariant &value);
     // The properties of many tracks with one query, in the order of refs.
+    // Throws LibraryError when one of the tracks no longer exists.
     QList<QVariantHash> properties(const QList<TrackRef> &refs, const QStringList &keys) const;
+    // The same as rows of values in the order of keys: far lighter for long lists.
+    QList<QVariantList> propertyRows(const QList<TrackRef> &refs, const QStringList &keys) const;
 
     // The stored path, or a null QString when no file exists there (a dead track).
     QString location(const TrackRef &ref) const;

@@ -85,8 +85,14 @@ TEST_F(MusicLibraryTest, BulkPropertiesFollowTheOrderOfTheReferences)
     EXPECT_EQ(rows[0].value("location").toString(), lib.location(refs[0]));
     EXPECT_FALSE(rows[0].value("year").isValid());
 
+    const QList<QVariantList> table = lib.propertyRows(refs, {"location", "name"});
+    ASSERT_EQ(table.size(), 4);
+    EXPECT_EQ(table[1], (QVariantList{rows[1].value("location"), QString("A")}));
+    EXPECT_EQ(table[2], (QVariantList{QVariant(QString()), QString("C")}));
+
     lib.deleteTrack({a, 0, 0});
     EXPECT_THROW(lib.properties(refs, {"name"}), LibraryError);
+    EXPECT_THROW(lib.propertyRows(refs, {"name"}), LibraryError);
     EXPECT_THROW(lib.properties({{d, 0, 0}}, {"name", "nonsense"}), LibraryError);
 }
 
