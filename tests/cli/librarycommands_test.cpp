@@ -150,6 +150,26 @@ TEST_F(LibraryCommandsTest, DeadTracksListAnEmptyLocation)
     EXPECT_TRUE(json[0].toObject().value("location").isNull());
 }
 
+TEST_F(LibraryCommandsTest, OddFileNamesSurviveTheRoundTrip)
+{
+    const QStringList names{"music/Ünïcödé ☃/Été.mp3", "music/.hidden/.dot.flac", "music/tab\there.ogg",
+                            "music/line\nbreak.m4a", "music/quote \"\\ back.wav"};
+    const QStringList seeds{"seed.mp3", "seed.flac", "seed.ogg", "seed.m4a", "seed.wav"};
+    QStringList paths;
+    for (qsizetype i = 0; i < names.size(); ++i)
+        paths.append(folder.addSeed(seeds[i], names[i]));
+    EXPECT_EQ(run({"import", folder.filePath("music")}).code, ExitCode::Success);
+
+    // One line per track even when a name holds a tab or a line break.
+    EXPECT_EQ(lines(run({"tracks"}).out).size(), 5);
+    QStringList listed;
+    for (const QJsonValue &track : QJsonDocument::fromJson(run({"tracks", "--json"}).out.toUtf8()).array())
+        listed.append(track.toObject().value("location").toString());
+    listed.sort();
+    paths.sort();
+    EXPECT_EQ(listed, paths);
+}
+
 TEST_F(LibraryCommandsTest, AThousandFilesImportAndList)
 {
     const QStringList seeds = seedNames();
