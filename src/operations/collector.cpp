@@ -44,9 +44,12 @@ void collectChanges(AppDelegate &app, CollectRun run)
                     current.clear();
                     const QVariantHash values = track.valuesForTags(keys);
                     current = tagText(values.value(nameKey));
-                    app.setProgress(QStringLiteral("%1/%2 - %3").arg(i + 1).arg(n).arg(current));
+                    app.setProgress(run.progressFormat.arg(i + 1).arg(n).arg(current));
                     run.step(track, values, records);
                 }
+                current.clear();
+                if (run.finish)
+                    run.finish(records);
             }
         } catch (const NamedException &e) {
             if (e.name() != QLatin1String("Unsupported Tag"))
@@ -66,6 +69,8 @@ void collectChanges(AppDelegate &app, CollectRun run)
                            QStringLiteral("Reading the tracks stopped%1: %2").arg(where, error->description));
             }
             if (!records.isEmpty()) {
+                if (run.beforeReview && !run.beforeReview())
+                    return;
                 auto list = std::make_shared<ChangeList>();
                 list->records = std::move(records);
                 list->playlist = run.playlist;

@@ -27,6 +27,18 @@ struct CollectRun {
     // Nothing means the source already told the person why there is nothing to walk.
     std::function<std::optional<QList<MusicTrack>>()> source;
 
+    // The progress line for each track: %1 its position from 1, %2 the
+    // number of tracks, %3 its title.
+    QString progressFormat = QStringLiteral("%1/%2 - %3");
+
+    // Runs on the worker once the walk is through, to append what can only
+    // be found with every track seen (a search over the whole walk's result).
+    std::function<void(QList<ChangeRecord> &records)> finish;
+
+    // Runs on the main thread after the sheet closed, when something was
+    // found: false drops the list without a review (the person declined).
+    std::function<bool()> beforeReview;
+
     // The alert when the walk found nothing to change.
     QString noChangesTitle = QStringLiteral("No Changes");
     QString noChangesMessage;
