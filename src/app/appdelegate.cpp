@@ -188,7 +188,20 @@ void AppDelegate::beginProgress(const QString &title)
 
 void AppDelegate::setProgress(const QString &detail)
 {
-    dispatchAsyncMain([this, detail] {
+    {
+        std::lock_guard lock(progressMutex_);
+        pendingProgressDetail_ = detail;
+        if (progressUpdatePosted_)
+            return;
+        progressUpdatePosted_ = true;
+    }
+    dispatchAsyncMain([this] {
+        QString detail;
+        {
+            std::lock_guard lock(progressMutex_);
+            detail = std::move(pendingProgressDetail_);
+            progressUpdatePosted_ = false;
+        }
         if (currentProgressDetail_ == detail)
             return;
         currentProgressDetail_ = detail;

@@ -11,6 +11,7 @@
 #include <QVariant>
 #include <QVariantMap>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 class ChangesModel;
@@ -251,6 +252,11 @@ private:
     QStringList editablePlaylists_;
     QString currentProgressTitle_;
     QString currentProgressDetail_;
+    // The newest detail a worker reported, not yet shown; a burst of reports
+    // posts one update to the main loop, not one per report.
+    std::mutex progressMutex_;
+    QString pendingProgressDetail_;
+    bool progressUpdatePosted_ = false;
     QString changeInfo_;
     int currentPane_ = 0;
     QString version_;
