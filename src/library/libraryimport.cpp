@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "libraryimport.h"
 
+#include "operations/tracksource.h"
 #include "support/dispatch.h"
 #include "support/fileutils.h"
 #include "support/namedexception.h"
@@ -136,13 +137,6 @@ void checkRegularFile(const QString &path)
 
 } // namespace
 
-bool isMusicFile(const QString &path)
-{
-    static const QStringList extensions{"mp3", "aac", "m4a",  "ogg", "flac", "mpc", "spx",
-                                        "wv",  "tta", "wav", "aiff", "mp4",  "asf"};
-    return extensions.contains(QFileInfo(path).suffix().toLower());
-}
-
 ImportedFile readFile(const QString &path)
 {
     try {
@@ -163,7 +157,7 @@ Summary importFolder(MusicLibrary &library, const QString &folder,
         throw FileError(folder, QStringLiteral("the folder cannot be read"));
     QStringList paths;
     for (const QString &entry : *entries) {
-        if (isMusicFile(entry))
+        if (tracksource::isMusicFile(entry))
             paths.append(QFileInfo(entry).absoluteFilePath());
     }
     paths.sort();

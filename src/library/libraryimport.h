@@ -10,11 +10,6 @@
 // Bringing music files into the library: every field TagLib finds in a file.
 namespace libraryimport {
 
-// Whether the path's lower-cased extension is one of the thirteen music
-// extensions ("mp3", "aac", "m4a", "ogg", "flac", "mpc", "spx", "wv", "tta",
-// "wav", "aiff", "mp4", "asf").
-bool isMusicFile(const QString &path);
-
 // The fields of one music file. Throws FileError when path is not a regular
 // file (a folder, a pipe that would block the read, a device), is empty, or is
 // no music file TagLib can read. Runs TagLib on a large stack: crafted deeply
@@ -33,9 +28,9 @@ struct Summary {
     QList<Failure> failures;
 };
 
-// Reads every music file below folder (at any depth, in path order) and stores
-// it in the library, in batches of one transaction each, so a re-import
-// updates instead of duplicating. A file that cannot be read is recorded in
+// Reads every music file (tracksource::isMusicFile) below folder, at any
+// depth and in path order, and stores it in the library in batches of one
+// transaction each; a re-import updates instead of duplicating. A file that cannot be read is recorded in
 // the summary and passed over. progress, when given, hears (files done, files
 // found) after each batch. Throws FileError when folder cannot be listed and
 // LibraryError when the library refuses a batch (earlier batches stay stored).

@@ -71,15 +71,6 @@ TEST(LibraryImport, DeeplyNestedTagsDoNotOverflowTheCallersStack)
     EXPECT_TRUE(summary.failures.isEmpty());
 }
 
-TEST(LibraryImport, MusicFilesAreKnownByTheirExtensionInAnyCase)
-{
-    for (const char *name : {"a.mp3", "b.MP3", "c.Flac", "d.aiff", "e.asf", "f.wv", "g.tta", "h.spx", "i.mpc",
-                             "j.aac", "k.m4a", "l.mp4", "m.ogg", "n.wav"})
-        EXPECT_TRUE(libraryimport::isMusicFile(QString("/music/") + name)) << name;
-    for (const char *name : {"cover.jpg", "notes.txt", "mp3", "a.mp3.part", "a.aif", "a.opus", "a.wma"})
-        EXPECT_FALSE(libraryimport::isMusicFile(QString("/music/") + name)) << name;
-}
-
 TEST(LibraryImport, ReadsEveryFieldTheFileHas)
 {
     TestFolder folder;
