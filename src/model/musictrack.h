@@ -2,6 +2,7 @@
 #pragma once
 
 #include "library/trackref.h"
+#include "tagvalue.h"
 
 #include <QString>
 #include <QStringList>
@@ -37,6 +38,13 @@ public:
     // library track). Same values and refusals as valueForTag key by key: the
     // first refused key (in the order given) refuses the whole read.
     QVariantHash valuesForTags(const QStringList &keys) const;
+
+    // The apply engine's verified write: reads the keys of expected and, when
+    // every current value matches (see TagExpectations), writes key = value.
+    // For a file track the reads and the write share one open of the file.
+    // Returns false, writing nothing, when a value differs. Refuses like
+    // valueForTag for the expected keys and like setTag for key.
+    bool setTagIfUnchanged(const QString &key, const QVariant &value, const TagExpectations &expected) const;
 
     // Convenience reads; a null QString when absent.
     QString title() const;

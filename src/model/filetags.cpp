@@ -1,0 +1,356 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "filetags.h"
+
+#include "checkedfilestream.h"
+#include "wavtags.h"
+#include "support/dispatch.h"
+#include "support/namedexception.h"
+#include "support/textutils.h"
+
+
+#include <taglib/aifffile.h>
+#include <taglib/apefile.h>
+#include <taglib/audioproperties.h>
+#include <taglib/fileref.h>
+#include <taglib/id3v2header.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpcfile.h>
+#include <taglib/mpegfile.h>
+#include <taglib/tag.h>
+#include <taglib/trueaudiofile.h>
+#include <taglib/wavfile.h>
+#include <taglib/wavpackfile.h>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace filetags {
+namespace {
+
+const QStringList textKeys = {"artist", "name", "title", "album", "comment", "genre"};
+const QStringList audioKeys = {"duration", "bitRate"};
+
+// One music file opened for the length of one read or write.
+class MusicFile {
+public:
+    MusicFile(const QString &path, CheckedFileStream::Access access, bool parse, bool audioProperties)
+        : stream_(path, access)
+    {
+        if (!stream_.isOpen() || !parse)
+            return;
+        try {
+            ref_ = TagLib::FileRef(&stream_, audioProperties, TagLib::AudioProperties::Average);
+            if (looksLikeAudio()) {
+                tag_ = ref_.file()->tag();
+                if (auto *wav = dynamic_cast<TagLib::RIFF::WAV::File *>(ref_.file())) {
+                    wavTags_ = std::make_unique<WavTags>(*wav);
+                    tag_ = wavTags_.get();
+                }
+            }
+        } catch (const std::exception &) {
+            // A crafted size that cannot be allocated: the file is unreadable.
+            tag_ = nullptr;
+        }
+    }
+
+    CheckedFileStream &stream() { return stream_; }
+    TagLib::File *file() const { return tag_ ? ref_.file() : nullptr; }
+    TagLib::Tag *tag() const { return tag_; }
+    const WavTags *wavTags() const { return wavTags_.get(); }
+
+private:
+    // Several readers take any bytes, even none, for a file with an empty tag
+    // that a save would then write into. Those formats must show their own
+    // signature (MPEG: an audio frame) to be read or tagged.
+    bool looksLikeAudio()
+    {
+        TagLib::File *file = ref_.file();
+        if (!file || !file->isValid())
+            return false;
+        bool ok = true;
+        if (auto *mpeg = dynamic_cast<TagLib::MPEG::File *>(file))
+            ok = mpeg->firstFrameOffset() >= 0;
+        else if (dynamic_cast<TagLib::RIFF::WAV::File *>(file))
+            ok = TagLib::RIFF::WAV::File::isSupported(&stream_);
+        else if (dynamic_cast<TagLib::RIFF::AIFF::File *>(file))
+            ok = TagLib::RIFF::AIFF::File::isSupported(&stream_);
+        else if (dynamic_cast<TagLib::MPC::File *>(file))
+            ok = TagLib::MPC::File::isSupported(&stream_);
+        else if (dynamic_cast<TagLib::WavPack::File *>(file))
+            ok = TagLib::WavPack::File::isSupported(&stream_);
+        else if (dynamic_cast<TagLib::TrueAudio::File *>(file))
+            ok = TagLib::TrueAudio::File::isSupported(&stream_);
+        else if (dynamic_cast<TagLib::APE::File *>(file))
+            ok = TagLib::APE::File::isSupported(&stream_);
+        stream_.seek(0);
+        return ok;
+    }
+
+    CheckedFileStream stream_; // must outlive ref_
+    TagLib::FileRef ref_;
+    std::unique_ptr<WavTags> wavTags_;
+    TagLib::Tag *tag_ = nullptr;
+};
+
+QString fromTagLib(const TagLib::String &text)
+{
+    // TagLib keeps its text as UTF-16 code units in a wstring.
+    const std::wstring &units = text.toWString();
+    QString result(static_cast<qsizetype>(units.size()), Qt::Uninitialized);
+    QChar *out = result.data();
+    for (wchar_t unit : units)
+        *out++ = QChar(static_cast<char16_t>(unit));
+    return result;
+}
+
+TagLib::String toTagLib(const QVariant &value)
+{
+    return TagLib::String(value.toString().toUtf8().toStdString(), TagLib::String::UTF8);
+}
+
+QVariant numberText(unsigned int number)
+{
+    return number == 0 ? QVariant() : QVariant(QString::number(number));
+}
+
+bool containsPicture(CheckedFileStream &stream)
+{
+    static constexpr char needle[] = "image/";
+    constexpr size_t needleSize = sizeof needle - 1;
+    constexpr qint64 chunk = 256 * 1024;
+    // The last bytes of each chunk are kept so that a match across two chunks is found.
+    std::vector<char> buffer(needleSize - 1 + chunk);
+    size_t kept = 0;
+    for (qint64 offset = 0;;) {
+        const qint64 got = stream.readAt(offset, buffer.data() + kept, chunk);
+        if (got <= 0)
+            return false;
+        const size_t have = kept + static_cast<size_t>(got);
+        if (memmem(buffer.data(), have, needle, needleSize))
+            return true;
+        kept = std::min(needleSize - 1, have);
+        std::memmove(buffer.data(), buffer.data() + have - kept, kept);
+        offset += got;
+    }
+}
+
+QVariant valueOf(MusicFile &music, const QString &path, const QString &key)
+{
+    if (key == QLatin1String("cover"))
+        return containsPicture(music.stream()) ? QVariant(QStringLiteral("cover")) : QVariant();
+    if (key == QLatin1String("location"))
+        return path;
+    TagLib::Tag *tag = music.tag();
+    if (!tag)
+        return {};
+    if (key == QLatin1String("artist"))
+        return fromTagLib(tag->artist());
+    if (key == QLatin1String("name") || key == QLatin1String("title"))
+        return fromTagLib(tag->title());
+    if (key == QLatin1String("album"))
+        return fromTagLib(tag->album());
+    if (key == QLatin1String("comment"))
+        return fromTagLib(tag->comment());
+    if (key == QLatin1String("genre"))
+        return fromTagLib(tag->genre());
+    if (key == QLatin1String("number"))
+        return numberText(tag->track());
+    if (key == QLatin1String("year"))
+        return numberText(tag->year());
+    if (TagLib::AudioProperties *properties = music.file()->audioProperties()) {
+        if (key == QLatin1String("duration"))
+            return properties->lengthInSeconds();
+        if (key == QLatin1String("bitRate"))
+            return properties->bitrate();
+    }
+    return {};
+}
+
+bool needsOpen(const QStringList &keys)
+{
+    for (const QString &key : keys) {
+        if (key != QLatin1String("location"))
+            return true;
+    }
+    return false;
+}
+
+bool needsTagLib(const QStringList &keys)
+{
+    for (const QString &key : keys) {
+        if (key != QLatin1String("location") && key != QLatin1String("cover"))
+            return true;
+    }
+    return false;
+}
+
+bool needsAudioProperties(const QStringList &keys)
+{
+    for (const QString &key : keys) {
+        if (audioKeys.contains(key))
+            return true;
+    }
+    return false;
+}
+
+// What a write stores, worked out before the file is touched.
+struct Change {
+    QString key;
+    TagLib::String text;
+    unsigned int year = 0;
+};
+
+Change changeFor(const QString &path, const QString &key, const QVariant &value)
+{
+    Change change{key, {}, 0};
+    if (key != QLatin1String("year")) {
+        change.text = toTagLib(value);
+        return change;
+    }
+    // As a C integer conversion reads it: "2001abc" is 2001, "" is 0.
+    const int year = text::intValue(value);
+    if (year < 0)
+        throw FileError(path, QStringLiteral("The year %1 cannot be stored in a music file").arg(value.toString()));
+    change.year = static_cast<unsigned int>(year);
+    return change;
+}
+
+void apply(TagLib::Tag *tag, const Change &change)
+{
+    const QString &key = change.key;
+    if (key == QLatin1String("artist"))
+        tag->setArtist(change.text);
+    else if (key == QLatin1String("name") || key == QLatin1String("title"))
+        tag->setTitle(change.text);
+    else if (key == QLatin1String("album"))
+        tag->setAlbum(change.text);
+    else if (key == QLatin1String("comment"))
+        tag->setComment(change.text);
+    else if (key == QLatin1String("genre"))
+        tag->setGenre(change.text);
+    else if (key == QLatin1String("year"))
+        tag->setYear(change.year);
+}
+
+TagLib::ID3v2::Version versionOf(const TagLib::ID3v2::Tag *tag)
+{
+    return tag && tag->header()->majorVersion() == 3 ? TagLib::ID3v2::v3 : TagLib::ID3v2::v4;
+}
+
+// Saves only the tag types the file already has, in the ID3v2 version it
+// already uses; TagLib's plain save would add ID3v1 and ID3v2.4 tags.
+bool saveKeepingLayout(TagLib::File *file, const WavTags *wavTags)
+{
+    if (auto *mpeg = dynamic_cast<TagLib::MPEG::File *>(file)) {
+        int tags = (mpeg->hasID3v2Tag() ? TagLib::MPEG::File::ID3v2 : 0) |
+                   (mpeg->hasID3v1Tag() ? TagLib::MPEG::File::ID3v1 : 0) |
+                   (mpeg->hasAPETag() ? TagLib::MPEG::File::APE : 0);
+        if (tags == 0)
+            tags = TagLib::MPEG::File::ID3v2;
+        return mpeg->save(tags, TagLib::File::StripNone,
+                          versionOf(mpeg->hasID3v2Tag() ? mpeg->ID3v2Tag() : nullptr),
+                          TagLib::File::DoNotDuplicate);
+    }
+    if (auto *wav = dynamic_cast<TagLib::RIFF::WAV::File *>(file)) {
+        return wav->save(wavTags->tagTypes(), TagLib::File::StripNone,
+                         versionOf(wav->hasID3v2Tag() ? wav->ID3v2Tag() : nullptr));
+    }
+    if (auto *aiff = dynamic_cast<TagLib::RIFF::AIFF::File *>(file))
+        return aiff->save(versionOf(aiff->hasID3v2Tag() ? aiff->tag() : nullptr));
+    // The other formats keep one tag layout of their own and add no foreign tags.
+    return file->save();
+}
+
+QString unusableReason(MusicFile &music)
+{
+    if (!music.stream().isOpen())
+        return QStringLiteral("The file %1").arg(music.stream().error());
+    return QStringLiteral("The file is not audio that TagLib can tag");
+}
+
+// Applies the change to an open file and saves it; throws FileError.
+void writeOpen(MusicFile &music, const QString &path, const Change &change)
+{
+    if (!music.tag())
+        throw FileError(path, unusableReason(music));
+    apply(music.tag(), change);
+    const bool saved = saveKeepingLayout(music.file(), music.wavTags());
+    if (!saved || music.stream().failed()) {
+        const QString why = music.stream().failed() ? music.stream().error() : QStringLiteral("was refused by TagLib");
+        throw FileError(path, QStringLiteral("The file could not be saved: it %1").arg(why));
+    }
+}
+
+QVariantHash readOpen(MusicFile &music, const QString &path, const QStringList &keys)
+{
+    QVariantHash values;
+    for (const QString &key : keys)
+        values.insert(key, valueOf(music, path, key));
+    return values;
+}
+
+} // namespace
+
+bool canRead(const QString &key)
+{
+    return textKeys.contains(key) || audioKeys.contains(key) || key == QLatin1String("number") ||
+           key == QLatin1String("year") || key == QLatin1String("cover") || key == QLatin1String("location");
+}
+
+bool canWrite(const QString &key)
+{
+    return textKeys.contains(key) || key == QLatin1String("year");
+}
+
+bool containsPicture(const QString &path)
+{
+    CheckedFileStream stream(path, CheckedFileStream::Access::Read);
+    return containsPicture(stream);
+}
+
+QVariantHash read(const QString &path, const QStringList &keys)
+{
+    if (!needsOpen(keys)) {
+        QVariantHash values;
+        for (const QString &key : keys)
+            values.insert(key, path);
+        return values;
+    }
+    QVariantHash values;
+    runWithLargeStack([&] {
+        MusicFile music(path, CheckedFileStream::Access::Read, needsTagLib(keys), needsAudioProperties(keys));
+        values = readOpen(music, path, keys);
+    });
+    return values;
+}
+
+void write(const QString &path, const QString &key, const QVariant &value)
+{
+    const Change change = changeFor(path, key, value);
+    runWithLargeStack([&] {
+        MusicFile music(path, CheckedFileStream::Access::ReadWrite, true, false);
+        writeOpen(music, path, change);
+    });
+}
+
+bool writeIfUnchanged(const QString &path, const QString &key, const QVariant &value,
+                      const TagExpectations &expected)
+{
+    const Change change = changeFor(path, key, value);
+    const QStringList keys = tagvalue::keysOf(expected);
+    bool written = false;
+    runWithLargeStack([&] {
+        MusicFile music(path, CheckedFileStream::Access::ReadWrite, true, needsAudioProperties(keys));
+        // A file we may not write is still compared first: a changed file is
+        // reported as changed, not as unwritable.
+        const QVariantHash current = music.stream().isOpen() ? readOpen(music, path, keys) : read(path, keys);
+        if (!tagvalue::matches(current, expected))
+            return;
+        writeOpen(music, path, change);
+        written = true;
+    });
+    return written;
+}
+
+} // namespace filetags

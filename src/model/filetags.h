@@ -1,0 +1,44 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "tagvalue.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVariantHash>
+
+// The tags of one music file, read and written with TagLib as its C interface
+// defines them: texts for the text fields, "year" and "number" as decimal
+// text (0 is absent), "duration" in whole seconds and "bitRate" in kb/s.
+//
+// Only keys for which canRead / canWrite hold may be passed; refusing the
+// others is the caller's business. TagLib runs on a large stack, so hostile
+// files with deeply nested frames cannot overflow the caller's. Anything that
+// is not a regular file TagLib recognises as audio reads as absent and is
+// never written.
+namespace filetags {
+
+bool canRead(const QString &key);
+bool canWrite(const QString &key);
+
+// Whether the bytes "image/" (an embedded picture's MIME type) occur anywhere
+// in the file; false when it is not a readable regular file.
+bool containsPicture(const QString &path);
+
+// The values of the keys, all with one open of the file. Absent values are
+// invalid QVariants; unreadable files give absent for every TagLib key.
+QVariantHash read(const QString &path, const QStringList &keys);
+
+// Writes one key and saves the file keeping its tag layout (tag types and
+// ID3v2 version). Throws FileError, leaving the file as it was, when the file
+// cannot be opened for writing, is not audio TagLib can tag, or the value is
+// not storable; throws FileError when the save fails.
+void write(const QString &path, const QString &key, const QVariant &value);
+
+// write, but only when the file's current values match expected; the reads
+// and the write share one open. Returns false, writing nothing, on a mismatch.
+bool writeIfUnchanged(const QString &path, const QString &key, const QVariant &value,
+                      const TagExpectations &expected);
+
+} // namespace filetags
