@@ -3,22 +3,27 @@
 // line that calls into it. A tool not yet built says so when pressed.
 #include "appdelegate.h"
 
+#include "tools/capitalization.h"
+#include "tools/datamover.h"
+#include "tools/encodingconversion.h"
+#include "tools/searchreplace.h"
+
 // ---- Tag search and replace
-void AppDelegate::performSearchReplace() { toolMissing(); }
-void AppDelegate::presetClicked(int) { toolMissing(); }
+void AppDelegate::performSearchReplace() { tools::performSearchReplace(*this); }
+void AppDelegate::presetClicked(int index) { tools::presetClicked(*this, index); }
 
 // ---- Capitalization
-void AppDelegate::performCapitalization() { toolMissing(); }
+void AppDelegate::performCapitalization() { tools::performCapitalization(*this); }
 
 // ---- Data mover
-void AppDelegate::performMove() { toolMissing(); }
+void AppDelegate::performMove() { tools::performMove(*this); }
 
 // ---- Numeric tag changer
 void AppDelegate::performNumeric() { toolMissing(); }
 void AppDelegate::performNumbering() { toolMissing(); }
 
 // ---- Encoding conversion
-void AppDelegate::performEncoding() { toolMissing(); }
+void AppDelegate::performEncoding() { tools::performEncoding(*this); }
 
 // ---- Playlist manager
 void AppDelegate::performPlaylist() { toolMissing(); }

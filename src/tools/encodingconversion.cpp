@@ -1,0 +1,49 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "tools/encodingconversion.h"
+
+#include "app/appdelegate.h"
+#include "tools/tagtoolrun.h"
+#include "tools/textencodings.h"
+
+namespace tools {
+
+std::optional<QString> convertedValue(const QString &value, int fromEncoding, int toEncoding)
+{
+    const std::optional<QByteArray> bytes = textencodings::encodeLossy(value, fromEncoding);
+    if (!bytes)
+        return std::nullopt;
+    return textencodings::decodeStrict(*bytes, toEncoding);
+}
+
+void performEncoding(AppDelegate &app)
+{
+    app.endEditing();
+    const QString noChanges = QStringLiteral(
+        "The Encoding Conversion you've entered doesn't lead to any changes in the tracks you've selected.");
+    const std::optional<QString> key = textTagKey(app);
+    if (!key) {
+        // There is nothing to check before the walk: a tag beyond the text
+        // tags ends the walk before its first track, so only the source's own
+        // alerts and then "No Changes" are seen.
+        CollectRun run;
+        run.noChangesMessage = noChanges;
+        run.step = [](const MusicTrack &, const QVariantHash &, QList<ChangeRecord> &) {};
+        run.source = [&app]() -> std::optional<QList<MusicTrack>> {
+            std::optional<QList<MusicTrack>> tracks = app.tracks();
+            if (tracks)
+                tracks->clear();
+            return tracks;
+        };
+        collector::collectChanges(app, std::move(run));
+        return;
+    }
+    const int from = app.selectedEncodingFrom();
+    const int to = app.selectedEncodingTo();
+    // A library track whose file is gone is converted too: only the value matters.
+    CollectRun run = tagToolRun(
+        *key, [from, to](const QString &value) { return convertedValue(value, from, to); }, noChanges,
+        /*needsLocation=*/false);
+    collector::collectChanges(app, std::move(run));
+}
+
+} // namespace tools

@@ -1,0 +1,82 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "tools/searchreplace.h"
+
+#include "app/appdelegate.h"
+#include "operations/collector.h"
+#include "support/icuregex.h"
+#include "tools/tagtoolrun.h"
+
+#include <array>
+
+namespace tools {
+
+QString searchReplaceValue(const QString &value, const QString &search, const QString &replace,
+                           bool caseInsensitive, const IcuRegex *regex)
+{
+    if (regex)
+        return regex->replaceAll(value, replace);
+    return QString(value).replace(search, replace, caseInsensitive ? Qt::CaseInsensitive : Qt::CaseSensitive);
+}
+
+void performSearchReplace(AppDelegate &app)
+{
+    app.endEditing();
+    const std::optional<QString> key = textTagKey(app);
+    if (!key) {
+        collector::refuse(QStringLiteral("Invalid Tag"),
+                          QStringLiteral("You need to select a tag to use the Tag Search & Replace tool."));
+        return;
+    }
+    const QString search = app.searchString();
+    if (search.isEmpty()) {
+        collector::refuse(
+            QStringLiteral("Empty Search String"),
+            QStringLiteral("You can't perform a Search/Replace operation without entering a search string."));
+        return;
+    }
+    const QString replace = app.replaceString(); // a null text (no replacement) deletes every match
+    const bool caseInsensitive = app.caseInsensitive();
+    std::shared_ptr<const IcuRegex> regex;
+    if (app.useRegular()) {
+        std::optional<IcuRegex> compiled = IcuRegex::compile(search, caseInsensitive);
+        if (!compiled || !compiled->acceptsTemplate(replace)) {
+            collector::refuse(QStringLiteral("Invalid Search/Replace Pattern"),
+                              QStringLiteral("The Search/Replace Regexp you've entered is invalid. Click on the "
+                                             "Help icon in the lower left corner to learn more about the ICU "
+                                             "Regexp syntax."));
+            return;
+        }
+        regex = std::make_shared<const IcuRegex>(std::move(*compiled));
+    }
+
+    CollectRun run = tagToolRun(
+        *key,
+        [=](const QString &value) -> std::optional<QString> {
+            return searchReplaceValue(value, search, replace, caseInsensitive, regex.get());
+        },
+        QStringLiteral("The Search/Replace Pattern you've entered doesn't lead to any changes in the tracks "
+                       "you've selected."));
+    collector::collectChanges(app, std::move(run));
+}
+
+void presetClicked(AppDelegate &app, int index)
+{
+    struct Preset {
+        const char *search;
+        const char *replace;
+    };
+    static constexpr std::array<Preset, 5> presets{{
+        {"...(.*)", "$1"},
+        {"(.*)\\[(.*)\\](.*)", "$1($2)$3"},
+        {"The (.*)", "$1, The"},
+        {"(.*), The", "The $1"},
+        {"^(.*)", "0$1"},
+    }};
+    if (index >= 1 && index <= int(presets.size())) {
+        app.setSearchString(QString::fromLatin1(presets[index - 1].search));
+        app.setReplaceString(QString::fromLatin1(presets[index - 1].replace));
+    }
+    app.setUseRegular(true);
+}
+
+} // namespace tools
