@@ -7,19 +7,19 @@ const QList<ToolCommand> &toolCommands()
 {
     static const QList<ToolCommand> commands = {
         // Tag search and replace
-        {"search-replace", "rewrite a text tag by plain or regular-expression search and replace", nullptr},
+        {"search-replace", "rewrite a text tag by plain or regular-expression search and replace", searchReplaceCommand},
 
         // Capitalization
-        {"capitalize", "change the letter case of a text tag", nullptr},
+        {"capitalize", "change the letter case of a text tag", capitalizationCommand},
 
         // Data mover
-        {"move", "swap two tags, or copy all or part of one tag into another", nullptr},
+        {"move", "swap two tags, or copy all or part of one tag into another", dataMoverCommand},
 
         // Numeric tag changer
         {"numeric", "set, increase or decrease an integer tag", nullptr},
 
         // Encoding conversion
-        {"encoding", "re-decode tag text read in the wrong character set", nullptr},
+        {"encoding", "re-decode tag text read in the wrong character set", encodingCommand},
 
         // Playlist manager
         {"playlist", "add tracks matching a condition to a playlist, or remove them", nullptr},

@@ -1,0 +1,27 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "librarycommands.h"
+
+#include <QCommandLineParser>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace cli {
+
+class ToolContext;
+
+// The --tag option of the tag tools: a key of the tag catalogue ("name",
+// "artist", "year", ...) or its index there.
+void addTagOption(QCommandLineParser &parser, const QString &description);
+
+// Sets the shared tag option from --tag. False with *failure set (after the
+// usage message) when --tag is missing or names no tag.
+bool setTagOption(ToolContext &context, const QCommandLineParser &parser, ExitCode *failure);
+
+// Reads a required option as an index into choices (a name, or its index).
+std::optional<int> requiredChoice(ToolContext &context, const QCommandLineParser &parser, const QString &option,
+                                  const QStringList &choices, ExitCode *failure);
+
+} // namespace cli
