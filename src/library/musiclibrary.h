@@ -45,7 +45,9 @@ public:
     static QString defaultPath();
 
     // Opens the library at path, creating it (and its folder) when missing.
+    // Throws LibraryError for a file that is not a library, leaving it untouched.
     explicit MusicLibrary(QString path);
+    // Closes the connections of every thread; no other thread may be using the library then.
     ~MusicLibrary();
     MusicLibrary(const MusicLibrary &) = delete;
     MusicLibrary &operator=(const MusicLibrary &) = delete;
