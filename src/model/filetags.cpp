@@ -2,6 +2,7 @@
 #include "filetags.h"
 
 #include "checkedfilestream.h"
+#include "nestingguard.h"
 #include "wavtags.h"
 #include "support/dispatch.h"
 #include "support/namedexception.h"
@@ -31,6 +32,12 @@ namespace {
 const QStringList textKeys = {"artist", "name", "title", "album", "comment", "genre"};
 const QStringList audioKeys = {"duration", "bitRate"};
 
+QString suffixOf(const QString &path)
+{
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    return dot > path.lastIndexOf(QLatin1Char('/')) ? path.mid(dot + 1).toLower() : QString();
+}
+
 // One music file opened for the length of one read or write.
 class MusicFile {
 public:
@@ -38,6 +45,9 @@ public:
         : stream_(path, access)
     {
         if (!stream_.isOpen() || !parse)
+            return;
+        refusal_ = nestingguard::refusal(stream_, suffixOf(path));
+        if (!refusal_.isEmpty())
             return;
         try {
             ref_ = TagLib::FileRef(&stream_, audioProperties, TagLib::AudioProperties::Average);
@@ -58,6 +68,8 @@ public:
     TagLib::File *file() const { return tag_ ? ref_.file() : nullptr; }
     TagLib::Tag *tag() const { return tag_; }
     const WavTags *wavTags() const { return wavTags_.get(); }
+    // Why a file that opened is still not parsed; empty otherwise.
+    const QString &refusal() const { return refusal_; }
 
 private:
     // Several readers take any bytes, even none, for a file with an empty tag
@@ -91,6 +103,7 @@ private:
     TagLib::FileRef ref_;
     std::unique_ptr<WavTags> wavTags_;
     TagLib::Tag *tag_ = nullptr;
+    QString refusal_;
 };
 
 QString fromTagLib(const TagLib::String &text)
@@ -266,6 +279,8 @@ QString unusableReason(MusicFile &music)
 {
     if (!music.stream().isOpen())
         return QStringLiteral("The file %1").arg(music.stream().error());
+    if (!music.refusal().isEmpty())
+        return QStringLiteral("The file %1").arg(music.refusal());
     return QStringLiteral("The file is not audio that TagLib can tag");
 }
 

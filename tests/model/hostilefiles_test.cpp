@@ -207,6 +207,30 @@ TEST(HostileFiles, AtomsNestedAHundredThousandDeepReadAndWriteOnTheMainThread)
     EXPECT_EQ(values.value("artist"), QVariant(QString("Seed Artist")));
 }
 
+TEST(HostileFiles, NestingDeeperThanAnyRealFileIsRefusedUnread)
+{
+    TestFolder folder;
+    // Deep enough to stall a save for minutes, or to need hundreds of MiB of stack.
+    const QByteArray chapters = nestedChapters(150000);
+    const QByteArray atoms = nestedAtoms(1100000);
+    const QString mp3 = folder.addFile("chapters.mp3", chapters);
+    const QString m4a = folder.addFile("atoms.m4a", atoms);
+    expectUnreadableAndUnwritable(mp3);
+    expectUnreadableAndUnwritable(m4a);
+    EXPECT_EQ(TestFolder::readAll(mp3), chapters);
+    EXPECT_EQ(TestFolder::readAll(m4a), atoms);
+    try {
+        MusicTrack::withPath(m4a).setTag("name", QString("x"));
+    } catch (const FileError &e) {
+        EXPECT_TRUE(e.reason().contains("too deeply")) << e.reason().toStdString();
+    }
+    // A real file as long as the deep one is walked and read as usual.
+    const QByteArray padding(9 * 1024 * 1024, '\0');
+    const QString big = folder.addFile("big.m4a", TestFolder::readAll(TestFolder::seedPath("seed.m4a")) +
+                                                      be32(quint32(padding.size() + 8)) + "free" + padding);
+    EXPECT_EQ(MusicTrack::withPath(big).title(), "Seed Title");
+}
+
 TEST(FailedSaves, AFileThatMayNotGrowIsLeftAsItWas)
 {
     TestFolder folder;
