@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -85,7 +86,7 @@ TagLib::ByteVector CheckedFileStream::readBlock(unsigned long length)
         return {};
     // Sizes come from the file itself: a crafted one must not make us allocate
     // more than the file holds.
-    const qint64 wanted = std::min<qint64>(static_cast<qint64>(length), length_ - position_);
+    const qint64 wanted = std::min<qint64>({static_cast<qint64>(length), length_ - position_, qint64(INT_MAX)});
     TagLib::ByteVector data(static_cast<unsigned int>(wanted));
     const qint64 got = readAt(position_, data.data(), wanted);
     if (got <= 0)
@@ -161,7 +162,7 @@ void CheckedFileStream::insert(const TagLib::ByteVector &data, unsigned long sta
     const qint64 delta = static_cast<qint64>(data.size()) - (tailStart - begin);
     if (delta > 0) {
         // Claim the room first: when the disk is full, nothing has moved yet.
-        const int rc = ::posix_fallocate(fd_, 0, length_ + delta);
+        const int rc = ::posix_fallocate(fd_, length_, delta);
         if (rc != 0 && rc != EOPNOTSUPP && rc != EINVAL) {
             fail(QStringLiteral("cannot grow"), rc);
             return;

@@ -108,9 +108,10 @@ qint64 chapterFrames(CheckedFileStream &stream)
     if (stream.readAt(0, reinterpret_cast<char *>(header), 10) != 10 || std::memcmp(header, "ID3", 3) != 0)
         return 0;
     const qint64 size = (header[6] & 0x7f) << 21 | (header[7] & 0x7f) << 14 | (header[8] & 0x7f) << 7 | (header[9] & 0x7f);
-    // The smallest nested frame takes 14 bytes: a tag too small to hold the
-    // limit's worth cannot exceed it, and most tags are not read twice.
-    if (size < qint64(maxChapterFrames) * 14)
+    // The smallest nested frame (a table of contents with an empty id) takes
+    // 13 bytes: a tag too small to hold the limit's worth cannot exceed it,
+    // and most tags are not read twice.
+    if (size < qint64(maxChapterFrames) * 13)
         return 0;
     QByteArray tag(size, Qt::Uninitialized);
     const qint64 got = stream.readAt(10, tag.data(), size);

@@ -137,6 +137,10 @@ TEST_P(FileTrack, YearIsTextWhenReadAndZeroMeansAbsent)
     EXPECT_EQ(track.valueForTag("year"), QVariant(QString("2003")));
     track.setTag("year", 0);
     EXPECT_FALSE(track.valueForTag("year").isValid());
+    // A file has no negative years; refused rather than stored as a huge one.
+    track.setTag("year", 1999);
+    EXPECT_THROW(track.setTag("year", QString("-5")), FileError);
+    EXPECT_EQ(track.valueForTag("year"), QVariant(QString("1999")));
     EXPECT_EQ(track.valueForTag("name"), QVariant(QString("Seed Title")));
 }
 
