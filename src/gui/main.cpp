@@ -1,15 +1,39 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/appdelegate.h"
+#include "guiwindowport.h"
+#include "mainwindow.h"
+#include "screenshottour.h"
+#include "support/alerts.h"
+#include "support/urlopener.h"
+
 #include <QApplication>
-#include <QMainWindow>
+#include <QDesktopServices>
+#include <QIcon>
 
 int main(int argc, char **argv)
 {
-    QApplication app(argc, argv);
-    QCoreApplication::setOrganizationName("Quavertin");
-    QCoreApplication::setApplicationName("Quavertin");
-    QMainWindow window;
-    window.setWindowTitle("Quavertin");
-    window.resize(640, 420);
+    QApplication application(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Quavertin"));
+    QCoreApplication::setApplicationName(QStringLiteral("Quavertin"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.quavertin.Quavertin"));
+    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quavertin.svg")));
+    setUrlOpener([](const QUrl &url) { QDesktopServices::openUrl(url); });
+
+    AppDelegate app;
+    MainWindow window(&app);
+    GuiWindowPort port(&window);
+    setWindowPort(&port);
+
+    window.handleFirstLaunch();
+    app.applicationDidFinishLaunching();
     window.show();
-    return app.exec();
+
+    // A documented test hook: QUAVERTIN_SCREENSHOTS=DIR saves a picture of
+    // every pane, the review sheet and the library browser, then quits.
+    if (const QString dir = qEnvironmentVariable("QUAVERTIN_SCREENSHOTS"); !dir.isEmpty())
+        startScreenshotTour(&window, &app, dir, qEnvironmentVariable("QUAVERTIN_SCREENSHOT_FOLDER"));
+
+    const int status = application.exec();
+    setWindowPort(nullptr);
+    return status;
 }

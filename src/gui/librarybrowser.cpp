@@ -1,0 +1,168 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "librarybrowser.h"
+
+#include "app/appdelegate.h"
+#include "library/libraryerror.h"
+#include "library/musiclibrary.h"
+#include "librarytracksmodel.h"
+#include "support/alerts.h"
+
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QInputDialog>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTableView>
+#include <QTimer>
+#include <QVBoxLayout>
+
+LibraryBrowser::LibraryBrowser(AppDelegate *app, QWidget *window)
+    : QDialog(window), app_(app), playlists_(new QListWidget(this)), tracks_(new QTableView(this)),
+      model_(new LibraryTracksModel(this)), status_(new QLabel(this)), selectionTimer_(new QTimer(this))
+{
+    setObjectName("libraryBrowser");
+    setWindowTitle(tr("Library"));
+    setWindowModality(Qt::WindowModal);
+    resize(820, 500);
+
+    playlists_->setObjectName("libraryPlaylists");
+    tracks_->setObjectName("libraryTracks");
+    tracks_->setModel(model_);
+    tracks_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    tracks_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    tracks_->setAlternatingRowColors(true);
+    tracks_->setWordWrap(false);
+    tracks_->verticalHeader()->hide();
+    tracks_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    tracks_->verticalHeader()->setDefaultSectionSize(tracks_->fontMetrics().height() + 6);
+    tracks_->horizontalHeader()->setStretchLastSection(true);
+    tracks_->horizontalHeader()->resizeSection(LibraryTracksModel::TitleColumn, 190);
+    tracks_->horizontalHeader()->resizeSection(LibraryTracksModel::ArtistColumn, 140);
+    tracks_->horizontalHeader()->resizeSection(LibraryTracksModel::AlbumColumn, 150);
+    tracks_->horizontalHeader()->resizeSection(LibraryTracksModel::GenreColumn, 90);
+    tracks_->horizontalHeader()->resizeSection(LibraryTracksModel::YearColumn, 50);
+
+    // Dragging over many rows changes the selection at every step; the
+    // library stores it once the person pauses.
+    selectionTimer_->setSingleShot(true);
+    selectionTimer_->setInterval(150);
+    connect(selectionTimer_, &QTimer::timeout, this, &LibraryBrowser::storeSelection);
+    connect(tracks_->selectionModel(), &QItemSelectionModel::selectionChanged, selectionTimer_,
+            qOverload<>(&QTimer::start));
+    connect(playlists_, &QListWidget::currentRowChanged, this, &LibraryBrowser::showPlaylist);
+
+    auto *importButton = new QPushButton(tr("Import Folder…"), this);
+    importButton->setObjectName("importFolder");
+    connect(importButton, &QPushButton::clicked, this, &LibraryBrowser::importFolder);
+    auto *newButton = new QPushButton(tr("New Playlist…"), this);
+    connect(newButton, &QPushButton::clicked, this, &LibraryBrowser::newPlaylist);
+    auto *close = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    connect(close, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto *splitter = new QSplitter(this);
+    splitter->addWidget(playlists_);
+    splitter->addWidget(tracks_);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({180, 640});
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(importButton);
+    buttons->addWidget(newButton);
+    buttons->addStretch();
+    buttons->addWidget(close);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(splitter, 1);
+    layout->addWidget(status_);
+    layout->addLayout(buttons);
+}
+
+void LibraryBrowser::open()
+{
+    reload();
+    QDialog::open();
+}
+
+void LibraryBrowser::report(const QString &problem)
+{
+    status_->setText(problem);
+}
+
+void LibraryBrowser::reload()
+{
+    const int row = std::max(playlists_->currentRow(), 0);
+    playlistIds_.clear();
+    {
+        const QSignalBlocker blocker(playlists_);
+        playlists_->clear();
+        playlists_->addItem(tr("Library"));
+        playlistIds_ << 0;
+        try {
+            for (const Playlist &playlist : app_->library()->userPlaylists()) {
+                playlists_->addItem(playlist.smart ? playlist.name + QStringLiteral(" ⚙") : playlist.name);
+                playlistIds_ << playlist.id;
+            }
+        } catch (const LibraryError &error) {
+            report(error.reason());
+        }
+        playlists_->setCurrentRow(std::min(row, playlists_->count() - 1));
+    }
+    showPlaylist();
+}
+
+void LibraryBrowser::showPlaylist()
+{
+    const int row = playlists_->currentRow();
+    selectionTimer_->stop();
+    try {
+        model_->load(*app_->library(), row >= 0 && row < playlistIds_.size() ? playlistIds_.at(row) : 0);
+        status_->setText(tr("%n track(s). Selected tracks become the library's selection.", nullptr,
+                            model_->rowCount()));
+    } catch (const LibraryError &error) {
+        model_->clear();
+        report(error.reason());
+    }
+}
+
+void LibraryBrowser::storeSelection()
+{
+    selectionTimer_->stop();
+    QList<qint64> ids;
+    const QModelIndexList rows = tracks_->selectionModel()->selectedRows();
+    ids.reserve(rows.size());
+    for (const QModelIndex &index : rows)
+        ids << model_->ref(index.row()).trackId;
+    try {
+        app_->library()->setSelection(ids);
+        status_->setText(tr("%n track(s) selected in the library.", nullptr, static_cast<int>(ids.size())));
+    } catch (const LibraryError &error) {
+        report(error.reason());
+    }
+}
+
+void LibraryBrowser::newPlaylist()
+{
+    bool ok = false;
+    const QString name = QInputDialog::getText(this, tr("New Playlist"), tr("Name:"), QLineEdit::Normal, {}, &ok);
+    if (!ok || name.trimmed().isEmpty())
+        return;
+    try {
+        app_->library()->createPlaylist(name.trimmed());
+        app_->refreshPlaylists();
+        reload();
+    } catch (const LibraryError &error) {
+        report(error.reason());
+    }
+}
+
+void LibraryBrowser::importFolder()
+{
+    const QString folder = QFileDialog::getExistingDirectory(this, tr("Import a folder of music files"));
+    if (!folder.isEmpty())
+        importFolderAt(folder);
+}

@@ -1,0 +1,53 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QDialog>
+#include <QList>
+
+class AppDelegate;
+class LibraryTracksModel;
+class QLabel;
+class QListWidget;
+class QPushButton;
+class QTableView;
+class QTimer;
+
+// The library as the person sees it: its playlists, the tracks of the one
+// chosen, and the selection. Selecting tracks makes them the library's
+// selection, which the "Library Selection" source and the numeric tag
+// changer work on. Also imports a folder of music files into the library.
+class LibraryBrowser : public QDialog {
+    Q_OBJECT
+public:
+    LibraryBrowser(AppDelegate *app, QWidget *window);
+
+    QListWidget *playlistList() const { return playlists_; }
+    QTableView *trackTable() const { return tracks_; }
+    LibraryTracksModel *trackModel() const { return model_; }
+    QLabel *status() const { return status_; }
+
+    // Reads the playlists and the tracks of the chosen one again.
+    void reload();
+    // Stores the selected rows as the library's selection now.
+    void storeSelection();
+
+    // Asks for a folder and imports its music files, with progress.
+    void importFolder();
+    // Imports the folder without asking; the browser reloads when done.
+    void importFolderAt(const QString &folder);
+
+    void open() override;
+
+private:
+    void showPlaylist();
+    void newPlaylist();
+    void report(const QString &problem);
+
+    AppDelegate *app_;
+    QListWidget *playlists_;
+    QTableView *tracks_;
+    LibraryTracksModel *model_;
+    QLabel *status_;
+    QTimer *selectionTimer_;
+    QList<qint64> playlistIds_;
+};

@@ -1,0 +1,47 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QDialog>
+
+class AppDelegate;
+class QLabel;
+class QPushButton;
+class QTableView;
+
+// The review sheet over the controller's change list: the summary line, one
+// row per record with its check box, buttons that check or uncheck the
+// selected rows, Cancel and Apply. Window-modal, so no other run can start
+// while it is up. The table reads the controller's model directly, so a list
+// of a hundred thousand records opens and scrolls without delay.
+class ReviewSheet : public QDialog {
+    Q_OBJECT
+public:
+    ReviewSheet(AppDelegate *app, QWidget *window);
+
+    QTableView *table() const { return table_; }
+    QLabel *summary() const { return summary_; }
+    QPushButton *checkButton() const { return checkButton_; }
+    QPushButton *uncheckButton() const { return uncheckButton_; }
+    QPushButton *cancelButton() const { return cancelButton_; }
+    QPushButton *applyButton() const { return applyButton_; }
+
+    // Opens the sheet with the value columns shown or hidden for the list.
+    void open() override;
+    // Closes the sheet without touching the list.
+    void dismiss();
+
+    // The window's Escape key cancels like the Cancel button.
+    void reject() override;
+
+private:
+    void checkSelected(int tag);
+    void updateColumns();
+
+    AppDelegate *app_;
+    QLabel *summary_;
+    QTableView *table_;
+    QPushButton *checkButton_;
+    QPushButton *uncheckButton_;
+    QPushButton *cancelButton_;
+    QPushButton *applyButton_;
+};

@@ -1,0 +1,117 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "screenshottour.h"
+
+#include "app/appdelegate.h"
+#include "librarybrowser.h"
+#include "mainwindow.h"
+#include "reviewsheet.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QScreen>
+#include <QTableView>
+#include <QTimer>
+#include <QWindow>
+#include <functional>
+#include <memory>
+
+namespace {
+
+// The whole screen, so that sheets (windows of their own) are in the picture
+// with the window under them; cropped to the window's frame.
+void grabScreen(QWidget *window, const QString &path)
+{
+    QScreen *screen = window->screen();
+    const QRect frame = window->frameGeometry();
+    screen->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height()).save(path);
+}
+
+struct Tour {
+    MainWindow *window;
+    AppDelegate *app;
+    QDir dir;
+    QString musicFolder;
+    QList<std::function<void()>> steps;
+    int waited = 0;
+
+    std::function<void()> current;
+    void next()
+    {
+        if (steps.isEmpty()) {
+            current = {}; // the steps hold the tour; let it go
+            QApplication::quit();
+            return;
+        }
+        current = steps.takeFirst();
+        current();
+    }
+
+    // Runs the current step again after the delay.
+    void again(int ms, std::shared_ptr<Tour> keep)
+    {
+        steps.prepend(current);
+        QTimer::singleShot(ms, [keep] { keep->next(); });
+    }
+};
+
+} // namespace
+
+void startScreenshotTour(MainWindow *window, AppDelegate *app, const QString &dir, const QString &musicFolder)
+{
+    auto tour = std::make_shared<Tour>();
+    tour->window = window;
+    tour->app = app;
+    tour->dir = QDir(dir);
+    tour->musicFolder = musicFolder;
+    tour->dir.mkpath(QStringLiteral("."));
+    auto later = [tour](int ms) { QTimer::singleShot(ms, [tour] { tour->next(); }); };
+
+    for (int position = 0; position <= 6; ++position) {
+        tour->steps << [tour, position, later] {
+            tour->window->showTab(position);
+            later(400);
+        };
+        tour->steps << [tour, position, later] {
+            tour->window->grab().save(tour->dir.filePath(QStringLiteral("pane-%1.png").arg(position)));
+            later(50);
+        };
+    }
+    if (!musicFolder.isEmpty()) {
+        tour->steps << [tour, later] {
+            tour->window->showTab(1);
+            tour->app->pathSelected(tour->musicFolder);
+            tour->app->setSelectedTag(0);
+            tour->app->setSelectedCapitalizationMethod(1);
+            tour->app->performCapitalization();
+            later(300);
+        };
+        // Wait for the collecting run to hand over to the review (up to 20 s).
+        tour->steps << [tour, later] {
+            if (!tour->window->reviewSheet()->isVisible() && ++tour->waited < 100) {
+                tour->again(200, tour);
+                return;
+            }
+            later(500);
+        };
+        tour->steps << [tour, later] {
+            if (tour->window->reviewSheet()->isVisible()) {
+                tour->window->reviewSheet()->table()->selectRow(1);
+                grabScreen(tour->window, tour->dir.filePath(QStringLiteral("review.png")));
+                tour->app->cancelChanges(true);
+            }
+            later(200);
+        };
+    }
+    tour->steps << [tour, later] {
+        tour->window->showTab(0);
+        tour->window->showLibrary();
+        later(600);
+    };
+    tour->steps << [tour, later] {
+        grabScreen(tour->window, tour->dir.filePath(QStringLiteral("library.png")));
+        tour->window->libraryBrowser()->reject();
+        later(100);
+    };
+    later(800);
+}

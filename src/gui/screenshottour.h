@@ -1,0 +1,14 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QString>
+
+class AppDelegate;
+class MainWindow;
+
+// Saves pictures of the running window into dir for the documentation and
+// for checking the layout by eye: pane-0.png … pane-6.png, review.png (the
+// review sheet over the real tracks of musicFolder, upper-casing their
+// titles; skipped without a folder), library.png; then quits. Driven by the
+// event loop so that every picture shows a settled window.
+void startScreenshotTour(MainWindow *window, AppDelegate *app, const QString &dir, const QString &musicFolder);
