@@ -121,6 +121,7 @@ void MainWindow::buildToolbar()
         QAction *action = toolbar_->addAction(paneIcon(item.icon), tr(item.title));
         action->setCheckable(true);
         paneGroup_->addAction(action);
+        connect(action, &QAction::triggered, this, [this, action] { toolbarClicked(action); });
     }
     auto *space = new QWidget(toolbar_);
     space->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
@@ -128,7 +129,7 @@ void MainWindow::buildToolbar()
     QAction *about = toolbar_->addAction(paneIcon("about"), tr("About"));
     about->setCheckable(true);
     paneGroup_->addAction(about);
-    connect(toolbar_, &QToolBar::actionTriggered, this, &MainWindow::toolbarClicked);
+    connect(about, &QAction::triggered, this, [this, about] { toolbarClicked(about); });
     addToolBar(Qt::TopToolBarArea, toolbar_);
     // Together with the menu bar the toolbar takes exactly the chrome height,
     // so a pane fits the window that is its height plus the chrome.

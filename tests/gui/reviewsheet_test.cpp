@@ -1,0 +1,173 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "operations/changesmodel.h"
+#include "progresssheet.h"
+#include "reviewsheet.h"
+#include "windowfixture.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableView>
+
+namespace {
+
+std::shared_ptr<ChangeList> tagList(const TestFolder &folder, int count, const QString &tag = "name")
+{
+    auto list = std::make_shared<ChangeList>();
+    const MusicTrack track = MusicTrack::withPath(folder.filePath("song.mp3"));
+    list->records.reserve(count);
+    for (int i = 0; i < count; ++i)
+        list->records.append({track, tag, QStringLiteral("old %1").arg(i), QStringLiteral("new %1").arg(i),
+                              QStringLiteral("Title %1").arg(i), QStringLiteral("Artist"), true});
+    return list;
+}
+
+std::shared_ptr<ChangeList> membershipList(const TestFolder &folder, int count)
+{
+    auto list = tagList(folder, count);
+    for (ChangeRecord &record : list->records)
+        record.tagToChange = record.oldTag = record.newTag = QString();
+    list->playlist = true;
+    list->remove = 0;
+    return list;
+}
+
+} // namespace
+
+class ReviewSheetTest : public WindowTest {
+protected:
+    void SetUp() override
+    {
+        WindowTest::SetUp();
+        folder.addSeed("seed.mp3", "song.mp3");
+        launch();
+    }
+
+    void review(std::shared_ptr<ChangeList> list)
+    {
+        app.setChanges(std::move(list));
+        app.beginChanges();
+        QCoreApplication::processEvents();
+    }
+
+    void selectRows(const QList<int> &rows)
+    {
+        QTableView *table = window->reviewSheet()->table();
+        table->clearSelection();
+        for (int row : rows)
+            table->selectionModel()->select(table->model()->index(row, 0),
+                                            QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+
+    QList<bool> enabled() const
+    {
+        QList<bool> flags;
+        for (const ChangeRecord &record : app.changes()->records)
+            flags << record.enabled;
+        return flags;
+    }
+};
+
+TEST_F(ReviewSheetTest, OpensWindowModalWithTheSummaryAndOneCheckedRowPerRecord)
+{
+    review(tagList(folder, 25));
+    ReviewSheet *sheet = window->reviewSheet();
+    ASSERT_TRUE(sheet->isVisible());
+    EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(sheet->summary()->text(), "Checked tracks of these 25 tracks will get their tag 'name' changed:");
+    QAbstractItemModel *model = sheet->table()->model();
+    ASSERT_EQ(model->rowCount(), 25);
+    EXPECT_EQ(model->index(3, ChangesModel::CheckColumn).data(Qt::CheckStateRole).toInt(), Qt::Checked);
+    EXPECT_EQ(model->index(3, ChangesModel::TitleColumn).data().toString(), "Title 3");
+    EXPECT_EQ(model->index(3, ChangesModel::NewColumn).data().toString(), "new 3");
+    // While the sheet is up the window takes no input, so no other run can start.
+    EXPECT_EQ(QApplication::activeModalWidget(), sheet);
+}
+
+TEST_F(ReviewSheetTest, ChecksAndUnchecksOnlyTheSelectedRows)
+{
+    review(tagList(folder, 5));
+    ReviewSheet *sheet = window->reviewSheet();
+    selectRows({0, 2, 4});
+    sheet->uncheckButton()->click();
+    EXPECT_EQ(enabled(), QList<bool>({false, true, false, true, false}));
+    EXPECT_EQ(sheet->table()->model()->index(2, 0).data(Qt::CheckStateRole).toInt(), Qt::Unchecked);
+
+    selectRows({2, 3});
+    sheet->checkButton()->click();
+    EXPECT_EQ(enabled(), QList<bool>({false, true, true, true, false}));
+
+    // Nothing selected: nothing changes.
+    sheet->table()->clearSelection();
+    sheet->uncheckButton()->click();
+    EXPECT_EQ(enabled(), QList<bool>({false, true, true, true, false}));
+}
+
+TEST_F(ReviewSheetTest, ValueColumnsAreHiddenForMembershipListsAndShownAgainForTagLists)
+{
+    QTableView *table = window->reviewSheet()->table();
+    review(membershipList(folder, 3));
+    for (int column : {ChangesModel::TagColumn, ChangesModel::OldColumn, ChangesModel::NewColumn})
+        EXPECT_TRUE(table->isColumnHidden(column)) << column;
+    for (int column : {ChangesModel::CheckColumn, ChangesModel::TitleColumn, ChangesModel::ArtistColumn})
+        EXPECT_FALSE(table->isColumnHidden(column)) << column;
+    window->reviewSheet()->cancelButton()->click();
+
+    review(tagList(folder, 3));
+    for (int column = 0; column < ChangesModel::ColumnCount; ++column)
+        EXPECT_FALSE(table->isColumnHidden(column)) << column;
+}
+
+TEST_F(ReviewSheetTest, CancelDiscardsTheListAndASecondCancelIsHarmless)
+{
+    review(tagList(folder, 2));
+    ReviewSheet *sheet = window->reviewSheet();
+    sheet->cancelButton()->click();
+    EXPECT_FALSE(sheet->isVisible());
+    EXPECT_EQ(app.changes(), nullptr);
+    sheet->reject();
+    EXPECT_FALSE(sheet->isVisible());
+    EXPECT_EQ(app.changes(), nullptr);
+}
+
+TEST_F(ReviewSheetTest, AHundredThousandRecordsAreOneModelNotAWidgetPerRow)
+{
+    review(tagList(folder, 100000));
+    ReviewSheet *sheet = window->reviewSheet();
+    QTableView *table = sheet->table();
+    EXPECT_EQ(table->model()->rowCount(), 100000);
+    EXPECT_LT(sheet->findChildren<QWidget *>().size(), 200);
+    table->selectAll();
+    sheet->uncheckButton()->click();
+    EXPECT_FALSE(app.changes()->records.first().enabled);
+    EXPECT_FALSE(app.changes()->records.last().enabled);
+    table->scrollToBottom();
+    QCoreApplication::processEvents();
+    EXPECT_GT(table->rowAt(table->viewport()->height() - 2), 99000);
+}
+
+TEST_F(ReviewSheetTest, ProgressSheetFollowsTheControllersTextsAndCountsWhereItCan)
+{
+    app.beginProgress(QStringLiteral("Collecting changes…"));
+    ProgressSheet *sheet = window->progressSheet();
+    ASSERT_TRUE(sheet->isVisible());
+    EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(sheet->title()->text(), QStringLiteral("Collecting changes…"));
+    EXPECT_EQ(sheet->bar()->maximum(), 0) << "busy until a count is known";
+
+    app.setProgress(QStringLiteral("3/120 - Intro"));
+    EXPECT_TRUE(waitUntil([&] { return sheet->detail()->text() == "3/120 - Intro"; }));
+    EXPECT_EQ(sheet->bar()->maximum(), 120);
+    EXPECT_EQ(sheet->bar()->value(), 3);
+
+    app.setProgress(QStringLiteral("Preparation"));
+    EXPECT_TRUE(waitUntil([&] { return sheet->detail()->text() == "Preparation"; }));
+    EXPECT_EQ(sheet->bar()->maximum(), 0);
+
+    // Escape does not end a run.
+    sheet->reject();
+    EXPECT_TRUE(sheet->isVisible());
+    app.endProgress();
+    EXPECT_FALSE(sheet->isVisible());
+}

@@ -1,0 +1,63 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "app/appdelegate.h"
+#include "guiwindowport.h"
+#include "mainwindow.h"
+#include "support/alerts.h"
+#include "testfiles.h"
+#include "userlocations.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <functional>
+#include <memory>
+
+// The real window over a real controller, with the library and the settings
+// in temporary folders and the window's own port installed. Offscreen.
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        app.setLibraryPath(folder.filePath(QStringLiteral("library/library.sqlite")));
+        window = std::make_unique<MainWindow>(&app);
+        port = std::make_unique<GuiWindowPort>(window.get());
+        setWindowPort(port.get());
+    }
+
+    void TearDown() override
+    {
+        setWindowPort(nullptr);
+        window.reset();
+    }
+
+    // Start-up as the application does it, the window shown at a known place.
+    void launch()
+    {
+        app.applicationDidFinishLaunching();
+        window->move(40, 120);
+        window->show();
+        QCoreApplication::processEvents();
+    }
+
+    // Runs the event loop until the condition holds or the time is up.
+    static bool waitUntil(const std::function<bool()> &condition, int milliseconds = 5000)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (!condition()) {
+            if (timer.elapsed() > milliseconds)
+                return false;
+            QTest::qWait(20);
+        }
+        return true;
+    }
+
+    ScopedUserLocations locations;
+    TestFolder folder;
+    AppDelegate app;
+    std::unique_ptr<MainWindow> window;
+    std::unique_ptr<GuiWindowPort> port;
+};
