@@ -11,6 +11,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   # tests: the offscreen window, screenshots and the Trash of a temporary home
   xvfb xauth imagemagick
+  # the window: the SVG icons (a run-time plug-in of Qt)
+  libqt6svg6
   # bench: seed and corpus files are made with the encoders
   ffmpeg lame flac vorbis-tools
 )
