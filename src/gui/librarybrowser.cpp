@@ -3,11 +3,14 @@
 
 #include "app/appdelegate.h"
 #include "library/libraryerror.h"
+#include "library/libraryimport.h"
 #include "library/musiclibrary.h"
 #include "librarytracksmodel.h"
 #include "support/alerts.h"
+#include "support/dispatch.h"
 
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -15,6 +18,8 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QListWidget>
+#include <QPointer>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTableView>
@@ -165,4 +170,75 @@ void LibraryBrowser::importFolder()
     const QString folder = QFileDialog::getExistingDirectory(this, tr("Import a folder of music files"));
     if (!folder.isEmpty())
         importFolderAt(folder);
+}
+
+void LibraryBrowser::importFolderAt(const QString &folder)
+{
+    std::shared_ptr<MusicLibrary> library;
+    try {
+        library = app_->library();
+    } catch (const LibraryError &error) {
+        alertPanel(tr("Import Failed"), error.reason());
+        return;
+    }
+    auto *progress = new QProgressDialog(tr("Importing music files…"), QString(), 0, 0, this);
+    progress->setObjectName("importProgress");
+    progress->setWindowTitle(tr("Import"));
+    progress->setWindowModality(Qt::WindowModal);
+    progress->setCancelButton(nullptr);
+    progress->setAutoClose(false);
+    progress->setAutoReset(false);
+    progress->setMinimumDuration(0);
+    progress->show();
+
+    QPointer<LibraryBrowser> self(this);
+    QPointer<QProgressDialog> dialog(progress);
+    dispatchAsyncBackground([self, dialog, library, folder] {
+        libraryimport::Summary summary;
+        QString problem;
+        try {
+            summary = libraryimport::importFolder(*library, folder, [dialog](int done, int total) {
+                dispatchAsyncMain([dialog, done, total] {
+                    if (!dialog)
+                        return;
+                    dialog->setMaximum(total);
+                    dialog->setValue(done);
+                    dialog->setLabelText(tr("Imported %1 of %2 music files…").arg(done).arg(total));
+                });
+            });
+        } catch (const NamedException &error) {
+            problem = error.reason();
+        }
+        dispatchAsyncMain([self, dialog, summary, problem] {
+            if (dialog)
+                dialog->deleteLater();
+            if (!self)
+                return;
+            self->finishImport(summary, problem);
+        });
+    });
+}
+
+void LibraryBrowser::finishImport(const libraryimport::Summary &summary, const QString &problem)
+{
+    app_->refreshPlaylists();
+    reload();
+    const QString done = tr("Found %1 music files: %2 added, %3 updated.")
+                             .arg(summary.found)
+                             .arg(summary.added)
+                             .arg(summary.updated);
+    status_->setText(done);
+    emit importFinished();
+    if (!problem.isEmpty()) {
+        alertPanel(tr("Import Failed"), problem + QStringLiteral("\n\n") + done);
+        return;
+    }
+    if (summary.failures.isEmpty())
+        return;
+    QStringList lines;
+    for (const libraryimport::Failure &failure : summary.failures.mid(0, 10))
+        lines << QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(failure.path), failure.reason);
+    if (summary.failures.size() > 10)
+        lines << tr("… and %1 more.").arg(summary.failures.size() - 10);
+    alertPanel(tr("Some Files Were Not Imported"), done + QStringLiteral("\n\n") + lines.join(QLatin1Char('\n')));
 }

@@ -4,6 +4,10 @@
 #include <QDialog>
 #include <QList>
 
+namespace libraryimport {
+struct Summary;
+}
+
 class AppDelegate;
 class LibraryTracksModel;
 class QLabel;
@@ -38,10 +42,15 @@ public:
 
     void open() override;
 
+signals:
+    // An import started by importFolderAt has ended and the browser shows its result.
+    void importFinished();
+
 private:
     void showPlaylist();
     void newPlaylist();
     void report(const QString &problem);
+    void finishImport(const libraryimport::Summary &summary, const QString &problem);
 
     AppDelegate *app_;
     QListWidget *playlists_;

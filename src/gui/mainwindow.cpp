@@ -21,8 +21,7 @@
 #include <QPointer>
 #include <QPropertyAnimation>
 #include <QPushButton>
-#include <QTabBar>
-#include <QTabWidget>
+#include <QStackedWidget>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -71,16 +70,15 @@ MainWindow::MainWindow(AppDelegate *app, QWidget *parent) : QMainWindow(parent),
         connectPaneRequests(pane);
     }
 
-    tabView_ = new QTabWidget(this);
+    // A tab view without tabs: the toolbar chooses the item.
+    tabView_ = new QStackedWidget(this);
     tabView_->setObjectName("mainTabView");
-    tabView_->setDocumentMode(true);
-    tabView_->tabBar()->hide();
     for (int position = 0; position < PositionCount; ++position) {
         auto *item = new QWidget;
         item->setObjectName(QStringLiteral("tabItem%1").arg(position));
         auto *layout = new QVBoxLayout(item);
         layout->setContentsMargins(0, 0, 0, 0);
-        tabView_->addTab(item, QString::number(position));
+        tabView_->addWidget(item);
     }
     setCentralWidget(tabView_);
 
@@ -101,7 +99,7 @@ MainWindow::MainWindow(AppDelegate *app, QWidget *parent) : QMainWindow(parent),
     help_ = new HelpSheet(app, this);
 
     connect(app, &AppDelegate::currentPaneChanged, this, [this] { showPane(app_->currentPane()); });
-    resize(640, ChromeHeight + 300);
+    resize(880, ChromeHeight + 300);
 }
 
 MainWindow::~MainWindow() = default;
@@ -119,6 +117,8 @@ void MainWindow::buildToolbar()
     paneGroup_->setExclusive(true);
     for (const PaneItem &item : toolItems) {
         QAction *action = toolbar_->addAction(paneIcon(item.icon), tr(item.title));
+        // A single '&' under the icon would be taken for a shortcut mark.
+        action->setIconText(action->text().replace(QLatin1Char('&'), QLatin1String("&&")));
         action->setCheckable(true);
         paneGroup_->addAction(action);
         connect(action, &QAction::triggered, this, [this, action] { toolbarClicked(action); });
@@ -219,15 +219,18 @@ void MainWindow::showPane(int position)
     if (!pane || position == shownPosition_)
         return;
     if (shownPosition_ >= 0) {
-        QWidget *previous = this->pane(shownPosition_);
-        previous->hide();
-        previous->setParent(paneStore_);
+        this->pane(shownPosition_)->hide();
+        this->pane(shownPosition_)->setParent(paneStore_);
+        tabView_->widget(shownPosition_)->layout()->activate();
     }
     QWidget *item = tabView_->widget(position);
     item->layout()->addWidget(pane);
     pane->show();
+    item->layout()->activate();
     tabView_->setCurrentIndex(position);
     shownPosition_ = position;
+    // The window's layout must forget the previous pane's size before the window may shrink.
+    layout()->activate();
     // The window takes the pane's height and keeps its top edge where it was.
     QRect frame = geometry();
     frame.setHeight(pane->height() + ChromeHeight);

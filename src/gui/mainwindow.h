@@ -11,7 +11,7 @@ class ProgressSheet;
 class QAction;
 class QActionGroup;
 class QLabel;
-class QTabWidget;
+class QStackedWidget;
 class QToolBar;
 class ReviewSheet;
 
@@ -30,7 +30,7 @@ public:
     ~MainWindow() override;
 
     QToolBar *toolbar() const { return toolbar_; }
-    QTabWidget *tabView() const { return tabView_; }
+    QStackedWidget *tabView() const { return tabView_; }
     // The pane of a position (6 and 7 share the about pane).
     QWidget *pane(int position) const;
     QLabel *helpView() const { return helpView_; }
@@ -69,7 +69,7 @@ private:
     AppDelegate *app_;
     QToolBar *toolbar_ = nullptr;
     QActionGroup *paneGroup_ = nullptr;
-    QTabWidget *tabView_ = nullptr;
+    QStackedWidget *tabView_ = nullptr;
     QWidget *paneStore_ = nullptr;
     QList<QWidget *> panes_; // by position 0-6
     QLabel *helpView_ = nullptr;

@@ -2,15 +2,18 @@
 #include "screenshottour.h"
 
 #include "app/appdelegate.h"
+#include "guiwindowport.h"
 #include "librarybrowser.h"
 #include "mainwindow.h"
 #include "reviewsheet.h"
+#include "support/alerts.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
 #include <QScreen>
 #include <QTableView>
+#include "librarytracksmodel.h"
 #include <QTimer>
 #include <QWindow>
 #include <functional>
@@ -18,14 +21,25 @@
 
 namespace {
 
-// The whole screen, so that sheets (windows of their own) are in the picture
-// with the window under them; cropped to the window's frame.
-void grabScreen(QWidget *window, const QString &path)
+// The screen around the window and its sheet (a window of its own), so
+// that the picture shows the sheet over the window.
+void grabScreen(QWidget *window, QWidget *sheet, const QString &path)
 {
-    QScreen *screen = window->screen();
-    const QRect frame = window->frameGeometry();
-    screen->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height()).save(path);
+    const QRect area = window->frameGeometry().united(sheet->frameGeometry());
+    window->screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height()).save(path);
 }
+
+// Nobody is there to click: alerts are logged and answered with the default button.
+class TourPort : public GuiWindowPort {
+public:
+    using GuiWindowPort::GuiWindowPort;
+    int alert(const QString &title, const QString &message, const QString &, const QString &,
+              const QString &) override
+    {
+        qWarning("alert during the screenshot tour: %s: %s", qPrintable(title), qPrintable(message));
+        return 1;
+    }
+};
 
 struct Tour {
     MainWindow *window;
@@ -65,6 +79,8 @@ void startScreenshotTour(MainWindow *window, AppDelegate *app, const QString &di
     tour->dir = QDir(dir);
     tour->musicFolder = musicFolder;
     tour->dir.mkpath(QStringLiteral("."));
+    static TourPort port(window);
+    setWindowPort(&port);
     auto later = [tour](int ms) { QTimer::singleShot(ms, [tour] { tour->next(); }); };
 
     for (int position = 0; position <= 6; ++position) {
@@ -97,7 +113,7 @@ void startScreenshotTour(MainWindow *window, AppDelegate *app, const QString &di
         tour->steps << [tour, later] {
             if (tour->window->reviewSheet()->isVisible()) {
                 tour->window->reviewSheet()->table()->selectRow(1);
-                grabScreen(tour->window, tour->dir.filePath(QStringLiteral("review.png")));
+                grabScreen(tour->window, tour->window->reviewSheet(), tour->dir.filePath(QStringLiteral("review.png")));
                 tour->app->cancelChanges(true);
             }
             later(200);
@@ -106,10 +122,21 @@ void startScreenshotTour(MainWindow *window, AppDelegate *app, const QString &di
     tour->steps << [tour, later] {
         tour->window->showTab(0);
         tour->window->showLibrary();
-        later(600);
+        if (tour->musicFolder.isEmpty()) {
+            later(600);
+            return;
+        }
+        LibraryBrowser *browser = tour->window->libraryBrowser();
+        QObject::connect(browser, &LibraryBrowser::importFinished, browser, [tour, later, browser] {
+            browser->trackTable()->selectRow(1);
+            browser->trackTable()->selectionModel()->select(
+                browser->trackModel()->index(3, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            later(600);
+        }, Qt::SingleShotConnection);
+        browser->importFolderAt(tour->musicFolder);
     };
     tour->steps << [tour, later] {
-        grabScreen(tour->window, tour->dir.filePath(QStringLiteral("library.png")));
+        tour->window->libraryBrowser()->grab().save(tour->dir.filePath(QStringLiteral("library.png")));
         tour->window->libraryBrowser()->reject();
         later(100);
     };

@@ -4,7 +4,12 @@
 #include "sourcechooser.h"
 #include "windowfixture.h"
 
+#include "library/musiclibrary.h"
+
 #include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QPushButton>
 #include <QLineEdit>
 #include <QSignalSpy>
 
@@ -51,18 +56,27 @@ TEST_F(WindowTest, ControlsAndOptionsFollowEachOtherBothWays)
     // Every pane's tag menu shows the one shared option.
     EXPECT_EQ(window->pane(1)->findChild<PopUpButton *>("selectedTag")->currentIndex(), 12);
 
-    // The presets fill both fields and switch regular expressions on.
-    regular->click();
-    auto *presets = pane->findChild<PopUpButton *>("presets");
-    ASSERT_NE(presets, nullptr);
-    presets->setCurrentIndex(3);
-    emit presets->activated(3);
-    EXPECT_EQ(search->text(), "The (.*)");
-    EXPECT_TRUE(regular->isChecked());
-
     // The defaults reach the controls at start.
     EXPECT_EQ(window->pane(4)->findChild<QLineEdit *>("filenameString")->text(), "#n - #t");
     EXPECT_EQ(window->pane(2)->findChild<PopUpButton *>("selectedCondition")->currentIndex(), 2);
+}
+
+TEST_F(WindowTest, PresetsFillBothFieldsAndSwitchRegularExpressionsOn)
+{
+    launch();
+    QWidget *pane = window->pane(0);
+    auto *search = pane->findChild<QLineEdit *>("searchString");
+    auto *replace = pane->findChild<QLineEdit *>("replaceString");
+    auto *regular = pane->findChild<QCheckBox *>("useRegular");
+    auto *presets = pane->findChild<PopUpButton *>("presets");
+    ASSERT_TRUE(search && replace && regular && presets);
+    presets->setCurrentIndex(3);
+    emit presets->activated(3);
+    EXPECT_EQ(search->text(), "The (.*)");
+    EXPECT_EQ(replace->text(), "$1, The");
+    EXPECT_TRUE(regular->isChecked());
+    EXPECT_EQ(presets->currentIndex(), 0) << "the menu shows its title again";
+    EXPECT_TRUE(port->alertTitles.isEmpty());
 }
 
 TEST_F(WindowTest, TheNumberFieldHoldsANumberOrNothing)

@@ -6,7 +6,7 @@
 #include <QAction>
 #include <QFile>
 #include <QLabel>
-#include <QTabWidget>
+#include <QStackedWidget>
 #include <QTextBrowser>
 #include <QToolBar>
 

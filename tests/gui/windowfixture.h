@@ -15,6 +15,23 @@
 #include <functional>
 #include <memory>
 
+// The window's own port with the person faked: alerts are recorded and
+// answered with the default button instead of waiting for a click; sheets
+// and everything else are the window's.
+class ScriptedWindowPort : public GuiWindowPort {
+public:
+    using GuiWindowPort::GuiWindowPort;
+    QStringList alertTitles;
+    QStringList alertMessages;
+    int alert(const QString &title, const QString &message, const QString &, const QString &,
+              const QString &) override
+    {
+        alertTitles << title;
+        alertMessages << message;
+        return 1;
+    }
+};
+
 // The real window over a real controller, with the library and the settings
 // in temporary folders and the window's own port installed. Offscreen.
 class WindowTest : public ::testing::Test {
@@ -23,7 +40,7 @@ protected:
     {
         app.setLibraryPath(folder.filePath(QStringLiteral("library/library.sqlite")));
         window = std::make_unique<MainWindow>(&app);
-        port = std::make_unique<GuiWindowPort>(window.get());
+        port = std::make_unique<ScriptedWindowPort>(window.get());
         setWindowPort(port.get());
     }
 
@@ -59,5 +76,5 @@ protected:
     TestFolder folder;
     AppDelegate app;
     std::unique_ptr<MainWindow> window;
-    std::unique_ptr<GuiWindowPort> port;
+    std::unique_ptr<ScriptedWindowPort> port;
 };
