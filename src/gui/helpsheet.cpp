@@ -12,11 +12,9 @@
 #include <QVBoxLayout>
 
 HelpSheet::HelpSheet(AppDelegate *app, QWidget *window)
-    : QDialog(window, Qt::Sheet), app_(app), title_(new QLabel(this)), info_(new QLabel(this)),
+    : Sheet(window, QStringLiteral("helpPanel")), app_(app), title_(new QLabel(this)), info_(new QLabel(this)),
       text_(new QTextBrowser(this))
 {
-    setObjectName("helpPanel");
-    setWindowModality(Qt::WindowModal);
     resize(640, 520);
 
     title_->setObjectName("helpTitleText");
@@ -48,12 +46,6 @@ void HelpSheet::openFor(int position)
     text_->moveCursor(QTextCursor::Start);
     text_->verticalScrollBar()->setValue(0);
     QDialog::open();
-}
-
-void HelpSheet::dismiss()
-{
-    hide();
-    setResult(0);
 }
 
 void HelpSheet::reject()

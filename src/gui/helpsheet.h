@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QDialog>
+#include "sheet.h"
 
 class AppDelegate;
 class QLabel;
@@ -9,7 +9,7 @@ class QTextBrowser;
 
 // The help sheet of a tool pane: its title, the info line and the tool's help
 // document, opened over the window.
-class HelpSheet : public QDialog {
+class HelpSheet : public Sheet {
     Q_OBJECT
 public:
     HelpSheet(AppDelegate *app, QWidget *window);
@@ -20,7 +20,6 @@ public:
 
     // Fills the sheet for a pane position (0-5) and opens it.
     void openFor(int position);
-    void dismiss();
     void reject() override;
 
 private:

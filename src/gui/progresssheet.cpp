@@ -10,11 +10,9 @@
 #include <QVBoxLayout>
 
 ProgressSheet::ProgressSheet(AppDelegate *app, QWidget *window)
-    : QDialog(window, Qt::Sheet), title_(new QLabel(this)), detail_(new QLabel(this)), bar_(new QProgressBar(this))
+    : Sheet(window, QStringLiteral("progressPanel")), title_(new QLabel(this)), detail_(new QLabel(this)), bar_(new QProgressBar(this))
 {
-    setObjectName("progressPanel");
     setWindowTitle(tr("Working"));
-    setWindowModality(Qt::WindowModal);
     setMinimumWidth(440);
 
     QFont bold = title_->font();
@@ -40,12 +38,6 @@ void ProgressSheet::open()
 {
     bar_->setRange(0, 0);
     QDialog::open();
-}
-
-void ProgressSheet::dismiss()
-{
-    hide();
-    setResult(0);
 }
 
 void ProgressSheet::showDetail(const QString &detail)

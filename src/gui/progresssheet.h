@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QDialog>
+#include "sheet.h"
 
 class AppDelegate;
 class QLabel;
@@ -11,7 +11,7 @@ class QProgressBar;
 // title and detail and an activity indicator. The bar turns determinate when
 // the detail starts with a count such as "3/120". Window-modal and without a
 // way to close it: a run ends by itself.
-class ProgressSheet : public QDialog {
+class ProgressSheet : public Sheet {
     Q_OBJECT
 public:
     ProgressSheet(AppDelegate *app, QWidget *window);
@@ -21,7 +21,6 @@ public:
     QProgressBar *bar() const { return bar_; }
 
     void open() override;
-    void dismiss();
     void reject() override {}
 
 private:

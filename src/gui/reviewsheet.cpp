@@ -14,14 +14,12 @@
 #include <QVBoxLayout>
 
 ReviewSheet::ReviewSheet(AppDelegate *app, QWidget *window)
-    : QDialog(window, Qt::Sheet), app_(app), summary_(new QLabel(this)), table_(new QTableView(this)),
+    : Sheet(window, QStringLiteral("changePanel")), app_(app), summary_(new QLabel(this)), table_(new QTableView(this)),
       checkButton_(new QPushButton(tr("Check Selected"), this)),
       uncheckButton_(new QPushButton(tr("Uncheck Selected"), this)), cancelButton_(new QPushButton(tr("Cancel"), this)),
       applyButton_(new QPushButton(tr("Apply"), this))
 {
-    setObjectName("changePanel");
     setWindowTitle(tr("Review Changes"));
-    setWindowModality(Qt::WindowModal);
     resize(760, 460);
 
     summary_->setObjectName("changeInfoTextField");
@@ -76,12 +74,6 @@ void ReviewSheet::open()
     table_->clearSelection();
     table_->scrollToTop();
     QDialog::open();
-}
-
-void ReviewSheet::dismiss()
-{
-    hide();
-    setResult(0);
 }
 
 void ReviewSheet::reject()

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QDialog>
+#include "sheet.h"
 
 class AppDelegate;
 class QLabel;
@@ -13,7 +13,7 @@ class QTableView;
 // selected rows, Cancel and Apply. Window-modal, so no other run can start
 // while it is up. The table reads the controller's model directly, so a list
 // of a hundred thousand records opens and scrolls without delay.
-class ReviewSheet : public QDialog {
+class ReviewSheet : public Sheet {
     Q_OBJECT
 public:
     ReviewSheet(AppDelegate *app, QWidget *window);
@@ -27,8 +27,6 @@ public:
 
     // Opens the sheet with the value columns shown or hidden for the list.
     void open() override;
-    // Closes the sheet without touching the list.
-    void dismiss();
 
     // The window's Escape key cancels like the Cancel button.
     void reject() override;

@@ -27,18 +27,6 @@ struct Launch {
     }
 };
 
-bool waitUntil(const std::function<bool()> &condition, int milliseconds)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > milliseconds)
-            return false;
-        QTest::qWait(25);
-    }
-    return true;
-}
-
 } // namespace
 
 TEST(FirstLaunchHint, ShownAndFadedOnTheFirstTwoLaunchesHiddenAtOnceFromTheThird)

@@ -15,6 +15,19 @@
 #include <functional>
 #include <memory>
 
+// Runs the event loop until the condition holds or the time is up.
+inline bool waitUntil(const std::function<bool()> &condition, int milliseconds = 5000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > milliseconds)
+            return false;
+        QTest::qWait(20);
+    }
+    return true;
+}
+
 // The window's own port with the person faked: alerts are recorded and
 // answered with the default button instead of waiting for a click; sheets
 // and everything else are the window's.
@@ -57,19 +70,6 @@ protected:
         window->move(40, 120);
         window->show();
         QCoreApplication::processEvents();
-    }
-
-    // Runs the event loop until the condition holds or the time is up.
-    static bool waitUntil(const std::function<bool()> &condition, int milliseconds = 5000)
-    {
-        QElapsedTimer timer;
-        timer.start();
-        while (!condition()) {
-            if (timer.elapsed() > milliseconds)
-                return false;
-            QTest::qWait(20);
-        }
-        return true;
     }
 
     ScopedUserLocations locations;

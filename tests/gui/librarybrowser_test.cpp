@@ -1,0 +1,91 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "library/musiclibrary.h"
+#include "librarybrowser.h"
+#include "librarytracksmodel.h"
+#include "windowfixture.h"
+
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QListWidget>
+#include <QSignalSpy>
+#include <QTableView>
+
+class LibraryBrowserTest : public WindowTest {
+protected:
+    void SetUp() override
+    {
+        WindowTest::SetUp();
+        folder.addSeed("seed.mp3", "music/a/one.mp3");
+        folder.addSeed("seed.flac", "music/a/two.flac");
+        folder.addSeed("seed.ogg", "music/b/three.ogg");
+        folder.addFile("music/b/notes.txt", "not music");
+        folder.addFile("music/b/broken.mp3", QByteArray(64, 'x'));
+        launch();
+        browser = window->libraryBrowser();
+        browser->open();
+    }
+
+    void import()
+    {
+        QSignalSpy finished(browser, &LibraryBrowser::importFinished);
+        browser->importFolderAt(folder.filePath("music"));
+        ASSERT_TRUE(finished.wait(15000));
+    }
+
+    LibraryBrowser *browser = nullptr;
+};
+
+TEST_F(LibraryBrowserTest, ImportsAFolderAndShowsItsTracksReportingWhatCouldNotBeRead)
+{
+    EXPECT_EQ(browser->trackModel()->rowCount(), 0);
+    import();
+    EXPECT_EQ(browser->trackModel()->rowCount(), 3);
+    const QModelIndex title = browser->trackModel()->index(0, LibraryTracksModel::TitleColumn);
+    EXPECT_EQ(title.data().toString(), "Seed Title");
+    EXPECT_EQ(browser->trackModel()->index(0, LibraryTracksModel::YearColumn).data().toString(), "1999");
+    EXPECT_TRUE(browser->status()->text().contains("3 added"));
+    // The broken file is named to the person; the picture-less text file is no music at all.
+    ASSERT_EQ(port->alertTitles.size(), 1);
+    EXPECT_TRUE(port->alertMessages.first().contains("broken.mp3"));
+    EXPECT_FALSE(port->alertMessages.first().contains("notes.txt"));
+
+    // Importing again updates instead of adding twice.
+    import();
+    EXPECT_EQ(browser->trackModel()->rowCount(), 3);
+    EXPECT_TRUE(browser->status()->text().contains("3 updated"));
+}
+
+TEST_F(LibraryBrowserTest, SelectedRowsBecomeTheLibrarysSelection)
+{
+    import();
+    QTableView *table = browser->trackTable();
+    table->selectRow(0);
+    table->selectionModel()->select(browser->trackModel()->index(2, 0),
+                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    browser->storeSelection();
+    const QList<TrackRef> selection = app.library()->selection();
+    ASSERT_EQ(selection.size(), 2);
+    EXPECT_EQ(selection.at(0).trackId, browser->trackModel()->ref(0).trackId);
+    EXPECT_EQ(selection.at(1).trackId, browser->trackModel()->ref(2).trackId);
+
+    // The selection is stored by itself once the person stops selecting.
+    table->selectRow(1);
+    EXPECT_TRUE(waitUntil([&] { return app.library()->selection().size() == 1; }, 3000));
+    EXPECT_EQ(app.library()->selection().first().trackId, browser->trackModel()->ref(1).trackId);
+}
+
+TEST_F(LibraryBrowserTest, PlaylistsListTheirOwnTracks)
+{
+    import();
+    const qint64 road = app.library()->createPlaylist("Road Trip");
+    app.library()->addToPlaylist(road, {browser->trackModel()->ref(2).trackId});
+    browser->reload();
+    QListWidget *list = browser->playlistList();
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_EQ(list->item(0)->text(), "Library");
+    EXPECT_EQ(list->item(1)->text(), "Road Trip");
+    list->setCurrentRow(1);
+    EXPECT_EQ(browser->trackModel()->rowCount(), 1);
+    list->setCurrentRow(0);
+    EXPECT_EQ(browser->trackModel()->rowCount(), 3);
+}
