@@ -8,6 +8,7 @@ out=${1:?usage: scripts/screenshots.sh OUTDIR [BUILD_DIR]}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${2:-$root/build}
 app=$build/src/gui/quavertin
+cli=$build/src/cli/quavertin-cli
 [[ -x $app ]] || { echo "no application at $app: build first (make build)" >&2; exit 2; }
 command -v xvfb-run >/dev/null || { echo "xvfb-run is missing: scripts/install-deps.sh" >&2; exit 2; }
 command -v ffmpeg >/dev/null || { echo "ffmpeg is missing: scripts/install-deps.sh" >&2; exit 2; }
@@ -38,6 +39,12 @@ mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 # Past the first launches: the hint that fades on them would cover the panes.
 mkdir -p "$XDG_CONFIG_HOME/Quavertin"
 printf '[General]\nLaunches=2\n' > "$XDG_CONFIG_HOME/Quavertin/Quavertin.conf"
+# A library that knows the album, with two playlists for the menus to show.
+"$cli" library import "$work/music" >/dev/null
+"$cli" library playlist-create "Road Trip" >/dev/null
+"$cli" library playlist-create "Lower Case Album" >/dev/null
+ids=$("$cli" library tracks --json | grep -o '"id": *[0-9]*' | grep -o '[0-9]*' | head -5 | tr '\n' ' ')
+[[ -n $ids ]] && "$cli" library playlist-add "Lower Case Album" $ids >/dev/null
 export QUAVERTIN_SCREENSHOTS=$out QUAVERTIN_SCREENSHOT_FOLDER=$work/music
 xvfb-run -a -s "-screen 0 1280x900x24" "$app"
 ls -1 "$out"/*.png

@@ -46,10 +46,10 @@ LibraryBrowser::LibraryBrowser(AppDelegate *app, QWidget *window)
     tracks_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     tracks_->verticalHeader()->setDefaultSectionSize(tracks_->fontMetrics().height() + 6);
     tracks_->horizontalHeader()->setStretchLastSection(true);
-    tracks_->horizontalHeader()->resizeSection(LibraryTracksModel::TitleColumn, 190);
-    tracks_->horizontalHeader()->resizeSection(LibraryTracksModel::ArtistColumn, 140);
-    tracks_->horizontalHeader()->resizeSection(LibraryTracksModel::AlbumColumn, 150);
-    tracks_->horizontalHeader()->resizeSection(LibraryTracksModel::GenreColumn, 90);
+    tracks_->horizontalHeader()->resizeSection(LibraryTracksModel::TitleColumn, 170);
+    tracks_->horizontalHeader()->resizeSection(LibraryTracksModel::ArtistColumn, 120);
+    tracks_->horizontalHeader()->resizeSection(LibraryTracksModel::AlbumColumn, 130);
+    tracks_->horizontalHeader()->resizeSection(LibraryTracksModel::GenreColumn, 70);
     tracks_->horizontalHeader()->resizeSection(LibraryTracksModel::YearColumn, 50);
 
     // Dragging over many rows changes the selection at every step; the
