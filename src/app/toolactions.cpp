@@ -5,7 +5,11 @@
 
 #include "tools/capitalization.h"
 #include "tools/datamover.h"
+#include "tools/deadtrackrelinking.h"
+#include "tools/deadtrackremoval.h"
 #include "tools/encodingconversion.h"
+#include "tools/numerictagchanger.h"
+#include "tools/playlistmanager.h"
 #include "tools/searchreplace.h"
 
 // ---- Tag search and replace
@@ -19,14 +23,14 @@ void AppDelegate::performCapitalization() { tools::performCapitalization(*this);
 void AppDelegate::performMove() { tools::performMove(*this); }
 
 // ---- Numeric tag changer
-void AppDelegate::performNumeric() { toolMissing(); }
-void AppDelegate::performNumbering() { toolMissing(); }
+void AppDelegate::performNumeric() { tools::performNumeric(*this); }
+void AppDelegate::performNumbering() { tools::performNumbering(*this); }
 
 // ---- Encoding conversion
 void AppDelegate::performEncoding() { tools::performEncoding(*this); }
 
 // ---- Playlist manager
-void AppDelegate::performPlaylist() { toolMissing(); }
+void AppDelegate::performPlaylist() { tools::performPlaylist(*this); }
 
 // ---- Filename changer
 void AppDelegate::performRename() { toolMissing(); }
@@ -35,10 +39,10 @@ void AppDelegate::performRename() { toolMissing(); }
 void AppDelegate::performExport() { toolMissing(); }
 
 // ---- Dead track removal
-void AppDelegate::performDead() { toolMissing(); }
+void AppDelegate::performDead() { tools::performDead(*this); }
 
 // ---- Size calculator
 void AppDelegate::performCalculate() { toolMissing(); }
 
 // ---- Dead track relinking
-void AppDelegate::performFix() { toolMissing(); }
+void AppDelegate::performFix() { tools::performFix(*this); }

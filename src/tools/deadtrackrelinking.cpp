@@ -1,0 +1,108 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "deadtrackrelinking.h"
+
+#include "app/appdelegate.h"
+#include "library/musiclibrary.h"
+#include "operations/collector.h"
+#include "relinkindex.h"
+#include "support/alerts.h"
+
+#include <QDebug>
+#include <QFileInfo>
+
+namespace tools {
+
+namespace {
+
+const QString albumKey = QStringLiteral("album");
+const QString artistKey = QStringLiteral("artist");
+const QString locationKey = QStringLiteral("location");
+const QString nameKey = QStringLiteral("name");
+
+struct DeadTrack {
+    MusicTrack track;
+    QVariantHash values;
+};
+
+RelinkKey keyOf(const QVariantHash &values)
+{
+    return RelinkKey{tagText(values.value(artistKey)), tagText(values.value(nameKey)),
+                     tagText(values.value(albumKey))};
+}
+
+// The search each dead track stands for, in the words of the diagnostics
+// people compare with their own searches.
+void logSearch(const RelinkKey &key)
+{
+    qWarning().noquote() << QStringLiteral("(kMDItemContentTypeTree == 'public.audio') && (kMDItemAuthors == %1) && "
+                                           "(kMDItemTitle == %2) && (kMDItemAlbum == %3)")
+                                .arg(key.artist, key.title, key.album);
+}
+
+void logAmbiguous(const QList<IndexedFile> &found)
+{
+    for (qsizetype k = 0; k < found.size(); ++k) {
+        const IndexedFile &file = found[k];
+        qWarning().noquote() << QStringLiteral("result at %1 - %2  | %3   |   %4  |   %5  %6 ")
+                                    .arg(k)
+                                    .arg(file.path, QFileInfo(file.path).fileName(), file.key.album, file.key.title,
+                                         file.key.artist);
+    }
+}
+
+} // namespace
+
+void performFix(AppDelegate &app)
+{
+    app.endEditing();
+    alertPanel(QStringLiteral("Music Folder Needed"),
+               QStringLiteral("You need to select a folder containing the music your broken tracks should be "
+                              "re-linked to. This can also be the folder containing all your music."));
+    WindowPort *port = windowPort();
+    const std::optional<QString> folder =
+        port ? port->chooseFolder(QStringLiteral("Choose the folder to search for the missing files"))
+             : std::nullopt;
+    if (!folder)
+        return;
+    app.setFolderPath(*folder);
+    app.setSelectedMethod(0);
+
+    // Filled by the walk on the worker, then used by the search on the same worker.
+    auto dead = std::make_shared<QList<DeadTrack>>();
+
+    CollectRun run;
+    run.keys = QStringList{albumKey, locationKey};
+    run.progressFormat = QStringLiteral("%1/%2 (1/2) - %3");
+    run.step = [dead](const MusicTrack &track, const QVariantHash &values, QList<ChangeRecord> &) {
+        if (!track.isLibraryTrack() || !tagText(values.value(locationKey)).isEmpty())
+            return;
+        if (track.library()->className(*track.track()) != QLatin1String("ITunesFileTrack"))
+            return;
+        logSearch(keyOf(values));
+        dead->append(DeadTrack{track, values});
+    };
+    run.finish = [&app, dead, folder = *folder](QList<ChangeRecord> &records) {
+        if (dead->isEmpty())
+            return;
+        const RelinkIndex index = RelinkIndex::scan(folder, [&app](int i, int n, const QString &path) {
+            app.setProgress(QStringLiteral("%1/%2 (2/2) - %3").arg(i + 1).arg(n).arg(QFileInfo(path).fileName()));
+        });
+        for (qsizetype i = 0; i < dead->size(); ++i) {
+            const DeadTrack &d = dead->at(i);
+            app.setProgress(QStringLiteral("%1 [%2 left]").arg(tagText(d.values.value(nameKey))).arg(dead->size() - i));
+            const QList<IndexedFile> found = index.matches(keyOf(d.values));
+            if (found.size() == 1)
+                records.append(collector::tagRecord(d.track, d.values, locationKey, QString(""), found.first().path));
+            else if (found.size() > 1)
+                logAmbiguous(found);
+        }
+    };
+    run.noChangesTitle = QStringLiteral("No Fixed Tracks");
+    run.noChangesMessage = QStringLiteral("The selected playlist either does not contain dead tracks or the selected "
+                                          "folder doesn't contain any missing original files. Also note that the "
+                                          "selected folder has to have 'Spotlight' enabled.");
+    run.playlist = false;
+    collector::collectChanges(app, std::move(run));
+}
+
+} // namespace tools
