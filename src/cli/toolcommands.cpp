@@ -16,13 +16,13 @@ const QList<ToolCommand> &toolCommands()
         {"move", "swap two tags, or copy all or part of one tag into another", dataMoverCommand},
 
         // Numeric tag changer
-        {"numeric", "set, increase or decrease an integer tag", nullptr},
+        {"numeric", "set, increase or decrease an integer tag", numericCommand},
 
         // Encoding conversion
         {"encoding", "re-decode tag text read in the wrong character set", encodingCommand},
 
         // Playlist manager
-        {"playlist", "add tracks matching a condition to a playlist, or remove them", nullptr},
+        {"playlist", "add tracks matching a condition to a playlist, or remove them", playlistManagerCommand},
 
         // Filename changer
         {"rename", "rename music files from a pattern of tag placeholders", nullptr},
@@ -31,13 +31,13 @@ const QList<ToolCommand> &toolCommands()
         {"export", "save the tracks as a text or XML list", nullptr},
 
         // Dead track removal
-        {"dead", "remove library entries whose file is gone", nullptr},
+        {"dead", "remove library entries whose file is gone", deadTracksCommand},
 
         // Size calculator
         {"calculate", "report the space the tracks take, now and at a lower bitrate", nullptr},
 
         // Dead track relinking
-        {"fix", "relink dead tracks to files found in a folder", nullptr},
+        {"relink", "relink dead tracks to files found in a folder", relinkCommand},
     };
     return commands;
 }
