@@ -171,3 +171,36 @@ TEST_F(ReviewSheetTest, ProgressSheetFollowsTheControllersTextsAndCountsWhereItC
     app.endProgress();
     EXPECT_FALSE(sheet->isVisible());
 }
+
+TEST_F(ReviewSheetTest, RunButtonReviewAndApplyWriteOnlyTheCheckedTracks)
+{
+    folder.addSeed("seed.flac", "album/two.flac");
+    folder.addSeed("seed.ogg", "album/three.ogg");
+    folder.addSeed("seed.mp3", "album/one.mp3");
+    app.pathSelected(folder.filePath("album"));
+    app.setSelectedTag(0);
+    app.setSelectedCapitalizationMethod(1); // upper case
+    window->showTab(1);
+    auto *run = window->pane(1)->findChild<QPushButton *>("performCapitalization");
+    ASSERT_NE(run, nullptr);
+    run->click();
+
+    ReviewSheet *sheet = window->reviewSheet();
+    ASSERT_TRUE(waitUntil([&] { return sheet->isVisible(); }, 15000)) << port->alertTitles.join(", ").toStdString();
+    ASSERT_EQ(app.changes()->records.size(), 3);
+    EXPECT_FALSE(window->progressSheet()->isVisible());
+    const QString untouched = app.changes()->records.first().track.location();
+    selectRows({0});
+    sheet->uncheckButton()->click();
+    sheet->applyButton()->click();
+    EXPECT_FALSE(sheet->isVisible());
+    ASSERT_TRUE(waitUntil([&] { return !app.changes() && !window->progressSheet()->isVisible(); }, 15000));
+    EXPECT_TRUE(port->alertTitles.isEmpty()) << port->alertTitles.join(", ").toStdString();
+
+    for (const QString name : {"one.mp3", "two.flac", "three.ogg"}) {
+        const QString path = folder.filePath("album/" + name);
+        SCOPED_TRACE(name.toStdString());
+        EXPECT_EQ(MusicTrack::withPath(path).valueForTag("name").toString(),
+                  path == untouched ? "Seed Title" : "SEED TITLE");
+    }
+}
