@@ -179,6 +179,7 @@ void LibraryBrowser::importFolderAt(const QString &folder)
         library = app_->library();
     } catch (const LibraryError &error) {
         alertPanel(tr("Import Failed"), error.reason());
+        emit importFinished();
         return;
     }
     auto *progress = new QProgressDialog(tr("Importing music files…"), QString(), 0, 0, this);

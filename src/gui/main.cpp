@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/appdelegate.h"
+#include "buildinfo.h"
 #include "guiwindowport.h"
 #include "mainwindow.h"
 #include "screenshottour.h"
@@ -7,6 +8,7 @@
 #include "support/urlopener.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDesktopServices>
 #include <QIcon>
 
@@ -17,9 +19,23 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationName(QStringLiteral("Quavertin"));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.quavertin.Quavertin"));
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quavertin.svg")));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(buildinfo::shortVersionString));
     setUrlOpener([](const QUrl &url) { QDesktopServices::openUrl(url); });
 
+    QCommandLineParser options;
+    options.setApplicationDescription(QStringLiteral("Batch-edits the metadata of music."));
+    options.addHelpOption();
+    options.addVersionOption();
+    const QCommandLineOption library(QStringLiteral("library"),
+                                     QStringLiteral("The music library file (default $QUAVERTIN_LIBRARY, else "
+                                                    "$XDG_DATA_HOME/Quavertin/library.sqlite)."),
+                                     QStringLiteral("FILE"));
+    options.addOption(library);
+    options.process(application);
+
     AppDelegate app;
+    if (options.isSet(library))
+        app.setLibraryPath(options.value(library));
     MainWindow window(&app);
     GuiWindowPort port(&window);
     setWindowPort(&port);

@@ -89,3 +89,24 @@ TEST_F(LibraryBrowserTest, PlaylistsListTheirOwnTracks)
     list->setCurrentRow(0);
     EXPECT_EQ(browser->trackModel()->rowCount(), 3);
 }
+
+TEST_F(WindowTest, ABrokenLibraryFileIsReportedAndLeftAlone)
+{
+    const QString path = folder.addFile("broken/library.sqlite", QByteArray("not a database, just text\n").repeated(100));
+    const QByteArray before = TestFolder::readAll(path);
+    app.setLibraryPath(path);
+    launch();
+    EXPECT_TRUE(app.playlists().isEmpty());
+    LibraryBrowser *browser = window->libraryBrowser();
+    browser->open();
+    EXPECT_EQ(browser->trackModel()->rowCount(), 0);
+    EXPECT_FALSE(browser->status()->text().isEmpty());
+    EXPECT_FALSE(browser->status()->text().contains("track(s)"));
+
+    folder.addSeed("seed.mp3", "music/one.mp3");
+    QSignalSpy finished(browser, &LibraryBrowser::importFinished);
+    browser->importFolderAt(folder.filePath("music"));
+    EXPECT_TRUE(!finished.isEmpty() || finished.wait(10000));
+    EXPECT_TRUE(port->alertTitles.contains("Import Failed")) << port->alertTitles.join(", ").toStdString();
+    EXPECT_EQ(TestFolder::readAll(path), before);
+}
