@@ -3,6 +3,7 @@
 
 #include "app/appdelegate.h"
 #include "guiwindowport.h"
+#include "helpsheet.h"
 #include "librarybrowser.h"
 #include "mainwindow.h"
 #include "reviewsheet.h"
@@ -93,6 +94,16 @@ void startScreenshotTour(MainWindow *window, AppDelegate *app, const QString &di
             later(50);
         };
     }
+    tour->steps << [tour, later] {
+        tour->window->showTab(0);
+        tour->app->openHelp();
+        later(400);
+    };
+    tour->steps << [tour, later] {
+        grabScreen(tour->window, tour->window->helpSheet(), tour->dir.filePath(QStringLiteral("help.png")));
+        tour->app->closeHelp();
+        later(100);
+    };
     if (!musicFolder.isEmpty()) {
         tour->steps << [tour, later] {
             tour->window->showTab(1);

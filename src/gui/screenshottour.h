@@ -7,7 +7,7 @@ class AppDelegate;
 class MainWindow;
 
 // Saves pictures of the running window into dir for the documentation and
-// for checking the layout by eye: pane-0.png … pane-6.png, review.png (the
+// for checking the layout by eye: pane-0.png … pane-6.png, help.png, review.png (the
 // review sheet over the real tracks of musicFolder, upper-casing their
 // titles; skipped without a folder), library.png; then quits. Driven by the
 // event loop so that every picture shows a settled window.

@@ -204,3 +204,15 @@ TEST_F(ReviewSheetTest, RunButtonReviewAndApplyWriteOnlyTheCheckedTracks)
                   path == untouched ? "Seed Title" : "SEED TITLE");
     }
 }
+
+TEST_F(ReviewSheetTest, TheCheckBoxOfARowTogglesFromTheKeyboard)
+{
+    review(tagList(folder, 3));
+    QTableView *table = window->reviewSheet()->table();
+    table->setFocus();
+    table->setCurrentIndex(table->model()->index(1, ChangesModel::CheckColumn));
+    QTest::keyClick(table, Qt::Key_Space);
+    EXPECT_EQ(enabled(), QList<bool>({true, false, true}));
+    QTest::keyClick(table, Qt::Key_Space);
+    EXPECT_EQ(enabled(), QList<bool>({true, true, true}));
+}
