@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "documents.h"
 #include "helpsheet.h"
+#include "support/urlopener.h"
 #include "windowfixture.h"
 
 #include <QAction>
 #include <QFile>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
 #include <QStackedWidget>
 #include <QTextBrowser>
 #include <QToolBar>
@@ -158,4 +162,35 @@ TEST_F(WindowTest, ToolbarAndAboutCarryTheirIcons)
     for (QAction *action : window->paneItems())
         EXPECT_FALSE(action->icon().pixmap(24, 24).isNull()) << action->text().toStdString();
     EXPECT_FALSE(window->windowIcon().isNull());
+}
+
+TEST_F(WindowTest, HelpMenuAndAboutButtonsOpenTheMakersAddresses)
+{
+    launch();
+    QList<QUrl> opened;
+    const UrlOpener previous = setUrlOpener([&opened](const QUrl &url) { opened << url; });
+    QMenu *help = nullptr;
+    for (QAction *menu : window->menuBar()->actions())
+        if (menu->text() == "&Help")
+            help = menu->menu();
+    ASSERT_NE(help, nullptr);
+    QStringList labels;
+    for (QAction *action : help->actions()) {
+        labels << action->text();
+        if (action->text() == "Send &Support Mail…" || action->text() == "Join the &Beta Test…")
+            action->trigger();
+    }
+    EXPECT_TRUE(labels.contains("&Product Page"));
+    ASSERT_EQ(opened.size(), 2);
+    EXPECT_EQ(opened.at(0).scheme(), "mailto");
+    EXPECT_TRUE(opened.at(0).toString(QUrl::FullyDecoded).contains("Support Request"));
+    EXPECT_TRUE(opened.at(1).toString(QUrl::FullyDecoded).contains("Beta Versions"));
+
+    // The about pane's buttons carry the same choices as their tags.
+    for (QPushButton *button : window->pane(6)->findChildren<QPushButton *>())
+        if (button->property("tag").toInt() == 3)
+            button->click();
+    ASSERT_EQ(opened.size(), 3);
+    EXPECT_TRUE(opened.at(2).scheme().startsWith("http"));
+    setUrlOpener(previous);
 }
