@@ -26,7 +26,7 @@ Binding::Binding(QObject *context, QObject *source, QMetaProperty sourceProperty
 {
 }
 
-void Binding::connectNotify(QObject *sender, const QMetaProperty &property, const char *slot)
+void Binding::followNotify(QObject *sender, const QMetaProperty &property, const char *slot)
 {
     if (!property.hasNotifySignal())
         return;
@@ -46,11 +46,11 @@ Binding *Binding::bind(QObject *target, const char *targetProperty, QObject *sou
     binding->targetProperty_ = to;
     binding->toTarget_ = std::move(toTarget);
     binding->fromTarget_ = std::move(fromTarget);
-    binding->connectNotify(source, from, "sourceChanged()");
+    binding->followNotify(source, from, "sourceChanged()");
     // A transformer without its reverse makes the binding one-way.
     if (!binding->toTarget_ || binding->fromTarget_)
         if (from.isWritable())
-            binding->connectNotify(target, to, "targetChanged()");
+            binding->followNotify(target, to, "targetChanged()");
     binding->refresh();
     return binding;
 }
@@ -100,7 +100,7 @@ Binding *Binding::bindAllThrough(QObject *target, const char *targetProperty, QO
         binding->targetProperty_.write(binding->target_, all);
     };
     for (const Term &term : terms)
-        binding->connectNotify(source, term.property, "sourceChanged()");
+        binding->followNotify(source, term.property, "sourceChanged()");
     binding->refresh();
     return binding;
 }
@@ -113,7 +113,7 @@ Binding *Binding::observe(QObject *context, QObject *source, const char *sourceP
         return nullptr;
     auto *binding = new Binding(context, source, from);
     binding->apply_ = std::move(apply);
-    binding->connectNotify(source, from, "sourceChanged()");
+    binding->followNotify(source, from, "sourceChanged()");
     binding->refresh();
     return binding;
 }

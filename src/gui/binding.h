@@ -56,7 +56,7 @@ private slots:
 
 private:
     Binding(QObject *context, QObject *source, QMetaProperty sourceProperty);
-    void connectNotify(QObject *sender, const QMetaProperty &property, const char *slot);
+    void followNotify(QObject *sender, const QMetaProperty &property, const char *slot);
 
     QPointer<QObject> source_;
     QMetaProperty sourceProperty_;
