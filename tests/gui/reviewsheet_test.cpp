@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "helpsheet.h"
 #include "operations/changesmodel.h"
 #include "progresssheet.h"
 #include "reviewsheet.h"
@@ -9,6 +10,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
+#include <QToolButton>
 
 namespace {
 
@@ -215,4 +217,23 @@ TEST_F(ReviewSheetTest, TheCheckBoxOfARowTogglesFromTheKeyboard)
     EXPECT_EQ(enabled(), QList<bool>({true, false, true}));
     QTest::keyClick(table, Qt::Key_Space);
     EXPECT_EQ(enabled(), QList<bool>({true, true, true}));
+}
+
+TEST_F(ReviewSheetTest, WhileASheetIsUpTheWindowTakesNoClicks)
+{
+    auto *help = window->pane(0)->findChild<QToolButton *>("helpButton");
+    ASSERT_NE(help, nullptr);
+    // Clicks as the window system delivers them, where modality is decided.
+    const auto click = [&] {
+        const QPoint at = help->mapTo(window.get(), help->rect().center());
+        QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, at);
+        QCoreApplication::processEvents();
+    };
+    app.beginProgress(QStringLiteral("Applying changes…"));
+    click();
+    EXPECT_FALSE(window->helpSheet()->isVisible());
+    app.endProgress();
+    click();
+    EXPECT_TRUE(window->helpSheet()->isVisible());
+    app.closeHelp();
 }
