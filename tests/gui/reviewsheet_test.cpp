@@ -237,3 +237,16 @@ TEST_F(ReviewSheetTest, WhileASheetIsUpTheWindowTakesNoClicks)
     EXPECT_TRUE(window->helpSheet()->isVisible());
     app.closeHelp();
 }
+
+TEST_F(ReviewSheetTest, AFolderSourceWithoutAFolderIsToldAndTheSheetCloses)
+{
+    app.setSelectedMethod(1);
+    app.setSelectedCapitalizationMethod(1);
+    window->showTab(1);
+    window->pane(1)->findChild<QPushButton *>("performCapitalization")->click();
+    ASSERT_TRUE(waitUntil([&] { return !port->alertTitles.isEmpty() && !window->progressSheet()->isVisible(); }));
+    EXPECT_EQ(port->alertTitles, QStringList{"No Folder"});
+    EXPECT_EQ(port->alertMessages, QStringList{"You didn't select a folder with music files to operate on."});
+    EXPECT_FALSE(window->reviewSheet()->isVisible());
+    EXPECT_EQ(app.changes(), nullptr);
+}
