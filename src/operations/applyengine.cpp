@@ -7,14 +7,12 @@
 
 #include <QDebug>
 #include <QFile>
-#include <QSet>
 
 namespace applyengine {
 namespace {
 
 const QString nameKey = QStringLiteral("name");
 const QString artistKey = QStringLiteral("artist");
-const QString locationKey = QStringLiteral("location");
 
 // The system log gets the error's description, then where it was caught.
 #define LOG_FAILURE(description)                                                                             \
@@ -28,20 +26,6 @@ QString describe(const std::exception &e)
     if (const auto *named = dynamic_cast<const NamedException *>(&e))
         return named->description();
     return QString::fromUtf8(e.what());
-}
-
-// Artist, title and the old value with as few opens of the file as possible.
-bool unchanged(const ChangeRecord &record)
-{
-    const bool isLocation = record.tagToChange == locationKey;
-    QStringList keys{artistKey, nameKey};
-    if (!isLocation)
-        keys << record.tagToChange;
-    const QVariantHash now = record.track.valuesForTags(keys);
-    if (tagText(now.value(artistKey)) != record.artist || tagText(now.value(nameKey)) != record.title)
-        return false;
-    const QString current = isLocation ? record.track.location() : tagText(now.value(record.tagToChange));
-    return current == record.oldTag;
 }
 
 ApplyResult applyTags(const ApplyRun &run)
@@ -62,11 +46,13 @@ ApplyResult applyTags(const ApplyRun &run)
         // goes ahead they are equal, and reading it would cost another open.
         run.progress(QStringLiteral("%1/%2 %3").arg(i + 1).arg(total).arg(record.title));
         try {
-            if (!unchanged(record)) {
+            // Artist, then title, then the old value; read and written with one open of a file.
+            const TagExpectations expected{
+                {artistKey, record.artist}, {nameKey, record.title}, {record.tagToChange, record.oldTag}};
+            if (!record.track.setTagIfUnchanged(record.tagToChange, record.newTag, expected)) {
                 result.outcome = ApplyResult::Aborted;
                 return result;
             }
-            record.track.setTag(record.tagToChange, record.newTag);
             ++result.written;
         } catch (const std::exception &e) {
             const QString description = describe(e);
@@ -121,47 +107,40 @@ ApplyResult applyMembership(const ApplyRun &run)
         result.enabled = static_cast<int>(work.size());
         const QList<QVariantHash> now = library.properties(refs, {artistKey, nameKey});
         for (qsizetype i = 0; i < work.size(); ++i) {
-            const QVariantHash values = now.value(i);
-            if (tagText(values.value(artistKey)) != work.at(i)->artist ||
-                tagText(values.value(nameKey)) != work.at(i)->title) {
+            if (!tagvalue::matches(now.at(i), {{artistKey, work.at(i)->artist}, {nameKey, work.at(i)->title}})) {
                 result.outcome = ApplyResult::Aborted;
                 return result;
             }
         }
 
-        // Pass 2.
+        // Pass 2. The library work is one transaction, so an error leaves
+        // the playlists as they were.
         const qsizetype total = work.size();
+        QList<qint64> ids;
+        QStringList toTrash;
+        for (qsizetype i = 0; i < total; ++i) {
+            current = tagText(now.at(i).value(nameKey));
+            run.progress(QStringLiteral("%1/%2 - %3").arg(i + 1).arg(total).arg(current));
+            if (!list.remove) {
+                ids << refs.at(i).trackId;
+            } else if (list.trash && library.className(refs.at(i)) == QLatin1String("ITunesFileTrack")) {
+                const QString location = library.location(refs.at(i));
+                if (!location.isNull())
+                    toTrash << location;
+            }
+        }
+        current.clear();
         if (list.remove) {
-            for (qsizetype i = 0; i < total; ++i) {
-                const TrackRef &ref = refs.at(i);
-                current = tagText(now.at(i).value(nameKey));
-                run.progress(QStringLiteral("%1/%2 - %3").arg(i + 1).arg(total).arg(current));
-                if (list.trash && library.className(ref) == QLatin1String("ITunesFileTrack")) {
-                    const QString location = library.location(ref);
-                    if (!location.isNull() && !QFile::moveToTrash(location))
-                        qWarning().noquote() << QStringLiteral("Could not move %1 to the Trash").arg(location);
-                }
-                library.deleteTrack(ref);
-                ++result.written;
-            }
+            library.deleteTracks(refs);
+            result.written = static_cast<int>(refs.size());
+            // Files go only once their entries are gone: a refused removal
+            // must not leave the playlist pointing into the Trash.
+            for (const QString &location : toTrash)
+                if (!QFile::moveToTrash(location))
+                    qWarning().noquote() << QStringLiteral("Could not move %1 to the Trash").arg(location);
         } else {
-            // The target's content is read once; what is added is remembered,
-            // so a track listed twice is added once.
-            QSet<qint64> present;
-            for (const TrackRef &ref : library.tracksOf(target->id))
-                present.insert(ref.trackId);
-            QList<qint64> toAdd;
-            for (qsizetype i = 0; i < total; ++i) {
-                current = tagText(now.at(i).value(nameKey));
-                run.progress(QStringLiteral("%1/%2 - %3").arg(i + 1).arg(total).arg(current));
-                if (!present.contains(refs.at(i).trackId)) {
-                    present.insert(refs.at(i).trackId);
-                    toAdd << refs.at(i).trackId;
-                }
-            }
-            current.clear();
-            library.addToPlaylist(target->id, toAdd);
-            result.written = static_cast<int>(toAdd.size());
+            // A track already in the target, or listed twice, is added once.
+            result.written = library.addTracksToPlaylist(target->id, ids, true);
         }
     } catch (const std::exception &e) {
         const QString description = describe(e);

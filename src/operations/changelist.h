@@ -2,6 +2,7 @@
 #pragma once
 
 #include "model/musictrack.h"
+#include "model/tagvalue.h"
 
 #include <QList>
 #include <QString>
@@ -34,5 +35,5 @@ struct ChangeList {
 // in decimal, an absent value as the empty text.
 inline QString tagText(const QVariant &value)
 {
-    return value.isValid() ? value.toString() : QString();
+    return tagvalue::comparableText(value);
 }
