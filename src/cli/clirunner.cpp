@@ -32,7 +32,7 @@ void printUsage(QTextStream &out)
     for (const ToolCommand &tool : toolCommands())
         out << "  " << tool.name.leftJustified(16) << tool.summary << '\n';
     out << "\n"
-           "  library          manage the library: quavertin-cli library --help\n"
+           "  library         manage the library: quavertin-cli library --help\n"
            "\n"
            "Every tool answers --help. Exit status: 0 done, 1 the tool refused, found\n"
            "nothing, or the changes were not applied, 2 bad usage.\n";

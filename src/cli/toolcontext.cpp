@@ -69,8 +69,10 @@ std::optional<ExitCode> ToolContext::parse(QCommandLineParser &parser, const QSt
         return usageError(parser.errorText());
     if (parser.isSet(QStringLiteral("help"))) {
         QString help = parser.helpText();
-        help.replace(QStringLiteral("Usage: quavertin-cli %1 [options]").arg(name),
-                     QStringLiteral("Usage: quavertin-cli [source] %1 [options]").arg(name));
+        // The parser names the program as it was started; the tool stands after the source.
+        const qsizetype programEnd = help.indexOf(QLatin1Char(' '), 7);
+        if (help.startsWith(QLatin1String("Usage: ")) && programEnd > 0)
+            help.replace(7, programEnd - 7, QStringLiteral("quavertin-cli [source] %1").arg(name));
         out_ << help;
         out_.flush();
         return ExitCode::Success;
