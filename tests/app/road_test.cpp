@@ -88,9 +88,7 @@ TEST(Road, TagListOverFolderFilesIsReviewedAndWritten)
 TEST(Road, TagListOverALibraryPlaylistWritesTheLibrary)
 {
     Road road;
-    const QList<qint64> ids = road.playlistOf("Mix", 3);
-    road.app.applicationDidFinishLaunching();
-    road.app.setSelectedPlaylist(road.app.playlists().indexOf("Mix"));
+    const QList<qint64> ids = road.startOnPlaylist("Mix", 3);
     road.collectAppending("genre", "Jazz");
     ASSERT_EQ(road.port->reviewsBegun, 1);
     EXPECT_EQ(road.app.changeInfo(), "Checked tracks of these 3 tracks will get their tag 'genre' changed:");
@@ -129,9 +127,7 @@ TEST(Road, EveryRowUncheckedWritesNothingButRunsToTheEnd)
 TEST(Road, TitleChangedElsewhereAbortsAfterTheRecordsBeforeIt)
 {
     Road road;
-    const QList<qint64> ids = road.playlistOf("Mix", 5);
-    road.app.applicationDidFinishLaunching();
-    road.app.setSelectedPlaylist(road.app.playlists().indexOf("Mix"));
+    const QList<qint64> ids = road.startOnPlaylist("Mix", 5);
     road.collectAppending("genre", "Jazz");
     ASSERT_EQ(road.app.changes()->records.size(), 5);
 
@@ -153,9 +149,7 @@ TEST(Road, TitleChangedElsewhereAbortsAfterTheRecordsBeforeIt)
 TEST(Road, LibraryErrorMidRunIsLoggedAndToldWithWhatWasWritten)
 {
     Road road;
-    const QList<qint64> ids = road.playlistOf("Mix", 5);
-    road.app.applicationDidFinishLaunching();
-    road.app.setSelectedPlaylist(road.app.playlists().indexOf("Mix"));
+    const QList<qint64> ids = road.startOnPlaylist("Mix", 5);
     road.collectAppending("genre", "Jazz");
     ASSERT_EQ(road.app.changes()->records.size(), 5);
 
@@ -361,9 +355,7 @@ TEST(Road, NothingToChangeShowsTheToolsAlertUnlessTheSourceHadNoTracks)
 TEST(Road, ErrorWhileCollectingHandsOnWhatWasFoundAndSaysWhy)
 {
     Road road;
-    const QList<qint64> ids = road.playlistOf("Mix", 4);
-    road.app.applicationDidFinishLaunching();
-    road.app.setSelectedPlaylist(road.app.playlists().indexOf("Mix"));
+    const QList<qint64> ids = road.startOnPlaylist("Mix", 4);
     CollectRun run;
     run.keys = {"name"};
     int seen = 0;

@@ -65,6 +65,15 @@ struct Road {
         return ids;
     }
 
+    // Start-up with a new playlist of n tracks chosen as the source; its track ids.
+    QList<qint64> startOnPlaylist(const QString &name, int n)
+    {
+        const QList<qint64> ids = playlistOf(name, n);
+        app.applicationDidFinishLaunching();
+        app.setSelectedPlaylist(app.playlists().indexOf(name));
+        return ids;
+    }
+
     QVariant stored(qint64 id, const QString &key) { return other().property(LibraryBuilder::throughLibrary(id), key); }
 };
 
