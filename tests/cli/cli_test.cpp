@@ -7,6 +7,7 @@
 #include "support/dispatch.h"
 #include "terminalport.h"
 #include "testfiles.h"
+#include "toolcommands.h"
 #include "toolcontext.h"
 #include "userlocations.h"
 
@@ -350,9 +351,10 @@ TEST(CliMain, HelpAndUsageErrors)
     Main m;
     EXPECT_EQ(m.run({"--help"}), ExitCode::Success);
     EXPECT_TRUE(m.outText.contains("Usage: quavertin-cli [--library FILE] [--playlist NAME | --folder DIR | --selection] TOOL"));
-    for (const char *tool : {"search-replace", "capitalize", "move", "numeric", "encoding", "playlist", "rename",
-                             "export", "dead", "calculate", "fix", "library"})
-        EXPECT_TRUE(m.outText.contains(QStringLiteral("  %1 ").arg(tool))) << tool;
+    ASSERT_EQ(toolCommands().size(), 11);
+    for (const ToolCommand &tool : toolCommands())
+        EXPECT_TRUE(m.outText.contains(QStringLiteral("  %1 ").arg(tool.name))) << tool.name.toStdString();
+    EXPECT_TRUE(m.outText.contains("  library "));
 
     EXPECT_EQ(m.run({}), ExitCode::BadUsage);
     EXPECT_EQ(m.run({"frobnicate"}), ExitCode::BadUsage);
