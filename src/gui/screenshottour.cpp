@@ -122,8 +122,12 @@ void startScreenshotTour(MainWindow *window, AppDelegate *app, const QString &di
             later(500);
         };
         tour->steps << [tour, later] {
-            if (tour->window->reviewSheet()->isVisible()) {
+            if (tour->window->reviewSheet()->isVisible())
                 tour->window->reviewSheet()->table()->selectRow(1);
+            later(300);
+        };
+        tour->steps << [tour, later] {
+            if (tour->window->reviewSheet()->isVisible()) {
                 grabScreen(tour->window, tour->window->reviewSheet(), tour->dir.filePath(QStringLiteral("review.png")));
                 tour->app->cancelChanges(true);
             }
