@@ -270,7 +270,8 @@ void AppDelegate::applyChanges()
     beginProgress(QStringLiteral("Applying changes…"));
     ApplyRun run;
     run.changes = changes_;
-    run.library = changes_->playlist ? library() : nullptr;
+    if (changes_->playlist)
+        run.library = membershipLibrary(*changes_);
     run.targetPlaylist = editablePlaylists_.value(selectedPlaylistActionPlaylist_);
     run.progress = [this](const QString &detail) { setProgress(detail); };
     dispatchAsyncBackground([this, run = std::move(run)] {
@@ -281,6 +282,22 @@ void AppDelegate::applyChanges()
             endProgress();
         });
     });
+}
+
+// The library the tracks of a membership list were found in; the controller's
+// own when the list names none. Null when that cannot be opened: the engine
+// then reports the run as failed instead of this action throwing.
+std::shared_ptr<MusicLibrary> AppDelegate::membershipLibrary(const ChangeList &list)
+{
+    for (const ChangeRecord &record : list.records)
+        if (record.track.library())
+            return record.track.library();
+    try {
+        return library();
+    } catch (const NamedException &e) {
+        qWarning().noquote() << e.description();
+        return nullptr;
+    }
 }
 
 // ---- panes and help ------------------------------------------------------

@@ -243,6 +243,7 @@ private:
     std::optional<QList<MusicTrack>> folderTracks();
     std::optional<QList<MusicTrack>> playlistTracks();
     void toolMissing();
+    std::shared_ptr<MusicLibrary> membershipLibrary(const ChangeList &list);
 
     std::unique_ptr<Lindarc> lindarc_;
     QString libraryPath_;

@@ -161,8 +161,12 @@ ApplyResult apply(const ApplyRun &run)
     if (run.changes->playlist) {
         if (!run.library) {
             ApplyResult result;
-            result.outcome = ApplyResult::Failed;
-            result.error = QStringLiteral("No music library to change.");
+            for (const ChangeRecord &r : run.changes->records)
+                result.enabled += r.enabled ? 1 : 0;
+            if (result.enabled > 0) {
+                result.outcome = ApplyResult::Failed;
+                result.error = QStringLiteral("the music library cannot be opened");
+            }
             return result;
         }
         return applyMembership(run);

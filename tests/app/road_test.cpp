@@ -386,3 +386,19 @@ TEST(Road, ErrorWhileCollectingHandsOnWhatWasFoundAndSaysWhy)
     EXPECT_EQ(road.port->alertTitles(), QStringList{"No Changes"});
     EXPECT_FALSE(road.app.changes());
 }
+
+TEST(Road, UnreadableLibraryIsToldWhenCollectingAndNothingIsTouched)
+{
+    Road road;
+    TestFolder elsewhere;
+    const QString foreign = elsewhere.addFile("foreign.sqlite", QByteArray("not a database at all"));
+    road.app.setLibraryPath(foreign);
+    road.app.applicationDidFinishLaunching();
+    road.app.setSelectedMethod(2);
+    road.collectAppending("name", "x");
+    ASSERT_EQ(road.port->alerts.size(), 1);
+    EXPECT_EQ(road.port->alerts[0].title, "Collecting Stopped");
+    EXPECT_TRUE(road.port->alerts[0].message.contains(foreign)) << road.port->alerts[0].message.toStdString();
+    EXPECT_FALSE(road.app.changes());
+    EXPECT_EQ(TestFolder::readAll(foreign), QByteArray("not a database at all"));
+}

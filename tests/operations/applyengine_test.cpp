@@ -154,3 +154,19 @@ TEST(ApplyEngine, AddingFindsTheEditablePlaylistBehindASmartNamesake)
     EXPECT_EQ(e.apply(list, "Mix").outcome, ApplyResult::Finished);
     EXPECT_EQ(e.library->tracksOf(plain).size(), 1);
 }
+
+TEST(ApplyEngine, MembershipListWithoutALibraryFailsUnlessNothingIsChecked)
+{
+    auto list = std::make_shared<ChangeList>();
+    list->playlist = true;
+    list->records << ChangeRecord{MusicTrack::withPath("/nowhere.mp3"), {}, {}, {}, "T", "A", false};
+    ApplyRun run;
+    run.changes = list;
+    run.progress = [](const QString &) {};
+    EXPECT_EQ(applyengine::apply(run).outcome, ApplyResult::Finished);
+    list->records[0].enabled = true;
+    const ApplyResult result = applyengine::apply(run);
+    EXPECT_EQ(result.outcome, ApplyResult::Failed);
+    EXPECT_EQ(result.written, 0);
+    EXPECT_TRUE(applyengine::outcomeMessage(result).contains("cannot be opened"));
+}
