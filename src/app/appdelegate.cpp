@@ -10,12 +10,22 @@
 #include "support/dispatch.h"
 #include "support/lindarc.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QSettings>
 
 AppDelegate::AppDelegate(QObject *parent) : QObject(parent), changesModel_(std::make_unique<ChangesModel>()) {}
 
-AppDelegate::~AppDelegate() = default;
+AppDelegate::~AppDelegate()
+{
+    // A run still going (the window closed under its sheet) uses this object
+    // from the worker and posts blocks that use it: let it finish, and run
+    // those blocks while the members are still here.
+    if (QCoreApplication::instance()) {
+        waitForBackground();
+        QCoreApplication::sendPostedEvents(QCoreApplication::instance(), QEvent::MetaCall);
+    }
+}
 
 void AppDelegate::applicationDidFinishLaunching()
 {

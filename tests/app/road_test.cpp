@@ -402,3 +402,30 @@ TEST(Road, UnreadableLibraryIsToldWhenCollectingAndNothingIsTouched)
     EXPECT_FALSE(road.app.changes());
     EXPECT_EQ(TestFolder::readAll(foreign), QByteArray("not a database at all"));
 }
+
+TEST(Road, ControllerGoingAwayMidRunLetsTheRunFinishFirst)
+{
+    ScopedUserLocations locations;
+    ScopedFakePort port;
+    TestFolder music;
+    QStringList paths;
+    for (int i = 0; i < 20; ++i)
+        paths << music.addSeed("seed.mp3", QStringLiteral("%1.mp3").arg(i));
+    {
+        AppDelegate app;
+        app.setLibraryPath(music.filePath("library.sqlite"));
+        app.applicationDidFinishLaunching();
+        app.pathSelected(music.path());
+        CollectRun run;
+        run.keys = {"name"};
+        run.step = [](const MusicTrack &track, const QVariantHash &values, QList<ChangeRecord> &records) {
+            records << collector::tagRecord(track, values, "name", tagText(values["name"]), "changed");
+        };
+        collector::collectChanges(app, run);
+    }
+    // The run ended before the controller went: its sheet closed, its review opened.
+    EXPECT_EQ(port->progressEnded, 1);
+    EXPECT_EQ(port->reviewsBegun, 1);
+    QCoreApplication::processEvents();
+    EXPECT_NE(MusicTrack::withPath(paths[0]).title(), "changed");
+}
