@@ -47,17 +47,22 @@ void printReview(QTextStream &out, const ChangesModel &model, const QString &sum
     }
     const int numberWidth = static_cast<int>(QString::number(rows).size());
 
-    out << QString(numberWidth, QLatin1Char(' ')) << "    ";
-    for (int i = 0; i < columns.size(); ++i)
-        out << "  " << model.headerData(columns.at(i), Qt::Horizontal).toString().leftJustified(widths.at(i));
-    out << '\n';
+    // Columns are padded to their width except the last, so no line ends in blanks.
+    auto writeCells = [&](const QStringList &cells) {
+        for (int i = 0; i < cells.size(); ++i)
+            out << "  " << (i + 1 < cells.size() ? cells.at(i).leftJustified(widths.at(i)) : cells.at(i));
+        out << '\n';
+    };
+    QStringList header;
+    for (int column : columns)
+        header << model.headerData(column, Qt::Horizontal).toString();
+    out << QString(numberWidth + 4, QLatin1Char(' '));
+    writeCells(header);
     for (int row = 0; row < rows; ++row) {
         const bool checked = model.data(model.index(row, ChangesModel::CheckColumn), Qt::CheckStateRole).toInt() ==
                              Qt::Checked;
         out << QString::number(row + 1).rightJustified(numberWidth) << (checked ? " [x]" : " [ ]");
-        for (int i = 0; i < columns.size(); ++i)
-            out << "  " << lines.at(row).at(i).leftJustified(widths.at(i));
-        out << '\n';
+        writeCells(lines.at(row));
     }
 }
 

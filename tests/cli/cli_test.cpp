@@ -130,7 +130,8 @@ TEST(CliReview, DryRunPrintsTheTableAndWritesNothing)
     const QStringList lines = s.outText.split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 5) << s.outText.toStdString();
     EXPECT_EQ(lines[0], "Checked tracks of these 3 tracks will get their tag 'name' changed:");
-    EXPECT_TRUE(lines[1].contains(QRegularExpression("Title +Artist +Tag +Old Value +New Value"))) << lines[1].toStdString();
+    EXPECT_TRUE(lines[1].contains(QRegularExpression("^ +Title +Artist +Tag +Old Value +New Value$")))
+        << lines[1].toStdString();
     EXPECT_TRUE(lines[2].startsWith("1 [x]")) << lines[2].toStdString();
     EXPECT_TRUE(lines[4].contains(" (live)"));
     for (int i = 0; i < paths.size(); ++i)
