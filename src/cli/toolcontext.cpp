@@ -4,6 +4,8 @@
 #include "app/appdelegate.h"
 #include "operations/changesmodel.h"
 #include "reviewprinter.h"
+#include "support/dispatch.h"
+#include "support/namedexception.h"
 #include "terminalport.h"
 
 #include <QCoreApplication>
@@ -134,7 +136,20 @@ ExitCode ToolContext::run(const std::function<void()> &action)
 {
     const int alertsBefore = port_.alertCount();
     const int reviewsBefore = port_.reviewsBegun();
-    action();
+    try {
+        action();
+    } catch (const NamedException &e) {
+        // An action meets the library on the main thread too (a tool's
+        // validation, a playlist lookup); its failure ends the command, told.
+        // A sheet it opened before throwing has no run left to close it.
+        waitForBackground();
+        QCoreApplication::processEvents();
+        if (port_.progressOpen())
+            app_.endProgress();
+        err_ << "quavertin-cli: " << e.description() << '\n';
+        err_.flush();
+        return ExitCode::Failed;
+    }
     waitForRun(port_);
 
     if (port_.reviewsBegun() == reviewsBefore || !app_.changes())

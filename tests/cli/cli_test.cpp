@@ -289,6 +289,18 @@ TEST(CliReview, ApplyThatIsAbortedExitsWithOne)
     EXPECT_EQ(s.builder.library().property(LibraryBuilder::throughLibrary(id), "name").toString(), "Changed");
 }
 
+TEST(CliReview, LibraryErrorInTheActionEndsTheCommandWithATellingMessage)
+{
+    Session s;
+    const auto failing = [&] {
+        s.app.beginProgress("Collecting changes…");
+        throw LibraryError("open the library", "the file is locked");
+    };
+    EXPECT_EQ(s.run({"--yes"}, failing), ExitCode::Failed);
+    EXPECT_FALSE(s.port.progressOpen());
+    EXPECT_TRUE(s.errText.contains("the file is locked")) << s.errText.toStdString();
+}
+
 TEST(TerminalPortTest, ChoicesAskOnATerminalAndTakeTheDefaultOtherwise)
 {
     FILE *in = fileWith("maybe\nCancel\n");
