@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QSettings>
+#include <QTimer>
 
 AppDelegate::AppDelegate(QObject *parent) : QObject(parent), changesModel_(std::make_unique<ChangesModel>()) {}
 
@@ -205,24 +206,42 @@ void AppDelegate::setProgress(const QString &detail)
             return;
         progressUpdatePosted_ = true;
     }
+    // Workers report once per track, far faster than anyone reads; waking the
+    // main loop for every report cost a collecting run a third of its time.
+    // So the newest detail is shown at most every progressInterval.
     dispatchAsyncMain([this] {
-        QString detail;
-        {
-            std::lock_guard lock(progressMutex_);
-            detail = std::move(pendingProgressDetail_);
-            progressUpdatePosted_ = false;
-        }
-        if (currentProgressDetail_ == detail)
-            return;
-        currentProgressDetail_ = detail;
-        emit currentProgressDetailChanged();
-        if (WindowPort *port = windowPort())
-            port->progressChanged();
+        constexpr qint64 progressInterval = 40; // ms
+        const qint64 wait =
+            progressShown_.isValid() ? std::max<qint64>(0, progressInterval - progressShown_.elapsed()) : 0;
+        if (wait == 0)
+            showPendingProgress();
+        else
+            QTimer::singleShot(wait, this, [this] { showPendingProgress(); });
     });
+}
+
+void AppDelegate::showPendingProgress()
+{
+    QString detail;
+    {
+        std::lock_guard lock(progressMutex_);
+        if (!progressUpdatePosted_)
+            return; // shown already, by endProgress
+        detail = std::move(pendingProgressDetail_);
+        progressUpdatePosted_ = false;
+    }
+    progressShown_.start();
+    if (currentProgressDetail_ == detail)
+        return;
+    currentProgressDetail_ = detail;
+    emit currentProgressDetailChanged();
+    if (WindowPort *port = windowPort())
+        port->progressChanged();
 }
 
 void AppDelegate::endProgress()
 {
+    showPendingProgress(); // the run's last detail, before the sheet goes
     if (WindowPort *port = windowPort())
         port->endProgress();
 }

@@ -5,6 +5,7 @@
 #include "model/tagcatalogue.h"
 #include "operations/changelist.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -254,10 +255,13 @@ private:
     QString currentProgressTitle_;
     QString currentProgressDetail_;
     // The newest detail a worker reported, not yet shown; a burst of reports
-    // posts one update to the main loop, not one per report.
+    // posts one update to the main loop, not one per report, and updates are
+    // shown at most every progressInterval (main thread: progressShown_).
     std::mutex progressMutex_;
     QString pendingProgressDetail_;
     bool progressUpdatePosted_ = false;
+    QElapsedTimer progressShown_;
+    void showPendingProgress();
     QString changeInfo_;
     int currentPane_ = 0;
     QString version_;
