@@ -27,15 +27,19 @@ export QT_QPA_PLATFORM=offscreen
 "$corpusgen" "$corpus" "$count" >/dev/null
 
 # Runs a command with its output discarded: $elapsed gets the microseconds it
-# took, $peak_kb its peak resident size in kilobytes.
+# took, $cpu the processor time it used (user and system, microseconds), and
+# $peak_kb its peak resident size in kilobytes. The processor time is the
+# steadier number on a machine that other work shares.
 elapsed=0
+cpu=0
 peak_kb=0
 measure() {
   local start end
   start=$(date +%s%N)
-  /usr/bin/time -f '%M' -o "$work/time" "$@" >/dev/null
+  /usr/bin/time -f '%M %U %S' -o "$work/time" "$@" >/dev/null
   end=$(date +%s%N)
-  peak_kb=$(tail -n 1 "$work/time")
+  read -r peak_kb user system < <(tail -n 1 "$work/time")
+  cpu=$(awk -v u="$user" -v s="$system" 'BEGIN { printf "%d", (u + s) * 1e6 }')
   elapsed=$(((end - start) / 1000))
 }
 
@@ -44,22 +48,27 @@ search=(--folder "$corpus" search-replace --tag name --regex --search '^(.*)$' -
 
 "$floor" read "$corpus" >/dev/null # the page cache holds the corpus from here on
 measure "$floor" read "$corpus"
-read_floor=$elapsed
+read_floor=$elapsed read_floor_cpu=$cpu
 measure "$cli" "${search[@]}" --dry-run
-collect=$elapsed collect_peak=$peak_kb
+collect=$elapsed collect_cpu=$cpu collect_peak=$peak_kb
 measure "$cli" "${search[@]}" --yes
-whole=$elapsed whole_peak=$peak_kb
+whole=$elapsed whole_cpu=$cpu whole_peak=$peak_kb
 measure "$floor" write "$corpus"
-write_floor=$elapsed
-apply=$((whole - collect))
+write_floor=$elapsed write_floor_cpu=$cpu
+apply=$((whole - collect)) apply_cpu=$((whole_cpu - collect_cpu))
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 per_file() { awk -v a="$1" -v n="$count" 'BEGIN { printf "%.0f", a / n }'; }
-printf 'files                %d\n' "$count"
-printf 'read floor           %8d us  (%s us/file)\n' "$read_floor" "$(per_file "$read_floor")"
-printf 'write floor          %8d us  (%s us/file)\n' "$write_floor" "$(per_file "$write_floor")"
-printf 'collecting           %8d us  (%s us/file)  %sx the read floor\n' "$collect" "$(per_file "$collect")" \
-  "$(ratio "$collect" "$read_floor")"
-printf 'applying             %8d us  (%s us/file)  %sx the write floor\n' "$apply" "$(per_file "$apply")" \
-  "$(ratio "$apply" "$write_floor")"
-printf 'peak memory          %8d kB collecting, %d kB collecting and applying\n' "$collect_peak" "$whole_peak"
+row() { # name, wall us, cpu us, floor wall us, floor cpu us
+  printf '%-12s %6s us/file wall %6s us/file cpu' "$1" "$(per_file "$2")" "$(per_file "$3")"
+  if [[ -n ${4:-} ]]; then
+    printf '   %sx / %sx the floor' "$(ratio "$2" "$4")" "$(ratio "$3" "$5")"
+  fi
+  printf '\n'
+}
+printf 'files        %d\n' "$count"
+row 'read floor' "$read_floor" "$read_floor_cpu"
+row 'write floor' "$write_floor" "$write_floor_cpu"
+row 'collecting' "$collect" "$collect_cpu" "$read_floor" "$read_floor_cpu"
+row 'applying' "$apply" "$apply_cpu" "$write_floor" "$write_floor_cpu"
+printf 'peak memory  %d kB collecting, %d kB collecting and applying\n' "$collect_peak" "$whole_peak"
