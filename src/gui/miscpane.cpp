@@ -3,6 +3,7 @@
 #include "panebuilder.h"
 #include "panes.h"
 #include "popupbutton.h"
+#include "tools/textencodings.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -10,11 +11,6 @@
 #include <QLocale>
 
 namespace panes {
-
-const char *const encodingNames[14] = {
-    "ASCII (7 bit)", "UTF-8", "ISO 8859-1 (Latin 1)", "Non-lossy ASCII", "ISO 8859-2 (Latin 2)",
-    "Windows-1251 (Cyrillic)", "Windows-1252 (Western)", "Windows-1253 (Greek)", "Windows-1254 (Turkish)",
-    "Windows-1250 (Central European)", "ISO-2022-JP", "Mac OS Roman", "UTF-16", "UTF-32"};
 
 namespace {
 
@@ -82,9 +78,7 @@ QWidget *misc(AppDelegate *app)
 
     b.beginGroup(QObject::tr("Encoding Conversion"), left);
     b.popUp(QObject::tr("Tag:"), "selectedTag", "allReadableTags");
-    QStringList encodings;
-    for (const char *name : encodingNames)
-        encodings << QString::fromLatin1(name);
+    const QStringList encodings = textencodings::displayNames();
     b.popUp(QObject::tr("From:"), "selectedEncodingFrom", encodings);
     b.popUp(QObject::tr("To:"), "selectedEncodingTo", encodings);
     auto *encoding = b.button(QObject::tr("Convert"), &AppDelegate::performEncoding);

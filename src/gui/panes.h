@@ -16,7 +16,4 @@ QWidget *filename(AppDelegate *app);        // 4
 QWidget *misc(AppDelegate *app);            // 5
 QWidget *about(AppDelegate *app);           // 6 and 7
 
-// The names of the fourteen character sets of the encoding conversion, in menu order.
-extern const char *const encodingNames[14];
-
 } // namespace panes
