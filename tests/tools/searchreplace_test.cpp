@@ -222,3 +222,31 @@ TEST_F(TagToolTest, LyricsOnAFolderAreRefusedOnceAndNothingIsWritten)
     EXPECT_EQ(port->progressEnded, 1);
     EXPECT_EQ(TestFolder::readAll(a), aBytes);
 }
+
+TEST_F(TagToolTest, BrokenAndOddlyNamedFilesAmongGoodOnes)
+{
+    const QString broken = folder.addFile("music/broken.mp3", QByteArray("ID3 this is not a music file at all"));
+    const QString odd = addFile(QString::fromUtf8("ünï 'cødé' \"x\"\t#1.mp3"), {{"name", "Line one\nline two"}});
+    const QString plain = addFile("plain.mp3", {{"name", "line three"}});
+    useFolder();
+    app.setSelectedTag(0);
+    app.setSearchString("^line");
+    app.setReplaceString("Line");
+    app.setUseRegular(true);
+    app.setCaseInsensitive(false);
+
+    run([&] { app.performSearchReplace(); });
+
+    // The broken file reads as having no title and is passed over.
+    ASSERT_EQ(port->reviewsBegun, 1) << port->alertTitles().join(", ").toStdString();
+    ASSERT_EQ(app.changes()->records.size(), 2);
+    EXPECT_EQ(recordFor(odd).newTag, "Line one\nLine two");
+    EXPECT_EQ(recordFor(plain).newTag, "Line three");
+
+    applyWithout({});
+
+    EXPECT_TRUE(port->alerts.isEmpty()) << port->alertTitles().join(", ").toStdString();
+    EXPECT_EQ(fileValue(odd, "name"), "Line one\nLine two");
+    EXPECT_EQ(fileValue(plain, "name"), "Line three");
+    EXPECT_EQ(TestFolder::readAll(broken), QByteArray("ID3 this is not a music file at all"));
+}
