@@ -19,11 +19,11 @@ ExitCode dataMoverCommand(ToolContext &context)
     parser.addOption({QStringLiteral("target-tag"), QStringLiteral("The text tag to put into."),
                       QStringLiteral("TAG")});
     parser.addOption({QStringLiteral("action"),
-                      QStringLiteral("swap the two values, or copy a portion of the source into the target."),
+                      QStringLiteral("swap the two values (the default), or copy a portion of the source into the target."),
                       QStringLiteral("ACTION"), QStringLiteral("swap")});
     parser.addOption({QStringLiteral("portion"),
-                      QStringLiteral("With copy: all, first (--count characters), except-first (all but the first "
-                                     "--count characters) or matches (what --search matches)."),
+                      QStringLiteral("With copy: all (the default), first (--count characters), except-first (all but "
+                                     "the first --count characters) or matches (what --search matches)."),
                       QStringLiteral("PORTION"), QStringLiteral("all")});
     parser.addOption({QStringLiteral("count"), QStringLiteral("The number of characters for first and except-first."),
                       QStringLiteral("N")});
@@ -32,7 +32,7 @@ ExitCode dataMoverCommand(ToolContext &context)
     parser.addOption({QStringLiteral("case-sensitive"),
                       QStringLiteral("The expression minds letter case (ignored by default).")});
     parser.addOption({QStringLiteral("option"),
-                      QStringLiteral("With copy: replace the target, append after it, or prepend before it."),
+                      QStringLiteral("With copy: replace the target (the default), append after it, or prepend before it."),
                       QStringLiteral("PLACEMENT"), QStringLiteral("replace")});
     parser.addOption({QStringLiteral("delimiter"), QStringLiteral("Put between target and portion by append and prepend."),
                       QStringLiteral("TEXT")});
