@@ -40,6 +40,45 @@ QString libraryKey(const QString &key)
     return key == QLatin1String("title") ? QStringLiteral("name") : key;
 }
 
+// The values of library tracks with one query for all of them.
+QList<QVariantHash> libraryValues(const MusicLibrary &library, const QList<TrackRef> &refs, const QStringList &keys)
+{
+    const QString location = QStringLiteral("location");
+    const QString cover = QStringLiteral("cover");
+    // The picture is looked for in the file the location names.
+    QStringList columns;
+    QList<qsizetype> columnOf;
+    for (const QString &key : keys) {
+        const QString column = key == cover ? location : libraryKey(key);
+        if (!columns.contains(column))
+            columns << column;
+        columnOf << columns.indexOf(column);
+    }
+    const QList<QVariantList> rows = library.propertyRows(refs, columns);
+    QList<QVariantHash> values;
+    values.reserve(rows.size());
+    for (const QVariantList &row : rows) {
+        QVariantHash own;
+        own.reserve(keys.size());
+        for (qsizetype k = 0; k < keys.size(); ++k) {
+            const QVariant &value = row.at(columnOf[k]);
+            if (keys[k] == cover) {
+                // A dead track has no location, and so no file to find a picture in.
+                const QString file = value.toString();
+                const bool picture = !file.isEmpty() && filetags::containsPicture(file);
+                own.insert(cover, picture ? QVariant(cover) : QVariant());
+            } else if (keys[k] == location) {
+                const QString file = value.toString();
+                own.insert(location, file.isEmpty() ? QVariant() : QVariant(file));
+            } else {
+                own.insert(keys[k], value);
+            }
+        }
+        values.append(std::move(own));
+    }
+    return values;
+}
+
 } // namespace
 
 MusicTrack MusicTrack::withTrack(std::shared_ptr<MusicLibrary> library, TrackRef ref)
@@ -74,26 +113,26 @@ QVariantHash MusicTrack::valuesForTags(const QStringList &keys) const
         refuseUnreadable(keys);
         return filetags::read(path_, keys);
     }
-    QVariantHash values;
-    QStringList propertyKeys;
-    for (const QString &key : keys) {
-        if (key != QLatin1String("location") && key != QLatin1String("cover") && !propertyKeys.contains(libraryKey(key)))
-            propertyKeys << libraryKey(key);
-    }
-    if (!propertyKeys.isEmpty()) {
-        const QVariantHash properties = library_->properties({*track_}, propertyKeys).value(0);
-        for (const QString &key : keys)
-            values.insert(key, properties.value(libraryKey(key)));
-    }
-    if (keys.contains(QLatin1String("location")) || keys.contains(QLatin1String("cover"))) {
-        // A dead track has no location, and so no file to find a picture in.
-        const QString location = library_->location(*track_);
-        if (keys.contains(QLatin1String("location")))
-            values.insert(QStringLiteral("location"), location.isNull() ? QVariant() : QVariant(location));
-        if (keys.contains(QLatin1String("cover"))) {
-            const bool picture = !location.isNull() && filetags::containsPicture(location);
-            values.insert(QStringLiteral("cover"), picture ? QVariant(QStringLiteral("cover")) : QVariant());
+    return libraryValues(*library_, {*track_}, keys).value(0);
+}
+
+QList<QVariantHash> MusicTrack::valuesForTracks(const QList<MusicTrack> &tracks, const QStringList &keys)
+{
+    QList<QVariantHash> values;
+    values.reserve(tracks.size());
+    for (qsizetype first = 0; first < tracks.size();) {
+        const MusicTrack &track = tracks[first];
+        if (!track.isLibraryTrack()) {
+            values.append(track.valuesForTags(keys));
+            ++first;
+            continue;
         }
+        QList<TrackRef> refs;
+        qsizetype end = first;
+        for (; end < tracks.size() && tracks[end].isLibraryTrack() && tracks[end].library_ == track.library_; ++end)
+            refs.append(*tracks[end].track_);
+        values.append(libraryValues(*track.library_, refs, keys));
+        first = end;
     }
     return values;
 }

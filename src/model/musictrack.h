@@ -39,6 +39,12 @@ public:
     // first refused key (in the order given) refuses the whole read.
     QVariantHash valuesForTags(const QStringList &keys) const;
 
+    // valuesForTags for many tracks, in their order. Library tracks of one
+    // library are read together with one query, so a long playlist costs one
+    // round trip instead of one per track; file tracks are opened one by one.
+    // Throws as valuesForTags does, for the first track that fails.
+    static QList<QVariantHash> valuesForTracks(const QList<MusicTrack> &tracks, const QStringList &keys);
+
     // The apply engine's verified write: reads the keys of expected and, when
     // every current value matches (see TagExpectations), writes key = value.
     // For a file track the reads and the write share one open of the file.
