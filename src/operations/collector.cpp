@@ -2,6 +2,7 @@
 #include "collector.h"
 
 #include "app/appdelegate.h"
+#include "library/libraryerror.h"
 #include "support/alerts.h"
 #include "support/dispatch.h"
 #include "support/namedexception.h"
@@ -13,6 +14,10 @@ namespace {
 
 const QString nameKey = QStringLiteral("name");
 const QString artistKey = QStringLiteral("artist");
+
+// Library tracks are read this many at a time with one query: few round
+// trips, and little memory held for values not yet looked at.
+constexpr int chunkSize = 512;
 
 // A refusal of the track model has told the person already; any other error
 // would otherwise pass unnoticed, leaving a short list that looks complete.
@@ -39,13 +44,26 @@ void collectChanges(AppDelegate &app, CollectRun run)
                 for (const QString &key : {nameKey, artistKey})
                     if (!keys.contains(key))
                         keys << key;
-                for (int i = 0; i < n; ++i) {
-                    const MusicTrack &track = tracks->at(i);
-                    current.clear();
-                    const QVariantHash values = track.valuesForTags(keys);
-                    current = tagText(values.value(nameKey));
-                    app.setProgress(run.progressFormat.arg(i + 1).arg(n).arg(current));
-                    run.step(track, values, records);
+                for (int first = 0; first < n; first += chunkSize) {
+                    const QList<MusicTrack> chunk = tracks->mid(first, chunkSize);
+                    // Files are read one by one, so that progress follows each open.
+                    QList<QVariantHash> values;
+                    if (chunk.first().isLibraryTrack()) {
+                        try {
+                            values = MusicTrack::valuesForTracks(chunk, keys);
+                        } catch (const LibraryError &) {
+                            // Track by track, so the walk stops exactly at the failing track.
+                            values.clear();
+                        }
+                    }
+                    for (qsizetype k = 0; k < chunk.size(); ++k) {
+                        const MusicTrack &track = chunk[k];
+                        current.clear();
+                        const QVariantHash trackValues = values.isEmpty() ? track.valuesForTags(keys) : values[k];
+                        current = tagText(trackValues.value(nameKey));
+                        app.setProgress(run.progressFormat.arg(first + k + 1).arg(n).arg(current));
+                        run.step(track, trackValues, records);
+                    }
                 }
                 current.clear();
                 if (run.finish)
