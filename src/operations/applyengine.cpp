@@ -95,7 +95,7 @@ ApplyResult applyMembership(const ApplyRun &run)
         run.progress(QStringLiteral("Preparation"));
 
         // Pass 1: every enabled record is checked before anything is touched,
-        // all with one query.
+        // a chunk of tracks per query, so that a long list holds few values at once.
         QList<const ChangeRecord *> work;
         QList<TrackRef> refs;
         for (const ChangeRecord &record : list.records) {
@@ -105,21 +105,26 @@ ApplyResult applyMembership(const ApplyRun &run)
             refs << *record.track.track();
         }
         result.enabled = static_cast<int>(work.size());
-        const QList<QVariantHash> now = library.properties(refs, {artistKey, nameKey});
-        for (qsizetype i = 0; i < work.size(); ++i) {
-            if (!tagvalue::matches(now.at(i), {{artistKey, work.at(i)->artist}, {nameKey, work.at(i)->title}})) {
-                result.outcome = ApplyResult::Aborted;
-                return result;
+        constexpr qsizetype chunkSize = 1024;
+        for (qsizetype first = 0; first < refs.size(); first += chunkSize) {
+            const QList<QVariantHash> now = library.properties(refs.mid(first, chunkSize), {artistKey, nameKey});
+            for (qsizetype k = 0; k < now.size(); ++k) {
+                const ChangeRecord &record = *work.at(first + k);
+                if (!tagvalue::matches(now.at(k), {{artistKey, record.artist}, {nameKey, record.title}})) {
+                    result.outcome = ApplyResult::Aborted;
+                    return result;
+                }
             }
         }
 
         // Pass 2. The library work is one transaction, so an error leaves
-        // the playlists as they were.
+        // the playlists as they were. The recorded titles are the tracks'
+        // own: pass 1 found them unchanged.
         const qsizetype total = work.size();
         QList<qint64> ids;
         QStringList toTrash;
         for (qsizetype i = 0; i < total; ++i) {
-            current = tagText(now.at(i).value(nameKey));
+            current = work.at(i)->title;
             run.progress(QStringLiteral("%1/%2 - %3").arg(i + 1).arg(total).arg(current));
             if (!list.remove) {
                 ids << refs.at(i).trackId;
