@@ -107,10 +107,11 @@ ApplyResult applyMembership(const ApplyRun &run)
         result.enabled = static_cast<int>(work.size());
         constexpr qsizetype chunkSize = 1024;
         for (qsizetype first = 0; first < refs.size(); first += chunkSize) {
-            const QList<QVariantHash> now = library.properties(refs.mid(first, chunkSize), {artistKey, nameKey});
+            const QList<QVariantList> now = library.propertyRows(refs.mid(first, chunkSize), {artistKey, nameKey});
             for (qsizetype k = 0; k < now.size(); ++k) {
                 const ChangeRecord &record = *work.at(first + k);
-                if (!tagvalue::matches(now.at(k), {{artistKey, record.artist}, {nameKey, record.title}})) {
+                if (tagvalue::comparableText(now[k].value(0)) != tagvalue::comparableText(record.artist) ||
+                    tagvalue::comparableText(now[k].value(1)) != tagvalue::comparableText(record.title)) {
                     result.outcome = ApplyResult::Aborted;
                     return result;
                 }
