@@ -255,7 +255,17 @@ qint64 MusicLibrary::addStreamTrack(const QString &address, const QVariantHash &
 
 void MusicLibrary::fileMoved(const QString &oldPath, const QString &newPath)
 {
-    Statement st(connection(), "UPDATE tracks SET location = ?2 WHERE location = ?1 AND stream = 0",
-                 QStringLiteral("follow %1 to %2").arg(oldPath, newPath));
-    st.bind(1, oldPath).bind(2, newPath).run();
+    filesMoved({{oldPath, newPath}});
+}
+
+void MusicLibrary::filesMoved(const QList<QPair<QString, QString>> &moves)
+{
+    Connection &db = connection();
+    Transaction transaction(db, QStringLiteral("follow %1 renamed files").arg(moves.size()));
+    for (const auto &[oldPath, newPath] : moves) {
+        Statement st(db, "UPDATE tracks SET location = ?2 WHERE location = ?1 AND stream = 0",
+                     QStringLiteral("follow %1 to %2").arg(oldPath, newPath));
+        st.bind(1, oldPath).bind(2, newPath).run();
+    }
+    transaction.commit();
 }

@@ -5,6 +5,7 @@
 #include "trackref.h"
 
 #include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -111,6 +112,8 @@ public:
     qint64 addStreamTrack(const QString &address, const QVariantHash &values);
     // After a file was renamed: tracks stored at oldPath follow it to newPath.
     void fileMoved(const QString &oldPath, const QString &newPath);
+    // fileMoved for many renamed files (old path, new path) in one transaction.
+    void filesMoved(const QList<QPair<QString, QString>> &moves);
 
     // Set-based forms for long runs, each one transaction that changes all or nothing.
     // Appends the tracks in order; with skipExisting a track already in the
