@@ -205,7 +205,7 @@ public slots:
     void performEncoding();
     void performPlaylist();
     void performRename();
-    void performExport();
+    void performExport(int tag); // the control's tag: 1 text, 2 XML
     void performDead();
     void performCalculate();
     void performFix();

@@ -19,6 +19,7 @@ int TerminalPort::alert(const QString &title, const QString &message, const QStr
                         const QString &alternateButton, const QString &otherButton)
 {
     ++alertCount_;
+    lastAlertTitle_ = title;
     clearProgressLine();
     err_ << title << ": " << message << '\n';
     QStringList buttons;

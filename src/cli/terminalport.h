@@ -34,6 +34,7 @@ public:
     bool confirm(const QString &question);
 
     int alertCount() const { return alertCount_; }
+    const QString &lastAlertTitle() const { return lastAlertTitle_; }
     bool progressOpen() const { return progressOpen_; }
     int reviewsBegun() const { return reviewsBegun_; }
     int progressRuns() const { return progressRuns_; }
@@ -59,6 +60,7 @@ private:
     bool progressOpen_ = false;
     bool progressLineShown_ = false;
     int alertCount_ = 0;
+    QString lastAlertTitle_;
     int reviewsBegun_ = 0;
     int progressRuns_ = 0;
     QString folder_;
