@@ -2,6 +2,7 @@
 #include "collector.h"
 
 #include "app/appdelegate.h"
+#include "progressthrottle.h"
 #include "library/libraryerror.h"
 #include "support/alerts.h"
 #include "support/dispatch.h"
@@ -30,11 +31,12 @@ struct WalkError {
 
 void collectChanges(AppDelegate &app, CollectRun run)
 {
-    app.beginProgress(QStringLiteral("Collecting changes…"));
+    app.beginProgress(run.title);
     dispatchAsyncBackground([&app, run = std::move(run)] {
         QList<ChangeRecord> records;
         std::optional<QList<MusicTrack>> tracks;
         std::optional<WalkError> error;
+        bool complete = false;
         QString current;
         try {
             tracks = run.source ? run.source() : app.tracks();
@@ -44,6 +46,7 @@ void collectChanges(AppDelegate &app, CollectRun run)
                 for (const QString &key : {nameKey, artistKey})
                     if (!keys.contains(key))
                         keys << key;
+                ProgressThrottle throttle;
                 for (int first = 0; first < n; first += chunkSize) {
                     const QList<MusicTrack> chunk = tracks->mid(first, chunkSize);
                     // Files are read one by one, so that progress follows each open.
@@ -61,13 +64,15 @@ void collectChanges(AppDelegate &app, CollectRun run)
                         current.clear();
                         const QVariantHash trackValues = values.isEmpty() ? track.valuesForTags(keys) : values[k];
                         current = tagText(trackValues.value(nameKey));
-                        app.setProgress(run.progressFormat.arg(first + k + 1).arg(n).arg(current));
+                        if (throttle.due(first + k, n))
+                            app.setProgress(run.progressFormat.arg(first + k + 1).arg(n).arg(current));
                         run.step(track, trackValues, records);
                     }
                 }
                 current.clear();
                 if (run.finish)
                     run.finish(records);
+                complete = true;
             }
         } catch (const NamedException &e) {
             if (e.name() != QLatin1String("Unsupported Tag"))
@@ -78,13 +83,17 @@ void collectChanges(AppDelegate &app, CollectRun run)
         if (error)
             qWarning().noquote() << error->description;
 
-        dispatchAsyncMain([&app, run, records = std::move(records), found = tracks.has_value(), error] {
+        dispatchAsyncMain([&app, run, records = std::move(records), found = tracks.has_value(), error, complete] {
             app.endProgress();
             if (error) {
                 const QString where =
                     error->track.isEmpty() ? QString() : QStringLiteral(" at the track '%1'").arg(error->track);
                 alertPanel(QStringLiteral("Collecting Stopped"),
                            QStringLiteral("Reading the tracks stopped%1: %2").arg(where, error->description));
+            }
+            if (run.report) {
+                run.report(found, complete);
+                return;
             }
             if (!records.isEmpty()) {
                 if (run.beforeReview && !run.beforeReview())

@@ -39,6 +39,15 @@ struct CollectRun {
     // found: false drops the list without a review (the person declined).
     std::function<bool()> beforeReview;
 
+    // The progress sheet's title.
+    QString title = QStringLiteral("Collecting changes…");
+
+    // For a tool that reports instead of changing: runs on the main thread
+    // after the sheet closed (and a stopped walk was reported), in place of
+    // the review and the "No Changes" alert. found: the source gave a list;
+    // complete: every track of it was read.
+    std::function<void(bool found, bool complete)> report;
+
     // The alert when the walk found nothing to change.
     QString noChangesTitle = QStringLiteral("No Changes");
     QString noChangesMessage;
@@ -51,7 +60,8 @@ struct CollectRun {
 
 namespace collector {
 
-// Opens the progress sheet "Collecting changes…", walks the tracks on the
+// Opens the progress sheet (titled "Collecting changes…" unless the run
+// says otherwise), walks the tracks on the
 // worker reporting "i/n - title", then on the main loop closes the sheet and
 // either opens the review over what was found or shows the run's "No
 // Changes" alert. Main thread; returns at once.
