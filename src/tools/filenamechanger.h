@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QVariantHash>
 
+class AppDelegate;
+
 namespace tools {
 
 // The tag keys that fill a name pattern, read together with one open of the file.
@@ -44,5 +46,9 @@ struct RenameOptions {
 // is empty, or the new name would not stay in the file's folder.
 QString renameTarget(const QString &path, const QVariantHash &tags, const RenameOptions &options,
                      int filesInFolder);
+
+// The tool's action: validates on the main thread, then renames the music
+// files of the chosen folder on the worker under the progress sheet.
+void performRename(AppDelegate &app);
 
 } // namespace tools
