@@ -1,6 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "playlistexport.h"
 
+#include "app/appdelegate.h"
+#include "operations/collector.h"
+#include "support/alerts.h"
+
+#include <QFile>
+#include <memory>
+
 namespace tools {
 
 namespace {
@@ -77,6 +84,40 @@ QString exportTail(ExportFormat format)
 QString exportFileType(ExportFormat format)
 {
     return format == ExportFormat::Xml ? QStringLiteral("xml") : QStringLiteral("txt");
+}
+
+void performExport(AppDelegate &app, int tag)
+{
+    const ExportFormat format = tag == int(ExportFormat::Xml) ? ExportFormat::Xml : ExportFormat::Text;
+    app.endEditing();
+    // The name comes from the playlist menu whatever the source, as the
+    // document's name and the suggested file name.
+    const QString name = app.playlists().value(app.selectedPlaylist());
+    auto document = std::make_shared<QString>(exportHead(format, name));
+
+    CollectRun run;
+    run.keys = {QStringLiteral("album"), QStringLiteral("duration")};
+    run.step = [format, document](const MusicTrack &, const QVariantHash &values, QList<ChangeRecord> &) {
+        *document += exportLine(format, values.value(QStringLiteral("artist")).toString(),
+                                values.value(QStringLiteral("name")).toString(),
+                                values.value(QStringLiteral("album")).toString(),
+                                values.value(QStringLiteral("duration")).toDouble());
+    };
+    // A walk that stopped keeps the lines read before it; the person has been told.
+    run.report = [format, document, name](bool, bool) {
+        *document += exportTail(format);
+        WindowPort *port = windowPort();
+        const std::optional<QString> path = port ? port->chooseSaveFile(name, exportFileType(format)) : std::nullopt;
+        if (!path)
+            return;
+        QFile file(*path);
+        const QByteArray bytes = document->toUtf8();
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size() ||
+            !file.flush())
+            alertPanel(QStringLiteral("Export Failed"),
+                       QStringLiteral("The file '%1' could not be written: %2").arg(*path, file.errorString()));
+    };
+    collector::collectChanges(app, std::move(run));
 }
 
 } // namespace tools

@@ -3,6 +3,8 @@
 
 #include <QString>
 
+class AppDelegate;
+
 namespace tools {
 
 // The formats by the tag of the control that asks for them.
@@ -27,5 +29,9 @@ QString exportTail(ExportFormat format);
 
 // The suggested file's type: "txt" or "xml".
 QString exportFileType(ExportFormat format);
+
+// The tool's action for the control with this tag (1 text, 2 XML): builds the
+// document on the worker, then asks where to save it. Main thread.
+void performExport(AppDelegate &app, int tag);
 
 } // namespace tools
