@@ -1,10 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "sizecalculator.h"
 
+#include "app/appdelegate.h"
+#include "operations/collector.h"
+#include "support/alerts.h"
+
 #include <algorithm>
 #include <cmath>
 #include <iterator>
 #include <limits>
+#include <memory>
 
 namespace tools {
 
@@ -89,6 +94,27 @@ QString sizeReport(const SizeEstimate &e)
         "currently smaller).",
         e.currentMB(), e.averageBitrate(), e.convertedDownMB(), e.averageConvertedDownBitrate(), e.target,
         e.allConvertedMB(), e.target);
+}
+
+void performCalculate(AppDelegate &app)
+{
+    app.endEditing();
+    auto estimate = std::make_shared<SizeEstimate>();
+    estimate->target = targetBitrate(app.selectedBitrate());
+
+    CollectRun run;
+    run.title = QStringLiteral("Calculating results…");
+    run.keys = {QStringLiteral("duration"), QStringLiteral("bitRate")};
+    run.step = [estimate](const MusicTrack &, const QVariantHash &values, QList<ChangeRecord> &) {
+        estimate->add(values.value(QStringLiteral("duration")).toFloat(),
+                      values.value(QStringLiteral("bitRate")).toInt());
+    };
+    run.report = [estimate](bool found, bool complete) {
+        // A walk that stopped has been reported; half a sum would mislead.
+        if (found && complete)
+            alertPanel(sizeReportTitle(), sizeReport(*estimate));
+    };
+    collector::collectChanges(app, std::move(run));
 }
 
 } // namespace tools

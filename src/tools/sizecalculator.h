@@ -4,6 +4,8 @@
 #include <QString>
 #include <QtGlobal>
 
+class AppDelegate;
+
 namespace tools {
 
 // The target bitrate (kbps) for the option's index: 128, 192 or 256.
@@ -35,5 +37,9 @@ struct SizeEstimate {
 // The result alert's title and message.
 QString sizeReportTitle();
 QString sizeReport(const SizeEstimate &estimate);
+
+// The tool's action: sums the current source on the worker and shows the
+// result. Main thread.
+void performCalculate(AppDelegate &app);
 
 } // namespace tools

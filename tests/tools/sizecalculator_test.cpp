@@ -61,3 +61,61 @@ TEST(SizeCalculator, EmptyListAndMissingValues)
     // A track without bitrate or duration adds nothing but lowers the averages.
     EXPECT_EQ(report(128, {{100.0f, 320}, {0.0f, 0}}), expected("3.91", "160.0", "1.56", "64.0", 128, "1.56"));
 }
+
+// ---- Sizing a track source ---------------------------------------------
+
+#include "filetoolrun.h"
+
+namespace {
+
+class Size : public ::testing::Test, public FileToolRun {
+protected:
+    qint64 addLibraryTrack(qint64 bitrate, double duration)
+    {
+        return library().importFile(
+            {files.filePath(QString("lib/%1.mp3").arg(++tracks_)),
+             {{"name", QString("T%1").arg(tracks_)}, {"bitRate", bitrate}, {"duration", duration}}});
+    }
+
+    void calculate(const QString &playlist, const QList<qint64> &ids, int selectedBitrate)
+    {
+        library().addToPlaylist(library().createPlaylist(playlist), ids);
+        app.refreshPlaylists();
+        app.setSelectedMethod(0);
+        app.setSelectedPlaylist(int(app.playlists().indexOf(playlist)));
+        app.setSelectedBitrate(selectedBitrate);
+        run([&] { app.performCalculate(); });
+    }
+
+private:
+    int tracks_ = 0;
+};
+
+} // namespace
+
+TEST_F(Size, ReportsTheEstimateOfThePlaylist)
+{
+    calculate("Loud", {addLibraryTrack(320, 100.0)}, 0);
+    ASSERT_EQ(port->alerts.size(), 1);
+    EXPECT_EQ(port->alerts[0].title, "Playlist/Folder size");
+    EXPECT_EQ(port->alerts[0].buttons, QStringList{"OK"});
+    EXPECT_EQ(port->alerts[0].message, expected("3.91", "320.0", "1.56", "128.0", 128, "1.56"));
+    EXPECT_EQ(app.currentProgressTitle(), "Calculating results…");
+}
+
+TEST_F(Size, EmptyPlaylistShowsZeroAverages)
+{
+    calculate("Empty", {}, 2);
+    ASSERT_EQ(port->alerts.size(), 1);
+    EXPECT_EQ(port->alerts[0].message, expected("0.00", "0.0", "0.00", "0.0", 256, "0.00"));
+}
+
+TEST_F(Size, NoResultWhenTheSourceHasNoList)
+{
+    files.addFile("text/notes.txt", "hello");
+    app.setFolderPath(files.filePath("text"));
+    app.setSelectedMethod(1);
+    run([&] { app.performCalculate(); });
+    EXPECT_EQ(port->alertTitles(), QStringList{"No Files"});
+    EXPECT_EQ(port->progressEnded, 1);
+}
