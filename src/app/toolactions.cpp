@@ -8,9 +8,12 @@
 #include "tools/deadtrackrelinking.h"
 #include "tools/deadtrackremoval.h"
 #include "tools/encodingconversion.h"
+#include "tools/filenamechanger.h"
 #include "tools/numerictagchanger.h"
+#include "tools/playlistexport.h"
 #include "tools/playlistmanager.h"
 #include "tools/searchreplace.h"
+#include "tools/sizecalculator.h"
 
 // ---- Tag search and replace
 void AppDelegate::performSearchReplace() { tools::performSearchReplace(*this); }
@@ -33,16 +36,16 @@ void AppDelegate::performEncoding() { tools::performEncoding(*this); }
 void AppDelegate::performPlaylist() { tools::performPlaylist(*this); }
 
 // ---- Filename changer
-void AppDelegate::performRename() { toolMissing(); }
+void AppDelegate::performRename() { tools::performRename(*this); }
 
 // ---- Playlist export
-void AppDelegate::performExport() { toolMissing(); }
+void AppDelegate::performExport(int tag) { tools::performExport(*this, tag); }
 
 // ---- Dead track removal
 void AppDelegate::performDead() { tools::performDead(*this); }
 
 // ---- Size calculator
-void AppDelegate::performCalculate() { toolMissing(); }
+void AppDelegate::performCalculate() { tools::performCalculate(*this); }
 
 // ---- Dead track relinking
 void AppDelegate::performFix() { tools::performFix(*this); }

@@ -25,16 +25,16 @@ const QList<ToolCommand> &toolCommands()
         {"playlist", "add tracks matching a condition to a playlist, or remove them", playlistManagerCommand},
 
         // Filename changer
-        {"rename", "rename music files from a pattern of tag placeholders", nullptr},
+        {"rename", "rename music files from a pattern of tag placeholders", renameCommand},
 
         // Playlist export
-        {"export", "save the tracks as a text or XML list", nullptr},
+        {"export", "save the tracks as a text or XML list", exportCommand},
 
         // Dead track removal
         {"dead", "remove library entries whose file is gone", deadTracksCommand},
 
         // Size calculator
-        {"calculate", "report the space the tracks take, now and at a lower bitrate", nullptr},
+        {"size", "report the space the tracks take, now and at a lower bitrate", sizeCalculatorCommand},
 
         // Dead track relinking
         {"relink", "relink dead tracks to files found in a folder", relinkCommand},

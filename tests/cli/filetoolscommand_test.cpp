@@ -1,0 +1,104 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "clirunner.h"
+#include "library/musiclibrary.h"
+#include "testfiles.h"
+#include "tools/filetoolrun.h"
+#include "userlocations.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace {
+
+class FileToolCommands : public ::testing::Test {
+protected:
+    FileToolCommands() { MusicLibrary library(libraryPath()); }
+
+    QString libraryPath() const { return files.filePath("library.sqlite"); }
+
+    int cli(QStringList args)
+    {
+        out.clear();
+        err.clear();
+        QTextStream outStream(&out);
+        QTextStream errStream(&err);
+        const int status = int(cli::runMain(QStringList{"--library", libraryPath()} + args, outStream, errStream,
+                                            nullptr, false, false));
+        outStream.flush();
+        errStream.flush();
+        return status;
+    }
+
+    QString addTrack(const QString &relative, const QString &title, unsigned track)
+    {
+        return addTaggedSeed(files, relative, title, track, "Seed Artist");
+    }
+
+    ScopedUserLocations locations;
+    TestFolder files;
+    QString out;
+    QString err;
+};
+
+} // namespace
+
+TEST_F(FileToolCommands, RenameWithItsOptions)
+{
+    addTrack("m/a.mp3", "Intro", 3);
+    addTrack("m/sub/b.mp3", "Below", 4);
+    EXPECT_EQ(cli({"--folder", files.filePath("m"), "rename", "--pattern", "#n #t", "--padding", "always"}), 0)
+        << err.toStdString();
+    EXPECT_EQ(QDir(files.filePath("m")).entryList(QDir::Files), QStringList{"03 Intro.mp3"});
+    EXPECT_EQ(QDir(files.filePath("m/sub")).entryList(QDir::Files), QStringList{"b.mp3"});
+
+    EXPECT_EQ(cli({"--folder", files.filePath("m"), "rename", "--pattern", "#t", "--recursive"}), 0);
+    EXPECT_EQ(QDir(files.filePath("m/sub")).entryList(QDir::Files), QStringList{"Below.mp3"});
+
+    addTrack("n/a.mp3", "NoNumber", 0);
+    EXPECT_EQ(cli({"--folder", files.filePath("n"), "rename", "--skip-missing"}), 0);
+    EXPECT_EQ(QDir(files.filePath("n")).entryList(QDir::Files), QStringList{"a.mp3"});
+
+    EXPECT_EQ(cli({"--folder", files.filePath("n"), "rename", "--padding", "sometimes"}), 2);
+    EXPECT_TRUE(err.contains("--padding")) << err.toStdString();
+}
+
+TEST_F(FileToolCommands, RenameRefusalsExitWithOne)
+{
+    files.addFile("text/notes.txt", "hello");
+    EXPECT_EQ(cli({"--folder", files.filePath("text"), "rename"}), 1);
+    // Without a terminal the media-folder warning takes its default answer, Cancel.
+    addTrack("iTunes/iTunes Music/a.mp3", "Intro", 3);
+    EXPECT_EQ(cli({"--folder", files.filePath("iTunes/iTunes Music"), "rename"}), 1);
+    EXPECT_EQ(QDir(files.filePath("iTunes/iTunes Music")).entryList(QDir::Files), QStringList{"a.mp3"});
+}
+
+TEST_F(FileToolCommands, ExportWritesTheChosenFormat)
+{
+    addTrack("m/a.mp3", "Intro", 3);
+    const QString output = files.filePath("list.xml");
+    EXPECT_EQ(cli({"--folder", files.filePath("m"), "export", "--format", "xml", "--output", output}), 0)
+        << err.toStdString();
+    const QByteArray xml = TestFolder::readAll(output);
+    EXPECT_TRUE(xml.startsWith("<?xml version=\"1.0\"?>\n<playlist name='")) << xml.toStdString();
+    EXPECT_TRUE(xml.contains("title='Intro'"));
+
+    EXPECT_EQ(cli({"--folder", files.filePath("m"), "export", "--output", files.filePath("list.txt")}), 0);
+    EXPECT_EQ(TestFolder::readAll(files.filePath("list.txt")), "Seed Artist\tIntro\tSeed Album\t0.0\n");
+
+    EXPECT_EQ(cli({"--folder", files.filePath("m"), "export", "--format", "xml"}), 2);
+    EXPECT_EQ(cli({"--folder", files.filePath("m"), "export", "--format", "csv", "--output", output}), 2);
+}
+
+TEST_F(FileToolCommands, SizeReportsOrRefuses)
+{
+    {
+        MusicLibrary library(libraryPath());
+        const qint64 id = library.importFile({files.filePath("x.mp3"), {{"name", "X"}, {"bitRate", 320}, {"duration", 100.0}}});
+        library.addToPlaylist(library.createPlaylist("Loud"), {id});
+    }
+    EXPECT_EQ(cli({"--playlist", "Loud", "size", "--bitrate", "192"}), 0) << err.toStdString();
+    EXPECT_EQ(cli({"--playlist", "Loud", "size", "--bitrate", "100"}), 2);
+    files.addFile("text/notes.txt", "hello");
+    EXPECT_EQ(cli({"--folder", files.filePath("text"), "size"}), 1);
+}
