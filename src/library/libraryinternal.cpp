@@ -40,6 +40,17 @@ QVariant readColumn(const Statement &st, int index, trackcolumns::Kind kind)
     return {};
 }
 
+QByteArray idsAsJson(const QList<qint64> &ids)
+{
+    QByteArray json = "[";
+    for (qint64 id : ids) {
+        if (json.size() > 1)
+            json += ',';
+        json += QByteArray::number(id);
+    }
+    return json + ']';
+}
+
 QString liveLocation(const QString &stored, bool stream)
 {
     if (stream || stored.isEmpty())

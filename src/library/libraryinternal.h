@@ -23,6 +23,10 @@ QString keyPurpose(const char *action, const QString &key, const TrackRef &ref);
 const trackcolumns::Column &columnFor(const QString &key, const QString &purpose);
 QVariant readColumn(const Statement &st, int index, trackcolumns::Kind kind);
 
+// Ids as one JSON array, so that a list of any length travels as one bound
+// value (read back with json_each).
+QByteArray idsAsJson(const QList<qint64> &ids);
+
 // The stored path, or null when it is a stream or no file is there any more.
 QString liveLocation(const QString &stored, bool stream);
 

@@ -7,6 +7,7 @@
 
 #include <QSet>
 
+
 using namespace libraryinternal;
 
 QList<Playlist> MusicLibrary::userPlaylists() const
@@ -145,34 +146,53 @@ int MusicLibrary::addTracksToPlaylist(qint64 playlistId, const QList<qint64> &tr
     if (smartRule(playlistId))
         throw LibraryError(purpose, QStringLiteral("tracks cannot be added to a smart playlist; its rule decides "
                                                    "what it holds"));
-    QSet<qint64> present;
+    QList<qint64> wanted;
     if (skipExisting) {
+        // The playlist's own tracks are read once; a track listed twice is
+        // added once, where it first appears.
+        QSet<qint64> present;
         Statement st(db, "SELECT track FROM playlist_entries WHERE playlist = ?1", purpose);
         st.bind(1, playlistId);
         while (st.next())
             present.insert(st.integer(0));
+        wanted.reserve(trackIds.size());
+        for (qint64 trackId : trackIds)
+            if (!present.contains(trackId)) {
+                present.insert(trackId);
+                wanted.append(trackId);
+            }
     }
-    qint64 position = 0;
+    const QString ids = QString::fromLatin1(idsAsJson(skipExisting ? wanted : trackIds));
+    qint64 last = 0;
     {
         Statement st(db, "SELECT COALESCE(MAX(position), 0) FROM playlist_entries WHERE playlist = ?1", purpose);
         st.bind(1, playlistId);
         if (st.next())
-            position = st.integer(0);
+            last = st.integer(0);
     }
-    int added = 0;
-    for (qint64 trackId : trackIds) {
-        if (skipExisting && present.contains(trackId))
-            continue;
-        Statement insert(db,
-                         "INSERT INTO playlist_entries (playlist, track, position) SELECT ?1, id, ?3 FROM tracks "
-                         "WHERE id = ?2",
-                         purpose);
-        insert.bind(1, playlistId).bind(2, trackId).bind(3, ++position).run();
-        if (db.changes() == 0)
-            throw LibraryError(purpose, QStringLiteral("track %1 no longer exists").arg(trackId));
-        present.insert(trackId);
-        ++added;
+    // One statement for the whole list, the new entries in the list's order
+    // after the playlist's last one. The track's foreign key refuses a track
+    // that is gone; only then is the list searched, to name it.
+    try {
+        Statement(db,
+                  "INSERT INTO playlist_entries (playlist, track, position) "
+                  "SELECT ?1, j.value, ?3 + j.key + 1 FROM json_each(?2) j ORDER BY j.key",
+                  purpose)
+            .bind(1, playlistId)
+            .bind(2, ids)
+            .bind(3, last)
+            .run();
+    } catch (const LibraryError &) {
+        Statement st(db,
+                     "SELECT j.value FROM json_each(?1) j WHERE NOT EXISTS (SELECT 1 FROM tracks t WHERE t.id = j.value) "
+                     "ORDER BY j.key LIMIT 1",
+                     purpose);
+        st.bind(1, ids);
+        if (st.next())
+            throw LibraryError(purpose, QStringLiteral("track %1 no longer exists").arg(st.integer(0)));
+        throw;
     }
+    const int added = db.changes();
     transaction.commit();
     return added;
 }

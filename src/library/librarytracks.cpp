@@ -4,20 +4,6 @@
 
 using namespace libraryinternal;
 
-namespace {
-
-QByteArray idsAsJson(const QList<TrackRef> &refs)
-{
-    QByteArray json = "[";
-    for (const TrackRef &ref : refs) {
-        if (json.size() > 1)
-            json += ',';
-        json += QByteArray::number(ref.trackId);
-    }
-    return json + ']';
-}
-
-} // namespace
 
 QList<TrackRef> MusicLibrary::allTracks() const
 {
@@ -80,7 +66,11 @@ QList<QVariantList> MusicLibrary::propertyRows(const QList<TrackRef> &refs, cons
     // One query for all: the ids travel as one JSON array.
     Statement st(connection(),
                  "SELECT " + columns + " FROM tracks t WHERE t.id IN (SELECT value FROM json_each(?1))", purpose);
-    st.bind(1, QString::fromLatin1(idsAsJson(refs)));
+    QList<qint64> ids;
+    ids.reserve(refs.size());
+    for (const TrackRef &ref : refs)
+        ids.append(ref.trackId);
+    st.bind(1, QString::fromLatin1(idsAsJson(ids)));
     QList<QVariantList> stored;
     QHash<qint64, qsizetype> rowOf;
     rowOf.reserve(refs.size());

@@ -232,6 +232,31 @@ TEST_F(MusicLibraryTest, DuplicateAppendsAndBulkAddSkipsWhatIsThere)
     EXPECT_THROW(lib.duplicateTo(LibraryBuilder::throughLibrary(a), 4242), LibraryError);
 }
 
+TEST_F(MusicLibraryTest, BulkAddKeepsTheOrderOfTheList)
+{
+    const qint64 a = b.addTrack("A", "X"), c = b.addTrack("C", "X"), d = b.addTrack("D", "X"),
+                 e = b.addTrack("E", "X");
+    const qint64 target = lib.createPlaylist("Target"), other = lib.createPlaylist("Other");
+    lib.addToPlaylist(other, {e});
+    lib.addToPlaylist(target, {c});
+
+    // Skipping: each new track once, where it first appears; a track in
+    // another playlist only is new here.
+    EXPECT_EQ(lib.addTracksToPlaylist(target, {e, c, a, e, d, a}, true), 3);
+    EXPECT_EQ(trackIds(lib.tracksOf(target)), (QList<qint64>{c, e, a, d}));
+    EXPECT_EQ(lib.addTracksToPlaylist(target, {d, a}, true), 0);
+    EXPECT_EQ(lib.addTracksToPlaylist(target, {}, true), 0);
+
+    // Not skipping: every listed track, twice when listed twice.
+    EXPECT_EQ(lib.addTracksToPlaylist(target, {d, c, d}, false), 3);
+    EXPECT_EQ(trackIds(lib.tracksOf(target)), (QList<qint64>{c, e, a, d, d, c, d}));
+    EXPECT_EQ(trackIds(lib.tracksOf(other)), QList<qint64>{e});
+
+    // One vanished track refuses the whole addition.
+    EXPECT_THROW(lib.addTracksToPlaylist(other, {a, 4242, c}, true), LibraryError);
+    EXPECT_EQ(trackIds(lib.tracksOf(other)), QList<qint64>{e});
+}
+
 TEST_F(MusicLibraryTest, BulkDeleteIsAllOrNothing)
 {
     const qint64 a = b.addTrack("A", "X"), c = b.addTrack("C", "X");
