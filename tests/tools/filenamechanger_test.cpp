@@ -94,6 +94,7 @@ TEST(FilenamePattern, SkipMissing)
 
 #include <QDir>
 #include <QFileInfo>
+#include <sqlite3.h>
 
 namespace {
 
@@ -319,4 +320,23 @@ TEST_F(Rename, LibraryLocationsFollowTheFile)
     rename(files.filePath("m"), "#n - #t", 2);
     EXPECT_EQ(library().location(ref), files.filePath("m/03 - Intro.mp3"));
     EXPECT_EQ(library().location(TrackRef{otherId, 0, 0}), files.filePath("m/04 - Outro.mp3"));
+}
+
+TEST_F(Rename, ALibraryThatCannotFollowGetsTheOldNamesBack)
+{
+    const QString path = addTagged("m/a.mp3", "Intro", 3);
+    const TrackRef ref{library().importFile({path, {{"name", "Intro"}}}), 0, 0};
+    // Another writer holds the library; the run gives up on it quickly.
+    app.library()->setBusyTimeout(50);
+    sqlite3 *writer = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(libraryPath()).constData(), &writer), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(writer, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    rename(files.filePath("m"));
+    sqlite3_exec(writer, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(writer);
+
+    EXPECT_EQ(namesIn("m"), QStringList{"a.mp3"});
+    ASSERT_EQ(port->alertTitles(), QStringList{"Renaming Stopped"});
+    EXPECT_TRUE(port->alerts[0].message.contains("given their old names back")) << port->alerts[0].message.toStdString();
+    EXPECT_EQ(library().location(ref), path);
 }
