@@ -30,15 +30,6 @@ QVariant textFromNumber(const QVariant &number)
     return number.isValid() ? QVariant(QLocale().toString(number.toDouble(), 'g', 15)) : QVariant(QString());
 }
 
-// The export action reads the format from the control that sent it.
-template <typename Controller> void exportAs(Controller *app, int tag)
-{
-    if constexpr (requires { app->performExport(tag); })
-        app->performExport(tag);
-    else
-        app->performExport();
-}
-
 QWidget *buttonRow(const QList<QPushButton *> &buttons)
 {
     auto *row = new QWidget;
@@ -89,10 +80,10 @@ QWidget *misc(AppDelegate *app)
     b.beginGroup(QObject::tr("Playlist Export"), right);
     auto *text = new QPushButton(QObject::tr("Export Text…"));
     text->setObjectName("exportText");
-    QObject::connect(text, &QPushButton::clicked, app, [app] { exportAs(app, 1); });
+    QObject::connect(text, &QPushButton::clicked, app, [app] { app->performExport(1); });
     auto *xml = new QPushButton(QObject::tr("Export XML…"));
     xml->setObjectName("exportXml");
-    QObject::connect(xml, &QPushButton::clicked, app, [app] { exportAs(app, 2); });
+    QObject::connect(xml, &QPushButton::clicked, app, [app] { app->performExport(2); });
     b.form()->addRow(buttonRow({text, xml}));
     b.endGroup();
 

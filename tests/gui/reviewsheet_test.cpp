@@ -6,6 +6,7 @@
 #include "windowfixture.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -249,4 +250,23 @@ TEST_F(ReviewSheetTest, AFolderSourceWithoutAFolderIsToldAndTheSheetCloses)
     EXPECT_EQ(port->alertMessages, QStringList{"You didn't select a folder with music files to operate on."});
     EXPECT_FALSE(window->reviewSheet()->isVisible());
     EXPECT_EQ(app.changes(), nullptr);
+}
+
+TEST_F(ReviewSheetTest, TheTwoExportButtonsChooseTextAndXml)
+{
+    folder.addSeed("seed.flac", "album/two.flac");
+    app.pathSelected(folder.filePath("album"));
+    window->showTab(5);
+    for (const QString &format : {QStringLiteral("Text"), QStringLiteral("Xml")}) {
+        SCOPED_TRACE(format.toStdString());
+        port->savePath = folder.filePath("export." + format.toLower());
+        window->pane(5)->findChild<QPushButton *>("export" + format)->click();
+        ASSERT_TRUE(waitUntil([&] { return QFile::exists(port->savePath) && !window->progressSheet()->isVisible(); }));
+        const QString written = QString::fromUtf8(TestFolder::readAll(port->savePath));
+        EXPECT_TRUE(written.contains("Seed Title"));
+        EXPECT_EQ(written.startsWith("<?xml"), format == "Xml");
+    }
+    ASSERT_EQ(port->saveRequests.size(), 2);
+    EXPECT_TRUE(port->saveRequests.at(0).endsWith(".txt"));
+    EXPECT_TRUE(port->saveRequests.at(1).endsWith(".xml"));
 }

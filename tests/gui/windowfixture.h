@@ -36,12 +36,19 @@ public:
     using GuiWindowPort::GuiWindowPort;
     QStringList alertTitles;
     QStringList alertMessages;
+    QString savePath; // the save panel's answer; cancelled when empty
+    QStringList saveRequests;
     int alert(const QString &title, const QString &message, const QString &, const QString &,
               const QString &) override
     {
         alertTitles << title;
         alertMessages << message;
         return 1;
+    }
+    std::optional<QString> chooseSaveFile(const QString &suggestedName, const QString &fileType) override
+    {
+        saveRequests << suggestedName + "." + fileType;
+        return savePath.isEmpty() ? std::nullopt : std::optional<QString>(savePath);
     }
 };
 
