@@ -24,6 +24,10 @@ ExitCode renameCommand(ToolContext &context)
                                                  "in place. A file whose new name is taken keeps its name.")))
         return *done;
 
+    // Renaming has no review to stop before: a dry run would rename all the same.
+    if (parser.isSet(QStringLiteral("dry-run")))
+        return context.usageError(
+            QStringLiteral("rename renames at once, without a review; --dry-run cannot be used"));
     ExitCode failure = ExitCode::BadUsage;
     const auto padding = context.choiceOption(parser, QStringLiteral("padding"),
                                               {QStringLiteral("auto"), QStringLiteral("never"), QStringLiteral("always")},

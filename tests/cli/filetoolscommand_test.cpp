@@ -61,6 +61,9 @@ TEST_F(FileToolCommands, RenameWithItsOptions)
 
     EXPECT_EQ(cli({"--folder", files.filePath("n"), "rename", "--padding", "sometimes"}), 2);
     EXPECT_TRUE(err.contains("--padding")) << err.toStdString();
+    // A dry run is refused rather than renaming anyway.
+    EXPECT_EQ(cli({"--folder", files.filePath("n"), "rename", "--dry-run"}), 2);
+    EXPECT_EQ(QDir(files.filePath("n")).entryList(QDir::Files), QStringList{"a.mp3"});
 }
 
 TEST_F(FileToolCommands, RenameRefusalsExitWithOne)
