@@ -5,6 +5,7 @@
 #include "operations/applyengine.h"
 #include "operations/changesmodel.h"
 #include "operations/reviewsummary.h"
+#include "model/musicfiles.h"
 #include "operations/tracksource.h"
 #include "support/alerts.h"
 #include "support/dispatch.h"
@@ -125,7 +126,7 @@ std::optional<QList<MusicTrack>> AppDelegate::folderTracks()
                    QStringLiteral("You didn't select a folder with music files to operate on."));
         return std::nullopt;
     }
-    const QStringList paths = tracksource::musicFilesBelow(folderPath_);
+    const QStringList paths = musicfiles::musicFilesBelow(folderPath_);
     if (paths.isEmpty()) {
         alertPanel(QStringLiteral("No Files"),
                    QStringLiteral("The folder you have selected doesn't seem to contain music files."));

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "libraryimport.h"
 
-#include "operations/tracksource.h"
+#include "model/musicfiles.h"
 #include "support/dispatch.h"
 #include "support/fileutils.h"
 #include "support/namedexception.h"
@@ -157,7 +157,7 @@ Summary importFolder(MusicLibrary &library, const QString &folder,
         throw FileError(folder, QStringLiteral("the folder cannot be read"));
     QStringList paths;
     for (const QString &entry : *entries) {
-        if (tracksource::isMusicFile(entry))
+        if (musicfiles::isMusicFile(entry))
             paths.append(QFileInfo(entry).absoluteFilePath());
     }
     paths.sort();

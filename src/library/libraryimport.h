@@ -28,7 +28,7 @@ struct Summary {
     QList<Failure> failures;
 };
 
-// Reads every music file (tracksource::isMusicFile) below folder, at any
+// Reads every music file (musicfiles::isMusicFile) below folder, at any
 // depth and in path order, and stores it in the library in batches of one
 // transaction each; a re-import updates instead of duplicating. A file that cannot be read is recorded in
 // the summary and passed over. progress, when given, hears (files done, files

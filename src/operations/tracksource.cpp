@@ -1,38 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tracksource.h"
 
-#include "support/fileutils.h"
-
-#include <QFileInfo>
-
 namespace tracksource {
-
-const QStringList &musicExtensions()
-{
-    static const QStringList extensions = {"mp3", "aac", "m4a", "ogg", "flac", "mpc", "spx",
-                                           "wv",  "tta", "wav", "aiff", "mp4", "asf"};
-    return extensions;
-}
-
-bool isMusicFile(const QString &path)
-{
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
-    if (dot <= slash)
-        return false;
-    return musicExtensions().contains(path.mid(dot + 1).toLower());
-}
-
-QStringList musicFilesBelow(const QString &folder)
-{
-    QStringList files;
-    for (const QString &path : files::dirContentsRecursive(folder).value_or(QStringList())) {
-        // A folder, pipe or device named like a music file is not a track.
-        if (isMusicFile(path) && QFileInfo(path).isFile())
-            files << path;
-    }
-    return files;
-}
 
 QString missingPlaylistMessage(const QString &name)
 {

@@ -6,15 +6,6 @@
 
 namespace tracksource {
 
-// The extensions of music files, lower case; a file matches whatever the case of its extension.
-const QStringList &musicExtensions();
-bool isMusicFile(const QString &path);
-
-// Every regular music file at any depth below the folder, in the order the
-// file system lists them (hidden entries included). Empty when the folder
-// cannot be read.
-QStringList musicFilesBelow(const QString &folder);
-
 // The alert text for a source playlist that is no longer in the library.
 QString missingPlaylistMessage(const QString &name);
 

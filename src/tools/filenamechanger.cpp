@@ -6,7 +6,7 @@
 #include "model/musictrack.h"
 #include "operations/collector.h"
 #include "operations/progressthrottle.h"
-#include "operations/tracksource.h"
+#include "model/musicfiles.h"
 #include "support/alerts.h"
 #include "support/dispatch.h"
 #include "support/fileutils.h"
@@ -157,7 +157,7 @@ QStringList musicFilesIn(const QString &folder)
     QStringList files;
     for (const QString &name : files::dirContents(folder).value_or(QStringList())) {
         const QString path = folder + QLatin1Char('/') + name;
-        if (tracksource::isMusicFile(path) && QFileInfo(path).isFile())
+        if (musicfiles::isMusicFile(path) && QFileInfo(path).isFile())
             files << path;
     }
     return files;
@@ -281,7 +281,7 @@ void performRename(AppDelegate &app)
             return;
     }
     RenameRun run;
-    run.files = app.renameRecursiveScan() ? tracksource::musicFilesBelow(folder) : musicFilesIn(folder);
+    run.files = app.renameRecursiveScan() ? musicfiles::musicFilesBelow(folder) : musicFilesIn(folder);
     if (run.files.isEmpty()) {
         collector::refuse(QStringLiteral("No Files"),
                           QStringLiteral("The folder you have selected doesn't seem to contain music files."));

@@ -2,14 +2,14 @@
 #include "relinkindex.h"
 
 #include "model/musictrack.h"
-#include "operations/tracksource.h"
+#include "model/musicfiles.h"
 
 namespace tools {
 
 RelinkIndex RelinkIndex::scan(const QString &folder, const Progress &progress)
 {
     RelinkIndex index;
-    const QStringList paths = tracksource::musicFilesBelow(folder);
+    const QStringList paths = musicfiles::musicFilesBelow(folder);
     const QStringList keys{QStringLiteral("artist"), QStringLiteral("name"), QStringLiteral("album")};
     index.files_.reserve(paths.size());
     for (qsizetype i = 0; i < paths.size(); ++i) {

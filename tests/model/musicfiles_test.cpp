@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "operations/tracksource.h"
+#include "model/musicfiles.h"
 #include "testfiles.h"
 
 #include <QFileInfo>
@@ -25,7 +25,7 @@ TEST(FolderScan, EntersSubFoldersMatchesUpperCaseAndSkipsOtherFiles)
     folder.addFile("cover.jpg", "jpeg");
     folder.addSeed("seed.m4a", "sub/c.m4a");
     folder.addSeed("seed.ogg", "sub/deeper/.hidden.Ogg");
-    EXPECT_EQ(names(tracksource::musicFilesBelow(folder.path()), folder.path()),
+    EXPECT_EQ(names(musicfiles::musicFilesBelow(folder.path()), folder.path()),
               (QStringList{"a.MP3", "b.flac", "sub/c.m4a", "sub/deeper/.hidden.Ogg"}));
 }
 
@@ -37,23 +37,23 @@ TEST(FolderScan, OnlyRegularFilesBecomeTracks)
     ASSERT_EQ(mkfifo(folder.filePath("pipe.flac").toLocal8Bit().constData(), 0600), 0);
     folder.addFile("noextension", "x");
     folder.addFile("trailingdot.", "x");
-    EXPECT_EQ(names(tracksource::musicFilesBelow(folder.path()), folder.path()),
+    EXPECT_EQ(names(musicfiles::musicFilesBelow(folder.path()), folder.path()),
               (QStringList{"album.mp3/inside.wav"}));
 }
 
 TEST(FolderScan, MissingOrUnreadableFolderListsNothing)
 {
     TestFolder folder;
-    EXPECT_TRUE(tracksource::musicFilesBelow(folder.filePath("gone")).isEmpty());
+    EXPECT_TRUE(musicfiles::musicFilesBelow(folder.filePath("gone")).isEmpty());
     const QString file = folder.addSeed("seed.mp3", "song.mp3");
-    EXPECT_TRUE(tracksource::musicFilesBelow(file).isEmpty());
+    EXPECT_TRUE(musicfiles::musicFilesBelow(file).isEmpty());
 }
 
 TEST(FolderScan, ExtensionListIsTheThirteenMusicTypes)
 {
-    EXPECT_EQ(tracksource::musicExtensions(),
+    EXPECT_EQ(musicfiles::musicExtensions(),
               (QStringList{"mp3", "aac", "m4a", "ogg", "flac", "mpc", "spx", "wv", "tta", "wav", "aiff", "mp4", "asf"}));
-    EXPECT_TRUE(tracksource::isMusicFile("/x/Y.AiFf"));
-    EXPECT_FALSE(tracksource::isMusicFile("/x.mp3/readme"));
-    EXPECT_FALSE(tracksource::isMusicFile("/x/song.mp3.txt"));
+    EXPECT_TRUE(musicfiles::isMusicFile("/x/Y.AiFf"));
+    EXPECT_FALSE(musicfiles::isMusicFile("/x.mp3/readme"));
+    EXPECT_FALSE(musicfiles::isMusicFile("/x/song.mp3.txt"));
 }
