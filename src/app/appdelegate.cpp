@@ -200,9 +200,19 @@ void AppDelegate::beginProgress(const QString &title)
 
 void AppDelegate::setProgress(const QString &detail)
 {
+    postProgress({detail});
+}
+
+void AppDelegate::setProgress(const QString &format, int position, int total, const QString &title)
+{
+    postProgress({format, position, total, title});
+}
+
+void AppDelegate::postProgress(PendingProgress pending)
+{
     {
         std::lock_guard lock(progressMutex_);
-        pendingProgressDetail_ = detail;
+        pendingProgress_ = std::move(pending);
         if (progressUpdatePosted_)
             return;
         progressUpdatePosted_ = true;
@@ -223,14 +233,17 @@ void AppDelegate::setProgress(const QString &detail)
 
 void AppDelegate::showPendingProgress()
 {
-    QString detail;
+    PendingProgress pending;
     {
         std::lock_guard lock(progressMutex_);
         if (!progressUpdatePosted_)
             return; // shown already, by endProgress
-        detail = std::move(pendingProgressDetail_);
+        pending = std::move(pendingProgress_);
         progressUpdatePosted_ = false;
     }
+    const QString detail = pending.position < 0
+                               ? pending.text
+                               : pending.text.arg(pending.position).arg(pending.total).arg(pending.title);
     progressShown_.start();
     if (currentProgressDetail_ == detail)
         return;
