@@ -63,18 +63,21 @@ QList<QVariantList> MusicLibrary::propertyRows(const QList<TrackRef> &refs, cons
             columns += ", t." + QByteArray(wanted.last()->key);
         }
     }
-    // One query for all: the ids travel as one JSON array.
+    // One query for all: the ids travel as one JSON array, and the rows come
+    // back in its order, a track listed twice twice.
     Statement st(connection(),
-                 "SELECT " + columns + " FROM tracks t WHERE t.id IN (SELECT value FROM json_each(?1))", purpose);
+                 "SELECT " + columns + " FROM json_each(?1) j LEFT JOIN tracks t ON t.id = j.value ORDER BY j.key",
+                 purpose);
     QList<qint64> ids;
     ids.reserve(refs.size());
     for (const TrackRef &ref : refs)
         ids.append(ref.trackId);
     st.bind(1, QString::fromLatin1(idsAsJson(ids)));
-    QList<QVariantList> stored;
-    QHash<qint64, qsizetype> rowOf;
-    rowOf.reserve(refs.size());
+    QList<QVariantList> rows;
+    rows.reserve(refs.size());
     while (st.next()) {
+        if (st.isNull(0))
+            throw LibraryError(purpose, QStringLiteral("track %1 no longer exists").arg(ids.at(rows.size())));
         QVariantList values;
         values.reserve(keys.size());
         int index = 1;
@@ -86,16 +89,7 @@ QList<QVariantList> MusicLibrary::propertyRows(const QList<TrackRef> &refs, cons
                 index += 2;
             }
         }
-        rowOf.insert(st.integer(0), stored.size());
-        stored.append(std::move(values));
-    }
-    QList<QVariantList> rows;
-    rows.reserve(refs.size());
-    for (const TrackRef &ref : refs) {
-        const auto found = rowOf.constFind(ref.trackId);
-        if (found == rowOf.constEnd())
-            throw LibraryError(purpose, QStringLiteral("track %1 no longer exists").arg(ref.trackId));
-        rows.append(stored.at(*found));
+        rows.append(std::move(values));
     }
     return rows;
 }
