@@ -29,8 +29,9 @@ inline bool waitUntil(const std::function<bool()> &condition, int milliseconds =
 }
 
 // The window's own port with the person faked: alerts are recorded and
-// answered with the default button instead of waiting for a click; sheets
-// and everything else are the window's.
+// answered with the default button, folder panels are cancelled and save
+// panels answered from savePath, instead of waiting for a click; the sheets
+// are the window's.
 class ScriptedWindowPort : public GuiWindowPort {
 public:
     using GuiWindowPort::GuiWindowPort;
@@ -45,6 +46,7 @@ public:
         alertMessages << message;
         return 1;
     }
+    std::optional<QString> chooseFolder(const QString &) override { return std::nullopt; }
     std::optional<QString> chooseSaveFile(const QString &suggestedName, const QString &fileType) override
     {
         saveRequests << suggestedName + "." + fileType;
