@@ -198,21 +198,11 @@ void AppDelegate::beginProgress(const QString &title)
     setProgress(QString());
 }
 
-void AppDelegate::setProgress(const QString &detail)
-{
-    postProgress({detail});
-}
-
-void AppDelegate::setProgress(const QString &format, int position, int total, const QString &title)
-{
-    postProgress({format, position, total, title});
-}
-
-void AppDelegate::postProgress(PendingProgress pending)
+void AppDelegate::setProgress(ProgressDetail detail)
 {
     {
         std::lock_guard lock(progressMutex_);
-        pendingProgress_ = std::move(pending);
+        pendingProgress_ = std::move(detail);
         if (progressUpdatePosted_)
             return;
         progressUpdatePosted_ = true;
@@ -233,7 +223,7 @@ void AppDelegate::postProgress(PendingProgress pending)
 
 void AppDelegate::showPendingProgress()
 {
-    PendingProgress pending;
+    ProgressDetail pending;
     {
         std::lock_guard lock(progressMutex_);
         if (!progressUpdatePosted_)
@@ -241,9 +231,7 @@ void AppDelegate::showPendingProgress()
         pending = std::move(pendingProgress_);
         progressUpdatePosted_ = false;
     }
-    const QString detail = pending.position < 0
-                               ? pending.text
-                               : pending.text.arg(pending.position).arg(pending.total).arg(pending.title);
+    const QString detail = pending.toString();
     progressShown_.start();
     if (currentProgressDetail_ == detail)
         return;
@@ -316,7 +304,7 @@ void AppDelegate::applyChanges()
     if (changes_->playlist)
         run.library = membershipLibrary(*changes_);
     run.targetPlaylist = editablePlaylists_.value(selectedPlaylistActionPlaylist_);
-    run.progress = [this](const QString &detail) { setProgress(detail); };
+    run.progress = [this](const ProgressDetail &detail) { setProgress(detail); };
     dispatchAsyncBackground([this, run = std::move(run)] {
         const ApplyResult result = applyengine::apply(run);
         dispatchAsyncMain([this, result] {

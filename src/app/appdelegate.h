@@ -4,6 +4,7 @@
 #include "model/musictrack.h"
 #include "model/tagcatalogue.h"
 #include "operations/changelist.h"
+#include "operations/progressdetail.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -182,10 +183,7 @@ public:
     // The progress sheet. setProgress may be called from any thread; the
     // detail arrives on the main loop in call order.
     void beginProgress(const QString &title);
-    void setProgress(const QString &detail);
-    // The detail format.arg(position).arg(total).arg(title), formatted only
-    // if it is still the newest when shown: a walk reports every track.
-    void setProgress(const QString &format, int position, int total, const QString &title);
+    void setProgress(ProgressDetail detail);
     void endProgress();
 
     // Makes a control still being edited commit its text to its option. Main thread.
@@ -260,17 +258,10 @@ private:
     // The newest detail a worker reported, not yet shown; a burst of reports
     // posts one update to the main loop, not one per report, and updates are
     // shown at most every progressInterval (main thread: progressShown_).
-    struct PendingProgress {
-        QString text;      // the detail, or the format of a step
-        int position = -1; // a step's %1; -1 when text is the detail itself
-        int total = 0;
-        QString title;
-    };
     std::mutex progressMutex_;
-    PendingProgress pendingProgress_;
+    ProgressDetail pendingProgress_;
     bool progressUpdatePosted_ = false;
     QElapsedTimer progressShown_;
-    void postProgress(PendingProgress pending);
     void showPendingProgress();
     QString changeInfo_;
     int currentPane_ = 0;

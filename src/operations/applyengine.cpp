@@ -44,7 +44,7 @@ ApplyResult applyTags(const ApplyRun &run)
         }
         // The recorded title stands in for the track's: whenever the write
         // goes ahead they are equal, and reading it would cost another open.
-        run.progress(QStringLiteral("%1/%2 %3").arg(i + 1).arg(total).arg(record.title));
+        run.progress({QStringLiteral("%1/%2 %3"), int(i + 1), int(total), record.title});
         try {
             // Artist, then title, then the old value; read and written with one open of a file.
             const TagExpectations expected{
@@ -126,7 +126,7 @@ ApplyResult applyMembership(const ApplyRun &run)
         QStringList toTrash;
         for (qsizetype i = 0; i < total; ++i) {
             current = work.at(i)->title;
-            run.progress(QStringLiteral("%1/%2 - %3").arg(i + 1).arg(total).arg(current));
+            run.progress({QStringLiteral("%1/%2 - %3"), int(i + 1), int(total), current});
             if (!list.remove) {
                 ids << refs.at(i).trackId;
             } else if (list.trash && library.className(refs.at(i)) == QLatin1String("ITunesFileTrack")) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "changelist.h"
+#include "progressdetail.h"
 
 #include <QString>
 #include <functional>
@@ -14,7 +15,7 @@ struct ApplyRun {
     std::shared_ptr<const ChangeList> changes;
     std::shared_ptr<MusicLibrary> library; // membership lists
     QString targetPlaylist;                // where an adding membership list adds
-    std::function<void(const QString &)> progress;
+    std::function<void(const ProgressDetail &)> progress;
 };
 
 struct ApplyResult {

@@ -65,7 +65,7 @@ void collectChanges(AppDelegate &app, CollectRun run)
                         const QVariantHash trackValues = values.isEmpty() ? track.valuesForTags(keys) : values[k];
                         current = tagText(trackValues.value(nameKey));
                         if (throttle.due(first + k, n))
-                            app.setProgress(run.progressFormat, first + k + 1, n, current);
+                            app.setProgress({run.progressFormat, first + k + 1, n, current});
                         run.step(track, trackValues, records);
                     }
                 }

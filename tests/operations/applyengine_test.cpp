@@ -30,7 +30,7 @@ struct Engine {
         run.changes = std::move(list);
         run.library = library;
         run.targetPlaylist = target;
-        run.progress = [this](const QString &detail) { details << detail; };
+        run.progress = [this](const ProgressDetail &detail) { details << detail.toString(); };
         return applyengine::apply(run);
     }
 };
@@ -162,7 +162,7 @@ TEST(ApplyEngine, MembershipListWithoutALibraryFailsUnlessNothingIsChecked)
     list->records << ChangeRecord{MusicTrack::withPath("/nowhere.mp3"), {}, {}, {}, "T", "A", false};
     ApplyRun run;
     run.changes = list;
-    run.progress = [](const QString &) {};
+    run.progress = [](const ProgressDetail &) {};
     EXPECT_EQ(applyengine::apply(run).outcome, ApplyResult::Finished);
     list->records[0].enabled = true;
     const ApplyResult result = applyengine::apply(run);
