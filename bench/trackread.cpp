@@ -3,12 +3,11 @@
 // file, title and artist read together, on the background worker. Compare with
 // `bench-tagfloor read DIR`, the bare TagLib C-interface loop.
 //   bench-trackread DIR
+#include "model/musicfiles.h"
 #include "model/musictrack.h"
 #include "support/dispatch.h"
 
 #include <QCoreApplication>
-#include <QDirIterator>
-#include <QFileInfo>
 
 #include <chrono>
 #include <cstdio>
@@ -20,15 +19,8 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: %s DIR\n", argv[0]);
         return 2;
     }
-    const QStringList extensions = {"mp3", "aac", "m4a", "ogg", "flac", "mpc", "spx",
-                                    "wv",  "tta", "wav", "aiff", "mp4", "asf"};
     const auto start = std::chrono::steady_clock::now();
-    QStringList files;
-    for (QDirIterator it(QString::fromLocal8Bit(argv[1]), QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
-        const QString path = it.next();
-        if (extensions.contains(QFileInfo(path).suffix().toLower()))
-            files << path;
-    }
+    const QStringList files = musicfiles::musicFilesBelow(QString::fromLocal8Bit(argv[1]));
     qsizetype characters = 0;
     dispatchAsyncBackground([&] {
         for (const QString &path : files) {
