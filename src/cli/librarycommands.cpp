@@ -267,7 +267,7 @@ const Command commands[] = {
     {"import",
      "usage: quavertin-cli library import DIR\n\n"
      "Reads every music file below DIR (mp3 aac m4a ogg flac mpc spx wv tta wav aiff mp4 asf, in\n"
-     "any letter case) and stores its tags in the open(). A file already in the library is\n"
+     "any letter case) and stores its tags in the library. A file already in the library is\n"
      "updated, not added twice. Files that cannot be read are named on standard error and skipped.\n",
      runImport},
     {"tracks",

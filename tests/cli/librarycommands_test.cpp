@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "librarycommands.h"
 #include "library/musiclibrary.h"
+#include "model/musicfiles.h"
 #include "testfiles.h"
 
 #include <QJsonArray>
@@ -46,6 +47,15 @@ TEST_F(LibraryCommandsTest, HelpAtEveryLevel)
         EXPECT_TRUE(help.out.startsWith(QString("usage: quavertin-cli library ") + command)) << command;
     }
     EXPECT_FALSE(QFile::exists(libraryPath)) << "help opens no library";
+}
+
+// The import help names the extensions by hand; it must name the ones import takes.
+TEST_F(LibraryCommandsTest, ImportHelpNamesTheMusicExtensions)
+{
+    const CommandRun help = run({"import", "--help"});
+    const QString described = help.out.simplified();
+    EXPECT_TRUE(described.contains(musicfiles::musicExtensions().join(' '))) << described.toStdString();
+    EXPECT_TRUE(described.contains("stores its tags in the library.")) << described.toStdString();
 }
 
 TEST_F(LibraryCommandsTest, BadUsageIsStatusTwoAndCreatesNothing)
