@@ -164,10 +164,6 @@ ExitCode runMain(const QStringList &args, QTextStream &out, QTextStream &err, FI
         app.setSelectedMethod(2);
     }
 
-    if (!tool->run) {
-        err << "quavertin-cli: the tool '" << tool->name << "' is not part of this build yet\n";
-        return ExitCode::Failed;
-    }
     ToolContext context(app, port, options.rest, out, err);
     return tool->run(context);
 }

@@ -14,7 +14,7 @@ using ToolCommandFunction = ExitCode (*)(ToolContext &);
 struct ToolCommand {
     QString name;
     QString summary;
-    ToolCommandFunction run = nullptr; // null while the tool is not built
+    ToolCommandFunction run = nullptr;
 };
 
 // The tool subcommands in the order --help lists them.
