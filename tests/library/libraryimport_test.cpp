@@ -105,6 +105,22 @@ TEST(LibraryImport, ReadsEveryFieldTheFileHas)
     EXPECT_GT(v.value("bitRate").toLongLong(), 0);
 }
 
+TEST(LibraryImport, TextBeyondTheBasicPlaneIsReadWhole)
+{
+    TestFolder folder;
+    const QString title = QStringLiteral("Moon \U0001F319 \U0001D11E clef");
+    for (const QString &seed : {QStringLiteral("seed.flac"), QStringLiteral("seed.mp3")}) {
+        const QString path = folder.addSeed(seed, "wide-" + seed);
+        {
+            TagLib::FileRef ref(QFile::encodeName(path).constData());
+            ASSERT_FALSE(ref.isNull());
+            ref.tag()->setTitle(TagLib::String(title.toStdString(), TagLib::String::UTF8));
+            ASSERT_TRUE(ref.save());
+        }
+        EXPECT_EQ(libraryimport::readFile(path).values.value("name").toString(), title) << seed.toStdString();
+    }
+}
+
 TEST(LibraryImport, EverySeedFormatIsRead)
 {
     TestFolder folder;
