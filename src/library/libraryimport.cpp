@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "libraryimport.h"
 
+#include "model/checkedfilestream.h"
 #include "model/musicfiles.h"
+#include "model/nestingguard.h"
 #include "support/dispatch.h"
 #include "support/fileutils.h"
 #include "support/namedexception.h"
@@ -81,8 +83,21 @@ struct Unreadable {
 // Called on a large stack only.
 ImportedFile readWithTagLib(const QString &path)
 {
-    const QByteArray name = QFile::encodeName(path);
-    TagLib::FileRef ref(name.constData(), true, TagLib::AudioProperties::Average);
+    // Opened as the track's own reads open it: regular files only, and nesting
+    // that would exhaust even the large stack is refused before TagLib sees it.
+    CheckedFileStream stream(path, CheckedFileStream::Access::Read);
+    if (!stream.isOpen())
+        throw Unreadable{QStringLiteral("the file %1").arg(stream.error())};
+    const QString refusal = nestingguard::refusal(stream, QFileInfo(path).suffix().toLower());
+    if (!refusal.isEmpty())
+        throw Unreadable{QStringLiteral("the file %1").arg(refusal)};
+    TagLib::FileRef ref;
+    try {
+        ref = TagLib::FileRef(&stream, true, TagLib::AudioProperties::Average);
+    } catch (const std::exception &) {
+        // A crafted size that cannot be allocated.
+        throw Unreadable{QStringLiteral("not a music file that can be read")};
+    }
     if (ref.isNull() || !ref.file()->isValid())
         throw Unreadable{QStringLiteral("not a music file that can be read")};
     TagLib::AudioProperties *audio = ref.audioProperties();

@@ -71,6 +71,31 @@ TEST(LibraryImport, DeeplyNestedTagsDoNotOverflowTheCallersStack)
     EXPECT_TRUE(summary.failures.isEmpty());
 }
 
+TEST(LibraryImport, NestingDeeperThanAnyRealFileIsReportedUnread)
+{
+    LibraryBuilder b;
+    // The seed M4A followed by container atoms nested more than a million deep.
+    const int depth = 1100000;
+    QByteArray atoms;
+    atoms.reserve(8 * depth);
+    for (int level = 0; level < depth; ++level) {
+        QByteArray size(4, '\0');
+        qToBigEndian<quint32>(quint32(8 * (depth - level)), size.data());
+        atoms += size + "udta";
+    }
+    const QByteArray bytes = TestFolder::readAll(TestFolder::seedPath("seed.m4a")) + atoms;
+    const QString deep = b.folder().addFile("in/deep.m4a", bytes);
+    b.folder().addSeed("seed.mp3", "in/fine.mp3");
+
+    const libraryimport::Summary summary = libraryimport::importFolder(b.library(), b.folder().filePath("in"));
+    EXPECT_EQ(summary.added, 1);
+    ASSERT_EQ(summary.failures.size(), 1);
+    EXPECT_EQ(summary.failures[0].path, deep);
+    EXPECT_TRUE(summary.failures[0].reason.contains("too deeply")) << summary.failures[0].reason.toStdString();
+    EXPECT_THROW(libraryimport::readFile(deep), FileError);
+    EXPECT_EQ(TestFolder::readAll(deep), bytes);
+}
+
 TEST(LibraryImport, ReadsEveryFieldTheFileHas)
 {
     TestFolder folder;
