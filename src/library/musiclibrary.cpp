@@ -22,6 +22,13 @@ namespace {
 
 std::atomic<quint64> nextSerial{1};
 
+// What every connection to a library needs, whichever thread opened it.
+void configure(sqlite::Database &db, int busyTimeoutMs, const QString &purpose)
+{
+    db.setBusyTimeout(busyTimeoutMs);
+    db.execute("PRAGMA foreign_keys = ON; PRAGMA synchronous = NORMAL", purpose);
+}
+
 } // namespace
 
 QString MusicLibrary::defaultPath()
@@ -45,9 +52,8 @@ MusicLibrary::MusicLibrary(QString path)
         throw LibraryError(purpose, QStringLiteral("the folder %1 cannot be made").arg(folder));
 
     auto created = std::make_shared<Connection>(path_, sqlite::Database::Mode::Create);
-    created->setBusyTimeout(busyTimeoutMs_);
     try {
-        created->execute("PRAGMA foreign_keys = ON; PRAGMA synchronous = NORMAL", purpose);
+        configure(*created, busyTimeoutMs_, purpose);
         libraryschema::migrate(*created, path_);
     } catch (...) {
         created->close();
@@ -83,9 +89,7 @@ MusicLibrary::Connection &MusicLibrary::connection() const
     // Connections of libraries destroyed meanwhile were closed; let them go.
     std::erase_if(mine, [](const auto &entry) { return !entry.second->isOpen(); });
     auto opened = std::make_shared<Connection>(path_, sqlite::Database::Mode::ReadWrite);
-    opened->setBusyTimeout(busyTimeoutMs_);
-    opened->execute("PRAGMA foreign_keys = ON; PRAGMA synchronous = NORMAL",
-                    QStringLiteral("open the library %1").arg(path_));
+    configure(*opened, busyTimeoutMs_, QStringLiteral("open the library %1").arg(path_));
     {
         std::lock_guard lock(registry_->mutex);
         std::erase_if(registry_->connections, [](const auto &weak) { return weak.expired(); });
