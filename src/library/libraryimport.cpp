@@ -4,6 +4,7 @@
 #include "model/checkedfilestream.h"
 #include "model/musicfiles.h"
 #include "model/nestingguard.h"
+#include "model/taglibtext.h"
 #include "support/dispatch.h"
 #include "support/fileutils.h"
 #include "support/namedexception.h"
@@ -21,6 +22,8 @@ namespace libraryimport {
 
 namespace {
 
+using taglibtext::fromTagLib;
+
 // Files stored per transaction: large enough that commits do not dominate,
 // small enough that progress moves and a refused batch loses little.
 constexpr int batchSize = 200;
@@ -35,11 +38,6 @@ QString kindFor(const QString &extension)
         {"asf", "Windows Media audio file"},
     };
     return kinds.value(extension);
-}
-
-QString fromTagLib(const TagLib::String &s)
-{
-    return QString::fromStdWString(s.toWString());
 }
 
 void putText(QVariantHash &values, const char *key, const TagLib::String &s)

@@ -3,6 +3,7 @@
 
 #include "checkedfilestream.h"
 #include "nestingguard.h"
+#include "taglibtext.h"
 #include "wavtags.h"
 #include "support/dispatch.h"
 #include "support/namedexception.h"
@@ -28,6 +29,9 @@
 
 namespace filetags {
 namespace {
+
+using taglibtext::fromTagLib;
+using taglibtext::toTagLib;
 
 const QStringList textKeys = {"artist", "name", "title", "album", "comment", "genre"};
 const QStringList audioKeys = {"duration", "bitRate"};
@@ -105,22 +109,6 @@ private:
     TagLib::Tag *tag_ = nullptr;
     QString refusal_;
 };
-
-QString fromTagLib(const TagLib::String &text)
-{
-    // TagLib keeps its text as UTF-16 code units in a wstring.
-    const std::wstring &units = text.toWString();
-    QString result(static_cast<qsizetype>(units.size()), Qt::Uninitialized);
-    QChar *out = result.data();
-    for (wchar_t unit : units)
-        *out++ = QChar(static_cast<char16_t>(unit));
-    return result;
-}
-
-TagLib::String toTagLib(const QVariant &value)
-{
-    return TagLib::String(value.toString().toUtf8().toStdString(), TagLib::String::UTF8);
-}
 
 QVariant numberText(unsigned int number)
 {
