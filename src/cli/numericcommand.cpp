@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/appdelegate.h"
+#include "tagtoolcommand.h"
 #include "toolcommands.h"
 #include "toolcontext.h"
 
@@ -39,17 +40,14 @@ ExitCode numericCommand(ToolContext &context)
                                                        "in the library (whatever source is given), writing at once.")))
         return *done;
     AppDelegate &app = context.app();
-    if (!parser.isSet(QStringLiteral("tag")) || !parser.isSet(QStringLiteral("mode")))
-        return context.usageError(QStringLiteral("numeric needs --tag and --mode"));
-
     ExitCode failure = ExitCode::Success;
-    const auto tag = context.choiceOption(parser, QStringLiteral("tag"), app.integerTags(), &failure);
+    const auto tag = requiredChoice(context, parser, QStringLiteral("tag"), app.integerTags(), &failure);
     if (!tag)
         return failure;
     app.setSelectedNumericTag(*tag);
-    const auto mode = context.choiceOption(parser, QStringLiteral("mode"),
-                                           {QStringLiteral("set"), QStringLiteral("add"), QStringLiteral("subtract")},
-                                           &failure);
+    const auto mode = requiredChoice(context, parser, QStringLiteral("mode"),
+                                     {QStringLiteral("set"), QStringLiteral("add"), QStringLiteral("subtract")},
+                                     &failure);
     if (!mode)
         return failure;
     app.setSelectedNumeric(*mode);

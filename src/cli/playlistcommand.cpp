@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/appdelegate.h"
+#include "tagtoolcommand.h"
 #include "toolcommands.h"
 #include "toolcontext.h"
 
@@ -30,20 +31,17 @@ ExitCode playlistManagerCommand(ToolContext &context)
                            "playlist, or removes them from it. Without --playlist the first playlist is used.")))
         return *done;
     AppDelegate &app = context.app();
-    for (const QString option : {"tag", "condition", "action"})
-        if (!parser.isSet(option))
-            return context.usageError(QStringLiteral("playlist needs --tag, --condition and --action"));
-
     ExitCode failure = ExitCode::Success;
-    const auto tag = context.choiceOption(parser, QStringLiteral("tag"), app.allTags(), &failure);
+    const auto tag = requiredChoice(context, parser, QStringLiteral("tag"), app.allTags(), &failure);
     if (!tag)
         return failure;
+    if (!parser.isSet(QStringLiteral("condition")))
+        return context.usageError(QStringLiteral("--condition is required (a number from 0 to 12)"));
     const auto condition = context.intOption(parser, QStringLiteral("condition"), 0, 12, &failure);
     if (!condition)
         return failure;
-    const auto action =
-        context.choiceOption(parser, QStringLiteral("action"), {QStringLiteral("add"), QStringLiteral("remove")},
-                             &failure);
+    const auto action = requiredChoice(context, parser, QStringLiteral("action"),
+                                       {QStringLiteral("add"), QStringLiteral("remove")}, &failure);
     if (!action)
         return failure;
     if (*action == 0) {

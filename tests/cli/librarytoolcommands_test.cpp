@@ -68,6 +68,13 @@ TEST_F(LibraryToolCommands, NumericChangesTheSelectionAndRefusesBadNumbers)
     EXPECT_EQ(run({"numeric", "--tag", "trackNumber", "--mode", "add", "--number", "many"}).code, ExitCode::BadUsage);
     EXPECT_EQ(run({"numeric", "--tag", "nonsense", "--mode", "add", "--number", "1"}).code, ExitCode::BadUsage);
     EXPECT_EQ(run({"numeric", "--tag", "year", "--mode", "multiply", "--number", "1"}).code, ExitCode::BadUsage);
+    const CommandRun noMode = run({"numeric", "--tag", "trackNumber", "--number", "1"});
+    EXPECT_EQ(noMode.code, ExitCode::BadUsage);
+    EXPECT_TRUE(noMode.err.contains("--mode is required (one of: set, add, subtract)")) << noMode.err.toStdString();
+    const CommandRun noTag = run({"numeric", "--mode", "set", "--number", "1"});
+    EXPECT_EQ(noTag.code, ExitCode::BadUsage);
+    EXPECT_TRUE(noTag.err.contains("--tag is required (one of: ") && noTag.err.contains("trackNumber"))
+        << noTag.err.toStdString();
     const CommandRun absent = run({"numeric", "--tag", "year", "--mode", "set"});
     EXPECT_EQ(absent.code, ExitCode::Failed);
     EXPECT_EQ(library_.property({a, 0, 0}, "trackNumber").toInt(), 11);
@@ -85,6 +92,15 @@ TEST_F(LibraryToolCommands, PlaylistAddsToAPlainTargetOnlyAndRemovesWithTheSameO
                                   "2000", "--action", "add", "--target", "Smart", "--yes"});
     EXPECT_EQ(smart.code, ExitCode::BadUsage);
     EXPECT_TRUE(smart.err.contains("smart playlist")) << smart.err.toStdString();
+    for (const char *missing : {"--tag", "--condition", "--action"}) {
+        QStringList args{"--playlist", "All", "playlist", "--tag", "year", "--condition", "12", "--value", "2000",
+                         "--action", "remove", "--yes"};
+        args.remove(args.indexOf(missing), 2);
+        const CommandRun incomplete = run(args);
+        EXPECT_EQ(incomplete.code, ExitCode::BadUsage) << missing;
+        EXPECT_TRUE(incomplete.err.contains(QStringLiteral("%1 is required").arg(missing))) << incomplete.err.toStdString();
+    }
+    EXPECT_EQ(idsIn("All"), (QList<qint64>{old, young})) << "no incomplete command removed anything";
 
     const CommandRun added = run({"--playlist", "All", "playlist", "--tag", "year", "--condition", "12", "--value",
                                   "2000", "--action", "add", "--target", "Oldies", "--yes"});
