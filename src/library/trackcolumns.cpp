@@ -3,6 +3,8 @@
 
 #include "libraryerror.h"
 
+#include <cmath>
+
 namespace trackcolumns {
 
 namespace {
@@ -59,13 +61,24 @@ QVariant toStored(const Column &column, const QVariant &value, const QString &pu
         if (value.typeId() == QMetaType::QString && value.toString().trimmed().isEmpty())
             return {};
         bool ok = false;
-        const QVariant stored = column.kind == Kind::Integer ? QVariant(qlonglong(value.toLongLong(&ok)))
-                                                             : QVariant(value.toDouble(&ok));
-        if (!ok && column.kind == Kind::Integer) {
-            // A real number for an integer property is rounded, as a number field would.
-            const double d = value.toDouble(&ok);
-            if (ok)
-                return QVariant(qlonglong(qRound64(d)));
+        QVariant stored;
+        if (column.kind == Kind::Real) {
+            stored = value.toDouble(&ok);
+        } else {
+            // Qt converts a floating-point value to an integer without checking
+            // its range, so those take the rounding path below.
+            const bool floating = value.typeId() == QMetaType::Double || value.typeId() == QMetaType::Float;
+            if (!floating)
+                stored = qlonglong(value.toLongLong(&ok));
+            if (!ok) {
+                // A real number for an integer property is rounded, as a number
+                // field would; one that no 64-bit integer holds (or no number at
+                // all, like "inf") is refused rather than rounded into garbage.
+                const double d = value.toDouble(&ok);
+                ok = ok && std::isfinite(d) && std::abs(d) < 9.2e18;
+                if (ok)
+                    stored = qlonglong(qRound64(d));
+            }
         }
         if (!ok)
             throw LibraryError(purpose, QStringLiteral("\"%1\" is not a number").arg(value.toString()));

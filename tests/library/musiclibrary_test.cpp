@@ -70,6 +70,15 @@ TEST_F(MusicLibraryTest, WritesStoreTextAndNumbers)
         EXPECT_TRUE(e.reason().contains("\"year\" of track")) << e.reason().toStdString();
     }
     EXPECT_EQ(lib.property(ref, "year").toLongLong(), 2001);
+
+    // A fraction is rounded; what no integer holds is refused and changes nothing.
+    lib.setProperty(ref, "bpm", QString("119.6"));
+    EXPECT_EQ(lib.property(ref, "bpm").toLongLong(), 120);
+    for (const QString &huge : {QString("1e300"), QString("-1e19"), QString("inf"), QString("nan")}) {
+        EXPECT_THROW(lib.setProperty(ref, "year", huge), LibraryError) << huge.toStdString();
+        EXPECT_THROW(lib.setProperty(ref, "year", huge.toDouble()), LibraryError) << huge.toStdString();
+    }
+    EXPECT_EQ(lib.property(ref, "year").toLongLong(), 2001);
 }
 
 TEST_F(MusicLibraryTest, BulkPropertiesFollowTheOrderOfTheReferences)
