@@ -86,7 +86,7 @@ ImportedFile readWithTagLib(const QString &path)
     CheckedFileStream stream(path, CheckedFileStream::Access::Read);
     if (!stream.isOpen())
         throw Unreadable{QStringLiteral("the file %1").arg(stream.error())};
-    const QString refusal = nestingguard::refusal(stream, QFileInfo(path).suffix().toLower());
+    const QString refusal = nestingguard::refusal(stream, musicfiles::extensionOf(path));
     if (!refusal.isEmpty())
         throw Unreadable{QStringLiteral("the file %1").arg(refusal)};
     TagLib::FileRef ref;
@@ -132,7 +132,7 @@ ImportedFile readWithTagLib(const QString &path)
     putNumber(values, "bpm", firstNumber(properties, {"BPM"}));
     values.insert("duration", audio->lengthInMilliseconds() / 1000.0);
     putNumber(values, "bitRate", audio->bitrate());
-    values.insert("kind", kindFor(QFileInfo(path).suffix().toLower()));
+    values.insert("kind", kindFor(musicfiles::extensionOf(path)));
     return file;
 }
 

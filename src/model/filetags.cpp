@@ -2,6 +2,7 @@
 #include "filetags.h"
 
 #include "checkedfilestream.h"
+#include "musicfiles.h"
 #include "nestingguard.h"
 #include "taglibtext.h"
 #include "wavtags.h"
@@ -36,12 +37,6 @@ using taglibtext::toTagLib;
 const QStringList textKeys = {"artist", "name", "title", "album", "comment", "genre"};
 const QStringList audioKeys = {"duration", "bitRate"};
 
-QString suffixOf(const QString &path)
-{
-    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
-    return dot > path.lastIndexOf(QLatin1Char('/')) ? path.mid(dot + 1).toLower() : QString();
-}
-
 // One music file opened for the length of one read or write.
 class MusicFile {
 public:
@@ -50,7 +45,7 @@ public:
     {
         if (!stream_.isOpen() || !parse)
             return;
-        refusal_ = nestingguard::refusal(stream_, suffixOf(path));
+        refusal_ = nestingguard::refusal(stream_, musicfiles::extensionOf(path));
         if (!refusal_.isEmpty())
             return;
         try {

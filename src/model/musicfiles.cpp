@@ -14,13 +14,16 @@ const QStringList &musicExtensions()
     return extensions;
 }
 
+QString extensionOf(const QString &path)
+{
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    return dot > path.lastIndexOf(QLatin1Char('/')) ? path.mid(dot + 1).toLower() : QString();
+}
+
 bool isMusicFile(const QString &path)
 {
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
-    if (dot <= slash)
-        return false;
-    return musicExtensions().contains(path.mid(dot + 1).toLower());
+    const QString extension = extensionOf(path);
+    return !extension.isEmpty() && musicExtensions().contains(extension);
 }
 
 QStringList musicFilesBelow(const QString &folder)

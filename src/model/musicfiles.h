@@ -12,6 +12,9 @@ namespace musicfiles {
 const QStringList &musicExtensions();
 bool isMusicFile(const QString &path);
 
+// The extension of the file's name, lower case; empty when the name has none.
+QString extensionOf(const QString &path);
+
 // Every regular music file at any depth below the folder, in the order the
 // file system lists them (hidden entries included). Empty when the folder
 // cannot be read.

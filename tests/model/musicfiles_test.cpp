@@ -57,3 +57,12 @@ TEST(FolderScan, ExtensionListIsTheThirteenMusicTypes)
     EXPECT_FALSE(musicfiles::isMusicFile("/x.mp3/readme"));
     EXPECT_FALSE(musicfiles::isMusicFile("/x/song.mp3.txt"));
 }
+
+TEST(MusicFiles, ExtensionIsTakenFromTheNameOnly)
+{
+    EXPECT_EQ(musicfiles::extensionOf("/music/Song.MP3"), "mp3");
+    EXPECT_EQ(musicfiles::extensionOf("/music/live.2001/Song"), "");
+    EXPECT_EQ(musicfiles::extensionOf("/music/archive.tar.FLAC"), "flac");
+    EXPECT_EQ(musicfiles::extensionOf("/music/ends with a dot."), "");
+    EXPECT_FALSE(musicfiles::isMusicFile("/music/mp3.d/notes"));
+}
