@@ -3,7 +3,6 @@
 
 #include "library/musiclibrary.h"
 #include "support/alerts.h"
-#include "support/namedexception.h"
 
 #include <QDebug>
 #include <QFile>
@@ -21,10 +20,9 @@ const QString artistKey = QStringLiteral("artist");
         qWarning("failure %s %d", "AppDelegate", __LINE__);                                                  \
     } while (0)
 
+// A NamedException's what() is its description, so one form serves every error.
 QString describe(const std::exception &e)
 {
-    if (const auto *named = dynamic_cast<const NamedException *>(&e))
-        return named->description();
     return QString::fromUtf8(e.what());
 }
 
@@ -110,8 +108,7 @@ ApplyResult applyMembership(const ApplyRun &run)
             const QList<QVariantList> now = library.propertyRows(refs.mid(first, chunkSize), {artistKey, nameKey});
             for (qsizetype k = 0; k < now.size(); ++k) {
                 const ChangeRecord &record = *work.at(first + k);
-                if (tagvalue::comparableText(now[k].value(0)) != tagvalue::comparableText(record.artist) ||
-                    tagvalue::comparableText(now[k].value(1)) != tagvalue::comparableText(record.title)) {
+                if (tagText(now[k].value(0)) != record.artist || tagText(now[k].value(1)) != record.title) {
                     result.outcome = ApplyResult::Aborted;
                     return result;
                 }

@@ -59,9 +59,8 @@ void performNumeric(AppDelegate &app)
             }
         } catch (const std::exception &e) {
             // The writes made so far stay; the person learns where the run stopped.
-            const auto *named = dynamic_cast<const NamedException *>(&e);
             result.outcome = ApplyResult::Failed;
-            result.error = named ? named->description() : QString::fromUtf8(e.what());
+            result.error = QString::fromUtf8(e.what()); // a NamedException's what() is its description
             qWarning().noquote() << result.error;
         }
         dispatchAsyncMain([&app, result] {
