@@ -53,7 +53,7 @@ void performNumeric(AppDelegate &app)
                 // The name for the progress line and the current value, with one query.
                 const QVariantHash now = library->properties({ref}, {nameKey, key}).value(0);
                 result.failedTrack = tagText(now.value(nameKey));
-                app.setProgress(QStringLiteral("%1/%2 - %3").arg(i + 1).arg(refs.size()).arg(result.failedTrack));
+                app.setProgress({QStringLiteral("%1/%2 - %3"), int(i + 1), int(refs.size()), result.failedTrack});
                 library->setProperty(ref, key, numericResult(mode, now.value(key), number));
                 ++result.written;
             }
