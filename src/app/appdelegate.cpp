@@ -393,9 +393,4 @@ void AppDelegate::openURL(int choice)
         gLindarc->openURL(static_cast<OpenChoice>(choice));
 }
 
-void AppDelegate::toolMissing()
-{
-    alertPanel(QStringLiteral("Not Available"), QStringLiteral("This tool is not part of this build yet."));
-}
-
 #include "moc_appdelegate.cpp"

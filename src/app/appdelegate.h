@@ -244,7 +244,6 @@ private:
     void setPlaylistNames(QStringList all, QStringList editable);
     std::optional<QList<MusicTrack>> folderTracks();
     std::optional<QList<MusicTrack>> playlistTracks();
-    void toolMissing();
     std::shared_ptr<MusicLibrary> membershipLibrary(const ChangeList &list);
 
     std::unique_ptr<Lindarc> lindarc_;

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The tool buttons. Each tool lives in src/tools/; its action here is one
-// line that calls into it. A tool not yet built says so when pressed.
+// line that calls into it.
 #include "appdelegate.h"
 
 #include "tools/capitalization.h"
