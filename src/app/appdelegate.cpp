@@ -6,7 +6,6 @@
 #include "operations/changesmodel.h"
 #include "operations/reviewsummary.h"
 #include "model/musicfiles.h"
-#include "operations/tracksource.h"
 #include "support/alerts.h"
 #include "support/dispatch.h"
 #include "support/lindarc.h"
@@ -100,6 +99,18 @@ std::optional<QList<MusicTrack>> AppDelegate::tracks()
     }
 }
 
+namespace {
+
+// The alert text for a source playlist that is no longer in the library.
+QString missingPlaylistMessage(const QString &name)
+{
+    if (name.isEmpty())
+        return QStringLiteral("You didn't select a playlist to operate on.");
+    return QStringLiteral("The playlist '%1' is no longer in the library. Please choose another one.").arg(name);
+}
+
+} // namespace
+
 std::optional<QList<MusicTrack>> AppDelegate::playlistTracks()
 {
     const QString name = selectedPlaylist_ >= 0 && selectedPlaylist_ < playlists_.size()
@@ -108,7 +119,7 @@ std::optional<QList<MusicTrack>> AppDelegate::playlistTracks()
     auto lib = library();
     const std::optional<Playlist> playlist = name.isNull() ? std::nullopt : lib->playlistNamed(name);
     if (!playlist) {
-        alertPanel(QStringLiteral("No Playlist"), tracksource::missingPlaylistMessage(name));
+        alertPanel(QStringLiteral("No Playlist"), missingPlaylistMessage(name));
         return std::nullopt;
     }
     QList<MusicTrack> list;
