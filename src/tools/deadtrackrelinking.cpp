@@ -2,6 +2,7 @@
 #include "deadtrackrelinking.h"
 
 #include "app/appdelegate.h"
+#include "deadtrackremoval.h"
 #include "library/musiclibrary.h"
 #include "operations/collector.h"
 #include "relinkindex.h"
@@ -74,9 +75,7 @@ void performFix(AppDelegate &app)
     run.keys = QStringList{albumKey, locationKey};
     run.progressFormat = QStringLiteral("%1/%2 (1/2) - %3");
     run.step = [dead](const MusicTrack &track, const QVariantHash &values, QList<ChangeRecord> &) {
-        if (!track.isLibraryTrack() || !tagText(values.value(locationKey)).isEmpty())
-            return;
-        if (track.library()->className(*track.track()) != QLatin1String("ITunesFileTrack"))
+        if (!isDeadTrack(track, values))
             return;
         logSearch(keyOf(values));
         dead->append(DeadTrack{track, values});

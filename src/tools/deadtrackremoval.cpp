@@ -41,6 +41,12 @@ bool goOnDespiteMissingFolders(const MissingFolderCount &missing, qsizetype dead
 
 } // namespace
 
+bool isDeadTrack(const MusicTrack &track, const QVariantHash &values)
+{
+    return track.isLibraryTrack() && tagText(values.value(QStringLiteral("location"))).isEmpty() &&
+           track.library()->className(*track.track()) == QLatin1String("ITunesFileTrack");
+}
+
 void MissingFolderCount::add(const QString &storedPath)
 {
     if (storedPath.isEmpty())
@@ -67,12 +73,9 @@ void performDead(AppDelegate &app)
     CollectRun run;
     run.keys = QStringList{QStringLiteral("location")};
     run.step = [missing, dead](const MusicTrack &track, const QVariantHash &values, QList<ChangeRecord> &records) {
-        if (!track.isLibraryTrack() || !tagText(values.value(QStringLiteral("location"))).isEmpty())
+        if (!isDeadTrack(track, values))
             return;
-        const MusicLibrary &library = *track.library();
-        if (library.className(*track.track()) != QLatin1String("ITunesFileTrack"))
-            return;
-        missing->add(library.storedLocation(*track.track()));
+        missing->add(track.library()->storedLocation(*track.track()));
         ++*dead;
         records.append(collector::membershipRecord(track, values));
     };

@@ -3,10 +3,16 @@
 
 #include <QHash>
 #include <QString>
+#include <QVariantHash>
 
 class AppDelegate;
+class MusicTrack;
 
 namespace tools {
+
+// Whether a track is dead: a file-backed library track whose file is gone.
+// values hold the track's "location", as a collecting run read it.
+bool isDeadTrack(const MusicTrack &track, const QVariantHash &values);
 
 // Counts dead tracks whose folder is gone altogether. That is what a music
 // drive that is not mounted looks like: every track on it seems dead at once,
