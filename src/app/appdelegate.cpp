@@ -8,11 +8,11 @@
 #include "model/musicfiles.h"
 #include "support/alerts.h"
 #include "support/dispatch.h"
+#include "support/fileutils.h"
 #include "support/lindarc.h"
 
 #include <QCoreApplication>
 #include <QDebug>
-#include <QSettings>
 #include <QTimer>
 
 AppDelegate::AppDelegate(QObject *parent) : QObject(parent), changesModel_(std::make_unique<ChangesModel>()) {}
@@ -54,9 +54,8 @@ void AppDelegate::applicationDidFinishLaunching()
 
 bool AppDelegate::awakeFromNib()
 {
-    QSettings settings;
-    const int launches = settings.value(QStringLiteral("Launches"), 0).toInt() + 1;
-    settings.setValue(QStringLiteral("Launches"), launches);
+    const int launches = files::defaultInt(QStringLiteral("Launches")) + 1;
+    files::setDefaultInt(QStringLiteral("Launches"), launches);
     return launches <= 2;
 }
 

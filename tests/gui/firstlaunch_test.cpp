@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "support/fileutils.h"
 #include "windowfixture.h"
 
 #include <QGraphicsOpacityEffect>
 #include <QLabel>
-#include <QSettings>
 
 namespace {
 
@@ -36,7 +36,7 @@ TEST(FirstLaunchHint, ShownAndFadedOnTheFirstTwoLaunchesHiddenAtOnceFromTheThird
     for (int launch = 1; launch <= 2; ++launch) {
         SCOPED_TRACE(launch);
         Launch first;
-        EXPECT_EQ(QSettings().value("Launches").toInt(), launch);
+        EXPECT_EQ(files::defaultInt("Launches"), launch);
         QLabel *hint = first.window.helpView();
         EXPECT_TRUE(hint->isVisible());
         EXPECT_FALSE(hint->pixmap().isNull());
@@ -52,7 +52,7 @@ TEST(FirstLaunchHint, ShownAndFadedOnTheFirstTwoLaunchesHiddenAtOnceFromTheThird
     }
 
     Launch third;
-    EXPECT_EQ(QSettings().value("Launches").toInt(), 3);
+    EXPECT_EQ(files::defaultInt("Launches"), 3);
     EXPECT_FALSE(third.window.helpView()->isVisible());
     QTest::qWait(100);
     EXPECT_FALSE(third.window.helpView()->isVisible());
