@@ -59,7 +59,7 @@ void collectChanges(AppDelegate &app, CollectRun run)
                             values.clear();
                         }
                     }
-                    for (qsizetype k = 0; k < chunk.size(); ++k) {
+                    for (int k = 0; k < int(chunk.size()); ++k) {
                         const MusicTrack &track = chunk[k];
                         current.clear();
                         const QVariantHash trackValues = values.isEmpty() ? track.valuesForTags(keys) : values[k];
