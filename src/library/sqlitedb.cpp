@@ -165,12 +165,40 @@ Statement &Statement::bind(int index, const QVariant &value)
     }
 }
 
+namespace {
+
+// Text goes in and out as UTF-8, the file's own encoding. SQLite's own UTF-16
+// conversion would pair a lone surrogate (from a damaged tag) with the next
+// code unit, eating a character, and Qt's writes it as '?', which reads back
+// as a real question mark; here it becomes U+FFFD, the mark of a lost character.
+QByteArray utf8Of(const QString &text)
+{
+    const auto lone = [&](qsizetype i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate())
+            return i + 1 == text.size() || !text.at(i + 1).isLowSurrogate();
+        return c.isLowSurrogate() && (i == 0 || !text.at(i - 1).isHighSurrogate());
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i).isSurrogate() && lone(i)) {
+            QString mended = text;
+            for (qsizetype k = i; k < mended.size(); ++k)
+                if (mended.at(k).isSurrogate() && lone(k))
+                    mended[k] = QChar::ReplacementCharacter;
+            return mended.toUtf8();
+        }
+    }
+    return text.toUtf8();
+}
+
+} // namespace
+
 Statement &Statement::bind(int index, const QString &text)
 {
     if (text.isNull())
         return bindNull(index);
-    // SQLite stores what it is given; UTF-16 in, UTF-16 out keeps every code unit.
-    const int rc = sqlite3_bind_text16(stmt_, index, text.utf16(), int(text.size() * sizeof(char16_t)), SQLITE_TRANSIENT);
+    const QByteArray utf8 = utf8Of(text);
+    const int rc = sqlite3_bind_text(stmt_, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
     if (rc != SQLITE_OK)
         db_.fail(rc, purpose_);
     return *this;
@@ -224,10 +252,15 @@ double Statement::real(int column) const
 
 QString Statement::text(int column) const
 {
-    const auto *data = static_cast<const char16_t *>(sqlite3_column_text16(stmt_, column));
-    if (!data)
+    const auto *bytes = reinterpret_cast<const char *>(sqlite3_column_text(stmt_, column));
+    if (!bytes)
         return {};
-    return QString(reinterpret_cast<const QChar *>(data), sqlite3_column_bytes16(stmt_, column) / int(sizeof(char16_t)));
+    const int size = sqlite3_column_bytes(stmt_, column);
+    // Most tag text is ASCII, which needs no decoding at all.
+    unsigned char high = 0;
+    for (int i = 0; i < size; ++i)
+        high |= static_cast<unsigned char>(bytes[i]);
+    return high < 0x80 ? QString::fromLatin1(bytes, size) : QString::fromUtf8(bytes, size);
 }
 
 QVariant Statement::value(int column) const

@@ -81,6 +81,35 @@ TEST_F(MusicLibraryTest, WritesStoreTextAndNumbers)
     EXPECT_EQ(lib.property(ref, "year").toLongLong(), 2001);
 }
 
+TEST_F(MusicLibraryTest, OddTextReadsBackAsWritten)
+{
+    // Plain ASCII, accents and an emoji, an embedded NUL and control
+    // characters come back exactly, from single and bulk reads alike. A lone
+    // surrogate of a damaged tag becomes U+FFFD and takes nothing else with it.
+    const QString lone = QString("half ") + QChar(0xD800) + QString(" pair, low ") + QChar(0xDC00);
+    const QString mended = QString("half ") + QChar(0xFFFD) + QString(" pair, low ") + QChar(0xFFFD);
+    const QList<std::pair<QString, QString>> cases{
+        {"Plain ASCII", "Plain ASCII"},
+        {QString("Déjà Vu ✓ ") + QString::fromUcs4(U"\U0001F3B5"), QString("Déjà Vu ✓ ") + QString::fromUcs4(U"\U0001F3B5")},
+        {lone, mended},
+        {QString("nul") + QChar(0) + QString("inside"), QString("nul") + QChar(0) + QString("inside")},
+        {"\x01\x1f\x7f tail", "\x01\x1f\x7f tail"},
+        {"", ""}};
+    QList<TrackRef> refs;
+    for (const auto &[written, read] : cases) {
+        const TrackRef ref = LibraryBuilder::throughLibrary(b.addTrack("T", "A"));
+        lib.setProperty(ref, "comment", written);
+        refs.append(ref);
+    }
+    const QList<QVariantList> rows = lib.propertyRows(refs, {"comment"});
+    ASSERT_EQ(rows.size(), cases.size());
+    for (qsizetype i = 0; i < cases.size(); ++i) {
+        EXPECT_EQ(lib.property(refs[i], "comment").toString(), cases[i].second) << i;
+        EXPECT_EQ(rows[i].value(0).toString(), cases[i].second) << i;
+        EXPECT_FALSE(rows[i].value(0).toString().isNull()) << "empty text is not absent: " << i;
+    }
+}
+
 TEST_F(MusicLibraryTest, BulkPropertiesFollowTheOrderOfTheReferences)
 {
     const qint64 a = b.addTrack("A", "X"), c = b.addTrack("C", "Z", {}, true), d = b.addTrack("D", "Y");
