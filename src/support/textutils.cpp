@@ -224,6 +224,17 @@ bool contains(const QString &text, const QString &s, bool insensitive)
         return false;
     if (!insensitive)
         return text.contains(s, Qt::CaseSensitive);
+    // Between ASCII texts full case folding is plain lower-casing, which Qt
+    // does in place; anything else may fold to more or other characters
+    // (ß to ss, the Kelvin sign to k) and goes through ICU.
+    const auto ascii = [](const QString &t) {
+        char16_t high = 0;
+        for (const QChar c : t)
+            high |= c.unicode();
+        return high < 0x80;
+    };
+    if (ascii(text) && ascii(s))
+        return text.contains(s, Qt::CaseInsensitive);
     icu::UnicodeString hay = toIcu(text);
     icu::UnicodeString needle = toIcu(s);
     hay.foldCase(U_FOLD_CASE_DEFAULT);

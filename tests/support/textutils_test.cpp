@@ -129,6 +129,13 @@ TEST(Contains, LiteralWithOptionalCaseFolding)
     EXPECT_TRUE(contains("a.b*c", ".b*")); // no pattern characters
     EXPECT_TRUE(contains(u(u"Straße"), "STRASSE", true));
     EXPECT_TRUE(contains(u(u"ΟΔΟΣ"), u(u"οδος"), true));
+    // An ASCII needle still finds what folds to it in other text, and back.
+    EXPECT_TRUE(contains(u(u"\u212Aelvin"), "KELVIN", true));
+    EXPECT_TRUE(contains("kelvin", u(u"\u212A"), true));
+    EXPECT_TRUE(contains("STRASSE", u(u"ß"), true));
+    EXPECT_TRUE(contains("Let It Be", "it b", true));
+    EXPECT_FALSE(contains("Let It Be", "it bee", true));
+    EXPECT_FALSE(contains("a[b", "A{B", true)); // only letters fold
 }
 
 TEST(Lines, EverySingleBreakCharacterSplits)
