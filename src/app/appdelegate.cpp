@@ -83,18 +83,25 @@ std::shared_ptr<MusicLibrary> AppDelegate::library()
 
 std::optional<QList<MusicTrack>> AppDelegate::tracks()
 {
+    std::optional<TrackList> list = tracksWithValues({});
+    if (!list)
+        return std::nullopt;
+    return std::move(list->tracks);
+}
+
+std::optional<TrackList> AppDelegate::tracksWithValues(const QStringList &keys)
+{
     switch (selectedMethod_) {
     case 0:
-        return playlistTracks();
-    case 1:
-        return folderTracks();
-    default: {
-        QList<MusicTrack> list;
-        auto lib = library();
-        for (const TrackRef &ref : lib->selection())
-            list.append(MusicTrack::withTrack(lib, ref));
-        return list;
+        return playlistTracks(keys);
+    case 1: {
+        std::optional<QList<MusicTrack>> files = folderTracks();
+        if (!files)
+            return std::nullopt;
+        return TrackList{std::move(*files), {}};
     }
+    default:
+        return MusicTrack::selectedTracks(library(), keys);
     }
 }
 
@@ -110,7 +117,7 @@ QString missingPlaylistMessage(const QString &name)
 
 } // namespace
 
-std::optional<QList<MusicTrack>> AppDelegate::playlistTracks()
+std::optional<TrackList> AppDelegate::playlistTracks(const QStringList &keys)
 {
     const QString name = selectedPlaylist_ >= 0 && selectedPlaylist_ < playlists_.size()
                              ? playlists_.at(selectedPlaylist_)
@@ -121,12 +128,7 @@ std::optional<QList<MusicTrack>> AppDelegate::playlistTracks()
         alertPanel(QStringLiteral("No Playlist"), missingPlaylistMessage(name));
         return std::nullopt;
     }
-    QList<MusicTrack> list;
-    const QList<TrackRef> refs = lib->tracksOf(playlist->id);
-    list.reserve(refs.size());
-    for (const TrackRef &ref : refs)
-        list.append(MusicTrack::withTrack(lib, ref));
-    return list;
+    return MusicTrack::playlistTracks(lib, playlist->id, keys);
 }
 
 std::optional<QList<MusicTrack>> AppDelegate::folderTracks()

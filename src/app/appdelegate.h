@@ -172,6 +172,9 @@ public:
     // source, or nothing after an alert told the person why there are none
     // to work on. Library failures throw LibraryError.
     std::optional<QList<MusicTrack>> tracks();
+    // tracks() with the values of keys for the library's tracks, read in the
+    // same query (the values of files are read later, one file at a time).
+    std::optional<TrackList> tracksWithValues(const QStringList &keys);
     QList<TrackRef> selectedTracks();
     void refreshPlaylists();
 
@@ -243,7 +246,7 @@ signals:
 private:
     void setPlaylistNames(QStringList all, QStringList editable);
     std::optional<QList<MusicTrack>> folderTracks();
-    std::optional<QList<MusicTrack>> playlistTracks();
+    std::optional<TrackList> playlistTracks(const QStringList &keys);
     std::shared_ptr<MusicLibrary> membershipLibrary(const ChangeList &list);
 
     std::unique_ptr<Lindarc> lindarc_;

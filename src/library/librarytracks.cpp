@@ -49,24 +49,60 @@ void MusicLibrary::setProperty(const TrackRef &ref, const QString &key, const QV
         throwGone(db, ref, purpose);
 }
 
+namespace {
+
+// The columns that a properties read selects from the track table (aliased
+// t), and how each key's value is taken from a row.
+class PropertyColumns {
+public:
+    PropertyColumns(const QStringList &keys, const QString &purpose)
+    {
+        for (const QString &key : keys) {
+            if (key == QLatin1StringView("location")) {
+                wanted_.append(nullptr);
+                sql_ += ", t.location, t.stream";
+            } else {
+                wanted_.append(&columnFor(key, purpose));
+                sql_ += ", t." + QByteArray(wanted_.last()->key);
+            }
+        }
+    }
+
+    // Each selected column preceded by a comma.
+    const QByteArray &sql() const { return sql_; }
+
+    // The values of a row whose first property column is first.
+    QVariantList read(const Statement &st, int first) const
+    {
+        QVariantList values;
+        values.reserve(wanted_.size());
+        int index = first;
+        for (const trackcolumns::Column *column : wanted_) {
+            if (column) {
+                values.append(readColumn(st, index++, column->kind));
+            } else {
+                values.append(liveLocation(st.text(index), st.integer(index + 1) != 0));
+                index += 2;
+            }
+        }
+        return values;
+    }
+
+private:
+    QByteArray sql_;
+    QList<const trackcolumns::Column *> wanted_;
+};
+
+} // namespace
+
 QList<QVariantList> MusicLibrary::propertyRows(const QList<TrackRef> &refs, const QStringList &keys) const
 {
     const QString purpose = QStringLiteral("read %1 properties of %2 tracks").arg(keys.size()).arg(refs.size());
-    QByteArray columns = "t.id";
-    QList<const trackcolumns::Column *> wanted;
-    for (const QString &key : keys) {
-        if (key == QLatin1StringView("location")) {
-            wanted.append(nullptr);
-            columns += ", t.location, t.stream";
-        } else {
-            wanted.append(&columnFor(key, purpose));
-            columns += ", t." + QByteArray(wanted.last()->key);
-        }
-    }
+    const PropertyColumns columns(keys, purpose);
     // One query for all: the ids travel as one JSON array, and the rows come
     // back in its order, a track listed twice twice.
     Statement st(connection(),
-                 "SELECT " + columns + " FROM json_each(?1) j LEFT JOIN tracks t ON t.id = j.value ORDER BY j.key",
+                 "SELECT t.id" + columns.sql() + " FROM json_each(?1) j LEFT JOIN tracks t ON t.id = j.value ORDER BY j.key",
                  purpose);
     QList<qint64> ids;
     ids.reserve(refs.size());
@@ -78,20 +114,46 @@ QList<QVariantList> MusicLibrary::propertyRows(const QList<TrackRef> &refs, cons
     while (st.next()) {
         if (st.isNull(0))
             throw LibraryError(purpose, QStringLiteral("track %1 no longer exists").arg(ids.at(rows.size())));
-        QVariantList values;
-        values.reserve(keys.size());
-        int index = 1;
-        for (const trackcolumns::Column *column : wanted) {
-            if (column) {
-                values.append(readColumn(st, index++, column->kind));
-            } else {
-                values.append(liveLocation(st.text(index), st.integer(index + 1) != 0));
-                index += 2;
-            }
-        }
-        rows.append(std::move(values));
+        rows.append(columns.read(st, 1));
     }
     return rows;
+}
+
+TrackRows MusicLibrary::tracksOf(qint64 playlistId, const QStringList &keys) const
+{
+    TrackRows result;
+    if (smartRule(playlistId)) {
+        result.refs = tracksOf(playlistId);
+        result.rows = propertyRows(result.refs, keys);
+        return result;
+    }
+    const QString purpose = QStringLiteral("read %1 properties of the tracks of playlist %2").arg(keys.size()).arg(playlistId);
+    const PropertyColumns columns(keys, purpose);
+    Statement st(connection(),
+                 "SELECT e.id, e.track" + columns.sql() +
+                     " FROM playlist_entries e JOIN tracks t ON t.id = e.track WHERE e.playlist = ?1 ORDER BY e.position, e.id",
+                 purpose);
+    st.bind(1, playlistId);
+    while (st.next()) {
+        result.refs.append({st.integer(1), playlistId, st.integer(0)});
+        result.rows.append(columns.read(st, 2));
+    }
+    return result;
+}
+
+TrackRows MusicLibrary::selection(const QStringList &keys) const
+{
+    const QString purpose = QStringLiteral("read %1 properties of the selected tracks").arg(keys.size());
+    const PropertyColumns columns(keys, purpose);
+    Statement st(connection(),
+                 "SELECT s.track" + columns.sql() + " FROM selection s JOIN tracks t ON t.id = s.track ORDER BY s.position",
+                 purpose);
+    TrackRows result;
+    while (st.next()) {
+        result.refs.append({st.integer(0), 0, 0});
+        result.rows.append(columns.read(st, 1));
+    }
+    return result;
 }
 
 QList<QVariantHash> MusicLibrary::properties(const QList<TrackRef> &refs, const QStringList &keys) const

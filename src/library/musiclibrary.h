@@ -35,6 +35,13 @@ struct ImportedFile {
     QVariantHash values; // catalogue keys plus "duration" (real seconds), "bitRate", "kind"
 };
 
+// Tracks with some of their properties, read together: rows[i] holds the
+// values of refs[i] in the order of the keys asked for.
+struct TrackRows {
+    QList<TrackRef> refs;
+    QList<QVariantList> rows;
+};
+
 // The music library: one SQLite file, opened with one connection per thread
 // (each thread that touches it gets its own). Every method may be called from
 // any thread; multi-row changes run in one transaction. Failures throw
@@ -64,12 +71,17 @@ public:
     std::optional<Playlist> playlistNamed(const QString &name) const;
     // The playlist's tracks in order (a track may stand twice); smart playlists are computed.
     QList<TrackRef> tracksOf(qint64 playlistId) const;
+    // tracksOf with the properties of each track as propertyRows gives them,
+    // read in the same query.
+    TrackRows tracksOf(qint64 playlistId, const QStringList &keys) const;
     // Every track of the library, reached through the library.
     QList<TrackRef> allTracks() const;
     int trackCount() const;
 
     // The library window's selection, resolved.
     QList<TrackRef> selection() const;
+    // selection with the properties of each track, read in the same query.
+    TrackRows selection(const QStringList &keys) const;
     void setSelection(const QList<qint64> &trackIds);
 
     // A property by key: catalogue keys, "name", "duration", "bitRate", "kind".

@@ -35,48 +35,83 @@ void refuseUnwritable(const QString &key)
         refuse(folderRefusal);
 }
 
+const QString locationKey = QStringLiteral("location");
+const QString coverKey = QStringLiteral("cover");
+
 QString libraryKey(const QString &key)
 {
     return key == QLatin1String("title") ? QStringLiteral("name") : key;
 }
 
-// The values of library tracks with one query for all of them.
-QList<QVariantHash> libraryValues(const MusicLibrary &library, const QList<TrackRef> &refs, const QStringList &keys)
-{
-    const QString location = QStringLiteral("location");
-    const QString cover = QStringLiteral("cover");
-    // The picture is looked for in the file the location names.
+// How the keys of a read stand in the library: "title" is the name, and the
+// picture of "cover" is looked for in the file the location names.
+struct LibraryColumns {
     QStringList columns;
-    QList<qsizetype> columnOf;
+    QList<qsizetype> columnOf; // for each key
+    bool asRead = false;       // every key is its own column, in order: rows serve unchanged
+};
+
+LibraryColumns libraryColumns(const QStringList &keys)
+{
+    LibraryColumns map;
     for (const QString &key : keys) {
-        const QString column = key == cover ? location : libraryKey(key);
-        if (!columns.contains(column))
-            columns << column;
-        columnOf << columns.indexOf(column);
+        const QString column = key == coverKey ? locationKey : libraryKey(key);
+        if (!map.columns.contains(column))
+            map.columns << column;
+        map.columnOf << map.columns.indexOf(column);
     }
-    const QList<QVariantList> rows = library.propertyRows(refs, columns);
-    QList<QVariantHash> values;
+    map.asRead = map.columns == keys && !keys.contains(locationKey);
+    return map;
+}
+
+QList<TrackValues> valuesOfRows(QList<QVariantList> rows, const QStringList &keys, const LibraryColumns &map)
+{
+    QList<TrackValues> values;
     values.reserve(rows.size());
-    for (const QVariantList &row : rows) {
-        QVariantHash own;
+    for (QVariantList &row : rows) {
+        if (map.asRead) {
+            values.append(TrackValues(keys, std::move(row)));
+            continue;
+        }
+        QVariantList own;
         own.reserve(keys.size());
         for (qsizetype k = 0; k < keys.size(); ++k) {
-            const QVariant &value = row.at(columnOf[k]);
-            if (keys[k] == cover) {
+            const QVariant &value = row.at(map.columnOf[k]);
+            if (keys[k] == coverKey) {
                 // A dead track has no location, and so no file to find a picture in.
                 const QString file = value.toString();
                 const bool picture = !file.isEmpty() && filetags::containsPicture(file);
-                own.insert(cover, picture ? QVariant(cover) : QVariant());
-            } else if (keys[k] == location) {
+                own.append(picture ? QVariant(coverKey) : QVariant());
+            } else if (keys[k] == locationKey) {
                 const QString file = value.toString();
-                own.insert(location, file.isEmpty() ? QVariant() : QVariant(file));
+                own.append(file.isEmpty() ? QVariant() : QVariant(file));
             } else {
-                own.insert(keys[k], value);
+                own.append(value);
             }
         }
-        values.append(std::move(own));
+        values.append(TrackValues(keys, std::move(own)));
     }
     return values;
+}
+
+// The values of library tracks with one query for all of them.
+QList<TrackValues> libraryValues(const MusicLibrary &library, const QList<TrackRef> &refs, const QStringList &keys)
+{
+    const LibraryColumns map = libraryColumns(keys);
+    return valuesOfRows(library.propertyRows(refs, map.columns), keys, map);
+}
+
+// Library tracks listed with their values, read in one query.
+TrackList listed(const std::shared_ptr<MusicLibrary> &library, TrackRows read, const QStringList &keys,
+                 const LibraryColumns &map)
+{
+    TrackList list;
+    list.tracks.reserve(read.refs.size());
+    for (const TrackRef &ref : read.refs)
+        list.tracks.append(MusicTrack::withTrack(library, ref));
+    if (!keys.isEmpty())
+        list.values = valuesOfRows(std::move(read.rows), keys, map);
+    return list;
 }
 
 } // namespace
@@ -113,17 +148,17 @@ QVariantHash MusicTrack::valuesForTags(const QStringList &keys) const
         refuseUnreadable(keys);
         return filetags::read(path_, keys);
     }
-    return libraryValues(*library_, {*track_}, keys).value(0);
+    return libraryValues(*library_, {*track_}, keys).value(0).toHash();
 }
 
-QList<QVariantHash> MusicTrack::valuesForTracks(const QList<MusicTrack> &tracks, const QStringList &keys)
+QList<TrackValues> MusicTrack::valuesForTracks(const QList<MusicTrack> &tracks, const QStringList &keys)
 {
-    QList<QVariantHash> values;
+    QList<TrackValues> values;
     values.reserve(tracks.size());
     for (qsizetype first = 0; first < tracks.size();) {
         const MusicTrack &track = tracks[first];
         if (!track.isLibraryTrack()) {
-            values.append(track.valuesForTags(keys));
+            values.append(TrackValues::fromHash(keys, track.valuesForTags(keys)));
             ++first;
             continue;
         }
@@ -135,6 +170,19 @@ QList<QVariantHash> MusicTrack::valuesForTracks(const QList<MusicTrack> &tracks,
         first = end;
     }
     return values;
+}
+
+TrackList MusicTrack::playlistTracks(const std::shared_ptr<MusicLibrary> &library, qint64 playlistId,
+                                     const QStringList &keys)
+{
+    const LibraryColumns map = libraryColumns(keys);
+    return listed(library, library->tracksOf(playlistId, map.columns), keys, map);
+}
+
+TrackList MusicTrack::selectedTracks(const std::shared_ptr<MusicLibrary> &library, const QStringList &keys)
+{
+    const LibraryColumns map = libraryColumns(keys);
+    return listed(library, library->selection(map.columns), keys, map);
 }
 
 void MusicTrack::setTag(const QString &key, const QVariant &value) const

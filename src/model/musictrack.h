@@ -3,6 +3,7 @@
 
 #include "library/trackref.h"
 #include "tagvalue.h"
+#include "trackvalues.h"
 
 #include <QString>
 #include <QStringList>
@@ -12,6 +13,7 @@
 #include <optional>
 
 class MusicLibrary;
+struct TrackList;
 
 // One track to operate on: a library track or a music file. A tag value is a
 // QVariant: invalid means absent, otherwise a QString or a number. Nothing is
@@ -43,7 +45,13 @@ public:
     // library are read together with one query, so a long playlist costs one
     // round trip instead of one per track; file tracks are opened one by one.
     // Throws as valuesForTags does, for the first track that fails.
-    static QList<QVariantHash> valuesForTracks(const QList<MusicTrack> &tracks, const QStringList &keys);
+    static QList<TrackValues> valuesForTracks(const QList<MusicTrack> &tracks, const QStringList &keys);
+
+    // The tracks of a library playlist (of the selection) with their values
+    // of keys, all read with one query. Throws LibraryError as propertyRows does.
+    static TrackList playlistTracks(const std::shared_ptr<MusicLibrary> &library, qint64 playlistId,
+                                    const QStringList &keys);
+    static TrackList selectedTracks(const std::shared_ptr<MusicLibrary> &library, const QStringList &keys);
 
     // The apply engine's verified write: reads the keys of expected and, when
     // every current value matches (see TagExpectations), writes key = value.
@@ -62,4 +70,11 @@ private:
     std::shared_ptr<MusicLibrary> library_;
     std::optional<TrackRef> track_;
     QString path_;
+};
+
+// Tracks to walk, with their values when they were read together with the
+// list: values is then parallel to tracks, else empty.
+struct TrackList {
+    QList<MusicTrack> tracks;
+    QList<TrackValues> values;
 };

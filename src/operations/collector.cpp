@@ -15,9 +15,11 @@ namespace {
 
 const QString nameKey = QStringLiteral("name");
 const QString artistKey = QStringLiteral("artist");
+const QString coverKey = QStringLiteral("cover");
+const QString locationKey = QStringLiteral("location");
 
-// Library tracks are read this many at a time with one query: few round
-// trips, and little memory held for values not yet looked at.
+// Library tracks whose values were not read with the list are read this
+// many at a time with one query: few round trips, and progress between them.
 constexpr int chunkSize = 512;
 
 // A refusal of the track model has told the person already; any other error
@@ -34,35 +36,48 @@ void collectChanges(AppDelegate &app, CollectRun run)
     app.beginProgress(run.title);
     dispatchAsyncBackground([&app, run = std::move(run)] {
         QList<ChangeRecord> records;
-        std::optional<QList<MusicTrack>> tracks;
+        std::optional<TrackList> tracks;
         std::optional<WalkError> error;
         bool complete = false;
         QString current;
         try {
-            tracks = run.source ? run.source() : app.tracks();
+            QStringList keys = run.keys;
+            for (const QString &key : {nameKey, artistKey})
+                if (!keys.contains(key))
+                    keys << key;
+            if (run.source) {
+                if (std::optional<QList<MusicTrack>> listed = run.source())
+                    tracks = TrackList{std::move(*listed), {}};
+            } else {
+                // Values that look at the files (a picture, whether a file is
+                // still there) are read a chunk at a time instead, so that
+                // progress follows the reading.
+                const bool withList = !keys.contains(coverKey) && !keys.contains(locationKey);
+                tracks = app.tracksWithValues(withList ? keys : QStringList());
+            }
             if (tracks) {
-                const int n = static_cast<int>(tracks->size());
-                QStringList keys = run.keys;
-                for (const QString &key : {nameKey, artistKey})
-                    if (!keys.contains(key))
-                        keys << key;
+                const int n = static_cast<int>(tracks->tracks.size());
                 ProgressThrottle throttle;
                 for (int first = 0; first < n; first += chunkSize) {
-                    const QList<MusicTrack> chunk = tracks->mid(first, chunkSize);
-                    // Files are read one by one, so that progress follows each open.
-                    QList<QVariantHash> values;
-                    if (chunk.first().isLibraryTrack()) {
+                    const int count = std::min(chunkSize, n - first);
+                    // Values not read with the list are read a chunk at a
+                    // time; files one by one, so that progress follows each open.
+                    QList<TrackValues> chunkValues;
+                    if (tracks->values.isEmpty() && tracks->tracks.at(first).isLibraryTrack()) {
                         try {
-                            values = MusicTrack::valuesForTracks(chunk, keys);
+                            chunkValues = MusicTrack::valuesForTracks(tracks->tracks.mid(first, count), keys);
                         } catch (const LibraryError &) {
                             // Track by track, so the walk stops exactly at the failing track.
-                            values.clear();
+                            chunkValues.clear();
                         }
                     }
-                    for (int k = 0; k < int(chunk.size()); ++k) {
-                        const MusicTrack &track = chunk[k];
+                    for (int k = 0; k < count; ++k) {
+                        const MusicTrack &track = tracks->tracks.at(first + k);
                         current.clear();
-                        const QVariantHash trackValues = values.isEmpty() ? track.valuesForTags(keys) : values[k];
+                        const TrackValues trackValues =
+                            !tracks->values.isEmpty() ? tracks->values.at(first + k)
+                            : !chunkValues.isEmpty()  ? chunkValues.at(k)
+                                                      : TrackValues::fromHash(keys, track.valuesForTags(keys));
                         current = tagText(trackValues.value(nameKey));
                         if (throttle.due(first + k, n))
                             app.setProgress({run.progressFormat, first + k + 1, n, current});
@@ -112,7 +127,7 @@ void collectChanges(AppDelegate &app, CollectRun run)
     });
 }
 
-ChangeRecord tagRecord(const MusicTrack &track, const QVariantHash &values, const QString &key,
+ChangeRecord tagRecord(const MusicTrack &track, const TrackValues &values, const QString &key,
                        const QString &oldValue, const QString &newValue)
 {
     ChangeRecord record;
@@ -125,7 +140,7 @@ ChangeRecord tagRecord(const MusicTrack &track, const QVariantHash &values, cons
     return record;
 }
 
-ChangeRecord membershipRecord(const MusicTrack &track, const QVariantHash &values)
+ChangeRecord membershipRecord(const MusicTrack &track, const TrackValues &values)
 {
     ChangeRecord record;
     record.track = track;

@@ -4,7 +4,6 @@
 #include "changelist.h"
 
 #include <QStringList>
-#include <QVariantHash>
 #include <functional>
 #include <optional>
 
@@ -21,7 +20,7 @@ struct CollectRun {
     // Appends the changes for one track (none when it needs no change). Runs
     // on the worker. An exception stops the walk; what was collected so far
     // is still handed over.
-    std::function<void(const MusicTrack &track, const QVariantHash &values, QList<ChangeRecord> &records)> step;
+    std::function<void(const MusicTrack &track, const TrackValues &values, QList<ChangeRecord> &records)> step;
 
     // The tracks to walk, on the worker; the controller's current source when empty.
     // Nothing means the source already told the person why there is nothing to walk.
@@ -69,10 +68,10 @@ void collectChanges(AppDelegate &app, CollectRun run);
 
 // A tag change record for a track whose values (as read for a CollectRun)
 // include "name" and "artist".
-ChangeRecord tagRecord(const MusicTrack &track, const QVariantHash &values, const QString &key,
+ChangeRecord tagRecord(const MusicTrack &track, const TrackValues &values, const QString &key,
                        const QString &oldValue, const QString &newValue);
 // A membership record.
-ChangeRecord membershipRecord(const MusicTrack &track, const QVariantHash &values);
+ChangeRecord membershipRecord(const MusicTrack &track, const TrackValues &values);
 
 // A validation failure: the alert with its single "OK", then false so the
 // action can end with `return refuse(...)`. Main thread.

@@ -91,7 +91,7 @@ void performMove(AppDelegate &app)
         run.keys = QStringList{sourceKey, targetKey, locationKey};
     run.noChangesMessage = QStringLiteral(
         "The Data Move Pattern you've entered doesn't lead to any changes in the tracks you've selected.");
-    run.step = [=](const MusicTrack &track, const QVariantHash &values, QList<ChangeRecord> &records) {
+    run.step = [=](const MusicTrack &track, const TrackValues &values, QList<ChangeRecord> &records) {
         if (!validTags)
             throw NamedException(QStringLiteral("Invalid Tag"),
                                  QStringLiteral("The source or target tag of the Data Mover is not a tag."));

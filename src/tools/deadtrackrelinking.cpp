@@ -22,10 +22,10 @@ const QString nameKey = QStringLiteral("name");
 
 struct DeadTrack {
     MusicTrack track;
-    QVariantHash values;
+    TrackValues values;
 };
 
-RelinkKey keyOf(const QVariantHash &values)
+RelinkKey keyOf(const TrackValues &values)
 {
     return RelinkKey{tagText(values.value(artistKey)), tagText(values.value(nameKey)),
                      tagText(values.value(albumKey))};
@@ -74,7 +74,7 @@ void performFix(AppDelegate &app)
     CollectRun run;
     run.keys = QStringList{albumKey, locationKey};
     run.progressFormat = QStringLiteral("%1/%2 (1/2) - %3");
-    run.step = [dead](const MusicTrack &track, const QVariantHash &values, QList<ChangeRecord> &) {
+    run.step = [dead](const MusicTrack &track, const TrackValues &values, QList<ChangeRecord> &) {
         if (!isDeadTrack(track, values))
             return;
         logSearch(keyOf(values));

@@ -41,7 +41,7 @@ bool goOnDespiteMissingFolders(const MissingFolderCount &missing, qsizetype dead
 
 } // namespace
 
-bool isDeadTrack(const MusicTrack &track, const QVariantHash &values)
+bool isDeadTrack(const MusicTrack &track, const TrackValues &values)
 {
     return track.isLibraryTrack() && tagText(values.value(QStringLiteral("location"))).isEmpty() &&
            track.library()->className(*track.track()) == QLatin1String("ITunesFileTrack");
@@ -72,7 +72,7 @@ void performDead(AppDelegate &app)
 
     CollectRun run;
     run.keys = QStringList{QStringLiteral("location")};
-    run.step = [missing, dead](const MusicTrack &track, const QVariantHash &values, QList<ChangeRecord> &records) {
+    run.step = [missing, dead](const MusicTrack &track, const TrackValues &values, QList<ChangeRecord> &records) {
         if (!isDeadTrack(track, values))
             return;
         missing->add(track.library()->storedLocation(*track.track()));

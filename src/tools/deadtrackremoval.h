@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "model/trackvalues.h"
+
 #include <QHash>
 #include <QString>
-#include <QVariantHash>
 
 class AppDelegate;
 class MusicTrack;
@@ -12,7 +13,7 @@ namespace tools {
 
 // Whether a track is dead: a file-backed library track whose file is gone.
 // values hold the track's "location", as a collecting run read it.
-bool isDeadTrack(const MusicTrack &track, const QVariantHash &values);
+bool isDeadTrack(const MusicTrack &track, const TrackValues &values);
 
 // Counts dead tracks whose folder is gone altogether. That is what a music
 // drive that is not mounted looks like: every track on it seems dead at once,

@@ -27,7 +27,7 @@ void performEncoding(AppDelegate &app)
         // alerts and then "No Changes" are seen.
         CollectRun run;
         run.noChangesMessage = noChanges;
-        run.step = [](const MusicTrack &, const QVariantHash &, QList<ChangeRecord> &) {};
+        run.step = [](const MusicTrack &, const TrackValues &, QList<ChangeRecord> &) {};
         run.source = [&app]() -> std::optional<QList<MusicTrack>> {
             std::optional<QList<MusicTrack>> tracks = app.tracks();
             if (tracks)

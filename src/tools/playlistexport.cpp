@@ -97,7 +97,7 @@ void performExport(AppDelegate &app, int tag)
 
     CollectRun run;
     run.keys = {QStringLiteral("album"), QStringLiteral("duration")};
-    run.step = [format, document](const MusicTrack &, const QVariantHash &values, QList<ChangeRecord> &) {
+    run.step = [format, document](const MusicTrack &, const TrackValues &values, QList<ChangeRecord> &) {
         *document += exportLine(format, values.value(QStringLiteral("artist")).toString(),
                                 values.value(QStringLiteral("name")).toString(),
                                 values.value(QStringLiteral("album")).toString(),

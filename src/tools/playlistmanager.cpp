@@ -89,7 +89,7 @@ void performPlaylist(AppDelegate &app)
 
     CollectRun run;
     run.keys = QStringList{key};
-    run.step = [key, condition, operand, caseInsensitive, pattern](const MusicTrack &track, const QVariantHash &values,
+    run.step = [key, condition, operand, caseInsensitive, pattern](const MusicTrack &track, const TrackValues &values,
                                                                    QList<ChangeRecord> &records) {
         if (condition::matches(condition, tagText(values.value(key)), operand, caseInsensitive, pattern ? &*pattern : nullptr))
             records.append(collector::membershipRecord(track, values));

@@ -105,7 +105,7 @@ void performCalculate(AppDelegate &app)
     CollectRun run;
     run.title = QStringLiteral("Calculating results…");
     run.keys = {QStringLiteral("duration"), QStringLiteral("bitRate")};
-    run.step = [estimate](const MusicTrack &, const QVariantHash &values, QList<ChangeRecord> &) {
+    run.step = [estimate](const MusicTrack &, const TrackValues &values, QList<ChangeRecord> &) {
         estimate->add(values.value(QStringLiteral("duration")).toFloat(),
                       values.value(QStringLiteral("bitRate")).toInt());
     };

@@ -23,7 +23,7 @@ CollectRun tagToolRun(const QString &key, TextTransform transform, const QString
         run.keys << locationKey;
     run.noChangesMessage = noChangesMessage;
     run.step = [key, needsLocation, transform = std::move(transform)](
-                   const MusicTrack &track, const QVariantHash &values, QList<ChangeRecord> &records) {
+                   const MusicTrack &track, const TrackValues &values, QList<ChangeRecord> &records) {
         const QVariant value = values.value(key);
         if (!value.isValid() || (needsLocation && !values.value(locationKey).isValid()))
             return; // no value to change, or a library track whose file is gone

@@ -186,9 +186,10 @@ std::shared_ptr<ChangeList> membership(Road &road, const QString &playlist, int 
     list->remove = remove;
     list->trash = trash;
     const QList<TrackRef> refs = lib->tracksOf(lib->playlistNamed(playlist)->id);
-    const QList<QVariantHash> values = lib->properties(refs, {"name", "artist"});
+    const QStringList keys{"name", "artist"};
+    const QList<QVariantList> rows = lib->propertyRows(refs, keys);
     for (int i = 0; i < refs.size(); ++i)
-        list->records << collector::membershipRecord(MusicTrack::withTrack(lib, refs[i]), values[i]);
+        list->records << collector::membershipRecord(MusicTrack::withTrack(lib, refs[i]), TrackValues(keys, rows[i]));
     return list;
 }
 
@@ -359,10 +360,10 @@ TEST(Road, ErrorWhileCollectingHandsOnWhatWasFoundAndSaysWhy)
     CollectRun run;
     run.keys = {"name"};
     int seen = 0;
-    run.step = [&](const MusicTrack &track, const QVariantHash &values, QList<ChangeRecord> &records) {
+    run.step = [&](const MusicTrack &track, const TrackValues &values, QList<ChangeRecord> &records) {
         if (++seen == 3)
             throw LibraryError("read", "the disk went away");
-        records << collector::tagRecord(track, values, "name", values["name"].toString(), "new");
+        records << collector::tagRecord(track, values, "name", values.value("name").toString(), "new");
     };
     collector::collectChanges(road.app, run);
     road.finishRun();
@@ -378,7 +379,7 @@ TEST(Road, ErrorWhileCollectingHandsOnWhatWasFoundAndSaysWhy)
     road.app.cancelChanges(true);
     road.port->alerts.clear();
     seen = 0;
-    run.step = [&](const MusicTrack &, const QVariantHash &, QList<ChangeRecord> &) {
+    run.step = [&](const MusicTrack &, const TrackValues &, QList<ChangeRecord> &) {
         throw NamedException("Unsupported Tag", "refused");
     };
     collector::collectChanges(road.app, run);
@@ -418,8 +419,8 @@ TEST(Road, ControllerGoingAwayMidRunLetsTheRunFinishFirst)
         app.pathSelected(music.path());
         CollectRun run;
         run.keys = {"name"};
-        run.step = [](const MusicTrack &track, const QVariantHash &values, QList<ChangeRecord> &records) {
-            records << collector::tagRecord(track, values, "name", tagText(values["name"]), "changed");
+        run.step = [](const MusicTrack &track, const TrackValues &values, QList<ChangeRecord> &records) {
+            records << collector::tagRecord(track, values, "name", tagText(values.value("name")), "changed");
         };
         collector::collectChanges(app, run);
     }

@@ -41,7 +41,7 @@ struct Road {
         CollectRun run;
         run.keys = {key};
         run.noChangesMessage = QStringLiteral("Nothing to append to.");
-        run.step = [key, suffix](const MusicTrack &track, const QVariantHash &values, QList<ChangeRecord> &records) {
+        run.step = [key, suffix](const MusicTrack &track, const TrackValues &values, QList<ChangeRecord> &records) {
             const QString old = tagText(values.value(key));
             records << collector::tagRecord(track, values, key, old, old + suffix);
         };

@@ -83,7 +83,7 @@ struct Session {
         CollectRun run;
         run.keys = {"name"};
         run.noChangesMessage = "Nothing to do.";
-        run.step = [](const MusicTrack &track, const QVariantHash &values, QList<ChangeRecord> &records) {
+        run.step = [](const MusicTrack &track, const TrackValues &values, QList<ChangeRecord> &records) {
             const QString old = tagText(values.value("name"));
             records << collector::tagRecord(track, values, "name", old, old + " (live)");
         };

@@ -134,6 +134,43 @@ TEST_F(MusicLibraryTest, BulkPropertiesFollowTheOrderOfTheReferences)
     EXPECT_THROW(lib.properties({{d, 0, 0}}, {"name", "nonsense"}), LibraryError);
 }
 
+TEST_F(MusicLibraryTest, ListsReadWithTheirValuesMatchTheOneByOneReads)
+{
+    const qint64 a = b.addTrack("A", "X"), c = b.addTrack("C", "Y", {}, true), d = b.addTrack("D", "Z");
+    lib.setProperty(LibraryBuilder::throughLibrary(d), "year", 1999);
+    const qint64 plain = lib.createPlaylist("Plain");
+    lib.addToPlaylist(plain, {d, a, c, d});
+    const qint64 smart = lib.createSmartPlaylist("Smart", {"artist", 4, "z", true});
+    lib.setSelection({c, a});
+    const QStringList keys{"name", "location", "year"};
+
+    // The same references and values as listing the tracks and reading them
+    // afterwards: a track standing twice twice, a dead track without location.
+    for (const qint64 playlist : {plain, smart}) {
+        const TrackRows read = lib.tracksOf(playlist, keys);
+        const QList<TrackRef> refs = lib.tracksOf(playlist);
+        ASSERT_EQ(read.refs.size(), refs.size()) << playlist;
+        for (qsizetype i = 0; i < refs.size(); ++i) {
+            EXPECT_EQ(read.refs[i].trackId, refs[i].trackId) << i;
+            EXPECT_EQ(read.refs[i].entryId, refs[i].entryId) << i;
+            EXPECT_EQ(read.refs[i].playlistId, playlist) << i;
+        }
+        EXPECT_EQ(read.rows, lib.propertyRows(refs, keys)) << playlist;
+    }
+    const TrackRows plainRead = lib.tracksOf(plain, keys);
+    EXPECT_EQ(trackIds(plainRead.refs), (QList<qint64>{d, a, c, d}));
+    EXPECT_EQ(plainRead.rows[0], (QVariantList{QString("D"), lib.location({d, 0, 0}), 1999LL}));
+    EXPECT_TRUE(plainRead.rows[2].value(1).toString().isNull()) << "a dead track has no location";
+
+    const TrackRows selected = lib.selection(keys);
+    EXPECT_EQ(trackIds(selected.refs), (QList<qint64>{c, a}));
+    EXPECT_EQ(selected.rows, lib.propertyRows(lib.selection(), keys));
+
+    EXPECT_TRUE(lib.tracksOf(lib.createPlaylist("Empty"), keys).refs.isEmpty());
+    EXPECT_THROW(lib.tracksOf(9999, keys), LibraryError);
+    EXPECT_THROW(lib.tracksOf(plain, {"name", "nonsense"}), LibraryError);
+}
+
 TEST_F(MusicLibraryTest, DeadTrackHasNoLocationButStaysAFileTrack)
 {
     const TrackRef ref = LibraryBuilder::throughLibrary(b.addTrack("Gone", "Artist"));

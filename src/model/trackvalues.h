@@ -1,0 +1,44 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QStringList>
+#include <QVariant>
+#include <QVariantHash>
+
+// The values of a few keys of one track, read together: a row in the order
+// of its keys. The rows of one read share their key list (QStringList is
+// shared on copy), so a row costs one small array where a hash would cost a
+// table of its own per track; a tool reads a handful of keys.
+class TrackValues {
+public:
+    TrackValues() = default;
+    TrackValues(QStringList keys, QVariantList values) : keys_(std::move(keys)), values_(std::move(values)) {}
+
+    static TrackValues fromHash(const QStringList &keys, const QVariantHash &hash)
+    {
+        QVariantList values;
+        values.reserve(keys.size());
+        for (const QString &key : keys)
+            values.append(hash.value(key));
+        return {keys, std::move(values)};
+    }
+
+    // Invalid when the value is absent or the key was not read.
+    QVariant value(const QString &key) const
+    {
+        const qsizetype i = keys_.indexOf(key);
+        return i < 0 ? QVariant() : values_.value(i);
+    }
+
+    QVariantHash toHash() const
+    {
+        QVariantHash hash;
+        for (qsizetype i = 0; i < keys_.size(); ++i)
+            hash.insert(keys_[i], values_.value(i));
+        return hash;
+    }
+
+private:
+    QStringList keys_;
+    QVariantList values_;
+};
