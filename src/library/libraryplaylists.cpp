@@ -171,12 +171,13 @@ int MusicLibrary::addTracksToPlaylist(qint64 playlistId, const QList<qint64> &tr
             last = st.integer(0);
     }
     // One statement for the whole list, the new entries in the list's order
-    // after the playlist's last one. The track's foreign key refuses a track
-    // that is gone; only then is the list searched, to name it.
+    // after the playlist's last one: their positions say the order, so the
+    // rows need no sorting. The track's foreign key refuses a track that is
+    // gone; only then is the list searched, to name it.
     try {
         Statement(db,
                   "INSERT INTO playlist_entries (playlist, track, position) "
-                  "SELECT ?1, j.value, ?3 + j.key + 1 FROM json_each(?2) j ORDER BY j.key",
+                  "SELECT ?1, j.value, ?3 + j.key + 1 FROM json_each(?2) j",
                   purpose)
             .bind(1, playlistId)
             .bind(2, ids)

@@ -99,22 +99,22 @@ QList<QVariantList> MusicLibrary::propertyRows(const QList<TrackRef> &refs, cons
 {
     const QString purpose = QStringLiteral("read %1 properties of %2 tracks").arg(keys.size()).arg(refs.size());
     const PropertyColumns columns(keys, purpose);
-    // One query for all: the ids travel as one JSON array, and the rows come
-    // back in its order, a track listed twice twice.
-    Statement st(connection(),
-                 "SELECT t.id" + columns.sql() + " FROM json_each(?1) j LEFT JOIN tracks t ON t.id = j.value ORDER BY j.key",
+    // One query for all: the ids travel as one JSON array. Each row names its
+    // place in the array and is put there, so the order holds (a track listed
+    // twice twice) without SQLite sorting the rows, which would copy them again.
+    Statement st(connection(), "SELECT j.key, t.id" + columns.sql() + " FROM json_each(?1) j LEFT JOIN tracks t ON t.id = j.value",
                  purpose);
     QList<qint64> ids;
     ids.reserve(refs.size());
     for (const TrackRef &ref : refs)
         ids.append(ref.trackId);
     st.bind(1, QString::fromLatin1(idsAsJson(ids)));
-    QList<QVariantList> rows;
-    rows.reserve(refs.size());
+    QList<QVariantList> rows(refs.size());
     while (st.next()) {
-        if (st.isNull(0))
-            throw LibraryError(purpose, QStringLiteral("track %1 no longer exists").arg(ids.at(rows.size())));
-        rows.append(columns.read(st, 1));
+        const qint64 place = st.integer(0);
+        if (st.isNull(1))
+            throw LibraryError(purpose, QStringLiteral("track %1 no longer exists").arg(ids.at(place)));
+        rows[place] = columns.read(st, 2);
     }
     return rows;
 }

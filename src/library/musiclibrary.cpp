@@ -98,6 +98,18 @@ MusicLibrary::Connection &MusicLibrary::connection() const
     return *mine.emplace(serial_, std::move(opened)).first->second;
 }
 
+MusicLibrary::Batch::Batch(const MusicLibrary &library, const QString &purpose)
+    : transaction_(std::make_unique<sqlite::Transaction>(library.connection(), purpose))
+{
+}
+
+MusicLibrary::Batch::~Batch() = default;
+
+void MusicLibrary::Batch::commit()
+{
+    transaction_->commit();
+}
+
 void MusicLibrary::setBusyTimeout(int milliseconds)
 {
     busyTimeoutMs_ = milliseconds;

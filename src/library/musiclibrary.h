@@ -15,6 +15,10 @@
 #include <optional>
 #include <unordered_map>
 
+namespace sqlite {
+class Transaction;
+}
+
 struct Playlist {
     qint64 id = 0;
     QString name;
@@ -140,6 +144,22 @@ public:
 
     // The rule of a smart playlist; nothing for a plain one.
     std::optional<SmartRule> smartRule(qint64 playlistId) const;
+
+    // While a Batch lives, everything this thread does with the library is
+    // one write transaction: no other writer can change what a check read
+    // before the changes it allowed are made. Destroyed without commit(),
+    // it undoes them all. Within a batch the methods' own transactions join it.
+    class Batch {
+    public:
+        Batch(const MusicLibrary &library, const QString &purpose);
+        ~Batch();
+        Batch(const Batch &) = delete;
+        Batch &operator=(const Batch &) = delete;
+        void commit();
+
+    private:
+        std::unique_ptr<sqlite::Transaction> transaction_;
+    };
 
 private:
     struct Connection;

@@ -92,6 +92,11 @@ ApplyResult applyMembership(const ApplyRun &run)
         }
         run.progress(QStringLiteral("Preparation"));
 
+        // The check and the changes it allows are one transaction, so no
+        // other program can change a track in between; an error leaves the
+        // playlists as they were.
+        MusicLibrary::Batch batch(library, QStringLiteral("apply %1 playlist changes").arg(list.records.size()));
+
         // Pass 1: every enabled record is checked before anything is touched,
         // a chunk of tracks per query, so that a long list holds few values at once.
         QList<const ChangeRecord *> work;
@@ -115,9 +120,7 @@ ApplyResult applyMembership(const ApplyRun &run)
             }
         }
 
-        // Pass 2. The library work is one transaction, so an error leaves
-        // the playlists as they were. The recorded titles are the tracks'
-        // own: pass 1 found them unchanged.
+        // Pass 2. The recorded titles are the tracks' own: pass 1 found them unchanged.
         const qsizetype total = work.size();
         QList<qint64> ids;
         QStringList toTrash;
@@ -136,15 +139,16 @@ ApplyResult applyMembership(const ApplyRun &run)
         if (list.remove) {
             library.deleteTracks(refs);
             result.written = static_cast<int>(refs.size());
-            // Files go only once their entries are gone: a refused removal
-            // must not leave the playlist pointing into the Trash.
-            for (const QString &location : toTrash)
-                if (!QFile::moveToTrash(location))
-                    qWarning().noquote() << QStringLiteral("Could not move %1 to the Trash").arg(location);
         } else {
             // A track already in the target, or listed twice, is added once.
             result.written = library.addTracksToPlaylist(target->id, ids, true);
         }
+        batch.commit();
+        // Files go only once their entries are gone for good: a refused
+        // removal must not leave the playlist pointing into the Trash.
+        for (const QString &location : toTrash)
+            if (!QFile::moveToTrash(location))
+                qWarning().noquote() << QStringLiteral("Could not move %1 to the Trash").arg(location);
     } catch (const std::exception &e) {
         const QString description = describe(e);
         LOG_FAILURE(description);

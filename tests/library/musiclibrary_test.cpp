@@ -429,6 +429,33 @@ TEST_F(MusicLibraryTest, TwoInstancesOnOneFileSeeEachOthersWrites)
     EXPECT_EQ(lib.playlistNamed("Made elsewhere")->id, p);
 }
 
+TEST_F(MusicLibraryTest, BatchIsOneTransactionThatOthersWaitFor)
+{
+    const TrackRef t = LibraryBuilder::throughLibrary(b.addTrack("Before", "X"));
+    const qint64 p = lib.createPlaylist("P");
+    MusicLibrary other(b.libraryPath());
+    other.setBusyTimeout(0);
+    {
+        MusicLibrary::Batch batch(lib, "test");
+        lib.setProperty(t, "name", QString("Inside"));
+        lib.addTracksToPlaylist(p, {t.trackId}, true);
+        // Another writer cannot slip in between a check and its changes,
+        // and does not see them before the commit.
+        EXPECT_THROW(other.setProperty(t, "name", QString("Elsewhere")), LibraryError);
+        EXPECT_EQ(other.property(t, "name").toString(), "Before");
+    }
+    EXPECT_EQ(lib.property(t, "name").toString(), "Before") << "a batch without commit undoes everything";
+    EXPECT_TRUE(lib.tracksOf(p).isEmpty());
+    {
+        MusicLibrary::Batch batch(lib, "test");
+        lib.setProperty(t, "name", QString("Kept"));
+        lib.addTracksToPlaylist(p, {t.trackId}, true);
+        batch.commit();
+    }
+    EXPECT_EQ(other.property(t, "name").toString(), "Kept");
+    EXPECT_EQ(other.tracksOf(p).size(), 1);
+}
+
 TEST_F(MusicLibraryTest, ThreadsUseTheirOwnConnections)
 {
     const qint64 t = b.addTrack("Threaded", "X");
