@@ -71,6 +71,10 @@ private:
     std::optional<TrackRef> track_;
     QString path_;
 };
+// A list of tracks grows by moving its memory: neither the library pointer
+// (std::shared_ptr, two plain pointers), the reference nor the path points
+// into the track itself.
+Q_DECLARE_TYPEINFO(MusicTrack, Q_RELOCATABLE_TYPE);
 
 // Tracks to walk, with their values when they were read together with the
 // list: values is then parallel to tracks, else empty.

@@ -42,3 +42,4 @@ private:
     QStringList keys_;
     QVariantList values_;
 };
+Q_DECLARE_TYPEINFO(TrackValues, Q_RELOCATABLE_TYPE);

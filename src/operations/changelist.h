@@ -20,6 +20,9 @@ struct ChangeRecord {
     QString artist; // the track's artist when proposed
     bool enabled = true;
 };
+// Long lists grow by moving their memory rather than each record: every
+// member (QString, MusicTrack) holds no pointer into itself.
+Q_DECLARE_TYPEINFO(ChangeRecord, Q_RELOCATABLE_TYPE);
 
 // The change list handed from a tool to the review and on to the apply
 // engine, in the order the tool found the changes. Owned by the main thread;
