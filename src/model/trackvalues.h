@@ -24,10 +24,11 @@ public:
     }
 
     // Invalid when the value is absent or the key was not read.
-    QVariant value(const QString &key) const
+    const QVariant &value(const QString &key) const
     {
+        static const QVariant absent;
         const qsizetype i = keys_.indexOf(key);
-        return i < 0 ? QVariant() : values_.value(i);
+        return i < 0 || i >= values_.size() ? absent : values_.at(i);
     }
 
     QVariantHash toHash() const

@@ -74,10 +74,12 @@ void collectChanges(AppDelegate &app, CollectRun run)
                     for (int k = 0; k < count; ++k) {
                         const MusicTrack &track = tracks->tracks.at(first + k);
                         current.clear();
-                        const TrackValues trackValues =
-                            !tracks->values.isEmpty() ? tracks->values.at(first + k)
-                            : !chunkValues.isEmpty()  ? chunkValues.at(k)
-                                                      : TrackValues::fromHash(keys, track.valuesForTags(keys));
+                        const TrackValues fileValues = tracks->values.isEmpty() && chunkValues.isEmpty()
+                                                           ? TrackValues::fromHash(keys, track.valuesForTags(keys))
+                                                           : TrackValues();
+                        const TrackValues &trackValues = !tracks->values.isEmpty() ? tracks->values.at(first + k)
+                                                         : !chunkValues.isEmpty()  ? chunkValues.at(k)
+                                                                                   : fileValues;
                         current = tagText(trackValues.value(nameKey));
                         if (throttle.due(first + k, n))
                             app.setProgress({run.progressFormat, first + k + 1, n, current});
