@@ -135,7 +135,7 @@ int main(int argc, char **argv)
                 qlonglong(proposed), collecting, collecting / floor);
     std::printf("applying (%lld added)        %8.3f s  = %5.2f x collecting  (target: under 1x)\n",
                 qlonglong(added), applying, applying / collecting);
-    std::printf("  the bare INSERT … SELECT of the same tracks alone: %.3f s; applying = %.2f x that\n", insertFloor,
+    std::printf("insert floor: one bare INSERT %8.3f s  (applying = %5.2f x that; for comparison)\n", insertFloor,
                 applying / insertFloor);
     std::printf("peak memory after collecting %8.1f MB\n", collectingPeak);
     std::printf("peak memory of this run      %8.1f MB                    (target: under 300 MB)\n", peakMegabytes());
