@@ -102,7 +102,8 @@ QList<QVariantList> MusicLibrary::propertyRows(const QList<TrackRef> &refs, cons
     // One query for all: the ids travel as one JSON array. Each row names its
     // place in the array and is put there, so the order holds (a track listed
     // twice twice) without SQLite sorting the rows, which would copy them again.
-    Statement st(connection(), "SELECT j.key, t.id" + columns.sql() + " FROM json_each(?1) j LEFT JOIN tracks t ON t.id = j.value",
+    Statement st(connection(),
+                 "SELECT j.key, t.id" + columns.sql() + " FROM json_each(?1) j LEFT JOIN tracks t ON t.id = j.value",
                  purpose);
     QList<qint64> ids;
     ids.reserve(refs.size());
@@ -127,11 +128,13 @@ TrackRows MusicLibrary::tracksOf(qint64 playlistId, const QStringList &keys) con
         result.rows = propertyRows(result.refs, keys);
         return result;
     }
-    const QString purpose = QStringLiteral("read %1 properties of the tracks of playlist %2").arg(keys.size()).arg(playlistId);
+    const QString purpose =
+        QStringLiteral("read %1 properties of the tracks of playlist %2").arg(keys.size()).arg(playlistId);
     const PropertyColumns columns(keys, purpose);
     Statement st(connection(),
                  "SELECT e.id, e.track" + columns.sql() +
-                     " FROM playlist_entries e JOIN tracks t ON t.id = e.track WHERE e.playlist = ?1 ORDER BY e.position, e.id",
+                     " FROM playlist_entries e JOIN tracks t ON t.id = e.track"
+                     " WHERE e.playlist = ?1 ORDER BY e.position, e.id",
                  purpose);
     st.bind(1, playlistId);
     while (st.next()) {
@@ -146,7 +149,8 @@ TrackRows MusicLibrary::selection(const QStringList &keys) const
     const QString purpose = QStringLiteral("read %1 properties of the selected tracks").arg(keys.size());
     const PropertyColumns columns(keys, purpose);
     Statement st(connection(),
-                 "SELECT s.track" + columns.sql() + " FROM selection s JOIN tracks t ON t.id = s.track ORDER BY s.position",
+                 "SELECT s.track" + columns.sql() +
+                     " FROM selection s JOIN tracks t ON t.id = s.track ORDER BY s.position",
                  purpose);
     TrackRows result;
     while (st.next()) {
