@@ -6,12 +6,14 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QSet>
 
 namespace applyengine {
 namespace {
 
 const QString nameKey = QStringLiteral("name");
 const QString artistKey = QStringLiteral("artist");
+const QString locationKey = QStringLiteral("location");
 
 // The system log gets the error's description, then where it was caught.
 #define LOG_FAILURE(description)                                                                             \
@@ -98,7 +100,9 @@ ApplyResult applyMembership(const ApplyRun &run)
         MusicLibrary::Batch batch(library, QStringLiteral("apply %1 playlist changes").arg(list.records.size()));
 
         // Pass 1: every enabled record is checked before anything is touched,
-        // a chunk of tracks per query, so that a long list holds few values at once.
+        // a chunk of tracks per query, so that a long list holds few values at
+        // once. When files go to the Trash, their locations come with the check:
+        // only a track backed by a file that is there has one.
         QList<const ChangeRecord *> work;
         QList<TrackRef> refs;
         for (const ChangeRecord &record : list.records) {
@@ -108,14 +112,26 @@ ApplyResult applyMembership(const ApplyRun &run)
             refs << *record.track.track();
         }
         result.enabled = static_cast<int>(work.size());
+        const bool trashing = list.remove && list.trash;
+        const QStringList keys = trashing ? QStringList{artistKey, nameKey, locationKey} : QStringList{artistKey, nameKey};
+        QStringList toTrash;
+        QSet<QString> trashSet;
         constexpr qsizetype chunkSize = 1024;
         for (qsizetype first = 0; first < refs.size(); first += chunkSize) {
-            const QList<QVariantList> now = library.propertyRows(refs.mid(first, chunkSize), {artistKey, nameKey});
+            const QList<QVariantList> now = library.propertyRows(refs.mid(first, chunkSize), keys);
             for (qsizetype k = 0; k < now.size(); ++k) {
                 const ChangeRecord &record = *work.at(first + k);
                 if (tagText(now[k].value(0)) != record.artist || tagText(now[k].value(1)) != record.title) {
                     result.outcome = ApplyResult::Aborted;
                     return result;
+                }
+                if (trashing) {
+                    const QString location = now[k].value(2).toString();
+                    // A track listed twice is trashed once.
+                    if (!location.isEmpty() && !trashSet.contains(location)) {
+                        trashSet.insert(location);
+                        toTrash << location;
+                    }
                 }
             }
         }
@@ -123,17 +139,11 @@ ApplyResult applyMembership(const ApplyRun &run)
         // Pass 2. The recorded titles are the tracks' own: pass 1 found them unchanged.
         const qsizetype total = work.size();
         QList<qint64> ids;
-        QStringList toTrash;
         for (qsizetype i = 0; i < total; ++i) {
             current = work.at(i)->title;
             run.progress({QStringLiteral("%1/%2 - %3"), int(i + 1), int(total), current});
-            if (!list.remove) {
+            if (!list.remove)
                 ids << refs.at(i).trackId;
-            } else if (list.trash && library.className(refs.at(i)) == QLatin1String("ITunesFileTrack")) {
-                const QString location = library.location(refs.at(i));
-                if (!location.isNull())
-                    toTrash << location;
-            }
         }
         current.clear();
         if (list.remove) {

@@ -256,7 +256,7 @@ TEST(Road, RemovingWithTrashMovesOnlyFileBackedTracksFiles)
     const qint64 dead = road.builder.addTrack("Dead", "Band", {}, /*dead=*/true);
     const qint64 stream = road.other().addStreamTrack("http://radio.example/stream", {{"name", "Radio"}, {"artist", "Band"}});
     const qint64 source = road.other().createPlaylist("Source");
-    road.other().addToPlaylist(source, {kept, gone, dead, stream});
+    road.other().addToPlaylist(source, {kept, gone, dead, stream, gone}); // "Gone" stands twice
     const QString keptFile = road.other().location(LibraryBuilder::throughLibrary(kept));
     const QString goneFile = road.other().location(LibraryBuilder::throughLibrary(gone));
     ASSERT_TRUE(QFileInfo::exists(goneFile));
@@ -274,10 +274,13 @@ TEST(Road, RemovingWithTrashMovesOnlyFileBackedTracksFiles)
     list->records[0].enabled = false; // "Kept"
     road.app.setChanges(list);
     road.app.beginChanges();
-    EXPECT_EQ(road.app.changeInfo(), "Checked tracks of these 4 tracks will removed from the playlist 'Source':");
+    EXPECT_EQ(road.app.changeInfo(), "Checked tracks of these 5 tracks will removed from the playlist 'Source':");
+    ScopedLog log;
     road.apply();
 
     EXPECT_TRUE(road.port->alerts.isEmpty()) << road.port->alerts.value(0).message.toStdString();
+    EXPECT_FALSE(log.lines().join("\n").contains("Trash")) << "its file goes to the Trash once: "
+                                                             << log.lines().join("\n").toStdString();
     EXPECT_EQ(idsIn(road.other(), "Source"), QList<qint64>{kept});
     // Removed from the playlist only: the tracks stay in the library.
     EXPECT_EQ(road.other().trackCount(), 4);
