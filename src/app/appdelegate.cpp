@@ -320,6 +320,7 @@ void AppDelegate::applyChanges()
     dispatchAsyncBackground([this, run = std::move(run)] {
         const ApplyResult result = applyengine::apply(run);
         dispatchAsyncMain([this, result] {
+            lastApply_ = result;
             applyengine::report(result);
             setChanges(nullptr);
             endProgress();

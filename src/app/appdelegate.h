@@ -3,6 +3,7 @@
 
 #include "model/musictrack.h"
 #include "model/tagcatalogue.h"
+#include "operations/applyengine.h"
 #include "operations/changelist.h"
 #include "operations/progressdetail.h"
 
@@ -180,6 +181,8 @@ public:
 
     // The change list under review or being applied; null when none.
     const std::shared_ptr<ChangeList> &changes() const { return changes_; }
+    // How the last apply run ended; main thread, once its sheet has closed.
+    const ApplyResult &lastApply() const { return lastApply_; }
     void setChanges(std::shared_ptr<ChangeList> list);
     ChangesModel *changesModel() const { return changesModel_.get(); }
 
@@ -275,5 +278,6 @@ private:
     QString readmeURL_;
     QVariantMap metadataSearches_;
     std::shared_ptr<ChangeList> changes_;
+    ApplyResult lastApply_;
     std::unique_ptr<ChangesModel> changesModel_;
 };

@@ -186,12 +186,21 @@ ExitCode ToolContext::run(const std::function<void()> &action)
         return ExitCode::Failed;
     }
     const int applied = model.enabledCount();
+    const bool adding = app_.changes()->playlist && !app_.changes()->remove;
     const int alertsBeforeApply = port_.alertCount();
     app_.applyChanges();
     waitForRun(port_);
     if (port_.alertCount() > alertsBeforeApply)
         return ExitCode::Failed;
-    if (!json_)
+    // An add leaves a track that is in the playlist already as it is, so
+    // fewer entries than changes may have been added.
+    const int present = adding ? applied - app_.lastApply().written : 0;
+    if (!json_ && present > 0)
+        out_ << QStringLiteral("%1 changes applied; %2 of the tracks were in the playlist already and were not "
+                               "added again.\n")
+                    .arg(applied)
+                    .arg(present);
+    else if (!json_)
         out_ << QStringLiteral("%1 changes applied.\n").arg(applied);
     out_.flush();
     return ExitCode::Success;

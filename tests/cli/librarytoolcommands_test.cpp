@@ -107,6 +107,15 @@ TEST_F(LibraryToolCommands, PlaylistAddsToAPlainTargetOnlyAndRemovesWithTheSameO
     EXPECT_EQ(added.code, ExitCode::Success) << added.err.toStdString();
     EXPECT_TRUE(added.out.contains("will added to the playlist 'Oldies'")) << added.out.toStdString();
     EXPECT_EQ(idsIn("Oldies"), QList<qint64>{old});
+    EXPECT_TRUE(added.out.contains("1 changes applied.\n")) << added.out.toStdString();
+    // Added again: the playlist keeps one entry, and the count says why nothing was added.
+    const CommandRun again = run({"--playlist", "All", "playlist", "--tag", "year", "--condition", "12", "--value",
+                                  "2000", "--action", "add", "--target", "Oldies", "--yes"});
+    EXPECT_EQ(again.code, ExitCode::Success) << again.err.toStdString();
+    EXPECT_EQ(idsIn("Oldies"), QList<qint64>{old});
+    EXPECT_TRUE(again.out.contains("1 changes applied; 1 of the tracks were in the playlist already and were not added "
+                                   "again."))
+        << again.out.toStdString();
 
     const CommandRun removed = run({"--playlist", "All", "playlist", "--tag", "name", "--condition", "0", "--value",
                                     "YOUNG", "--action", "remove", "--yes"});
