@@ -65,22 +65,12 @@ QList<TrackRef> MusicLibrary::tracksOf(qint64 playlistId) const
         }
         return tracks;
     }
-    Statement st(connection(), "SELECT id, track FROM playlist_entries WHERE playlist = ?1 ORDER BY position, id",
-                 QStringLiteral("list the tracks of playlist %1").arg(playlistId));
-    st.bind(1, playlistId);
-    QList<TrackRef> tracks;
-    while (st.next())
-        tracks.append({st.integer(1), playlistId, st.integer(0)});
-    return tracks;
+    return tracksOf(playlistId, QStringList()).refs;
 }
 
 QList<TrackRef> MusicLibrary::selection() const
 {
-    Statement st(connection(), "SELECT track FROM selection ORDER BY position", QStringLiteral("read the selection"));
-    QList<TrackRef> tracks;
-    while (st.next())
-        tracks.append({st.integer(0), 0, 0});
-    return tracks;
+    return selection(QStringList()).refs;
 }
 
 void MusicLibrary::setSelection(const QList<qint64> &trackIds)
