@@ -6,7 +6,6 @@
 
 #include <QDebug>
 #include <QFile>
-#include <QSet>
 
 namespace applyengine {
 namespace {
@@ -115,7 +114,6 @@ ApplyResult applyMembership(const ApplyRun &run)
         const bool trashing = list.remove && list.trash;
         const QStringList keys = trashing ? QStringList{artistKey, nameKey, locationKey} : QStringList{artistKey, nameKey};
         QStringList toTrash;
-        QSet<QString> trashSet;
         constexpr qsizetype chunkSize = 1024;
         for (qsizetype first = 0; first < refs.size(); first += chunkSize) {
             const QList<QVariantList> now = library.propertyRows(refs.mid(first, chunkSize), keys);
@@ -125,14 +123,8 @@ ApplyResult applyMembership(const ApplyRun &run)
                     result.outcome = ApplyResult::Aborted;
                     return result;
                 }
-                if (trashing) {
-                    const QString location = now[k].value(2).toString();
-                    // A track listed twice is trashed once.
-                    if (!location.isEmpty() && !trashSet.contains(location)) {
-                        trashSet.insert(location);
-                        toTrash << location;
-                    }
-                }
+                if (trashing && !now[k].value(2).toString().isEmpty())
+                    toTrash << now[k].value(2).toString();
             }
         }
 
@@ -154,6 +146,7 @@ ApplyResult applyMembership(const ApplyRun &run)
             result.written = library.addTracksToPlaylist(target->id, ids, true);
         }
         batch.commit();
+        toTrash.removeDuplicates(); // a track listed twice is trashed once
         // Files go only once their entries are gone for good: a refused
         // removal must not leave the playlist pointing into the Trash.
         for (const QString &location : toTrash)
