@@ -185,6 +185,11 @@ TrackList MusicTrack::selectedTracks(const std::shared_ptr<MusicLibrary> &librar
     return listed(library, library->selection(map.columns), keys, map);
 }
 
+bool MusicTrack::readsFiles(const QStringList &keys)
+{
+    return keys.contains(coverKey) || keys.contains(locationKey);
+}
+
 void MusicTrack::setTag(const QString &key, const QVariant &value) const
 {
     if (!isLibraryTrack()) {

@@ -52,6 +52,9 @@ public:
     static TrackList playlistTracks(const std::shared_ptr<MusicLibrary> &library, qint64 playlistId,
                                     const QStringList &keys);
     static TrackList selectedTracks(const std::shared_ptr<MusicLibrary> &library, const QStringList &keys);
+    // Whether reading these keys of a library track looks at its file: "cover"
+    // searches it for a picture, "location" checks that it is still there.
+    static bool readsFiles(const QStringList &keys);
 
     // The apply engine's verified write: reads the keys of expected and, when
     // every current value matches (see TagExpectations), writes key = value.

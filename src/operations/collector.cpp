@@ -15,8 +15,6 @@ namespace {
 
 const QString nameKey = QStringLiteral("name");
 const QString artistKey = QStringLiteral("artist");
-const QString coverKey = QStringLiteral("cover");
-const QString locationKey = QStringLiteral("location");
 
 // Library tracks whose values were not read with the list are read this
 // many at a time with one query: few round trips, and progress between them.
@@ -52,8 +50,7 @@ void collectChanges(AppDelegate &app, CollectRun run)
                 // Values that look at the files (a picture, whether a file is
                 // still there) are read a chunk at a time instead, so that
                 // progress follows the reading.
-                const bool withList = !keys.contains(coverKey) && !keys.contains(locationKey);
-                tracks = app.tracksWithValues(withList ? keys : QStringList());
+                tracks = app.tracksWithValues(MusicTrack::readsFiles(keys) ? QStringList() : keys);
             }
             if (tracks) {
                 const int n = static_cast<int>(tracks->tracks.size());
