@@ -8,6 +8,7 @@
 #include "operations/runnews.h"
 #include "panes.h"
 #include "progresssheet.h"
+#include "renamepreview.h"
 #include "reviewsheet.h"
 #include "sourcechooser.h"
 #include "support/dispatch.h"
@@ -309,6 +310,8 @@ void MainWindow::connectPaneRequests(QWidget *pane)
     for (QPushButton *button : pane->findChildren<QPushButton *>())
         if (button->property("choosesFolder").toBool())
             connect(button, &QPushButton::clicked, this, &MainWindow::chooseFolder);
+        else if (button->property("previewsRename").toBool())
+            connect(button, &QPushButton::clicked, this, [this] { renamePreview()->preview(); });
 }
 
 QWidget *MainWindow::pane(int position) const
@@ -409,6 +412,13 @@ LibraryBrowser *MainWindow::libraryBrowser()
         });
     }
     return library_;
+}
+
+RenamePreview *MainWindow::renamePreview()
+{
+    if (!renamePreview_)
+        renamePreview_ = new RenamePreview(app_, this);
+    return renamePreview_;
 }
 
 void MainWindow::chooseFolder()

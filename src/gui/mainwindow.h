@@ -13,6 +13,7 @@ class QActionGroup;
 class QLabel;
 class QStackedWidget;
 class QToolBar;
+class RenamePreview;
 class ReviewSheet;
 class TrackTablePanel;
 
@@ -39,6 +40,8 @@ public:
     ProgressSheet *progressSheet() const { return progress_; }
     HelpSheet *helpSheet() const { return help_; }
     LibraryBrowser *libraryBrowser();
+    // The filename changer's preview, made on first use.
+    RenamePreview *renamePreview();
 
     // The tracks of the current source below the panes. Shown, it adds its
     // own height to the window; hidden, the window is the pane's height plus
@@ -93,6 +96,7 @@ private:
     ProgressSheet *progress_ = nullptr;
     HelpSheet *help_ = nullptr;
     LibraryBrowser *library_ = nullptr;
+    RenamePreview *renamePreview_ = nullptr;
     int shownPosition_ = -1;
     TrackTablePanel *trackPanel_ = nullptr;
     QAction *trackTableAction_ = nullptr;
