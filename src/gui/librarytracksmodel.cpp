@@ -2,6 +2,7 @@
 #include "librarytracksmodel.h"
 
 #include "library/musiclibrary.h"
+#include "support/textutils.h"
 
 #include <QApplication>
 #include <QDir>
@@ -27,7 +28,11 @@ QString shownText(const QVariantHash &values, int column)
     const QVariant value = values.value(QString::fromLatin1(columnKeys[column]));
     if (!value.isValid())
         return {};
-    return column == LibraryTracksModel::TimeColumn ? minutesAndSeconds(value.toDouble()) : value.toString();
+    if (column == LibraryTracksModel::TimeColumn)
+        return minutesAndSeconds(value.toDouble());
+    // A control or bidi character in a tag shows as a symbol, so it can
+    // neither hide nor reorder the text around it.
+    return text::escapedControls(value.toString(), text::ControlStyle::Window);
 }
 
 const QString locationKey = QStringLiteral("location");
