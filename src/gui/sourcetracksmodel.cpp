@@ -5,6 +5,7 @@
 #include "model/filetags.h"
 #include "model/musicfiles.h"
 #include "support/namedexception.h"
+#include "support/textutils.h"
 
 #include <QApplication>
 #include <QDir>
@@ -41,9 +42,9 @@ QString stars(const QVariant &rating)
 } // namespace
 
 // The worker's side of one load: rows go to the main loop in batches that
-// grow from a few (so the first rows show at once) to many (so a long
-// source costs the main loop few insertions), and at least every tenth of a
-// second while reading is slow.
+// grow from a few (so the first rows show at once) to a few hundred (so a
+// long source costs the main loop few insertions, none of them long), and at
+// least every tenth of a second while reading is slow.
 class SourceTracksModel::Reader {
 public:
     Reader(SourceTracksModel *model, int generation, std::shared_ptr<std::atomic<int>> current)
@@ -68,7 +69,9 @@ public:
                 model_, [model = model_, generation = generation_, rows = pending_] { model->append(generation, rows); },
                 Qt::QueuedConnection);
             pending_.clear();
-            batch_ = std::min<qsizetype>(batch_ * 4, 2000);
+            // 25, then 75 (a hundred shown), then doubling up to a size the
+            // main loop inserts well within a frame.
+            batch_ = batch_ == 25 ? 75 : std::min<qsizetype>(batch_ * 2, 500);
         }
         sinceFlush_.restart();
     }
@@ -233,17 +236,23 @@ QVariant SourceTracksModel::data(const QModelIndex &index, int role) const
     const QVariant &value = row.values.at(column);
     switch (role) {
     case Qt::DisplayRole:
-        return column == RatingColumn ? QVariant(stars(value)) : value;
+        if (column == RatingColumn)
+            return stars(value);
+        // A control or bidi character in a tag or a file name shows as a symbol,
+        // so it can neither hide nor reorder the text around it.
+        return value.userType() == QMetaType::QString
+                   ? QVariant(text::escapedControls(value.toString(), text::ControlStyle::Window))
+                   : value;
     case SortRole:
         return value;
     case DeadRole:
         return row.dead;
-    case Qt::ToolTipRole:
+    case Qt::ToolTipRole: {
+        const QString path = text::escapedControls(QDir::toNativeSeparators(row.path), text::ControlStyle::Window);
         if (row.dead)
-            return tr("Dead track: its file %1 is missing").arg(QDir::toNativeSeparators(row.path));
-        if (column == FileColumn)
-            return QDir::toNativeSeparators(row.path);
-        return column == RatingColumn ? QVariant(stars(value)) : value;
+            return tr("Dead track: its file %1 is missing").arg(path);
+        return column == FileColumn ? QVariant(path) : data(index, Qt::DisplayRole);
+    }
     case Qt::TextAlignmentRole:
         return isNumberColumn(column) ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
     case Qt::DecorationRole:
