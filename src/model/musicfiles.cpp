@@ -3,6 +3,7 @@
 
 #include "support/fileutils.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace musicfiles {
@@ -33,6 +34,28 @@ QStringList musicFilesBelow(const QString &folder)
         // A folder, pipe or device named like a music file is not a track.
         if (isMusicFile(path) && QFileInfo(path).isFile())
             files << path;
+    }
+    return files;
+}
+
+} // namespace musicfiles
+
+namespace musicfiles {
+
+QStringList musicFilesBelow(const QString &folder, QStringList &linkedOutside)
+{
+    const QString root = QFileInfo(folder).canonicalFilePath();
+    QStringList files;
+    for (const QString &path : musicFilesBelow(folder)) {
+        const QFileInfo info(path);
+        // A link anywhere on the way counts, not only one named like the file.
+        const QString target = info.canonicalFilePath();
+        if (root.isEmpty() || target.isEmpty() ||
+            !(target.startsWith(root + QLatin1Char('/')) || (root == QLatin1String("/") && target.startsWith(root)))) {
+            linkedOutside << path;
+            continue;
+        }
+        files << path;
     }
     return files;
 }

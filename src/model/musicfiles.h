@@ -20,4 +20,9 @@ QString extensionOf(const QString &path);
 // cannot be read.
 QStringList musicFilesBelow(const QString &folder);
 
+// musicFilesBelow, less the symbolic links that resolve to a file outside
+// the folder: writing or renaming through them would change a file the
+// person did not choose. Those links are appended to linkedOutside.
+QStringList musicFilesBelow(const QString &folder, QStringList &linkedOutside);
+
 } // namespace musicfiles
