@@ -18,33 +18,24 @@
 
 namespace {
 
-QByteArray be32(quint32 v)
+template <typename T> QByteArray bigEndian(T v)
 {
-    QByteArray bytes(4, Qt::Uninitialized);
+    QByteArray bytes(sizeof v, Qt::Uninitialized);
     qToBigEndian(v, bytes.data());
     return bytes;
 }
 
-QByteArray le16(quint16 v)
+template <typename T> QByteArray littleEndian(T v)
 {
-    QByteArray bytes(2, Qt::Uninitialized);
+    QByteArray bytes(sizeof v, Qt::Uninitialized);
     qToLittleEndian(v, bytes.data());
     return bytes;
 }
 
-QByteArray le32(quint32 v)
-{
-    QByteArray bytes(4, Qt::Uninitialized);
-    qToLittleEndian(v, bytes.data());
-    return bytes;
-}
-
-QByteArray le64(quint64 v)
-{
-    QByteArray bytes(8, Qt::Uninitialized);
-    qToLittleEndian(v, bytes.data());
-    return bytes;
-}
+QByteArray be32(quint32 v) { return bigEndian(v); }
+QByteArray le16(quint16 v) { return littleEndian(v); }
+QByteArray le32(quint32 v) { return littleEndian(v); }
+QByteArray le64(quint64 v) { return littleEndian(v); }
 
 QByteArray synchsafe(quint32 v)
 {
