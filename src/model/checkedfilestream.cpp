@@ -169,6 +169,22 @@ qint64 CheckedFileStream::readAt(qint64 offset, char *buffer, qint64 size)
     return done;
 }
 
+qint64 CheckedFileStream::originalOffset(qint64 offset, qint64 size) const
+{
+    if (!edited_)
+        return offset;
+    qint64 start = 0;
+    for (const Piece &piece : pieces_) {
+        if (offset < start + piece.size) {
+            if (piece.origin < 0 || offset + size > start + piece.size)
+                return -1;
+            return piece.origin + (offset - start);
+        }
+        start += piece.size;
+    }
+    return -1;
+}
+
 TagLib::ByteVector CheckedFileStream::readBlock(unsigned long length)
 {
     if (fd_ < 0 || position_ >= length_ || length == 0)
@@ -330,6 +346,65 @@ bool CheckedFileStream::writeEditsInPlace()
     return true;
 }
 
+// Where the new contents first differ from the file in place: bytes of its
+// own or original bytes from elsewhere.
+qint64 CheckedFileStream::firstMovedByte() const
+{
+    qint64 start = 0;
+    for (const Piece &piece : pieces_) {
+        if (piece.origin != start)
+            return start;
+        start += piece.size;
+    }
+    return start;
+}
+
+bool CheckedFileStream::rewriteFromMemory(qint64 from)
+{
+    QByteArray tail(length_ - from, Qt::Uninitialized);
+    if (readAt(from, tail.data(), tail.size()) != tail.size()) {
+        if (error_.isEmpty())
+            error_ = QStringLiteral("ended while it was being saved");
+        return false;
+    }
+    if (!growFirst())
+        return false;
+    if (!writeAll(fd_, from, tail.constData(), tail.size())) {
+        fail(QStringLiteral("cannot be written"), errno);
+        return false;
+    }
+    return shortenToLength();
+}
+
+// Claims the room a longer file needs before anything is overwritten, so
+// that a full disk leaves the file as it was.
+bool CheckedFileStream::growFirst()
+{
+    if (length_ <= originalLength_)
+        return true;
+    const int rc = ::posix_fallocate(fd_, originalLength_, length_ - originalLength_);
+    if (rc != 0 && rc != EOPNOTSUPP && rc != EINVAL) {
+        fail(QStringLiteral("cannot grow"), rc);
+        return false;
+    }
+    return true;
+}
+
+bool CheckedFileStream::shortenToLength()
+{
+    if (length_ >= originalLength_)
+        return true;
+    int rc;
+    do
+        rc = ::ftruncate(fd_, length_);
+    while (rc != 0 && errno == EINTR);
+    if (rc != 0) {
+        fail(QStringLiteral("cannot be shortened"), errno);
+        return false;
+    }
+    return true;
+}
+
 bool CheckedFileStream::copyContentsTo(int fd)
 {
     QByteArray buffer;
@@ -450,14 +525,9 @@ bool CheckedFileStream::rewriteFromCopy()
         discard();
         return false;
     }
-    if (length_ > originalLength_) {
-        // Claim the room first: when the disk is full, nothing has been overwritten yet.
-        const int rc = ::posix_fallocate(fd_, originalLength_, length_ - originalLength_);
-        if (rc != 0 && rc != EOPNOTSUPP && rc != EINVAL) {
-            fail(QStringLiteral("cannot grow"), rc);
-            discard();
-            return false;
-        }
+    if (!growFirst()) {
+        discard();
+        return false;
     }
     QByteArray buffer(std::min(std::max<qint64>(length_, 1), copyChunk), Qt::Uninitialized);
     for (qint64 done = 0; done < length_;) {
@@ -471,12 +541,7 @@ bool CheckedFileStream::rewriteFromCopy()
         }
         done += n;
     }
-    int rc;
-    do
-        rc = ::ftruncate(fd_, length_);
-    while (rc != 0 && errno == EINTR);
-    if (rc != 0) {
-        fail(QStringLiteral("cannot be shortened"), errno);
+    if (!shortenToLength()) {
         ::close(copy);
         return false;
     }
@@ -493,6 +558,8 @@ bool CheckedFileStream::commit()
     bool committed = false;
     if (keepsEveryOriginalByteInPlace()) {
         committed = writeEditsInPlace();
+    } else if (const qint64 from = firstMovedByte(); length_ - from <= inPlaceLimit) {
+        committed = rewriteFromMemory(from);
     } else {
         bool tryInPlace = false;
         committed = replaceWithCopy(tryInPlace);

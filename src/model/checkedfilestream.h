@@ -36,18 +36,27 @@ public:
     // The same from the file as it is on disk, without the edits.
     qint64 readOriginalAt(qint64 offset, char *buffer, qint64 size);
     qint64 originalLength() const { return originalLength_; }
+    // Where size bytes at offset, edits included, lie unchanged in the file
+    // on disk; -1 when they are not all original bytes in one run.
+    qint64 originalOffset(qint64 offset, qint64 size) const;
     bool edited() const { return edited_; }
 
     // Puts the edits on disk. An edit that keeps every byte outside the
     // rewritten regions in place (a tag rewritten within its padding) is
-    // written in place. Any other is written to a copy beside the file that
-    // takes the file's mode, owner, group, extended attributes and access
-    // time and is renamed over it; a file with several hard links, or one
-    // whose copy cannot be given all of these, is rewritten in place from a
-    // finished copy instead. False, with error() set, when the edits could
-    // not be stored; the file is then as it was unless the error says where
-    // its new contents were kept.
+    // written in place; so is one that moves at most inPlaceLimit bytes,
+    // from a finished copy in memory. Any other is written to a copy beside
+    // the file that takes the file's mode, owner, group, extended attributes
+    // and access time and is renamed over it; a file with several hard
+    // links, or one whose copy cannot be given all of these, is rewritten in
+    // place from a finished copy instead. False, with error() set, when the
+    // edits could not be stored; the file is then as it was unless the error
+    // says where its new contents were kept.
     bool commit();
+
+    // Creating and renaming a copy costs several times a small file's
+    // rewrite; past this size the copy keeps the file whole should the
+    // rewrite be cut short.
+    static constexpr qint64 inPlaceLimit = 16 * 1024 * 1024;
 
     TagLib::FileName name() const override { return name_.constData(); }
     TagLib::ByteVector readBlock(unsigned long length) override;
@@ -76,6 +85,10 @@ private:
     bool writeAt(qint64 offset, const char *data, qint64 size);
     bool keepsEveryOriginalByteInPlace() const;
     bool writeEditsInPlace();
+    qint64 firstMovedByte() const;
+    bool rewriteFromMemory(qint64 from);
+    bool growFirst();
+    bool shortenToLength();
     bool copyContentsTo(int fd);
     int makeCopyIn(const QByteArray &folder, QByteArray &copyName);
     bool replaceWithCopy(bool &tryInPlace);

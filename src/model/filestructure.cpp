@@ -642,7 +642,7 @@ QString trueAudioProblem(Reader &reader, qint64 start, qint64 end)
 }
 
 // Leading ID3v2 tags, the format's own structure, and trailing tags.
-QString problemAndAudio(const Bytes &file, Format format, QList<Range> *audio)
+QString problemAndAudio(const Bytes &file, Format format, QList<Range> *audio, bool thorough)
 {
     Reader reader(file);
     switch (format) {
@@ -672,7 +672,7 @@ QString problemAndAudio(const Bytes &file, Format format, QList<Range> *audio)
     qint64 end = 0;
     if (why.isEmpty())
         why = trailingTagsProblem(reader, start, &end);
-    if (why.isEmpty() && format == Format::Mpeg)
+    if (why.isEmpty() && format == Format::Mpeg && thorough)
         why = mpegFramesProblem(reader, start, end);
     if (why.isEmpty() && format == Format::TrueAudio)
         why = trueAudioProblem(reader, start, end);
@@ -686,7 +686,15 @@ QString problemAndAudio(const Bytes &file, Format format, QList<Range> *audio)
 QString problem(const Bytes &file, Format format, QList<Range> *audio)
 {
     QList<Range> ranges;
-    return problemAndAudio(file, format, audio ? audio : &ranges);
+    return problemAndAudio(file, format, audio ? audio : &ranges, true);
+}
+
+QList<Range> audioOfSaved(const Bytes &file, Format format)
+{
+    QList<Range> ranges;
+    if (!problemAndAudio(file, format, &ranges, false).isEmpty())
+        ranges.clear();
+    return ranges;
 }
 
 bool sameBytes(const Bytes &a, const QList<Range> &inA, const Bytes &b, const QList<Range> &inB)
@@ -708,7 +716,8 @@ bool sameBytes(const Bytes &a, const QList<Range> &inA, const Bytes &b, const QL
         const Range &ra = inA.at(ia);
         const Range &rb = inB.at(ib);
         const qint64 n = std::min({chunk, ra.size - doneA, rb.size - doneB});
-        if (n > 0) {
+        const bool sameOnDisk = b.originalOffset && b.originalOffset(rb.offset + doneB, n) == ra.offset + doneA;
+        if (n > 0 && !sameOnDisk) {
             if (a.readAt(ra.offset + doneA, bufferA.data(), n) != n || b.readAt(rb.offset + doneB, bufferB.data(), n) != n ||
                 std::memcmp(bufferA.constData(), bufferB.constData(), size_t(n)) != 0)
                 return false;

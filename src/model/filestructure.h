@@ -20,6 +20,9 @@ using ReadAt = std::function<qint64(qint64 offset, char *buffer, qint64 size)>;
 struct Bytes {
     ReadAt readAt;
     qint64 length = 0;
+    // Where size bytes at offset are found unchanged in the file on disk, if
+    // they are known to be; -1 otherwise. Lets a comparison skip reading them.
+    std::function<qint64(qint64 offset, qint64 size)> originalOffset;
 };
 
 struct Range {
@@ -36,6 +39,10 @@ constexpr qint64 maxInflatedFrame = 16 * 1024 * 1024;
 // bodies, the ASF data object, the RIFF or AIFF sound chunk's data), in
 // order; it is complete only when there is no problem.
 QString problem(const Bytes &file, Format format, QList<Range> *audio = nullptr);
+
+// Where the audio lies in a file TagLib has just written: problem's ranges
+// without its look at every audio frame and compressed tag frame.
+QList<Range> audioOfSaved(const Bytes &file, Format format);
 
 // Whether the ranges of a hold the same bytes, in order, as those of b.
 bool sameBytes(const Bytes &a, const QList<Range> &inA, const Bytes &b, const QList<Range> &inB);

@@ -307,17 +307,20 @@ void writeOpen(MusicFile &music, const QString &path, const Change &change)
     const auto refuse = [&](const QString &why) {
         throw FileError(path, QStringLiteral("The save would %1; the file was left as it was").arg(why));
     };
-    const Parsed after(stream, false);
-    if (!after.tag())
-        refuse(QStringLiteral("leave a file that cannot be read back"));
-    const QString lost = savecheck::lostField(before, savecheck::fields(*after.tag()), change.key);
+    std::optional<QVariantHash> after = savecheck::mpegFieldsAfterSave(music.file(), stream);
+    if (!after) {
+        const Parsed again(stream, false);
+        if (!again.tag())
+            refuse(QStringLiteral("leave a file that cannot be read back"));
+        after = savecheck::fields(*again.tag());
+    }
+    const QString lost = savecheck::lostField(before, *after, change.key);
     if (!lost.isEmpty())
         refuse(lost);
-    QList<filestructure::Range> audioAfter;
     const filestructure::Bytes edited = savecheck::edited(stream);
-    const QString damage = filestructure::problem(edited, format, &audioAfter);
-    if (!damage.isEmpty())
-        refuse(QStringLiteral("leave a file that ") + damage);
+    const QList<filestructure::Range> audioAfter = filestructure::audioOfSaved(edited, format);
+    if (audioAfter.isEmpty() && !audioBefore.isEmpty())
+        refuse(QStringLiteral("leave a file whose audio cannot be found"));
     if (!filestructure::sameBytes(savecheck::original(stream), audioBefore, edited, audioAfter))
         refuse(QStringLiteral("change the file's audio"));
     if (!stream.commit())

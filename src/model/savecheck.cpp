@@ -7,12 +7,16 @@
 #include <taglib/aifffile.h>
 #include <taglib/asffile.h>
 #include <taglib/flacfile.h>
+#include <taglib/id3v1tag.h>
+#include <taglib/id3v2tag.h>
 #include <taglib/mp4file.h>
 #include <taglib/mpegfile.h>
 #include <taglib/oggfile.h>
 #include <taglib/tag.h>
 #include <taglib/trueaudiofile.h>
 #include <taglib/wavfile.h>
+
+#include <cstring>
 
 namespace savecheck {
 
@@ -42,13 +46,43 @@ Format formatOf(const TagLib::File *file)
 filestructure::Bytes original(CheckedFileStream &stream)
 {
     return {[&stream](qint64 offset, char *buffer, qint64 size) { return stream.readOriginalAt(offset, buffer, size); },
-            stream.originalLength()};
+            stream.originalLength(),
+            {}};
 }
 
 filestructure::Bytes edited(CheckedFileStream &stream)
 {
     return {[&stream](qint64 offset, char *buffer, qint64 size) { return stream.readAt(offset, buffer, size); },
-            stream.length()};
+            stream.length(),
+            [&stream](qint64 offset, qint64 size) { return stream.originalOffset(offset, size); }};
+}
+
+QVariantHash fields(const QList<const TagLib::Tag *> &tags)
+{
+    QVariantHash merged;
+    for (const TagLib::Tag *tag : tags) {
+        const QVariantHash one = fields(*tag);
+        for (auto it = one.cbegin(); it != one.cend(); ++it) {
+            const QVariant &have = merged[it.key()];
+            if (!have.isValid() || have.toString().isEmpty() || have == QVariant(0u))
+                merged[it.key()] = it.value();
+        }
+    }
+    return merged;
+}
+
+std::optional<QVariantHash> mpegFieldsAfterSave(TagLib::File *file, CheckedFileStream &stream)
+{
+    auto *mpeg = dynamic_cast<TagLib::MPEG::File *>(file);
+    char head[3];
+    if (!mpeg || mpeg->hasAPETag() || !mpeg->hasID3v2Tag() || stream.readAt(0, head, 3) != 3 ||
+        std::memcmp(head, "ID3", 3) != 0)
+        return std::nullopt;
+    const TagLib::ID3v2::Tag id3v2(mpeg, 0);
+    if (!mpeg->hasID3v1Tag())
+        return fields(id3v2);
+    const TagLib::ID3v1::Tag id3v1(mpeg, static_cast<long>(stream.length() - 128));
+    return fields({&id3v2, &id3v1});
 }
 
 QVariantHash fields(const TagLib::Tag &tag)

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QVariantHash>
 
+#include <optional>
+
 class CheckedFileStream;
 namespace TagLib {
 class File;
@@ -23,8 +25,15 @@ filestructure::Format formatOf(const TagLib::File *file);
 filestructure::Bytes original(CheckedFileStream &stream);
 filestructure::Bytes edited(CheckedFileStream &stream);
 
-// The fields a save must keep, as the tag reads them.
+// The fields a save must keep, as the tag reads them; of several tags, the
+// first that has a field gives it.
 QVariantHash fields(const TagLib::Tag &tag);
+QVariantHash fields(const QList<const TagLib::Tag *> &tags);
+
+// The fields of a just saved MPEG file whose tags are an ID3v2 tag at its
+// start and perhaps an ID3v1 tag, read from those tags alone rather than by
+// parsing the whole file again; nothing for other files.
+std::optional<QVariantHash> mpegFieldsAfterSave(TagLib::File *file, CheckedFileStream &stream);
 
 // Empty when after holds every field of before but the written key; else
 // what was lost, worded to follow "The save would ".

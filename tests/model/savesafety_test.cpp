@@ -334,3 +334,47 @@ TEST(SaveSafety, ASaveKeepsTheFilesPropertiesAndRewritesNoAudioWhenItFits)
     EXPECT_EQ(MusicTrack::withPath(second).valueForTag("comment"), QVariant(QString(9000, 'o')));
     EXPECT_EQ(MusicTrack::withPath(second).album(), "Seed Album");
 }
+
+TEST(SaveSafety, ALargeFileIsSavedThroughACopyThatKeepsItsPropertiesOrItsLinks)
+{
+    TestFolder folder;
+    // The seed WAV with 17 MiB of sound: more than is rewritten from memory.
+    QByteArray wav = seed("seed.wav");
+    const qsizetype dataAt = wav.indexOf("data");
+    ASSERT_GT(dataAt, 0);
+    QByteArray sound(17 * 1024 * 1024, Qt::Uninitialized);
+    for (qsizetype i = 0; i < sound.size(); ++i)
+        sound[i] = char(i * 7 + i / 4096);
+    wav = wav.left(dataAt) + "data" + le32(quint32(sound.size())) + sound;
+    wav.replace(4, 4, le32(quint32(wav.size() - 8)));
+    const QString path = folder.addFile("large.wav", wav);
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0604), 0);
+    const bool attributes = ::setxattr(QFile::encodeName(path).constData(), "user.mood", "calm", 4, 0) == 0;
+    const timespec times[2] = {{2000000000, 0}, {1000000000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+    const ino_t inode = statOf(path).st_ino;
+
+    MusicTrack::withPath(path).setTag("comment", QString(20000, 'w'));
+    const struct stat after = statOf(path);
+    EXPECT_NE(after.st_ino, inode);
+    EXPECT_EQ(after.st_mode & 07777, 0604u);
+    EXPECT_EQ(after.st_atim.tv_sec, 2000000000);
+    if (attributes) {
+        char value[8] = {};
+        EXPECT_EQ(::getxattr(QFile::encodeName(path).constData(), "user.mood", value, sizeof value), 4);
+        EXPECT_STREQ(value, "calm");
+    }
+    const QByteArray saved = TestFolder::readAll(path);
+    EXPECT_TRUE(saved.contains(sound));
+    EXPECT_EQ(MusicTrack::withPath(path).valueForTag("comment"), QVariant(QString(20000, 'w')));
+    EXPECT_EQ(MusicTrack::withPath(path).title(), "Seed Title");
+
+    // With a second name the file keeps its inode and both names see the change.
+    const QString other = folder.filePath("other.wav");
+    ASSERT_EQ(::link(QFile::encodeName(path).constData(), QFile::encodeName(other).constData()), 0);
+    MusicTrack::withPath(other).setTag("comment", QString(40000, 'v'));
+    EXPECT_EQ(statOf(path).st_ino, statOf(other).st_ino);
+    EXPECT_EQ(MusicTrack::withPath(path).valueForTag("comment"), QVariant(QString(40000, 'v')));
+    EXPECT_TRUE(TestFolder::readAll(path).contains(sound));
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"large.wav", "other.wav"}));
+}
