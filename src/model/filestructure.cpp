@@ -17,7 +17,10 @@ const QString cutOff = QStringLiteral("is cut off: it ends in the middle of its 
 // Exact reads of small pieces, a block at a time.
 class Reader {
 public:
-    explicit Reader(const Bytes &file) : file_(file), block_(64 * 1024, Qt::Uninitialized) {}
+    explicit Reader(const Bytes &file)
+        : file_(file), block_(std::min<qint64>(64 * 1024, std::max<qint64>(file.length, 16)), Qt::Uninitialized)
+    {
+    }
 
     qint64 length() const { return file_.length; }
 
@@ -707,7 +710,8 @@ bool sameBytes(const Bytes &a, const QList<Range> &inA, const Bytes &b, const QL
         totalB += r.size;
     if (totalA != totalB)
         return false;
-    constexpr qint64 chunk = 256 * 1024;
+    // Most files are small: buffers no larger than what is compared stay off the heap's mapped pages.
+    const qint64 chunk = std::min<qint64>(256 * 1024, std::max<qint64>(totalA, 1));
     QByteArray bufferA(chunk, Qt::Uninitialized);
     QByteArray bufferB(chunk, Qt::Uninitialized);
     qsizetype ia = 0, ib = 0;
