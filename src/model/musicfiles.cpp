@@ -47,8 +47,12 @@ QStringList musicFilesBelow(const QString &folder, QStringList &linkedOutside)
     const QString root = QFileInfo(folder).canonicalFilePath();
     QStringList files;
     for (const QString &path : musicFilesBelow(folder)) {
+        // The walk enters no linked folder, so only a file that is itself a link can lead out.
         const QFileInfo info(path);
-        // A link anywhere on the way counts, not only one named like the file.
+        if (!info.isSymLink()) {
+            files << path;
+            continue;
+        }
         const QString target = info.canonicalFilePath();
         if (root.isEmpty() || target.isEmpty() ||
             !(target.startsWith(root + QLatin1Char('/')) || (root == QLatin1String("/") && target.startsWith(root)))) {
