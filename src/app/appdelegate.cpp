@@ -138,18 +138,10 @@ std::optional<QList<MusicTrack>> AppDelegate::folderTracks()
                    QStringLiteral("You didn't select a folder with music files to operate on."));
         return std::nullopt;
     }
-    QStringList linkedOutside;
-    const QStringList paths = musicfiles::musicFilesBelow(folderPath_, linkedOutside);
-    if (!linkedOutside.isEmpty()) {
-        qWarning().noquote() << QStringLiteral("Skipped links out of %1: %2").arg(folderPath_, linkedOutside.join(u", "));
-        QString listed = linkedOutside.mid(0, 10).join(u'\n');
-        if (linkedOutside.size() > 10)
-            listed += QStringLiteral("\n… and %1 more").arg(linkedOutside.size() - 10);
-        alertPanel(QStringLiteral("Files Skipped"),
-                   QStringLiteral("These files are left out: they are symbolic links to files outside the chosen "
-                                  "folder, which a change here must not reach.\n%1")
-                       .arg(listed));
-    }
+    QList<files::Skipped> skipped;
+    const QStringList paths = musicfiles::musicFilesBelow(folderPath_, &skipped);
+    if (!skipped.isEmpty())
+        alertPanel(QStringLiteral("Files Skipped"), musicfiles::skippedMessage(skipped));
     if (paths.isEmpty()) {
         alertPanel(QStringLiteral("No Files"),
                    QStringLiteral("The folder you have selected doesn't seem to contain music files."));
