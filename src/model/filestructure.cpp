@@ -384,6 +384,15 @@ int mp4ChildOffset(const char *name, bool insideIlst)
     return -1;
 }
 
+bool isMetaChild(const uchar *name)
+{
+    for (const char *child : {"hdlr", "ilst", "mhdr", "ctry", "lang"}) {
+        if (std::memcmp(name, child, 4) == 0)
+            return true;
+    }
+    return false;
+}
+
 QString mp4Problem(Reader &reader, QList<Range> *mdat)
 {
     struct Open {
@@ -431,7 +440,13 @@ QString mp4Problem(Reader &reader, QList<Range> *mdat)
         if (open.empty() && std::memcmp(name, "moov", 4) == 0)
             sawMoov = true;
         const bool insideIlst = !open.empty() && open.back().ilst;
-        const int offset = mp4ChildOffset(name, insideIlst);
+        int offset = mp4ChildOffset(name, insideIlst);
+        if (offset == 4) {
+            // A QuickTime meta atom has no version and flags: its first child follows at once.
+            uchar child[8];
+            if (reader.read(at + headerSize, child, 8) && isMetaChild(child + 4))
+                offset = 0;
+        }
         if (offset < 0 || headerSize + offset > size) {
             at += size;
             continue;
