@@ -174,7 +174,12 @@ Summary importFolder(MusicLibrary &library, const QString &folder,
             paths.append(QFileInfo(entry).absoluteFilePath());
     }
     paths.sort();
+    return importPaths(library, paths, {}, progress);
+}
 
+Summary importPaths(MusicLibrary &library, const QStringList &paths, const ExtraValues &extra,
+                    const std::function<void(int done, int total)> &progress)
+{
     Summary summary;
     summary.found = int(paths.size());
     const int before = library.trackCount();
@@ -192,7 +197,15 @@ Summary importFolder(MusicLibrary &library, const QString &folder,
                 }
             }
         });
-        stored += int(library.importFiles(read).size());
+        for (ImportedFile &file : read) {
+            const auto more = extra.constFind(file.location);
+            if (more != extra.cend())
+                file.values.insert(*more);
+        }
+        const QList<qint64> ids = library.importFiles(read);
+        for (qsizetype i = 0; i < ids.size(); ++i)
+            summary.ids.insert(read[i].location, ids[i]);
+        stored += int(ids.size());
         if (progress)
             progress(int(start + batch.size()), summary.found);
     }
