@@ -152,7 +152,7 @@ QString xspfDocument(const QString &playlistName, const QList<ExportEntry> &entr
     for (const ExportEntry &e : entries) {
         doc += QLatin1String("    <track>\n");
         // The order the XSPF schema fixes for a track's elements.
-        element("location", fileUri(e.location));
+        element("location", xmlText(fileUri(e.location)));
         element("title", xmlText(e.title));
         element("creator", xmlText(e.artist));
         element("album", xmlText(e.album));
