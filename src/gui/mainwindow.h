@@ -7,6 +7,7 @@
 class AppDelegate;
 class HelpSheet;
 class LibraryBrowser;
+class LibraryImports;
 class ProgressSheet;
 class QAction;
 class QActionGroup;
@@ -38,6 +39,8 @@ public:
     ProgressSheet *progressSheet() const { return progress_; }
     HelpSheet *helpSheet() const { return help_; }
     LibraryBrowser *libraryBrowser();
+    // File → Import from Player… and Import Playlist….
+    LibraryImports *libraryImports() const { return imports_; }
 
     // A toolbar item was clicked: its index among all toolbar items is the position.
     void toolbarClicked(QAction *item);
@@ -77,5 +80,6 @@ private:
     ProgressSheet *progress_ = nullptr;
     HelpSheet *help_ = nullptr;
     LibraryBrowser *library_ = nullptr;
+    LibraryImports *imports_ = nullptr;
     int shownPosition_ = -1;
 };
