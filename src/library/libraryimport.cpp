@@ -197,11 +197,9 @@ Summary importPaths(MusicLibrary &library, const QStringList &paths, const Extra
                 }
             }
         });
-        for (ImportedFile &file : read) {
-            const auto more = extra.constFind(file.location);
-            if (more != extra.cend())
-                file.values.insert(*more);
-        }
+        if (extra)
+            for (ImportedFile &file : read)
+                extra(file);
         const QList<qint64> ids = library.importFiles(read);
         for (qsizetype i = 0; i < ids.size(); ++i)
             summary.ids.insert(read[i].location, ids[i]);

@@ -30,9 +30,9 @@ struct Summary {
     QHash<QString, qint64> ids; // the track stored for each path read
 };
 
-// What a file brings besides its tags: values the library keeps of its own
-// (play and skip counts, rating), by catalogue key.
-using ExtraValues = QHash<QString, QVariantHash>;
+// Adds to a file just read what it brings besides its tags: values the
+// library keeps of its own (play and skip counts, rating), by catalogue key.
+using ExtraValues = std::function<void(ImportedFile &file)>;
 
 // Reads every music file (musicfiles::isMusicFile) below folder, at any
 // depth and in path order, and stores it in the library in batches of one
@@ -44,8 +44,8 @@ Summary importFolder(MusicLibrary &library, const QString &folder,
                      const std::function<void(int done, int total)> &progress = {});
 
 // importFolder for a list of files already found (absolute paths, in the
-// order given): each is read and stored with extra[path] merged over its
-// tags. found counts the paths.
+// order given): each is read, given its extra values, and stored. found
+// counts the paths.
 Summary importPaths(MusicLibrary &library, const QStringList &paths, const ExtraValues &extra = {},
                     const std::function<void(int done, int total)> &progress = {});
 

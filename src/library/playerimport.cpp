@@ -480,7 +480,9 @@ Summary importPlayer(MusicLibrary &library, Player player, const QString &path,
     // playlists name, each once.
     QStringList paths;
     QSet<QString> seen;
-    libraryimport::ExtraValues extra;
+    // Counts are looked up when a file has been read rather than held as
+    // values for every track, which for a large library would cost far more memory.
+    QHash<QString, const PlayerTrack *> byPath;
     const auto take = [&](const QString &file) {
         if (seen.contains(file))
             return false;
@@ -492,17 +494,20 @@ Summary importPlayer(MusicLibrary &library, Player player, const QString &path,
         paths.append(file);
         return true;
     };
-    for (const PlayerTrack &track : source.tracks) {
-        if (!take(track.path))
-            continue;
-        QVariantHash &values = extra[track.path];
-        if (track.playCount >= 0)
-            values.insert(QStringLiteral("playedCount"), track.playCount);
-        if (track.skipCount >= 0)
-            values.insert(QStringLiteral("skippedCount"), track.skipCount);
-        if (track.rating >= 0)
-            values.insert(QStringLiteral("rating"), track.rating);
-    }
+    for (const PlayerTrack &track : source.tracks)
+        if (take(track.path))
+            byPath.insert(track.path, &track);
+    const auto extra = [&byPath](ImportedFile &file) {
+        const PlayerTrack *track = byPath.value(file.location);
+        if (!track)
+            return;
+        if (track->playCount >= 0)
+            file.values.insert(QStringLiteral("playedCount"), track->playCount);
+        if (track->skipCount >= 0)
+            file.values.insert(QStringLiteral("skippedCount"), track->skipCount);
+        if (track->rating >= 0)
+            file.values.insert(QStringLiteral("rating"), track->rating);
+    };
     for (const PlayerPlaylist &playlist : source.playlists)
         for (const QString &file : playlist.paths)
             take(file);
