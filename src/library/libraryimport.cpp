@@ -165,7 +165,8 @@ ImportedFile readFile(const QString &path)
 Summary importFolder(MusicLibrary &library, const QString &folder,
                      const std::function<void(int done, int total)> &progress)
 {
-    const std::optional<QStringList> entries = files::dirContentsRecursive(folder);
+    QList<files::Skipped> skipped;
+    const std::optional<QStringList> entries = files::dirContentsRecursive(folder, &skipped);
     if (!entries)
         throw FileError(folder, QStringLiteral("the folder cannot be read"));
     QStringList paths;
@@ -174,7 +175,13 @@ Summary importFolder(MusicLibrary &library, const QString &folder,
             paths.append(QFileInfo(entry).absoluteFilePath());
     }
     paths.sort();
-    return importPaths(library, paths, {}, progress);
+    Summary summary = importPaths(library, paths, {}, progress);
+    // Names the walk could not take are reported first, as they were met before any file was read.
+    QList<Failure> unlisted;
+    for (const files::Skipped &s : musicfiles::concerningMusic(skipped))
+        unlisted.append({s.shown, s.reason});
+    summary.failures = unlisted + summary.failures;
+    return summary;
 }
 
 Summary importPaths(MusicLibrary &library, const QStringList &paths, const ExtraValues &extra,
