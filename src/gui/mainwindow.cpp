@@ -143,6 +143,7 @@ void MainWindow::buildMenus()
     file->addAction(tr("&Library Browser…"), QKeySequence(tr("Ctrl+L")), this, &MainWindow::showLibrary);
     file->addAction(tr("&Import Folder into Library…"), QKeySequence(tr("Ctrl+I")), this,
                     &MainWindow::importIntoLibrary);
+    file->addAction(tr("&Refresh Library from Files"), this, &MainWindow::refreshLibrary);
     file->addSeparator();
     file->addAction(tr("&Quit"), QKeySequence::Quit, qApp, &QApplication::quit);
 
@@ -289,6 +290,12 @@ void MainWindow::importIntoLibrary()
 {
     libraryBrowser()->open();
     libraryBrowser()->importFolder();
+}
+
+void MainWindow::refreshLibrary()
+{
+    libraryBrowser()->open();
+    libraryBrowser()->refreshFromFiles();
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

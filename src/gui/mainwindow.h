@@ -56,6 +56,7 @@ public:
     void chooseFolder();
     void showLibrary();
     void importIntoLibrary();
+    void refreshLibrary();
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -2,6 +2,7 @@
 #include "filetags.h"
 
 #include "checkedfilestream.h"
+#include "fileproperties.h"
 #include "musicfiles.h"
 #include "nestingguard.h"
 #include "taglibtext.h"
@@ -20,6 +21,7 @@
 #include <taglib/mpcfile.h>
 #include <taglib/mpegfile.h>
 #include <taglib/tag.h>
+#include <taglib/tpropertymap.h>
 #include <taglib/trueaudiofile.h>
 #include <taglib/wavfile.h>
 #include <taglib/wavpackfile.h>
@@ -154,6 +156,8 @@ QVariant valueOf(MusicFile &music, const QString &path, const QString &key)
         return numberText(tag->track());
     if (key == QLatin1String("year"))
         return numberText(tag->year());
+    if (fileproperties::holds(key))
+        return fileproperties::read(music.file()->properties(), key);
     if (TagLib::AudioProperties *properties = music.file()->audioProperties()) {
         if (key == QLatin1String("duration"))
             return properties->lengthInSeconds();
@@ -195,11 +199,14 @@ struct Change {
     QString key;
     TagLib::String text;
     unsigned int year = 0;
+    QVariant value; // for the keys of the property map
 };
 
 Change changeFor(const QString &path, const QString &key, const QVariant &value)
 {
-    Change change{key, {}, 0};
+    Change change{key, {}, 0, value};
+    if (fileproperties::holds(key))
+        return change;
     if (key != QLatin1String("year")) {
         change.text = toTagLib(value);
         return change;
@@ -272,7 +279,13 @@ void writeOpen(MusicFile &music, const QString &path, const Change &change)
 {
     if (!music.tag())
         throw FileError(path, unusableReason(music));
-    apply(music.tag(), change);
+    if (fileproperties::holds(change.key)) {
+        const QString refusal = fileproperties::write(*music.file(), change.key, change.value);
+        if (!refusal.isEmpty())
+            throw FileError(path, refusal);
+    } else {
+        apply(music.tag(), change);
+    }
     const bool saved = saveKeepingLayout(music.file(), music.wavTags());
     if (!saved || music.stream().failed()) {
         const QString why = music.stream().failed() ? music.stream().error() : QStringLiteral("was refused by TagLib");

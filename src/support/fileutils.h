@@ -22,6 +22,10 @@ std::optional<QStringList> dirContents(const QString &folder);
 // when the folder itself cannot be read.
 std::optional<QStringList> dirContentsRecursive(const QString &folder);
 
+// The file's modification time (in nanoseconds) and size as one text, which
+// changes whenever the file is written; null when there is no such file.
+QString stamp(const QString &path);
+
 // The integer stored in the user defaults under key; 0 when absent.
 int defaultInt(const QString &key);
 void setDefaultInt(const QString &key, int value);
