@@ -225,6 +225,17 @@ void runBehindProgress(LibraryBrowser *browser, QProgressDialog *progress, Work 
 
 } // namespace
 
+// The first files that could not be read, one per line.
+QString LibraryBrowser::failureLines(const QList<libraryimport::Failure> &failures)
+{
+    QStringList lines;
+    for (const libraryimport::Failure &failure : failures.mid(0, 10))
+        lines << QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(failure.path), failure.reason);
+    if (failures.size() > 10)
+        lines << tr("… and %1 more.").arg(failures.size() - 10);
+    return lines.join(QLatin1Char('\n'));
+}
+
 std::shared_ptr<MusicLibrary> LibraryBrowser::libraryOr(const QString &failureTitle)
 {
     try {
@@ -270,12 +281,7 @@ void LibraryBrowser::finishImport(const libraryimport::Summary &summary, const Q
     }
     if (summary.failures.isEmpty())
         return;
-    QStringList lines;
-    for (const libraryimport::Failure &failure : summary.failures.mid(0, 10))
-        lines << QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(failure.path), failure.reason);
-    if (summary.failures.size() > 10)
-        lines << tr("… and %1 more.").arg(summary.failures.size() - 10);
-    alertPanel(tr("Some Files Were Not Imported"), done + QStringLiteral("\n\n") + lines.join(QLatin1Char('\n')));
+    alertPanel(tr("Some Files Were Not Imported"), done + QStringLiteral("\n\n") + failureLines(summary.failures));
 }
 
 void LibraryBrowser::refreshFromFiles()
@@ -307,10 +313,6 @@ void LibraryBrowser::finishRefresh(const libraryimport::RefreshSummary &summary,
         alertPanel(tr("Refresh Failed"), problem + QStringLiteral("\n\n") + done);
         return;
     }
-    QStringList lines;
-    for (const libraryimport::Failure &failure : summary.failures.mid(0, 10))
-        lines << QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(failure.path), failure.reason);
-    if (summary.failures.size() > 10)
-        lines << tr("… and %1 more.").arg(summary.failures.size() - 10);
-    alertPanel(tr("Library Refreshed"), lines.isEmpty() ? done : done + QStringLiteral("\n\n") + lines.join(QLatin1Char('\n')));
+    alertPanel(tr("Library Refreshed"),
+               summary.failures.isEmpty() ? done : done + QStringLiteral("\n\n") + failureLines(summary.failures));
 }

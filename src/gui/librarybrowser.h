@@ -8,6 +8,7 @@
 namespace libraryimport {
 struct Summary;
 struct RefreshSummary;
+struct Failure;
 }
 
 class AppDelegate;
@@ -61,6 +62,7 @@ private:
     void report(const QString &problem);
     void finishImport(const libraryimport::Summary &summary, const QString &problem);
     void finishRefresh(const libraryimport::RefreshSummary &summary, const QString &problem);
+    static QString failureLines(const QList<libraryimport::Failure> &failures);
     // The controller's library; null, after telling the person why, when it cannot be opened.
     std::shared_ptr<MusicLibrary> libraryOr(const QString &failureTitle);
     QProgressDialog *showProgress(const QString &name, const QString &title, const QString &label);
