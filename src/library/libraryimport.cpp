@@ -147,7 +147,8 @@ ImportedFile readFile(const QString &path)
 Summary importFolder(MusicLibrary &library, const QString &folder,
                      const std::function<void(int done, int total)> &progress)
 {
-    const std::optional<QStringList> entries = files::dirContentsRecursive(folder);
+    QList<files::Skipped> skipped;
+    const std::optional<QStringList> entries = files::dirContentsRecursive(folder, &skipped);
     if (!entries)
         throw FileError(folder, QStringLiteral("the folder cannot be read"));
     QStringList paths;
@@ -159,6 +160,8 @@ Summary importFolder(MusicLibrary &library, const QString &folder,
 
     Summary summary;
     summary.found = int(paths.size());
+    for (const files::Skipped &s : musicfiles::concerningMusic(skipped))
+        summary.failures.append({s.shown, s.reason});
     for (qsizetype start = 0; start < paths.size(); start += batchSize) {
         const QStringList batch = paths.mid(start, batchSize);
         QList<ImportedFile> read;

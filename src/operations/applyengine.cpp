@@ -4,10 +4,14 @@
 #include "library/musiclibrary.h"
 #include "support/alerts.h"
 #include "support/fileutils.h"
+#include "support/trash.h"
 
 #include <QDebug>
 #include <QFile>
+#include <QSet>
 #include <memory>
+
+#include <sys/stat.h>
 
 namespace applyengine {
 namespace {
@@ -27,6 +31,16 @@ const QString locationKey = QStringLiteral("location");
 QString describe(const std::exception &e)
 {
     return QString::fromUtf8(e.what());
+}
+
+// The file a file track's record reaches, with the key it writes; empty for
+// library tracks and files that cannot be examined.
+QString fileWrite(const ChangeRecord &record)
+{
+    struct stat st;
+    if (record.track.isLibraryTrack() || ::stat(QFile::encodeName(record.track.path()).constData(), &st) != 0)
+        return {};
+    return QStringLiteral("%1:%2:%3").arg(st.st_dev).arg(st.st_ino).arg(record.tagToChange);
 }
 
 // The library rows a tag run changes go in a few transactions instead of one
@@ -92,6 +106,7 @@ void writeTags(const ApplyRun &run, RowBatches &rows, ApplyResult &result)
 {
     const QList<ChangeRecord> &records = run.changes->records;
     const qsizetype total = records.size();
+    QSet<QString> writtenFiles;
     for (qsizetype i = 0; i < total; ++i) {
         const ChangeRecord &record = records.at(i);
         if (!record.enabled) {
@@ -101,6 +116,14 @@ void writeTags(const ApplyRun &run, RowBatches &rows, ApplyResult &result)
         // The recorded title stands in for the track's: whenever the write
         // goes ahead they are equal, and reading it would cost another open.
         run.progress({QStringLiteral("%1/%2 %3"), int(i + 1), int(total), record.title});
+        // Two names of one file (hard links) get one write: the second name's
+        // record would find the first one's change and stop the run.
+        const QString write = fileWrite(record);
+        if (!write.isEmpty() && writtenFiles.contains(write)) {
+            qInfo().noquote() << QStringLiteral("%1 is the same file as one already written").arg(record.track.path());
+            ++result.written;
+            continue;
+        }
         try {
             // Artist, then title, then the old value; read and written with one open of a file.
             const TagExpectations expected{
@@ -113,6 +136,8 @@ void writeTags(const ApplyRun &run, RowBatches &rows, ApplyResult &result)
                 return;
             }
             ++result.written;
+            if (!write.isEmpty())
+                writtenFiles.insert(write);
             if (follow)
                 followFileWrite(*run.library, record, stampBefore);
             rows.after();
@@ -156,9 +181,30 @@ std::optional<Playlist> editablePlaylistNamed(const MusicLibrary &library, const
     return std::nullopt;
 }
 
+// Moves each file to the Trash once, however many tracks it backs. Returns the
+// locations left in place; the result lists each with the reason.
+QStringList moveFilesToTrash(QStringList locations, QList<trash::Moved> &trashed, ApplyResult &result)
+{
+    locations.removeDuplicates();
+    QStringList kept;
+    for (const QString &location : locations) {
+        if (location.isEmpty())
+            continue;
+        const trash::Outcome outcome = trash::moveToTrash(location);
+        if (outcome.moved) {
+            trashed << outcome.where;
+        } else {
+            kept << location;
+            result.notTrashed << QStringLiteral("%1: %2").arg(location, outcome.error);
+        }
+    }
+    return kept;
+}
+
 ApplyResult applyMembership(const ApplyRun &run)
 {
     ApplyResult result;
+    QList<trash::Moved> trashed;
     const ChangeList &list = *run.changes;
     MusicLibrary &library = *run.library;
     QString current; // the track being worked on, for the failure alert
@@ -194,7 +240,7 @@ ApplyResult applyMembership(const ApplyRun &run)
         result.enabled = static_cast<int>(work.size());
         const bool trashing = list.remove && list.trash;
         const QStringList keys = trashing ? QStringList{artistKey, nameKey, locationKey} : QStringList{artistKey, nameKey};
-        QStringList toTrash;
+        QStringList locations; // beside refs; empty for a track without a file
         constexpr qsizetype chunkSize = 1024;
         for (qsizetype first = 0; first < refs.size(); first += chunkSize) {
             const QList<QVariantList> now = library.propertyRows(refs.mid(first, chunkSize), keys);
@@ -204,8 +250,8 @@ ApplyResult applyMembership(const ApplyRun &run)
                     result.outcome = ApplyResult::Aborted;
                     return result;
                 }
-                if (trashing && !now[k].value(2).toString().isEmpty())
-                    toTrash << now[k].value(2).toString();
+                if (trashing)
+                    locations << now[k].value(2).toString();
             }
         }
 
@@ -220,25 +266,35 @@ ApplyResult applyMembership(const ApplyRun &run)
         }
         current.clear();
         if (list.remove) {
-            library.deleteTracks(refs);
-            result.written = static_cast<int>(refs.size());
+            // Files go first: a track whose file stays out of the Trash keeps its
+            // entry, so the library never points at a file it no longer lists.
+            const QStringList kept = trashing ? moveFilesToTrash(locations, trashed, result) : QStringList();
+            QList<TrackRef> removed;
+            for (qsizetype i = 0; i < refs.size(); ++i)
+                if (!trashing || locations.at(i).isEmpty() || !kept.contains(locations.at(i)))
+                    removed << refs.at(i);
+            library.deleteTracks(removed);
+            result.written = static_cast<int>(removed.size());
         } else {
             // A track already in the target, or listed twice, is added once.
             result.written = library.addTracksToPlaylist(target->id, ids, true);
         }
         batch.commit();
-        toTrash.removeDuplicates(); // a track listed twice is trashed once
-        // Files go only once their entries are gone for good: a refused
-        // removal must not leave the playlist pointing into the Trash.
-        for (const QString &location : toTrash)
-            if (!QFile::moveToTrash(location))
-                qWarning().noquote() << QStringLiteral("Could not move %1 to the Trash").arg(location);
     } catch (const std::exception &e) {
         const QString description = describe(e);
         LOG_FAILURE(description);
         result.outcome = ApplyResult::Failed;
         result.failedTrack = current;
         result.error = description;
+        result.written = 0;
+        // The removal was rolled back, so the files come back out of the Trash.
+        QStringList stranded;
+        for (const trash::Moved &moved : trashed)
+            if (!trash::putBack(moved))
+                stranded << QFile::decodeName(moved.originalPath);
+        if (!stranded.isEmpty())
+            result.error += QStringLiteral("; these files could not be put back from the Trash: %1")
+                                .arg(stranded.join(QStringLiteral(", ")));
     }
     return result;
 }
@@ -267,6 +323,8 @@ ApplyResult apply(const ApplyRun &run)
 
 void report(const ApplyResult &result)
 {
+    if (!result.notTrashed.isEmpty())
+        alertPanel(QStringLiteral("Not Moved to the Trash"), notTrashedMessage(result));
     switch (result.outcome) {
     case ApplyResult::Finished:
         return;
@@ -280,6 +338,14 @@ void report(const ApplyResult &result)
         alertPanel(QStringLiteral("Playlist Not Found"), outcomeMessage(result));
         return;
     }
+}
+
+QString notTrashedMessage(const ApplyResult &result)
+{
+    return QStringLiteral("%1 of the files could not be moved to the Trash, so their tracks were left in the "
+                          "library:\n%2")
+        .arg(result.notTrashed.size())
+        .arg(result.notTrashed.join(QLatin1Char('\n')));
 }
 
 QString outcomeMessage(const ApplyResult &result)
