@@ -320,6 +320,8 @@ void AppDelegate::applyChanges()
     run.changes = changes_;
     if (changes_->playlist)
         run.library = membershipLibrary(*changes_);
+    else
+        run.library = existingLibrary();
     run.targetPlaylist = editablePlaylists_.value(selectedPlaylistActionPlaylist_);
     run.progress = [this](const ProgressDetail &detail) { setProgress(detail); };
     const QString playlistName = changes_->remove ? playlists_.value(selectedPlaylist_) : run.targetPlaylist;
@@ -333,6 +335,20 @@ void AppDelegate::applyChanges()
             RunNews::instance().announce(runreport::applied(result, *list, playlistName), true);
         });
     });
+}
+
+// The library whose tracks follow what a tag run writes to their files; null
+// when there is none yet (a folder-only user gets no library file from a run)
+// or it cannot be opened.
+std::shared_ptr<MusicLibrary> AppDelegate::existingLibrary()
+{
+    try {
+        if (library_ || MusicLibrary::isRunning(libraryPath()))
+            return library();
+    } catch (const std::exception &e) {
+        qWarning().noquote() << QString::fromUtf8(e.what());
+    }
+    return nullptr;
 }
 
 // The library the tracks of a membership list were found in; the controller's

@@ -250,6 +250,7 @@ private:
     void setPlaylistNames(QStringList all, QStringList editable);
     std::optional<QList<MusicTrack>> folderTracks();
     std::optional<TrackList> playlistTracks(const QStringList &keys);
+    std::shared_ptr<MusicLibrary> existingLibrary();
     std::shared_ptr<MusicLibrary> membershipLibrary(const ChangeList &list);
 
     std::unique_ptr<Lindarc> lindarc_;

@@ -28,6 +28,7 @@ commands:
                               clementine or beets (its files are only read)
   import-playlist FILE [--name NAME]
                               make a playlist from an M3U, M3U8, PLS or XSPF file
+  refresh [--playlist NAME]   read the files of the library's tracks (or a playlist's) again
   tracks [--playlist NAME] [--json]
                               list the library's tracks, or a playlist's
   playlists [--json]          list the playlists
@@ -173,6 +174,8 @@ ExitCode runImport(const LibraryOpener &open, const QStringList &args, QTextStre
         err << "skipped " << oneLine(failure.path) << ": " << oneLine(failure.reason) << '\n';
     out << "Imported " << summary.added + summary.updated << " of " << summary.found << " music files ("
         << summary.added << " new, " << summary.updated << " updated, " << summary.failures.size() << " skipped).\n";
+    if (summary.updated > 0)
+        out << summary.changed << " of the " << summary.updated << " tracks already in the library took new values from their files.\n";
     if (summary.found == 0)
         err << "quavertin-cli: no music files found in " << folder << '\n';
     return summary.found > 0 && summary.added + summary.updated > 0 ? ExitCode::Success : ExitCode::Failed;
@@ -186,21 +189,48 @@ std::optional<Playlist> namedPlaylist(MusicLibrary &library, const QString &name
     return playlist;
 }
 
+// The tracks of the playlist --playlist names, else the whole library's.
+std::optional<QList<TrackRef>> tracksAsked(MusicLibrary &library, const Parsed &p, QTextStream &err)
+{
+    if (p.playlist.isNull())
+        return library.allTracks();
+    const std::optional<Playlist> playlist = namedPlaylist(library, p.playlist, err);
+    if (!playlist)
+        return std::nullopt;
+    return library.tracksOf(playlist->id);
+}
+
+ExitCode runRefresh(const LibraryOpener &open, const QStringList &args, QTextStream &out, QTextStream &err)
+{
+    const Parsed p = parse(args, false, true);
+    if (!p.ok || !p.words.isEmpty())
+        return badUsage(p, err);
+    const std::optional<QList<TrackRef>> tracks = tracksAsked(open(), p, err);
+    if (!tracks)
+        return ExitCode::Failed;
+    const QList<TrackRef> &refs = *tracks;
+    const bool onTerminal = ::isatty(STDERR_FILENO);
+    const libraryimport::RefreshSummary summary = libraryimport::refresh(open(), refs, [&](int done, int total) {
+        if (onTerminal)
+            err << "\rRefreshing " << done << '/' << total << "\u2026" << Qt::flush;
+    });
+    if (onTerminal && !refs.isEmpty())
+        err << '\n';
+    for (const libraryimport::Failure &failure : summary.failures)
+        err << "unreadable " << failure.path << ": " << failure.reason << '\n';
+    out << libraryimport::describe(summary) << '\n';
+    return summary.failures.isEmpty() ? ExitCode::Success : ExitCode::Failed;
+}
+
 ExitCode runTracks(const LibraryOpener &open, const QStringList &args, QTextStream &out, QTextStream &err)
 {
     const Parsed p = parse(args, true, true);
     if (!p.ok || !p.words.isEmpty())
         return badUsage(p, err);
-    QList<TrackRef> refs;
-    if (p.playlist.isNull()) {
-        refs = open().allTracks();
-    } else {
-        const std::optional<Playlist> playlist = namedPlaylist(open(), p.playlist, err);
-        if (!playlist)
-            return ExitCode::Failed;
-        refs = open().tracksOf(playlist->id);
-    }
-    printTracks(open(), refs, p.json, out);
+    const std::optional<QList<TrackRef>> refs = tracksAsked(open(), p, err);
+    if (!refs)
+        return ExitCode::Failed;
+    printTracks(open(), *refs, p.json, out);
     return ExitCode::Success;
 }
 
@@ -276,10 +306,19 @@ const Command commands[] = {
      "usage: quavertin-cli library import DIR\n\n"
      "Reads every music file below DIR (mp3 aac m4a ogg flac mpc spx wv tta wav aiff mp4 asf, in\n"
      "any letter case) and stores its tags in the library. A file already in the library is\n"
-     "updated, not added twice. Files that cannot be read are named on standard error and skipped.\n",
+     "updated, not added twice: its tracks take the file's values (play counts, ratings and\n"
+     "playlists stay), and the count of those that changed is shown. Files that cannot be read\n"
+     "are named on standard error and skipped.\n",
      runImport},
     {"import-player", cli::importPlayerHelp, cli::runImportPlayer},
     {"import-playlist", cli::importPlaylistHelp, cli::runImportPlaylist},
+    {"refresh",
+     "usage: quavertin-cli library refresh [--playlist NAME]\n\n"
+     "Reads the file of every track of the library (or of the first playlist of that name) again\n"
+     "and updates the tracks whose values differ from their files', as an import would; play\n"
+     "counts, ratings and playlists stay. Prints how many tracks changed, were unchanged, or are\n"
+     "dead (no file). Files that cannot be read are named on standard error; the status is then 1.\n",
+     runRefresh},
     {"tracks",
      "usage: quavertin-cli library tracks [--playlist NAME] [--json]\n\n"
      "One line per track: id, artist, title, album, location (empty when the file is gone),\n"

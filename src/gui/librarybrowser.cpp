@@ -198,62 +198,107 @@ void LibraryBrowser::importFolder()
         importFolderAt(folder);
 }
 
-void LibraryBrowser::importFolderAt(const QString &folder)
+QProgressDialog *LibraryBrowser::showProgress(const QString &name, const QString &title, const QString &label)
 {
-    std::shared_ptr<MusicLibrary> library;
-    try {
-        library = app_->library();
-    } catch (const LibraryError &error) {
-        alertPanel(tr("Import Failed"), error.reason());
-        emit importFinished();
-        return;
-    }
-    auto *progress = new QProgressDialog(tr("Importing music files…"), QString(), 0, 0, this);
-    progress->setObjectName("importProgress");
-    progress->setWindowTitle(tr("Import"));
+    auto *progress = new QProgressDialog(label, QString(), 0, 0, this);
+    progress->setObjectName(name);
+    progress->setWindowTitle(title);
     progress->setWindowModality(Qt::WindowModal);
     progress->setCancelButton(nullptr);
     progress->setAutoClose(false);
     progress->setAutoReset(false);
     progress->setMinimumDuration(0);
     progress->show();
+    return progress;
+}
 
-    QPointer<LibraryBrowser> self(this);
+namespace {
+
+// Runs work on the worker behind the progress dialog, which hears (done, total)
+// and, when label gives one, a new text. finish gets the result, or the reason
+// the work failed, on the main thread while the browser is still there.
+template <typename Result, typename Work, typename Finish>
+void runBehindProgress(LibraryBrowser *browser, QProgressDialog *progress, Work work,
+                       std::function<QString(int, int)> label, Finish finish)
+{
+    QPointer<LibraryBrowser> self(browser);
     QPointer<QProgressDialog> dialog(progress);
-    dispatchAsyncBackground([self, dialog, library, folder] {
-        libraryimport::Summary summary;
+    dispatchAsyncBackground([self, dialog, work, label, finish] {
+        Result result;
         QString problem;
         try {
-            summary = libraryimport::importFolder(*library, folder, [dialog](int done, int total) {
-                dispatchAsyncMain([dialog, done, total] {
+            result = work([dialog, label](int done, int total) {
+                dispatchAsyncMain([dialog, label, done, total] {
                     if (!dialog)
                         return;
                     dialog->setMaximum(total);
                     dialog->setValue(done);
-                    dialog->setLabelText(tr("Imported %1 of %2 music files…").arg(done).arg(total));
+                    if (label)
+                        dialog->setLabelText(label(done, total));
                 });
             });
         } catch (const NamedException &error) {
             problem = error.reason();
         }
-        dispatchAsyncMain([self, dialog, summary, problem] {
+        dispatchAsyncMain([self, dialog, result, problem, finish] {
             if (dialog)
                 dialog->deleteLater();
-            if (!self)
-                return;
-            self->finishImport(summary, problem);
+            if (self)
+                finish(*self, result, problem);
         });
     });
+}
+
+} // namespace
+
+// The first files that could not be read, one per line.
+QString LibraryBrowser::failureLines(const QList<libraryimport::Failure> &failures)
+{
+    QStringList lines;
+    for (const libraryimport::Failure &failure : failures.mid(0, 10))
+        lines << QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(failure.path), failure.reason);
+    if (failures.size() > 10)
+        lines << tr("… and %1 more.").arg(failures.size() - 10);
+    return lines.join(QLatin1Char('\n'));
+}
+
+std::shared_ptr<MusicLibrary> LibraryBrowser::libraryOr(const QString &failureTitle)
+{
+    try {
+        return app_->library();
+    } catch (const LibraryError &error) {
+        alertPanel(failureTitle, error.reason());
+        return nullptr;
+    }
+}
+
+void LibraryBrowser::importFolderAt(const QString &folder)
+{
+    const std::shared_ptr<MusicLibrary> library = libraryOr(tr("Import Failed"));
+    if (!library) {
+        emit importFinished();
+        return;
+    }
+    runBehindProgress<libraryimport::Summary>(
+        this, showProgress(QStringLiteral("importProgress"), tr("Import"), tr("Importing music files…")),
+        [library, folder](const std::function<void(int, int)> &progress) {
+            return libraryimport::importFolder(*library, folder, progress);
+        },
+        [](int done, int total) { return tr("Imported %1 of %2 music files…").arg(done).arg(total); },
+        [](LibraryBrowser &browser, const libraryimport::Summary &summary, const QString &problem) {
+            browser.finishImport(summary, problem);
+        });
 }
 
 void LibraryBrowser::finishImport(const libraryimport::Summary &summary, const QString &problem)
 {
     app_->refreshPlaylists();
     reload();
-    const QString done = tr("Found %1 music files: %2 added, %3 updated.")
+    const QString done = tr("Found %1 music files: %2 added, %3 updated (%4 changed).")
                              .arg(summary.found)
                              .arg(summary.added)
-                             .arg(summary.updated);
+                             .arg(summary.updated)
+                             .arg(summary.changed);
     status_->setText(done);
     emit importFinished();
     if (!problem.isEmpty()) {
@@ -262,10 +307,38 @@ void LibraryBrowser::finishImport(const libraryimport::Summary &summary, const Q
     }
     if (summary.failures.isEmpty())
         return;
-    QStringList lines;
-    for (const libraryimport::Failure &failure : summary.failures.mid(0, 10))
-        lines << QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(failure.path), failure.reason);
-    if (summary.failures.size() > 10)
-        lines << tr("… and %1 more.").arg(summary.failures.size() - 10);
-    alertPanel(tr("Some Files Were Not Imported"), done + QStringLiteral("\n\n") + lines.join(QLatin1Char('\n')));
+    alertPanel(tr("Some Files Were Not Imported"), done + QStringLiteral("\n\n") + failureLines(summary.failures));
+}
+
+void LibraryBrowser::refreshFromFiles()
+{
+    const std::shared_ptr<MusicLibrary> library = libraryOr(tr("Refresh Failed"));
+    if (!library) {
+        emit refreshFinished();
+        return;
+    }
+    runBehindProgress<libraryimport::RefreshSummary>(
+        this,
+        showProgress(QStringLiteral("refreshProgress"), tr("Refresh"), tr("Reading the files of the library's tracks…")),
+        [library](const std::function<void(int, int)> &progress) {
+            return libraryimport::refresh(*library, library->allTracks(), progress);
+        },
+        {},
+        [](LibraryBrowser &browser, const libraryimport::RefreshSummary &summary, const QString &problem) {
+            browser.finishRefresh(summary, problem);
+        });
+}
+
+void LibraryBrowser::finishRefresh(const libraryimport::RefreshSummary &summary, const QString &problem)
+{
+    reload();
+    const QString done = libraryimport::describe(summary);
+    status_->setText(done);
+    emit refreshFinished();
+    if (!problem.isEmpty()) {
+        alertPanel(tr("Refresh Failed"), problem + QStringLiteral("\n\n") + done);
+        return;
+    }
+    alertPanel(tr("Library Refreshed"),
+               summary.failures.isEmpty() ? done : done + QStringLiteral("\n\n") + failureLines(summary.failures));
 }

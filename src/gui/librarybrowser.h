@@ -3,17 +3,22 @@
 
 #include <QDialog>
 #include <QList>
+#include <memory>
 
 namespace libraryimport {
 struct Summary;
+struct RefreshSummary;
+struct Failure;
 }
 
 class AppDelegate;
 class LibraryTracksModel;
+class MusicLibrary;
 class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class QProgressDialog;
 class QTableView;
 class QTimer;
 
@@ -41,12 +46,17 @@ public:
     void importFolder();
     // Imports the folder without asking; the browser reloads when done.
     void importFolderAt(const QString &folder);
+    // Reads the files of every library track again, with progress, and tells
+    // how many tracks changed; the browser reloads when done.
+    void refreshFromFiles();
 
     void open() override;
 
 signals:
     // An import started by importFolderAt has ended and the browser shows its result.
     void importFinished();
+    // A refresh started by refreshFromFiles has ended and its result is shown.
+    void refreshFinished();
 
 private:
     void showPlaylist();
@@ -54,6 +64,11 @@ private:
     void newPlaylist();
     void report(const QString &problem);
     void finishImport(const libraryimport::Summary &summary, const QString &problem);
+    void finishRefresh(const libraryimport::RefreshSummary &summary, const QString &problem);
+    static QString failureLines(const QList<libraryimport::Failure> &failures);
+    // The controller's library; null, after telling the person why, when it cannot be opened.
+    std::shared_ptr<MusicLibrary> libraryOr(const QString &failureTitle);
+    QProgressDialog *showProgress(const QString &name, const QString &title, const QString &label);
 
     AppDelegate *app_;
     QListWidget *playlists_;

@@ -290,6 +290,7 @@ void MainWindow::buildMenus()
         if (library_ && library_->isVisible())
             library_->open();
     });
+    file->addAction(tr("&Refresh Library from Files"), this, &MainWindow::refreshLibrary);
     file->addSeparator();
     file->addAction(tr("&Quit"), QKeySequence::Quit, qApp, &QApplication::quit);
 
@@ -453,6 +454,12 @@ void MainWindow::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
     QTimer::singleShot(0, this, &MainWindow::placeHint);
+}
+
+void MainWindow::refreshLibrary()
+{
+    libraryBrowser()->open();
+    libraryBrowser()->refreshFromFiles();
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

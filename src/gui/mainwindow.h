@@ -72,6 +72,7 @@ public:
     void chooseFolder();
     void showLibrary();
     void importIntoLibrary();
+    void refreshLibrary();
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -2,6 +2,7 @@
 #include "libraryimport.h"
 
 #include "model/checkedfilestream.h"
+#include "model/fileproperties.h"
 #include "model/musicfiles.h"
 #include "model/nestingguard.h"
 #include "model/taglibtext.h"
@@ -12,6 +13,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <sys/stat.h>
 #include <taglib/audioproperties.h>
 #include <taglib/fileref.h>
@@ -52,27 +54,6 @@ void putNumber(QVariantHash &values, const char *key, qint64 n)
         values.insert(key, qlonglong(n));
 }
 
-// "3/12" gives 3 and 12; "3" gives 3 and nothing.
-std::pair<int, int> numberAndCount(const TagLib::PropertyMap &properties, const char *key)
-{
-    if (!properties.contains(key) || properties[key].isEmpty())
-        return {0, 0};
-    const QString text = fromTagLib(properties[key].front());
-    const qsizetype slash = text.indexOf(u'/');
-    if (slash < 0)
-        return {text::intValue(text), 0};
-    return {text::intValue(text.left(slash)), text::intValue(text.mid(slash + 1))};
-}
-
-int firstNumber(const TagLib::PropertyMap &properties, std::initializer_list<const char *> keys)
-{
-    for (const char *key : keys) {
-        if (properties.contains(key) && !properties[key].isEmpty())
-            return text::intValue(fromTagLib(properties[key].front()));
-    }
-    return 0;
-}
-
 // Why a file cannot be imported, in words that follow its path.
 struct Unreadable {
     QString reason;
@@ -83,6 +64,9 @@ ImportedFile readWithTagLib(const QString &path)
 {
     // Opened as the track's own reads open it: regular files only, and nesting
     // that would exhaust even the large stack is refused before TagLib sees it.
+    // Taken before the read: a file changed while it is read then looks
+    // changed to the next write, which compares its values before writing.
+    const QString stamp = files::stamp(path);
     CheckedFileStream stream(path, CheckedFileStream::Access::Read);
     if (!stream.isOpen())
         throw Unreadable{QStringLiteral("the file %1").arg(stream.error())};
@@ -102,7 +86,7 @@ ImportedFile readWithTagLib(const QString &path)
     if (!audio || (audio->lengthInMilliseconds() <= 0 && audio->bitrate() <= 0))
         throw Unreadable{QStringLiteral("no audio found in the file")};
 
-    ImportedFile file{path, {}};
+    ImportedFile file{path, {}, stamp};
     QVariantHash &values = file.values;
     // The generic tag first, as the track's own reads see it; the property map
     // for what it leaves out (a WAV file's INFO chunk, album artist, ...).
@@ -119,17 +103,15 @@ ImportedFile readWithTagLib(const QString &path)
     textField("album", "ALBUM", &TagLib::Tag::album);
     textField("comment", "COMMENT", &TagLib::Tag::comment);
     textField("genre", "GENRE", &TagLib::Tag::genre);
-    textField("albumArtist", "ALBUMARTIST", nullptr);
-    textField("composer", "COMPOSER", nullptr);
-    textField("lyrics", "LYRICS", nullptr);
-    putNumber(values, "year", tag && tag->year() ? int(tag->year()) : firstNumber(properties, {"DATE", "YEAR"}));
-    const auto [trackNumber, trackCount] = numberAndCount(properties, "TRACKNUMBER");
-    const auto [discNumber, discCount] = numberAndCount(properties, "DISCNUMBER");
-    putNumber(values, "trackNumber", trackNumber);
-    putNumber(values, "trackCount", trackCount ? trackCount : firstNumber(properties, {"TRACKTOTAL", "TOTALTRACKS"}));
-    putNumber(values, "discNumber", discNumber);
-    putNumber(values, "discCount", discCount ? discCount : firstNumber(properties, {"DISCTOTAL", "TOTALDISCS"}));
-    putNumber(values, "bpm", firstNumber(properties, {"BPM"}));
+    putNumber(values, "year",
+              tag && tag->year() ? int(tag->year()) : fileproperties::firstNumber(properties, {"DATE", "YEAR"}));
+    // Read as the library's writes to the file store them.
+    for (const char *key :
+         {"albumArtist", "composer", "lyrics", "trackNumber", "trackCount", "discNumber", "discCount", "bpm"}) {
+        const QVariant value = fileproperties::read(properties, QLatin1StringView(key));
+        if (value.isValid())
+            values.insert(key, value);
+    }
     values.insert("duration", audio->lengthInMilliseconds() / 1000.0);
     putNumber(values, "bitRate", audio->bitrate());
     values.insert("kind", kindFor(musicfiles::extensionOf(path)));
@@ -189,8 +171,6 @@ Summary importPaths(MusicLibrary &library, const QStringList &paths, const Extra
 {
     Summary summary;
     summary.found = int(paths.size());
-    const int before = library.trackCount();
-    int stored = 0;
     for (qsizetype start = 0; start < paths.size(); start += batchSize) {
         const QStringList batch = paths.mid(start, batchSize);
         QList<ImportedFile> read;
@@ -207,15 +187,69 @@ Summary importPaths(MusicLibrary &library, const QStringList &paths, const Extra
         if (extra)
             for (ImportedFile &file : read)
                 extra(file);
-        const QList<qint64> ids = library.importFiles(read);
+        QList<MusicLibrary::Stored> outcomes;
+        const QList<qint64> ids = library.importFiles(read, &outcomes);
         for (qsizetype i = 0; i < ids.size(); ++i)
             summary.ids.insert(read[i].location, ids[i]);
-        stored += int(ids.size());
+        for (const MusicLibrary::Stored outcome : outcomes) {
+            summary.added += outcome == MusicLibrary::Stored::Added ? 1 : 0;
+            summary.updated += outcome == MusicLibrary::Stored::Added ? 0 : 1;
+            summary.changed += outcome == MusicLibrary::Stored::Changed ? 1 : 0;
+        }
         if (progress)
             progress(int(start + batch.size()), summary.found);
     }
-    summary.added = library.trackCount() - before;
-    summary.updated = stored - summary.added;
+    return summary;
+}
+
+QString describe(const RefreshSummary &summary)
+{
+    const int unreadable = int(summary.failures.size());
+    const int total = summary.changed + summary.unchanged + summary.dead + unreadable;
+    QString text = QStringLiteral("Refreshed %1 tracks from their files: %2 changed, %3 unchanged, %4 dead")
+                       .arg(total)
+                       .arg(summary.changed)
+                       .arg(summary.unchanged)
+                       .arg(summary.dead);
+    if (unreadable > 0)
+        text += QStringLiteral(", %1 unreadable").arg(unreadable);
+    return text + u'.';
+}
+
+RefreshSummary refresh(MusicLibrary &library, const QList<TrackRef> &tracks,
+                       const std::function<void(int done, int total)> &progress)
+{
+    QList<qint64> ids;
+    QSet<qint64> seen;
+    for (const TrackRef &ref : tracks) {
+        if (!seen.contains(ref.trackId)) {
+            seen.insert(ref.trackId);
+            ids.append(ref.trackId);
+        }
+    }
+    RefreshSummary summary;
+    const int total = int(ids.size());
+    for (qsizetype start = 0; start < ids.size(); start += batchSize) {
+        QList<ImportedFile> read;
+        for (qint64 id : ids.mid(start, batchSize)) {
+            const QString path = library.fileLink({id, 0, 0}).path;
+            if (path.isNull()) {
+                ++summary.dead;
+                continue;
+            }
+            try {
+                read.append(readFile(path));
+            } catch (const FileError &e) {
+                summary.failures.append({path, e.reason()});
+            }
+        }
+        QList<MusicLibrary::Stored> outcomes;
+        library.importFiles(read, &outcomes);
+        for (const MusicLibrary::Stored outcome : outcomes)
+            (outcome == MusicLibrary::Stored::Changed ? summary.changed : summary.unchanged) += 1;
+        if (progress)
+            progress(int(std::min<qsizetype>(start + batchSize, total)), total);
+    }
     return summary;
 }
 

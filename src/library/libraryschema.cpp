@@ -49,6 +49,11 @@ const char *const steps[] = {
     );
     CREATE INDEX selection_by_track ON selection(track);
     )sql",
+    // 1 -> 2: the stamp (modification time and size) of a track's file when
+    // the library last read or wrote it, to tell the file's own later changes.
+    R"sql(
+    ALTER TABLE tracks ADD COLUMN fileStamp TEXT;
+    )sql",
 };
 
 constexpr int stepCount = int(sizeof steps / sizeof steps[0]);

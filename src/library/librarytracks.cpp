@@ -2,6 +2,8 @@
 // The tracks of the library and their properties.
 #include "libraryinternal.h"
 
+#include "support/fileutils.h"
+
 using namespace libraryinternal;
 
 
@@ -47,6 +49,12 @@ void MusicLibrary::setProperty(const TrackRef &ref, const QString &key, const QV
     st.bind(1, ref.trackId).bind(2, ref.entryId).bind(3, trackcolumns::toStored(column, value, purpose)).run();
     if (db.changes() == 0)
         throwGone(db, ref, purpose);
+}
+
+QVariant MusicLibrary::storedValue(const QString &key, const QVariant &value)
+{
+    const QString purpose = QStringLiteral("store the %1 %2").arg(key, value.toString());
+    return trackcolumns::toStored(columnFor(key, purpose), value, purpose);
 }
 
 namespace {
@@ -197,7 +205,9 @@ void MusicLibrary::setLocation(const TrackRef &ref, const QString &path)
     if (path.isEmpty())
         throw LibraryError(purpose, QStringLiteral("the new location is empty"));
     Connection &db = connection();
-    Statement st(db, QByteArray("UPDATE tracks AS t SET location = ?3 WHERE stream = 0 AND ") + refHolds, purpose);
+    Statement st(db, QByteArray("UPDATE tracks AS t SET location = ?3, fileStamp = NULL WHERE stream = 0 AND ") +
+                         refHolds,
+                 purpose);
     st.bind(1, ref.trackId).bind(2, ref.entryId).bind(3, path).run();
     if (db.changes() == 0) {
         if (className(ref) == QLatin1StringView("ITunesURLTrack"))
@@ -236,7 +246,7 @@ static QList<const trackcolumns::Column *> importedColumns(const QVariantHash &v
     return columns;
 }
 
-QList<qint64> MusicLibrary::importFiles(const QList<ImportedFile> &files)
+QList<qint64> MusicLibrary::importFiles(const QList<ImportedFile> &files, QList<Stored> *outcomes)
 {
     Connection &db = connection();
     Transaction transaction(db, QStringLiteral("import %1 files").arg(files.size()));
@@ -247,40 +257,94 @@ QList<qint64> MusicLibrary::importFiles(const QList<ImportedFile> &files)
         if (file.location.isEmpty())
             throw LibraryError(purpose, QStringLiteral("the file has no location"));
         const QList<const trackcolumns::Column *> columns = importedColumns(file.values, purpose);
+        const QString stamp = file.stamp.isNull() ? files::stamp(file.location) : file.stamp;
+        QVariantList stored;
+        for (const trackcolumns::Column *column : columns)
+            stored.append(trackcolumns::toStored(*column, file.values.value(column->key), purpose));
+        const auto bindValues = [&](Statement &st) {
+            st.bind(1, file.location);
+            for (qsizetype i = 0; i < stored.size(); ++i)
+                st.bind(int(i + 2), stored[i]);
+        };
 
+        // Every track stored for the file takes its values; only rows that
+        // differ are written, so that they can be counted.
+        QByteArray set, same;
+        for (qsizetype i = 0; i < columns.size(); ++i) {
+            const QByteArray column = columns[i]->key, place = "?" + QByteArray::number(i + 2);
+            set += (i ? ", " : "") + column + " = " + place;
+            same += (i ? " AND " : "") + column + " IS " + place;
+        }
+        int changed = 0;
+        if (!columns.isEmpty()) {
+            Statement update(db, "UPDATE tracks SET " + set + " WHERE location = ?1 AND stream = 0 AND NOT (" + same + ")",
+                             purpose);
+            bindValues(update);
+            update.run();
+            changed = db.changes();
+        }
         qint64 id = 0;
+        bool added = false;
         {
             Statement find(db, "SELECT id FROM tracks WHERE location = ?1 AND stream = 0 ORDER BY id LIMIT 1", purpose);
             find.bind(1, file.location);
             if (find.next())
                 id = find.integer(0);
         }
-        QByteArray sql;
         if (id) {
-            sql = "UPDATE tracks SET ";
-            for (qsizetype i = 0; i < columns.size(); ++i)
-                sql += (i ? ", " : "") + QByteArray(columns[i]->key) + " = ?" + QByteArray::number(i + 2);
-            sql += " WHERE id = ?1";
+            Statement st(db, "UPDATE tracks SET fileStamp = ?2 WHERE location = ?1 AND stream = 0", purpose);
+            st.bind(1, file.location).bind(2, stamp.isNull() ? QVariant() : QVariant(stamp)).run();
         } else {
-            QByteArray names = "location", placeholders = "?1";
+            QByteArray names = "location, fileStamp", placeholders = "?1, ?" + QByteArray::number(columns.size() + 2);
             for (qsizetype i = 0; i < columns.size(); ++i) {
                 names += ", " + QByteArray(columns[i]->key);
                 placeholders += ", ?" + QByteArray::number(i + 2);
             }
-            sql = "INSERT INTO tracks (" + names + ") VALUES (" + placeholders + ")";
+            Statement st(db, "INSERT INTO tracks (" + names + ") VALUES (" + placeholders + ")", purpose);
+            bindValues(st);
+            st.bind(int(columns.size() + 2), stamp.isNull() ? QVariant() : QVariant(stamp));
+            st.run();
+            id = db.lastInsertId();
+            added = true;
         }
-        Statement st(db, sql, purpose);
-        if (id)
-            st.bind(1, id);
-        else
-            st.bind(1, file.location);
-        for (qsizetype i = 0; i < columns.size(); ++i)
-            st.bind(int(i + 2), trackcolumns::toStored(*columns[i], file.values.value(columns[i]->key), purpose));
-        st.run();
-        ids.append(id ? id : db.lastInsertId());
+        ids.append(id);
+        if (outcomes)
+            outcomes->append(added ? Stored::Added : changed > 0 ? Stored::Changed : Stored::Unchanged);
     }
     transaction.commit();
     return ids;
+}
+
+MusicLibrary::FileLink MusicLibrary::fileLink(const TrackRef &ref) const
+{
+    const QString purpose = trackPurpose("find the file of", ref);
+    Connection &db = connection();
+    Statement st(db, QByteArray("SELECT t.location, t.stream, t.fileStamp FROM tracks t WHERE ") + refHolds, purpose);
+    st.bind(1, ref.trackId).bind(2, ref.entryId);
+    if (!st.next())
+        throwGone(db, ref, purpose);
+    return {liveLocation(st.text(0), st.integer(1) != 0), st.isNull(2) ? QString() : st.text(2)};
+}
+
+int MusicLibrary::fileWritten(const QString &path, const QString &key, const QVariant &value,
+                              const QString &stampBefore, const QString &stampAfter)
+{
+    const QString purpose = QStringLiteral("take the new %1 of %2").arg(key, path);
+    const trackcolumns::Column &column = columnFor(key, purpose);
+    if (!column.fromFile)
+        throw LibraryError(purpose, QStringLiteral("a music file does not hold the %1").arg(key));
+    Connection &db = connection();
+    Statement st(db,
+                 "UPDATE tracks SET " + QByteArray(column.key) +
+                     " = ?2, fileStamp = CASE WHEN fileStamp = ?4 THEN ?3 END WHERE location = ?1 AND stream = 0",
+                 purpose);
+    const auto orNull = [](const QString &stamp) { return stamp.isNull() ? QVariant() : QVariant(stamp); };
+    st.bind(1, path)
+        .bind(2, trackcolumns::toStored(column, value, purpose))
+        .bind(3, orNull(stampAfter))
+        .bind(4, orNull(stampBefore))
+        .run();
+    return db.changes();
 }
 
 qint64 MusicLibrary::addStreamTrack(const QString &address, const QVariantHash &values)

@@ -38,6 +38,8 @@ struct SmartRule {
 struct ImportedFile {
     QString location;
     QVariantHash values; // catalogue keys plus "duration" (real seconds), "bitRate", "kind"
+    // files::stamp of the file when it was read; null: taken when the row is stored.
+    QString stamp = {};
 };
 
 // Tracks with some of their properties, read together: rows[i] holds the
@@ -94,6 +96,9 @@ public:
     // an unset value is absent.
     QVariant property(const TrackRef &ref, const QString &key) const;
     void setProperty(const TrackRef &ref, const QString &key, const QVariant &value);
+    // The value as the property stores it (what a read then gives); throws
+    // LibraryError, as setProperty would, for one it cannot store.
+    static QVariant storedValue(const QString &key, const QVariant &value);
     // The properties of many tracks with one query, in the order of refs.
     // Throws LibraryError when one of the tracks no longer exists.
     QList<QVariantHash> properties(const QList<TrackRef> &refs, const QStringList &keys) const;
@@ -105,6 +110,8 @@ public:
     // The path stored for a file track whether or not a file exists there
     // (where a dead track's file used to be); a null QString for a stream.
     QString storedLocation(const TrackRef &ref) const;
+    // The row's values then stand for the old file: the next write to the new
+    // one compares them with its own before writing.
     void setLocation(const TrackRef &ref, const QString &path);
     // "ITunesFileTrack" for a track backed by a file, "ITunesURLTrack" for a stream.
     QString className(const TrackRef &ref) const;
@@ -119,12 +126,31 @@ public:
     qint64 createPlaylist(const QString &name);
     qint64 createSmartPlaylist(const QString &name, const SmartRule &rule);
     void addToPlaylist(qint64 playlistId, const QList<qint64> &trackIds);
-    // Adds a file track, or updates the one already stored for that location. Returns its id.
-    // The values replace every property a music file provides (a missing one
-    // becomes absent); play counts, rating and volume are kept unless given.
+    // Adds a file track, or updates the tracks already stored for that location
+    // (the first one's id is returned). The values replace every property a
+    // music file provides (a missing one becomes absent); play counts, rating
+    // and volume are kept unless given. The row remembers the file's stamp.
     qint64 importFile(const ImportedFile &file);
-    // importFile for many files in one transaction: all are stored or none. Ids in order.
-    QList<qint64> importFiles(const QList<ImportedFile> &files);
+    // How the tracks of one imported file fared.
+    enum class Stored { Added, Changed, Unchanged };
+    // importFile for many files in one transaction: all are stored or none. Ids
+    // in order; outcomes, when given, gets one entry per file.
+    QList<qint64> importFiles(const QList<ImportedFile> &files, QList<Stored> *outcomes = nullptr);
+
+    // A file track's file as the library last saw it: the path (null for a
+    // dead track or a stream) and the file's stamp then (null when unknown).
+    struct FileLink {
+        QString path;
+        QString stamp;
+    };
+    FileLink fileLink(const TrackRef &ref) const;
+    // After the file at path was written: every file track stored there takes
+    // value for key (a property a music file provides). A row that was in step
+    // with the file (its stamp was stampBefore) takes stampAfter; the others
+    // forget theirs, so that their next write compares values first. Returns
+    // how many tracks took the value.
+    int fileWritten(const QString &path, const QString &key, const QVariant &value, const QString &stampBefore,
+                    const QString &stampAfter);
     // The file track stored at each of these paths (the first when several
     // share one), by path; paths with no track are left out. One query.
     QHash<QString, qint64> fileTracksAt(const QStringList &paths) const;

@@ -2,6 +2,7 @@
 #include "filetags.h"
 
 #include "checkedfilestream.h"
+#include "fileproperties.h"
 #include "musicfiles.h"
 #include "nestingguard.h"
 #include "savecheck.h"
@@ -21,6 +22,7 @@
 #include <taglib/mpegfile.h>
 #include <taglib/tpropertymap.h>
 #include <taglib/tag.h>
+#include <taglib/tpropertymap.h>
 #include <taglib/trueaudiofile.h>
 #include <taglib/wavfile.h>
 #include <taglib/wavpackfile.h>
@@ -171,6 +173,8 @@ QVariant valueOf(MusicFile &music, const QString &path, const QString &key)
         return numberText(tag->track());
     if (key == QLatin1String("year"))
         return numberText(tag->year());
+    if (fileproperties::holds(key))
+        return fileproperties::read(music.file()->properties(), key);
     if (TagLib::AudioProperties *properties = music.file()->audioProperties()) {
         if (key == QLatin1String("duration"))
             return properties->lengthInSeconds();
@@ -212,11 +216,14 @@ struct Change {
     QString key;
     TagLib::String text;
     unsigned int year = 0;
+    QVariant value; // for the keys of the property map
 };
 
 Change changeFor(const QString &path, const QString &key, const QVariant &value)
 {
-    Change change{key, {}, 0};
+    Change change{key, {}, 0, value};
+    if (fileproperties::holds(key))
+        return change;
     if (key != QLatin1String("year")) {
         change.text = toTagLib(value);
         return change;
@@ -298,7 +305,13 @@ void writeOpen(MusicFile &music, const QString &path, const Change &change)
         throw FileError(path, QStringLiteral("The file %1; it was not written").arg(problem));
     const QVariantHash before = savecheck::fields(*music.tag());
 
-    apply(music.tag(), change);
+    if (fileproperties::holds(change.key)) {
+        const QString refusal = fileproperties::write(*music.file(), change.key, change.value);
+        if (!refusal.isEmpty())
+            throw FileError(path, refusal);
+    } else {
+        apply(music.tag(), change);
+    }
     const bool saved = saveKeepingLayout(music.file(), music.wavTags());
     if (!saved || stream.failed()) {
         const QString why = stream.failed() ? stream.error() : QStringLiteral("was refused by TagLib");
@@ -315,7 +328,9 @@ void writeOpen(MusicFile &music, const QString &path, const Change &change)
             refuse(QStringLiteral("leave a file that cannot be read back"));
         after = savecheck::fields(*again.tag());
     }
-    const QString lost = savecheck::lostField(before, *after, change.key);
+    // The basic tag's track number is the library's trackNumber.
+    const QString written = change.key == QLatin1String("trackNumber") ? QStringLiteral("number") : change.key;
+    const QString lost = savecheck::lostField(before, *after, written);
     if (!lost.isEmpty())
         refuse(lost);
     const filestructure::Bytes edited = savecheck::edited(stream);

@@ -12,8 +12,10 @@
 // defines them: texts for the text fields, "year" and "number" as decimal
 // text (0 is absent), "duration" in whole seconds and "bitRate" in kb/s.
 //
-// Only keys for which canRead / canWrite hold may be passed; refusing the
-// others is the caller's business. TagLib runs on a large stack, so hostile
+// Only keys for which canRead / canWrite hold may be passed, and the library
+// keys of fileproperties::holds, through which the library keeps its files in
+// step (they read as the library stores them); refusing the others is the
+// caller's business. TagLib runs on a large stack, so hostile
 // files with deeply nested frames cannot overflow the caller's. Anything that
 // is not a regular file TagLib recognises as audio reads as absent and is
 // never written.

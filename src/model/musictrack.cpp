@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "musictrack.h"
 
+#include "fileproperties.h"
 #include "filetags.h"
 #include "library/musiclibrary.h"
+#include "library/trackcolumns.h"
 #include "support/alerts.h"
+#include "support/fileutils.h"
 #include "support/namedexception.h"
 
 namespace {
@@ -64,11 +67,33 @@ LibraryColumns libraryColumns(const QStringList &keys)
     return map;
 }
 
+// What a never-set library property reads as: the empty text for a text,
+// 0 for an integer; nothing for the others (a duration, a location).
+QVariant emptyValueOf(const QString &column)
+{
+    const trackcolumns::Column *stored = trackcolumns::find(column);
+    if (!stored || stored->kind == trackcolumns::Kind::Real)
+        return {};
+    return stored->kind == trackcolumns::Kind::Text ? QVariant(QStringLiteral("")) : QVariant(qlonglong(0));
+}
+
+QVariant orEmpty(QVariant value, const QVariant &empty)
+{
+    return value.isValid() ? value : empty;
+}
+
 QList<TrackValues> valuesOfRows(QList<QVariantList> rows, const QStringList &keys, const LibraryColumns &map)
 {
+    QList<QVariant> empties;
+    for (const QString &column : map.columns)
+        empties.append(emptyValueOf(column));
     QList<TrackValues> values;
     values.reserve(rows.size());
     for (QVariantList &row : rows) {
+        for (qsizetype c = 0; c < row.size() && c < empties.size(); ++c) {
+            if (!row[c].isValid())
+                row[c] = empties[c];
+        }
         if (map.asRead) {
             values.append(TrackValues(keys, std::move(row)));
             continue;
@@ -114,6 +139,20 @@ TrackList listed(const std::shared_ptr<MusicLibrary> &library, TrackRows read, c
     return list;
 }
 
+// tagvalue::matches for library values, where a never-set number reads 0:
+// a record that expected it empty (as a file reads it) still matches.
+bool matchesLibrary(const QVariantHash &current, const TagExpectations &expected)
+{
+    for (const auto &[key, value] : expected) {
+        const QVariant &now = current.value(key);
+        const bool emptyNumber = now.typeId() == QMetaType::LongLong && now.toLongLong() == 0 &&
+                                 tagvalue::comparableText(value).isEmpty();
+        if (!emptyNumber && tagvalue::comparableText(now) != tagvalue::comparableText(value))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 MusicTrack MusicTrack::withTrack(std::shared_ptr<MusicLibrary> library, TrackRef ref)
@@ -139,7 +178,7 @@ QVariant MusicTrack::valueForTag(const QString &key) const
     }
     if (key == QLatin1String("location") || key == QLatin1String("cover"))
         return valuesForTags({key}).value(key);
-    return library_->property(*track_, libraryKey(key));
+    return orEmpty(library_->property(*track_, libraryKey(key)), emptyValueOf(libraryKey(key)));
 }
 
 QVariantHash MusicTrack::valuesForTags(const QStringList &keys) const
@@ -200,7 +239,7 @@ void MusicTrack::setTag(const QString &key, const QVariant &value) const
     } else if (key == QLatin1String("cover")) {
         refuse(coverRefusal);
     } else {
-        library_->setProperty(*track_, libraryKey(key), value);
+        writeThrough(libraryKey(key), value);
     }
 }
 
@@ -214,10 +253,55 @@ bool MusicTrack::setTagIfUnchanged(const QString &key, const QVariant &value, co
     }
     if (key == QLatin1String("cover"))
         refuse(coverRefusal);
-    if (!tagvalue::matches(valuesForTags(keys), expected))
+    if (!matchesLibrary(valuesForTags(keys), expected))
         return false;
     setTag(key, value);
     return true;
+}
+
+bool MusicTrack::fileHolds(const QString &libraryKey)
+{
+    return libraryKey != QLatin1String("title") &&
+           (filetags::canWrite(libraryKey) || fileproperties::holds(libraryKey));
+}
+
+namespace {
+
+// The library's value as a file reads it: a file keeps no 0 and no empty text.
+QVariant asInFile(const QVariant &value)
+{
+    if (!value.isValid() || value.isNull())
+        return {};
+    if (value.typeId() == QMetaType::QString)
+        return value.toString().isEmpty() ? QVariant() : value;
+    return value.toLongLong() == 0 ? QVariant() : value;
+}
+
+} // namespace
+
+void MusicTrack::writeThrough(const QString &key, const QVariant &value) const
+{
+    const MusicLibrary::FileLink file = fileHolds(key) ? library_->fileLink(*track_) : MusicLibrary::FileLink{};
+    if (file.path.isNull()) {
+        // A dead track, or a key only the library keeps.
+        library_->setProperty(*track_, key, value);
+        return;
+    }
+    // What the row will hold is what the file gets: a value the library
+    // refuses is refused before the file is touched.
+    const QVariant stored = library_->storedValue(key, value);
+    // A file changed since the library last read or wrote it may hold another
+    // value than the row; writing over it would lose an edit made outside.
+    const QString before = files::stamp(file.path);
+    TagExpectations expected;
+    if (file.stamp.isNull() || file.stamp != before)
+        expected.append({key, asInFile(library_->property(*track_, key))});
+    if (!filetags::writeIfUnchanged(file.path, key, stored, expected))
+        throw FileError(file.path, QStringLiteral("The file's %1 was changed by another program since the library "
+                                                  "last read it; nothing was written. Refresh the library from the "
+                                                  "files to take the file's values.")
+                                       .arg(key));
+    library_->fileWritten(file.path, key, stored, before, files::stamp(file.path));
 }
 
 QString MusicTrack::title() const

@@ -63,6 +63,11 @@ public:
     // valueForTag for the expected keys and like setTag for key.
     bool setTagIfUnchanged(const QString &key, const QVariant &value, const TagExpectations &expected) const;
 
+    // Whether a library track's file holds this library key: the library
+    // writes such keys to the file first, and to the row only once the file
+    // took them (or when the track is dead).
+    static bool fileHolds(const QString &libraryKey);
+
     // Convenience reads; a null QString when absent.
     QString title() const;
     QString artist() const;
@@ -70,6 +75,11 @@ public:
     QString location() const;
 
 private:
+    // A library track's write of key: to the file first, then the row and
+    // every other track of that file. Throws FileError, changing neither,
+    // when the file cannot take it or was changed outside meanwhile.
+    void writeThrough(const QString &key, const QVariant &value) const;
+
     std::shared_ptr<MusicLibrary> library_;
     std::optional<TrackRef> track_;
     QString path_;

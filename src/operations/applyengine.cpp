@@ -3,11 +3,13 @@
 
 #include "library/musiclibrary.h"
 #include "support/alerts.h"
+#include "support/fileutils.h"
 #include "support/trash.h"
 
 #include <QDebug>
 #include <QFile>
 #include <QSet>
+#include <memory>
 
 #include <sys/stat.h>
 
@@ -41,14 +43,69 @@ QString fileWrite(const ChangeRecord &record)
     return QStringLiteral("%1:%2:%3").arg(st.st_dev).arg(st.st_ino).arg(record.tagToChange);
 }
 
-ApplyResult applyTags(const ApplyRun &run)
+// The library rows a tag run changes go in a few transactions instead of one
+// per track, each of which would wait for the disk. A row is written only
+// after its file, and the open transaction is committed whenever the run
+// ends, so the rows of the files written stay written.
+class RowBatches {
+public:
+    explicit RowBatches(MusicLibrary *library) : library_(library) {}
+
+    // Before a write that may touch a row.
+    void before()
+    {
+        if (library_ && !batch_)
+            batch_ = std::make_unique<MusicLibrary::Batch>(*library_, QStringLiteral("apply tag changes"));
+    }
+    // After a write: a long run commits now and then, so that other programs
+    // are not kept from the library for its whole length.
+    void after()
+    {
+        if (batch_ && ++pending_ >= commitEvery)
+            commit();
+    }
+    void commit()
+    {
+        pending_ = 0;
+        if (!batch_)
+            return;
+        // Gone even when the commit fails: its destructor then undoes the rest.
+        const std::unique_ptr<MusicLibrary::Batch> batch = std::move(batch_);
+        batch->commit();
+    }
+
+private:
+    static constexpr int commitEvery = 500;
+    MusicLibrary *library_;
+    std::unique_ptr<MusicLibrary::Batch> batch_;
+    int pending_ = 0;
+};
+
+// The library a tag run keeps in step: its tracks' own, else the one whose
+// tracks may stand at the folder's files.
+MusicLibrary *libraryOf(const ApplyRun &run)
 {
-    ApplyResult result;
+    for (const ChangeRecord &r : run.changes->records)
+        if (r.enabled && r.track.isLibraryTrack())
+            return r.track.library().get();
+    return run.library.get();
+}
+
+// After a file of a folder source was written: library tracks of that file
+// take the value too, as a later refresh would give it.
+void followFileWrite(MusicLibrary &library, const ChangeRecord &record, const QString &stampBefore)
+{
+    const QString key = record.tagToChange == QLatin1String("title") ? QStringLiteral("name") : record.tagToChange;
+    if (!MusicTrack::fileHolds(key))
+        return;
+    const QString path = record.track.path();
+    library.fileWritten(path, key, MusicLibrary::storedValue(key, record.newTag), stampBefore, files::stamp(path));
+}
+
+void writeTags(const ApplyRun &run, RowBatches &rows, ApplyResult &result)
+{
     const QList<ChangeRecord> &records = run.changes->records;
     const qsizetype total = records.size();
-    for (const ChangeRecord &r : records)
-        result.enabled += r.enabled ? 1 : 0;
-
     QSet<QString> writtenFiles;
     for (qsizetype i = 0; i < total; ++i) {
         const ChangeRecord &record = records.at(i);
@@ -71,21 +128,45 @@ ApplyResult applyTags(const ApplyRun &run)
             // Artist, then title, then the old value; read and written with one open of a file.
             const TagExpectations expected{
                 {artistKey, record.artist}, {nameKey, record.title}, {record.tagToChange, record.oldTag}};
+            rows.before();
+            const bool follow = !record.track.isLibraryTrack() && run.library;
+            const QString stampBefore = follow ? files::stamp(record.track.path()) : QString();
             if (!record.track.setTagIfUnchanged(record.tagToChange, record.newTag, expected)) {
                 result.outcome = ApplyResult::Aborted;
-                return result;
+                return;
             }
             ++result.written;
             if (!write.isEmpty())
                 writtenFiles.insert(write);
+            if (follow)
+                followFileWrite(*run.library, record, stampBefore);
+            rows.after();
         } catch (const std::exception &e) {
             const QString description = describe(e);
             LOG_FAILURE(description);
             result.outcome = ApplyResult::Failed;
             result.failedTrack = record.title;
             result.error = description;
-            return result;
+            return;
         }
+    }
+}
+
+ApplyResult applyTags(const ApplyRun &run)
+{
+    ApplyResult result;
+    for (const ChangeRecord &r : run.changes->records)
+        result.enabled += r.enabled ? 1 : 0;
+    try {
+        RowBatches rows(libraryOf(run));
+        writeTags(run, rows, result);
+        rows.commit();
+    } catch (const std::exception &e) {
+        // The library refused a transaction: the files written are, their rows not.
+        const QString description = describe(e);
+        LOG_FAILURE(description);
+        result.outcome = ApplyResult::Failed;
+        result.error = description;
     }
     return result;
 }

@@ -166,6 +166,15 @@ std::optional<QStringList> dirContentsRecursive(const QString &folder, QList<Ski
     return paths;
 }
 
+QString stamp(const QString &path)
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return {};
+    const qint64 nanoseconds = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    return QStringLiteral("%1 %2").arg(nanoseconds).arg(qint64(info.st_size));
+}
+
 int defaultInt(const QString &key)
 {
     return text::intValue(userDefaults().value(key));

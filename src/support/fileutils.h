@@ -40,6 +40,10 @@ std::optional<QStringList> dirContentsRecursive(const QString &folder, QList<Ski
 // other byte as "\xFF", control and bidi characters escaped.
 QString shownPath(const QByteArray &bytes);
 
+// The file's modification time (in nanoseconds) and size as one text, which
+// changes whenever the file is written; null when there is no such file.
+QString stamp(const QString &path);
+
 // The integer stored in the user defaults under key; 0 when absent.
 int defaultInt(const QString &key);
 void setDefaultInt(const QString &key, int value);

@@ -3,6 +3,7 @@
 
 #include "app/appdelegate.h"
 #include "library/musiclibrary.h"
+#include "model/musictrack.h"
 #include "operations/applyengine.h"
 #include "operations/runnews.h"
 #include "operations/runreport.h"
@@ -48,17 +49,26 @@ void performNumeric(AppDelegate &app)
             const std::shared_ptr<MusicLibrary> library = app.library();
             const QList<TrackRef> refs = app.selectedTracks();
             result.enabled = int(refs.size());
-            for (qsizetype i = 0; i < refs.size(); ++i) {
-                const TrackRef &ref = refs[i];
-                const QString key = app.integerTags().value(app.selectedNumericTag());
-                const int mode = app.selectedNumeric();
-                // The name for the progress line and the current value, with one query.
-                const QVariantHash now = library->properties({ref}, {nameKey, key}).value(0);
-                result.failedTrack = tagText(now.value(nameKey));
-                app.setProgress({QStringLiteral("%1/%2 - %3"), int(i + 1), int(refs.size()), result.failedTrack});
-                library->setProperty(ref, key, numericResult(mode, now.value(key), number));
-                ++result.written;
+            // The rows change in one transaction; the files (written before
+            // their rows) one by one, so a failure keeps the earlier tracks.
+            MusicLibrary::Batch batch(*library, QStringLiteral("change %1 tracks").arg(refs.size()));
+            try {
+                for (qsizetype i = 0; i < refs.size(); ++i) {
+                    const TrackRef &ref = refs[i];
+                    const QString key = app.integerTags().value(app.selectedNumericTag());
+                    const int mode = app.selectedNumeric();
+                    // The name for the progress line and the current value, with one query.
+                    const QVariantHash now = library->properties({ref}, {nameKey, key}).value(0);
+                    result.failedTrack = tagText(now.value(nameKey));
+                    app.setProgress({QStringLiteral("%1/%2 - %3"), int(i + 1), int(refs.size()), result.failedTrack});
+                    MusicTrack::withTrack(library, ref).setTag(key, numericResult(mode, now.value(key), number));
+                    ++result.written;
+                }
+            } catch (...) {
+                batch.commit();
+                throw;
             }
+            batch.commit();
         } catch (const std::exception &e) {
             // The writes made so far stay; the person learns where the run stopped.
             result.outcome = ApplyResult::Failed;

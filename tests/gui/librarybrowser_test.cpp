@@ -3,11 +3,14 @@
 #include "model/musictrack.h"
 #include "librarybrowser.h"
 #include "librarytracksmodel.h"
+#include "model/musictrack.h"
 #include "windowfixture.h"
 
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
 #include <QSignalSpy>
 #include <QTableView>
 
@@ -120,4 +123,32 @@ TEST_F(WindowTest, ABrokenLibraryFileIsReportedAndLeftAlone)
     EXPECT_TRUE(!finished.isEmpty() || finished.wait(10000));
     EXPECT_TRUE(port->alertTitles.contains("Import Failed")) << port->alertTitles.join(", ").toStdString();
     EXPECT_EQ(TestFolder::readAll(path), before);
+}
+
+TEST_F(LibraryBrowserTest, RefreshFromTheFileMenuTakesAnOutsideEditAndTellsHowManyTracksChanged)
+{
+    import();
+    port->alertTitles.clear();
+    port->alertMessages.clear();
+    MusicTrack::withPath(folder.filePath("music/a/one.mp3")).setTag("name", QString("Edited Outside"));
+    QFile::remove(folder.filePath("music/b/three.ogg"));
+
+    QAction *refresh = nullptr;
+    for (QAction *menu : window->menuBar()->actions())
+        for (QAction *action : menu->menu() ? menu->menu()->actions() : QList<QAction *>{})
+            if (action->text().remove('&') == "Refresh Library from Files")
+                refresh = action;
+    ASSERT_NE(refresh, nullptr);
+    QSignalSpy finished(browser, &LibraryBrowser::refreshFinished);
+    refresh->trigger();
+    ASSERT_TRUE(finished.wait(15000));
+
+    const QString told = "Refreshed 3 tracks from their files: 1 changed, 1 unchanged, 1 dead.";
+    EXPECT_EQ(browser->status()->text(), told);
+    ASSERT_EQ(port->alertTitles, QStringList{"Library Refreshed"});
+    EXPECT_EQ(port->alertMessages.first(), told);
+    QStringList titles;
+    for (int row = 0; row < browser->trackModel()->rowCount(); ++row)
+        titles << browser->trackModel()->index(row, LibraryTracksModel::TitleColumn).data().toString();
+    EXPECT_TRUE(titles.contains("Edited Outside")) << titles.join(", ").toStdString();
 }
