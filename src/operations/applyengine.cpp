@@ -27,9 +27,19 @@ QString describe(const std::exception &e)
     return QString::fromUtf8(e.what());
 }
 
+// Which track a record writes: a file by its path, a library track by its id.
+QString trackIdentity(const MusicTrack &track)
+{
+    return track.isLibraryTrack() ? QString::number(track.track()->trackId) : track.path();
+}
+
 ApplyResult applyTags(const ApplyRun &run)
 {
     ApplyResult result;
+    // What this run has written so far, per track: a later record of the same
+    // track (the second half of a swap) finds those values, not the collected
+    // ones, and must not take its own run's writes for someone else's.
+    QHash<QString, QHash<QString, QVariant>> writtenByRun;
     const QList<ChangeRecord> &records = run.changes->records;
     const qsizetype total = records.size();
     for (const ChangeRecord &r : records)
@@ -46,12 +56,17 @@ ApplyResult applyTags(const ApplyRun &run)
         run.progress({QStringLiteral("%1/%2 %3"), int(i + 1), int(total), record.title});
         try {
             // Artist, then title, then the old value; read and written with one open of a file.
-            const TagExpectations expected{
+            TagExpectations expected{
                 {artistKey, record.artist}, {nameKey, record.title}, {record.tagToChange, record.oldTag}};
+            QHash<QString, QVariant> &written = writtenByRun[trackIdentity(record.track)];
+            for (auto &[key, value] : expected)
+                if (const auto it = written.constFind(key); it != written.constEnd())
+                    value = *it;
             if (!record.track.setTagIfUnchanged(record.tagToChange, record.newTag, expected)) {
                 result.outcome = ApplyResult::Aborted;
                 return result;
             }
+            written.insert(record.tagToChange, record.newTag);
             ++result.written;
         } catch (const std::exception &e) {
             const QString description = describe(e);
@@ -138,14 +153,17 @@ ApplyResult applyMembership(const ApplyRun &run)
                 ids << refs.at(i).trackId;
         }
         current.clear();
+        int written = 0;
         if (list.remove) {
             library.deleteTracks(refs);
-            result.written = static_cast<int>(refs.size());
+            written = static_cast<int>(refs.size());
         } else {
             // A track already in the target, or listed twice, is added once.
-            result.written = library.addTracksToPlaylist(target->id, ids, true);
+            written = library.addTracksToPlaylist(target->id, ids, true);
         }
         batch.commit();
+        // Counted only now: a commit that fails has made none of the changes.
+        result.written = written;
         toTrash.removeDuplicates(); // a track listed twice is trashed once
         // Files go only once their entries are gone for good: a refused
         // removal must not leave the playlist pointing into the Trash.
