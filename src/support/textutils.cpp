@@ -346,6 +346,34 @@ int intValue(const QVariant &value)
     return ok ? int(std::clamp(v, lo, hi)) : 0;
 }
 
+bool isControlOrBidi(char32_t c)
+{
+    if (c < 0x20 || (c >= 0x7f && c <= 0x9f))
+        return true;
+    switch (c) {
+    case 0x061c: // Arabic letter mark
+    case 0x200e: // left-to-right mark
+    case 0x200f: // right-to-left mark
+        return true;
+    default:
+        // Embeddings and overrides, then isolates.
+        return (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069);
+    }
+}
+
+QString withoutControlAndBidi(const QString &text)
+{
+    QString kept;
+    kept.reserve(text.size());
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype n = codePointLength(text, i);
+        if (!isControlOrBidi(codePointAt(text, i)))
+            kept.append(text.constData() + i, n);
+        i += n;
+    }
+    return kept;
+}
+
 QString foldedForComparison(const QString &text)
 {
     UErrorCode status = U_ZERO_ERROR;

@@ -84,6 +84,15 @@ int intValue(const QString &text);
 // (saturated to 32 bits), a string its leading integer, anything else 0.
 int intValue(const QVariant &value);
 
+// C0 and C1 control characters, DEL, and the characters that reorder text
+// for display (bidi marks, embeddings, overrides and isolates). Shown raw,
+// they can drive a terminal or disguise a file's name, so names drop them
+// and printed text shows them escaped.
+bool isControlOrBidi(char32_t c);
+
+// The text without any character for which isControlOrBidi holds.
+QString withoutControlAndBidi(const QString &text);
+
 // Letter case and diacritics folded away, for comparisons that ignore both.
 QString foldedForComparison(const QString &text);
 
