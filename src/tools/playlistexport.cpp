@@ -4,6 +4,7 @@
 #include "app/appdelegate.h"
 #include "operations/collector.h"
 #include "support/alerts.h"
+#include "support/cformat.h"
 
 #include <QFile>
 #include <memory>
@@ -53,8 +54,7 @@ QString xmlAttributeEscaped(const QString &value)
 
 QString formattedDuration(double seconds)
 {
-    // QString::asprintf formats numbers in the C locale.
-    return QString::asprintf("%0.1f", seconds);
+    return text::cFormat("%0.1f", seconds);
 }
 
 QString exportHead(ExportFormat format, const QString &playlistName)

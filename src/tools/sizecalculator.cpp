@@ -4,6 +4,7 @@
 #include "app/appdelegate.h"
 #include "operations/collector.h"
 #include "support/alerts.h"
+#include "support/cformat.h"
 
 #include <algorithm>
 #include <cmath>
@@ -85,8 +86,7 @@ QString sizeReportTitle()
 
 QString sizeReport(const SizeEstimate &e)
 {
-    // QString::asprintf writes numbers with a point whatever the locale.
-    return QString::asprintf(
+    return text::cFormat(
         "These files are currently occupying approximately %.2f MB with an average bitrate of %.1f kbps.\n\n"
         "These files would occupy approximately %.2f MB (on an average bitrate of %.1f kbps) when converting "
         "higher bitrate files down to %i kbps (option in iTunes).\n\n"
