@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/appdelegate.h"
 #include "planprinter.h"
+#include "reviewprinter.h"
 #include "support/namedexception.h"
 #include "tagtoolcommand.h"
 #include "toolcommands.h"
@@ -82,7 +83,7 @@ ExitCode numericCommand(ToolContext &context)
     const QString key = app.integerTags().value(*tag);
     QTextStream &out = context.out();
     if (context.json())
-        out << QJsonDocument(numericPlanJson(plan, key)).toJson(QJsonDocument::Indented);
+        printJson(out, QJsonDocument(numericPlanJson(plan, key)));
     else if (context.dryRun())
         printNumericPlan(out, plan, key);
     out.flush();

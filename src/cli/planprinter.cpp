@@ -25,22 +25,7 @@ QJsonValue jsonValue(const QVariant &value)
 
 QString printable(const QString &text)
 {
-    QString shown;
-    shown.reserve(text.size());
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u == u'\n')
-            shown += QStringLiteral("\\n");
-        else if (u == u'\r')
-            shown += QStringLiteral("\\r");
-        else if (u == u'\t')
-            shown += QStringLiteral("\\t");
-        else if (text::isControlOrBidi(u))
-            shown += QStringLiteral("\\u{%1}").arg(int(u), 4, 16, QLatin1Char('0'));
-        else
-            shown += c;
-    }
-    return shown;
+    return text::escapedControls(text, text::ControlStyle::Terminal);
 }
 
 void printNumericPlan(QTextStream &out, const QList<tools::NumericChange> &plan, const QString &tag)

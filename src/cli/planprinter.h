@@ -9,8 +9,7 @@
 
 namespace cli {
 
-// The text with every character that would move the cursor, ring, or turn
-// the line's direction shown as an escape, so one entry stays one line.
+// The text as the terminal is to show it: control and bidi characters escaped.
 QString printable(const QString &text);
 
 // What the numeric changer would write: track, tag, old → new.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/appdelegate.h"
 #include "planprinter.h"
+#include "reviewprinter.h"
 #include "terminalport.h"
 #include "toolcommands.h"
 #include "toolcontext.h"
@@ -53,7 +54,7 @@ ExitCode renameCommand(ToolContext &context)
     const QList<tools::PlannedRename> plan = tools::renamePlan(files, options);
     QTextStream &out = context.out();
     if (context.json())
-        out << QJsonDocument(renamePlanJson(plan)).toJson(QJsonDocument::Indented);
+        printJson(out, QJsonDocument(renamePlanJson(plan)));
     else if (context.dryRun())
         printRenamePlan(out, plan, folder);
     if (context.dryRun()) {

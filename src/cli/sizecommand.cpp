@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/appdelegate.h"
+#include "reviewprinter.h"
 #include "terminalport.h"
 #include "toolcommands.h"
 #include "toolcontext.h"
@@ -46,7 +47,7 @@ ExitCode sizeCalculatorCommand(ToolContext &context)
             {QStringLiteral("averageConvertedDownBitrate"), figures->averageConvertedDownBitrate()},
             {QStringLiteral("allConvertedMB"), figures->allConvertedMB()},
         };
-        context.out() << QJsonDocument(json).toJson(QJsonDocument::Indented);
+        printJson(context.out(), QJsonDocument(json));
         context.out().flush();
     }
     return ExitCode::Success;

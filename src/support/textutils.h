@@ -93,6 +93,18 @@ bool isControlOrBidi(char32_t c);
 // The text without any character for which isControlOrBidi holds.
 QString withoutControlAndBidi(const QString &text);
 
+// How printed text shows the characters for which isControlOrBidi holds, so
+// that none of them reaches a terminal or a table raw:
+// - Terminal: "\n", "\r", "\t", "\e" for escape, "\x07" for the other C0
+//   controls and DEL, "\u202E" for C1 controls and the bidi characters;
+// - Json: "\u001b" as JSON escapes, for text that is already JSON (a string
+//   escaped this way still reads back as the same string);
+// - Window: the Control Pictures symbols for C0 controls and DEL ("␛"), the
+//   terminal's "\u202E" form for the rest.
+// With keepLineFeeds, line feeds stay as they are: the text's own lines.
+enum class ControlStyle { Terminal, Json, Window };
+QString escapedControls(const QString &text, ControlStyle style, bool keepLineFeeds = false);
+
 // Letter case and diacritics folded away, for comparisons that ignore both.
 QString foldedForComparison(const QString &text);
 

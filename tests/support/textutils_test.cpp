@@ -227,3 +227,17 @@ TEST(ControlAndBidi, ClassifiesAndStrips)
     EXPECT_EQ(withoutControlAndBidi(u(u"\U0001F600\u2066a\u2069")), u(u"\U0001F600a"));
     EXPECT_EQ(withoutControlAndBidi(QString()), QString());
 }
+
+TEST(ControlAndBidi, EscapedForTheTerminalJsonAndTheWindow)
+{
+    const QString value = u(u"a\x1b]0;t\x07|\n\r\t|\x7f\x85\u202E\u2066\u200Fz\U0001F600");
+    EXPECT_EQ(escapedControls(value, ControlStyle::Terminal),
+              u(u"a\\e]0;t\\x07|\\n\\r\\t|\\x7F\\u0085\\u202E\\u2066\\u200Fz\U0001F600"));
+    EXPECT_EQ(escapedControls(value, ControlStyle::Json),
+              u(u"a\\u001b]0;t\\u0007|\\u000a\\u000d\\u0009|\\u007f\\u0085\\u202e\\u2066\\u200fz\U0001F600"));
+    EXPECT_EQ(escapedControls(value, ControlStyle::Window),
+              u(u"a\u241b]0;t\u2407|\u240a\u240d\u2409|\u2421\\u0085\\u202E\\u2066\\u200Fz\U0001F600"));
+    // A text's own lines can stay lines; nothing else does.
+    EXPECT_EQ(escapedControls(u(u"one\ntwo\r"), ControlStyle::Terminal, true), u(u"one\ntwo\\r"));
+    EXPECT_EQ(escapedControls("plain text", ControlStyle::Window), "plain text");
+}
