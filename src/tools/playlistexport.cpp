@@ -3,10 +3,13 @@
 
 #include "app/appdelegate.h"
 #include "operations/collector.h"
+#include "operations/runnews.h"
+#include "operations/runreport.h"
 #include "support/alerts.h"
 #include "support/cformat.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <memory>
 
 namespace tools {
@@ -94,28 +97,38 @@ void performExport(AppDelegate &app, int tag)
     // document's name and the suggested file name.
     const QString name = app.playlists().value(app.selectedPlaylist());
     auto document = std::make_shared<QString>(exportHead(format, name));
+    auto lines = std::make_shared<int>(0);
 
     CollectRun run;
     run.keys = {QStringLiteral("album"), QStringLiteral("duration")};
-    run.step = [format, document](const MusicTrack &, const TrackValues &values, QList<ChangeRecord> &) {
+    run.step = [format, document, lines](const MusicTrack &, const TrackValues &values, QList<ChangeRecord> &) {
+        ++*lines;
         *document += exportLine(format, values.value(QStringLiteral("artist")).toString(),
                                 values.value(QStringLiteral("name")).toString(),
                                 values.value(QStringLiteral("album")).toString(),
                                 values.value(QStringLiteral("duration")).toDouble());
     };
     // A walk that stopped keeps the lines read before it; the person has been told.
-    run.report = [format, document, name](bool, bool) {
+    run.report = [format, document, lines, name](bool, bool) {
         *document += exportTail(format);
         WindowPort *port = windowPort();
         const std::optional<QString> path = port ? port->chooseSaveFile(name, exportFileType(format)) : std::nullopt;
-        if (!path)
+        if (!path) {
+            RunNews::instance().announce(QStringLiteral("Export cancelled: nothing was written"), false);
             return;
+        }
         QFile file(*path);
         const QByteArray bytes = document->toUtf8();
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size() ||
-            !file.flush())
+            !file.flush()) {
             alertPanel(QStringLiteral("Export Failed"),
                        QStringLiteral("The file '%1' could not be written: %2").arg(*path, file.errorString()));
+            RunNews::instance().announce(QStringLiteral("Export failed: '%1' could not be written").arg(*path), false);
+            return;
+        }
+        RunNews::instance().announce(runreport::counted(*lines, QStringLiteral("track"), QStringLiteral("tracks")) +
+                                         QStringLiteral(" exported to %1").arg(QFileInfo(*path).fileName()),
+                                     false);
     };
     collector::collectChanges(app, std::move(run));
 }
