@@ -50,8 +50,7 @@ ExitCode renameCommand(ToolContext &context)
     if (files.isEmpty())
         return context.run([&app] { app.performRename(); });
 
-    const tools::RenameOptions options{app.filenameString(), app.selectedTrailingZeroes(), app.renameSkipMissing()};
-    const QList<tools::PlannedRename> plan = tools::renamePlan(files, options);
+    const QList<tools::PlannedRename> plan = tools::renamePlan(files, tools::renameOptions(app));
     QTextStream &out = context.out();
     if (context.json())
         printJson(out, QJsonDocument(renamePlanJson(plan)));
