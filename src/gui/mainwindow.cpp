@@ -6,6 +6,7 @@
 #include "helpsheet.h"
 #include "librarybrowser.h"
 #include "operations/runnews.h"
+#include "libraryimports.h"
 #include "panes.h"
 #include "progresssheet.h"
 #include "renamepreview.h"
@@ -279,6 +280,16 @@ void MainWindow::buildMenus()
     file->addAction(tr("&Library Browser…"), QKeySequence(tr("Ctrl+L")), this, &MainWindow::showLibrary);
     file->addAction(tr("&Import Folder into Library…"), QKeySequence(tr("Ctrl+I")), this,
                     &MainWindow::importIntoLibrary);
+    imports_ = new LibraryImports(app_, this);
+    QAction *fromPlayer = file->addAction(tr("Import from &Player…"), imports_, &LibraryImports::importFromPlayer);
+    fromPlayer->setObjectName("importFromPlayer");
+    QAction *playlist = file->addAction(tr("Import Play&list…"), imports_, &LibraryImports::importPlaylist);
+    playlist->setObjectName("importPlaylist");
+    // The browser shows the playlists an import made.
+    connect(imports_, &LibraryImports::finished, this, [this] {
+        if (library_ && library_->isVisible())
+            library_->open();
+    });
     file->addSeparator();
     file->addAction(tr("&Quit"), QKeySequence::Quit, qApp, &QApplication::quit);
 

@@ -7,6 +7,7 @@
 class AppDelegate;
 class HelpSheet;
 class LibraryBrowser;
+class LibraryImports;
 class ProgressSheet;
 class QAction;
 class QActionGroup;
@@ -51,6 +52,8 @@ public:
     void setTrackTableShown(bool shown);
     // What the last run did: below the track table, or in the toolbar while the table is hidden.
     QLabel *statusLine() const;
+    // File → Import from Player… and Import Playlist….
+    LibraryImports *libraryImports() const { return imports_; }
 
     // A toolbar item was clicked: its index among all toolbar items is the position.
     void toolbarClicked(QAction *item);
@@ -97,6 +100,7 @@ private:
     HelpSheet *help_ = nullptr;
     LibraryBrowser *library_ = nullptr;
     RenamePreview *renamePreview_ = nullptr;
+    LibraryImports *imports_ = nullptr;
     int shownPosition_ = -1;
     TrackTablePanel *trackPanel_ = nullptr;
     QAction *trackTableAction_ = nullptr;
