@@ -2,6 +2,7 @@
 #include "clirunner.h"
 
 #include "app/appdelegate.h"
+#include "buildinfo.h"
 #include "completion.h"
 #include "support/alerts.h"
 #include "terminalport.h"
@@ -28,6 +29,7 @@ void printUsage(QTextStream &out)
            "  --selection       the tracks selected in the library\n"
            "  --library FILE    the library file (default: $QUAVERTIN_LIBRARY, else\n"
            "                    $XDG_DATA_HOME/Quavertin/library.sqlite)\n"
+           "  --version         show the version and stop\n"
            "\n"
            "Tools:\n";
     for (const ToolCommand &tool : toolCommands())
@@ -84,6 +86,9 @@ std::optional<QString> parseGlobal(const QStringList &args, GlobalOptions &optio
         } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
             options.command = QStringLiteral("--help");
             return std::nullopt;
+        } else if (arg == QLatin1String("--version") && !inlineValue) {
+            options.command = QStringLiteral("--version");
+            return std::nullopt;
         } else if (arg.startsWith(QLatin1Char('-'))) {
             return QStringLiteral("unknown option '%1'").arg(args.at(i));
         } else {
@@ -104,6 +109,10 @@ ExitCode runMain(const QStringList &args, QTextStream &out, QTextStream &err, FI
     if (const auto error = parseGlobal(args, options)) {
         err << "quavertin-cli: " << *error << "\nTry 'quavertin-cli --help'.\n";
         return ExitCode::BadUsage;
+    }
+    if (options.command == QLatin1String("--version")) {
+        out << "quavertin-cli " << buildinfo::shortVersionString << " (build " << buildinfo::bundleVersion << ")\n";
+        return ExitCode::Success;
     }
     if (options.command.isEmpty() || options.command == QLatin1String("--help")) {
         printUsage(options.command.isEmpty() ? err : out);

@@ -5,7 +5,9 @@
 #include "toolcontext.h"
 #include "tools/playlistexport.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 namespace cli {
 
@@ -18,10 +20,11 @@ ExitCode exportCommand(ToolContext &context)
                       QStringLiteral("txt|xml|m3u8|xspf"), QStringLiteral("txt")});
     parser.addOption({QStringLiteral("relative-to"),
                       QStringLiteral("m3u8: write the paths relative to this folder."), QStringLiteral("DIR")});
-    parser.addOption({QStringLiteral("output"), QStringLiteral("The file to write."), QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("output"), QStringLiteral("The file to write; - for standard output."), QStringLiteral("FILE")});
     if (const auto done = context.parse(parser, QStringLiteral("export"),
                                   QStringLiteral("Saves the tracks of the source as a list, one line per track. "
-                                                 "The XML playlist is named after the selected playlist.")))
+                                                 "The XML playlist is named after the selected playlist."),
+                                  0))
         return *done;
 
     ExitCode failure = ExitCode::BadUsage;
@@ -33,7 +36,15 @@ ExitCode exportCommand(ToolContext &context)
         return failure;
     if (parser.value(QStringLiteral("output")).isEmpty())
         return context.usageError(QStringLiteral("export wants --output FILE"));
-    context.port().setSavePath(parser.value(QStringLiteral("output")));
+    // Standard output gets the document once it is whole: the tool writes a
+    // file, here one of its own that nobody else sees.
+    const bool toStandardOutput = parser.value(QStringLiteral("output")) == QLatin1String("-");
+    QTemporaryDir scratch;
+    if (toStandardOutput && !scratch.isValid())
+        return context.usageError(QStringLiteral("no temporary folder for the export: %1").arg(scratch.errorString()));
+    const QString path =
+        toStandardOutput ? scratch.filePath(QStringLiteral("export")) : parser.value(QStringLiteral("output"));
+    context.port().setSavePath(path);
     AppDelegate &app = context.app();
     QString relativeTo = parser.value(QStringLiteral("relative-to"));
     if (!relativeTo.isEmpty()) {
@@ -45,7 +56,19 @@ ExitCode exportCommand(ToolContext &context)
     }
     // The controls' tags: 1 text, 2 XML, 3 M3U8, 4 XSPF.
     const int tag = *format + 1;
-    return context.run([&app, tag, relativeTo] { tools::performExport(app, tag, relativeTo); });
+    const ExitCode code =
+        context.run([&app, tag, relativeTo] { tools::performExport(app, tag, relativeTo); });
+    if (toStandardOutput && code == ExitCode::Success) {
+        QFile written(path);
+        if (!written.open(QIODevice::ReadOnly)) {
+            context.err() << "quavertin-cli: the export was not written\n";
+            context.err().flush();
+            return ExitCode::Failed;
+        }
+        context.out() << QString::fromUtf8(written.readAll());
+        context.out().flush();
+    }
+    return code;
 }
 
 } // namespace cli

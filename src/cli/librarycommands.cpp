@@ -4,6 +4,7 @@
 #include "importcommands.h"
 #include "library/libraryimport.h"
 #include "library/musiclibrary.h"
+#include "model/tagcatalogue.h"
 #include "reviewprinter.h"
 #include "support/namedexception.h"
 #include "support/textutils.h"
@@ -12,8 +13,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
 #include <functional>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -29,11 +32,14 @@ commands:
   import-playlist FILE [--name NAME]
                               make a playlist from an M3U, M3U8, PLS or XSPF file
   refresh [--playlist NAME]   read the files of the library's tracks (or a playlist's) again
-  tracks [--playlist NAME] [--json]
+  tracks [--playlist NAME] [--columns TAG,...] [--json]
                               list the library's tracks, or a playlist's
   playlists [--json]          list the playlists
   playlist-create NAME        make an empty playlist and print its id
   playlist-add NAME ID...     append tracks to a playlist
+  playlist-remove NAME ID...  take tracks out of a playlist
+  playlist-rename OLD NEW     rename a playlist
+  playlist-delete NAME        delete a playlist (its tracks stay)
   select ID...                make these tracks the library's selection
   selection [--json]          list the selected tracks
 
@@ -61,28 +67,60 @@ QString oneLine(const QVariant &value)
     return text::escapedControls(s, text::ControlStyle::Terminal);
 }
 
-void printTracks(MusicLibrary &library, const QList<TrackRef> &refs, bool json, QTextStream &out)
+// The catalogue's keys a track listing can show, "location" last; the cover is a picture, not a column.
+QStringList listableKeys()
 {
-    enum { Artist, Title, Album, Location };
-    const QList<QVariantList> rows = library.propertyRows(refs, {"artist", "name", "album", "location"});
+    QStringList keys = TagCatalogue::build().allTags;
+    keys.removeAll(QStringLiteral("cover"));
+    keys << QStringLiteral("location");
+    return keys;
+}
+
+// The key the person meant: a key in any letter case, its display name, or "title".
+std::optional<QString> listableKey(const QString &word)
+{
+    const TagCatalogue catalogue = TagCatalogue::build();
+    const QString wanted = word.trimmed().compare(QLatin1String("title"), Qt::CaseInsensitive) == 0
+                               ? QStringLiteral("name")
+                               : word.trimmed();
+    for (const QString &key : listableKeys()) {
+        const QString display = catalogue.allReadableTags.value(catalogue.allTags.indexOf(key));
+        if (key.compare(wanted, Qt::CaseInsensitive) == 0 ||
+            (!display.isEmpty() && display.compare(wanted, Qt::CaseInsensitive) == 0))
+            return key;
+    }
+    return std::nullopt;
+}
+
+const QStringList defaultColumns = {"artist", "name", "album", "location"};
+
+// In JSON every listable column is there, under its key ("title" for the name).
+void printTracks(MusicLibrary &library, const QList<TrackRef> &refs, bool json, QTextStream &out,
+                 const QStringList &columns = defaultColumns)
+{
+    const QStringList keys = json ? listableKeys() : columns;
+    const QList<QVariantList> rows = library.propertyRows(refs, keys);
     if (json) {
         QJsonArray tracks;
         for (qsizetype i = 0; i < refs.size(); ++i) {
-            const QVariantList &row = rows[i];
-            const QString location = row[Location].toString();
-            tracks.append(QJsonObject{{"id", refs[i].trackId},
-                                      {"artist", QJsonValue::fromVariant(row[Artist])},
-                                      {"title", QJsonValue::fromVariant(row[Title])},
-                                      {"album", QJsonValue::fromVariant(row[Album])},
-                                      {"location", location.isNull() ? QJsonValue() : QJsonValue(location)}});
+            QJsonObject track{{"id", refs[i].trackId}};
+            for (qsizetype k = 0; k < keys.size(); ++k) {
+                const QVariant value = rows[i].value(k);
+                const bool absent = !value.isValid() || value.isNull() ||
+                                    (keys[k] == QLatin1String("location") && value.toString().isEmpty());
+                track.insert(keys[k] == QLatin1String("name") ? QStringLiteral("title") : keys[k],
+                             absent ? QJsonValue() : QJsonValue::fromVariant(value));
+            }
+            tracks.append(track);
         }
         cli::printJson(out, QJsonDocument(tracks));
         return;
     }
     for (qsizetype i = 0; i < refs.size(); ++i) {
-        const QVariantList &row = rows[i];
-        out << refs[i].trackId << '\t' << oneLine(row[Artist]) << '\t' << oneLine(row[Title]) << '\t'
-            << oneLine(row[Album]) << '\t' << oneLine(row[Location]) << '\n';
+        out << refs[i].trackId;
+        for (qsizetype k = 0; k < keys.size(); ++k)
+            out << '\t' << oneLine(rows[i].value(k));
+        out << '\n';
     }
 }
 
@@ -91,17 +129,25 @@ struct Parsed {
     QStringList words;
     bool json = false;
     QString playlist;
+    QString columns;
     bool ok = true;
     QString problem;
 };
 
-Parsed parse(const QStringList &args, bool allowJson, bool allowPlaylist)
+Parsed parse(const QStringList &args, bool allowJson, bool allowPlaylist, bool allowColumns = false)
 {
     Parsed p;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString &a = args[i];
         if (allowJson && a == "--json") {
             p.json = true;
+        } else if (allowColumns && a == "--columns") {
+            if (i + 1 >= args.size()) {
+                p.ok = false;
+                p.problem = "--columns needs a list of tags";
+                return p;
+            }
+            p.columns = args[++i];
         } else if (allowPlaylist && a == "--playlist") {
             if (i + 1 >= args.size()) {
                 p.ok = false;
@@ -224,13 +270,30 @@ ExitCode runRefresh(const LibraryOpener &open, const QStringList &args, QTextStr
 
 ExitCode runTracks(const LibraryOpener &open, const QStringList &args, QTextStream &out, QTextStream &err)
 {
-    const Parsed p = parse(args, true, true);
+    Parsed p = parse(args, true, true, true);
     if (!p.ok || !p.words.isEmpty())
         return badUsage(p, err);
+    QStringList columns = defaultColumns;
+    if (!p.columns.isNull()) {
+        columns.clear();
+        for (const QString &word : p.columns.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+            const std::optional<QString> key = listableKey(word);
+            if (!key) {
+                p.problem = QStringLiteral("\"%1\" is not a column; the columns are: %2")
+                                .arg(word.trimmed(), listableKeys().join(QStringLiteral(", ")));
+                return badUsage(p, err);
+            }
+            columns << *key;
+        }
+        if (columns.isEmpty()) {
+            p.problem = QStringLiteral("--columns needs a list of tags");
+            return badUsage(p, err);
+        }
+    }
     const std::optional<QList<TrackRef>> refs = tracksAsked(open(), p, err);
     if (!refs)
         return ExitCode::Failed;
-    printTracks(open(), *refs, p.json, out);
+    printTracks(open(), *refs, p.json, out, columns);
     return ExitCode::Success;
 }
 
@@ -254,28 +317,116 @@ ExitCode runPlaylists(const LibraryOpener &open, const QStringList &args, QTextS
     return ExitCode::Success;
 }
 
+// The first playlist of that name that is not smart: the one the tools edit.
+std::optional<Playlist> editablePlaylist(MusicLibrary &library, const QString &name)
+{
+    for (const Playlist &playlist : library.userPlaylists())
+        if (!playlist.smart && playlist.name == name)
+            return playlist;
+    return std::nullopt;
+}
+
 ExitCode runPlaylistCreate(const LibraryOpener &open, const QStringList &args, QTextStream &out, QTextStream &err)
 {
     const Parsed p = parse(args, false, false);
     if (!p.ok || p.words.size() != 1)
         return badUsage(p, err);
+    // Tools and menus find an editable playlist by its name: a second one would never be reached.
+    if (editablePlaylist(open(), p.words.first())) {
+        err << "quavertin-cli: there is already a playlist named \"" << p.words.first() << "\"\n";
+        return ExitCode::Failed;
+    }
     out << open().createPlaylist(p.words.first()) << '\n';
+    return ExitCode::Success;
+}
+
+ExitCode runPlaylistDelete(const LibraryOpener &open, const QStringList &args, QTextStream &out, QTextStream &err)
+{
+    const Parsed p = parse(args, false, false);
+    if (!p.ok || p.words.size() != 1)
+        return badUsage(p, err);
+    const std::optional<Playlist> playlist = namedPlaylist(open(), p.words.first(), err);
+    if (!playlist)
+        return ExitCode::Failed;
+    open().deletePlaylist(playlist->id);
+    out << "Deleted the playlist \"" << playlist->name << "\"; its tracks stay in the library.\n";
+    return ExitCode::Success;
+}
+
+ExitCode runPlaylistRename(const LibraryOpener &open, const QStringList &args, QTextStream &out, QTextStream &err)
+{
+    const Parsed p = parse(args, false, false);
+    if (!p.ok || p.words.size() != 2)
+        return badUsage(p, err);
+    const std::optional<Playlist> playlist = namedPlaylist(open(), p.words.first(), err);
+    if (!playlist)
+        return ExitCode::Failed;
+    const QString &name = p.words.at(1);
+    const std::optional<Playlist> namesake = editablePlaylist(open(), name);
+    if (!playlist->smart && namesake && namesake->id != playlist->id) {
+        err << "quavertin-cli: there is already a playlist named \"" << name << "\"\n";
+        return ExitCode::Failed;
+    }
+    open().renamePlaylist(playlist->id, name);
+    out << "Renamed the playlist \"" << playlist->name << "\" to \"" << name << "\".\n";
+    return ExitCode::Success;
+}
+
+// The arguments NAME ID... of playlist-add and playlist-remove: the playlist
+// and the track ids, or the exit status in *failure after telling what is wrong.
+std::optional<std::pair<Playlist, QList<qint64>>> playlistAndTracks(const LibraryOpener &open, const QStringList &args,
+                                                                    QTextStream &err, ExitCode *failure)
+{
+    const Parsed p = parse(args, false, false);
+    std::optional<QList<qint64>> ids;
+    if (!p.ok || p.words.size() < 2 || !(ids = trackIds(p.words.mid(1), err))) {
+        *failure = badUsage(p, err);
+        return std::nullopt;
+    }
+    const std::optional<Playlist> playlist = namedPlaylist(open(), p.words.first(), err);
+    if (!playlist) {
+        *failure = ExitCode::Failed;
+        return std::nullopt;
+    }
+    return std::pair{*playlist, *ids};
+}
+
+ExitCode runPlaylistRemove(const LibraryOpener &open, const QStringList &args, QTextStream &out, QTextStream &err)
+{
+    ExitCode failure = ExitCode::Success;
+    const auto given = playlistAndTracks(open, args, err, &failure);
+    if (!given)
+        return failure;
+    const auto &[playlist, ids] = *given;
+    if (playlist.smart) {
+        err << "quavertin-cli: \"" << playlist.name << "\" is a smart playlist; its rule decides what it holds\n";
+        return ExitCode::Failed;
+    }
+    QList<TrackRef> entries;
+    QSet<qint64> found;
+    for (const TrackRef &ref : open().tracksOf(playlist.id))
+        if (ids.contains(ref.trackId)) {
+            entries << ref;
+            found.insert(ref.trackId);
+        }
+    open().deleteTracks(entries);
+    out << "Removed " << found.size() << " tracks from \"" << playlist.name << "\".\n";
+    if (found.size() < QSet<qint64>(ids.cbegin(), ids.cend()).size()) {
+        err << "quavertin-cli: some of the tracks were not in \"" << playlist.name << "\"\n";
+        return ExitCode::Failed;
+    }
     return ExitCode::Success;
 }
 
 ExitCode runPlaylistAdd(const LibraryOpener &open, const QStringList &args, QTextStream &out, QTextStream &err)
 {
-    const Parsed p = parse(args, false, false);
-    if (!p.ok || p.words.size() < 2)
-        return badUsage(p, err);
-    const std::optional<QList<qint64>> ids = trackIds(p.words.mid(1), err);
-    if (!ids)
-        return badUsage(p, err);
-    const std::optional<Playlist> playlist = namedPlaylist(open(), p.words.first(), err);
-    if (!playlist)
-        return ExitCode::Failed;
-    open().addToPlaylist(playlist->id, *ids);
-    out << "Added " << ids->size() << " tracks to \"" << playlist->name << "\".\n";
+    ExitCode failure = ExitCode::Success;
+    const auto given = playlistAndTracks(open, args, err, &failure);
+    if (!given)
+        return failure;
+    const auto &[playlist, ids] = *given;
+    open().addToPlaylist(playlist.id, ids);
+    out << "Added " << ids.size() << " tracks to \"" << playlist.name << "\".\n";
     return ExitCode::Success;
 }
 
@@ -320,21 +471,37 @@ const Command commands[] = {
      "dead (no file). Files that cannot be read are named on standard error; the status is then 1.\n",
      runRefresh},
     {"tracks",
-     "usage: quavertin-cli library tracks [--playlist NAME] [--json]\n\n"
+     "usage: quavertin-cli library tracks [--playlist NAME] [--columns TAG,...] [--json]\n\n"
      "One line per track: id, artist, title, album, location (empty when the file is gone),\n"
-     "separated by tabs. With --playlist, the tracks of the first playlist of that name in order.\n",
+     "separated by tabs. With --playlist, the tracks of the first playlist of that name in order.\n"
+     "--columns shows the id and these tags instead (keys or display names: year,trackNumber,genre).\n"
+     "--json gives every tag of the catalogue but the cover, and the location.\n",
      runTracks},
     {"playlists",
      "usage: quavertin-cli library playlists [--json]\n\n"
      "One line per playlist in the library's order: id, name, smart or plain, number of tracks.\n",
      runPlaylists},
     {"playlist-create",
-     "usage: quavertin-cli library playlist-create NAME\n\nMakes an empty playlist and prints its id.\n",
+     "usage: quavertin-cli library playlist-create NAME\n\n"
+     "Makes an empty playlist and prints its id. A name that a plain playlist has already is refused.\n",
      runPlaylistCreate},
     {"playlist-add",
      "usage: quavertin-cli library playlist-add NAME ID...\n\n"
      "Appends the tracks (ids as `tracks` lists them) to the first playlist of that name.\n",
      runPlaylistAdd},
+    {"playlist-remove",
+     "usage: quavertin-cli library playlist-remove NAME ID...\n\n"
+     "Takes every entry of these tracks out of the first playlist of that name; the tracks stay in\n"
+     "the library. Exits 1 when some of them were not in the playlist.\n",
+     runPlaylistRemove},
+    {"playlist-rename",
+     "usage: quavertin-cli library playlist-rename OLD NEW\n\n"
+     "Gives the first playlist named OLD the name NEW, unless another playlist has that name.\n",
+     runPlaylistRename},
+    {"playlist-delete",
+     "usage: quavertin-cli library playlist-delete NAME\n\n"
+     "Deletes the first playlist of that name; its tracks stay in the library.\n",
+     runPlaylistDelete},
     {"select",
      "usage: quavertin-cli library select ID...\n\n"
      "Makes these tracks the library's selection, in this order; without ids the selection is cleared.\n",

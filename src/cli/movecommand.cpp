@@ -43,10 +43,11 @@ ExitCode dataMoverCommand(ToolContext &context)
     AppDelegate &app = context.app();
     ExitCode failure = ExitCode::Success;
     const std::optional<int> source =
-        requiredChoice(context, parser, QStringLiteral("source-tag"), app.allTags(), &failure);
+        requiredTag(context, parser, QStringLiteral("source-tag"), app.allTags(), app.allReadableTags(), &failure);
     if (!source)
         return failure;
-    const std::optional<int> target = requiredChoice(context, parser, QStringLiteral("target-tag"), app.tags(), &failure);
+    const std::optional<int> target =
+        requiredTag(context, parser, QStringLiteral("target-tag"), app.tags(), app.readableTags(), &failure);
     if (!target)
         return failure;
     const std::optional<int> action = context.choiceOption(parser, QStringLiteral("action"), actions, &failure);

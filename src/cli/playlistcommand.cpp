@@ -32,7 +32,8 @@ ExitCode playlistManagerCommand(ToolContext &context)
         return *done;
     AppDelegate &app = context.app();
     ExitCode failure = ExitCode::Success;
-    const auto tag = requiredChoice(context, parser, QStringLiteral("tag"), app.allTags(), &failure);
+    const auto tag =
+        requiredTag(context, parser, QStringLiteral("tag"), app.allTags(), app.allReadableTags(), &failure);
     if (!tag)
         return failure;
     if (!parser.isSet(QStringLiteral("condition")))

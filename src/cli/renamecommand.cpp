@@ -1,7 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/appdelegate.h"
+#include "planprinter.h"
+#include "reviewprinter.h"
+#include "terminalport.h"
 #include "toolcommands.h"
 #include "toolcontext.h"
+
+#include <QJsonDocument>
 
 namespace cli {
 
@@ -19,15 +24,14 @@ ExitCode renameCommand(ToolContext &context)
     parser.addOption({QStringLiteral("recursive"), QStringLiteral("Also rename the files of every sub-folder.")});
     parser.addOption({QStringLiteral("skip-missing"),
                       QStringLiteral("Leave a file alone when a placeholder cannot be filled.")});
-    if (const auto done = context.parse(parser, QStringLiteral("rename"),
-                                  QStringLiteral("Renames the music files of the --folder source after their tags, "
-                                                 "in place. A file whose new name is taken keeps its name.")))
+    if (const auto done = context.parse(
+            parser, QStringLiteral("rename"),
+            QStringLiteral("Renames the music files of the --folder source after their tags, in place. A file whose "
+                           "new name is taken keeps its name. There is no review: --dry-run shows every file's new "
+                           "name, and the files are renamed once you answer yes, or with --yes."),
+            ToolContext::YesOption | ToolContext::DryRunOption | ToolContext::JsonOption))
         return *done;
 
-    // Renaming has no review to stop before: a dry run would rename all the same.
-    if (parser.isSet(QStringLiteral("dry-run")))
-        return context.usageError(
-            QStringLiteral("rename renames at once, without a review; --dry-run cannot be used"));
     ExitCode failure = ExitCode::BadUsage;
     const auto padding = context.choiceOption(parser, QStringLiteral("padding"),
                                               {QStringLiteral("auto"), QStringLiteral("never"), QStringLiteral("always")},
@@ -39,7 +43,48 @@ ExitCode renameCommand(ToolContext &context)
     app.setSelectedTrailingZeroes(*padding);
     app.setRenameRecursiveScan(parser.isSet(QStringLiteral("recursive")));
     app.setRenameSkipMissing(parser.isSet(QStringLiteral("skip-missing")));
-    return context.run([&app] { app.performRename(); });
+
+    const QString folder = app.folderPath();
+    const QStringList files = folder.isEmpty() ? QStringList() : tools::renameRunFiles(folder, app.renameRecursiveScan());
+    // No folder or no music file: the tool refuses by itself, renaming nothing.
+    if (files.isEmpty())
+        return context.run([&app] { app.performRename(); });
+
+    const QList<tools::PlannedRename> plan = tools::renamePlan(files, tools::renameOptions(app));
+    QTextStream &out = context.out();
+    if (context.json())
+        printJson(out, QJsonDocument(renamePlanJson(plan)));
+    else if (context.dryRun())
+        printRenamePlan(out, plan, folder);
+    if (context.dryRun()) {
+        if (!context.json())
+            out << renameSummary(plan) << '\n';
+        out.flush();
+        return ExitCode::Success;
+    }
+    const auto toRename = std::count_if(plan.cbegin(), plan.cend(), [](const tools::PlannedRename &entry) {
+        return entry.outcome == tools::RenameOutcome::Renamed;
+    });
+    if (!context.json())
+        out << QStringLiteral("%1 of %2 files will be renamed.\n").arg(toRename).arg(plan.size());
+    out.flush();
+    if (toRename > 0 && !context.confirmed(QStringLiteral("Rename %1 files?").arg(toRename)))
+        return ExitCode::Failed;
+
+    std::optional<tools::RenameReport> report;
+    ExitCode code = context.run(
+        [&app, &report] { tools::performRename(app, [&report](const tools::RenameReport &r) { report = r; }); });
+    if (!report)
+        return code == ExitCode::Success ? ExitCode::Failed : code;
+    // With --json the standard output holds only the plan.
+    QTextStream &summary = context.json() ? context.err() : out;
+    summary << renameSummary(report->files) << '\n';
+    summary.flush();
+    const bool fellShort = report->stopped || std::any_of(report->files.cbegin(), report->files.cend(),
+                                                          [](const tools::PlannedRename &entry) {
+                                                              return tools::renameFellShort(entry.outcome);
+                                                          });
+    return fellShort ? ExitCode::Failed : code;
 }
 
 } // namespace cli

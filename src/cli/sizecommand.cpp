@@ -1,8 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/appdelegate.h"
+#include "reviewprinter.h"
 #include "terminalport.h"
 #include "toolcommands.h"
 #include "toolcontext.h"
+#include "tools/sizecalculator.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
 
 namespace cli {
 
@@ -12,8 +17,9 @@ ExitCode sizeCalculatorCommand(ToolContext &context)
     parser.addOption({QStringLiteral("bitrate"), QStringLiteral("The bitrate to convert to, in kbps."),
                       QStringLiteral("128|192|256"), QStringLiteral("128")});
     if (const auto done = context.parse(parser, QStringLiteral("size"),
-                                  QStringLiteral("Estimates the space the tracks of the source take, from their "
-                                                 "bitrates and durations, and what they would take converted.")))
+                                        QStringLiteral("Estimates the space the tracks of the source take, from their "
+                                                       "bitrates and durations, and what they would take converted."),
+                                        ToolContext::JsonOption))
         return *done;
 
     ExitCode failure = ExitCode::BadUsage;
@@ -24,9 +30,27 @@ ExitCode sizeCalculatorCommand(ToolContext &context)
         return failure;
     AppDelegate &app = context.app();
     app.setSelectedBitrate(*bitrate);
-    context.run([&app] { app.performCalculate(); });
-    // The estimate is itself an alert; any other one means there was nothing to estimate.
-    return context.port().lastAlertTitle() == QLatin1String("Playlist/Folder size") ? ExitCode::Success : ExitCode::Failed;
+    std::optional<tools::SizeEstimate> figures;
+    context.run([&app, &figures] {
+        tools::performCalculate(app, [&figures](const tools::SizeEstimate &estimate) { figures = estimate; });
+    });
+    // The estimate is itself an alert; without figures there was nothing to estimate.
+    if (!figures)
+        return ExitCode::Failed;
+    if (context.json()) {
+        const QJsonObject json{
+            {QStringLiteral("tracks"), figures->tracks},
+            {QStringLiteral("targetBitrate"), figures->target},
+            {QStringLiteral("currentMB"), figures->currentMB()},
+            {QStringLiteral("averageBitrate"), figures->averageBitrate()},
+            {QStringLiteral("convertedDownMB"), figures->convertedDownMB()},
+            {QStringLiteral("averageConvertedDownBitrate"), figures->averageConvertedDownBitrate()},
+            {QStringLiteral("allConvertedMB"), figures->allConvertedMB()},
+        };
+        printJson(context.out(), QJsonDocument(json));
+        context.out().flush();
+    }
+    return ExitCode::Success;
 }
 
 } // namespace cli

@@ -22,10 +22,32 @@ std::optional<int> requiredChoice(ToolContext &context, const QCommandLineParser
     return context.choiceOption(parser, option, choices, failure);
 }
 
+std::optional<int> requiredTag(ToolContext &context, const QCommandLineParser &parser, const QString &option,
+                               const QStringList &keys, const QStringList &displayNames, ExitCode *failure)
+{
+    if (!parser.isSet(option))
+        return requiredChoice(context, parser, option, keys, failure);
+    const QString value = parser.value(option).trimmed();
+    // The track's title is "name" to the library; people call it the title.
+    const QString wanted = value.compare(QLatin1String("title"), Qt::CaseInsensitive) == 0 &&
+                                   !keys.contains(value, Qt::CaseInsensitive)
+                               ? QStringLiteral("name")
+                               : value;
+    qsizetype index = keys.indexOf(wanted);
+    for (qsizetype i = 0; i < keys.size() && index < 0; ++i)
+        if (keys.at(i).compare(wanted, Qt::CaseInsensitive) == 0 ||
+            displayNames.value(i).compare(wanted, Qt::CaseInsensitive) == 0)
+            index = i;
+    if (index >= 0)
+        return int(index);
+    return context.choiceOption(parser, option, keys, failure);
+}
+
 bool setTagOption(ToolContext &context, const QCommandLineParser &parser, ExitCode *failure)
 {
     AppDelegate &app = context.app();
-    const std::optional<int> tag = requiredChoice(context, parser, QStringLiteral("tag"), app.allTags(), failure);
+    const std::optional<int> tag =
+        requiredTag(context, parser, QStringLiteral("tag"), app.allTags(), app.allReadableTags(), failure);
     if (!tag)
         return false;
     app.setSelectedTag(*tag);

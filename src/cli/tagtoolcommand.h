@@ -20,6 +20,12 @@ void addTagOption(QCommandLineParser &parser, const QString &description);
 // usage message) when --tag is missing or names no tag.
 bool setTagOption(ToolContext &context, const QCommandLineParser &parser, ExitCode *failure);
 
+// Reads a required tag option as an index into keys: the key ("name"), its
+// letter case aside, the display name in any letter case ("Album Artist",
+// "track number"), "title" for the title's key, or the index.
+std::optional<int> requiredTag(ToolContext &context, const QCommandLineParser &parser, const QString &option,
+                               const QStringList &keys, const QStringList &displayNames, ExitCode *failure);
+
 // Reads a required option as an index into choices (a name, or its index).
 std::optional<int> requiredChoice(ToolContext &context, const QCommandLineParser &parser, const QString &option,
                                   const QStringList &choices, ExitCode *failure);

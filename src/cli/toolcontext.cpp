@@ -59,14 +59,19 @@ ExitCode ToolContext::usageError(const QString &message)
     return ExitCode::BadUsage;
 }
 
-std::optional<ExitCode> ToolContext::parse(QCommandLineParser &parser, const QString &name, const QString &description)
+std::optional<ExitCode> ToolContext::parse(QCommandLineParser &parser, const QString &name, const QString &description,
+                                           int reviewOptions)
 {
     parser.setApplicationDescription(description);
-    parser.addOption({QStringLiteral("yes"), QStringLiteral("Apply the checked changes without asking.")});
-    parser.addOption({QStringLiteral("dry-run"), QStringLiteral("Show the changes, never apply them.")});
-    parser.addOption({QStringLiteral("uncheck"), QStringLiteral("Uncheck these rows of the review (e.g. 1,3,5-7)."),
-                      QStringLiteral("LIST")});
-    parser.addOption({QStringLiteral("json"), QStringLiteral("Print the review as JSON.")});
+    if (reviewOptions & YesOption)
+        parser.addOption({QStringLiteral("yes"), QStringLiteral("Apply the changes without asking.")});
+    if (reviewOptions & DryRunOption)
+        parser.addOption({QStringLiteral("dry-run"), QStringLiteral("Show the changes, never apply them.")});
+    if (reviewOptions & UncheckOption)
+        parser.addOption({QStringLiteral("uncheck"),
+                          QStringLiteral("Uncheck these rows of the review (e.g. 1,3,5-7)."), QStringLiteral("LIST")});
+    if (reviewOptions & JsonOption)
+        parser.addOption({QStringLiteral("json"), QStringLiteral("Print the result as JSON.")});
     parser.addOption({{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")});
     if (!parser.parse(QStringList{QStringLiteral("quavertin-cli ") + name} + args_))
         return usageError(parser.errorText());
@@ -82,12 +87,12 @@ std::optional<ExitCode> ToolContext::parse(QCommandLineParser &parser, const QSt
     }
     if (!parser.positionalArguments().isEmpty())
         return usageError(QStringLiteral("unexpected argument '%1' for %2").arg(parser.positionalArguments().first(), name));
-    yes_ = parser.isSet(QStringLiteral("yes"));
-    dryRun_ = parser.isSet(QStringLiteral("dry-run"));
-    json_ = parser.isSet(QStringLiteral("json"));
+    yes_ = (reviewOptions & YesOption) && parser.isSet(QStringLiteral("yes"));
+    dryRun_ = (reviewOptions & DryRunOption) && parser.isSet(QStringLiteral("dry-run"));
+    json_ = (reviewOptions & JsonOption) && parser.isSet(QStringLiteral("json"));
     if (yes_ && dryRun_)
         return usageError(QStringLiteral("--yes and --dry-run exclude each other"));
-    if (parser.isSet(QStringLiteral("uncheck"))) {
+    if ((reviewOptions & UncheckOption) && parser.isSet(QStringLiteral("uncheck"))) {
         const auto rows = parseRows(parser.value(QStringLiteral("uncheck")));
         if (!rows)
             return usageError(QStringLiteral("--uncheck wants row numbers like 1,3,5-7"));
@@ -133,6 +138,15 @@ std::optional<int> ToolContext::choiceOption(const QCommandLineParser &parser, c
     return index;
 }
 
+bool ToolContext::confirmed(const QString &question)
+{
+    if (yes_ || port_.confirm(question))
+        return true;
+    err_ << (port_.interactive() ? "Nothing was changed.\n" : "Nothing was changed (--yes applies without asking).\n");
+    err_.flush();
+    return false;
+}
+
 ExitCode ToolContext::run(const std::function<void()> &action)
 {
     const int alertsBefore = port_.alertCount();
@@ -162,10 +176,12 @@ ExitCode ToolContext::run(const std::function<void()> &action)
         if (row >= model.rowCount())
             outside << row + 1;
     if (!outside.isEmpty()) {
+        // Counted before the review is cancelled, which empties it.
+        const int rows = model.rowCount();
         app_.cancelChanges(true);
         return usageError(QStringLiteral("--uncheck names row %1, but the review has %2 rows")
                               .arg(outside.first())
-                              .arg(model.rowCount()));
+                              .arg(rows));
     }
     app_.checkSelected(uncheck_, 0);
 
@@ -179,11 +195,8 @@ ExitCode ToolContext::run(const std::function<void()> &action)
         app_.cancelChanges(true);
         return ExitCode::Success;
     }
-    if (!yes_ && !port_.confirm(QStringLiteral("Apply the %1 checked changes?").arg(model.enabledCount()))) {
+    if (!confirmed(QStringLiteral("Apply the %1 checked changes?").arg(model.enabledCount()))) {
         app_.cancelChanges(true);
-        err_ << (port_.interactive() ? "Nothing was changed.\n"
-                                     : "Nothing was changed (--yes applies without asking).\n");
-        err_.flush();
         return ExitCode::Failed;
     }
     const int applied = model.enabledCount();

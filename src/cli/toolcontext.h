@@ -29,11 +29,24 @@ public:
     QTextStream &out() { return out_; }
     QTextStream &err() { return err_; }
 
+    // The review options a command honours; the others are refused as unknown.
+    enum ReviewOption { YesOption = 1, DryRunOption = 2, UncheckOption = 4, JsonOption = 8, AllReviewOptions = 15 };
+
     // Parses the tool's arguments with the tool's own options plus the review
-    // options (--yes, --dry-run, --uncheck, --json) and --help. Returns the
-    // exit status when the command is done already (help shown, bad usage
-    // reported), nothing when it should go on.
-    std::optional<ExitCode> parse(QCommandLineParser &parser, const QString &name, const QString &description);
+    // options it honours (--yes, --dry-run, --uncheck, --json) and --help.
+    // Returns the exit status when the command is done already (help shown,
+    // bad usage reported), nothing when it should go on.
+    std::optional<ExitCode> parse(QCommandLineParser &parser, const QString &name, const QString &description,
+                                  int reviewOptions = AllReviewOptions);
+
+    bool yes() const { return yes_; }
+    bool dryRun() const { return dryRun_; }
+    bool json() const { return json_; }
+
+    // For a command that writes without a review: true when --yes was given
+    // or the person answered yes at the terminal; otherwise says that nothing
+    // was changed.
+    bool confirmed(const QString &question);
 
     // Reads an option that must be a whole number from min to max; reports
     // bad usage (ExitCode::BadUsage in *failure) and gives nothing when it is not.

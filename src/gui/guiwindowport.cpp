@@ -28,6 +28,14 @@ int GuiWindowPort::alert(const QString &title, const QString &message, const QSt
     QAbstractButton *other = otherButton.isEmpty() ? nullptr : box.addButton(otherButton, QMessageBox::ActionRole);
     box.setDefaultButton(qobject_cast<QPushButton *>(primary));
     box.setEscapeButton(alternate ? alternate : primary);
+    // An alert is for the person to see now: the application comes to the
+    // front with it, out of the Dock or from behind other windows.
+    if (window_) {
+        if (window_->isMinimized())
+            window_->showNormal();
+        window_->raise();
+        window_->activateWindow();
+    }
     box.exec();
     QAbstractButton *clicked = box.clickedButton();
     if (clicked && clicked == alternate)

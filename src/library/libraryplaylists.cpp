@@ -222,3 +222,25 @@ qint64 MusicLibrary::createSmartPlaylist(const QString &name, const SmartRule &r
 {
     return insertPlaylist(connection(), name, &rule);
 }
+
+void MusicLibrary::deletePlaylist(qint64 playlistId)
+{
+    const QString purpose = QStringLiteral("delete the playlist %1").arg(playlistId);
+    Connection &db = connection();
+    Statement st(db, "DELETE FROM playlists WHERE id = ?1", purpose);
+    st.bind(1, playlistId).run();
+    if (db.changes() == 0)
+        throw LibraryError(purpose, QStringLiteral("the playlist no longer exists"));
+}
+
+void MusicLibrary::renamePlaylist(qint64 playlistId, const QString &name)
+{
+    const QString purpose = QStringLiteral("rename the playlist %1 to \"%2\"").arg(playlistId).arg(name);
+    if (name.isEmpty())
+        throw LibraryError(purpose, QStringLiteral("a playlist needs a name"));
+    Connection &db = connection();
+    Statement st(db, "UPDATE playlists SET name = ?2 WHERE id = ?1", purpose);
+    st.bind(1, playlistId).bind(2, name).run();
+    if (db.changes() == 0)
+        throw LibraryError(purpose, QStringLiteral("the playlist no longer exists"));
+}

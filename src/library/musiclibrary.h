@@ -125,6 +125,9 @@ public:
     // Library management (the CLI and the window's library browser).
     qint64 createPlaylist(const QString &name);
     qint64 createSmartPlaylist(const QString &name, const SmartRule &rule);
+    // Removes the playlist; its tracks stay in the library.
+    void deletePlaylist(qint64 playlistId);
+    void renamePlaylist(qint64 playlistId, const QString &name);
     void addToPlaylist(qint64 playlistId, const QList<qint64> &trackIds);
     // Adds a file track, or updates the tracks already stored for that location
     // (the first one's id is returned). The values replace every property a

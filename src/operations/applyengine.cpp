@@ -33,6 +33,12 @@ QString describe(const std::exception &e)
     return QString::fromUtf8(e.what());
 }
 
+// Which track a record writes: a file by its path, a library track by its id.
+QString trackIdentity(const MusicTrack &track)
+{
+    return track.isLibraryTrack() ? QString::number(track.track()->trackId) : track.path();
+}
+
 // The file a file track's record reaches, with the key it writes; empty for
 // library tracks and files that cannot be examined.
 QString fileWrite(const ChangeRecord &record)
@@ -104,6 +110,10 @@ void followFileWrite(MusicLibrary &library, const ChangeRecord &record, const QS
 
 void writeTags(const ApplyRun &run, RowBatches &rows, ApplyResult &result)
 {
+    // What this run has written so far, per track: a later record of the same
+    // track (the second half of a swap) finds those values, not the collected
+    // ones, and must not take its own run's writes for someone else's.
+    QHash<QString, QHash<QString, QVariant>> writtenByRun;
     const QList<ChangeRecord> &records = run.changes->records;
     const qsizetype total = records.size();
     QSet<QString> writtenFiles;
@@ -126,15 +136,20 @@ void writeTags(const ApplyRun &run, RowBatches &rows, ApplyResult &result)
         }
         try {
             // Artist, then title, then the old value; read and written with one open of a file.
-            const TagExpectations expected{
+            TagExpectations expected{
                 {artistKey, record.artist}, {nameKey, record.title}, {record.tagToChange, record.oldTag}};
             rows.before();
             const bool follow = !record.track.isLibraryTrack() && run.library;
             const QString stampBefore = follow ? files::stamp(record.track.path()) : QString();
+            QHash<QString, QVariant> &written = writtenByRun[trackIdentity(record.track)];
+            for (auto &[key, value] : expected)
+                if (const auto it = written.constFind(key); it != written.constEnd())
+                    value = *it;
             if (!record.track.setTagIfUnchanged(record.tagToChange, record.newTag, expected)) {
                 result.outcome = ApplyResult::Aborted;
                 return;
             }
+            written.insert(record.tagToChange, record.newTag);
             ++result.written;
             if (!write.isEmpty())
                 writtenFiles.insert(write);
@@ -265,6 +280,7 @@ ApplyResult applyMembership(const ApplyRun &run)
                 ids << refs.at(i).trackId;
         }
         current.clear();
+        int written = 0;
         if (list.remove) {
             // Files go first: a track whose file stays out of the Trash keeps its
             // entry, so the library never points at a file it no longer lists.
@@ -274,12 +290,14 @@ ApplyResult applyMembership(const ApplyRun &run)
                 if (!trashing || locations.at(i).isEmpty() || !kept.contains(locations.at(i)))
                     removed << refs.at(i);
             library.deleteTracks(removed);
-            result.written = static_cast<int>(removed.size());
+            written = static_cast<int>(removed.size());
         } else {
             // A track already in the target, or listed twice, is added once.
-            result.written = library.addTracksToPlaylist(target->id, ids, true);
+            written = library.addTracksToPlaylist(target->id, ids, true);
         }
         batch.commit();
+        // Counted only now: a commit that fails has made none of the changes.
+        result.written = written;
     } catch (const std::exception &e) {
         const QString description = describe(e);
         LOG_FAILURE(description);

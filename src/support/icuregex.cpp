@@ -47,6 +47,29 @@ std::optional<IcuRegex> IcuRegex::compile(const QString &pattern, bool caseInsen
     return IcuRegex(std::move(compiled));
 }
 
+std::optional<IcuRegex> IcuRegex::literal(const QString &text, bool caseInsensitive)
+{
+    uint32_t flags = UREGEX_LITERAL;
+    if (caseInsensitive)
+        flags |= UREGEX_CASE_INSENSITIVE;
+    std::shared_ptr<const icu::RegexPattern> compiled = compilePattern(alias(text), flags);
+    if (!compiled)
+        return std::nullopt;
+    return IcuRegex(std::move(compiled));
+}
+
+QString IcuRegex::literalTemplate(const QString &text)
+{
+    QString templ;
+    templ.reserve(text.size());
+    for (const QChar c : text) {
+        if (c == u'\\' || c == u'$')
+            templ += QLatin1Char('\\');
+        templ += c;
+    }
+    return templ;
+}
+
 bool IcuRegex::findsMatch(const QString &text) const
 {
     UErrorCode status = U_ZERO_ERROR;

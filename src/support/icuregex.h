@@ -20,6 +20,12 @@ class IcuRegex {
 public:
     // Nothing when ICU refuses the pattern.
     static std::optional<IcuRegex> compile(const QString &pattern, bool caseInsensitive);
+    // The text itself as the pattern, no character special; with
+    // caseInsensitive it matches as the expressions do, by full case folding
+    // ("SS" finds "ß").
+    static std::optional<IcuRegex> literal(const QString &text, bool caseInsensitive);
+    // The template that puts text in place of a match, character for character.
+    static QString literalTemplate(const QString &text);
 
     // Whether templ is a replacement template ICU accepts for this pattern:
     // every '$' not escaped by a backslash names a group that exists ($0-$n or

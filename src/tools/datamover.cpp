@@ -59,7 +59,10 @@ void performMove(AppDelegate &app)
     const int portion = app.selectedPortion();
     std::shared_ptr<const IcuRegex> regex;
     if (action != Swap && portion == RegexMatches) {
-        std::optional<IcuRegex> compiled = IcuRegex::compile(app.searchString(), app.caseInsensitive());
+        // No expression at all is no pattern to match with, not one that matches everywhere.
+        std::optional<IcuRegex> compiled;
+        if (!app.searchString().isEmpty())
+            compiled = IcuRegex::compile(app.searchString(), app.caseInsensitive());
         if (!compiled) {
             collector::refuse(QStringLiteral("Invalid RegExp Pattern"),
                               QStringLiteral("The Regexp you've entered is invalid. Click on the Help icon in the "

@@ -9,7 +9,8 @@ namespace tools {
 
 std::optional<QString> convertedValue(const QString &value, int fromEncoding, int toEncoding)
 {
-    const std::optional<QByteArray> bytes = textencodings::encodeLossy(value, fromEncoding);
+    // A value the first encoding cannot spell was never decoded with it: no repair to make.
+    const std::optional<QByteArray> bytes = textencodings::encodeStrict(value, fromEncoding);
     if (!bytes)
         return std::nullopt;
     return textencodings::decodeStrict(*bytes, toEncoding);

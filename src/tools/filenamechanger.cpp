@@ -20,6 +20,8 @@
 #include <QUrl>
 
 #include <array>
+#include <limits>
+#include <optional>
 
 namespace tools {
 
@@ -60,12 +62,31 @@ QString folderOf(const QString &path)
     return slash > 0 ? path.left(slash) : QStringLiteral("/");
 }
 
-// The extension is what follows the last dot of the name; a dot that starts
-// the name marks a hidden file, not an extension.
+// The extension is what follows the last dot of the name, as the listing of
+// music files sees it: a file named ".mp3" is an MP3 file with an empty name.
 qsizetype extensionDot(QStringView fileName)
 {
-    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
-    return dot > 0 ? dot : -1;
+    return fileName.lastIndexOf(QLatin1Char('.'));
+}
+
+// The text a tag value puts into a name, or nothing when it counts as
+// absent. Characters that would steer a terminal or disguise the name
+// ("evil\u202Egpj.exe") are dropped; a track number or year that is not a
+// whole number from 1 to 2^31-1 (a negative one read back as 4294967295) is
+// no number at all.
+std::optional<QString> placedValue(const QString &key, const QVariant &value)
+{
+    if (!value.isValid())
+        return std::nullopt;
+    const QString text = value.toString();
+    if (key == numberKey() || key == QLatin1String("year")) {
+        bool ok = false;
+        const qlonglong number = text.toLongLong(&ok);
+        if (!ok || number < 1 || number > std::numeric_limits<qint32>::max())
+            return std::nullopt;
+        return text;
+    }
+    return text::withoutControlAndBidi(text);
 }
 
 // The pattern filled from tags, with number standing for the "number" tag.
@@ -73,9 +94,8 @@ QString filledPattern(const QString &pattern, const QVariantHash &tags, const QV
 {
     text::ReplacementMap map;
     for (const Placeholder &p : placeholders()) {
-        const QVariant value = p.key == numberKey() ? number : tags.value(p.key);
-        if (value.isValid())
-            map.append({p.text, value.toString()});
+        if (const auto value = placedValue(p.key, p.key == numberKey() ? number : tags.value(p.key)))
+            map.append({p.text, *value});
     }
     return text::stringByReplacingMultipleStrings(pattern, map);
 }

@@ -33,6 +33,22 @@ QVariant numericResult(int mode, const QVariant &current, const QVariant &entere
                                            std::numeric_limits<qint32>::max())));
 }
 
+QList<NumericChange> numericPlan(AppDelegate &app)
+{
+    const std::shared_ptr<MusicLibrary> library = app.library();
+    const QList<TrackRef> refs = app.selectedTracks();
+    const QString key = app.integerTags().value(app.selectedNumericTag());
+    const QList<QVariantHash> now = library->properties(refs, {nameKey, key});
+    QList<NumericChange> plan;
+    plan.reserve(refs.size());
+    for (qsizetype i = 0; i < refs.size(); ++i) {
+        const QVariantHash values = now.value(i);
+        plan.append({refs[i], tagText(values.value(nameKey)), values.value(key),
+                     numericResult(app.selectedNumeric(), values.value(key), app.numericString())});
+    }
+    return plan;
+}
+
 void performNumeric(AppDelegate &app)
 {
     app.endEditing();

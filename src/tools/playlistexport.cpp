@@ -6,6 +6,7 @@
 #include "operations/runnews.h"
 #include "operations/runreport.h"
 #include "support/alerts.h"
+#include "support/cformat.h"
 
 #include <QDir>
 #include <QFile>
@@ -58,8 +59,7 @@ QString xmlAttributeEscaped(const QString &value)
 
 QString formattedDuration(double seconds)
 {
-    // QString::asprintf formats numbers in the C locale.
-    return QString::asprintf("%0.1f", seconds);
+    return text::cFormat("%0.1f", seconds);
 }
 
 QString exportHead(ExportFormat format, const QString &playlistName)

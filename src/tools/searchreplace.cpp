@@ -35,6 +35,7 @@ void performSearchReplace(AppDelegate &app)
         return;
     }
     const QString replace = app.replaceString(); // a null text (no replacement) deletes every match
+    QString replacement = replace;
     const bool caseInsensitive = app.caseInsensitive();
     std::shared_ptr<const IcuRegex> regex;
     if (app.useRegular()) {
@@ -47,12 +48,20 @@ void performSearchReplace(AppDelegate &app)
             return;
         }
         regex = std::make_shared<const IcuRegex>(std::move(*compiled));
+    } else if (caseInsensitive) {
+        // Letter case is folded as the expressions and the playlist conditions
+        // fold it, fully: Qt's own folding would not find "ß" for "SS".
+        std::optional<IcuRegex> compiled = IcuRegex::literal(search, true);
+        if (compiled) {
+            regex = std::make_shared<const IcuRegex>(std::move(*compiled));
+            replacement = IcuRegex::literalTemplate(replace);
+        }
     }
 
     CollectRun run = tagToolRun(
         *key,
         [=](const QString &value) -> std::optional<QString> {
-            return searchReplaceValue(value, search, replace, caseInsensitive, regex.get());
+            return searchReplaceValue(value, search, replacement, caseInsensitive, regex.get());
         },
         QStringLiteral("The Search/Replace Pattern you've entered doesn't lead to any changes in the tracks "
                        "you've selected."));

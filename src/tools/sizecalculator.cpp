@@ -4,6 +4,7 @@
 #include "app/appdelegate.h"
 #include "operations/collector.h"
 #include "support/alerts.h"
+#include "support/cformat.h"
 
 #include <algorithm>
 #include <cmath>
@@ -85,8 +86,7 @@ QString sizeReportTitle()
 
 QString sizeReport(const SizeEstimate &e)
 {
-    // QString::asprintf writes numbers with a point whatever the locale.
-    return QString::asprintf(
+    return text::cFormat(
         "These files are currently occupying approximately %.2f MB with an average bitrate of %.1f kbps.\n\n"
         "These files would occupy approximately %.2f MB (on an average bitrate of %.1f kbps) when converting "
         "higher bitrate files down to %i kbps (option in iTunes).\n\n"
@@ -96,7 +96,7 @@ QString sizeReport(const SizeEstimate &e)
         e.allConvertedMB(), e.target);
 }
 
-void performCalculate(AppDelegate &app)
+void performCalculate(AppDelegate &app, std::function<void(const SizeEstimate &)> finished)
 {
     app.endEditing();
     auto estimate = std::make_shared<SizeEstimate>();
@@ -109,10 +109,13 @@ void performCalculate(AppDelegate &app)
         estimate->add(values.value(QStringLiteral("duration")).toFloat(),
                       values.value(QStringLiteral("bitRate")).toInt());
     };
-    run.report = [estimate](bool found, bool complete) {
+    run.report = [estimate, finished = std::move(finished)](bool found, bool complete) {
         // A walk that stopped has been reported; half a sum would mislead.
-        if (found && complete)
-            alertPanel(sizeReportTitle(), sizeReport(*estimate));
+        if (!found || !complete)
+            return;
+        alertPanel(sizeReportTitle(), sizeReport(*estimate));
+        if (finished)
+            finished(*estimate);
     };
     collector::collectChanges(app, std::move(run));
 }

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <functional>
+
 class AppDelegate;
 
 namespace tools {
@@ -39,7 +41,7 @@ QString sizeReportTitle();
 QString sizeReport(const SizeEstimate &estimate);
 
 // The tool's action: sums the current source on the worker and shows the
-// result. Main thread.
-void performCalculate(AppDelegate &app);
+// result; finished, when given, gets the figures too. Main thread.
+void performCalculate(AppDelegate &app, std::function<void(const SizeEstimate &)> finished = {});
 
 } // namespace tools

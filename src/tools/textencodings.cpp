@@ -3,6 +3,7 @@
 
 #include <unicode/ucnv.h>
 
+#include <algorithm>
 #include <array>
 #include <memory>
 
@@ -122,17 +123,39 @@ int indexForName(const QString &name)
     return -1;
 }
 
-std::optional<QByteArray> encodeLossy(const QString &text, int index)
+namespace {
+
+// The Windows code pages give bytes 0x80-0x9F printable characters or leave
+// them undefined; ICU maps the undefined ones to the C1 controls of the same
+// number, which none of these code pages has.
+bool windowsCodePage(int index)
+{
+    return kEncodings[index].icuName && qstrncmp(kEncodings[index].icuName, "windows-", 8) == 0;
+}
+
+bool hasC1Control(const QString &text)
+{
+    return std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() >= 0x80 && c.unicode() < 0xA0; });
+}
+
+std::optional<QByteArray> encode(const QString &text, int index, bool strict)
 {
     if (!validIndex(index))
         return std::nullopt;
     if (index == kNonLossyAscii)
         return encodeNonLossyAscii(text);
+    if (strict && windowsCodePage(index) && hasC1Control(text))
+        return std::nullopt;
     Converter converter = openConverter(kEncodings[index].icuName);
     if (!converter)
         return std::nullopt;
     UErrorCode status = U_ZERO_ERROR;
-    ucnv_setSubstString(converter.get(), u"?", 1, &status);
+    if (strict)
+        ucnv_setFromUCallBack(converter.get(), UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+    else
+        ucnv_setSubstString(converter.get(), u"?", 1, &status);
+    if (strict && U_FAILURE(status))
+        return std::nullopt;
     status = U_ZERO_ERROR;
     const int32_t capacity =
         UCNV_GET_MAX_BYTES_FOR_STRING(int32_t(text.size()), ucnv_getMaxCharSize(converter.get())) + 8;
@@ -144,6 +167,18 @@ std::optional<QByteArray> encodeLossy(const QString &text, int index)
         return std::nullopt;
     bytes.truncate(length);
     return bytes;
+}
+
+} // namespace
+
+std::optional<QByteArray> encodeLossy(const QString &text, int index)
+{
+    return encode(text, index, false);
+}
+
+std::optional<QByteArray> encodeStrict(const QString &text, int index)
+{
+    return encode(text, index, true);
 }
 
 std::optional<QString> decodeStrict(const QByteArray &bytes, int index)
@@ -175,6 +210,8 @@ std::optional<QString> decodeStrict(const QByteArray &bytes, int index)
         if (U_FAILURE(status))
             return std::nullopt;
         text.truncate(length);
+        if (windowsCodePage(index) && hasC1Control(text))
+            return std::nullopt;
         return text;
     }
     return std::nullopt;

@@ -27,8 +27,13 @@ int indexForName(const QString &name);
 // outside the table.
 std::optional<QByteArray> encodeLossy(const QString &text, int index);
 
+// The text as bytes in the encoding, exactly; nothing when the encoding
+// cannot represent every character of it (or the index is outside the table).
+std::optional<QByteArray> encodeStrict(const QString &text, int index);
+
 // The text the bytes spell in the encoding; nothing when they are not valid
-// there (or the index is outside the table).
+// there (a byte a Windows code page leaves undefined is not), or the index is
+// outside the table.
 std::optional<QString> decodeStrict(const QByteArray &bytes, int index);
 
 // 7-bit ASCII in which a backslash is written "\\" and every character beyond

@@ -47,22 +47,23 @@ TEST_F(FileToolCommands, RenameWithItsOptions)
 {
     addTrack("m/a.mp3", "Intro", 3);
     addTrack("m/sub/b.mp3", "Below", 4);
-    EXPECT_EQ(cli({"--folder", files.filePath("m"), "rename", "--pattern", "#n #t", "--padding", "always"}), 0)
+    EXPECT_EQ(cli({"--folder", files.filePath("m"), "rename", "--pattern", "#n #t", "--padding", "always", "--yes"}), 0)
         << err.toStdString();
     EXPECT_EQ(QDir(files.filePath("m")).entryList(QDir::Files), QStringList{"03 Intro.mp3"});
     EXPECT_EQ(QDir(files.filePath("m/sub")).entryList(QDir::Files), QStringList{"b.mp3"});
 
-    EXPECT_EQ(cli({"--folder", files.filePath("m"), "rename", "--pattern", "#t", "--recursive"}), 0);
+    EXPECT_EQ(cli({"--folder", files.filePath("m"), "rename", "--pattern", "#t", "--recursive", "--yes"}), 0);
     EXPECT_EQ(QDir(files.filePath("m/sub")).entryList(QDir::Files), QStringList{"Below.mp3"});
 
     addTrack("n/a.mp3", "NoNumber", 0);
-    EXPECT_EQ(cli({"--folder", files.filePath("n"), "rename", "--skip-missing"}), 0);
+    EXPECT_EQ(cli({"--folder", files.filePath("n"), "rename", "--skip-missing", "--yes"}), 0);
     EXPECT_EQ(QDir(files.filePath("n")).entryList(QDir::Files), QStringList{"a.mp3"});
 
     EXPECT_EQ(cli({"--folder", files.filePath("n"), "rename", "--padding", "sometimes"}), 2);
     EXPECT_TRUE(err.contains("--padding")) << err.toStdString();
-    // A dry run is refused rather than renaming anyway.
-    EXPECT_EQ(cli({"--folder", files.filePath("n"), "rename", "--dry-run"}), 2);
+    // A dry run shows what would happen and renames nothing.
+    EXPECT_EQ(cli({"--folder", files.filePath("n"), "rename", "--dry-run"}), 0);
+    EXPECT_TRUE(out.contains(QString::fromUtf8("a.mp3 → #n - NoNumber.mp3"))) << out.toStdString();
     EXPECT_EQ(QDir(files.filePath("n")).entryList(QDir::Files), QStringList{"a.mp3"});
 }
 

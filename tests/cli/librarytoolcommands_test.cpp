@@ -60,7 +60,7 @@ TEST_F(LibraryToolCommands, NumericChangesTheSelectionAndRefusesBadNumbers)
     const qint64 a = addTrack("a", {{"trackNumber", 9}});
     const qint64 b = addTrack("b", {{"trackNumber", 4}});
     library_.setSelection({a});
-    const CommandRun added = run({"numeric", "--tag", "trackNumber", "--mode", "add", "--number", "2.7"});
+    const CommandRun added = run({"numeric", "--tag", "trackNumber", "--mode", "add", "--number", "2.7", "--yes"});
     EXPECT_EQ(added.code, ExitCode::Success) << added.err.toStdString();
     EXPECT_EQ(library_.property({a, 0, 0}, "trackNumber").toInt(), 11);
     EXPECT_EQ(library_.property({b, 0, 0}, "trackNumber").toInt(), 4);

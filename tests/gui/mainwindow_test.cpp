@@ -5,6 +5,9 @@
 #include "windowfixture.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
@@ -197,4 +200,31 @@ TEST_F(WindowTest, HelpMenuAndAboutButtonsOpenTheMakersAddresses)
     ASSERT_EQ(opened.size(), 3);
     EXPECT_TRUE(opened.at(2).scheme().startsWith("http"));
     setUrlOpener(previous);
+}
+
+TEST_F(WindowTest, AnAlertBringsTheWindowToTheFront)
+{
+    launch();
+    window->showMinimized();
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(window->isMinimized());
+
+    // The window's own alert, answered as soon as it is up.
+    GuiWindowPort real(window.get());
+    bool minimizedDuringAlert = true;
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+        QWidget *box = QApplication::activeModalWidget();
+        seen = box != nullptr;
+        minimizedDuringAlert = window->isMinimized();
+        if (auto *messageBox = qobject_cast<QMessageBox *>(box))
+            messageBox->defaultButton()->click();
+    });
+    EXPECT_EQ(real.alert("Title", "Message", "OK", {}, {}), 1);
+    EXPECT_TRUE(seen);
+    EXPECT_FALSE(minimizedDuringAlert);
+    EXPECT_TRUE(window->isVisible());
 }

@@ -7,7 +7,9 @@
 #include "operations/applyengine.h"
 #include "testfiles.h"
 
+#include <QFile>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 namespace {
 
@@ -170,4 +172,64 @@ TEST(ApplyEngine, MembershipListWithoutALibraryFailsUnlessNothingIsChecked)
     EXPECT_EQ(result.outcome, ApplyResult::Failed);
     EXPECT_EQ(result.written, 0);
     EXPECT_TRUE(applyengine::outcomeMessage(result).contains("cannot be opened"));
+}
+
+TEST(ApplyEngine, ASwapOfTwoTagsOfOneTrackCompletes)
+{
+    // The second record of a swap expects the values the first one left, on
+    // a library track and on a file alike.
+    ScopedFakePort port;
+    Engine e;
+    TestFolder music;
+    const qint64 id = e.builder.addTrack("Title B", "Artist A");
+    const MusicTrack file = MusicTrack::withPath(music.addSeed("seed.mp3", "a.mp3"));
+    file.setTag("artist", "Artist A");
+    file.setTag("name", "Title B");
+    auto list = std::make_shared<ChangeList>();
+    for (const MusicTrack &t : {e.track(id), file}) {
+        list->records << ChangeRecord{t, "artist", "Artist A", "Title B", "Title B", "Artist A", true};
+        list->records << ChangeRecord{t, "name", "Title B", "Artist A", "Title B", "Artist A", true};
+    }
+    // A change made elsewhere is still caught.
+    const qint64 other = e.builder.addTrack("Other", "Band");
+    list->records << e.record(other, "artist", "Band", "Other") << e.record(other, "name", "Other", "Band");
+
+    e.library->setProperty(LibraryBuilder::throughLibrary(other), "name", "Changed");
+    const ApplyResult result = e.apply(list);
+    EXPECT_EQ(result.outcome, ApplyResult::Aborted);
+    EXPECT_EQ(result.written, 4);
+    for (const MusicTrack &t : {e.track(id), MusicTrack::withPath(file.path())}) {
+        EXPECT_EQ(t.artist(), "Title B");
+        EXPECT_EQ(t.title(), "Artist A");
+    }
+    EXPECT_EQ(e.track(other).artist(), "Band");
+    EXPECT_TRUE(port->alerts.isEmpty());
+}
+
+TEST(ApplyEngine, AMembershipCommitThatFailsCountsNoChanges)
+{
+    Engine e;
+    const qint64 id = e.builder.addTrack("One", "Band");
+    const qint64 target = e.library->createPlaylist("Target");
+    // Another program's trigger makes every added entry break a deferred
+    // constraint, so the commit itself is refused.
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(e.builder.libraryPath()).constData(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "CREATE TABLE blocker (track INTEGER REFERENCES tracks(id) DEFERRABLE INITIALLY DEFERRED);"
+                           "CREATE TRIGGER block AFTER INSERT ON playlist_entries BEGIN "
+                           "INSERT INTO blocker VALUES (-1); END;",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    auto list = std::make_shared<ChangeList>();
+    list->playlist = true;
+    list->records << e.record(id, {}, {}, {});
+
+    const ApplyResult result = e.apply(list, "Target");
+    EXPECT_EQ(result.outcome, ApplyResult::Failed);
+    EXPECT_EQ(result.enabled, 1);
+    EXPECT_EQ(result.written, 0);
+    EXPECT_TRUE(applyengine::outcomeMessage(result).contains("0 of 1 checked changes")) << result.error.toStdString();
+    EXPECT_TRUE(e.library->tracksOf(target).isEmpty());
 }

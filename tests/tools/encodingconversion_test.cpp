@@ -111,3 +111,32 @@ TEST_F(TagToolTest, EncodingSameOnBothSidesProposesNothing)
     run([&] { app.performEncoding(); });
     EXPECT_EQ(port->alertTitles(), (QStringList{"No Changes", "No Changes"}));
 }
+
+TEST_F(TagToolTest, EncodingLeavesTextTheFirstEncodingCannotSpell)
+{
+    // Text the first encoding cannot spell exactly was never read with it.
+    EXPECT_FALSE(tools::convertedValue(QString::fromUtf8("Привет"), 6, 1));
+    EXPECT_FALSE(tools::convertedValue(QString::fromUtf8("日本語"), 6, 1));
+    EXPECT_FALSE(tools::convertedValue(QString::fromUtf8("Café"), 0, 0));
+    // Bytes a Windows code page leaves undefined are not text in it, either way round.
+    for (const char16_t undefined : {u'\u0081', u'\u008D', u'\u008F', u'\u0090', u'\u009D'}) {
+        EXPECT_FALSE(tools::convertedValue(QString("A") + QChar(undefined), 2, 6)) << int(undefined);
+        EXPECT_FALSE(tools::convertedValue(QString("A") + QChar(undefined), 6, 1)) << int(undefined);
+    }
+    EXPECT_FALSE(tools::convertedValue(QString("A") + QChar(u'\u0098'), 2, 5));
+    // What can be repaired still is.
+    EXPECT_EQ(tools::convertedValue(QString::fromUtf8("CafÃ©"), 6, 1), QString::fromUtf8("Café"));
+    EXPECT_EQ(tools::convertedValue(QString::fromUtf8("â‚¬"), 6, 1), QString::fromUtf8("€"));
+
+    const qint64 russian = addLibraryTrack({{"name", QString::fromUtf8("Привет")}});
+    const qint64 japanese = addLibraryTrack({{"name", QString::fromUtf8("日本語")}});
+    useLibraryPlaylist();
+    app.setSelectedTag(0);
+    app.setSelectedEncodingFrom(6); // Windows-1252
+    app.setSelectedEncodingTo(1);   // UTF-8
+    run([&] { app.performEncoding(); });
+    EXPECT_EQ(port->reviewsBegun, 0);
+    EXPECT_EQ(port->alertTitles(), QStringList{"No Changes"});
+    EXPECT_EQ(libraryValue(russian, "name"), QString::fromUtf8("Привет"));
+    EXPECT_EQ(libraryValue(japanese, "name"), QString::fromUtf8("日本語"));
+}

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/icuregex.h"
+#include "support/textutils.h"
 #include "tagtooltest.h"
 #include "tools/searchreplace.h"
 
@@ -252,4 +253,29 @@ TEST_F(TagToolTest, BrokenAndOddlyNamedFilesAmongGoodOnes)
     EXPECT_EQ(fileValue(odd, "name"), "Line one\nLine two");
     EXPECT_EQ(fileValue(plain, "name"), "Line three");
     EXPECT_EQ(TestFolder::readAll(broken), QByteArray("ID3 this is not a music file at all"));
+}
+
+TEST_F(TagToolTest, PlainSearchFoldsCaseAsTheExpressionsAndConditionsDo)
+{
+    const qint64 street = addLibraryTrack({{"name", "Song"}, {"artist", "Straße $1 \\"}});
+    const qint64 kelvin = addLibraryTrack({{"name", "Other"}, {"artist", "\u212A Band"}});
+    useLibraryPlaylist();
+    app.setSelectedTag(1);
+    app.setCaseInsensitive(true);
+    // The playlist condition and the expression find these; so does the plain search.
+    EXPECT_TRUE(text::contains("Straße", "SS", true));
+    EXPECT_TRUE(IcuRegex::compile("SS", true)->findsMatch("Straße"));
+    app.setSearchString("SS");
+    app.setReplaceString("$0\\x");
+    run([&] { app.performSearchReplace(); });
+    applyWithout({});
+    app.setSearchString("k band");
+    app.setReplaceString("K-Band");
+    run([&] { app.performSearchReplace(); });
+    applyWithout({});
+
+    EXPECT_TRUE(port->alerts.isEmpty()) << port->alertTitles().join(", ").toStdString();
+    // The replacement is taken literally, as in any plain search.
+    EXPECT_EQ(libraryValue(street, "artist"), "Stra$0\\xe $1 \\");
+    EXPECT_EQ(libraryValue(kelvin, "artist"), "K-Band");
 }
