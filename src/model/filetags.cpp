@@ -295,7 +295,7 @@ void writeOpen(MusicFile &music, const QString &path, const Change &change)
     const QString problem = filestructure::problem(savecheck::original(stream), format, &audioBefore);
     if (!problem.isEmpty())
         throw FileError(path, QStringLiteral("The file %1; it was not written").arg(problem));
-    const QVariantHash before = savecheck::fields(*music.tag());
+    const QVariantHash before = savecheck::fieldsBeforeSave(music.file(), *music.tag());
 
     apply(music.tag(), change);
     const bool saved = saveKeepingLayout(music.file(), music.wavTags());
@@ -307,7 +307,7 @@ void writeOpen(MusicFile &music, const QString &path, const Change &change)
     const auto refuse = [&](const QString &why) {
         throw FileError(path, QStringLiteral("The save would %1; the file was left as it was").arg(why));
     };
-    std::optional<QVariantHash> after = savecheck::mpegFieldsAfterSave(music.file(), stream);
+    std::optional<QVariantHash> after = savecheck::fieldsAfterSave(music.file(), stream);
     if (!after) {
         const Parsed again(stream, false);
         if (!again.tag())

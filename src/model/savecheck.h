@@ -29,11 +29,17 @@ filestructure::Bytes edited(CheckedFileStream &stream);
 // first that has a field gives it.
 QVariantHash fields(const TagLib::Tag &tag);
 QVariantHash fields(const QList<const TagLib::Tag *> &tags);
+// The same for a file about to be saved whose tag is file's own tag: a
+// union of tags is read one tag at a time, each getter called once.
+QVariantHash fieldsBeforeSave(TagLib::File *file, const TagLib::Tag &tag);
 
-// The fields of a just saved MPEG file whose tags are an ID3v2 tag at its
-// start and perhaps an ID3v1 tag, read from those tags alone rather than by
-// parsing the whole file again; nothing for other files.
-std::optional<QVariantHash> mpegFieldsAfterSave(TagLib::File *file, CheckedFileStream &stream);
+// The fields of a just saved file read from its tag alone, rather than by
+// parsing the whole file again: an MPEG file's ID3v2 tag at its start and
+// perhaps an ID3v1 tag, an MP4 file's user data, a FLAC stream's Vorbis
+// comment, an Ogg Vorbis stream's comment packet. Nothing for other files
+// and for layouts whose tag TagLib might find elsewhere: those are parsed
+// whole.
+std::optional<QVariantHash> fieldsAfterSave(TagLib::File *file, CheckedFileStream &stream);
 
 // Empty when after holds every field of before but the written key; else
 // what was lost, worded to follow "The save would ".
