@@ -63,39 +63,26 @@ filestructure::Bytes edited(CheckedFileStream &stream)
             [&stream](qint64 offset, qint64 size) { return stream.originalOffset(offset, size); }};
 }
 
-QVariantHash fields(const QList<const TagLib::Tag *> &tags)
+TagLib::String firstText(const QList<const TagLib::Tag *> &tags, TagLib::String (TagLib::Tag::*get)() const)
 {
-    // As TagLib's union of a file's tags reads them: each getter once per tag.
-    const auto text = [&tags](TagLib::String (TagLib::Tag::*get)() const) {
-        for (const TagLib::Tag *tag : tags) {
-            const TagLib::String value = (tag->*get)();
-            if (!value.isEmpty())
-                return taglibtext::fromTagLib(value);
-        }
-        return QString();
-    };
-    const auto number = [&tags](unsigned int (TagLib::Tag::*get)() const) {
-        for (const TagLib::Tag *tag : tags) {
-            if (const unsigned int value = (tag->*get)(); value > 0)
-                return value;
-        }
-        return 0u;
-    };
-    return {{QStringLiteral("artist"), text(&TagLib::Tag::artist)},
-            {QStringLiteral("name"), text(&TagLib::Tag::title)},
-            {QStringLiteral("album"), text(&TagLib::Tag::album)},
-            {QStringLiteral("comment"), text(&TagLib::Tag::comment)},
-            {QStringLiteral("genre"), text(&TagLib::Tag::genre)},
-            {QStringLiteral("year"), number(&TagLib::Tag::year)},
-            {QStringLiteral("number"), number(&TagLib::Tag::track)}};
+    for (const TagLib::Tag *tag : tags) {
+        TagLib::String value = (tag->*get)();
+        if (!value.isEmpty())
+            return value;
+    }
+    return {};
 }
 
-QVariantHash fields(const TagLib::Tag &tag)
+unsigned int firstNumber(const QList<const TagLib::Tag *> &tags, unsigned int (TagLib::Tag::*get)() const)
 {
-    return fields(QList<const TagLib::Tag *>{&tag});
+    for (const TagLib::Tag *tag : tags) {
+        if (const unsigned int value = (tag->*get)(); value > 0)
+            return value;
+    }
+    return 0;
 }
 
-QVariantHash fieldsBeforeSave(TagLib::File *file, const TagLib::Tag &tag)
+QList<const TagLib::Tag *> tagsOf(TagLib::File *file, const TagLib::Tag &tag)
 {
     QList<const TagLib::Tag *> tags;
     if (auto *mpeg = dynamic_cast<TagLib::MPEG::File *>(file))
@@ -103,9 +90,28 @@ QVariantHash fieldsBeforeSave(TagLib::File *file, const TagLib::Tag &tag)
     else if (auto *flac = dynamic_cast<TagLib::FLAC::File *>(file))
         tags = {flac->xiphComment(), flac->ID3v2Tag(), flac->ID3v1Tag()};
     else
-        return fields(tag);
+        return {&tag};
     tags.removeAll(nullptr);
-    return fields(tags);
+    return tags;
+}
+
+QVariantHash fields(const QList<const TagLib::Tag *> &tags)
+{
+    const auto text = [&tags](TagLib::String (TagLib::Tag::*get)() const) {
+        return taglibtext::fromTagLib(firstText(tags, get));
+    };
+    return {{QStringLiteral("artist"), text(&TagLib::Tag::artist)},
+            {QStringLiteral("name"), text(&TagLib::Tag::title)},
+            {QStringLiteral("album"), text(&TagLib::Tag::album)},
+            {QStringLiteral("comment"), text(&TagLib::Tag::comment)},
+            {QStringLiteral("genre"), text(&TagLib::Tag::genre)},
+            {QStringLiteral("year"), firstNumber(tags, &TagLib::Tag::year)},
+            {QStringLiteral("number"), firstNumber(tags, &TagLib::Tag::track)}};
+}
+
+QVariantHash fields(const TagLib::Tag &tag)
+{
+    return fields(QList<const TagLib::Tag *>{&tag});
 }
 
 namespace {

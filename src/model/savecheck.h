@@ -11,6 +11,7 @@
 class CheckedFileStream;
 namespace TagLib {
 class File;
+class String;
 class Tag;
 } // namespace TagLib
 
@@ -25,13 +26,18 @@ filestructure::Format formatOf(const TagLib::File *file);
 filestructure::Bytes original(CheckedFileStream &stream);
 filestructure::Bytes edited(CheckedFileStream &stream);
 
-// The fields a save must keep, as the tag reads them; of several tags, the
+// The tags whose union is file's own tag, in the order the union asks them;
+// just tag for a file with one tag. Reading them one at a time spares the
+// union's second call to the tag that has a value.
+QList<const TagLib::Tag *> tagsOf(TagLib::File *file, const TagLib::Tag &tag);
+// The first value of the tags that has one, as TagLib's union gives it.
+TagLib::String firstText(const QList<const TagLib::Tag *> &tags, TagLib::String (TagLib::Tag::*get)() const);
+unsigned int firstNumber(const QList<const TagLib::Tag *> &tags, unsigned int (TagLib::Tag::*get)() const);
+
+// The fields a save must keep, as the tags read them; of several tags, the
 // first that has a field gives it.
 QVariantHash fields(const TagLib::Tag &tag);
 QVariantHash fields(const QList<const TagLib::Tag *> &tags);
-// The same for a file about to be saved whose tag is file's own tag: a
-// union of tags is read one tag at a time, each getter called once.
-QVariantHash fieldsBeforeSave(TagLib::File *file, const TagLib::Tag &tag);
 
 // The fields of a just saved file read from its tag alone, rather than by
 // parsing the whole file again: an MPEG file's ID3v2 tag at its start and

@@ -14,7 +14,7 @@ namespace {
 
 struct Saved {
     QVariantHash quick;      // the tag-only read-back
-    QVariantHash fullParse;  // TagLib's parse of the whole saved file
+    QVariantHash fullParse;  // TagLib's parse of the whole saved file, through its union of tags
     bool hadQuickPath = false;
 };
 
@@ -54,7 +54,7 @@ Saved saveAndReadBack(const QString &path, const std::function<void(CheckedFileS
     stream.seek(0);
     TagLib::FileRef again(&stream, false);
     if (again.tag())
-        saved.fullParse = savecheck::fieldsBeforeSave(again.file(), *again.tag());
+        saved.fullParse = savecheck::fields(*again.tag());
     return saved;
 }
 
