@@ -311,7 +311,7 @@ void writeOpen(MusicFile &music, const QString &path, const Change &change)
     const auto refuse = [&](const QString &why) {
         throw FileError(path, QStringLiteral("The save would %1; the file was left as it was").arg(why));
     };
-    std::optional<QVariantHash> after = savecheck::fieldsAfterSave(music.file(), stream);
+    std::optional<QVariantHash> after = savecheck::fieldsAfterSave(music.file(), stream, change.key);
     if (!after) {
         const Parsed again(stream, false);
         if (!again.tag())

@@ -22,7 +22,9 @@
 
 #include <QtEndian>
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 
 namespace savecheck {
 
@@ -132,16 +134,77 @@ TagLib::ByteVector toByteVector(const QByteArray &bytes)
     return TagLib::ByteVector(bytes.constData(), static_cast<unsigned int>(bytes.size()));
 }
 
-std::optional<QVariantHash> mpegFields(TagLib::MPEG::File *mpeg, CheckedFileStream &stream)
+// The frame an ID3v2 tag keeps a written field in; empty for a field that
+// several frames make up.
+QByteArray id3v2FrameOf(const QString &key)
+{
+    if (key == QLatin1String("name") || key == QLatin1String("title"))
+        return "TIT2";
+    if (key == QLatin1String("artist"))
+        return "TPE1";
+    if (key == QLatin1String("album"))
+        return "TALB";
+    if (key == QLatin1String("comment"))
+        return "COMM";
+    if (key == QLatin1String("genre"))
+        return "TCON";
+    return {};
+}
+
+// The ID3v2.3 or 2.4 tag at the start of a file, its header and every frame
+// but those called skipped, each frame as its bytes. Nothing when the tag
+// has flags that change how its frames read, or when its frames are not
+// split beyond doubt: each followed by another frame's name, or by zero
+// padding to the tag's end.
+std::optional<QList<QByteArray>> id3v2FramesBut(const filestructure::ReadAt &readAt, const QByteArray &skipped)
+{
+    uchar header[10];
+    if (readAt(0, reinterpret_cast<char *>(header), 10) != 10 || std::memcmp(header, "ID3", 3) != 0 ||
+        (header[3] != 3 && header[3] != 4) || header[5] != 0 || (header[6] | header[7] | header[8] | header[9]) & 0x80)
+        return std::nullopt;
+    const qint64 end = 10 + (qint64(header[6]) << 21 | header[7] << 14 | header[8] << 7 | header[9]);
+    QByteArray tag(end, Qt::Uninitialized);
+    if (readAt(0, tag.data(), end) != end)
+        return std::nullopt;
+    const auto *p = reinterpret_cast<const uchar *>(tag.constData());
+    QList<QByteArray> kept{tag.left(10)};
+    qint64 at = 10;
+    while (at < end && p[at] != 0) {
+        if (end - at < 10 || !std::all_of(p + at, p + at + 4, filestructure::isFrameIdChar))
+            return std::nullopt;
+        qint64 size = qFromBigEndian<quint32>(p + at + 4);
+        if (header[3] == 4) {
+            if ((p[at + 4] | p[at + 5] | p[at + 6] | p[at + 7]) & 0x80)
+                return std::nullopt;
+            size = qint64(p[at + 4]) << 21 | p[at + 5] << 14 | p[at + 6] << 7 | p[at + 7];
+        }
+        if (size == 0 || size > end - at - 10)
+            return std::nullopt;
+        if (std::memcmp(p + at, skipped.constData(), 4) != 0)
+            kept.append(tag.mid(at, 10 + size));
+        at += 10 + size;
+    }
+    if (std::any_of(p + at, p + end, [](uchar c) { return c != 0; }))
+        return std::nullopt;
+    return kept;
+}
+
+std::optional<QVariantHash> mpegFields(TagLib::MPEG::File *mpeg, CheckedFileStream &stream, const QString &writtenKey)
 {
     char head[3];
     if (mpeg->hasAPETag() || !mpeg->hasID3v2Tag() || stream.readAt(0, head, 3) != 3 || std::memcmp(head, "ID3", 3) != 0)
         return std::nullopt;
-    const TagLib::ID3v2::Tag id3v2(mpeg, 0);
+    // The tag in memory is the one read before the save with only the written field set since.
+    std::unique_ptr<TagLib::ID3v2::Tag> readAgain;
+    const TagLib::Tag *id3v2 = mpeg->ID3v2Tag();
+    if (!keepsOtherId3v2Frames(stream, writtenKey)) {
+        readAgain = std::make_unique<TagLib::ID3v2::Tag>(mpeg, 0);
+        id3v2 = readAgain.get();
+    }
     if (!mpeg->hasID3v1Tag())
-        return fields(id3v2);
+        return fields(*id3v2);
     const TagLib::ID3v1::Tag id3v1(mpeg, static_cast<long>(stream.length() - 128));
-    return fields({&id3v2, &id3v1});
+    return fields({id3v2, &id3v1});
 }
 
 // The first atom called name among the atoms that fill [from, end), as
@@ -269,10 +332,24 @@ std::optional<QVariantHash> vorbisFields(CheckedFileStream &stream)
 
 } // namespace
 
-std::optional<QVariantHash> fieldsAfterSave(TagLib::File *file, CheckedFileStream &stream)
+bool keepsOtherId3v2Frames(CheckedFileStream &stream, const QString &writtenKey)
+{
+    const QByteArray written = id3v2FrameOf(writtenKey);
+    if (written.isEmpty())
+        return false;
+    const auto before = id3v2FramesBut(
+        [&stream](qint64 offset, char *buffer, qint64 size) { return stream.readOriginalAt(offset, buffer, size); }, written);
+    if (!before)
+        return false;
+    const auto after = id3v2FramesBut(
+        [&stream](qint64 offset, char *buffer, qint64 size) { return stream.readAt(offset, buffer, size); }, written);
+    return after && *after == *before;
+}
+
+std::optional<QVariantHash> fieldsAfterSave(TagLib::File *file, CheckedFileStream &stream, const QString &writtenKey)
 {
     if (auto *mpeg = dynamic_cast<TagLib::MPEG::File *>(file))
-        return mpegFields(mpeg, stream);
+        return mpegFields(mpeg, stream, writtenKey);
     if (dynamic_cast<TagLib::MP4::File *>(file))
         return mp4Fields(stream);
     if (dynamic_cast<TagLib::FLAC::File *>(file))

@@ -39,13 +39,20 @@ unsigned int firstNumber(const QList<const TagLib::Tag *> &tags, unsigned int (T
 QVariantHash fields(const TagLib::Tag &tag);
 QVariantHash fields(const QList<const TagLib::Tag *> &tags);
 
+// Whether the just saved ID3v2 tag at the stream's start holds, byte for
+// byte and in order, the frames it had other than the one of the written
+// field, under the same header. TagLib then reads every other field of it as
+// it read them before the save, so they need not be parsed again.
+bool keepsOtherId3v2Frames(CheckedFileStream &stream, const QString &writtenKey);
+
 // The fields of a just saved file read from its tag alone, rather than by
 // parsing the whole file again: an MPEG file's ID3v2 tag at its start and
 // perhaps an ID3v1 tag, an MP4 file's user data, a FLAC stream's Vorbis
-// comment, an Ogg Vorbis stream's comment packet. Nothing for other files
-// and for layouts whose tag TagLib might find elsewhere: those are parsed
-// whole.
-std::optional<QVariantHash> fieldsAfterSave(TagLib::File *file, CheckedFileStream &stream);
+// comment, an Ogg Vorbis stream's comment packet. An ID3v2 tag that holds
+// every frame but the written field's (writtenKey) byte for byte as before
+// is not parsed at all. Nothing for other files and for layouts whose tag
+// TagLib might find elsewhere: those are parsed whole.
+std::optional<QVariantHash> fieldsAfterSave(TagLib::File *file, CheckedFileStream &stream, const QString &writtenKey);
 
 // Empty when after holds every field of before but the written key; else
 // what was lost, worded to follow "The save would ".
