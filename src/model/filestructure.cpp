@@ -98,7 +98,6 @@ std::optional<qint64> inflatedSize(const char *data, qint64 size)
     return total;
 }
 
-bool isFrameIdChar(char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
 
 // Walks the frames of a tag body; plainSizes reads ID3v2.4 sizes as ordinary
 // integers, as some taggers wrongly write them.

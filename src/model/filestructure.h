@@ -30,6 +30,9 @@ struct Range {
     qint64 size = 0;
 };
 
+// Whether c may be part of an ID3v2 frame's name.
+inline bool isFrameIdChar(uchar c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
+
 // A compressed ID3v2 frame may inflate to no more than this.
 constexpr qint64 maxInflatedFrame = 16 * 1024 * 1024;
 

@@ -159,20 +159,24 @@ QVariant valueOf(MusicFile &music, const QString &path, const QString &key)
     TagLib::Tag *tag = music.tag();
     if (!tag)
         return {};
+    const QList<const TagLib::Tag *> tags = savecheck::tagsOf(music.file(), *tag);
+    const auto text = [&tags](TagLib::String (TagLib::Tag::*get)() const) {
+        return fromTagLib(savecheck::firstText(tags, get));
+    };
     if (key == QLatin1String("artist"))
-        return fromTagLib(tag->artist());
+        return text(&TagLib::Tag::artist);
     if (key == QLatin1String("name") || key == QLatin1String("title"))
-        return fromTagLib(tag->title());
+        return text(&TagLib::Tag::title);
     if (key == QLatin1String("album"))
-        return fromTagLib(tag->album());
+        return text(&TagLib::Tag::album);
     if (key == QLatin1String("comment"))
-        return fromTagLib(tag->comment());
+        return text(&TagLib::Tag::comment);
     if (key == QLatin1String("genre"))
-        return fromTagLib(tag->genre());
+        return text(&TagLib::Tag::genre);
     if (key == QLatin1String("number"))
-        return numberText(tag->track());
+        return numberText(savecheck::firstNumber(tags, &TagLib::Tag::track));
     if (key == QLatin1String("year"))
-        return numberText(tag->year());
+        return numberText(savecheck::firstNumber(tags, &TagLib::Tag::year));
     if (fileproperties::holds(key))
         return fileproperties::read(music.file()->properties(), key);
     if (TagLib::AudioProperties *properties = music.file()->audioProperties()) {
@@ -303,7 +307,7 @@ void writeOpen(MusicFile &music, const QString &path, const Change &change)
     const QString problem = filestructure::problem(savecheck::original(stream), format, &audioBefore);
     if (!problem.isEmpty())
         throw FileError(path, QStringLiteral("The file %1; it was not written").arg(problem));
-    const QVariantHash before = savecheck::fields(*music.tag());
+    const QVariantHash before = savecheck::fields(savecheck::tagsOf(music.file(), *music.tag()));
 
     if (fileproperties::holds(change.key)) {
         const QString refusal = fileproperties::write(*music.file(), change.key, change.value);
@@ -321,7 +325,7 @@ void writeOpen(MusicFile &music, const QString &path, const Change &change)
     const auto refuse = [&](const QString &why) {
         throw FileError(path, QStringLiteral("The save would %1; the file was left as it was").arg(why));
     };
-    std::optional<QVariantHash> after = savecheck::mpegFieldsAfterSave(music.file(), stream);
+    std::optional<QVariantHash> after = savecheck::fieldsAfterSave(music.file(), stream, change.key);
     if (!after) {
         const Parsed again(stream, false);
         if (!again.tag())

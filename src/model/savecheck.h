@@ -11,6 +11,7 @@
 class CheckedFileStream;
 namespace TagLib {
 class File;
+class String;
 class Tag;
 } // namespace TagLib
 
@@ -25,15 +26,33 @@ filestructure::Format formatOf(const TagLib::File *file);
 filestructure::Bytes original(CheckedFileStream &stream);
 filestructure::Bytes edited(CheckedFileStream &stream);
 
-// The fields a save must keep, as the tag reads them; of several tags, the
+// The tags whose union is file's own tag, in the order the union asks them;
+// just tag for a file with one tag. Reading them one at a time spares the
+// union's second call to the tag that has a value.
+QList<const TagLib::Tag *> tagsOf(TagLib::File *file, const TagLib::Tag &tag);
+// The first value of the tags that has one, as TagLib's union gives it.
+TagLib::String firstText(const QList<const TagLib::Tag *> &tags, TagLib::String (TagLib::Tag::*get)() const);
+unsigned int firstNumber(const QList<const TagLib::Tag *> &tags, unsigned int (TagLib::Tag::*get)() const);
+
+// The fields a save must keep, as the tags read them; of several tags, the
 // first that has a field gives it.
 QVariantHash fields(const TagLib::Tag &tag);
 QVariantHash fields(const QList<const TagLib::Tag *> &tags);
 
-// The fields of a just saved MPEG file whose tags are an ID3v2 tag at its
-// start and perhaps an ID3v1 tag, read from those tags alone rather than by
-// parsing the whole file again; nothing for other files.
-std::optional<QVariantHash> mpegFieldsAfterSave(TagLib::File *file, CheckedFileStream &stream);
+// Whether the just saved ID3v2 tag at the stream's start holds, byte for
+// byte and in order, the frames it had other than the one of the written
+// field, under the same header. TagLib then reads every other field of it as
+// it read them before the save, so they need not be parsed again.
+bool keepsOtherId3v2Frames(CheckedFileStream &stream, const QString &writtenKey);
+
+// The fields of a just saved file read from its tag alone, rather than by
+// parsing the whole file again: an MPEG file's ID3v2 tag at its start and
+// perhaps an ID3v1 tag, an MP4 file's user data, a FLAC stream's Vorbis
+// comment, an Ogg Vorbis stream's comment packet. An ID3v2 tag that holds
+// every frame but the written field's (writtenKey) byte for byte as before
+// is not parsed at all. Nothing for other files and for layouts whose tag
+// TagLib might find elsewhere: those are parsed whole.
+std::optional<QVariantHash> fieldsAfterSave(TagLib::File *file, CheckedFileStream &stream, const QString &writtenKey);
 
 // Empty when after holds every field of before but the written key; else
 // what was lost, worded to follow "The save would ".
