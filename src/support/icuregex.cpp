@@ -29,6 +29,9 @@ std::unique_ptr<icu::RegexPattern> compilePattern(const icu::UnicodeString &patt
     return compiled;
 }
 
+// In ICU's steps of the match engine, each on the order of a millisecond.
+constexpr int32_t probeTimeLimit = 50;
+
 } // namespace
 
 IcuRegex::IcuRegex(std::shared_ptr<const icu::RegexPattern> pattern)
@@ -67,6 +70,10 @@ bool IcuRegex::acceptsTemplate(const QString &templ) const
     UErrorCode status = U_ZERO_ERROR;
     icu::UnicodeString empty;
     std::unique_ptr<icu::RegexMatcher> matcher(probe->matcher(empty, status));
+    // Matching the empty text should take no time, but ICU loops forever on
+    // the probe of some patterns (a quantified anchor before odd characters);
+    // a probe that does not end is no judgement.
+    matcher->setTimeLimit(probeTimeLimit, status);
     if (U_FAILURE(status) || !matcher->find(status))
         return true;
     icu::UnicodeString out;
