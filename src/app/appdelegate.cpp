@@ -138,7 +138,10 @@ std::optional<QList<MusicTrack>> AppDelegate::folderTracks()
                    QStringLiteral("You didn't select a folder with music files to operate on."));
         return std::nullopt;
     }
-    const QStringList paths = musicfiles::musicFilesBelow(folderPath_);
+    QList<files::Skipped> skipped;
+    const QStringList paths = musicfiles::musicFilesBelow(folderPath_, &skipped);
+    if (!skipped.isEmpty())
+        alertPanel(QStringLiteral("Files Skipped"), musicfiles::skippedMessage(skipped));
     if (paths.isEmpty()) {
         alertPanel(QStringLiteral("No Files"),
                    QStringLiteral("The folder you have selected doesn't seem to contain music files."));

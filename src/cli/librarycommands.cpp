@@ -3,7 +3,9 @@
 
 #include "library/libraryimport.h"
 #include "library/musiclibrary.h"
+#include "reviewprinter.h"
 #include "support/namedexception.h"
+#include "support/textutils.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
@@ -41,7 +43,8 @@ struct Command {
     std::function<ExitCode(const LibraryOpener &, const QStringList &, QTextStream &, QTextStream &)> run;
 };
 
-// A track's text fields on one line: tabs and line breaks inside would split it.
+// A track's text fields on one line: tabs and line breaks inside would split
+// it, and other controls could drive the terminal.
 QString oneLine(const QVariant &value)
 {
     QString s = value.toString();
@@ -49,7 +52,7 @@ QString oneLine(const QVariant &value)
         if (c == u'\t' || c == u'\n' || c == u'\r')
             c = u' ';
     }
-    return s;
+    return text::escapedControls(s, text::ControlStyle::Terminal);
 }
 
 void printTracks(MusicLibrary &library, const QList<TrackRef> &refs, bool json, QTextStream &out)
@@ -67,7 +70,7 @@ void printTracks(MusicLibrary &library, const QList<TrackRef> &refs, bool json, 
                                       {"album", QJsonValue::fromVariant(row[Album])},
                                       {"location", location.isNull() ? QJsonValue() : QJsonValue(location)}});
         }
-        out << QJsonDocument(tracks).toJson(QJsonDocument::Indented);
+        cli::printJson(out, QJsonDocument(tracks));
         return;
     }
     for (qsizetype i = 0; i < refs.size(); ++i) {
@@ -162,7 +165,7 @@ ExitCode runImport(const LibraryOpener &open, const QStringList &args, QTextStre
     if (onTerminal && summary.found > 0)
         err << '\n';
     for (const libraryimport::Failure &failure : summary.failures)
-        err << "skipped " << failure.path << ": " << failure.reason << '\n';
+        err << "skipped " << oneLine(failure.path) << ": " << oneLine(failure.reason) << '\n';
     out << "Imported " << summary.added + summary.updated << " of " << summary.found << " music files ("
         << summary.added << " new, " << summary.updated << " updated, " << summary.failures.size() << " skipped).\n";
     if (summary.found == 0)
@@ -212,7 +215,7 @@ ExitCode runPlaylists(const LibraryOpener &open, const QStringList &args, QTextS
                 << count << '\n';
     }
     if (p.json)
-        out << QJsonDocument(list).toJson(QJsonDocument::Indented);
+        cli::printJson(out, QJsonDocument(list));
     return ExitCode::Success;
 }
 
@@ -336,7 +339,7 @@ ExitCode runLibraryCommand(const QStringList &arguments, const QString &libraryP
             err << "quavertin-cli: wrong arguments for library " << command->name << "\n\n" << command->help;
         return code;
     } catch (const NamedException &e) {
-        err << "quavertin-cli: " << e.description() << '\n';
+        err << "quavertin-cli: " << text::escapedControls(e.description(), text::ControlStyle::Terminal, true) << '\n';
         return ExitCode::Failed;
     }
 }

@@ -2,8 +2,10 @@
 #include "reviewprinter.h"
 
 #include "operations/changesmodel.h"
+#include "support/textutils.h"
 
 #include <QJsonArray>
+#include <QJsonDocument>
 
 namespace cli {
 namespace {
@@ -14,10 +16,8 @@ constexpr int maxColumnWidth = 40;
 
 QString cell(const ChangesModel &model, int row, int column)
 {
-    QString text = model.data(model.index(row, column)).toString();
-    text.replace(QLatin1Char('\n'), QStringLiteral("\\n"));
-    text.replace(QLatin1Char('\r'), QStringLiteral("\\r"));
-    text.replace(QLatin1Char('\t'), QStringLiteral("\\t"));
+    QString text = text::escapedControls(model.data(model.index(row, column), Qt::EditRole).toString(),
+                                         text::ControlStyle::Terminal);
     if (text.size() > maxColumnWidth)
         text = text.left(maxColumnWidth - 1) + QChar(0x2026);
     return text;
@@ -27,7 +27,7 @@ QString cell(const ChangesModel &model, int row, int column)
 
 void printReview(QTextStream &out, const ChangesModel &model, const QString &summary)
 {
-    out << summary << '\n';
+    out << text::escapedControls(summary, text::ControlStyle::Terminal, true) << '\n';
     QList<int> columns = model.visibleColumns();
     columns.removeAll(ChangesModel::CheckColumn);
     const int rows = model.rowCount();
@@ -64,6 +64,14 @@ void printReview(QTextStream &out, const ChangesModel &model, const QString &sum
         out << QString::number(row + 1).rightJustified(numberWidth) << (checked ? " [x]" : " [ ]");
         writeCells(lines.at(row));
     }
+}
+
+void printJson(QTextStream &out, const QJsonDocument &document)
+{
+    // JSON text holds control characters only escaped, and line feeds only
+    // between values, so escaping the rest keeps every string as it was.
+    out << text::escapedControls(QString::fromUtf8(document.toJson(QJsonDocument::Indented)), text::ControlStyle::Json,
+                                 true);
 }
 
 QJsonObject reviewJson(const ChangesModel &model, const QString &summary)

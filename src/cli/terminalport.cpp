@@ -1,9 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "terminalport.h"
 
+#include "support/textutils.h"
+
 #include <QFileInfo>
 
 namespace cli {
+namespace {
+
+// Text from tags and file names, escaped so that it cannot drive the terminal.
+QString shown(const QString &text)
+{
+    return text::escapedControls(text, text::ControlStyle::Terminal);
+}
+
+} // namespace
 
 TerminalPort::TerminalPort(FILE *in, FILE *err) : in_(in), err_(err) {}
 
@@ -21,7 +32,7 @@ int TerminalPort::alert(const QString &title, const QString &message, const QStr
     ++alertCount_;
     lastAlertTitle_ = title;
     clearProgressLine();
-    err_ << title << ": " << message << '\n';
+    err_ << shown(title) << ": " << text::escapedControls(message, text::ControlStyle::Terminal, true) << '\n';
     QStringList buttons;
     for (const QString &b : {defaultButton, alternateButton, otherButton})
         if (!b.isEmpty())
@@ -48,7 +59,7 @@ bool TerminalPort::confirm(const QString &question)
     if (!interactive_)
         return false;
     clearProgressLine();
-    err_ << question << " [y/N] ";
+    err_ << shown(question) << " [y/N] ";
     err_.flush();
     const QString answer = readLine().toLower();
     return answer == QLatin1String("y") || answer == QLatin1String("yes");
@@ -82,7 +93,7 @@ void TerminalPort::progressChanged()
     if (!showProgress_ || !progressOpen_ || !progressText_)
         return;
     // Carriage return and erase-line redraw the one line in place.
-    err_ << "\r\x1b[2K" << progressText_();
+    err_ << "\r\x1b[2K" << shown(progressText_());
     err_.flush();
     progressLineShown_ = true;
 }

@@ -6,6 +6,7 @@
 #include "reviewprinter.h"
 #include "support/dispatch.h"
 #include "support/namedexception.h"
+#include "support/textutils.h"
 #include "terminalport.h"
 
 #include <QCoreApplication>
@@ -146,7 +147,7 @@ ExitCode ToolContext::run(const std::function<void()> &action)
         QCoreApplication::processEvents();
         if (port_.progressOpen())
             app_.endProgress();
-        err_ << "quavertin-cli: " << e.description() << '\n';
+        err_ << "quavertin-cli: " << text::escapedControls(e.description(), text::ControlStyle::Terminal, true) << '\n';
         err_.flush();
         return ExitCode::Failed;
     }
@@ -169,7 +170,7 @@ ExitCode ToolContext::run(const std::function<void()> &action)
     app_.checkSelected(uncheck_, 0);
 
     if (json_)
-        out_ << QJsonDocument(reviewJson(model, app_.changeInfo())).toJson(QJsonDocument::Indented);
+        printJson(out_, QJsonDocument(reviewJson(model, app_.changeInfo())));
     else
         printReview(out_, model, app_.changeInfo());
     out_.flush();

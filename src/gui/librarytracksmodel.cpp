@@ -2,6 +2,7 @@
 #include "librarytracksmodel.h"
 
 #include "library/musiclibrary.h"
+#include "support/textutils.h"
 
 namespace {
 
@@ -62,7 +63,9 @@ QVariant LibraryTracksModel::data(const QModelIndex &index, int role) const
         return {};
     if (index.column() == TimeColumn)
         return minutesAndSeconds(value.toDouble());
-    return value.toString();
+    // A control or bidi character in a tag shows as a symbol, so it can
+    // neither hide nor reorder the text around it.
+    return text::escapedControls(value.toString(), text::ControlStyle::Window);
 }
 
 QVariant LibraryTracksModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -165,7 +165,8 @@ ImportedFile readFile(const QString &path)
 Summary importFolder(MusicLibrary &library, const QString &folder,
                      const std::function<void(int done, int total)> &progress)
 {
-    const std::optional<QStringList> entries = files::dirContentsRecursive(folder);
+    QList<files::Skipped> skipped;
+    const std::optional<QStringList> entries = files::dirContentsRecursive(folder, &skipped);
     if (!entries)
         throw FileError(folder, QStringLiteral("the folder cannot be read"));
     QStringList paths;
@@ -177,6 +178,8 @@ Summary importFolder(MusicLibrary &library, const QString &folder,
 
     Summary summary;
     summary.found = int(paths.size());
+    for (const files::Skipped &s : musicfiles::concerningMusic(skipped))
+        summary.failures.append({s.shown, s.reason});
     const int before = library.trackCount();
     int stored = 0;
     for (qsizetype start = 0; start < paths.size(); start += batchSize) {

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "support/fileutils.h"
+
 // Which files are music files: the folder source, the library import, the
 // filename changer and relinking all decide it the same way.
 namespace musicfiles {
@@ -17,7 +19,15 @@ QString extensionOf(const QString &path);
 
 // Every regular music file at any depth below the folder, in the order the
 // file system lists them (hidden entries included). Empty when the folder
-// cannot be read.
-QStringList musicFilesBelow(const QString &folder);
+// cannot be read. Music files and folders that cannot be reached under their
+// exact names (see files::dirContentsRecursive) go to skipped when given.
+QStringList musicFilesBelow(const QString &folder, QList<files::Skipped> *skipped = nullptr);
+
+// The skipped entries that are music files or folders.
+QList<files::Skipped> concerningMusic(const QList<files::Skipped> &skipped);
+
+// What the person reads about files a folder source left out: one line each,
+// the first few of a long list.
+QString skippedMessage(const QList<files::Skipped> &skipped);
 
 } // namespace musicfiles

@@ -3,6 +3,7 @@
 
 #include "library/musiclibrary.h"
 #include "support/alerts.h"
+#include "support/trash.h"
 
 #include <QDebug>
 #include <QFile>
@@ -75,9 +76,30 @@ std::optional<Playlist> editablePlaylistNamed(const MusicLibrary &library, const
     return std::nullopt;
 }
 
+// Moves each file to the Trash once, however many tracks it backs. Returns the
+// locations left in place; the result lists each with the reason.
+QStringList moveFilesToTrash(QStringList locations, QList<trash::Moved> &trashed, ApplyResult &result)
+{
+    locations.removeDuplicates();
+    QStringList kept;
+    for (const QString &location : locations) {
+        if (location.isEmpty())
+            continue;
+        const trash::Outcome outcome = trash::moveToTrash(location);
+        if (outcome.moved) {
+            trashed << outcome.where;
+        } else {
+            kept << location;
+            result.notTrashed << QStringLiteral("%1: %2").arg(location, outcome.error);
+        }
+    }
+    return kept;
+}
+
 ApplyResult applyMembership(const ApplyRun &run)
 {
     ApplyResult result;
+    QList<trash::Moved> trashed;
     const ChangeList &list = *run.changes;
     MusicLibrary &library = *run.library;
     QString current; // the track being worked on, for the failure alert
@@ -113,7 +135,7 @@ ApplyResult applyMembership(const ApplyRun &run)
         result.enabled = static_cast<int>(work.size());
         const bool trashing = list.remove && list.trash;
         const QStringList keys = trashing ? QStringList{artistKey, nameKey, locationKey} : QStringList{artistKey, nameKey};
-        QStringList toTrash;
+        QStringList locations; // beside refs; empty for a track without a file
         constexpr qsizetype chunkSize = 1024;
         for (qsizetype first = 0; first < refs.size(); first += chunkSize) {
             const QList<QVariantList> now = library.propertyRows(refs.mid(first, chunkSize), keys);
@@ -123,8 +145,8 @@ ApplyResult applyMembership(const ApplyRun &run)
                     result.outcome = ApplyResult::Aborted;
                     return result;
                 }
-                if (trashing && !now[k].value(2).toString().isEmpty())
-                    toTrash << now[k].value(2).toString();
+                if (trashing)
+                    locations << now[k].value(2).toString();
             }
         }
 
@@ -139,25 +161,35 @@ ApplyResult applyMembership(const ApplyRun &run)
         }
         current.clear();
         if (list.remove) {
-            library.deleteTracks(refs);
-            result.written = static_cast<int>(refs.size());
+            // Files go first: a track whose file stays out of the Trash keeps its
+            // entry, so the library never points at a file it no longer lists.
+            const QStringList kept = trashing ? moveFilesToTrash(locations, trashed, result) : QStringList();
+            QList<TrackRef> removed;
+            for (qsizetype i = 0; i < refs.size(); ++i)
+                if (!trashing || locations.at(i).isEmpty() || !kept.contains(locations.at(i)))
+                    removed << refs.at(i);
+            library.deleteTracks(removed);
+            result.written = static_cast<int>(removed.size());
         } else {
             // A track already in the target, or listed twice, is added once.
             result.written = library.addTracksToPlaylist(target->id, ids, true);
         }
         batch.commit();
-        toTrash.removeDuplicates(); // a track listed twice is trashed once
-        // Files go only once their entries are gone for good: a refused
-        // removal must not leave the playlist pointing into the Trash.
-        for (const QString &location : toTrash)
-            if (!QFile::moveToTrash(location))
-                qWarning().noquote() << QStringLiteral("Could not move %1 to the Trash").arg(location);
     } catch (const std::exception &e) {
         const QString description = describe(e);
         LOG_FAILURE(description);
         result.outcome = ApplyResult::Failed;
         result.failedTrack = current;
         result.error = description;
+        result.written = 0;
+        // The removal was rolled back, so the files come back out of the Trash.
+        QStringList stranded;
+        for (const trash::Moved &moved : trashed)
+            if (!trash::putBack(moved))
+                stranded << QFile::decodeName(moved.originalPath);
+        if (!stranded.isEmpty())
+            result.error += QStringLiteral("; these files could not be put back from the Trash: %1")
+                                .arg(stranded.join(QStringLiteral(", ")));
     }
     return result;
 }
@@ -186,6 +218,8 @@ ApplyResult apply(const ApplyRun &run)
 
 void report(const ApplyResult &result)
 {
+    if (!result.notTrashed.isEmpty())
+        alertPanel(QStringLiteral("Not Moved to the Trash"), notTrashedMessage(result));
     switch (result.outcome) {
     case ApplyResult::Finished:
         return;
@@ -199,6 +233,14 @@ void report(const ApplyResult &result)
         alertPanel(QStringLiteral("Playlist Not Found"), outcomeMessage(result));
         return;
     }
+}
+
+QString notTrashedMessage(const ApplyResult &result)
+{
+    return QStringLiteral("%1 of the files could not be moved to the Trash, so their tracks were left in the "
+                          "library:\n%2")
+        .arg(result.notTrashed.size())
+        .arg(result.notTrashed.join(QLatin1Char('\n')));
 }
 
 QString outcomeMessage(const ApplyResult &result)

@@ -5,6 +5,7 @@
 #include "progressdetail.h"
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 
@@ -31,6 +32,7 @@ struct ApplyResult {
     QString failedTrack;  // Failed: the title of the track being worked on
     QString error;        // Failed: the error's description
     QString playlist;     // TargetMissing: the name looked for
+    QStringList notTrashed; // files that stayed out of the Trash, each "path: reason"
 };
 
 namespace applyengine {
@@ -45,5 +47,6 @@ ApplyResult apply(const ApplyRun &run);
 // that did. Main thread (it waits for the alert's answer).
 void report(const ApplyResult &result);
 QString outcomeMessage(const ApplyResult &result);
+QString notTrashedMessage(const ApplyResult &result);
 
 } // namespace applyengine

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "changesmodel.h"
 
+#include "support/textutils.h"
+
 #include <algorithm>
 
 ChangesModel::ChangesModel(QObject *parent) : QAbstractTableModel(parent) {}
@@ -76,22 +78,31 @@ QVariant ChangesModel::data(const QModelIndex &index, int role) const
     const ChangeRecord &record = list_->records.at(index.row());
     if (index.column() == CheckColumn)
         return role == Qt::CheckStateRole ? QVariant(record.enabled ? Qt::Checked : Qt::Unchecked) : QVariant();
-    if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != Qt::EditRole)
         return {};
+    QString value;
     switch (index.column()) {
     case TitleColumn:
-        return record.title;
+        value = record.title;
+        break;
     case ArtistColumn:
-        return record.artist;
+        value = record.artist;
+        break;
     case TagColumn:
-        return record.tagToChange;
+        value = record.tagToChange;
+        break;
     case OldColumn:
-        return record.oldTag;
+        value = record.oldTag;
+        break;
     case NewColumn:
-        return record.newTag;
+        value = record.newTag;
+        break;
     default:
         return {};
     }
+    // Shown, a control or bidi character in a tag becomes a visible symbol
+    // instead of reordering or hiding the text around it.
+    return role == Qt::EditRole ? value : text::escapedControls(value, text::ControlStyle::Window);
 }
 
 bool ChangesModel::setData(const QModelIndex &index, const QVariant &value, int role)

@@ -6,6 +6,10 @@
 #include <QFile>
 #include <QSettings>
 
+#include <unicode/utf8.h>
+
+#include <climits>
+#include <cstring>
 #include <dirent.h>
 #include <sys/stat.h>
 
@@ -17,7 +21,19 @@ namespace {
 struct Entry {
     QString name;
     bool isFolder; // a real folder, not a link to one
+    QByteArray bytes; // the name as stored, when it is not valid UTF-8; else empty
 };
+
+bool isValidUtf8(const char *bytes, int32_t length)
+{
+    for (int32_t i = 0; i < length;) {
+        UChar32 c;
+        U8_NEXT(bytes, i, length, c);
+        if (c < 0)
+            return false;
+    }
+    return true;
+}
 
 std::optional<std::vector<Entry>> readFolder(const QString &folder)
 {
@@ -35,7 +51,11 @@ std::optional<std::vector<Entry>> readFolder(const QString &folder)
             struct stat st;
             isFolder = ::lstat((encoded + '/' + n).constData(), &st) == 0 && S_ISDIR(st.st_mode);
         }
-        entries.push_back({QFile::decodeName(n), isFolder});
+        const int32_t length = int32_t(std::strlen(n));
+        if (isValidUtf8(n, length))
+            entries.push_back({QFile::decodeName(n), isFolder, {}});
+        else
+            entries.push_back({{}, isFolder, QByteArray(n, length)});
     }
     ::closedir(dir);
     return entries;
@@ -51,21 +71,68 @@ QSettings userDefaults()
     return QSettings(QStringLiteral("Quavertin"), QStringLiteral("Quavertin"));
 }
 
+// Whether the entry can be listed under a path; when not, it goes to skipped.
+bool usable(const QString &folder, const Entry &entry, QList<Skipped> *skipped)
+{
+    if (!entry.bytes.isEmpty()) {
+        if (skipped)
+            skipped->append({shownPath(QFile::encodeName(joined(folder, QString())) + entry.bytes),
+                             QStringLiteral("the name is not valid UTF-8"), entry.isFolder});
+        return false;
+    }
+    const qsizetype length = QFile::encodeName(joined(folder, entry.name)).size();
+    // The limit counts the terminating NUL.
+    if (length >= PATH_MAX) {
+        if (skipped)
+            skipped->append({shownPath(QFile::encodeName(joined(folder, entry.name))),
+                             QStringLiteral("the path is too long (%1 bytes; the system takes at most %2)")
+                                 .arg(length)
+                                 .arg(PATH_MAX - 1),
+                             entry.isFolder});
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
-std::optional<QStringList> dirContents(const QString &folder)
+QString shownPath(const QByteArray &bytes)
+{
+    QString shown;
+    const int32_t length = int32_t(bytes.size());
+    for (int32_t i = 0; i < length;) {
+        const int32_t start = i;
+        UChar32 c;
+        U8_NEXT(bytes.constData(), i, length, c);
+        if (c >= 0) {
+            shown += QString::fromUtf8(bytes.constData() + start, i - start);
+        } else {
+            // Each byte of an ill-formed sequence on its own, as it is stored.
+            for (int32_t k = start; k < i; ++k)
+                shown += QStringLiteral("\\x") +
+                         QString::number(uchar(bytes.at(k)), 16).toUpper().rightJustified(2, QLatin1Char('0'));
+        }
+    }
+    return text::escapedControls(shown, text::ControlStyle::Terminal);
+}
+
+std::optional<QStringList> dirContents(const QString &folder, QList<Skipped> *skipped)
 {
     const auto entries = readFolder(folder);
     if (!entries)
         return std::nullopt;
     QStringList names;
     names.reserve(qsizetype(entries->size()));
-    for (const Entry &e : *entries)
-        names.append(e.name);
+    for (const Entry &e : *entries) {
+        if (e.bytes.isEmpty())
+            names.append(e.name);
+        else
+            usable(folder, e, skipped);
+    }
     return names;
 }
 
-std::optional<QStringList> dirContentsRecursive(const QString &folder)
+std::optional<QStringList> dirContentsRecursive(const QString &folder, QList<Skipped> *skipped)
 {
     auto top = readFolder(folder);
     if (!top)
@@ -87,6 +154,8 @@ std::optional<QStringList> dirContentsRecursive(const QString &folder)
             continue;
         }
         const Entry &entry = level.entries[level.next++];
+        if (!usable(level.path, entry, skipped))
+            continue;
         QString path = joined(level.path, entry.name);
         paths.append(path);
         if (entry.isFolder) {

@@ -21,12 +21,17 @@ bool refusedFlag(int error)
 
 bool moveWithoutReplacing(const QString &from, const QString &to)
 {
-    const QByteArray source = QFile::encodeName(from);
-    const QByteArray target = QFile::encodeName(to);
+    return moveWithoutReplacing(QFile::encodeName(from), QFile::encodeName(to));
+}
+
+bool moveWithoutReplacing(const QByteArray &source, const QByteArray &target)
+{
     // A name with an embedded NUL would be cut short by the system call and
     // name some other file.
-    if (source.isEmpty() || target.isEmpty() || source.contains('\0') || target.contains('\0'))
+    if (source.isEmpty() || target.isEmpty() || source.contains('\0') || target.contains('\0')) {
+        errno = EINVAL;
         return false;
+    }
 
     if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
         return true;
@@ -37,7 +42,9 @@ bool moveWithoutReplacing(const QString &from, const QString &to)
     if (::link(source.constData(), target.constData()) != 0)
         return false;
     if (::unlink(source.constData()) != 0) {
+        const int error = errno;
         ::unlink(target.constData());
+        errno = error;
         return false;
     }
     return true;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 namespace safemove {
@@ -13,5 +14,9 @@ namespace safemove {
 // new name followed by removing the old one gives the same guarantee.
 // Returns false, with both names as they were, when the move cannot be made.
 bool moveWithoutReplacing(const QString &from, const QString &to);
+
+// The same for names given as the file system's bytes. On failure errno tells
+// why (EEXIST when the name is taken).
+bool moveWithoutReplacing(const QByteArray &from, const QByteArray &to);
 
 } // namespace safemove

@@ -346,6 +346,70 @@ int intValue(const QVariant &value)
     return ok ? int(std::clamp(v, lo, hi)) : 0;
 }
 
+bool isControlOrBidi(char32_t c)
+{
+    if (c < 0x20 || (c >= 0x7f && c <= 0x9f))
+        return true;
+    switch (c) {
+    case 0x061c: // Arabic letter mark
+    case 0x200e: // left-to-right mark
+    case 0x200f: // right-to-left mark
+        return true;
+    default:
+        // Embeddings and overrides, then isolates.
+        return (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069);
+    }
+}
+
+QString withoutControlAndBidi(const QString &text)
+{
+    QString kept;
+    kept.reserve(text.size());
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype n = codePointLength(text, i);
+        if (!isControlOrBidi(codePointAt(text, i)))
+            kept.append(text.constData() + i, n);
+        i += n;
+    }
+    return kept;
+}
+
+namespace {
+
+QString codeEscape(const char *prefix, char32_t c, int digits, bool upper)
+{
+    const QString hex = QString::number(uint(c), 16).rightJustified(digits, QLatin1Char('0'));
+    return QLatin1String(prefix) + (upper ? hex.toUpper() : hex);
+}
+
+} // namespace
+
+QString escapedControls(const QString &text, ControlStyle style, bool keepLineFeeds)
+{
+    QString shown;
+    shown.reserve(text.size());
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype n = codePointLength(text, i);
+        const char32_t c = codePointAt(text, i);
+        if (!isControlOrBidi(c) || (keepLineFeeds && c == U'\n')) {
+            shown.append(text.constData() + i, n);
+        } else if (style == ControlStyle::Json) {
+            shown += codeEscape("\\u", c, 4, false);
+        } else if (style == ControlStyle::Window && (c < 0x20 || c == 0x7f)) {
+            shown += QChar(c == 0x7f ? 0x2421 : 0x2400 + c);
+        } else if (c == U'\n' || c == U'\r' || c == U'\t' || c == 0x1b) {
+            shown += QLatin1Char('\\');
+            shown += QLatin1Char(c == U'\n' ? 'n' : c == U'\r' ? 'r' : c == U'\t' ? 't' : 'e');
+        } else if (c < 0x20 || c == 0x7f) {
+            shown += codeEscape("\\x", c, 2, true);
+        } else {
+            shown += codeEscape("\\u", c, 4, true);
+        }
+        i += n;
+    }
+    return shown;
+}
+
 QString foldedForComparison(const QString &text)
 {
     UErrorCode status = U_ZERO_ERROR;

@@ -84,6 +84,27 @@ int intValue(const QString &text);
 // (saturated to 32 bits), a string its leading integer, anything else 0.
 int intValue(const QVariant &value);
 
+// C0 and C1 control characters, DEL, and the characters that reorder text
+// for display (bidi marks, embeddings, overrides and isolates). Shown raw,
+// they can drive a terminal or disguise a file's name, so names drop them
+// and printed text shows them escaped.
+bool isControlOrBidi(char32_t c);
+
+// The text without any character for which isControlOrBidi holds.
+QString withoutControlAndBidi(const QString &text);
+
+// How printed text shows the characters for which isControlOrBidi holds, so
+// that none of them reaches a terminal or a table raw:
+// - Terminal: "\n", "\r", "\t", "\e" for escape, "\x07" for the other C0
+//   controls and DEL, "\u202E" for C1 controls and the bidi characters;
+// - Json: "\u001b" as JSON escapes, for text that is already JSON (a string
+//   escaped this way still reads back as the same string);
+// - Window: the Control Pictures symbols for C0 controls and DEL ("␛"), the
+//   terminal's "\u202E" form for the rest.
+// With keepLineFeeds, line feeds stay as they are: the text's own lines.
+enum class ControlStyle { Terminal, Json, Window };
+QString escapedControls(const QString &text, ControlStyle style, bool keepLineFeeds = false);
+
 // Letter case and diacritics folded away, for comparisons that ignore both.
 QString foldedForComparison(const QString &text);
 

@@ -14,7 +14,9 @@
 #include "support/textutils.h"
 
 #include <QDebug>
+#include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QUrl>
 
 #include <array>
@@ -47,6 +49,9 @@ const QString &numberKey()
 {
     return placeholders()[5].key;
 }
+
+// NAME_MAX of the file systems the program meets, in bytes of the encoded name.
+constexpr qsizetype maxFileNameBytes = 255;
 
 // The folder part of an absolute path, as QFileInfo::path gives it.
 QString folderOf(const QString &path)
@@ -120,11 +125,53 @@ QHash<QString, int> filesPerFolder(const QStringList &paths)
     return counts;
 }
 
-QString renameTarget(const QString &path, const QVariantHash &tags, const RenameOptions &options,
-                     int filesInFolder)
+QString renameOutcomeText(RenameOutcome outcome)
 {
+    switch (outcome) {
+    case RenameOutcome::Renamed:
+        return QStringLiteral("renamed");
+    case RenameOutcome::Unchanged:
+        return QStringLiteral("unchanged");
+    case RenameOutcome::NoPattern:
+        return QStringLiteral("no pattern");
+    case RenameOutcome::Unreadable:
+        return QStringLiteral("tags unreadable");
+    case RenameOutcome::PlaceholderMissing:
+        return QStringLiteral("placeholder missing");
+    case RenameOutcome::LeavesFolder:
+        return QStringLiteral("would leave its folder");
+    case RenameOutcome::NameTooLong:
+        return QStringLiteral("name too long");
+    case RenameOutcome::NameTaken:
+        return QStringLiteral("name taken");
+    case RenameOutcome::MoveFailed:
+        return QStringLiteral("move failed");
+    }
+    return {};
+}
+
+bool renameFellShort(RenameOutcome outcome)
+{
+    // Unchanged and empty-pattern files needed no new name; skipping files
+    // with a missing placeholder is what the person asked for.
+    switch (outcome) {
+    case RenameOutcome::Unreadable:
+    case RenameOutcome::LeavesFolder:
+    case RenameOutcome::NameTooLong:
+    case RenameOutcome::NameTaken:
+    case RenameOutcome::MoveFailed:
+        return true;
+    default:
+        return false;
+    }
+}
+
+PlannedRename plannedRename(const QString &path, const QVariantHash &tags, const RenameOptions &options,
+                            int filesInFolder)
+{
+    PlannedRename plan{path, QString(), RenameOutcome::NoPattern};
     if (options.pattern.isEmpty())
-        return {};
+        return plan;
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
     const QStringView fileName = QStringView(path).mid(slash + 1);
     const qsizetype dot = extensionDot(fileName);
@@ -136,24 +183,36 @@ QString renameTarget(const QString &path, const QVariantHash &tags, const Rename
     const QString newName = filledPattern(options.pattern, tags, number);
 
     if (newName == oldName)
-        return {};
-    if (options.skipMissing && containsPlaceholder(newName))
-        return {};
+        plan.outcome = RenameOutcome::Unchanged;
+    else if (options.skipMissing && containsPlaceholder(newName))
+        plan.outcome = RenameOutcome::PlaceholderMissing;
     // A tag is not to move a file to another folder ("../x", "a/b") nor to
     // make it a hidden file without a name.
-    if (!isPlainFileName(newName))
-        return {};
-    QString target = path.left(slash + 1) + newName;
-    if (dot >= 0)
-        target += fileName.mid(dot);
-    return target;
+    else if (!isPlainFileName(newName))
+        plan.outcome = RenameOutcome::LeavesFolder;
+    else {
+        const QString newFileName = dot < 0 ? newName : newName + fileName.mid(dot).toString();
+        // The file system would refuse the move; the name is not cut short behind the person's back.
+        if (QFile::encodeName(newFileName).size() > maxFileNameBytes)
+            plan.outcome = RenameOutcome::NameTooLong;
+        else {
+            plan.target = path.left(slash + 1) + newFileName;
+            plan.outcome = RenameOutcome::Renamed;
+        }
+    }
+    return plan;
 }
 
-namespace {
-
-// The music files directly in the folder, in the order the file system gives them.
-QStringList musicFilesIn(const QString &folder)
+QString renameTarget(const QString &path, const QVariantHash &tags, const RenameOptions &options,
+                     int filesInFolder)
 {
+    return plannedRename(path, tags, options, filesInFolder).target;
+}
+
+QStringList renameRunFiles(const QString &folder, bool recursive)
+{
+    if (recursive)
+        return musicfiles::musicFilesBelow(folder);
     QStringList files;
     for (const QString &name : files::dirContents(folder).value_or(QStringList())) {
         const QString path = folder + QLatin1Char('/') + name;
@@ -163,23 +222,70 @@ QStringList musicFilesIn(const QString &folder)
     return files;
 }
 
-struct RenameRun {
-    QStringList files;
-    RenameOptions options;
-    std::shared_ptr<MusicLibrary> library;
-};
+QList<PlannedRename> renamePlan(const QStringList &files, const RenameOptions &options,
+                                const RenameProgress &progress)
+{
+    const QHash<QString, int> counts = filesPerFolder(files);
+    const QStringList keys = renameTagKeys();
+    // Names the run has taken so far, and names it has freed by moving a file away.
+    QSet<QString> taken;
+    QSet<QString> freed;
+    QList<PlannedRename> plan;
+    plan.reserve(files.size());
+    const int n = int(files.size());
+    for (int i = 0; i < n; ++i) {
+        const QString &path = files.at(i);
+        if (progress)
+            progress(i, n, path);
+        if (options.pattern.isEmpty()) {
+            plan.append({path, QString(), RenameOutcome::NoPattern});
+            continue;
+        }
+        QVariantHash tags;
+        try {
+            tags = MusicTrack::withPath(path).valuesForTags(keys);
+        } catch (const std::exception &e) {
+            // Unreadable tags read as absent; anything else leaves just this file alone.
+            qWarning().noquote() << path << e.what();
+            plan.append({path, QString(), RenameOutcome::Unreadable});
+            continue;
+        }
+        PlannedRename entry = plannedRename(path, tags, options, counts.value(folderOf(path)));
+        if (entry.outcome == RenameOutcome::Renamed) {
+            const QFileInfo there(entry.target);
+            const bool onDisk = !freed.contains(entry.target) && (there.exists() || there.isSymLink());
+            if (taken.contains(entry.target) || onDisk) {
+                entry.target.clear();
+                entry.outcome = RenameOutcome::NameTaken;
+            } else {
+                taken.insert(entry.target);
+                freed.remove(entry.target);
+                taken.remove(path);
+                freed.insert(path);
+            }
+        }
+        plan.append(entry);
+    }
+    return plan;
+}
+
+namespace {
 
 // Renamed files wait here until the library has followed them, so that a
 // long run commits to the library in a few transactions instead of one per
 // file. Worker only.
 class LibraryFollower {
 public:
-    explicit LibraryFollower(std::shared_ptr<MusicLibrary> library) : library_(std::move(library)) {}
-
-    // Returns why the library could not follow, once it could not.
-    std::optional<QString> moved(const QString &from, const QString &to)
+    LibraryFollower(std::shared_ptr<MusicLibrary> library, QList<PlannedRename> &report)
+        : library_(std::move(library)), report_(report)
     {
-        pending_.append({from, to});
+    }
+
+    // The file of report entry index has moved. Returns why the library could
+    // not follow, once it could not.
+    std::optional<QString> moved(qsizetype index)
+    {
+        pending_.append(index);
         return pending_.size() >= batchSize ? flush() : std::nullopt;
     }
 
@@ -187,8 +293,11 @@ public:
     {
         if (pending_.isEmpty())
             return std::nullopt;
+        QList<QPair<QString, QString>> moves;
+        for (qsizetype index : pending_)
+            moves.append({report_.at(index).path, report_.at(index).target});
         try {
-            library_->filesMoved(pending_);
+            library_->filesMoved(moves);
             pending_.clear();
             return std::nullopt;
         } catch (const NamedException &e) {
@@ -196,9 +305,15 @@ public:
             // A file the library can no longer find is what the library check
             // is there to prevent: the files of this batch get their names back.
             QStringList kept;
-            for (auto it = pending_.crbegin(); it != pending_.crend(); ++it)
-                if (!safemove::moveWithoutReplacing(it->second, it->first))
-                    kept << it->second;
+            for (auto it = pending_.crbegin(); it != pending_.crend(); ++it) {
+                PlannedRename &entry = report_[*it];
+                if (safemove::moveWithoutReplacing(entry.target, entry.path)) {
+                    entry.target.clear();
+                    entry.outcome = RenameOutcome::MoveFailed;
+                } else {
+                    kept << entry.target;
+                }
+            }
             const int count = int(pending_.size());
             pending_.clear();
             QString message = QStringLiteral("The library could not follow the renamed files (%1). The last %2 "
@@ -216,45 +331,53 @@ public:
 private:
     static constexpr qsizetype batchSize = 256;
     std::shared_ptr<MusicLibrary> library_;
-    QList<QPair<QString, QString>> pending_;
+    QList<PlannedRename> &report_;
+    QList<qsizetype> pending_;
 };
 
-// Worker. Renames file by file; returns why the run had to stop early, if it did.
-std::optional<QString> renameFiles(AppDelegate &app, const RenameRun &run)
+struct RenameRun {
+    QStringList files;
+    RenameOptions options;
+    std::shared_ptr<MusicLibrary> library;
+};
+
+// Worker. Makes the plan, then renames file by file as it says; a file that
+// the file system will not move keeps its name and the run goes on.
+RenameReport renameFiles(AppDelegate &app, const RenameRun &run)
 {
     app.setProgress(QStringLiteral("Preparing changes…"));
-    const QHash<QString, int> counts = filesPerFolder(run.files);
-    const QStringList keys = renameTagKeys();
-    LibraryFollower follower(run.library);
     ProgressThrottle throttle;
-    const int n = int(run.files.size());
-    for (int i = 0; i < n; ++i) {
-        const QString &path = run.files.at(i);
+    RenameReport report;
+    report.files = renamePlan(run.files, run.options, [&app, &throttle](int i, int n, const QString &path) {
         if (throttle.due(i, n))
             app.setProgress(
                 QStringLiteral("%1/%2 - %3").arg(i + 1).arg(n).arg(QUrl::fromLocalFile(path).toString()));
-        if (run.options.pattern.isEmpty())
+    });
+    LibraryFollower follower(run.library, report.files);
+    for (qsizetype i = 0; i < report.files.size(); ++i) {
+        PlannedRename &entry = report.files[i];
+        if (entry.outcome != RenameOutcome::Renamed)
             continue;
-        QVariantHash tags;
-        try {
-            tags = MusicTrack::withPath(path).valuesForTags(keys);
-        } catch (const std::exception &e) {
-            // Unreadable tags read as absent; anything else leaves just this file alone.
-            qWarning().noquote() << path << e.what();
+        if (!safemove::moveWithoutReplacing(entry.path, entry.target)) {
+            // Something outside the run took the name meanwhile, or the file system said no.
+            entry.outcome = QFileInfo(entry.target).exists() || QFileInfo(entry.target).isSymLink()
+                                ? RenameOutcome::NameTaken
+                                : RenameOutcome::MoveFailed;
+            entry.target.clear();
             continue;
         }
-        const QString target = renameTarget(path, tags, run.options, counts.value(folderOf(path)));
-        if (target.isNull() || !safemove::moveWithoutReplacing(path, target))
-            continue;
-        if (auto stopped = follower.moved(path, target))
-            return stopped;
+        if ((report.stopped = follower.moved(i))) {
+            report.files.resize(i + 1);
+            return report;
+        }
     }
-    return follower.flush();
+    report.stopped = follower.flush();
+    return report;
 }
 
 } // namespace
 
-void performRename(AppDelegate &app)
+void performRename(AppDelegate &app, std::function<void(const RenameReport &)> finished)
 {
     app.endEditing();
     if (!MusicLibrary::isRunning(app.libraryPath())) {
@@ -281,7 +404,7 @@ void performRename(AppDelegate &app)
             return;
     }
     RenameRun run;
-    run.files = app.renameRecursiveScan() ? musicfiles::musicFilesBelow(folder) : musicFilesIn(folder);
+    run.files = renameRunFiles(folder, app.renameRecursiveScan());
     if (run.files.isEmpty()) {
         collector::refuse(QStringLiteral("No Files"),
                           QStringLiteral("The folder you have selected doesn't seem to contain music files."));
@@ -298,12 +421,14 @@ void performRename(AppDelegate &app)
     run.options = RenameOptions{app.filenameString(), app.selectedTrailingZeroes(), app.renameSkipMissing()};
 
     app.beginProgress(QStringLiteral("Applying changes…"));
-    dispatchAsyncBackground([&app, run = std::move(run)] {
-        const std::optional<QString> stopped = renameFiles(app, run);
-        dispatchAsyncMain([&app, stopped] {
+    dispatchAsyncBackground([&app, finished = std::move(finished), run = std::move(run)] {
+        RenameReport report = renameFiles(app, run);
+        dispatchAsyncMain([&app, finished, report = std::move(report)] {
             app.endProgress();
-            if (stopped)
-                alertPanel(QStringLiteral("Renaming Stopped"), *stopped);
+            if (report.stopped)
+                alertPanel(QStringLiteral("Renaming Stopped"), *report.stopped);
+            if (finished)
+                finished(report);
         });
     });
 }

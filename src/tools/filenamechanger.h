@@ -6,6 +6,9 @@
 #include <QStringList>
 #include <QVariantHash>
 
+#include <functional>
+#include <optional>
+
 class AppDelegate;
 
 namespace tools {
@@ -40,15 +43,66 @@ struct RenameOptions {
     bool skipMissing = false;
 };
 
-// The path the file at path is to be renamed to, with its extension kept as
-// it was, or a null QString when it keeps its name: the new name equals the
-// old one, a placeholder stayed unfilled and skipMissing is on, the pattern
-// is empty, or the new name would not stay in the file's folder.
+// What becomes of one file of a run.
+enum class RenameOutcome {
+    Renamed,            // it gets (or got) the new name
+    Unchanged,          // the new name is the name it has
+    NoPattern,          // the pattern is empty
+    Unreadable,         // its tags could not be read at all
+    PlaceholderMissing, // a placeholder stayed unfilled and such files are skipped
+    LeavesFolder,       // the new name would put it in another folder or be no name
+    NameTooLong,        // the new name is longer than a file name may be
+    NameTaken,          // another file has, or takes earlier in the run, the new name
+    MoveFailed,         // the file system refused the move
+};
+
+// A few words for the outcome ("name taken"), as the person reads it.
+QString renameOutcomeText(RenameOutcome outcome);
+
+// Whether a file with this outcome was meant to get a new name and did not.
+bool renameFellShort(RenameOutcome outcome);
+
+// One file of a rename plan: its path, and its new path when it is to be
+// renamed (outcome Renamed), or a null target and the reason it keeps its name.
+struct PlannedRename {
+    QString path;
+    QString target;
+    RenameOutcome outcome = RenameOutcome::Unchanged;
+};
+
+// The new path and outcome for the file at path with these tags, the name
+// taken or not left aside: the extension is kept as it was.
+PlannedRename plannedRename(const QString &path, const QVariantHash &tags, const RenameOptions &options,
+                            int filesInFolder);
+
+// The path the file at path is to be renamed to, or a null QString when it
+// keeps its name (see plannedRename).
 QString renameTarget(const QString &path, const QVariantHash &tags, const RenameOptions &options,
                      int filesInFolder);
 
+// The music files a run over the folder visits, in the order the file system lists them.
+QStringList renameRunFiles(const QString &folder, bool recursive);
+
+// Called before each file's tags are read: its position from 0, the count, its path.
+using RenameProgress = std::function<void(int index, int count, const QString &path)>;
+
+// What a run over these files would do, without renaming anything: reads
+// every file's tags and plays the renames through in order, so that a name
+// that an existing file has, or that an earlier file of the run takes, is
+// found taken, and a name that an earlier file gives up is free again.
+QList<PlannedRename> renamePlan(const QStringList &files, const RenameOptions &options,
+                                const RenameProgress &progress = {});
+
+// How a run ended: every file's final outcome, and why it stopped early, if it did.
+struct RenameReport {
+    QList<PlannedRename> files;
+    std::optional<QString> stopped;
+};
+
 // The tool's action: validates on the main thread, then renames the music
-// files of the chosen folder on the worker under the progress sheet.
-void performRename(AppDelegate &app);
+// files of the chosen folder on the worker under the progress sheet. When
+// the run has ended, finished gets its report on the main thread (not when
+// the tool refused to start).
+void performRename(AppDelegate &app, std::function<void(const RenameReport &)> finished = {});
 
 } // namespace tools

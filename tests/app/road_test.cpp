@@ -290,6 +290,61 @@ TEST(Road, RemovingWithTrashMovesOnlyFileBackedTracksFiles)
     EXPECT_EQ(trash.entryList(QDir::Files), QStringList{QFileInfo(goneFile).fileName()});
 }
 
+TEST(Road, RemovingWithTrashEndsForAnyNameAndKeepsTracksWhoseFilesStay)
+{
+    Road road;
+    TestFolder &folder = road.builder.folder();
+    // 255 bytes, the longest name there is: its .trashinfo must be shortened.
+    const QString longName = "b" + QString(125, QChar(0xe9)) + ".mp3";
+    const QStringList names{longName, "50% off\nnew.mp3", "stuck.mp3"};
+    QList<qint64> ids;
+    QStringList files;
+    for (const QString &name : names) {
+        files << folder.addSeed("seed.mp3", "odd/" + name);
+        ids << road.other().importFile({files.last(), {{"name", name.left(8)}, {"artist", "Band"}}});
+    }
+    const qint64 source = road.other().createPlaylist("Source");
+    road.other().addToPlaylist(source, ids.mid(0, 2));
+    const qint64 later = road.other().createPlaylist("Later");
+    road.other().addToPlaylist(later, {ids[2]});
+
+    road.app.applicationDidFinishLaunching();
+    road.app.setSelectedPlaylist(road.app.playlists().indexOf("Source"));
+    road.app.setChanges(membership(road, "Source", 1, true));
+    road.app.beginChanges();
+    road.apply();
+    EXPECT_TRUE(road.port->alerts.isEmpty()) << road.port->alerts.value(0).message.toStdString();
+    EXPECT_TRUE(idsIn(road.other(), "Source").isEmpty());
+    const QString trash = road.locations.dataHome() + "/Trash";
+    for (const QString &file : files.mid(0, 2))
+        EXPECT_FALSE(QFileInfo::exists(file)) << file.toStdString();
+    EXPECT_EQ(QDir(trash + "/files").entryList(QDir::Files).size(), 2);
+    for (const QString &info : QDir(trash + "/info").entryList(QDir::Files)) {
+        EXPECT_LE(info.toUtf8().size(), 255);
+        const QByteArray text = TestFolder::readAll(trash + "/info/" + info);
+        EXPECT_EQ(text.count('\n'), 3) << text.toStdString();
+    }
+
+    // A Trash that cannot take the file: the file and its track both stay, and the person is told.
+    ASSERT_TRUE(QDir(trash + "/info").removeRecursively());
+    QFile blocker(trash + "/info");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QByteArray stuckBytes = TestFolder::readAll(files[2]);
+    road.app.setSelectedPlaylist(road.app.playlists().indexOf("Later"));
+    road.app.setChanges(membership(road, "Later", 1, true));
+    road.app.beginChanges();
+    road.apply();
+    ASSERT_EQ(road.port->alerts.size(), 1);
+    EXPECT_EQ(road.port->alerts[0].title, "Not Moved to the Trash");
+    EXPECT_TRUE(road.port->alerts[0].message.startsWith(
+        "1 of the files could not be moved to the Trash, so their tracks were left in the library:\n" + files[2] +
+        ": the Trash folder "))
+        << road.port->alerts[0].message.toStdString();
+    EXPECT_EQ(idsIn(road.other(), "Later"), QList<qint64>{ids[2]});
+    EXPECT_EQ(TestFolder::readAll(files[2]), stuckBytes);
+}
+
 TEST(Road, RemovalRefusedByTheLibraryIsToldAndRemovesNothing)
 {
     Road road;

@@ -5,8 +5,16 @@
 #include "model/musictrack.h"
 #include "userlocations.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QFile>
 #include <QProcess>
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -101,4 +109,153 @@ TEST(CliProcess, ToolRunAppliesWithYesAndPrintsTheReview)
     // No terminal: no progress line on standard error.
     EXPECT_FALSE(applied.err.contains("changes…"));
     EXPECT_EQ(MusicTrack::withPath(song).title(), "QUIET SONG");
+}
+
+namespace {
+
+// Any control or bidi character that would reach the terminal raw.
+bool holdsRawControls(const QString &text, bool allowLineFeeds = true)
+{
+    for (QChar c : text)
+        if ((c.unicode() < 0x20 && !(allowLineFeeds && c == u'\n')) || (c.unicode() >= 0x7f && c.unicode() <= 0x9f) ||
+            c == QChar(0x202e) || c == QChar(0x2066) || c == QChar(0x200f))
+            return true;
+    return false;
+}
+
+} // namespace
+
+TEST(CliProcess, ControlAndBidiCharactersInValuesAreShownEscaped)
+{
+    ScopedUserLocations locations;
+    LibraryBuilder builder;
+    TestFolder music;
+    const QString song = music.addSeed("seed.mp3", "song.mp3");
+    // Retitles the terminal, rings its bell, reverses what follows, and hides a C1 escape.
+    const QString hostile = QString::fromUtf16(u"Evil\x1b]0;pw\x07\u202Egpj\u2066\x9b");
+    MusicTrack::withPath(song).setTag("name", hostile);
+    MusicTrack::withPath(song).setTag("artist", QString::fromUtf16(u"Band\u200F\r"));
+    const QString shownTitle = "Evil\\e]0;pw\\x07\\u202Egpj\\u2066\\u009B";
+
+    const Result table = runCli({"--library", builder.libraryPath(), "--folder", music.path(), "search-replace",
+                                 "--tag", "name", "--search", "Evil", "--replace", "Good", "--dry-run"},
+                                locations);
+    EXPECT_EQ(table.status, 0) << table.err.toStdString();
+    EXPECT_FALSE(holdsRawControls(table.out)) << table.out.toStdString();
+    EXPECT_TRUE(table.out.contains(shownTitle)) << table.out.toStdString();
+    EXPECT_TRUE(table.out.contains("Band\\u200F\\r")) << table.out.toStdString();
+    EXPECT_TRUE(table.out.contains("Good\\e]0;pw\\x07")) << table.out.toStdString();
+
+    // JSON escapes them as JSON does, and a program reading it gets the values back exactly.
+    const Result json = runCli({"--library", builder.libraryPath(), "--folder", music.path(), "search-replace",
+                                "--tag", "name", "--search", "Evil", "--replace", "Good", "--dry-run", "--json"},
+                               locations);
+    EXPECT_EQ(json.status, 0) << json.err.toStdString();
+    EXPECT_FALSE(holdsRawControls(json.out)) << json.out.toStdString();
+    EXPECT_TRUE(json.out.contains("\\u202e")) << json.out.toStdString();
+    const QJsonObject record = QJsonDocument::fromJson(json.out.toUtf8()).object()["records"].toArray()[0].toObject();
+    EXPECT_EQ(record["title"].toString(), hostile);
+    EXPECT_EQ(record["newTag"].toString(), QString(hostile).replace("Evil", "Good"));
+
+    // The library's listings, as a table and as JSON.
+    ASSERT_EQ(runCli({"--library", builder.libraryPath(), "library", "import", music.path()}, locations).status, 0);
+    const Result tracks = runCli({"--library", builder.libraryPath(), "library", "tracks"}, locations);
+    EXPECT_EQ(tracks.status, 0) << tracks.err.toStdString();
+    EXPECT_FALSE(holdsRawControls(QString(tracks.out).replace('\t', ' '))) << tracks.out.toStdString();
+    EXPECT_TRUE(tracks.out.contains(shownTitle))
+        << tracks.out.toStdString();
+    const Result tracksJson = runCli({"--library", builder.libraryPath(), "library", "tracks", "--json"}, locations);
+    EXPECT_FALSE(holdsRawControls(tracksJson.out)) << tracksJson.out.toStdString();
+    EXPECT_EQ(QJsonDocument::fromJson(tracksJson.out.toUtf8()).array()[0].toObject()["title"].toString(), hostile);
+
+    // Applied, the value is written as it was asked, escapes and all.
+    const Result applied = runCli({"--library", builder.libraryPath(), "--folder", music.path(), "search-replace",
+                                   "--tag", "name", "--search", "Evil", "--replace", "Good", "--yes"},
+                                  locations);
+    EXPECT_EQ(applied.status, 0) << applied.err.toStdString();
+    EXPECT_FALSE(holdsRawControls(applied.err)) << applied.err.toStdString();
+    EXPECT_EQ(MusicTrack::withPath(song).title(), QString(hostile).replace("Evil", "Good"));
+}
+
+namespace {
+
+// Folders nested below parent until their path is longer than the system
+// takes, made and removed through folder handles since no path reaches them.
+struct TooDeep {
+    static constexpr int levels = 21;
+    const QByteArray component = QByteArray(200, 'd');
+    std::vector<int> folders; // handles, outermost first
+
+    TooDeep(const QString &parent, const QByteArray &fileBytes)
+    {
+        folders.push_back(::open(QFile::encodeName(parent).constData(), O_RDONLY | O_DIRECTORY));
+        for (int i = 0; i < levels; ++i) {
+            ::mkdirat(folders.back(), component.constData(), 0700);
+            folders.push_back(::openat(folders.back(), component.constData(), O_RDONLY | O_DIRECTORY));
+        }
+        const int fd = ::openat(folders.back(), "deep.mp3", O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        EXPECT_EQ(::write(fd, fileBytes.constData(), fileBytes.size()), fileBytes.size());
+        ::close(fd);
+    }
+    QByteArray fileBytes() const
+    {
+        QByteArray bytes(1 << 20, '\0');
+        const int fd = ::openat(folders.back(), "deep.mp3", O_RDONLY);
+        const ssize_t n = fd < 0 ? -1 : ::read(fd, bytes.data(), bytes.size());
+        ::close(fd);
+        return n < 0 ? QByteArray() : bytes.left(n);
+    }
+    ~TooDeep()
+    {
+        ::unlinkat(folders.back(), "deep.mp3", 0);
+        for (int i = levels; i > 0; --i) {
+            ::close(folders[i]);
+            ::unlinkat(folders[i - 1], component.constData(), AT_REMOVEDIR);
+        }
+        ::close(folders[0]);
+    }
+};
+
+} // namespace
+
+TEST(CliProcess, NamesThatCannotBeHeldExactlyAreSkippedAndTold)
+{
+    ScopedUserLocations locations;
+    LibraryBuilder builder;
+    TestFolder music;
+    const QString good = music.addSeed("seed.mp3", "good.mp3");
+    const QString staged = music.addSeed("seed.mp3", "staged.mp3");
+    MusicTrack::withPath(good).setTag("name", "quiet");
+    MusicTrack::withPath(staged).setTag("name", "quiet");
+    // "café" as Latin-1 bytes, the way old tools wrote names.
+    const QByteArray latin1 = QFile::encodeName(music.path()) + "/caf\xe9.mp3";
+    const QByteArray latin1Bytes = TestFolder::readAll(staged);
+    ASSERT_EQ(::rename(QFile::encodeName(staged).constData(), latin1.constData()), 0);
+    const QByteArray deepBytes = TestFolder::readAll(good);
+    const TooDeep deep(music.path(), deepBytes);
+
+    const Result run = runCli({"--library", builder.libraryPath(), "--folder", music.path(), "search-replace", "--tag",
+                               "name", "--search", "quiet", "--replace", "loud", "--yes"},
+                              locations);
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains("1 changes applied.")) << run.out.toStdString();
+    EXPECT_TRUE(run.err.contains("Files Skipped: 2 music files or folders cannot be reached under their exact names"))
+        << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("/caf\\xE9.mp3: the name is not valid UTF-8")) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("the path is too long")) << run.err.toStdString();
+    EXPECT_FALSE(run.err.contains(QChar(0xfffd))) << "no name is shown converted";
+    EXPECT_EQ(MusicTrack::withPath(good).title(), "loud");
+    // Nothing was done under another name: the skipped files are as they were.
+    QFile latin1File;
+    const int fd = ::open(latin1.constData(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_TRUE(latin1File.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
+    EXPECT_EQ(latin1File.readAll(), latin1Bytes);
+    EXPECT_EQ(deep.fileBytes(), deepBytes);
+
+    // The library import lists them the same way.
+    const Result imported = runCli({"--library", builder.libraryPath(), "library", "import", music.path()}, locations);
+    EXPECT_TRUE(imported.err.contains("skipped " + music.path() + "/caf\\xE9.mp3: the name is not valid UTF-8"))
+        << imported.err.toStdString();
+    EXPECT_TRUE(imported.out.contains("Imported 1 of 1")) << imported.out.toStdString();
 }

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "library/musiclibrary.h"
+#include "model/musictrack.h"
 #include "librarybrowser.h"
 #include "librarytracksmodel.h"
 #include "windowfixture.h"
@@ -53,6 +54,16 @@ TEST_F(LibraryBrowserTest, ImportsAFolderAndShowsItsTracksReportingWhatCouldNotB
     import();
     EXPECT_EQ(browser->trackModel()->rowCount(), 3);
     EXPECT_TRUE(browser->status()->text().contains("3 updated"));
+}
+
+TEST_F(LibraryBrowserTest, ControlAndBidiCharactersInTagsShowAsSymbols)
+{
+    MusicTrack::withPath(folder.filePath("music/a/one.mp3")).setTag("name", QString::fromUtf16(u"A\x1b[2J\u202Eb"));
+    import();
+    QStringList titles;
+    for (int row = 0; row < browser->trackModel()->rowCount(); ++row)
+        titles << browser->trackModel()->index(row, LibraryTracksModel::TitleColumn).data().toString();
+    EXPECT_TRUE(titles.contains(QString::fromUtf16(u"A\u241b[2J\\u202Eb"))) << titles.join(" | ").toStdString();
 }
 
 TEST_F(LibraryBrowserTest, SelectedRowsBecomeTheLibrarysSelection)

@@ -106,6 +106,22 @@ TEST(ChangesModel, CheckColumnEditsTheSharedListAndShowsValues)
     EXPECT_EQ(list->records[1].newTag, "rock");
 }
 
+TEST(ChangesModel, ControlAndBidiCharactersShowAsSymbolsAndAreKeptAsTheyAre)
+{
+    auto list = tagList({"name"});
+    list->records[0].title = QString::fromUtf16(u"Evil\x1b]0;x\x07\u202Egpj.exe");
+    list->records[0].newTag = QString::fromUtf16(u"two\nlines\u2066");
+    ChangesModel model;
+    model.setChangeList(list);
+    const QModelIndex title = model.index(0, ChangesModel::TitleColumn);
+    EXPECT_EQ(model.data(title).toString(), QString::fromUtf16(u"Evil\u241b]0;x\u2407\\u202Egpj.exe"));
+    EXPECT_EQ(model.data(title, Qt::ToolTipRole), model.data(title));
+    EXPECT_EQ(model.data(model.index(0, ChangesModel::NewColumn)).toString(),
+              QString::fromUtf16(u"two\u240alines\\u2066"));
+    // The value itself is untouched: what is written is what the tool made.
+    EXPECT_EQ(model.data(title, Qt::EditRole).toString(), list->records[0].title);
+}
+
 TEST(ChangesModel, CheckingManyRowsNotifiesOnceAndIgnoresRowsOutsideTheList)
 {
     auto list = tagList(QStringList(100000, QStringLiteral("name")));

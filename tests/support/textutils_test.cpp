@@ -213,3 +213,31 @@ TEST(Folding, IgnoresCaseAndDiacritics)
     EXPECT_EQ(foldedForComparison(u(u"ÉBÈNE Ångström")), foldedForComparison("ebene angstrom"));
     EXPECT_NE(foldedForComparison("abc"), foldedForComparison("abd"));
 }
+
+TEST(ControlAndBidi, ClassifiesAndStrips)
+{
+    for (char32_t c : {0x00u, 0x07u, 0x0au, 0x0du, 0x1bu, 0x1fu, 0x7fu, 0x80u, 0x9bu, 0x9fu, 0x061cu, 0x200eu,
+                       0x200fu, 0x202au, 0x202eu, 0x2066u, 0x2069u})
+        EXPECT_TRUE(isControlOrBidi(c)) << std::hex << uint32_t(c);
+    for (char32_t c : {0x20u, 0x41u, 0x7eu, 0xa0u, 0xe9u, 0x200du, 0x2029u, 0x202fu, 0x206au, 0x1f600u})
+        EXPECT_FALSE(isControlOrBidi(c)) << std::hex << uint32_t(c);
+
+    EXPECT_EQ(withoutControlAndBidi(u(u"1 - evil\u202egpj.exe\r\n\x1b]0;x\x07\u0085\x7f")), "1 - evilgpj.exe]0;x");
+    // Astral characters stay whole.
+    EXPECT_EQ(withoutControlAndBidi(u(u"\U0001F600\u2066a\u2069")), u(u"\U0001F600a"));
+    EXPECT_EQ(withoutControlAndBidi(QString()), QString());
+}
+
+TEST(ControlAndBidi, EscapedForTheTerminalJsonAndTheWindow)
+{
+    const QString value = u(u"a\x1b]0;t\x07|\n\r\t|\x7f\x85\u202E\u2066\u200Fz\U0001F600");
+    EXPECT_EQ(escapedControls(value, ControlStyle::Terminal),
+              u(u"a\\e]0;t\\x07|\\n\\r\\t|\\x7F\\u0085\\u202E\\u2066\\u200Fz\U0001F600"));
+    EXPECT_EQ(escapedControls(value, ControlStyle::Json),
+              u(u"a\\u001b]0;t\\u0007|\\u000a\\u000d\\u0009|\\u007f\\u0085\\u202e\\u2066\\u200fz\U0001F600"));
+    EXPECT_EQ(escapedControls(value, ControlStyle::Window),
+              u(u"a\u241b]0;t\u2407|\u240a\u240d\u2409|\u2421\\u0085\\u202E\\u2066\\u200Fz\U0001F600"));
+    // A text's own lines can stay lines; nothing else does.
+    EXPECT_EQ(escapedControls(u(u"one\ntwo\r"), ControlStyle::Terminal, true), u(u"one\ntwo\\r"));
+    EXPECT_EQ(escapedControls("plain text", ControlStyle::Window), "plain text");
+}

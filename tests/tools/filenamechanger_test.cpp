@@ -340,3 +340,74 @@ TEST_F(Rename, ALibraryThatCannotFollowGetsTheOldNamesBack)
     EXPECT_TRUE(port->alerts[0].message.contains("given their old names back")) << port->alerts[0].message.toStdString();
     EXPECT_EQ(library().location(ref), path);
 }
+
+TEST_F(Rename, ThePlanRenamesNothingAndTheRunFollowsIt)
+{
+    // In visiting order: b gives up its name, a takes it; c and d want one
+    // name; e wants the name of a file outside the run; the rest keep theirs.
+    const QString b = addTagged("m/b.mp3", "One", 1);
+    const QString a = addTagged("m/a.mp3", "b", 2);
+    const QString c = addTagged("m/c.mp3", "Same", 3);
+    const QString d = addTagged("m/d.mp3", "Same", 3);
+    const QString e = addTagged("m/e.mp3", "notes", 4);
+    files.addFile("m/notes.mp3", "not in the run");
+    const QString f = addTagged("m/f.mp3", "f", 5);
+    const QString g = addTagged("m/g.mp3", "x/y", 6);
+    const QString h = addTagged("m/h.mp3", QString(300, QChar(u'é')), 7);
+    const QString i = addTagged("m/i.mp3", "Tail", 8);
+    const QStringList order{b, a, c, d, e, f, g, h, i};
+    const QStringList before = namesIn("m");
+
+    const QList<PlannedRename> plan = renamePlan(order, RenameOptions{"#t", 1, false});
+    EXPECT_EQ(namesIn("m"), before);
+    ASSERT_EQ(plan.size(), order.size());
+    const QList<std::pair<QString, RenameOutcome>> expected{
+        {files.filePath("m/One.mp3"), RenameOutcome::Renamed},
+        {files.filePath("m/b.mp3"), RenameOutcome::Renamed},
+        {files.filePath("m/Same.mp3"), RenameOutcome::Renamed},
+        {QString(), RenameOutcome::NameTaken},
+        {QString(), RenameOutcome::NameTaken},
+        {QString(), RenameOutcome::Unchanged},
+        {QString(), RenameOutcome::LeavesFolder},
+        {QString(), RenameOutcome::NameTooLong},
+        {files.filePath("m/Tail.mp3"), RenameOutcome::Renamed},
+    };
+    for (qsizetype k = 0; k < order.size(); ++k) {
+        EXPECT_EQ(plan[k].path, order[k]);
+        EXPECT_EQ(plan[k].target, expected[k].first) << k;
+        EXPECT_EQ(plan[k].outcome, expected[k].second) << k << " " << renameOutcomeText(plan[k].outcome).toStdString();
+    }
+    EXPECT_EQ(renameOutcomeText(RenameOutcome::LeavesFolder), "would leave its folder");
+    EXPECT_TRUE(renameFellShort(RenameOutcome::NameTaken));
+    EXPECT_FALSE(renameFellShort(RenameOutcome::Unchanged));
+    EXPECT_FALSE(renameFellShort(RenameOutcome::PlaceholderMissing));
+
+    // The run over the folder ends as its own plan said, file by file.
+    const QList<PlannedRename> folderPlan = renamePlan(renameRunFiles(files.filePath("m"), false),
+                                                       RenameOptions{"#n #t", 1, true});
+    EXPECT_EQ(namesIn("m"), before);
+    app.setFolderPath(files.filePath("m"));
+    app.setFilenameString("#n #t");
+    app.setSelectedTrailingZeroes(1);
+    app.setRenameSkipMissing(true);
+    std::optional<RenameReport> report;
+    run([&] { performRename(app, [&](const RenameReport &r) { report = r; }); });
+    ASSERT_TRUE(report.has_value());
+    const QList<PlannedRename> done = report->files;
+    ASSERT_EQ(done.size(), folderPlan.size());
+    int renamed = 0;
+    for (qsizetype k = 0; k < done.size(); ++k) {
+        EXPECT_EQ(done[k].path, folderPlan[k].path);
+        EXPECT_EQ(done[k].target, folderPlan[k].target);
+        EXPECT_EQ(done[k].outcome, folderPlan[k].outcome) << done[k].path.toStdString();
+        if (done[k].outcome == RenameOutcome::Renamed) {
+            ++renamed;
+            EXPECT_TRUE(QFileInfo::exists(done[k].target));
+            EXPECT_FALSE(QFileInfo::exists(done[k].path));
+        }
+    }
+    // Of the ten files, the text file has no tags to give, d finds its name
+    // taken, "x/y" and the long title keep theirs: six are renamed.
+    EXPECT_EQ(renamed, 6);
+    EXPECT_FALSE(report->stopped.has_value());
+}
