@@ -1,19 +1,89 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "checkedfilestream.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace {
 
-constexpr qint64 moveChunk = 1 << 20;
+constexpr qint64 copyChunk = 1 << 20;
+
+bool writeAll(int fd, qint64 offset, const char *data, qint64 size)
+{
+    qint64 done = 0;
+    while (done < size) {
+        const ssize_t n = ::pwrite(fd, data + done, static_cast<size_t>(size - done), offset + done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
+qint64 readFull(int fd, qint64 offset, char *buffer, qint64 size)
+{
+    qint64 done = 0;
+    while (done < size) {
+        const ssize_t n = ::pread(fd, buffer + done, static_cast<size_t>(size - done), offset + done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        done += n;
+    }
+    return done;
+}
+
+QByteArray folderOf(const QByteArray &path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    if (slash < 0)
+        return ".";
+    return slash == 0 ? QByteArray("/") : path.left(slash);
+}
+
+// Copies every extended attribute (ACLs and security labels among them); false when one cannot be kept.
+bool copyAttributes(int from, int to)
+{
+    ssize_t listSize = ::flistxattr(from, nullptr, 0);
+    if (listSize < 0)
+        return errno == ENOTSUP;
+    if (listSize == 0)
+        return true;
+    QByteArray names(listSize, '\0');
+    listSize = ::flistxattr(from, names.data(), size_t(names.size()));
+    if (listSize < 0)
+        return false;
+    for (qsizetype at = 0; at < listSize;) {
+        const char *name = names.constData() + at;
+        at += qsizetype(std::strlen(name)) + 1;
+        const ssize_t valueSize = ::fgetxattr(from, name, nullptr, 0);
+        if (valueSize < 0)
+            return false;
+        QByteArray value(valueSize, '\0');
+        const ssize_t got = ::fgetxattr(from, name, value.data(), size_t(value.size()));
+        if (got < 0 || ::fsetxattr(to, name, value.constData(), size_t(got), 0) != 0)
+            return false;
+    }
+    return true;
+}
 
 } // namespace
 
@@ -45,7 +115,7 @@ CheckedFileStream::CheckedFileStream(const QString &path, Access access) : name_
         error_ = QStringLiteral("is not a regular file");
         return;
     }
-    length_ = static_cast<long>(st.st_size);
+    length_ = originalLength_ = std::min<qint64>(st.st_size, LONG_MAX);
 }
 
 CheckedFileStream::~CheckedFileStream()
@@ -60,24 +130,59 @@ void CheckedFileStream::fail(const QString &what, int errorNumber)
         error_ = what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errorNumber));
 }
 
-qint64 CheckedFileStream::readAt(qint64 offset, char *buffer, qint64 size)
+qint64 CheckedFileStream::readOriginalAt(qint64 offset, char *buffer, qint64 size)
 {
     if (fd_ < 0)
         return -1;
+    const qint64 got = readFull(fd_, offset, buffer, size);
+    if (got < 0)
+        fail(QStringLiteral("cannot be read"), errno);
+    return got;
+}
+
+qint64 CheckedFileStream::readAt(qint64 offset, char *buffer, qint64 size)
+{
+    if (!edited_)
+        return readOriginalAt(offset, buffer, size);
+    size = std::max<qint64>(0, std::min(size, length_ - offset));
+    qint64 start = 0;
     qint64 done = 0;
-    while (done < size) {
-        const ssize_t n = ::pread(fd_, buffer + done, static_cast<size_t>(size - done), offset + done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            fail(QStringLiteral("cannot be read"), errno);
-            return -1;
-        }
-        if (n == 0)
+    for (const Piece &piece : pieces_) {
+        if (done == size)
             break;
-        done += n;
+        const qint64 end = start + piece.size;
+        const qint64 at = offset + done;
+        if (at < end) {
+            const qint64 inside = at - start;
+            const qint64 n = std::min(size - done, piece.size - inside);
+            if (piece.origin < 0) {
+                std::memcpy(buffer + done, piece.bytes.constData() + inside, size_t(n));
+            } else if (readOriginalAt(piece.origin + inside, buffer + done, n) != n) {
+                if (error_.isEmpty())
+                    error_ = QStringLiteral("ended while it was being read");
+                return -1;
+            }
+            done += n;
+        }
+        start = end;
     }
     return done;
+}
+
+qint64 CheckedFileStream::originalOffset(qint64 offset, qint64 size) const
+{
+    if (!edited_)
+        return offset;
+    qint64 start = 0;
+    for (const Piece &piece : pieces_) {
+        if (offset < start + piece.size) {
+            if (piece.origin < 0 || offset + size > start + piece.size)
+                return -1;
+            return piece.origin + (offset - start);
+        }
+        start += piece.size;
+    }
+    return -1;
 }
 
 TagLib::ByteVector CheckedFileStream::readBlock(unsigned long length)
@@ -105,22 +210,69 @@ bool CheckedFileStream::ensureWritable()
     return false;
 }
 
+void CheckedFileStream::startEditing()
+{
+    if (edited_)
+        return;
+    edited_ = true;
+    if (length_ > 0)
+        pieces_.push_back({0, length_, {}});
+}
+
+// The index of the piece that starts at offset, splitting one if need be.
+size_t CheckedFileStream::splitAt(qint64 offset)
+{
+    qint64 start = 0;
+    for (size_t i = 0; i < pieces_.size(); ++i) {
+        Piece &piece = pieces_[i];
+        if (offset == start)
+            return i;
+        if (offset < start + piece.size) {
+            const qint64 inside = offset - start;
+            Piece tail{piece.origin < 0 ? -1 : piece.origin + inside, piece.size - inside,
+                       piece.origin < 0 ? piece.bytes.mid(inside) : QByteArray()};
+            piece.size = inside;
+            if (piece.origin < 0)
+                piece.bytes.truncate(inside);
+            pieces_.insert(pieces_.begin() + qsizetype(i) + 1, std::move(tail));
+            return i + 1;
+        }
+        start += piece.size;
+    }
+    return pieces_.size();
+}
+
+void CheckedFileStream::splice(qint64 begin, qint64 removed, const char *data, qint64 size)
+{
+    startEditing();
+    const size_t first = splitAt(begin);
+    const size_t last = splitAt(begin + removed);
+    pieces_.erase(pieces_.begin() + qsizetype(first), pieces_.begin() + qsizetype(last));
+    if (size > 0)
+        pieces_.insert(pieces_.begin() + qsizetype(first), Piece{-1, size, QByteArray(data, size)});
+    length_ += size - removed;
+}
+
 bool CheckedFileStream::writeAt(qint64 offset, const char *data, qint64 size)
 {
-    if (!ensureWritable())
+    if (!ensureWritable() || failed())
         return false;
-    qint64 done = 0;
-    while (done < size) {
-        const ssize_t n = ::pwrite(fd_, data + done, static_cast<size_t>(size - done), offset + done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            fail(QStringLiteral("cannot be written"), n < 0 ? errno : EIO);
-            return false;
-        }
-        done += n;
+    if (offset > length_) {
+        const QByteArray gap(offset - length_, '\0');
+        splice(length_, 0, gap.constData(), gap.size());
     }
-    length_ = std::max<long>(length_, static_cast<long>(offset + size));
+    // Rewriting bytes written before (Ogg pages renumbered one by one) changes them where they are.
+    qint64 start = 0;
+    for (Piece &piece : pieces_) {
+        if (offset >= start && offset + size <= start + piece.size && piece.origin < 0) {
+            std::memcpy(piece.bytes.data() + (offset - start), data, size_t(size));
+            return true;
+        }
+        if (offset < start + piece.size)
+            break;
+        start += piece.size;
+    }
+    splice(offset, std::min(size, length_ - offset), data, size);
     return true;
 }
 
@@ -130,56 +282,13 @@ void CheckedFileStream::writeBlock(const TagLib::ByteVector &data)
         position_ += static_cast<long>(data.size());
 }
 
-// Moves size bytes from offset from to offset to; the ranges may overlap.
-bool CheckedFileStream::moveTail(qint64 from, qint64 to, qint64 size)
-{
-    if (size <= 0 || from == to)
-        return true;
-    QByteArray buffer(static_cast<qsizetype>(std::min(size, moveChunk)), Qt::Uninitialized);
-    for (qint64 done = 0; done < size;) {
-        const qint64 n = std::min<qint64>(buffer.size(), size - done);
-        // Moving towards the end copies from the back so nothing is overwritten before it is read.
-        const qint64 offset = to > from ? size - done - n : done;
-        if (readAt(from + offset, buffer.data(), n) != n) {
-            if (error_.isEmpty())
-                error_ = QStringLiteral("ended while it was being rewritten");
-            return false;
-        }
-        if (!writeAt(to + offset, buffer.constData(), n))
-            return false;
-        done += n;
-    }
-    return true;
-}
-
 void CheckedFileStream::insert(const TagLib::ByteVector &data, unsigned long start, unsigned long replace)
 {
     if (!ensureWritable() || failed())
         return;
     const qint64 begin = std::min<qint64>(static_cast<qint64>(start), length_);
-    const qint64 tailStart = std::min<qint64>(begin + static_cast<qint64>(replace), length_);
-    const qint64 tailSize = length_ - tailStart;
-    const qint64 delta = static_cast<qint64>(data.size()) - (tailStart - begin);
-    if (delta > 0) {
-        // Claim the room first: when the disk is full, nothing has moved yet.
-        const int rc = ::posix_fallocate(fd_, length_, delta);
-        if (rc != 0 && rc != EOPNOTSUPP && rc != EINVAL) {
-            fail(QStringLiteral("cannot grow"), rc);
-            return;
-        }
-        if (!moveTail(tailStart, tailStart + delta, tailSize))
-            return;
-        if (!writeAt(begin, data.data(), data.size()))
-            return;
-    } else {
-        if (!writeAt(begin, data.data(), data.size()))
-            return;
-        if (delta < 0) {
-            if (!moveTail(tailStart, tailStart + delta, tailSize))
-                return;
-            truncate(static_cast<long>(length_ + delta));
-        }
-    }
+    const qint64 end = std::min<qint64>(begin + static_cast<qint64>(replace), length_);
+    splice(begin, end - begin, data.data(), data.size());
     position_ = static_cast<long>(begin + data.size());
 }
 
@@ -194,22 +303,273 @@ void CheckedFileStream::seek(long offset, Position p)
     if (p == Current)
         target = position_ + offset;
     else if (p == End)
-        target = length_ + offset;
+        target = static_cast<long>(length_) + offset;
     if (target >= 0)
         position_ = target;
 }
 
 void CheckedFileStream::truncate(long length)
 {
-    if (!ensureWritable())
+    if (!ensureWritable() || failed() || length < 0)
         return;
+    if (length < length_) {
+        splice(length, length_ - length, nullptr, 0);
+    } else if (length > length_) {
+        const QByteArray gap(length - length_, '\0');
+        splice(length_, 0, gap.constData(), gap.size());
+    }
+}
+
+bool CheckedFileStream::keepsEveryOriginalByteInPlace() const
+{
+    if (length_ != originalLength_)
+        return false;
+    qint64 start = 0;
+    for (const Piece &piece : pieces_) {
+        if (piece.origin >= 0 && piece.origin != start)
+            return false;
+        start += piece.size;
+    }
+    return true;
+}
+
+bool CheckedFileStream::writeEditsInPlace()
+{
+    qint64 start = 0;
+    for (const Piece &piece : pieces_) {
+        if (piece.origin < 0 && !writeAll(fd_, start, piece.bytes.constData(), piece.size)) {
+            fail(QStringLiteral("cannot be written"), errno);
+            return false;
+        }
+        start += piece.size;
+    }
+    return true;
+}
+
+// Where the new contents first differ from the file in place: bytes of its
+// own or original bytes from elsewhere.
+qint64 CheckedFileStream::firstMovedByte() const
+{
+    qint64 start = 0;
+    for (const Piece &piece : pieces_) {
+        if (piece.origin != start)
+            return start;
+        start += piece.size;
+    }
+    return start;
+}
+
+bool CheckedFileStream::rewriteFromMemory(qint64 from)
+{
+    QByteArray tail(length_ - from, Qt::Uninitialized);
+    if (readAt(from, tail.data(), tail.size()) != tail.size()) {
+        if (error_.isEmpty())
+            error_ = QStringLiteral("ended while it was being saved");
+        return false;
+    }
+    if (!growFirst())
+        return false;
+    if (!writeAll(fd_, from, tail.constData(), tail.size())) {
+        fail(QStringLiteral("cannot be written"), errno);
+        return false;
+    }
+    return shortenToLength();
+}
+
+// Claims the room a longer file needs before anything is overwritten, so
+// that a full disk leaves the file as it was.
+bool CheckedFileStream::growFirst()
+{
+    if (length_ <= originalLength_)
+        return true;
+    const int rc = ::posix_fallocate(fd_, originalLength_, length_ - originalLength_);
+    if (rc != 0 && rc != EOPNOTSUPP && rc != EINVAL) {
+        fail(QStringLiteral("cannot grow"), rc);
+        return false;
+    }
+    return true;
+}
+
+bool CheckedFileStream::shortenToLength()
+{
+    if (length_ >= originalLength_)
+        return true;
     int rc;
     do
-        rc = ::ftruncate(fd_, length);
+        rc = ::ftruncate(fd_, length_);
     while (rc != 0 && errno == EINTR);
     if (rc != 0) {
         fail(QStringLiteral("cannot be shortened"), errno);
-        return;
+        return false;
     }
-    length_ = length;
+    return true;
+}
+
+bool CheckedFileStream::copyContentsTo(int fd)
+{
+    QByteArray buffer;
+    qint64 at = 0;
+    for (const Piece &piece : pieces_) {
+        if (piece.origin < 0) {
+            if (!writeAll(fd, at, piece.bytes.constData(), piece.size)) {
+                fail(QStringLiteral("cannot be written"), errno);
+                return false;
+            }
+            at += piece.size;
+            continue;
+        }
+        buffer.resize(std::min(piece.size, copyChunk));
+        for (qint64 done = 0; done < piece.size;) {
+            const qint64 n = std::min<qint64>(buffer.size(), piece.size - done);
+            if (readOriginalAt(piece.origin + done, buffer.data(), n) != n) {
+                if (error_.isEmpty())
+                    error_ = QStringLiteral("ended while it was being saved");
+                return false;
+            }
+            if (!writeAll(fd, at, buffer.constData(), n)) {
+                fail(QStringLiteral("cannot be written"), errno);
+                return false;
+            }
+            done += n;
+            at += n;
+        }
+    }
+    return true;
+}
+
+// A new empty file in folder, named so that no folder walk takes it for music; -1 on failure.
+int CheckedFileStream::makeCopyIn(const QByteArray &folder, QByteArray &copyName)
+{
+    copyName = folder + "/.quavertin-save-XXXXXX";
+    return ::mkostemp(copyName.data(), O_CLOEXEC);
+}
+
+// tryInPlace is set when the copy could not be made or given the file's
+// owner and attributes, so that nothing was changed yet.
+bool CheckedFileStream::replaceWithCopy(bool &tryInPlace)
+{
+    tryInPlace = false;
+    struct stat st;
+    if (::fstat(fd_, &st) != 0) {
+        fail(QStringLiteral("cannot be examined"), errno);
+        return false;
+    }
+    if (st.st_nlink != 1) {
+        tryInPlace = true;
+        return false;
+    }
+    QByteArray copyName;
+    const int copy = makeCopyIn(folderOf(name_), copyName);
+    if (copy < 0) {
+        tryInPlace = true;
+        return false;
+    }
+    const auto discard = [&] {
+        ::close(copy);
+        ::unlink(copyName.constData());
+    };
+    const int rc = length_ > 0 ? ::posix_fallocate(copy, 0, length_) : 0;
+    if (rc != 0 && rc != EOPNOTSUPP && rc != EINVAL) {
+        fail(QStringLiteral("cannot be saved"), rc);
+        discard();
+        return false;
+    }
+    if (!copyContentsTo(copy)) {
+        discard();
+        return false;
+    }
+    if (::fchown(copy, st.st_uid, st.st_gid) != 0 || ::fchmod(copy, st.st_mode & 07777) != 0 ||
+        !copyAttributes(fd_, copy)) {
+        discard();
+        tryInPlace = true;
+        return false;
+    }
+    // The access time is the file's; the modification time is now, as after any change in place.
+    const timespec times[2] = {st.st_atim, {0, UTIME_NOW}};
+    ::futimens(copy, times);
+    // Someone may have put another file in its place meanwhile: that one is not replaced.
+    struct stat now;
+    if (::stat(name_.constData(), &now) != 0 || now.st_dev != st.st_dev || now.st_ino != st.st_ino) {
+        discard();
+        error_ = QStringLiteral("was replaced by another file while it was being saved");
+        return false;
+    }
+    if (::rename(copyName.constData(), name_.constData()) != 0) {
+        fail(QStringLiteral("cannot be replaced by its saved copy"), errno);
+        discard();
+        return false;
+    }
+    ::close(fd_);
+    fd_ = copy;
+    return true;
+}
+
+// The new contents are finished in a copy first (beside the file, else in the
+// temporary folder), so that moving bytes within the file never reads bytes
+// already overwritten.
+bool CheckedFileStream::rewriteFromCopy()
+{
+    QByteArray copyName;
+    int copy = makeCopyIn(folderOf(name_), copyName);
+    if (copy < 0)
+        copy = makeCopyIn(QFile::encodeName(QDir::tempPath()), copyName);
+    if (copy < 0) {
+        fail(QStringLiteral("cannot be saved: no room for a copy"), errno);
+        return false;
+    }
+    const auto discard = [&] {
+        ::close(copy);
+        ::unlink(copyName.constData());
+    };
+    if (!copyContentsTo(copy)) {
+        discard();
+        return false;
+    }
+    if (!growFirst()) {
+        discard();
+        return false;
+    }
+    QByteArray buffer(std::min(std::max<qint64>(length_, 1), copyChunk), Qt::Uninitialized);
+    for (qint64 done = 0; done < length_;) {
+        const qint64 n = std::min<qint64>(buffer.size(), length_ - done);
+        if (readFull(copy, done, buffer.data(), n) != n || !writeAll(fd_, done, buffer.constData(), n)) {
+            fail(QStringLiteral("could only be written in part (its new contents are kept in %1)")
+                     .arg(QFile::decodeName(copyName)),
+                 errno);
+            ::close(copy);
+            return false;
+        }
+        done += n;
+    }
+    if (!shortenToLength()) {
+        ::close(copy);
+        return false;
+    }
+    discard();
+    return true;
+}
+
+bool CheckedFileStream::commit()
+{
+    if (!edited_)
+        return !failed();
+    if (failed() || !ensureWritable())
+        return false;
+    bool committed = false;
+    if (keepsEveryOriginalByteInPlace()) {
+        committed = writeEditsInPlace();
+    } else if (const qint64 from = firstMovedByte(); length_ - from <= inPlaceLimit) {
+        committed = rewriteFromMemory(from);
+    } else {
+        bool tryInPlace = false;
+        committed = replaceWithCopy(tryInPlace);
+        if (!committed && tryInPlace)
+            committed = rewriteFromCopy();
+    }
+    if (!committed)
+        return false;
+    pieces_.clear();
+    edited_ = false;
+    originalLength_ = length_;
+    return true;
 }

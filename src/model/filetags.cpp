@@ -4,12 +4,12 @@
 #include "checkedfilestream.h"
 #include "musicfiles.h"
 #include "nestingguard.h"
+#include "savecheck.h"
 #include "taglibtext.h"
 #include "wavtags.h"
 #include "support/dispatch.h"
 #include "support/namedexception.h"
 #include "support/textutils.h"
-
 
 #include <taglib/aifffile.h>
 #include <taglib/apefile.h>
@@ -37,20 +37,15 @@ using taglibtext::toTagLib;
 const QStringList textKeys = {"artist", "name", "title", "album", "comment", "genre"};
 const QStringList audioKeys = {"duration", "bitRate"};
 
-// One music file opened for the length of one read or write.
-class MusicFile {
+// TagLib's reading of a stream.
+class Parsed {
 public:
-    MusicFile(const QString &path, CheckedFileStream::Access access, bool parse, bool audioProperties)
-        : stream_(path, access)
+    Parsed(CheckedFileStream &stream, bool audioProperties)
     {
-        if (!stream_.isOpen() || !parse)
-            return;
-        refusal_ = nestingguard::refusal(stream_, musicfiles::extensionOf(path));
-        if (!refusal_.isEmpty())
-            return;
+        stream.seek(0);
         try {
-            ref_ = TagLib::FileRef(&stream_, audioProperties, TagLib::AudioProperties::Average);
-            if (looksLikeAudio()) {
+            ref_ = TagLib::FileRef(&stream, audioProperties, TagLib::AudioProperties::Average);
+            if (looksLikeAudio(stream)) {
                 tag_ = ref_.file()->tag();
                 if (auto *wav = dynamic_cast<TagLib::RIFF::WAV::File *>(ref_.file())) {
                     wavTags_ = std::make_unique<WavTags>(*wav);
@@ -63,18 +58,15 @@ public:
         }
     }
 
-    CheckedFileStream &stream() { return stream_; }
     TagLib::File *file() const { return tag_ ? ref_.file() : nullptr; }
     TagLib::Tag *tag() const { return tag_; }
     const WavTags *wavTags() const { return wavTags_.get(); }
-    // Why a file that opened is still not parsed; empty otherwise.
-    const QString &refusal() const { return refusal_; }
 
 private:
     // Several readers take any bytes, even none, for a file with an empty tag
     // that a save would then write into. Those formats must show their own
     // signature (MPEG: an audio frame) to be read or tagged.
-    bool looksLikeAudio()
+    bool looksLikeAudio(CheckedFileStream &stream)
     {
         TagLib::File *file = ref_.file();
         if (!file || !file->isValid())
@@ -83,25 +75,49 @@ private:
         if (auto *mpeg = dynamic_cast<TagLib::MPEG::File *>(file))
             ok = mpeg->firstFrameOffset() >= 0;
         else if (dynamic_cast<TagLib::RIFF::WAV::File *>(file))
-            ok = TagLib::RIFF::WAV::File::isSupported(&stream_);
+            ok = TagLib::RIFF::WAV::File::isSupported(&stream);
         else if (dynamic_cast<TagLib::RIFF::AIFF::File *>(file))
-            ok = TagLib::RIFF::AIFF::File::isSupported(&stream_);
+            ok = TagLib::RIFF::AIFF::File::isSupported(&stream);
         else if (dynamic_cast<TagLib::MPC::File *>(file))
-            ok = TagLib::MPC::File::isSupported(&stream_);
+            ok = TagLib::MPC::File::isSupported(&stream);
         else if (dynamic_cast<TagLib::WavPack::File *>(file))
-            ok = TagLib::WavPack::File::isSupported(&stream_);
+            ok = TagLib::WavPack::File::isSupported(&stream);
         else if (dynamic_cast<TagLib::TrueAudio::File *>(file))
-            ok = TagLib::TrueAudio::File::isSupported(&stream_);
+            ok = TagLib::TrueAudio::File::isSupported(&stream);
         else if (dynamic_cast<TagLib::APE::File *>(file))
-            ok = TagLib::APE::File::isSupported(&stream_);
-        stream_.seek(0);
+            ok = TagLib::APE::File::isSupported(&stream);
+        stream.seek(0);
         return ok;
     }
 
-    CheckedFileStream stream_; // must outlive ref_
     TagLib::FileRef ref_;
     std::unique_ptr<WavTags> wavTags_;
     TagLib::Tag *tag_ = nullptr;
+};
+
+// One music file opened for the length of one read or write.
+class MusicFile {
+public:
+    MusicFile(const QString &path, CheckedFileStream::Access access, bool parse, bool audioProperties)
+        : stream_(path, access)
+    {
+        if (!stream_.isOpen() || !parse)
+            return;
+        refusal_ = nestingguard::refusal(stream_, musicfiles::extensionOf(path));
+        if (refusal_.isEmpty())
+            parsed_ = std::make_unique<Parsed>(stream_, audioProperties);
+    }
+
+    CheckedFileStream &stream() { return stream_; }
+    TagLib::File *file() const { return parsed_ ? parsed_->file() : nullptr; }
+    TagLib::Tag *tag() const { return parsed_ ? parsed_->tag() : nullptr; }
+    const WavTags *wavTags() const { return parsed_ ? parsed_->wavTags() : nullptr; }
+    // Why a file that opened is still not parsed; empty otherwise.
+    const QString &refusal() const { return refusal_; }
+
+private:
+    CheckedFileStream stream_; // must outlive parsed_
+    std::unique_ptr<Parsed> parsed_;
     QString refusal_;
 };
 
@@ -267,17 +283,48 @@ QString unusableReason(MusicFile &music)
     return QStringLiteral("The file is not audio that TagLib can tag");
 }
 
-// Applies the change to an open file and saves it; throws FileError.
+// The save happens in the stream's edits only; they reach the disk once the
+// saved file, read back, holds the same audio and every other field as before.
 void writeOpen(MusicFile &music, const QString &path, const Change &change)
 {
     if (!music.tag())
         throw FileError(path, unusableReason(music));
+    CheckedFileStream &stream = music.stream();
+    const filestructure::Format format = savecheck::formatOf(music.file());
+    QList<filestructure::Range> audioBefore;
+    const QString problem = filestructure::problem(savecheck::original(stream), format, &audioBefore);
+    if (!problem.isEmpty())
+        throw FileError(path, QStringLiteral("The file %1; it was not written").arg(problem));
+    const QVariantHash before = savecheck::fields(*music.tag());
+
     apply(music.tag(), change);
     const bool saved = saveKeepingLayout(music.file(), music.wavTags());
-    if (!saved || music.stream().failed()) {
-        const QString why = music.stream().failed() ? music.stream().error() : QStringLiteral("was refused by TagLib");
+    if (!saved || stream.failed()) {
+        const QString why = stream.failed() ? stream.error() : QStringLiteral("was refused by TagLib");
         throw FileError(path, QStringLiteral("The file could not be saved: it %1").arg(why));
     }
+
+    const auto refuse = [&](const QString &why) {
+        throw FileError(path, QStringLiteral("The save would %1; the file was left as it was").arg(why));
+    };
+    std::optional<QVariantHash> after = savecheck::mpegFieldsAfterSave(music.file(), stream);
+    if (!after) {
+        const Parsed again(stream, false);
+        if (!again.tag())
+            refuse(QStringLiteral("leave a file that cannot be read back"));
+        after = savecheck::fields(*again.tag());
+    }
+    const QString lost = savecheck::lostField(before, *after, change.key);
+    if (!lost.isEmpty())
+        refuse(lost);
+    const filestructure::Bytes edited = savecheck::edited(stream);
+    const QList<filestructure::Range> audioAfter = filestructure::audioOfSaved(edited, format);
+    if (audioAfter.isEmpty() && !audioBefore.isEmpty())
+        refuse(QStringLiteral("leave a file whose audio cannot be found"));
+    if (!filestructure::sameBytes(savecheck::original(stream), audioBefore, edited, audioAfter))
+        refuse(QStringLiteral("change the file's audio"));
+    if (!stream.commit())
+        throw FileError(path, QStringLiteral("The file could not be saved: it %1").arg(stream.error()));
 }
 
 QVariantHash readOpen(MusicFile &music, const QString &path, const QStringList &keys)

@@ -3,7 +3,10 @@
 
 #include "support/fileutils.h"
 
+#include <QFile>
 #include <QFileInfo>
+
+#include <algorithm>
 
 namespace musicfiles {
 
@@ -26,14 +29,39 @@ bool isMusicFile(const QString &path)
     return !extension.isEmpty() && musicExtensions().contains(extension);
 }
 
+namespace {
+
+const QString linkOutReason = QStringLiteral("a symbolic link to a file outside the chosen folder");
+
+bool isInside(const QString &path, const QString &root)
+{
+    return !root.isEmpty() && !path.isEmpty() && (path.startsWith(root + QLatin1Char('/')) || root == QLatin1String("/"));
+}
+
+} // namespace
+
 QStringList musicFilesBelow(const QString &folder, QList<files::Skipped> *skipped)
 {
     QList<files::Skipped> left;
     QStringList files;
+    QString root; // resolved once, for the first link met
     for (const QString &path : files::dirContentsRecursive(folder, skipped ? &left : nullptr).value_or(QStringList())) {
         // A folder, pipe or device named like a music file is not a track.
-        if (isMusicFile(path) && QFileInfo(path).isFile())
-            files << path;
+        if (!isMusicFile(path))
+            continue;
+        const QFileInfo info(path);
+        if (!info.isFile())
+            continue;
+        // The walk enters no linked folder, so only a file that is itself a link can lead out.
+        if (info.isSymLink()) {
+            if (root.isNull())
+                root = QFileInfo(folder).canonicalFilePath();
+            if (!isInside(info.canonicalFilePath(), root)) {
+                left.append({files::shownPath(QFile::encodeName(path)), linkOutReason, false});
+                continue;
+            }
+        }
+        files << path;
     }
     if (skipped)
         skipped->append(concerningMusic(left));
@@ -59,6 +87,12 @@ QString skippedMessage(const QList<files::Skipped> &skipped)
         lines << QStringLiteral("%1: %2").arg(skipped[i].shown, skipped[i].reason);
     if (skipped.size() > shownAtMost)
         lines << QStringLiteral("…and %1 more.").arg(skipped.size() - shownAtMost);
+    const bool linksOut = std::any_of(skipped.cbegin(), skipped.cend(),
+                                      [](const files::Skipped &s) { return s.reason == linkOutReason; });
+    if (linksOut)
+        return QStringLiteral("%1 music files or folders were left out:\n%2")
+            .arg(skipped.size())
+            .arg(lines.join(QLatin1Char('\n')));
     return QStringLiteral("%1 music files or folders cannot be reached under their exact names and were left "
                           "out:\n%2")
         .arg(skipped.size())

@@ -20,7 +20,9 @@ QString extensionOf(const QString &path);
 // Every regular music file at any depth below the folder, in the order the
 // file system lists them (hidden entries included). Empty when the folder
 // cannot be read. Music files and folders that cannot be reached under their
-// exact names (see files::dirContentsRecursive) go to skipped when given.
+// exact names (see files::dirContentsRecursive) go to skipped when given, as
+// do symbolic links that resolve to a file outside the folder: writing or
+// renaming through them would change a file the person did not choose.
 QStringList musicFilesBelow(const QString &folder, QList<files::Skipped> *skipped = nullptr);
 
 // The skipped entries that are music files or folders.

@@ -7,6 +7,9 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QSet>
+
+#include <sys/stat.h>
 
 namespace applyengine {
 namespace {
@@ -28,6 +31,16 @@ QString describe(const std::exception &e)
     return QString::fromUtf8(e.what());
 }
 
+// The file a file track's record reaches, with the key it writes; empty for
+// library tracks and files that cannot be examined.
+QString fileWrite(const ChangeRecord &record)
+{
+    struct stat st;
+    if (record.track.isLibraryTrack() || ::stat(QFile::encodeName(record.track.path()).constData(), &st) != 0)
+        return {};
+    return QStringLiteral("%1:%2:%3").arg(st.st_dev).arg(st.st_ino).arg(record.tagToChange);
+}
+
 ApplyResult applyTags(const ApplyRun &run)
 {
     ApplyResult result;
@@ -36,6 +49,7 @@ ApplyResult applyTags(const ApplyRun &run)
     for (const ChangeRecord &r : records)
         result.enabled += r.enabled ? 1 : 0;
 
+    QSet<QString> writtenFiles;
     for (qsizetype i = 0; i < total; ++i) {
         const ChangeRecord &record = records.at(i);
         if (!record.enabled) {
@@ -45,6 +59,14 @@ ApplyResult applyTags(const ApplyRun &run)
         // The recorded title stands in for the track's: whenever the write
         // goes ahead they are equal, and reading it would cost another open.
         run.progress({QStringLiteral("%1/%2 %3"), int(i + 1), int(total), record.title});
+        // Two names of one file (hard links) get one write: the second name's
+        // record would find the first one's change and stop the run.
+        const QString write = fileWrite(record);
+        if (!write.isEmpty() && writtenFiles.contains(write)) {
+            qInfo().noquote() << QStringLiteral("%1 is the same file as one already written").arg(record.track.path());
+            ++result.written;
+            continue;
+        }
         try {
             // Artist, then title, then the old value; read and written with one open of a file.
             const TagExpectations expected{
@@ -54,6 +76,8 @@ ApplyResult applyTags(const ApplyRun &run)
                 return result;
             }
             ++result.written;
+            if (!write.isEmpty())
+                writtenFiles.insert(write);
         } catch (const std::exception &e) {
             const QString description = describe(e);
             LOG_FAILURE(description);

@@ -323,3 +323,30 @@ TEST(Links, OpenUrlPassesTheChoiceToTheSupportObject)
 }
 
 #include "appdelegate_test.moc"
+
+TEST(TrackSources, FolderSourceLeavesOutLinksToFilesOutsideTheFolder)
+{
+    Road road;
+    TestFolder music;
+    TestFolder elsewhere;
+    const QString outside = elsewhere.addSeed("seed.mp3", "outside.mp3");
+    const QByteArray outsideBytes = TestFolder::readAll(outside);
+    music.addSeed("seed.mp3", "a.mp3");
+    ASSERT_TRUE(QFile::link(outside, music.filePath("out.mp3")));
+    ASSERT_TRUE(QFile::link(music.filePath("a.mp3"), music.filePath("in.mp3")));
+    music.addFolder("sub");
+    ASSERT_TRUE(QFile::link(elsewhere.path(), music.filePath("sub/away")));
+    road.app.pathSelected(music.path());
+    const auto tracks = road.app.tracks();
+    ASSERT_TRUE(tracks);
+    QStringList names;
+    for (const MusicTrack &t : *tracks)
+        names << t.path().mid(music.path().size() + 1);
+    names.sort();
+    EXPECT_EQ(names, (QStringList{"a.mp3", "in.mp3"}));
+    ASSERT_EQ(road.port->alertTitles(), QStringList{"Files Skipped"});
+    EXPECT_TRUE(road.port->alerts[0].message.contains(
+        music.filePath("out.mp3") + ": a symbolic link to a file outside the chosen folder"))
+        << road.port->alerts[0].message.toStdString();
+    EXPECT_EQ(TestFolder::readAll(outside), outsideBytes);
+}

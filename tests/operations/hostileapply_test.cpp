@@ -1,0 +1,75 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Apply runs over file tracks that include damaged files and files with
+// several names.
+#include "model/musictrack.h"
+#include "operations/applyengine.h"
+#include "testfiles.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace {
+
+ChangeRecord titleChange(const QString &path, const QString &newTitle)
+{
+    return ChangeRecord{MusicTrack::withPath(path), "name", "Seed Title", newTitle, "Seed Title", "Seed Artist", true};
+}
+
+ApplyResult applyAll(const QList<ChangeRecord> &records)
+{
+    auto list = std::make_shared<ChangeList>();
+    list->records = records;
+    ApplyRun run;
+    run.changes = list;
+    run.progress = [](const ProgressDetail &) {};
+    return applyengine::apply(run);
+}
+
+} // namespace
+
+TEST(HostileApply, TwoNamesOfOneFileAreWrittenOnceAndTheRunGoesOn)
+{
+    TestFolder folder;
+    const QString first = folder.addSeed("seed.mp3", "first.mp3");
+    const QString second = folder.filePath("second.mp3");
+    ASSERT_EQ(::link(QFile::encodeName(first).constData(), QFile::encodeName(second).constData()), 0);
+    const QString other = folder.addSeed("seed.flac", "other.flac");
+
+    const ApplyResult result = applyAll({titleChange(first, "New"), titleChange(second, "New"), titleChange(other, "New")});
+    EXPECT_EQ(result.outcome, ApplyResult::Finished);
+    EXPECT_EQ(result.written, 3);
+    EXPECT_EQ(result.enabled, 3);
+    for (const QString &path : {first, second, other})
+        EXPECT_EQ(MusicTrack::withPath(path).title(), "New") << path.toStdString();
+    EXPECT_EQ(MusicTrack::withPath(second).album(), "Seed Album");
+}
+
+TEST(HostileApply, AFileNotUnderstoodStopsTheRunNamingItAndIsLeftAlone)
+{
+    TestFolder folder;
+    const QString before = folder.addSeed("seed.mp3", "before.mp3");
+    // A tag whose declared size takes in 200 bytes of the audio.
+    QByteArray bytes = TestFolder::readAll(TestFolder::seedPath("seed.mp3"));
+    const quint32 size = 179 + 200;
+    bytes[6] = char((size >> 21) & 0x7f);
+    bytes[7] = char((size >> 14) & 0x7f);
+    bytes[8] = char((size >> 7) & 0x7f);
+    bytes[9] = char(size & 0x7f);
+    const QString damaged = folder.addFile("damaged.mp3", bytes);
+    const QString after = folder.addSeed("seed.ogg", "after.ogg");
+    const QByteArray afterBytes = TestFolder::readAll(after);
+
+    const ApplyResult result =
+        applyAll({titleChange(before, "New"), titleChange(damaged, "New"), titleChange(after, "New")});
+    EXPECT_EQ(result.outcome, ApplyResult::Failed);
+    EXPECT_EQ(result.written, 1);
+    EXPECT_TRUE(result.error.contains(damaged)) << result.error.toStdString();
+    EXPECT_TRUE(result.error.contains("its tag size runs into the audio")) << result.error.toStdString();
+    const QString told = applyengine::outcomeMessage(result);
+    EXPECT_TRUE(told.contains("1 of 3 checked changes had been made")) << told.toStdString();
+    EXPECT_EQ(MusicTrack::withPath(before).title(), "New");
+    EXPECT_EQ(TestFolder::readAll(damaged), bytes);
+    EXPECT_EQ(TestFolder::readAll(after), afterBytes);
+}
