@@ -17,6 +17,11 @@ packages=(
   xvfb xauth imagemagick
   # the window: the SVG icons (a run-time plug-in of Qt)
   libqt6svg6
+  # tests: XSPF exports are checked against the format's schema (xmllint);
+  # the installed .desktop file and AppStream metainfo are validated
+  libxml2-utils desktop-file-utils appstream
+  # tests: the generated zsh completion is checked with zsh itself
+  zsh
   # bench: seed and corpus files are made with the encoders
   ffmpeg lame flac vorbis-tools
 )

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Saves a picture of every pane, of the review sheet over real music files and
-# of the library browser into OUTDIR, running the application under Xvfb with
+# Saves a picture of every pane, of the review sheet over real music files
+# (changed parts marked), of the main window with the folder's tracks after
+# the run, of the filename changer's preview and of the library browser into
+# OUTDIR, running the application under Xvfb with
 # a throw-away home. Usage: scripts/screenshots.sh OUTDIR [BUILD_DIR]
 set -euo pipefail
 

@@ -5,6 +5,8 @@
 #include "operations/applyengine.h"
 #include "operations/changesmodel.h"
 #include "operations/reviewsummary.h"
+#include "operations/runnews.h"
+#include "operations/runreport.h"
 #include "model/musicfiles.h"
 #include "support/alerts.h"
 #include "support/dispatch.h"
@@ -320,13 +322,15 @@ void AppDelegate::applyChanges()
         run.library = membershipLibrary(*changes_);
     run.targetPlaylist = editablePlaylists_.value(selectedPlaylistActionPlaylist_);
     run.progress = [this](const ProgressDetail &detail) { setProgress(detail); };
-    dispatchAsyncBackground([this, run = std::move(run)] {
+    const QString playlistName = changes_->remove ? playlists_.value(selectedPlaylist_) : run.targetPlaylist;
+    dispatchAsyncBackground([this, run = std::move(run), playlistName] {
         const ApplyResult result = applyengine::apply(run);
-        dispatchAsyncMain([this, result] {
+        dispatchAsyncMain([this, result, list = run.changes, playlistName] {
             lastApply_ = result;
             applyengine::report(result);
             setChanges(nullptr);
             endProgress();
+            RunNews::instance().announce(runreport::applied(result, *list, playlistName), true);
         });
     });
 }

@@ -3,6 +3,7 @@
 // line that calls into it.
 #include "appdelegate.h"
 
+#include "operations/runnews.h"
 #include "tools/capitalization.h"
 #include "tools/datamover.h"
 #include "tools/deadtrackrelinking.h"
@@ -12,6 +13,7 @@
 #include "tools/numerictagchanger.h"
 #include "tools/playlistexport.h"
 #include "tools/playlistmanager.h"
+#include "tools/renamesummary.h"
 #include "tools/searchreplace.h"
 #include "tools/sizecalculator.h"
 
@@ -36,7 +38,12 @@ void AppDelegate::performEncoding() { tools::performEncoding(*this); }
 void AppDelegate::performPlaylist() { tools::performPlaylist(*this); }
 
 // ---- Filename changer
-void AppDelegate::performRename() { tools::performRename(*this); }
+void AppDelegate::performRename()
+{
+    tools::performRename(*this, [](const tools::RenameReport &report) {
+        RunNews::instance().announce(tools::renameSummary(report.files, false), true);
+    });
+}
 
 // ---- Playlist export
 void AppDelegate::performExport(int tag) { tools::performExport(*this, tag); }

@@ -2,6 +2,7 @@
 #include "clirunner.h"
 
 #include "app/appdelegate.h"
+#include "completion.h"
 #include "support/alerts.h"
 #include "terminalport.h"
 #include "toolcommands.h"
@@ -33,6 +34,7 @@ void printUsage(QTextStream &out)
         out << "  " << tool.name.leftJustified(16) << tool.summary << '\n';
     out << "\n"
            "  library         manage the library: quavertin-cli library --help\n"
+           "  completion      print the bash or zsh completion script\n"
            "\n"
            "Every tool answers --help. Exit status: 0 done, 1 the tool refused, found\n"
            "nothing, or the changes were not applied, 2 bad usage.\n";
@@ -111,6 +113,9 @@ ExitCode runMain(const QStringList &args, QTextStream &out, QTextStream &err, FI
         err << "quavertin-cli: choose one source: --playlist, --folder or --selection\n";
         return ExitCode::BadUsage;
     }
+
+    if (options.command == QLatin1String("completion"))
+        return runCompletion(options.rest, out, err);
 
     if (options.command == QLatin1String("library")) {
         if (options.playlist || options.folder || options.selection) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "librarycommands.h"
 
+#include "importcommands.h"
 #include "library/libraryimport.h"
 #include "library/musiclibrary.h"
 #include "reviewprinter.h"
@@ -23,6 +24,10 @@ or $QUAVERTIN_LIBRARY, or the FILE given).
 
 commands:
   import DIR                  add every music file below DIR, or update it when known
+  import-player KIND [PATH]   bring over a player's library: rhythmbox, strawberry,
+                              clementine or beets (its files are only read)
+  import-playlist FILE [--name NAME]
+                              make a playlist from an M3U, M3U8, PLS or XSPF file
   tracks [--playlist NAME] [--json]
                               list the library's tracks, or a playlist's
   playlists [--json]          list the playlists
@@ -273,6 +278,8 @@ const Command commands[] = {
      "any letter case) and stores its tags in the library. A file already in the library is\n"
      "updated, not added twice. Files that cannot be read are named on standard error and skipped.\n",
      runImport},
+    {"import-player", cli::importPlayerHelp, cli::runImportPlayer},
+    {"import-playlist", cli::importPlaylistHelp, cli::runImportPlaylist},
     {"tracks",
      "usage: quavertin-cli library tracks [--playlist NAME] [--json]\n\n"
      "One line per track: id, artist, title, album, location (empty when the file is gone),\n"

@@ -28,7 +28,7 @@ const QList<ToolCommand> &toolCommands()
         {"rename", "rename music files from a pattern of tag placeholders", renameCommand},
 
         // Playlist export
-        {"export", "save the tracks as a text or XML list", exportCommand},
+        {"export", "save the tracks as a text or XML list, or an M3U8 or XSPF playlist", exportCommand},
 
         // Dead track removal
         {"dead", "remove library entries whose file is gone", deadTracksCommand},

@@ -17,6 +17,7 @@
 #include <QInputDialog>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
 #include <QProgressDialog>
@@ -28,7 +29,8 @@
 
 LibraryBrowser::LibraryBrowser(AppDelegate *app, QWidget *window)
     : QDialog(window), app_(app), playlists_(new QListWidget(this)), tracks_(new QTableView(this)),
-      model_(new LibraryTracksModel(this)), status_(new QLabel(this)), selectionTimer_(new QTimer(this))
+      model_(new LibraryTracksModel(this)), status_(new QLabel(this)), filter_(new QLineEdit(this)),
+      selectionTimer_(new QTimer(this))
 {
     setObjectName("libraryBrowser");
     setWindowTitle(tr("Library"));
@@ -51,6 +53,14 @@ LibraryBrowser::LibraryBrowser(AppDelegate *app, QWidget *window)
     tracks_->horizontalHeader()->resizeSection(LibraryTracksModel::AlbumColumn, 130);
     tracks_->horizontalHeader()->resizeSection(LibraryTracksModel::GenreColumn, 70);
     tracks_->horizontalHeader()->resizeSection(LibraryTracksModel::YearColumn, 50);
+    // The playlist's own order until a header is clicked.
+    tracks_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    tracks_->setSortingEnabled(true);
+
+    filter_->setObjectName("libraryFilter");
+    filter_->setPlaceholderText(tr("Filter tracks"));
+    filter_->setClearButtonEnabled(true);
+    connect(filter_, &QLineEdit::textChanged, model_, &LibraryTracksModel::setFilter);
 
     // Dragging over many rows changes the selection at every step; the
     // library stores it once the person pauses.
@@ -71,7 +81,12 @@ LibraryBrowser::LibraryBrowser(AppDelegate *app, QWidget *window)
 
     auto *splitter = new QSplitter(this);
     splitter->addWidget(playlists_);
-    splitter->addWidget(tracks_);
+    auto *trackSide = new QWidget(this);
+    auto *trackLayout = new QVBoxLayout(trackSide);
+    trackLayout->setContentsMargins(0, 0, 0, 0);
+    trackLayout->addWidget(filter_);
+    trackLayout->addWidget(tracks_, 1);
+    splitter->addWidget(trackSide);
     splitter->setStretchFactor(1, 1);
     splitter->setSizes({180, 640});
 
@@ -126,12 +141,23 @@ void LibraryBrowser::showPlaylist()
     selectionTimer_->stop();
     try {
         model_->load(*app_->library(), row >= 0 && row < playlistIds_.size() ? playlistIds_.at(row) : 0);
+        fitColumns();
         status_->setText(tr("%n track(s). Selected tracks become the library's selection.", nullptr,
                             model_->rowCount()));
     } catch (const LibraryError &error) {
         model_->clear();
         report(error.reason());
     }
+}
+
+void LibraryBrowser::fitColumns()
+{
+    // Wide enough for what the columns hold (the header looks at the first
+    // thousand rows), but no column crowds out the others.
+    tracks_->resizeColumnsToContents();
+    QHeaderView *header = tracks_->horizontalHeader();
+    for (int column = 0; column < LibraryTracksModel::ColumnCount - 1; ++column)
+        header->resizeSection(column, std::clamp(header->sectionSize(column), 40, 260));
 }
 
 void LibraryBrowser::storeSelection()

@@ -11,6 +11,7 @@ struct Summary;
 class AppDelegate;
 class LibraryTracksModel;
 class QLabel;
+class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QTableView;
@@ -29,6 +30,7 @@ public:
     QTableView *trackTable() const { return tracks_; }
     LibraryTracksModel *trackModel() const { return model_; }
     QLabel *status() const { return status_; }
+    QLineEdit *filterBox() const { return filter_; }
 
     // Reads the playlists and the tracks of the chosen one again.
     void reload();
@@ -48,6 +50,7 @@ signals:
 
 private:
     void showPlaylist();
+    void fitColumns();
     void newPlaylist();
     void report(const QString &problem);
     void finishImport(const libraryimport::Summary &summary, const QString &problem);
@@ -57,6 +60,7 @@ private:
     QTableView *tracks_;
     LibraryTracksModel *model_;
     QLabel *status_;
+    QLineEdit *filter_;
     QTimer *selectionTimer_;
     QList<qint64> playlistIds_;
 };

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/appdelegate.h"
 #include "buildinfo.h"
+#include "desktopurlopener.h"
 #include "guiwindowport.h"
 #include "mainwindow.h"
 #include "screenshottour.h"
@@ -9,7 +10,6 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QDesktopServices>
 #include <QIcon>
 
 int main(int argc, char **argv)
@@ -20,7 +20,7 @@ int main(int argc, char **argv)
     QGuiApplication::setDesktopFileName(QStringLiteral("org.quavertin.Quavertin"));
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quavertin.svg")));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(buildinfo::shortVersionString));
-    setUrlOpener([](const QUrl &url) { QDesktopServices::openUrl(url); });
+    setUrlOpener(desktopUrlOpener());
 
     QCommandLineParser options;
     options.setApplicationDescription(QStringLiteral("Batch-edits the metadata of music."));

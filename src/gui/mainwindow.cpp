@@ -5,15 +5,22 @@
 #include "buildinfo.h"
 #include "helpsheet.h"
 #include "librarybrowser.h"
+#include "operations/runnews.h"
+#include "libraryimports.h"
 #include "panes.h"
 #include "progresssheet.h"
+#include "renamepreview.h"
 #include "reviewsheet.h"
 #include "sourcechooser.h"
 #include "support/dispatch.h"
+#include "support/fileutils.h"
+#include "tracktablepanel.h"
 
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QEvent>
+#include <QHBoxLayout>
 #include <QFileDialog>
 #include <QGraphicsOpacityEffect>
 #include <QLabel>
@@ -22,6 +29,7 @@
 #include <QPropertyAnimation>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -80,10 +88,23 @@ MainWindow::MainWindow(AppDelegate *app, QWidget *parent) : QMainWindow(parent),
         layout->setContentsMargins(0, 0, 0, 0);
         tabView_->addWidget(item);
     }
-    setCentralWidget(tabView_);
+    // The panes on top, the source's tracks below them.
+    auto *central = new QWidget(this);
+    central->setObjectName("centralArea");
+    auto *column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(tabView_);
+    trackPanel_ = new TrackTablePanel(app, central);
+    trackPanel_->setHidden(files::defaultInt(QStringLiteral("TrackTableHidden")) != 0);
+    trackPanel_->installEventFilter(this);
+    column->addWidget(trackPanel_, 1);
+    setCentralWidget(central);
 
     buildMenus();
     buildToolbar();
+    buildViewMenu();
+    buildStatusLine();
 
     helpView_ = new QLabel(tabView_);
     helpView_->setObjectName("helpView");
@@ -134,6 +155,122 @@ void MainWindow::buildToolbar()
     // Together with the menu bar the toolbar takes exactly the chrome height,
     // so a pane fits the window that is its height plus the chrome.
     toolbar_->setFixedHeight(std::max(ChromeHeight - menuBar()->sizeHint().height(), 40));
+
+    // Ctrl+1 … Ctrl+7 choose the items in toolbar order, About last.
+    const QList<QAction *> items = paneItems();
+    for (int index = 0; index < items.size() && index < 9; ++index)
+        items.at(index)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + index)));
+}
+
+void MainWindow::buildViewMenu()
+{
+    auto *view = new QMenu(tr("&View"), this);
+    trackTableAction_ = view->addAction(tr("&Track Table"));
+    trackTableAction_->setObjectName("showTrackTable");
+    trackTableAction_->setCheckable(true);
+    trackTableAction_->setChecked(!trackPanel_->isHidden());
+    trackTableAction_->setShortcut(QKeySequence(tr("Ctrl+T")));
+    connect(trackTableAction_, &QAction::toggled, this, &MainWindow::setTrackTableShown);
+    view->addAction(tr("&Reload Tracks"), QKeySequence::Refresh, trackPanel_, &TrackTablePanel::reload);
+    view->addSeparator();
+    view->addMenu(trackPanel_->columnsMenu());
+    // Between the File and the Help menu.
+    const QList<QAction *> menus = menuBar()->actions();
+    menuBar()->insertMenu(menus.isEmpty() ? nullptr : menus.last(), view);
+}
+
+void MainWindow::buildStatusLine()
+{
+    // While the track table is hidden its status line would be gone with it:
+    // the toolbar's free space shows the words instead, adding no height.
+    toolbarStatus_ = new QLabel;
+    toolbarStatus_->setObjectName("toolbarStatusLine");
+    toolbarStatus_->setTextFormat(Qt::PlainText);
+    toolbarStatus_->setWordWrap(true);
+    toolbarStatus_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    toolbarStatus_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    QFont small = toolbarStatus_->font();
+    small.setPointSizeF(small.pointSizeF() * 0.9);
+    toolbarStatus_->setFont(small);
+    const auto showNews = [this](const QString &message) {
+        toolbarStatus_->setText(message);
+        toolbarStatus_->setToolTip(message);
+    };
+    showNews(RunNews::instance().message());
+    connect(&RunNews::instance(), &RunNews::announced, toolbarStatus_, showNews);
+    for (QAction *action : toolbar_->actions()) {
+        if (action->objectName() != QLatin1String("toolbarSpaceFlexible"))
+            continue;
+        auto *layout = new QHBoxLayout(toolbar_->widgetForAction(action));
+        layout->setContentsMargins(12, 0, 12, 0);
+        layout->addWidget(toolbarStatus_);
+    }
+    toolbarStatus_->setVisible(trackPanel_->isHidden());
+}
+
+bool MainWindow::isTrackTableShown() const
+{
+    return !trackPanel_->isHidden();
+}
+
+void MainWindow::setTrackTableShown(bool shown)
+{
+    if (shown == isTrackTableShown())
+        return;
+    trackPanel_->setVisible(shown);
+    toolbarStatus_->setVisible(!shown);
+    {
+        const QSignalBlocker blocker(trackTableAction_);
+        trackTableAction_->setChecked(shown);
+    }
+    files::setDefaultInt(QStringLiteral("TrackTableHidden"), shown ? 0 : 1);
+    if (QWidget *shownPane = pane(shownPosition_))
+        fitWindow(shownPane->height());
+}
+
+QLabel *MainWindow::statusLine() const
+{
+    return isTrackTableShown() ? trackPanel_->statusLine() : toolbarStatus_;
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // The person resized the window: the track table keeps the height they gave it.
+    if (watched == trackPanel_ && event->type() == QEvent::Resize && isVisible() && isTrackTableShown() &&
+        !fitting_)
+        trackAreaHeight_ = trackPanel_->height();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::fitWindow(int paneHeight)
+{
+    fitting_ = true;
+    tabView_->setFixedHeight(paneHeight);
+    // The window's layouts must forget the previous pane's size before the window may shrink.
+    centralWidget()->layout()->activate();
+    layout()->activate();
+    // The window takes the pane's height (and the track table's) and keeps its top edge where it was.
+    QRect frame = geometry();
+    frame.setHeight(paneHeight + ChromeHeight + (isTrackTableShown() ? trackAreaHeight_ : 0));
+    setGeometry(frame);
+    fitting_ = false;
+    placeHint();
+}
+
+void MainWindow::placeHint()
+{
+    // The rows of a pane have their places once the window is laid out (see showEvent).
+    if (!isVisible() || helpView_->isHidden())
+        return;
+    // Below the source row, which the person needs first.
+    int top = 0;
+    if (QWidget *shownPane = pane(shownPosition_)) {
+        if (shownPane->layout())
+            shownPane->layout()->activate();
+        if (auto *chooser = shownPane->findChild<SourceChooser *>())
+            top = chooser->mapTo(tabView_, QPoint(0, chooser->height())).y() + 2;
+    }
+    helpView_->move(8, top);
 }
 
 void MainWindow::buildMenus()
@@ -143,6 +280,16 @@ void MainWindow::buildMenus()
     file->addAction(tr("&Library Browser…"), QKeySequence(tr("Ctrl+L")), this, &MainWindow::showLibrary);
     file->addAction(tr("&Import Folder into Library…"), QKeySequence(tr("Ctrl+I")), this,
                     &MainWindow::importIntoLibrary);
+    imports_ = new LibraryImports(app_, this);
+    QAction *fromPlayer = file->addAction(tr("Import from &Player…"), imports_, &LibraryImports::importFromPlayer);
+    fromPlayer->setObjectName("importFromPlayer");
+    QAction *playlist = file->addAction(tr("Import Play&list…"), imports_, &LibraryImports::importPlaylist);
+    playlist->setObjectName("importPlaylist");
+    // The browser shows the playlists an import made.
+    connect(imports_, &LibraryImports::finished, this, [this] {
+        if (library_ && library_->isVisible())
+            library_->open();
+    });
     file->addSeparator();
     file->addAction(tr("&Quit"), QKeySequence::Quit, qApp, &QApplication::quit);
 
@@ -174,6 +321,8 @@ void MainWindow::connectPaneRequests(QWidget *pane)
     for (QPushButton *button : pane->findChildren<QPushButton *>())
         if (button->property("choosesFolder").toBool())
             connect(button, &QPushButton::clicked, this, &MainWindow::chooseFolder);
+        else if (button->property("previewsRename").toBool())
+            connect(button, &QPushButton::clicked, this, [this] { renamePreview()->preview(); });
 }
 
 QWidget *MainWindow::pane(int position) const
@@ -229,12 +378,7 @@ void MainWindow::showPane(int position)
     item->layout()->activate();
     tabView_->setCurrentIndex(position);
     shownPosition_ = position;
-    // The window's layout must forget the previous pane's size before the window may shrink.
-    layout()->activate();
-    // The window takes the pane's height and keeps its top edge where it was.
-    QRect frame = geometry();
-    frame.setHeight(pane->height() + ChromeHeight);
-    setGeometry(frame);
+    fitWindow(pane->height());
     // Started from the controller (at launch, from a menu): mark the item too.
     const QList<QAction *> all = toolbar_->actions();
     if (position < all.size() && !isSystemItem(all.at(position)) && !paneGroup_->checkedAction())
@@ -249,6 +393,7 @@ void MainWindow::handleFirstLaunch()
     }
     helpView_->show();
     helpView_->raise();
+    placeHint();
     auto *effect = new QGraphicsOpacityEffect(helpView_);
     effect->setOpacity(1.0);
     helpView_->setGraphicsEffect(effect);
@@ -269,9 +414,22 @@ void MainWindow::handleFirstLaunch()
 
 LibraryBrowser *MainWindow::libraryBrowser()
 {
-    if (!library_)
+    if (!library_) {
         library_ = new LibraryBrowser(app_, this);
+        // The selection, a playlist's tracks or an import may have changed the source's tracks.
+        connect(library_, &QDialog::finished, trackPanel_, [this] {
+            if (app_->selectedMethod() != 1)
+                trackPanel_->reload();
+        });
+    }
     return library_;
+}
+
+RenamePreview *MainWindow::renamePreview()
+{
+    if (!renamePreview_)
+        renamePreview_ = new RenamePreview(app_, this);
+    return renamePreview_;
 }
 
 void MainWindow::chooseFolder()
@@ -289,6 +447,12 @@ void MainWindow::importIntoLibrary()
 {
     libraryBrowser()->open();
     libraryBrowser()->importFolder();
+}
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    QTimer::singleShot(0, this, &MainWindow::placeHint);
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

@@ -7,13 +7,16 @@
 class AppDelegate;
 class HelpSheet;
 class LibraryBrowser;
+class LibraryImports;
 class ProgressSheet;
 class QAction;
 class QActionGroup;
 class QLabel;
 class QStackedWidget;
 class QToolBar;
+class RenamePreview;
 class ReviewSheet;
+class TrackTablePanel;
 
 // The main window: a toolbar with one item per pane, the panes in a tab view,
 // the menus and the sheets. A view over the controller: every button and
@@ -38,6 +41,19 @@ public:
     ProgressSheet *progressSheet() const { return progress_; }
     HelpSheet *helpSheet() const { return help_; }
     LibraryBrowser *libraryBrowser();
+    // The filename changer's preview, made on first use.
+    RenamePreview *renamePreview();
+
+    // The tracks of the current source below the panes. Shown, it adds its
+    // own height to the window; hidden, the window is the pane's height plus
+    // the chrome exactly. The choice is remembered across launches.
+    TrackTablePanel *trackTable() const { return trackPanel_; }
+    bool isTrackTableShown() const;
+    void setTrackTableShown(bool shown);
+    // What the last run did: below the track table, or in the toolbar while the table is hidden.
+    QLabel *statusLine() const;
+    // File → Import from Player… and Import Playlist….
+    LibraryImports *libraryImports() const { return imports_; }
 
     // A toolbar item was clicked: its index among all toolbar items is the position.
     void toolbarClicked(QAction *item);
@@ -59,10 +75,16 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void buildToolbar();
     void buildMenus();
+    void buildViewMenu();
+    void buildStatusLine();
+    void placeHint();
+    void fitWindow(int paneHeight);
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void showPane(int position);
     void connectPaneRequests(QWidget *pane);
 
@@ -77,5 +99,12 @@ private:
     ProgressSheet *progress_ = nullptr;
     HelpSheet *help_ = nullptr;
     LibraryBrowser *library_ = nullptr;
+    RenamePreview *renamePreview_ = nullptr;
+    LibraryImports *imports_ = nullptr;
     int shownPosition_ = -1;
+    TrackTablePanel *trackPanel_ = nullptr;
+    QAction *trackTableAction_ = nullptr;
+    QLabel *toolbarStatus_ = nullptr;
+    int trackAreaHeight_ = 280; // the track table's height, as the person last left it
+    bool fitting_ = false;
 };

@@ -85,6 +85,13 @@ QWidget *misc(AppDelegate *app)
     xml->setObjectName("exportXml");
     QObject::connect(xml, &QPushButton::clicked, app, [app] { app->performExport(2); });
     b.form()->addRow(buttonRow({text, xml}));
+    auto *m3u8 = new QPushButton(QObject::tr("Export M3U8…"));
+    m3u8->setObjectName("exportM3u8");
+    QObject::connect(m3u8, &QPushButton::clicked, app, [app] { app->performExport(3); });
+    auto *xspf = new QPushButton(QObject::tr("Export XSPF…"));
+    xspf->setObjectName("exportXspf");
+    QObject::connect(xspf, &QPushButton::clicked, app, [app] { app->performExport(4); });
+    b.form()->addRow(buttonRow({m3u8, xspf}));
     b.endGroup();
 
     b.beginGroup(QObject::tr("Dead Tracks (selected playlist)"), right);

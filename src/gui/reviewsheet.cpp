@@ -4,12 +4,17 @@
 #include "app/appdelegate.h"
 #include "binding.h"
 #include "operations/changesmodel.h"
+#include "operations/runreport.h"
+#include "reviewtablemodel.h"
+#include "reviewvaluedelegate.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -17,7 +22,8 @@ ReviewSheet::ReviewSheet(AppDelegate *app, QWidget *window)
     : Sheet(window, QStringLiteral("changePanel")), app_(app), summary_(new QLabel(this)), table_(new QTableView(this)),
       checkButton_(new QPushButton(tr("Check Selected"), this)),
       uncheckButton_(new QPushButton(tr("Uncheck Selected"), this)), cancelButton_(new QPushButton(tr("Cancel"), this)),
-      applyButton_(new QPushButton(tr("Apply"), this))
+      applyButton_(new QPushButton(tr("Apply"), this)), model_(new ReviewTableModel(app->changesModel(), this)),
+      sorted_(new QSortFilterProxyModel(this)), checkedCount_(new QLabel(this))
 {
     setWindowTitle(tr("Review Changes"));
     resize(760, 460);
@@ -26,7 +32,17 @@ ReviewSheet::ReviewSheet(AppDelegate *app, QWidget *window)
     summary_->setWordWrap(true);
     Binding::bind(summary_, "text", app, "changeInfo");
 
-    table_->setModel(app->changesModel());
+    // Sorted only when a header is clicked: a row must not jump away when its box is toggled.
+    sorted_->setSourceModel(model_);
+    sorted_->setSortRole(ReviewTableModel::SortRole);
+    sorted_->setSortCaseSensitivity(Qt::CaseInsensitive);
+    sorted_->setDynamicSortFilter(false);
+    table_->setModel(sorted_);
+    table_->setSortingEnabled(true);
+    table_->sortByColumn(-1, Qt::AscendingOrder);
+    table_->setItemDelegateForColumn(ChangesModel::OldColumn, new ReviewValueDelegate(false, table_));
+    table_->setItemDelegateForColumn(ChangesModel::NewColumn, new ReviewValueDelegate(true, table_));
+    table_->installEventFilter(this);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     table_->setAlternatingRowColors(true);
@@ -45,9 +61,12 @@ ReviewSheet::ReviewSheet(AppDelegate *app, QWidget *window)
     header->resizeSection(ChangesModel::ArtistColumn, 140);
     header->resizeSection(ChangesModel::TagColumn, 80);
     header->resizeSection(ChangesModel::OldColumn, 160);
+    header->resizeSection(ChangesModel::NewColumn, 160);
 
     connect(app->changesModel(), &ChangesModel::columnVisibilityChanged, this, &ReviewSheet::updateColumns);
     connect(app->changesModel(), &QAbstractItemModel::modelReset, this, &ReviewSheet::updateColumns);
+    connect(app->changesModel(), &QAbstractItemModel::modelReset, this, &ReviewSheet::updateCheckedCount);
+    connect(app->changesModel(), &QAbstractItemModel::dataChanged, this, &ReviewSheet::updateCheckedCount);
     connect(checkButton_, &QPushButton::clicked, this, [this] { checkSelected(1); });
     connect(uncheckButton_, &QPushButton::clicked, this, [this] { checkSelected(0); });
     connect(cancelButton_, &QPushButton::clicked, this, &ReviewSheet::reject);
@@ -61,11 +80,18 @@ ReviewSheet::ReviewSheet(AppDelegate *app, QWidget *window)
     buttons->addWidget(cancelButton_);
     buttons->addWidget(applyButton_);
 
+    checkedCount_->setObjectName("checkedCount");
+    checkedCount_->setTextFormat(Qt::PlainText);
+    auto *top = new QHBoxLayout;
+    top->addWidget(summary_, 1);
+    top->addWidget(checkedCount_, 0, Qt::AlignRight | Qt::AlignBottom);
+
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(summary_);
+    layout->addLayout(top);
     layout->addWidget(table_, 1);
     layout->addLayout(buttons);
     updateColumns();
+    updateCheckedCount();
 }
 
 void ReviewSheet::open()
@@ -84,14 +110,50 @@ void ReviewSheet::reject()
         dismiss();
 }
 
-void ReviewSheet::checkSelected(int tag)
+QList<int> ReviewSheet::selectedRecords() const
 {
     QList<int> rows;
     const QModelIndexList selected = table_->selectionModel()->selectedRows();
     rows.reserve(selected.size());
     for (const QModelIndex &index : selected)
-        rows << index.row();
-    app_->checkSelected(rows, tag);
+        rows << sorted_->mapToSource(index).row();
+    return rows;
+}
+
+void ReviewSheet::checkSelected(int tag)
+{
+    app_->checkSelected(selectedRecords(), tag);
+}
+
+bool ReviewSheet::eventFilter(QObject *watched, QEvent *event)
+{
+    // Space toggles every selected row the way the current row goes: all
+    // checked when it was unchecked, all unchecked when it was checked.
+    if (watched == table_ && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Space && key->modifiers() == Qt::NoModifier) {
+            const QList<int> rows = selectedRecords();
+            if (rows.isEmpty())
+                return true;
+            const QModelIndex current = table_->currentIndex();
+            const int lead = current.isValid() && rows.contains(sorted_->mapToSource(current).row())
+                                 ? sorted_->mapToSource(current).row()
+                                 : rows.first();
+            const bool checked =
+                app_->changesModel()->index(lead, ChangesModel::CheckColumn).data(Qt::CheckStateRole).toInt() ==
+                Qt::Checked;
+            app_->checkSelected(rows, checked ? 0 : 1);
+            return true;
+        }
+    }
+    return Sheet::eventFilter(watched, event);
+}
+
+void ReviewSheet::updateCheckedCount()
+{
+    const ChangesModel *model = app_->changesModel();
+    checkedCount_->setText(tr("%1 of %2 checked")
+                               .arg(runreport::number(model->enabledCount()), runreport::number(model->rowCount())));
 }
 
 void ReviewSheet::updateColumns()

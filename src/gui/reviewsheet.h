@@ -6,7 +6,9 @@
 class AppDelegate;
 class QLabel;
 class QPushButton;
+class QSortFilterProxyModel;
 class QTableView;
+class ReviewTableModel;
 
 // The review sheet over the controller's change list: the summary line, one
 // row per record with its check box, buttons that check or uncheck the
@@ -20,6 +22,8 @@ public:
 
     QTableView *table() const { return table_; }
     QLabel *summary() const { return summary_; }
+    // "34 of 40 checked", following every toggle.
+    QLabel *checkedCount() const { return checkedCount_; }
     QPushButton *checkButton() const { return checkButton_; }
     QPushButton *uncheckButton() const { return uncheckButton_; }
     QPushButton *cancelButton() const { return cancelButton_; }
@@ -31,9 +35,15 @@ public:
     // The window's Escape key cancels like the Cancel button.
     void reject() override;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void checkSelected(int tag);
     void updateColumns();
+    void updateCheckedCount();
+    // The selected rows as rows of the change list, whatever the sort order.
+    QList<int> selectedRecords() const;
 
     AppDelegate *app_;
     QLabel *summary_;
@@ -42,4 +52,7 @@ private:
     QPushButton *uncheckButton_;
     QPushButton *cancelButton_;
     QPushButton *applyButton_;
+    ReviewTableModel *model_;
+    QSortFilterProxyModel *sorted_;
+    QLabel *checkedCount_;
 };

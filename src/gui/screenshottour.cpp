@@ -6,7 +6,10 @@
 #include "helpsheet.h"
 #include "librarybrowser.h"
 #include "mainwindow.h"
+#include "renamepreview.h"
 #include "reviewsheet.h"
+#include "sourcetracksmodel.h"
+#include "tracktablepanel.h"
 #include "support/alerts.h"
 
 #include <QApplication>
@@ -129,8 +132,42 @@ void startScreenshotTour(MainWindow *window, AppDelegate *app, const QString &di
         tour->steps << [tour, later] {
             if (tour->window->reviewSheet()->isVisible()) {
                 grabScreen(tour->window, tour->window->reviewSheet(), tour->dir.filePath(QStringLiteral("review.png")));
-                tour->app->cancelChanges(true);
+                tour->app->applyChanges();
             }
+            tour->waited = 0;
+            later(300);
+        };
+        // The window after the run: its status line, and the table read again (up to 20 s).
+        tour->steps << [tour, later] {
+            const bool busy = tour->app->changes() || tour->window->trackTable()->model()->isLoading();
+            if (busy && ++tour->waited < 100) {
+                tour->again(200, tour);
+                return;
+            }
+            tour->window->trackTable()->table()->selectRow(2);
+            later(400);
+        };
+        tour->steps << [tour, later] {
+            tour->window->grab().save(tour->dir.filePath(QStringLiteral("main-window.png")));
+            tour->window->showTab(4);
+            tour->app->setRenameRecursiveScan(true);
+            tour->window->renamePreview()->preview();
+            tour->waited = 0;
+            later(300);
+        };
+        // Wait for the plan (up to 20 s).
+        tour->steps << [tour, later] {
+            if (tour->window->renamePreview()->plan().isEmpty() && ++tour->waited < 100) {
+                tour->again(200, tour);
+                return;
+            }
+            later(400);
+        };
+        tour->steps << [tour, later] {
+            RenamePreview *preview = tour->window->renamePreview();
+            grabScreen(tour->window, preview, tour->dir.filePath(QStringLiteral("rename-preview.png")));
+            preview->reject();
+            tour->window->showTab(0);
             later(200);
         };
     }

@@ -146,7 +146,12 @@ QWidget *filename(AppDelegate *app)
     Binding::bindThrough(visible, "enabled", app, "renameChangeExtension", QStringLiteral("Equalto1ValueTransformer"));
     auto *run = b.button(QObject::tr("Rename Files"), &AppDelegate::performRename);
     run->setObjectName("performRename");
-    b.finish({run});
+    // Lists what Rename Files would do; the main window opens the list.
+    auto *preview = new QPushButton(QObject::tr("Preview…"));
+    preview->setObjectName("previewRename");
+    preview->setToolTip(QObject::tr("List every file's new name, and the files that keep theirs, without renaming"));
+    preview->setProperty("previewsRename", true);
+    b.finish({preview, run});
     // The main window hands the folder button the same chooser as the source choosers.
     choose->setProperty("choosesFolder", true);
     return b.pane();

@@ -175,11 +175,20 @@ Summary importFolder(MusicLibrary &library, const QString &folder,
             paths.append(QFileInfo(entry).absoluteFilePath());
     }
     paths.sort();
+    Summary summary = importPaths(library, paths, {}, progress);
+    // Names the walk could not take are reported first, as they were met before any file was read.
+    QList<Failure> unlisted;
+    for (const files::Skipped &s : musicfiles::concerningMusic(skipped))
+        unlisted.append({s.shown, s.reason});
+    summary.failures = unlisted + summary.failures;
+    return summary;
+}
 
+Summary importPaths(MusicLibrary &library, const QStringList &paths, const ExtraValues &extra,
+                    const std::function<void(int done, int total)> &progress)
+{
     Summary summary;
     summary.found = int(paths.size());
-    for (const files::Skipped &s : musicfiles::concerningMusic(skipped))
-        summary.failures.append({s.shown, s.reason});
     const int before = library.trackCount();
     int stored = 0;
     for (qsizetype start = 0; start < paths.size(); start += batchSize) {
@@ -195,7 +204,13 @@ Summary importFolder(MusicLibrary &library, const QString &folder,
                 }
             }
         });
-        stored += int(library.importFiles(read).size());
+        if (extra)
+            for (ImportedFile &file : read)
+                extra(file);
+        const QList<qint64> ids = library.importFiles(read);
+        for (qsizetype i = 0; i < ids.size(); ++i)
+            summary.ids.insert(read[i].location, ids[i]);
+        stored += int(ids.size());
         if (progress)
             progress(int(start + batch.size()), summary.found);
     }

@@ -3,6 +3,7 @@
 
 #include "musiclibrary.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <functional>
@@ -26,7 +27,12 @@ struct Summary {
     int added = 0;   // new tracks
     int updated = 0; // tracks already stored for their location
     QList<Failure> failures;
+    QHash<QString, qint64> ids; // the track stored for each path read
 };
+
+// Adds to a file just read what it brings besides its tags: values the
+// library keeps of its own (play and skip counts, rating), by catalogue key.
+using ExtraValues = std::function<void(ImportedFile &file)>;
 
 // Reads every music file (musicfiles::isMusicFile) below folder, at any
 // depth and in path order, and stores it in the library in batches of one
@@ -36,5 +42,11 @@ struct Summary {
 // LibraryError when the library refuses a batch (earlier batches stay stored).
 Summary importFolder(MusicLibrary &library, const QString &folder,
                      const std::function<void(int done, int total)> &progress = {});
+
+// importFolder for a list of files already found (absolute paths, in the
+// order given): each is read, given its extra values, and stored. found
+// counts the paths.
+Summary importPaths(MusicLibrary &library, const QStringList &paths, const ExtraValues &extra = {},
+                    const std::function<void(int done, int total)> &progress = {});
 
 } // namespace libraryimport

@@ -4,6 +4,7 @@
 #include "libraryerror.h"
 #include "trackref.h"
 
+#include <QHash>
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -124,6 +125,9 @@ public:
     qint64 importFile(const ImportedFile &file);
     // importFile for many files in one transaction: all are stored or none. Ids in order.
     QList<qint64> importFiles(const QList<ImportedFile> &files);
+    // The file track stored at each of these paths (the first when several
+    // share one), by path; paths with no track are left out. One query.
+    QHash<QString, qint64> fileTracksAt(const QStringList &paths) const;
     // A stream entry (a web radio address); its class name is "ITunesURLTrack".
     qint64 addStreamTrack(const QString &address, const QVariantHash &values);
     // After a file was renamed: tracks stored at oldPath follow it to newPath.

@@ -19,6 +19,7 @@
 #include <taglib/id3v2tag.h>
 #include <taglib/mpcfile.h>
 #include <taglib/mpegfile.h>
+#include <taglib/tpropertymap.h>
 #include <taglib/tag.h>
 #include <taglib/trueaudiofile.h>
 #include <taglib/wavfile.h>
@@ -396,6 +397,62 @@ bool writeIfUnchanged(const QString &path, const QString &key, const QVariant &v
         written = true;
     });
     return written;
+}
+
+namespace {
+
+// "3/12" and "3" both give 3; nothing for anything else.
+QVariant leadingNumber(const TagLib::String &text)
+{
+    const QString value = fromTagLib(text).section(QLatin1Char('/'), 0, 0).trimmed();
+    bool ok = false;
+    const qlonglong number = value.toLongLong(&ok);
+    return ok && number > 0 ? QVariant(number) : QVariant();
+}
+
+void insertText(QVariantHash &values, const char *key, const TagLib::String &text)
+{
+    if (!text.isEmpty())
+        values.insert(QLatin1String(key), fromTagLib(text));
+}
+
+} // namespace
+
+QVariantHash readListing(const QString &path)
+{
+    QVariantHash values;
+    try {
+        runWithLargeStack([&] {
+            MusicFile music(path, CheckedFileStream::Access::Read, true, false);
+            TagLib::Tag *tag = music.tag();
+            if (!tag)
+                return;
+            insertText(values, "name", tag->title());
+            insertText(values, "artist", tag->artist());
+            insertText(values, "album", tag->album());
+            insertText(values, "genre", tag->genre());
+            if (tag->year() > 0)
+                values.insert(QStringLiteral("year"), qlonglong(tag->year()));
+            if (tag->track() > 0)
+                values.insert(QStringLiteral("trackNumber"), qlonglong(tag->track()));
+            const TagLib::PropertyMap fields = music.file()->properties();
+            for (const char *name : {"ALBUMARTIST", "ALBUM ARTIST"}) {
+                if (!fields[name].isEmpty()) {
+                    insertText(values, "albumArtist", fields[name].front());
+                    break;
+                }
+            }
+            if (!fields["DISCNUMBER"].isEmpty()) {
+                const QVariant disc = leadingNumber(fields["DISCNUMBER"].front());
+                if (disc.isValid())
+                    values.insert(QStringLiteral("discNumber"), disc);
+            }
+        });
+    } catch (const std::exception &) {
+        // A file that cannot be read shows as a name without tags.
+        values.clear();
+    }
+    return values;
 }
 
 } // namespace filetags

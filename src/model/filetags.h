@@ -41,4 +41,11 @@ void write(const QString &path, const QString &key, const QVariant &value);
 bool writeIfUnchanged(const QString &path, const QString &key, const QVariant &value,
                       const TagExpectations &expected);
 
+// What a list of tracks shows of one file, with one open: "name", "artist",
+// "album", "genre" as texts, "albumArtist" as text and "year", "trackNumber",
+// "discNumber" as numbers. Album artist and disc come from the format's own
+// fields, which the tools do not read or write. Absent values are left out;
+// an unreadable file gives an empty hash. Never throws.
+QVariantHash readListing(const QString &path);
+
 } // namespace filetags

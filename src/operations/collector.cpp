@@ -3,6 +3,8 @@
 
 #include "app/appdelegate.h"
 #include "progressthrottle.h"
+#include "runnews.h"
+#include "runreport.h"
 #include "library/libraryerror.h"
 #include "support/alerts.h"
 #include "support/dispatch.h"
@@ -121,6 +123,7 @@ void collectChanges(AppDelegate &app, CollectRun run)
                 app.beginChanges();
             } else if (found && !error) {
                 alertPanel(run.noChangesTitle, run.noChangesMessage);
+                RunNews::instance().announce(runreport::nothingToChange(), false);
             }
         });
     });

@@ -377,6 +377,11 @@ RenameReport renameFiles(AppDelegate &app, const RenameRun &run)
 
 } // namespace
 
+RenameOptions renameOptions(const AppDelegate &app)
+{
+    return RenameOptions{app.filenameString(), app.selectedTrailingZeroes(), app.renameSkipMissing()};
+}
+
 void performRename(AppDelegate &app, std::function<void(const RenameReport &)> finished)
 {
     app.endEditing();
@@ -418,7 +423,7 @@ void performRename(AppDelegate &app, std::function<void(const RenameReport &)> f
     }
     // The extension-hidden options have nothing to act on here: Linux file
     // systems keep no such attribute, and a name always shows its extension.
-    run.options = RenameOptions{app.filenameString(), app.selectedTrailingZeroes(), app.renameSkipMissing()};
+    run.options = renameOptions(app);
 
     app.beginProgress(QStringLiteral("Applying changes…"));
     dispatchAsyncBackground([&app, finished = std::move(finished), run = std::move(run)] {

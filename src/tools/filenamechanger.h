@@ -43,6 +43,9 @@ struct RenameOptions {
     bool skipMissing = false;
 };
 
+// The options of a run as the controller holds them now.
+RenameOptions renameOptions(const AppDelegate &app);
+
 // What becomes of one file of a run.
 enum class RenameOutcome {
     Renamed,            // it gets (or got) the new name

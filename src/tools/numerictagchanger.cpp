@@ -4,6 +4,8 @@
 #include "app/appdelegate.h"
 #include "library/musiclibrary.h"
 #include "operations/applyengine.h"
+#include "operations/runnews.h"
+#include "operations/runreport.h"
 #include "support/alerts.h"
 #include "support/dispatch.h"
 #include "support/textutils.h"
@@ -66,6 +68,7 @@ void performNumeric(AppDelegate &app)
         dispatchAsyncMain([&app, result] {
             app.endProgress();
             applyengine::report(result);
+            RunNews::instance().announce(runreport::numericChanged(result), true);
         });
     });
 }

@@ -3,9 +3,14 @@
 
 #include "app/appdelegate.h"
 #include "operations/collector.h"
+#include "operations/runnews.h"
+#include "operations/runreport.h"
 #include "support/alerts.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QUrl>
 #include <memory>
 
 namespace tools {
@@ -83,39 +88,166 @@ QString exportTail(ExportFormat format)
 
 QString exportFileType(ExportFormat format)
 {
-    return format == ExportFormat::Xml ? QStringLiteral("xml") : QStringLiteral("txt");
+    switch (format) {
+    case ExportFormat::Xml:
+        return QStringLiteral("xml");
+    case ExportFormat::M3u8:
+        return QStringLiteral("m3u8");
+    case ExportFormat::Xspf:
+        return QStringLiteral("xspf");
+    case ExportFormat::Text:
+        break;
+    }
+    return QStringLiteral("txt");
 }
 
-void performExport(AppDelegate &app, int tag)
+namespace {
+
+QString oneLine(QString text)
 {
-    const ExportFormat format = tag == int(ExportFormat::Xml) ? ExportFormat::Xml : ExportFormat::Text;
+    for (QChar &c : text)
+        if (c == u'\n' || c == u'\r')
+            c = u' ';
+    return text;
+}
+
+// Element text: besides what attributes need, ">" so that "]]>" never appears.
+QString xmlText(const QString &value)
+{
+    return xmlAttributeEscaped(value).replace(u'>', QLatin1String("&gt;"));
+}
+
+QString fileUri(const QString &path)
+{
+    return QString::fromLatin1(QUrl::fromLocalFile(path).toEncoded(QUrl::FullyEncoded));
+}
+
+} // namespace
+
+QString m3u8Document(const QList<ExportEntry> &entries, const QString &relativeTo)
+{
+    QString doc = QStringLiteral("#EXTM3U\n");
+    const QDir base(relativeTo);
+    for (const ExportEntry &e : entries) {
+        const QString artist = oneLine(e.artist), title = oneLine(e.title);
+        const QString label = artist.isEmpty() ? title : title.isEmpty() ? artist : artist + QLatin1String(" - ") + title;
+        doc += QStringLiteral("#EXTINF:%1,%2\n").arg(qRound64(e.duration)).arg(label);
+        QString path = relativeTo.isEmpty() ? e.location : base.relativeFilePath(e.location);
+        // A line break would split the entry; a leading "#" would make it a comment.
+        if (path.contains(u'\n') || path.contains(u'\r') || path.startsWith(u'#'))
+            path = fileUri(e.location);
+        doc += path + QLatin1Char('\n');
+    }
+    return doc;
+}
+
+QString xspfDocument(const QString &playlistName, const QList<ExportEntry> &entries)
+{
+    QString doc = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                 "<playlist version=\"1\" xmlns=\"http://xspf.org/ns/0/\">\n");
+    if (!playlistName.isEmpty())
+        doc += QLatin1String("  <title>") + xmlText(playlistName) + QLatin1String("</title>\n");
+    doc += QLatin1String("  <trackList>\n");
+    const auto element = [&doc](const char *name, const QString &value) {
+        if (!value.isEmpty())
+            doc += QStringLiteral("      <%1>%2</%1>\n").arg(QLatin1String(name), value);
+    };
+    for (const ExportEntry &e : entries) {
+        doc += QLatin1String("    <track>\n");
+        // The order the XSPF schema fixes for a track's elements.
+        element("location", xmlText(fileUri(e.location)));
+        element("title", xmlText(e.title));
+        element("creator", xmlText(e.artist));
+        element("album", xmlText(e.album));
+        if (e.duration > 0)
+            element("duration", QString::number(qRound64(e.duration * 1000)));
+        doc += QLatin1String("    </track>\n");
+    }
+    doc += QLatin1String("  </trackList>\n</playlist>\n");
+    return doc;
+}
+
+namespace {
+
+// Saves where the person chooses and says on the status line what became of
+// the export of `tracks` tracks.
+void saveDocument(const QString &document, const QString &name, ExportFormat format, int tracks)
+{
+    WindowPort *port = windowPort();
+    const std::optional<QString> path = port ? port->chooseSaveFile(name, exportFileType(format)) : std::nullopt;
+    if (!path) {
+        RunNews::instance().announce(QStringLiteral("Export cancelled: nothing was written"), false);
+        return;
+    }
+    QFile file(*path);
+    const QByteArray bytes = document.toUtf8();
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size() || !file.flush()) {
+        alertPanel(QStringLiteral("Export Failed"),
+                   QStringLiteral("The file '%1' could not be written: %2").arg(*path, file.errorString()));
+        RunNews::instance().announce(QStringLiteral("Export failed: '%1' could not be written").arg(*path), false);
+        return;
+    }
+    RunNews::instance().announce(runreport::counted(tracks, QStringLiteral("track"), QStringLiteral("tracks")) +
+                                     QStringLiteral(" exported to %1").arg(QFileInfo(*path).fileName()),
+                                 false);
+}
+
+// A playlist file lists files: tracks without one are left out, and the
+// person is told how many.
+void exportPlaylistFile(AppDelegate &app, ExportFormat format, const QString &name, const QString &relativeTo)
+{
+    auto entries = std::make_shared<QList<ExportEntry>>();
+    auto withoutFile = std::make_shared<int>(0);
+    CollectRun run;
+    run.keys = {QStringLiteral("album"), QStringLiteral("duration"), QStringLiteral("location")};
+    run.step = [entries, withoutFile](const MusicTrack &, const TrackValues &values, QList<ChangeRecord> &) {
+        const QString location = values.value(QStringLiteral("location")).toString();
+        if (location.isEmpty()) {
+            ++*withoutFile;
+            return;
+        }
+        entries->append({location, values.value(QStringLiteral("artist")).toString(),
+                         values.value(QStringLiteral("name")).toString(),
+                         values.value(QStringLiteral("album")).toString(),
+                         values.value(QStringLiteral("duration")).toDouble()});
+    };
+    run.report = [format, entries, withoutFile, name, relativeTo](bool, bool) {
+        saveDocument(format == ExportFormat::Xspf ? xspfDocument(name, *entries) : m3u8Document(*entries, relativeTo),
+                     name, format, int(entries->size()));
+        if (*withoutFile > 0)
+            alertPanel(QStringLiteral("Tracks Left Out"),
+                       QStringLiteral("%1 tracks have no file and are not in the playlist file.").arg(*withoutFile));
+    };
+    collector::collectChanges(app, std::move(run));
+}
+
+} // namespace
+
+void performExport(AppDelegate &app, int tag, const QString &relativeTo)
+{
+    const ExportFormat format = tag >= 1 && tag <= 4 ? ExportFormat(tag) : ExportFormat::Text;
     app.endEditing();
     // The name comes from the playlist menu whatever the source, as the
     // document's name and the suggested file name.
     const QString name = app.playlists().value(app.selectedPlaylist());
+    if (format == ExportFormat::M3u8 || format == ExportFormat::Xspf)
+        return exportPlaylistFile(app, format, name, relativeTo);
     auto document = std::make_shared<QString>(exportHead(format, name));
+    auto lines = std::make_shared<int>(0);
 
     CollectRun run;
     run.keys = {QStringLiteral("album"), QStringLiteral("duration")};
-    run.step = [format, document](const MusicTrack &, const TrackValues &values, QList<ChangeRecord> &) {
+    run.step = [format, document, lines](const MusicTrack &, const TrackValues &values, QList<ChangeRecord> &) {
+        ++*lines;
         *document += exportLine(format, values.value(QStringLiteral("artist")).toString(),
                                 values.value(QStringLiteral("name")).toString(),
                                 values.value(QStringLiteral("album")).toString(),
                                 values.value(QStringLiteral("duration")).toDouble());
     };
     // A walk that stopped keeps the lines read before it; the person has been told.
-    run.report = [format, document, name](bool, bool) {
+    run.report = [format, document, lines, name](bool, bool) {
         *document += exportTail(format);
-        WindowPort *port = windowPort();
-        const std::optional<QString> path = port ? port->chooseSaveFile(name, exportFileType(format)) : std::nullopt;
-        if (!path)
-            return;
-        QFile file(*path);
-        const QByteArray bytes = document->toUtf8();
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size() ||
-            !file.flush())
-            alertPanel(QStringLiteral("Export Failed"),
-                       QStringLiteral("The file '%1' could not be written: %2").arg(*path, file.errorString()));
+        saveDocument(*document, name, format, *lines);
     };
     collector::collectChanges(app, std::move(run));
 }

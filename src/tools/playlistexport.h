@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QList>
 #include <QString>
 
 class AppDelegate;
@@ -8,7 +9,24 @@ class AppDelegate;
 namespace tools {
 
 // The formats by the tag of the control that asks for them.
-enum class ExportFormat { Text = 1, Xml = 2 };
+enum class ExportFormat { Text = 1, Xml = 2, M3u8 = 3, Xspf = 4 };
+
+// One track of a playlist file.
+struct ExportEntry {
+    QString location;
+    QString artist;
+    QString title;
+    QString album;
+    double duration = 0; // seconds
+};
+
+// Extended M3U in UTF-8: "#EXTM3U", then per track "#EXTINF:" whole seconds
+// and "artist - title", and its path: absolute, or relative to relativeTo
+// when given. A path that a line break would split is written as a file:// address.
+QString m3u8Document(const QList<ExportEntry> &entries, const QString &relativeTo = {});
+// XSPF version 1: locations as percent-encoded file:// addresses, title,
+// creator, album and duration in milliseconds; empty values are left out.
+QString xspfDocument(const QString &playlistName, const QList<ExportEntry> &entries);
 
 // The value made safe inside an XML attribute delimited by apostrophes:
 // ampersand, less-than and apostrophe become entity references, and the
@@ -27,11 +45,12 @@ QString exportLine(ExportFormat format, const QString &artist, const QString &ti
                    double duration);
 QString exportTail(ExportFormat format);
 
-// The suggested file's type: "txt" or "xml".
+// The suggested file's type: "txt", "xml", "m3u8" or "xspf".
 QString exportFileType(ExportFormat format);
 
-// The tool's action for the control with this tag (1 text, 2 XML): builds the
-// document on the worker, then asks where to save it. Main thread.
-void performExport(AppDelegate &app, int tag);
+// The tool's action for the control with this tag (1 text, 2 XML, 3 M3U8,
+// 4 XSPF): builds the document on the worker, then asks where to save it.
+// An M3U8 list names its files relative to relativeTo when given. Main thread.
+void performExport(AppDelegate &app, int tag, const QString &relativeTo = {});
 
 } // namespace tools

@@ -33,6 +33,8 @@ TEST_F(WindowTest, StartsOnTheFirstPaneWithItsItemMarkedAndTheWindowFitted)
     ASSERT_NE(window->selectedToolbarItem(), nullptr);
     EXPECT_EQ(window->selectedToolbarItem()->text(), "Search & Replace");
     EXPECT_EQ(window->pane(0)->parentWidget(), window->tabView()->widget(0));
+    // Without the track table below the panes the window is the pane plus the chrome exactly.
+    window->setTrackTableShown(false);
     EXPECT_EQ(window->height(), window->pane(0)->height() + 78);
     // The chrome above the pane takes exactly the 78 that are added to it.
     EXPECT_EQ(window->tabView()->height(), window->pane(0)->height());
@@ -41,6 +43,7 @@ TEST_F(WindowTest, StartsOnTheFirstPaneWithItsItemMarkedAndTheWindowFitted)
 TEST_F(WindowTest, ToolbarItemsSwitchPanesResizingTheWindowAndKeepingItsTopEdge)
 {
     launch();
+    window->setTrackTableShown(false);
     const int top = window->geometry().top();
     const QStringList titles = {"Search & Replace", "Capitalization", "Playlist Manager",
                                 "Data Mover", "Filename Changer", "Miscellaneous Tools"};
@@ -70,6 +73,7 @@ TEST_F(WindowTest, ToolbarItemsSwitchPanesResizingTheWindowAndKeepingItsTopEdge)
 TEST_F(WindowTest, APaneThreeHundredHighGivesAWindowOf378WithTheTopEdgeKept)
 {
     launch();
+    window->setTrackTableShown(false);
     window->pane(2)->setFixedHeight(300);
     window->move(60, 200);
     QCoreApplication::processEvents();

@@ -1,0 +1,25 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "librarycommands.h"
+
+#include <QStringList>
+#include <QTextStream>
+#include <functional>
+
+class MusicLibrary;
+
+namespace cli {
+
+// Opens the library on first use.
+using LibraryOpener = std::function<MusicLibrary &()>;
+
+extern const char *const importPlayerHelp;
+extern const char *const importPlaylistHelp;
+
+// `library import-player KIND [PATH]`
+ExitCode runImportPlayer(const LibraryOpener &open, const QStringList &args, QTextStream &out, QTextStream &err);
+// `library import-playlist FILE [--name NAME]`
+ExitCode runImportPlaylist(const LibraryOpener &open, const QStringList &args, QTextStream &out, QTextStream &err);
+
+} // namespace cli

@@ -1,0 +1,190 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "libraryimports.h"
+
+#include "app/appdelegate.h"
+#include "library/playlistfiles.h"
+#include "support/alerts.h"
+#include "support/dispatch.h"
+#include "support/namedexception.h"
+
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QProgressDialog>
+#include <QPushButton>
+
+namespace {
+
+// At most this many problems are listed in the report; the rest are counted.
+constexpr int listedProblems = 10;
+
+QString problemList(const QStringList &problems)
+{
+    QString text;
+    for (const QString &problem : problems.mid(0, listedProblems))
+        text += QStringLiteral("\n• ") + problem;
+    if (problems.size() > listedProblems)
+        text += QObject::tr("\n… and %1 more.").arg(problems.size() - listedProblems);
+    return text;
+}
+
+QString playerReport(const playerimport::Summary &s, playerimport::Player player)
+{
+    QString text = QObject::tr("%1 of %2 tracks came over from %3: %4 new, %5 updated.\n"
+                               "Playlists: %6 added, %7 already there, %8 skipped.\n"
+                               "Nothing was written to %9.")
+                       .arg(s.added + s.updated)
+                       .arg(s.tracks)
+                       .arg(playerimport::playerName(player))
+                       .arg(s.added)
+                       .arg(s.updated)
+                       .arg(s.playlistsAdded.size())
+                       .arg(s.playlistsUnchanged.size())
+                       .arg(s.playlistsSkipped.size())
+                       .arg(s.source);
+    QStringList problems;
+    for (const libraryimport::Failure &failure : s.failures)
+        problems.append(failure.path + QStringLiteral(": ") + failure.reason);
+    for (const playerimport::SkippedPlaylist &playlist : s.playlistsSkipped)
+        problems.append(QObject::tr("playlist \"%1\": %2").arg(playlist.name, playlist.reason));
+    if (!problems.isEmpty())
+        text += QStringLiteral("\n") + problemList(problems);
+    return text;
+}
+
+QString playlistReport(const playlistfiles::ImportSummary &s)
+{
+    QString text = QObject::tr("The playlist \"%1\" holds %2 tracks; %3 of them are new in the library.")
+                       .arg(s.name)
+                       .arg(s.entries)
+                       .arg(s.newTracks);
+    QStringList problems;
+    for (const playlistfiles::Notice &notice : s.notices)
+        problems.append(notice.entry + QStringLiteral(": ") + notice.reason +
+                        (notice.skipped ? QObject::tr(" (left out)") : QString()));
+    if (!problems.isEmpty())
+        text += QStringLiteral("\n") + problemList(problems);
+    return text;
+}
+
+} // namespace
+
+LibraryImports::LibraryImports(AppDelegate *app, QWidget *window)
+    : QObject(window), app_(app), window_(window)
+{
+}
+
+void LibraryImports::importFromPlayer()
+{
+    QDialog dialog(window_);
+    dialog.setWindowTitle(tr("Import from Player"));
+    auto *players = new QComboBox(&dialog);
+    for (const QString &name : playerimport::playerNames())
+        players->addItem(playerimport::playerName(*playerimport::playerNamed(name)));
+    auto *path = new QLineEdit(&dialog);
+    path->setMinimumWidth(360);
+    const auto fillIn = [path](int index) { path->setText(playerimport::defaultPath(playerimport::Player(index))); };
+    fillIn(0);
+    connect(players, &QComboBox::currentIndexChanged, &dialog, fillIn);
+    auto *browse = new QPushButton(tr("Choose…"), &dialog);
+    connect(browse, &QPushButton::clicked, &dialog, [&] {
+        const bool folder = players->currentIndex() == int(playerimport::Player::Rhythmbox);
+        const QString chosen = folder ? QFileDialog::getExistingDirectory(&dialog, tr("Rhythmbox's folder"), path->text())
+                                      : QFileDialog::getOpenFileName(&dialog, tr("The player's database"), path->text());
+        if (!chosen.isEmpty())
+            path->setText(chosen);
+    });
+    auto *where = new QHBoxLayout;
+    where->addWidget(path, 1);
+    where->addWidget(browse);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    buttons->button(QDialogButtonBox::Ok)->setText(tr("Import"));
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    auto *form = new QFormLayout(&dialog);
+    form->addRow(tr("Player:"), players);
+    form->addRow(tr("Library:"), where);
+    form->addRow(new QLabel(tr("The player's files are only read; nothing is written to them."), &dialog));
+    form->addRow(buttons);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    importFromPlayerAt(playerimport::Player(players->currentIndex()), path->text());
+}
+
+void LibraryImports::importFromPlayerAt(playerimport::Player player, const QString &path)
+{
+    run(tr("Importing from %1…").arg(playerimport::playerName(player)),
+        [player, path](MusicLibrary &library, const std::function<void(int, int)> &progress) {
+            return playerReport(playerimport::importPlayer(library, player, path, progress), player);
+        });
+}
+
+void LibraryImports::importPlaylist()
+{
+    const QString file = QFileDialog::getOpenFileName(window_, tr("Import a playlist"), QString(),
+                                                      tr("Playlists (*.m3u *.m3u8 *.pls *.xspf);;All files (*)"));
+    if (!file.isEmpty())
+        importPlaylistAt(file);
+}
+
+void LibraryImports::importPlaylistAt(const QString &file, const QString &name)
+{
+    run(tr("Importing the playlist…"), [file, name](MusicLibrary &library, const std::function<void(int, int)> &) {
+        return playlistReport(playlistfiles::importPlaylist(library, file, name));
+    });
+}
+
+void LibraryImports::run(const QString &label,
+                         std::function<QString(MusicLibrary &, const std::function<void(int, int)> &)> work)
+{
+    std::shared_ptr<MusicLibrary> library;
+    try {
+        library = app_->library();
+    } catch (const NamedException &error) {
+        alertPanel(tr("Import Failed"), error.reason());
+        emit finished();
+        return;
+    }
+    auto *progress = new QProgressDialog(label, QString(), 0, 0, window_);
+    progress->setObjectName("importProgress");
+    progress->setWindowTitle(tr("Import"));
+    progress->setWindowModality(Qt::WindowModal);
+    progress->setCancelButton(nullptr);
+    progress->setMinimumDuration(0);
+    progress->show();
+    QPointer<LibraryImports> self(this);
+    QPointer<QProgressDialog> dialog(progress);
+    dispatchAsyncBackground([self, dialog, library, work] {
+        QString report, problem;
+        try {
+            report = work(*library, [dialog](int done, int total) {
+                dispatchAsyncMain([dialog, done, total] {
+                    if (!dialog)
+                        return;
+                    dialog->setMaximum(total);
+                    dialog->setValue(done);
+                });
+            });
+        } catch (const NamedException &error) {
+            problem = error.description();
+        }
+        dispatchAsyncMain([self, dialog, report, problem] {
+            if (dialog)
+                dialog->deleteLater();
+            if (!self)
+                return;
+            self->app_->refreshPlaylists();
+            if (problem.isEmpty())
+                alertPanel(tr("Import Finished"), report);
+            else
+                alertPanel(tr("Import Failed"), problem);
+            emit self->finished();
+        });
+    });
+}

@@ -1,0 +1,110 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "reviewtablemodel.h"
+
+#include "library/musiclibrary.h"
+#include "operations/changesmodel.h"
+#include "support/namedexception.h"
+
+#include <QDebug>
+#include <QPoint>
+
+ReviewTableModel::ReviewTableModel(ChangesModel *changes, QObject *parent)
+    : QAbstractTableModel(parent), changes_(changes)
+{
+    connect(changes, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+        beginResetModel();
+        fileNames_.clear();
+    });
+    connect(changes, &QAbstractItemModel::modelReset, this, &ReviewTableModel::endResetModel);
+    connect(changes, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex &from, const QModelIndex &to, const QList<int> &roles) {
+                emit dataChanged(index(from.row(), from.column()), index(to.row(), to.column()), roles);
+            });
+}
+
+ReviewTableModel::Spans ReviewTableModel::changedSpans(const QString &oldText, const QString &newText)
+{
+    const qsizetype shorter = std::min(oldText.size(), newText.size());
+    qsizetype start = 0;
+    while (start < shorter && oldText.at(start) == newText.at(start))
+        ++start;
+    if (start > 0 && oldText.at(start - 1).isHighSurrogate())
+        --start;
+    qsizetype end = 0; // equal code units at the end, not reaching into the start
+    while (end < shorter - start && oldText.at(oldText.size() - 1 - end) == newText.at(newText.size() - 1 - end))
+        ++end;
+    if (end > 0 && oldText.at(oldText.size() - end).isLowSurrogate())
+        --end;
+    return {start, oldText.size() - start - end, newText.size() - start - end};
+}
+
+int ReviewTableModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : changes_->rowCount();
+}
+
+int ReviewTableModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QString ReviewTableModel::fileName(int row) const
+{
+    if (auto found = fileNames_.constFind(row); found != fileNames_.cend())
+        return *found;
+    const MusicTrack &track = changes_->changeList()->records.at(row).track;
+    QString path = track.path();
+    if (track.isLibraryTrack()) {
+        try {
+            path = track.library()->location(*track.track());
+        } catch (const NamedException &e) {
+            qWarning().noquote() << e.description();
+            path.clear();
+        }
+    }
+    const QString name = path.isEmpty() ? tr("missing") : path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    fileNames_.insert(row, name);
+    return name;
+}
+
+QVariant ReviewTableModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= rowCount())
+        return {};
+    const int column = index.column();
+    if (column == FileColumn) {
+        if (role == Qt::DisplayRole || role == Qt::ToolTipRole || role == SortRole)
+            return fileName(index.row());
+        return {};
+    }
+    const QModelIndex source = changes_->index(index.row(), column);
+    if (role == SortRole)
+        return column == ChangesModel::CheckColumn ? source.data(Qt::CheckStateRole) : source.data();
+    if (role == ChangedSpanRole && (column == ChangesModel::OldColumn || column == ChangesModel::NewColumn)) {
+        const Spans spans = changedSpans(changes_->index(index.row(), ChangesModel::OldColumn).data().toString(),
+                                         changes_->index(index.row(), ChangesModel::NewColumn).data().toString());
+        return QPoint(int(spans.start), int(column == ChangesModel::OldColumn ? spans.oldLength : spans.newLength));
+    }
+    return source.data(role);
+}
+
+bool ReviewTableModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    if (!index.isValid() || index.column() == FileColumn)
+        return false;
+    return changes_->setData(changes_->index(index.row(), index.column()), value, role);
+}
+
+Qt::ItemFlags ReviewTableModel::flags(const QModelIndex &index) const
+{
+    if (index.isValid() && index.column() == FileColumn)
+        return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    return changes_->flags(changes_->index(index.row(), index.column()));
+}
+
+QVariant ReviewTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && section == FileColumn)
+        return role == Qt::DisplayRole ? QVariant(tr("File")) : QVariant();
+    return changes_->headerData(section, orientation, role);
+}

@@ -1,0 +1,287 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "sourcetracksmodel.h"
+
+#include "library/musiclibrary.h"
+#include "model/filetags.h"
+#include "model/musicfiles.h"
+#include "support/namedexception.h"
+#include "support/textutils.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QFont>
+#include <QPalette>
+#include <QStyle>
+
+namespace {
+
+// The keys behind the columns, in column order; the file name has none.
+const char *const columnKeys[SourceTracksModel::ColumnCount] = {
+    "name", "artist", "album", "albumArtist", "genre", "year", "trackNumber", "discNumber", nullptr, "playedCount", "rating"};
+const char *const columnTitles[SourceTracksModel::ColumnCount] = {
+    "Title", "Artist", "Album", "Album Artist", "Genre", "Year", "Track", "Disc", "File Name", "Play Count", "Rating"};
+
+QString fileName(const QString &path)
+{
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+// A rating of 0-100 as five stars, 20 to a star.
+QString stars(const QVariant &rating)
+{
+    if (!rating.isValid())
+        return {};
+    const int filled = std::clamp(int((rating.toLongLong() + 10) / 20), 0, 5);
+    if (filled == 0)
+        return {};
+    return QString(filled, QChar(0x2605)) + QString(5 - filled, QChar(0x2606));
+}
+
+} // namespace
+
+// The worker's side of one load: rows go to the main loop in batches that
+// grow from a few (so the first rows show at once) to a few hundred (so a
+// long source costs the main loop few insertions, none of them long), and at
+// least every tenth of a second while reading is slow.
+class SourceTracksModel::Reader {
+public:
+    Reader(SourceTracksModel *model, int generation, std::shared_ptr<std::atomic<int>> current)
+        : model_(model), generation_(generation), current_(std::move(current))
+    {
+        sinceFlush_.start();
+    }
+
+    bool stopped() const { return current_->load(std::memory_order_relaxed) != generation_; }
+
+    void add(SourceTrack row)
+    {
+        pending_.append(std::move(row));
+        if (pending_.size() >= batch_ || sinceFlush_.elapsed() >= 100)
+            flush();
+    }
+
+    void flush()
+    {
+        if (!pending_.isEmpty()) {
+            QMetaObject::invokeMethod(
+                model_, [model = model_, generation = generation_, rows = pending_] { model->append(generation, rows); },
+                Qt::QueuedConnection);
+            pending_.clear();
+            // 25, then 75 (a hundred shown), then doubling up to a size the
+            // main loop inserts well within a frame.
+            batch_ = batch_ == 25 ? 75 : std::min<qsizetype>(batch_ * 2, 500);
+        }
+        sinceFlush_.restart();
+    }
+
+private:
+    SourceTracksModel *model_;
+    int generation_;
+    std::shared_ptr<std::atomic<int>> current_;
+    QList<SourceTrack> pending_;
+    qsizetype batch_ = 25;
+    QElapsedTimer sinceFlush_;
+};
+
+SourceTracksModel::SourceTracksModel(QObject *parent)
+    : QAbstractTableModel(parent), generation_(std::make_shared<std::atomic<int>>(0))
+{
+    // One reader at a time: a new load waits for the one it stopped.
+    pool_.setMaxThreadCount(1);
+}
+
+SourceTracksModel::~SourceTracksModel()
+{
+    stop();
+    pool_.waitForDone();
+}
+
+void SourceTracksModel::stop()
+{
+    ++*generation_;
+}
+
+void SourceTracksModel::start(bool librarySource, ReadFunction read)
+{
+    stop();
+    beginResetModel();
+    rows_.clear();
+    librarySource_ = librarySource;
+    problem_.clear();
+    loading_ = true;
+    endResetModel();
+    emit loadingChanged();
+    const int generation = generation_->load();
+    pool_.start([this, generation, current = generation_, read = std::move(read)] {
+        Reader reader(this, generation, current);
+        if (reader.stopped())
+            return;
+        QString problem;
+        try {
+            read(reader);
+        } catch (const NamedException &e) {
+            problem = e.reason();
+        } catch (const std::exception &e) {
+            problem = QString::fromUtf8(e.what());
+        }
+        reader.flush();
+        QMetaObject::invokeMethod(
+            this, [this, generation, problem] { finish(generation, problem); }, Qt::QueuedConnection);
+    });
+}
+
+void SourceTracksModel::loadFolder(const QString &folder)
+{
+    start(false, [folder](Reader &reader) {
+        const QStringList paths = musicfiles::musicFilesBelow(folder);
+        if (paths.isEmpty())
+            throw NamedException(QStringLiteral("No Files"),
+                                 QStringLiteral("The folder you have selected doesn't seem to contain music files."));
+        for (const QString &path : paths) {
+            if (reader.stopped())
+                return;
+            const QVariantHash tags = filetags::readListing(path);
+            SourceTrack row;
+            row.values.reserve(ColumnCount);
+            for (const char *key : columnKeys)
+                row.values.append(key ? tags.value(QLatin1String(key)) : QVariant(fileName(path)));
+            row.path = path;
+            reader.add(std::move(row));
+        }
+    });
+}
+
+void SourceTracksModel::loadLibrary(std::shared_ptr<MusicLibrary> library, std::optional<qint64> playlistId)
+{
+    start(true, [library = std::move(library), playlistId](Reader &reader) {
+        QStringList keys;
+        for (const char *key : columnKeys)
+            keys << QLatin1String(key ? key : "location");
+        const TrackRows tracks = playlistId ? library->tracksOf(*playlistId, keys) : library->selection(keys);
+        for (qsizetype i = 0; i < tracks.refs.size(); ++i) {
+            if (reader.stopped())
+                return;
+            SourceTrack row;
+            row.values = tracks.rows.at(i);
+            row.path = row.values.at(FileColumn).toString();
+            // No live location: a stream, or a file track whose file is gone.
+            if (row.path.isEmpty()) {
+                row.path = library->storedLocation(tracks.refs.at(i));
+                row.dead = !row.path.isNull();
+            }
+            row.values[FileColumn] = row.path.isEmpty() ? QVariant() : QVariant(fileName(row.path));
+            reader.add(std::move(row));
+        }
+    });
+}
+
+void SourceTracksModel::clear(const QString &problem)
+{
+    stop();
+    beginResetModel();
+    rows_.clear();
+    loading_ = false;
+    problem_ = problem;
+    endResetModel();
+    emit loadingChanged();
+}
+
+void SourceTracksModel::append(int generation, QList<SourceTrack> rows)
+{
+    if (generation != generation_->load() || rows.isEmpty())
+        return;
+    beginInsertRows({}, int(rows_.size()), int(rows_.size() + rows.size() - 1));
+    rows_.append(std::move(rows));
+    endInsertRows();
+}
+
+void SourceTracksModel::finish(int generation, const QString &problem)
+{
+    if (generation != generation_->load())
+        return;
+    loading_ = false;
+    problem_ = problem;
+    emit loadingChanged();
+}
+
+QString SourceTracksModel::columnTitle(int column)
+{
+    return column >= 0 && column < ColumnCount ? tr(columnTitles[column]) : QString();
+}
+
+bool SourceTracksModel::isNumberColumn(int column)
+{
+    return column == YearColumn || column == TrackColumn || column == DiscColumn || column == PlayCountColumn ||
+           column == RatingColumn;
+}
+
+int SourceTracksModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(rows_.size());
+}
+
+int SourceTracksModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant SourceTracksModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= rows_.size() || index.column() >= ColumnCount)
+        return {};
+    const SourceTrack &row = rows_.at(index.row());
+    const int column = index.column();
+    const QVariant &value = row.values.at(column);
+    switch (role) {
+    case Qt::DisplayRole:
+        if (column == RatingColumn)
+            return stars(value);
+        // A control or bidi character in a tag or a file name shows as a symbol,
+        // so it can neither hide nor reorder the text around it.
+        return value.userType() == QMetaType::QString
+                   ? QVariant(text::escapedControls(value.toString(), text::ControlStyle::Window))
+                   : value;
+    case SortRole:
+        return value;
+    case DeadRole:
+        return row.dead;
+    case Qt::ToolTipRole: {
+        const QString path = text::escapedControls(QDir::toNativeSeparators(row.path), text::ControlStyle::Window);
+        if (row.dead)
+            return tr("Dead track: its file %1 is missing").arg(path);
+        return column == FileColumn ? QVariant(path) : data(index, Qt::DisplayRole);
+    }
+    case Qt::TextAlignmentRole:
+        return isNumberColumn(column) ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
+    case Qt::DecorationRole:
+        if (row.dead && column == TitleColumn)
+            return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
+        return {};
+    case Qt::ForegroundRole:
+        if (row.dead)
+            return QApplication::palette().brush(QPalette::Disabled, QPalette::Text);
+        return {};
+    case Qt::FontRole:
+        if (row.dead && column == FileColumn) {
+            QFont font;
+            font.setStrikeOut(true);
+            return font;
+        }
+        return {};
+    default:
+        return {};
+    }
+}
+
+QVariant SourceTracksModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal)
+        return {};
+    if (role == Qt::DisplayRole)
+        return columnTitle(section);
+    if (role == Qt::TextAlignmentRole && isNumberColumn(section))
+        return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+    return {};
+}

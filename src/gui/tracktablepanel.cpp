@@ -1,0 +1,257 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "tracktablepanel.h"
+
+#include "app/appdelegate.h"
+#include "library/musiclibrary.h"
+#include "operations/runnews.h"
+#include "operations/runreport.h"
+#include "support/namedexception.h"
+#include "sourcetracksmodel.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QScrollBar>
+#include <QSortFilterProxyModel>
+#include <QTableView>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+const int columnWidths[SourceTracksModel::ColumnCount] = {170, 120, 130, 110, 80, 44, 44, 40, 170, 76, 70};
+
+bool libraryOnly(int column)
+{
+    return column == SourceTracksModel::PlayCountColumn || column == SourceTracksModel::RatingColumn;
+}
+
+} // namespace
+
+TrackTablePanel::TrackTablePanel(AppDelegate *app, QWidget *parent)
+    : QWidget(parent), app_(app), model_(new SourceTracksModel(this)), proxy_(new QSortFilterProxyModel(this)),
+      table_(new QTableView(this)), filter_(new QLineEdit(this)), count_(new QLabel(this)),
+      columnsButton_(new QToolButton(this)), columnsMenu_(new QMenu(tr("Columns"), this)), status_(new QLabel(this)),
+      loadTimer_(new QTimer(this))
+{
+    setObjectName("trackTablePanel");
+    setMinimumHeight(140);
+
+    proxy_->setSourceModel(model_);
+    proxy_->setSortRole(SourceTracksModel::SortRole);
+    proxy_->setSortCaseSensitivity(Qt::CaseInsensitive);
+    proxy_->setFilterCaseSensitivity(Qt::CaseInsensitive);
+    proxy_->setFilterKeyColumn(-1);
+
+    table_->setObjectName("trackTable");
+    table_->setModel(proxy_);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->setAlternatingRowColors(true);
+    table_->setWordWrap(false);
+    table_->setSortingEnabled(true);
+    table_->sortByColumn(-1, Qt::AscendingOrder); // the source's own order until a header is clicked
+    // Fixed row heights: measuring ten thousand rows would stall the window.
+    table_->verticalHeader()->hide();
+    table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
+    QHeaderView *header = table_->horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    header->setStretchLastSection(true);
+    header->setSectionsMovable(true);
+    for (int column = 0; column < SourceTracksModel::ColumnCount; ++column)
+        header->resizeSection(column, columnWidths[column]);
+    header->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(header, &QHeaderView::customContextMenuRequested, this,
+            [this, header](const QPoint &at) { columnsMenu_->popup(header->mapToGlobal(at)); });
+
+    for (int column = 0; column < SourceTracksModel::ColumnCount; ++column) {
+        QAction *action = columnsMenu_->addAction(SourceTracksModel::columnTitle(column));
+        action->setCheckable(true);
+        action->setChecked(true);
+        connect(action, &QAction::toggled, this, [this, column](bool on) { setColumnChosen(column, on); });
+    }
+    columnsButton_->setObjectName("trackColumnsButton");
+    columnsButton_->setText(tr("Columns"));
+    columnsButton_->setToolTip(tr("Choose the columns of the track table"));
+    columnsButton_->setMenu(columnsMenu_);
+    columnsButton_->setPopupMode(QToolButton::InstantPopup);
+
+    filter_->setObjectName("trackFilter");
+    filter_->setPlaceholderText(tr("Filter tracks"));
+    filter_->setClearButtonEnabled(true);
+    filter_->setToolTip(tr("Shows the tracks with this text in any column"));
+    connect(filter_, &QLineEdit::textChanged, this, [this](const QString &text) {
+        proxy_->setFilterFixedString(text);
+        updateCount();
+    });
+
+    count_->setObjectName("trackCount");
+    count_->setTextFormat(Qt::PlainText);
+    status_->setObjectName("statusLine");
+    status_->setTextFormat(Qt::PlainText);
+    status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    const auto showNews = [this](const QString &message) {
+        status_->setText(message);
+        status_->setToolTip(message);
+    };
+    showNews(RunNews::instance().message());
+    connect(&RunNews::instance(), &RunNews::announced, status_, showNews);
+
+    auto *top = new QHBoxLayout;
+    top->setContentsMargins(8, 6, 8, 0);
+    top->addWidget(filter_, 1);
+    top->addWidget(count_);
+    top->addWidget(columnsButton_);
+    auto *bottom = new QHBoxLayout;
+    bottom->setContentsMargins(8, 0, 8, 4);
+    bottom->addWidget(status_, 1);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(4);
+    layout->addLayout(top);
+    layout->addWidget(table_, 1);
+    layout->addLayout(bottom);
+
+    connect(model_, &SourceTracksModel::loadingChanged, this, [this] {
+        updateColumns();
+        updateCount();
+        if (!model_->isLoading() && restoreScroll_ >= 0) {
+            table_->verticalScrollBar()->setValue(restoreScroll_);
+            restoreScroll_ = -1;
+        }
+    });
+    connect(proxy_, &QAbstractItemModel::rowsInserted, this, &TrackTablePanel::updateCount);
+    connect(proxy_, &QAbstractItemModel::modelReset, this, &TrackTablePanel::updateCount);
+
+    // Several options change together (choosing a folder sets the folder and
+    // the source kind): the table reads the source once they all have.
+    loadTimer_->setSingleShot(true);
+    loadTimer_->setInterval(0);
+    connect(loadTimer_, &QTimer::timeout, this, &TrackTablePanel::load);
+    for (auto signal : {&AppDelegate::selectedMethodChanged, &AppDelegate::selectedPlaylistChanged,
+                        &AppDelegate::folderPathChanged, &AppDelegate::playlistsChanged})
+        connect(app, signal, this, [this] { scheduleLoad(false); });
+    connect(&RunNews::instance(), &RunNews::tracksChanged, this, [this] { scheduleLoad(true); });
+    updateColumns();
+    scheduleLoad(false);
+}
+
+void TrackTablePanel::setColumnChosen(int column, bool chosen)
+{
+    if (column < 0 || column >= SourceTracksModel::ColumnCount)
+        return;
+    if (chosen)
+        unchosen_.remove(column);
+    else
+        unchosen_.insert(column);
+    const QSignalBlocker blocker(columnsMenu_->actions().at(column));
+    columnsMenu_->actions().at(column)->setChecked(chosen);
+    updateColumns();
+}
+
+void TrackTablePanel::updateColumns()
+{
+    for (int column = 0; column < SourceTracksModel::ColumnCount; ++column)
+        table_->setColumnHidden(column,
+                                !isColumnChosen(column) || (libraryOnly(column) && !model_->isLibrarySource()));
+}
+
+void TrackTablePanel::reload()
+{
+    scheduleLoad(true);
+}
+
+void TrackTablePanel::scheduleLoad(bool force)
+{
+    forceLoad_ = forceLoad_ || force;
+    loadTimer_->start();
+}
+
+void TrackTablePanel::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // Changes made while hidden were not read.
+    if (sourceKey() != shownKey_)
+        scheduleLoad(false);
+}
+
+QString TrackTablePanel::sourceKey() const
+{
+    switch (app_->selectedMethod()) {
+    case 0:
+        return QStringLiteral("playlist:") + app_->playlists().value(app_->selectedPlaylist());
+    case 1:
+        return QStringLiteral("folder:") + app_->folderPath();
+    default:
+        return QStringLiteral("selection");
+    }
+}
+
+void TrackTablePanel::load()
+{
+    const bool force = std::exchange(forceLoad_, false);
+    const QString key = sourceKey();
+    if (isHidden()) {
+        // Read once shown; a forced read is owed then too.
+        shownKey_.clear();
+        return;
+    }
+    if (key == shownKey_ && !force)
+        return;
+    restoreScroll_ = key == shownKey_ ? table_->verticalScrollBar()->value() : -1;
+    shownKey_ = key;
+    const int method = app_->selectedMethod();
+    if (method == 1) {
+        if (app_->folderPath().isEmpty())
+            model_->clear(tr("No folder chosen"));
+        else
+            model_->loadFolder(app_->folderPath());
+        return;
+    }
+    try {
+        std::shared_ptr<MusicLibrary> library = app_->library();
+        if (method != 0) {
+            model_->loadLibrary(std::move(library), std::nullopt);
+            return;
+        }
+        const QString name = app_->playlists().value(app_->selectedPlaylist());
+        const std::optional<Playlist> playlist = name.isEmpty() ? std::nullopt : library->playlistNamed(name);
+        if (!playlist) {
+            model_->clear(name.isEmpty() ? tr("No playlist chosen")
+                                         : tr("The playlist '%1' is no longer in the library").arg(name));
+            return;
+        }
+        model_->loadLibrary(std::move(library), playlist->id);
+    } catch (const NamedException &e) {
+        model_->clear(e.reason());
+    }
+}
+
+void TrackTablePanel::updateCount()
+{
+    const int total = model_->rowCount();
+    if (total == 0 && !model_->isLoading()) {
+        count_->setText(model_->problem().isEmpty() ? tr("No tracks") : model_->problem());
+        return;
+    }
+    int dead = 0;
+    for (int row = 0; row < total; ++row)
+        dead += model_->track(row).dead ? 1 : 0;
+    const QString tracks = runreport::counted(total, tr("track"), tr("tracks"));
+    QString text = proxy_->rowCount() == total
+                       ? tracks
+                       : tr("%1 of %2").arg(runreport::number(proxy_->rowCount()), tracks);
+    if (dead > 0)
+        text += tr(", %1 dead").arg(dead);
+    if (model_->isLoading())
+        text = tr("Reading… %1").arg(text);
+    else if (!model_->problem().isEmpty())
+        text += QStringLiteral(" (%1)").arg(model_->problem());
+    count_->setText(text);
+    count_->setToolTip(text);
+}

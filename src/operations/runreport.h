@@ -1,0 +1,27 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "applyengine.h"
+
+#include <QString>
+
+// The one line the window's status line shows after a run: what was changed,
+// in words a person reads at a glance. Numbers are grouped ("1,642").
+namespace runreport {
+
+// The number grouped as English groups it: "1,642".
+QString number(qsizetype count);
+
+// "1 change" / "1,642 changes": the number, grouped, and the word in the singular or plural.
+QString counted(qsizetype count, const QString &singular, const QString &plural);
+
+// After an apply run over a change list (membership lists name their playlist).
+QString applied(const ApplyResult &result, const ChangeList &list, const QString &playlistName);
+
+// After the numeric tag changer wrote its tracks.
+QString numericChanged(const ApplyResult &result);
+
+// After a walk found nothing to change.
+QString nothingToChange();
+
+} // namespace runreport

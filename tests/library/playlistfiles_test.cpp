@@ -1,0 +1,162 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "library/libraryimport.h"
+#include "library/playlistfiles.h"
+#include "librarybuilder.h"
+#include "support/namedexception.h"
+#include "tools/playlistexport.h"
+
+#include <QProcess>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+namespace {
+
+QList<qint64> idsOf(MusicLibrary &library, qint64 playlistId)
+{
+    QList<qint64> ids;
+    for (const TrackRef &ref : library.tracksOf(playlistId))
+        ids.append(ref.trackId);
+    return ids;
+}
+
+// What the export writes for a library playlist: the tracks as the library has them.
+QList<tools::ExportEntry> entriesOf(MusicLibrary &library, qint64 playlistId)
+{
+    const TrackRows rows = library.tracksOf(playlistId, {"location", "artist", "name", "album", "duration"});
+    QList<tools::ExportEntry> entries;
+    for (const QVariantList &row : rows.rows)
+        entries.append({row[0].toString(), row[1].toString(), row[2].toString(), row[3].toString(), row[4].toDouble()});
+    return entries;
+}
+
+QString writeFile(TestFolder &folder, const QString &relative, const QString &text)
+{
+    return folder.addFile(relative, text.toUtf8());
+}
+
+QString refusal(MusicLibrary &library, const QString &path, const QString &name = {})
+{
+    try {
+        playlistfiles::importPlaylist(library, path, name);
+    } catch (const NamedException &e) {
+        return e.reason();
+    }
+    return "accepted";
+}
+
+} // namespace
+
+TEST(PlaylistFiles, M3u8AndXspfExportsReadBackIntoTheSamePlaylist)
+{
+    LibraryBuilder builder;
+    MusicLibrary &library = builder.library();
+    TestFolder &folder = builder.folder();
+    const QStringList files{folder.addSeed("seed.mp3", "music/Ünï #1 & <co>.mp3"),
+                            folder.addSeed("seed.flac", "music/a b/x'y.flac"),
+                            folder.addSeed("seed.ogg", "music/100%.ogg")};
+    const libraryimport::Summary imported = libraryimport::importPaths(library, files);
+    ASSERT_EQ(imported.added, 3);
+    const qint64 a = imported.ids[files[0]], b = imported.ids[files[1]], c = imported.ids[files[2]];
+    library.setProperty(LibraryBuilder::throughLibrary(a), "name", "Don't <stop> ]]> & go");
+    library.setProperty(LibraryBuilder::throughLibrary(a), "artist", "Sigur Rós");
+    library.setProperty(LibraryBuilder::throughLibrary(b), "name", "line\nbreak");
+    library.setProperty(LibraryBuilder::throughLibrary(b), "artist", "The Band");
+    const qint64 mix = library.createPlaylist("Mix & Match");
+    library.addToPlaylist(mix, {b, a, c, a});
+    const QList<tools::ExportEntry> entries = entriesOf(library, mix);
+
+    // Extended M3U with absolute paths.
+    const QString m3u8 = tools::m3u8Document(entries);
+    const QStringList lines = m3u8.split('\n');
+    EXPECT_EQ(lines[0], "#EXTM3U");
+    EXPECT_EQ(lines[1], "#EXTINF:" + QString::number(qRound(entries[0].duration)) + ",The Band - line break");
+    EXPECT_EQ(lines[3], QStringLiteral("#EXTINF:%1,Sigur Rós - Don't <stop> ]]> & go").arg(qRound(entries[1].duration)));
+    EXPECT_EQ(lines[4], files[0]);
+    EXPECT_EQ(lines.size(), 1 + 2 * 4 + 1);
+    const playlistfiles::ImportSummary fromM3u8 =
+        playlistfiles::importPlaylist(library, writeFile(folder, "out/mix.m3u8", m3u8), "From M3U8");
+    EXPECT_EQ(idsOf(library, fromM3u8.playlistId), (QList<qint64>{b, a, c, a}));
+    EXPECT_EQ(fromM3u8.newTracks, 0);
+    EXPECT_TRUE(fromM3u8.notices.isEmpty());
+
+    // Relative to the playlist's folder.
+    const QString relative = tools::m3u8Document(entries, folder.filePath("lists"));
+    EXPECT_TRUE(relative.contains("\n../music/a b/x'y.flac\n")) << relative.toStdString();
+    const playlistfiles::ImportSummary fromRelative =
+        playlistfiles::importPlaylist(library, writeFile(folder, "lists/mix.m3u8", relative), "Relative");
+    EXPECT_EQ(idsOf(library, fromRelative.playlistId), (QList<qint64>{b, a, c, a}));
+
+    // XSPF: valid against the format's schema, named by its title.
+    const QString xspf = tools::xspfDocument("Mix & Match", entries);
+    const QString xspfPath = writeFile(folder, "out/mix.xspf", xspf);
+    QProcess xmllint;
+    xmllint.start("xmllint", {"--noout", "--schema", TestFolder::seedPath("xspf-1.xsd"), xspfPath});
+    ASSERT_TRUE(xmllint.waitForFinished(30000));
+    EXPECT_EQ(xmllint.exitCode(), 0) << xmllint.readAllStandardError().toStdString();
+    EXPECT_TRUE(xspf.contains("<location>" + QString::fromLatin1(QUrl::fromLocalFile(files[0]).toEncoded()).replace("&", "&amp;") +
+                             "</location>"));
+    EXPECT_TRUE(xspf.contains("%C3%9C")) << "non-ASCII is percent-encoded";
+    EXPECT_TRUE(xspf.contains("<duration>" + QString::number(qRound64(entries[0].duration * 1000)) + "</duration>"));
+    EXPECT_TRUE(xspf.contains("<creator>Sigur Rós</creator>"));
+    // The title names the playlist; it is taken already, so the import refuses and makes nothing.
+    EXPECT_TRUE(refusal(library, xspfPath).contains("exists already"));
+    const int playlistsBefore = int(library.userPlaylists().size());
+    EXPECT_EQ(library.userPlaylists().size(), playlistsBefore);
+    const playlistfiles::ImportSummary fromXspf = playlistfiles::importPlaylist(library, xspfPath, "From XSPF");
+    EXPECT_EQ(idsOf(library, fromXspf.playlistId), (QList<qint64>{b, a, c, a}));
+    EXPECT_EQ(library.trackCount(), 3);
+}
+
+TEST(PlaylistFiles, M3uAndPlsResolveRelativeUriAndWindowsEntriesImportNewFilesAndReportTheRest)
+{
+    LibraryBuilder builder;
+    MusicLibrary &library = builder.library();
+    TestFolder &folder = builder.folder();
+    const QString one = folder.addSeed("seed.mp3", "music/café.mp3");
+    const QString two = folder.addSeed("seed.flac", "lists/sub dir/two.flac");
+    const QString three = folder.addSeed("seed.ogg", "music/three 3.ogg");
+    const qint64 known = library.importFile({three, {{"name", "known"}}});
+
+    // An old M3U in the Windows code page, with CRLF line ends.
+    QByteArray m3u = "#EXTM3U\r\n#EXTINF:3,Someone - caf\xe9\r\n../music/caf\xe9.mp3\r\n\r\n"
+                     "sub dir\\two.flac\r\nC:\\Music\\x.mp3\r\nhttp://radio.example/stream\r\n"
+                     "missing.mp3\r\n" +
+                     QUrl::fromLocalFile(three).toEncoded() + "\r\n../music/caf\xe9.mp3\r\n";
+    const QString m3uPath = folder.addFile("lists/old.m3u", m3u);
+    const playlistfiles::ImportSummary fromM3u = playlistfiles::importPlaylist(library, m3uPath);
+    EXPECT_EQ(fromM3u.name, "old");
+    EXPECT_EQ(fromM3u.newTracks, 2);
+    const QHash<QString, qint64> ids = library.fileTracksAt({one, two, three});
+    ASSERT_EQ(ids.size(), 3);
+    EXPECT_EQ(ids[three], known);
+    EXPECT_EQ(idsOf(library, fromM3u.playlistId), (QList<qint64>{ids[one], ids[two], known, ids[one]}));
+    QStringList reported;
+    for (const playlistfiles::Notice &notice : fromM3u.notices)
+        reported.append(notice.entry + (notice.skipped ? " | out: " : " | kept: ") + notice.reason);
+    ASSERT_EQ(reported.size(), 4) << reported.join('\n').toStdString();
+    EXPECT_TRUE(reported[0].startsWith("sub dir\\two.flac | kept: Windows separators")) << reported[0].toStdString();
+    EXPECT_TRUE(reported[1].startsWith("C:\\Music\\x.mp3 | out: a Windows path")) << reported[1].toStdString();
+    EXPECT_TRUE(reported[2].startsWith("http://radio.example/stream | out: a stream")) << reported[2].toStdString();
+    EXPECT_EQ(reported[3], folder.filePath("lists/missing.mp3") + " | out: the file does not exist");
+
+    // PLS: the entry numbers give the order, and relative paths the playlist's folder.
+    const QString pls = writeFile(folder, "lists/radio.pls",
+                                  "[playlist]\nFile2=../music/three 3.ogg\nTitle2=Three\nFile1=sub dir/two.flac\n"
+                                  "File3=" + QString::fromLatin1(QUrl::fromLocalFile(one).toEncoded()) +
+                                      "\nNumberOfEntries=3\nVersion=2\n");
+    const playlistfiles::ImportSummary fromPls = playlistfiles::importPlaylist(library, pls, "Radio");
+    EXPECT_EQ(idsOf(library, fromPls.playlistId), (QList<qint64>{ids[two], known, ids[one]}));
+    EXPECT_EQ(fromPls.newTracks, 0);
+
+    // What is not a playlist, or a damaged one, is refused and makes no playlist.
+    const qsizetype playlists = library.userPlaylists().size();
+    EXPECT_TRUE(refusal(library, writeFile(folder, "bad.xspf", "<playlist version=\"1\"><trackList><track>"))
+                    .contains("damaged"));
+    EXPECT_TRUE(refusal(library, writeFile(folder, "feed.xspf", "<rss/>")).contains("not an XSPF"));
+    EXPECT_TRUE(refusal(library, writeFile(folder, "notes.txt", "shopping list")).contains("not a playlist file"));
+    EXPECT_TRUE(refusal(library, writeFile(folder, "x.pls", "File1=a.mp3\n")).contains("[playlist]"));
+    EXPECT_TRUE(refusal(library, folder.filePath("none.m3u")).contains("does not exist"));
+    EXPECT_TRUE(refusal(library, folder.filePath("music")).contains("not a regular file"));
+    EXPECT_EQ(library.userPlaylists().size(), playlists);
+    EXPECT_EQ(library.trackCount(), 3);
+}
