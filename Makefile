@@ -3,7 +3,9 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build run test bench clean
+SECONDS ?= 30
+
+.PHONY: deps configure build run test test-sanitize fuzz bench clean
 
 deps:
 	./scripts/install-deps.sh
@@ -20,8 +22,16 @@ run: build
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
+# The whole suite under AddressSanitizer and UBSan, in build-sanitize.
+test-sanitize: deps
+	JOBS=$(JOBS) ./scripts/test-sanitize.sh
+
+# The libFuzzer targets of fuzz/, built with clang in build-fuzz, each run for SECONDS.
+fuzz: deps
+	JOBS=$(JOBS) ./scripts/fuzz.sh $(SECONDS)
+
 bench: build
 	./bench/run-all.sh $(BUILD_DIR)
 
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) build-sanitize build-fuzz

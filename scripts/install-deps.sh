@@ -5,6 +5,8 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config ccache
+  # fuzz targets: clang with its libFuzzer, address and UB sanitizer run-times
+  clang-14 libclang-rt-14-dev
   qt6-base-dev libgl-dev
   libtag1-dev libtagc0-dev
   libicu-dev libsqlite3-dev

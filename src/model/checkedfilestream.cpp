@@ -191,7 +191,10 @@ TagLib::ByteVector CheckedFileStream::readBlock(unsigned long length)
         return {};
     // Sizes come from the file itself: a crafted one must not make us allocate
     // more than the file holds.
-    const qint64 wanted = std::min<qint64>({static_cast<qint64>(length), length_ - position_, qint64(INT_MAX)});
+    // Compared unsigned: a length past the signed range (a size TagLib worked
+    // out below zero) must not turn negative here.
+    const qint64 most = std::min<qint64>(length_ - position_, INT_MAX);
+    const qint64 wanted = length < static_cast<unsigned long>(most) ? static_cast<qint64>(length) : most;
     TagLib::ByteVector data(static_cast<unsigned int>(wanted));
     const qint64 got = readAt(position_, data.data(), wanted);
     if (got <= 0)

@@ -29,6 +29,21 @@ std::unique_ptr<icu::RegexPattern> compilePattern(const icu::UnicodeString &patt
     return compiled;
 }
 
+// In ICU's steps of the match engine, each on the order of a millisecond.
+// ICU loops forever on some patterns (a quantified anchor before certain
+// case-folded characters); a tag value takes microseconds otherwise.
+constexpr int32_t probeTimeLimit = 50;
+constexpr int32_t matchTimeLimit = 250;
+
+std::unique_ptr<icu::RegexMatcher> matcherFor(const icu::RegexPattern &pattern, const icu::UnicodeString &subject,
+                                              UErrorCode &status)
+{
+    std::unique_ptr<icu::RegexMatcher> matcher(pattern.matcher(subject, status));
+    if (U_SUCCESS(status))
+        matcher->setTimeLimit(matchTimeLimit, status);
+    return matcher;
+}
+
 } // namespace
 
 IcuRegex::IcuRegex(std::shared_ptr<const icu::RegexPattern> pattern)
@@ -74,7 +89,7 @@ bool IcuRegex::findsMatch(const QString &text) const
 {
     UErrorCode status = U_ZERO_ERROR;
     const icu::UnicodeString subject = alias(text);
-    std::unique_ptr<icu::RegexMatcher> matcher(pattern_->matcher(subject, status));
+    std::unique_ptr<icu::RegexMatcher> matcher = matcherFor(*pattern_, subject, status);
     return U_SUCCESS(status) && matcher->find(0, status) && U_SUCCESS(status);
 }
 
@@ -90,6 +105,10 @@ bool IcuRegex::acceptsTemplate(const QString &templ) const
     UErrorCode status = U_ZERO_ERROR;
     icu::UnicodeString empty;
     std::unique_ptr<icu::RegexMatcher> matcher(probe->matcher(empty, status));
+    // Matching the empty text should take no time, but ICU loops forever on
+    // the probe of some patterns (a quantified anchor before odd characters);
+    // a probe that does not end is no judgement.
+    matcher->setTimeLimit(probeTimeLimit, status);
     if (U_FAILURE(status) || !matcher->find(status))
         return true;
     icu::UnicodeString out;
@@ -101,10 +120,22 @@ QString IcuRegex::replaceAll(const QString &text, const QString &templ) const
 {
     UErrorCode status = U_ZERO_ERROR;
     const icu::UnicodeString input = alias(text);
-    std::unique_ptr<icu::RegexMatcher> matcher(pattern_->matcher(input, status));
+    std::unique_ptr<icu::RegexMatcher> matcher = matcherFor(*pattern_, input, status);
     if (U_FAILURE(status))
         throw NamedException(QStringLiteral("Regular Expression"), QString::fromLatin1(u_errorName(status)));
-    const icu::UnicodeString result = matcher->replaceAll(alias(templ), status);
+    // ICU's own replaceAll takes a match that runs out of time for the end of
+    // the matches; this loop sees the time-out.
+    icu::UnicodeString result;
+    while (matcher->find(status) && U_SUCCESS(status)) {
+        matcher->appendReplacement(result, alias(templ), status);
+        if (U_FAILURE(status))
+            break;
+    }
+    if (U_SUCCESS(status))
+        matcher->appendTail(result);
+    if (status == U_REGEX_TIME_OUT)
+        throw NamedException(QStringLiteral("Regular Expression"),
+                             QStringLiteral("The regular expression did not finish matching \"%1\".").arg(text));
     if (U_FAILURE(status))
         throw NamedException(QStringLiteral("Regular Expression"),
                              QStringLiteral("The replacement template \"%1\" is invalid (%2).")
@@ -116,7 +147,7 @@ QString IcuRegex::concatenatedMatches(const QString &text) const
 {
     UErrorCode status = U_ZERO_ERROR;
     const icu::UnicodeString input = alias(text);
-    std::unique_ptr<icu::RegexMatcher> matcher(pattern_->matcher(input, status));
+    std::unique_ptr<icu::RegexMatcher> matcher = matcherFor(*pattern_, input, status);
     QString matches;
     if (U_FAILURE(status))
         return matches;

@@ -7,13 +7,28 @@
 
 namespace tools {
 
-std::optional<QString> convertedValue(const QString &value, int fromEncoding, int toEncoding)
+namespace {
+
+std::optional<QString> convertedOneWay(const QString &value, int fromEncoding, int toEncoding)
 {
     // A value the first encoding cannot spell was never decoded with it: no repair to make.
     const std::optional<QByteArray> bytes = textencodings::encodeStrict(value, fromEncoding);
     if (!bytes)
         return std::nullopt;
     return textencodings::decodeStrict(*bytes, toEncoding);
+}
+
+} // namespace
+
+std::optional<QString> convertedValue(const QString &value, int fromEncoding, int toEncoding)
+{
+    const std::optional<QString> converted = convertedOneWay(value, fromEncoding, toEncoding);
+    // A change the opposite conversion cannot undo lost text on the way (a
+    // character the source encoding lacks became '?'); applying it would
+    // destroy the value, so it is no change at all.
+    if (converted && *converted != value && convertedOneWay(*converted, toEncoding, fromEncoding) != value)
+        return std::nullopt;
+    return converted;
 }
 
 void performEncoding(AppDelegate &app)

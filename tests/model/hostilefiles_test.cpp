@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fakewindowport.h"
+#include "model/checkedfilestream.h"
 #include "model/musictrack.h"
 #include "support/namedexception.h"
 #include "testfiles.h"
@@ -306,4 +307,24 @@ TEST(FailedSaves, AReadOnlyFileThrowsAndIsStillRead)
     EXPECT_THROW(track.setTagIfUnchanged("name", QString("Nope"), {{"name", "Seed Title"}}), FileError);
     EXPECT_EQ(track.title(), "Seed Title");
     EXPECT_EQ(TestFolder::readAll(path), before);
+}
+
+TEST(HostileFiles, ASizeWorkedOutBelowZeroReadsWhatTheFileHolds)
+{
+    // Found by fuzzing: a crafted Musepack packet size made TagLib ask for
+    // 2^64 - 3 bytes, which turned negative here and allocated 4 GiB.
+    TestFolder folder;
+    const QByteArray bytes = "MPCK" + TestFolder::readAll(folder.addSeed("seed.m4a", "seed.m4a"));
+    const QString path = folder.addFile("crafted.m4a", bytes);
+    CheckedFileStream stream(path, CheckedFileStream::Access::Read);
+    ASSERT_TRUE(stream.isOpen());
+    EXPECT_EQ(stream.readBlock(~0UL - 2).size(), static_cast<unsigned int>(bytes.size()));
+    EXPECT_EQ(stream.tell(), bytes.size());
+    stream.seek(10);
+    EXPECT_EQ(stream.readBlock(~0UL).size(), static_cast<unsigned int>(bytes.size() - 10));
+    EXPECT_FALSE(stream.failed());
+    // Every value of the file still reads, as absent or as what it holds.
+    const QVariantHash values = MusicTrack::withPath(path).valuesForTags({"name", "duration", "bitRate"});
+    EXPECT_EQ(values.size(), 3);
+    EXPECT_EQ(TestFolder::readAll(path), bytes);
 }

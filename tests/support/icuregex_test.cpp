@@ -64,6 +64,35 @@ TEST(IcuRegex, TemplatesAreJudgedBeforeAnyMatchUsesThem)
     EXPECT_THROW(regex->replaceAll("ab", "$3"), NamedException);
 }
 
+TEST(IcuRegex, TheTemplateCheckEndsWhereIcuWouldLoopForever)
+{
+    // Found by the fuzzer: ICU never finished matching the empty text against
+    // the check's wrapping of this pattern, and the check hung the caller.
+    QString pattern = QString::fromUtf8("^*?\x17\xef\xbf\xbd\xef\xbf\xbd\x7f");
+    pattern += QChar(u'\0');
+    const auto regex = IcuRegex::compile(pattern, true);
+    ASSERT_TRUE(regex);
+    EXPECT_TRUE(regex->acceptsTemplate("$0"));
+    EXPECT_FALSE(regex->findsMatch("abc"));
+    EXPECT_EQ(regex->replaceAll("abc", "[$0]"), "abc");
+    // And one where matching itself never ends: the search gives up and says so.
+    const auto looping = IcuRegex::compile(QString::fromUtf8("^*?\uFFFD\uFFFD\u01C9\uFFFD\uFFFD\uFFFD\uFFFD2e"), true);
+    ASSERT_TRUE(looping);
+    const QString value = QString::fromUtf8("\uFFFD2e");
+    EXPECT_FALSE(looping->findsMatch(value));
+    EXPECT_EQ(looping->concatenatedMatches(value), "");
+    try {
+        looping->replaceAll(value, "x");
+        ADD_FAILURE() << "a match that never ends was taken for no match";
+    } catch (const NamedException &e) {
+        EXPECT_TRUE(e.reason().contains("did not finish")) << e.reason().toStdString();
+    }
+    // Whatever the check says, a bad template is reported when a match uses it.
+    const auto anchored = IcuRegex::compile(pattern + "|b", true);
+    ASSERT_TRUE(anchored);
+    EXPECT_THROW(anchored->replaceAll("abc", "$7"), NamedException);
+}
+
 TEST(IcuRegex, MatchesAreConcatenatedWholeInOrder)
 {
     const auto digits = IcuRegex::compile("[0-9]+", false);

@@ -140,3 +140,22 @@ TEST_F(TagToolTest, EncodingLeavesTextTheFirstEncodingCannotSpell)
     EXPECT_EQ(libraryValue(russian, "name"), QString::fromUtf8("Привет"));
     EXPECT_EQ(libraryValue(japanese, "name"), QString::fromUtf8("日本語"));
 }
+
+TEST(EncodingConversion, ProposesOnlyChangesTheOppositeConversionUndoes)
+{
+    using tools::convertedValue;
+    constexpr int ascii = 0, utf8 = 1, latin1 = 2, windows1251 = 5, windows1252 = 6, windows1253 = 7,
+                  iso2022jp = 10;
+    // Real repairs still go through, and convert back to what was there.
+    EXPECT_EQ(convertedValue(QString::fromUtf8("CafÃ©"), windows1252, utf8), QString::fromUtf8("Café"));
+    EXPECT_EQ(convertedValue(QString::fromUtf8("Привет"), utf8, windows1252), QString::fromUtf8("ÐŸÑ€Ð¸Ð²ÐµÑ‚"));
+    EXPECT_EQ(convertedValue(QString::fromUtf8("Ïðèâåò"), latin1, windows1251), QString::fromUtf8("Привет"));
+    // Characters the source encoding lacks would become '?' for good: no change.
+    EXPECT_FALSE(convertedValue(QString::fromUtf8("Café"), ascii, ascii));
+    EXPECT_FALSE(convertedValue(QString::fromUtf8("Привет"), windows1252, utf8));
+    EXPECT_FALSE(convertedValue(QString::fromUtf8("日本語?"), latin1, utf8));
+    // The fuzzer's first finding: the Greek code page to ISO-2022-JP turned CJK text into "???".
+    EXPECT_FALSE(convertedValue(QString::fromUtf8("日本語"), windows1253, iso2022jp));
+    // A value that needs no change is still offered as it is.
+    EXPECT_EQ(convertedValue("Plain", ascii, utf8), QString("Plain"));
+}
