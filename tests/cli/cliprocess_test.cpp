@@ -3,6 +3,7 @@
 // output and standard error, with no terminal attached.
 #include "library/librarybuilder.h"
 #include "model/musictrack.h"
+#include "cliprocess.h"
 #include "userlocations.h"
 
 #include <QJsonArray>
@@ -16,32 +17,6 @@
 #include <unistd.h>
 #include <vector>
 
-namespace {
-
-struct Result {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-Result runCli(const QStringList &args, const ScopedUserLocations &locations)
-{
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_DATA_HOME", locations.dataHome());
-    env.insert("XDG_STATE_HOME", locations.stateHome());
-    env.insert("XDG_CONFIG_HOME", locations.settingsHome());
-    env.remove("QUAVERTIN_LIBRARY");
-    process.setProcessEnvironment(env);
-    process.start(QStringLiteral(QUAVERTIN_CLI), args);
-    process.closeWriteChannel();
-    if (!process.waitForFinished(60000))
-        return {};
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
-}
-
-} // namespace
 
 TEST(CliProcess, ExitStatusTellsSuccessRefusalAndBadUsage)
 {
@@ -49,23 +24,23 @@ TEST(CliProcess, ExitStatusTellsSuccessRefusalAndBadUsage)
     LibraryBuilder builder;
     builder.library().createPlaylist("Mix");
 
-    const Result help = runCli({"--help"}, locations);
+    const CliResult help = runCli({"--help"}, locations);
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.out.startsWith("Usage: quavertin-cli [--library FILE]"));
 
-    const Result none = runCli({}, locations);
+    const CliResult none = runCli({}, locations);
     EXPECT_EQ(none.status, 2);
     EXPECT_TRUE(none.out.isEmpty());
     EXPECT_TRUE(none.err.contains("Usage:"));
 
-    const Result listed = runCli({"--library", builder.libraryPath(), "library", "playlists"}, locations);
+    const CliResult listed = runCli({"--library", builder.libraryPath(), "library", "playlists"}, locations);
     EXPECT_EQ(listed.status, 0);
     EXPECT_TRUE(listed.out.contains("Mix"));
 
     // No folder chosen: the folder source refuses and says why on standard error.
     TestFolder empty;
     empty.addFile("notes.txt", "no music here");
-    const Result refused = runCli({"--library", builder.libraryPath(), "--folder", empty.path(), "capitalize",
+    const CliResult refused = runCli({"--library", builder.libraryPath(), "--folder", empty.path(), "capitalize",
                                    "--tag", "name", "--method", "upper"},
                                   locations);
     EXPECT_EQ(refused.status, 1) << refused.err.toStdString();
@@ -73,7 +48,7 @@ TEST(CliProcess, ExitStatusTellsSuccessRefusalAndBadUsage)
         "No Files: The folder you have selected doesn't seem to contain music files."))
         << refused.err.toStdString();
 
-    const Result unknown = runCli({"--library", builder.libraryPath(), "transmogrify"}, locations);
+    const CliResult unknown = runCli({"--library", builder.libraryPath(), "transmogrify"}, locations);
     EXPECT_EQ(unknown.status, 2);
     EXPECT_TRUE(unknown.err.contains("unknown tool 'transmogrify'"));
 }
@@ -86,7 +61,7 @@ TEST(CliProcess, ToolRunAppliesWithYesAndPrintsTheReview)
     const QString song = music.addSeed("seed.flac", "song.flac");
     MusicTrack::withPath(song).setTag("name", "quiet song");
 
-    const Result dry = runCli({"--library", builder.libraryPath(), "--folder", music.path(), "capitalize", "--tag",
+    const CliResult dry = runCli({"--library", builder.libraryPath(), "--folder", music.path(), "capitalize", "--tag",
                                "name", "--method", "upper", "--dry-run"},
                               locations);
     EXPECT_EQ(dry.status, 0) << dry.err.toStdString();
@@ -95,13 +70,13 @@ TEST(CliProcess, ToolRunAppliesWithYesAndPrintsTheReview)
     EXPECT_EQ(MusicTrack::withPath(song).title(), "quiet song");
 
     // Without a terminal and without --yes nothing is applied.
-    const Result unasked = runCli({"--library", builder.libraryPath(), "--folder", music.path(), "capitalize",
+    const CliResult unasked = runCli({"--library", builder.libraryPath(), "--folder", music.path(), "capitalize",
                                    "--tag", "name", "--method", "upper"},
                                   locations);
     EXPECT_EQ(unasked.status, 1);
     EXPECT_EQ(MusicTrack::withPath(song).title(), "quiet song");
 
-    const Result applied = runCli({"--library", builder.libraryPath(), "--folder", music.path(), "capitalize",
+    const CliResult applied = runCli({"--library", builder.libraryPath(), "--folder", music.path(), "capitalize",
                                    "--tag", "name", "--method", "upper", "--yes"},
                                   locations);
     EXPECT_EQ(applied.status, 0) << applied.err.toStdString();
@@ -137,7 +112,7 @@ TEST(CliProcess, ControlAndBidiCharactersInValuesAreShownEscaped)
     MusicTrack::withPath(song).setTag("artist", QString::fromUtf16(u"Band\u200F\r"));
     const QString shownTitle = "Evil\\e]0;pw\\x07\\u202Egpj\\u2066\\u009B";
 
-    const Result table = runCli({"--library", builder.libraryPath(), "--folder", music.path(), "search-replace",
+    const CliResult table = runCli({"--library", builder.libraryPath(), "--folder", music.path(), "search-replace",
                                  "--tag", "name", "--search", "Evil", "--replace", "Good", "--dry-run"},
                                 locations);
     EXPECT_EQ(table.status, 0) << table.err.toStdString();
@@ -147,7 +122,7 @@ TEST(CliProcess, ControlAndBidiCharactersInValuesAreShownEscaped)
     EXPECT_TRUE(table.out.contains("Good\\e]0;pw\\x07")) << table.out.toStdString();
 
     // JSON escapes them as JSON does, and a program reading it gets the values back exactly.
-    const Result json = runCli({"--library", builder.libraryPath(), "--folder", music.path(), "search-replace",
+    const CliResult json = runCli({"--library", builder.libraryPath(), "--folder", music.path(), "search-replace",
                                 "--tag", "name", "--search", "Evil", "--replace", "Good", "--dry-run", "--json"},
                                locations);
     EXPECT_EQ(json.status, 0) << json.err.toStdString();
@@ -159,17 +134,17 @@ TEST(CliProcess, ControlAndBidiCharactersInValuesAreShownEscaped)
 
     // The library's listings, as a table and as JSON.
     ASSERT_EQ(runCli({"--library", builder.libraryPath(), "library", "import", music.path()}, locations).status, 0);
-    const Result tracks = runCli({"--library", builder.libraryPath(), "library", "tracks"}, locations);
+    const CliResult tracks = runCli({"--library", builder.libraryPath(), "library", "tracks"}, locations);
     EXPECT_EQ(tracks.status, 0) << tracks.err.toStdString();
     EXPECT_FALSE(holdsRawControls(QString(tracks.out).replace('\t', ' '))) << tracks.out.toStdString();
     EXPECT_TRUE(tracks.out.contains(shownTitle))
         << tracks.out.toStdString();
-    const Result tracksJson = runCli({"--library", builder.libraryPath(), "library", "tracks", "--json"}, locations);
+    const CliResult tracksJson = runCli({"--library", builder.libraryPath(), "library", "tracks", "--json"}, locations);
     EXPECT_FALSE(holdsRawControls(tracksJson.out)) << tracksJson.out.toStdString();
     EXPECT_EQ(QJsonDocument::fromJson(tracksJson.out.toUtf8()).array()[0].toObject()["title"].toString(), hostile);
 
     // Applied, the value is written as it was asked, escapes and all.
-    const Result applied = runCli({"--library", builder.libraryPath(), "--folder", music.path(), "search-replace",
+    const CliResult applied = runCli({"--library", builder.libraryPath(), "--folder", music.path(), "search-replace",
                                    "--tag", "name", "--search", "Evil", "--replace", "Good", "--yes"},
                                   locations);
     EXPECT_EQ(applied.status, 0) << applied.err.toStdString();
@@ -234,7 +209,7 @@ TEST(CliProcess, NamesThatCannotBeHeldExactlyAreSkippedAndTold)
     const QByteArray deepBytes = TestFolder::readAll(good);
     const TooDeep deep(music.path(), deepBytes);
 
-    const Result run = runCli({"--library", builder.libraryPath(), "--folder", music.path(), "search-replace", "--tag",
+    const CliResult run = runCli({"--library", builder.libraryPath(), "--folder", music.path(), "search-replace", "--tag",
                                "name", "--search", "quiet", "--replace", "loud", "--yes"},
                               locations);
     EXPECT_EQ(run.status, 0) << run.err.toStdString();
@@ -254,7 +229,7 @@ TEST(CliProcess, NamesThatCannotBeHeldExactlyAreSkippedAndTold)
     EXPECT_EQ(deep.fileBytes(), deepBytes);
 
     // The library import lists them the same way.
-    const Result imported = runCli({"--library", builder.libraryPath(), "library", "import", music.path()}, locations);
+    const CliResult imported = runCli({"--library", builder.libraryPath(), "library", "import", music.path()}, locations);
     EXPECT_TRUE(imported.err.contains("skipped " + music.path() + "/caf\\xE9.mp3: the name is not valid UTF-8"))
         << imported.err.toStdString();
     EXPECT_TRUE(imported.out.contains("Imported 1 of 1")) << imported.out.toStdString();

@@ -2,38 +2,13 @@
 // The player and playlist imports and the playlist exports, through the
 // built quavertin-cli as a person types them.
 #include "library/librarybuilder.h"
+#include "cliprocess.h"
 #include "userlocations.h"
 
 #include <QProcess>
 #include <QUrl>
 #include <gtest/gtest.h>
 
-namespace {
-
-struct Result {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-Result runCli(const QStringList &args, const ScopedUserLocations &locations)
-{
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_DATA_HOME", locations.dataHome());
-    env.insert("XDG_STATE_HOME", locations.stateHome());
-    env.insert("XDG_CONFIG_HOME", locations.settingsHome());
-    env.remove("QUAVERTIN_LIBRARY");
-    process.setProcessEnvironment(env);
-    process.start(QStringLiteral(QUAVERTIN_CLI), args);
-    process.closeWriteChannel();
-    if (!process.waitForFinished(60000))
-        return {};
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
-}
-
-} // namespace
 
 TEST(ImportCommands, PlayerFromItsDefaultPlaceThenExportedAsM3u8RelativeAndImportedBack)
 {
@@ -61,14 +36,14 @@ TEST(ImportCommands, PlayerFromItsDefaultPlaceThenExportedAsM3u8RelativeAndImpor
                     .toUtf8());
     lists.close();
 
-    const Result imported = runCli({"--library", library, "library", "import-player", "rhythmbox"}, locations);
+    const CliResult imported = runCli({"--library", library, "library", "import-player", "rhythmbox"}, locations);
     ASSERT_EQ(imported.status, 0) << imported.err.toStdString();
     EXPECT_TRUE(imported.out.contains("Imported 2 of 2 tracks from Rhythmbox (2 new, 0 updated, 0 skipped)."))
         << imported.out.toStdString();
     EXPECT_TRUE(imported.out.contains("Playlists: 1 added")) << imported.out.toStdString();
     EXPECT_TRUE(imported.out.contains("Nothing was written to " + rhythmbox)) << imported.out.toStdString();
 
-    const Result exported = runCli({"--library", library, "--playlist", "Walk", "export", "--format", "m3u8",
+    const CliResult exported = runCli({"--library", library, "--playlist", "Walk", "export", "--format", "m3u8",
                                     "--relative-to", folder.path(), "--output", folder.filePath("walk.m3u8")},
                                    locations);
     ASSERT_EQ(exported.status, 0) << exported.err.toStdString();
@@ -77,26 +52,26 @@ TEST(ImportCommands, PlayerFromItsDefaultPlaceThenExportedAsM3u8RelativeAndImpor
     EXPECT_EQ(lines[2], "Musik/two.ogg");
     EXPECT_EQ(lines[4], "Musik/Ærø one.mp3");
 
-    const Result back = runCli({"--library", library, "library", "import-playlist", folder.filePath("walk.m3u8"),
+    const CliResult back = runCli({"--library", library, "library", "import-playlist", folder.filePath("walk.m3u8"),
                                 "--name", "Walk again"},
                                locations);
     ASSERT_EQ(back.status, 0) << back.err.toStdString();
     EXPECT_TRUE(back.out.contains("Made the playlist \"Walk again\" with 2 tracks (0 new in the library, 0 entries left out)."))
         << back.out.toStdString();
-    const Result walk = runCli({"--library", library, "library", "tracks", "--playlist", "Walk"}, locations);
-    const Result again = runCli({"--library", library, "library", "tracks", "--playlist", "Walk again"}, locations);
+    const CliResult walk = runCli({"--library", library, "library", "tracks", "--playlist", "Walk"}, locations);
+    const CliResult again = runCli({"--library", library, "library", "tracks", "--playlist", "Walk again"}, locations);
     EXPECT_EQ(walk.out, again.out);
     EXPECT_EQ(walk.out.count('\n'), 2);
 
     // Bad usage and refusals say why, with the right exit status.
-    const Result unknown = runCli({"--library", library, "library", "import-player", "winamp"}, locations);
+    const CliResult unknown = runCli({"--library", library, "library", "import-player", "winamp"}, locations);
     EXPECT_EQ(unknown.status, 2);
     EXPECT_TRUE(unknown.err.contains("unknown player \"winamp\"; choose one of rhythmbox, strawberry, clementine, beets"));
-    const Result missing = runCli({"--library", library, "library", "import-player", "strawberry"}, locations);
+    const CliResult missing = runCli({"--library", library, "library", "import-player", "strawberry"}, locations);
     EXPECT_EQ(missing.status, 1);
     EXPECT_TRUE(missing.err.contains("strawberry/strawberry/strawberry.db")) << missing.err.toStdString();
     EXPECT_TRUE(missing.err.contains("does not exist")) << missing.err.toStdString();
-    const Result relativeXml = runCli({"--library", library, "export", "--format", "xml", "--relative-to",
+    const CliResult relativeXml = runCli({"--library", library, "export", "--format", "xml", "--relative-to",
                                        folder.path(), "--output", folder.filePath("x.xml")},
                                       locations);
     EXPECT_EQ(relativeXml.status, 2);

@@ -6,6 +6,7 @@
 #include "model/musictrack.h"
 #include "readonlyplace.h"
 #include "testfiles.h"
+#include "cliprocess.h"
 #include "userlocations.h"
 
 #include <QFile>
@@ -34,18 +35,10 @@ protected:
     // The built program, whose alerts reach its standard error.
     CommandRun runProcess(const QStringList &args)
     {
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_DATA_HOME", locations.dataHome());
-        env.insert("XDG_STATE_HOME", locations.stateHome());
-        env.insert("XDG_CONFIG_HOME", locations.settingsHome());
-        process.setProcessEnvironment(env);
-        process.start(QStringLiteral(QUAVERTIN_CLI), QStringList{"--library", libraryPath} + args);
-        process.closeWriteChannel();
-        if (!process.waitForFinished(60000))
+        const CliResult r = runCli(QStringList{"--library", libraryPath} + args, locations);
+        if (r.status < 0)
             return {ExitCode::BadUsage, {}, "did not finish"};
-        return {ExitCode(process.exitCode()), QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
+        return {ExitCode(r.status), r.out, r.err};
     }
     // The file's value, from a fresh open of the file.
     static QString inFile(const QString &path, const QString &key)
