@@ -12,6 +12,8 @@
 #include <QUrl>
 #include <QXmlStreamReader>
 #include <cmath>
+#include <memory>
+#include <optional>
 #include <sqlite3.h>
 
 namespace playerimport {
@@ -108,11 +110,19 @@ public:
         const QByteArray uri = "file:" + QUrl::toPercentEncoding(info.absoluteFilePath(), "/") + "?mode=ro";
         const int rc = sqlite3_open_v2(uri.constData(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
                                        nullptr);
-        if (rc != SQLITE_OK)
-            fail(rc);
-        sqlite3_busy_timeout(db_, 5000);
-        // Opening reads nothing; the first query finds out what the file is.
-        query("SELECT count(*) FROM sqlite_master", [](sqlite3_stmt *) {});
+        // SQLite hands out a connection even when opening fails, and no
+        // destructor runs for an object whose constructor throws: a refused
+        // file must close it here, or every refusal keeps a connection open.
+        try {
+            if (rc != SQLITE_OK)
+                fail(rc);
+            sqlite3_busy_timeout(db_, 5000);
+            // Opening reads nothing; the first query finds out what the file is.
+            query("SELECT count(*) FROM sqlite_master", [](sqlite3_stmt *) {});
+        } catch (...) {
+            sqlite3_close_v2(db_);
+            throw;
+        }
     }
     ~PlayerDatabase() { sqlite3_close_v2(db_); }
     PlayerDatabase(const PlayerDatabase &) = delete;
@@ -121,15 +131,16 @@ public:
     template <typename Row>
     void query(const QByteArray &sql, Row &&row, std::optional<qint64> bound = std::nullopt)
     {
-        sqlite3_stmt *stmt = nullptr;
-        int rc = sqlite3_prepare_v2(db_, sql.constData(), int(sql.size()), &stmt, nullptr);
+        sqlite3_stmt *raw = nullptr;
+        int rc = sqlite3_prepare_v2(db_, sql.constData(), int(sql.size()), &raw, nullptr);
+        // Finalized however the walk ends, also when a row throws.
+        const std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)> stmt(raw, &sqlite3_finalize);
         if (rc != SQLITE_OK)
             fail(rc);
         if (bound)
-            sqlite3_bind_int64(stmt, 1, *bound);
-        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
-            row(stmt);
-        sqlite3_finalize(stmt);
+            sqlite3_bind_int64(stmt.get(), 1, *bound);
+        while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW)
+            row(stmt.get());
         if (rc != SQLITE_DONE)
             fail(rc);
     }
