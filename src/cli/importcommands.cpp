@@ -3,6 +3,7 @@
 
 #include "library/playerimport.h"
 #include "library/playlistfiles.h"
+#include "planprinter.h"
 
 #include <unistd.h>
 
@@ -70,9 +71,9 @@ ExitCode runImportPlayer(const LibraryOpener &open, const QStringList &args, QTe
     if (progress && summary.added + summary.updated > 0)
         err << '\n';
     for (const libraryimport::Failure &failure : summary.failures)
-        err << "skipped " << failure.path << ": " << failure.reason << '\n';
+        err << "skipped " << printable(failure.path) << ": " << printable(failure.reason) << '\n';
     for (const playerimport::SkippedPlaylist &playlist : summary.playlistsSkipped)
-        err << "skipped playlist \"" << playlist.name << "\": " << playlist.reason << '\n';
+        err << "skipped playlist \"" << printable(playlist.name) << "\": " << printable(playlist.reason) << '\n';
     out << "Imported " << summary.added + summary.updated << " of " << summary.tracks << " tracks from "
         << playerimport::playerName(*player) << " (" << summary.added << " new, " << summary.updated << " updated, "
         << summary.failures.size() << " skipped).\n";
@@ -105,8 +106,9 @@ ExitCode runImportPlaylist(const LibraryOpener &open, const QStringList &args, Q
         return ExitCode::BadUsage;
     const playlistfiles::ImportSummary summary = playlistfiles::importPlaylist(open(), words.first(), name);
     for (const playlistfiles::Notice &notice : summary.notices)
-        err << (notice.skipped ? "left out " : "note: ") << notice.entry << ": " << notice.reason << '\n';
-    out << "Made the playlist \"" << summary.name << "\" with " << summary.entries << " tracks (" << summary.newTracks
+        err << (notice.skipped ? "left out " : "note: ") << printable(notice.entry) << ": " << printable(notice.reason)
+            << '\n';
+    out << "Made the playlist \"" << printable(summary.name) << "\" with " << summary.entries << " tracks (" << summary.newTracks
         << " new in the library";
     const qsizetype skipped = std::count_if(summary.notices.cbegin(), summary.notices.cend(),
                                             [](const playlistfiles::Notice &n) { return n.skipped; });

@@ -263,7 +263,7 @@ ExitCode runRefresh(const LibraryOpener &open, const QStringList &args, QTextStr
     if (onTerminal && !refs.isEmpty())
         err << '\n';
     for (const libraryimport::Failure &failure : summary.failures)
-        err << "unreadable " << failure.path << ": " << failure.reason << '\n';
+        err << "unreadable " << oneLine(failure.path) << ": " << oneLine(failure.reason) << '\n';
     out << libraryimport::describe(summary) << '\n';
     return summary.failures.isEmpty() ? ExitCode::Success : ExitCode::Failed;
 }

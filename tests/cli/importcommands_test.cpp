@@ -76,4 +76,17 @@ TEST(ImportCommands, PlayerFromItsDefaultPlaceThenExportedAsM3u8RelativeAndImpor
                                       locations);
     EXPECT_EQ(relativeXml.status, 2);
     EXPECT_TRUE(relativeXml.err.contains("--relative-to goes with --format m3u8"));
+
+    // A playlist file's entries are another program's text: one that would
+    // retitle the terminal is printed escaped, and left out as missing.
+    QFile hostile(folder.filePath("hostile.m3u8"));
+    ASSERT_TRUE(hostile.open(QIODevice::WriteOnly));
+    hostile.write("#EXTM3U\n/nowhere/\x1b]0;owned\x07 \u202e.mp3\n" + QFile::encodeName(one) + "\n");
+    hostile.close();
+    const CliResult escaped =
+        runCli({"--library", library, "library", "import-playlist", hostile.fileName(), "--name", "Hostile"}, locations);
+    EXPECT_EQ(escaped.status, 0) << escaped.err.toStdString();
+    EXPECT_TRUE(escaped.err.contains("left out /nowhere/\\e]0;owned\\x07 \\u202E.mp3")) << escaped.err.toStdString();
+    EXPECT_FALSE(escaped.err.contains(QChar(0x1b)));
+    EXPECT_FALSE(escaped.err.contains(QChar(0x202e)));
 }
