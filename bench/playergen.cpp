@@ -3,7 +3,7 @@
 // Strawberry keeps (its own column names), with play and skip counts,
 // ratings and two playlists, for timing `library import-player` against
 // `library import` of the same files.
-#include "model/musicfiles.h"
+#include "files/musicfiles.h"
 #include "support/fileutils.h"
 
 #include <QCoreApplication>

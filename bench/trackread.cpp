@@ -3,7 +3,7 @@
 // file, title and artist read together, on the background worker. Compare with
 // `bench-tagfloor read DIR`, the bare TagLib C-interface loop.
 //   bench-trackread DIR
-#include "model/musicfiles.h"
+#include "files/musicfiles.h"
 #include "model/musictrack.h"
 #include "support/dispatch.h"
 

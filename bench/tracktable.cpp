@@ -9,8 +9,8 @@
 //   bench-tracktable DIR [ROUNDS]
 #include "app/appdelegate.h"
 #include "mainwindow.h"
-#include "model/filetags.h"
-#include "model/musicfiles.h"
+#include "files/filetags.h"
+#include "files/musicfiles.h"
 #include "sourcetracksmodel.h"
 #include "tracktablepanel.h"
 

@@ -4,7 +4,7 @@
 // undefined behaviour, and reads the same twice.
 #include "fuzzsupport.h"
 
-#include "model/filetags.h"
+#include "files/filetags.h"
 
 #include <cstddef>
 #include <cstdint>

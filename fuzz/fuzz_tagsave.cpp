@@ -5,7 +5,7 @@
 // value as it was.
 #include "fuzzsupport.h"
 
-#include "model/filetags.h"
+#include "files/filetags.h"
 #include "support/namedexception.h"
 
 #include <cstddef>

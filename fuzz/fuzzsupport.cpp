@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fuzzsupport.h"
 
-#include "model/musicfiles.h"
+#include "files/musicfiles.h"
 
 #include <QDir>
 #include <QFile>

@@ -7,7 +7,7 @@
 #include "operations/reviewsummary.h"
 #include "operations/runnews.h"
 #include "operations/runreport.h"
-#include "model/musicfiles.h"
+#include "files/musicfiles.h"
 #include "support/alerts.h"
 #include "support/dispatch.h"
 #include "support/fileutils.h"

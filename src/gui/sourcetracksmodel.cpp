@@ -2,8 +2,8 @@
 #include "sourcetracksmodel.h"
 
 #include "library/musiclibrary.h"
-#include "model/filetags.h"
-#include "model/musicfiles.h"
+#include "files/filetags.h"
+#include "files/musicfiles.h"
 #include "support/namedexception.h"
 #include "support/textutils.h"
 

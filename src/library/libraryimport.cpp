@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "libraryimport.h"
 
-#include "model/checkedfilestream.h"
-#include "model/fileproperties.h"
-#include "model/musicfiles.h"
-#include "model/nestingguard.h"
-#include "model/taglibtext.h"
+#include "files/checkedfilestream.h"
+#include "files/fileproperties.h"
+#include "files/musicfiles.h"
+#include "files/nestingguard.h"
+#include "files/taglibtext.h"
 #include "support/dispatch.h"
 #include "support/fileutils.h"
 #include "support/namedexception.h"

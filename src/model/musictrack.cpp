@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "musictrack.h"
 
-#include "fileproperties.h"
-#include "filetags.h"
+#include "files/fileproperties.h"
+#include "files/filetags.h"
 #include "library/musiclibrary.h"
 #include "library/trackcolumns.h"
 #include "support/alerts.h"

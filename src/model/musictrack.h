@@ -2,7 +2,7 @@
 #pragma once
 
 #include "library/trackref.h"
-#include "tagvalue.h"
+#include "files/tagvalue.h"
 #include "trackvalues.h"
 
 #include <QString>

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "model/musictrack.h"
-#include "model/tagvalue.h"
+#include "files/tagvalue.h"
 
 #include <QList>
 #include <QString>

@@ -6,7 +6,7 @@
 #include "model/musictrack.h"
 #include "operations/collector.h"
 #include "operations/progressthrottle.h"
-#include "model/musicfiles.h"
+#include "files/musicfiles.h"
 #include "support/alerts.h"
 #include "support/dispatch.h"
 #include "support/fileutils.h"

@@ -2,7 +2,7 @@
 #include "relinkindex.h"
 
 #include "model/musictrack.h"
-#include "model/musicfiles.h"
+#include "files/musicfiles.h"
 
 namespace tools {
 

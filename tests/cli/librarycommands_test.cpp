@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "librarycommands.h"
 #include "library/musiclibrary.h"
-#include "model/musicfiles.h"
+#include "files/musicfiles.h"
 #include "testfiles.h"
 
 #include <QJsonArray>

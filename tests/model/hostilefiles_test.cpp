@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fakewindowport.h"
-#include "model/checkedfilestream.h"
+#include "files/checkedfilestream.h"
 #include "model/musictrack.h"
 #include "support/namedexception.h"
 #include "testfiles.h"

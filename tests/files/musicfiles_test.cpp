@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "model/musicfiles.h"
+#include "files/musicfiles.h"
 #include "testfiles.h"
 
 #include <QFileInfo>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The read-back after a save that looks at the tag alone: it must read what a
 // full parse of the saved bytes reads, and only those bytes.
-#include "model/checkedfilestream.h"
-#include "model/savecheck.h"
+#include "files/checkedfilestream.h"
+#include "files/savecheck.h"
 #include "testfiles.h"
 
 #include <QByteArray>
