@@ -4,6 +4,7 @@
 #include "library/musiclibrary.h"
 #include "operations/applyengine.h"
 #include "operations/changesmodel.h"
+#include "operations/runjournal.h"
 #include "operations/reviewsummary.h"
 #include "operations/runnews.h"
 #include "operations/runreport.h"
@@ -324,6 +325,9 @@ void AppDelegate::applyChanges()
         run.library = existingLibrary();
     run.targetPlaylist = editablePlaylists_.value(selectedPlaylistActionPlaylist_);
     run.progress = [this](const ProgressDetail &detail) { setProgress(detail); };
+    run.journal = std::make_shared<RunJournal>(RunJournal::Run{HistoryStore::pathBeside(libraryPath()), changes_->tool,
+                                                               sourceDescription(), RunJournal::limitsFromSettings(),
+                                                               run.library});
     const QString playlistName = changes_->remove ? playlists_.value(selectedPlaylist_) : run.targetPlaylist;
     dispatchAsyncBackground([this, run = std::move(run), playlistName] {
         const ApplyResult result = applyengine::apply(run);
@@ -332,9 +336,25 @@ void AppDelegate::applyChanges()
             applyengine::report(result);
             setChanges(nullptr);
             endProgress();
-            RunNews::instance().announce(runreport::applied(result, *list, playlistName), true);
+            const QString unrecorded = runreport::notRecorded(result);
+            RunNews::instance().announce(runreport::applied(result, *list, playlistName) +
+                                             (unrecorded.isEmpty() ? QString() : QStringLiteral(". ") + unrecorded),
+                                         true);
         });
     });
+}
+
+// The source as the history names it.
+QString AppDelegate::sourceDescription() const
+{
+    switch (selectedMethod_) {
+    case 0:
+        return QStringLiteral("playlist \"%1\"").arg(playlists_.value(selectedPlaylist_));
+    case 1:
+        return QStringLiteral("folder %1").arg(folderPath_);
+    default:
+        return QStringLiteral("library selection");
+    }
 }
 
 // The library whose tracks follow what a tag run writes to their files; null

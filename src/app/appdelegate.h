@@ -251,6 +251,7 @@ private:
     std::optional<QList<MusicTrack>> folderTracks();
     std::optional<TrackList> playlistTracks(const QStringList &keys);
     std::shared_ptr<MusicLibrary> existingLibrary();
+    QString sourceDescription() const;
     std::shared_ptr<MusicLibrary> membershipLibrary(const ChangeList &list);
 
     std::unique_ptr<Lindarc> lindarc_;

@@ -4,6 +4,7 @@
 #include "app/appdelegate.h"
 #include "buildinfo.h"
 #include "completion.h"
+#include "historycommand.h"
 #include "support/alerts.h"
 #include "terminalport.h"
 #include "toolcommands.h"
@@ -36,6 +37,7 @@ void printUsage(QTextStream &out)
         out << "  " << tool.name.leftJustified(16) << tool.summary << '\n';
     out << "\n"
            "  library         manage the library: quavertin-cli library --help\n"
+           "  history         list the runs that changed something: quavertin-cli history --help\n"
            "  completion      print the bash or zsh completion script\n"
            "\n"
            "Every tool answers --help. Exit status: 0 done, 1 the tool refused, found\n"
@@ -132,6 +134,17 @@ ExitCode runMain(const QStringList &args, QTextStream &out, QTextStream &err, FI
             return ExitCode::BadUsage;
         }
         return runLibraryCommand(options.rest, options.library, out, err);
+    }
+
+    if (options.command == QLatin1String("history")) {
+        if (options.playlist || options.folder || options.selection) {
+            err << "quavertin-cli: history takes no source option\n";
+            return ExitCode::BadUsage;
+        }
+        return runHistoryCommand(options.rest, options.library.isEmpty()
+                                                   ? QString()
+                                                   : QFileInfo(options.library).absoluteFilePath(),
+                                 out, err);
     }
 
     const ToolCommand *tool = nullptr;

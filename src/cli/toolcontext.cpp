@@ -3,6 +3,7 @@
 
 #include "app/appdelegate.h"
 #include "operations/changesmodel.h"
+#include "operations/runreport.h"
 #include "reviewprinter.h"
 #include "support/dispatch.h"
 #include "support/namedexception.h"
@@ -204,6 +205,8 @@ ExitCode ToolContext::run(const std::function<void()> &action)
     const int alertsBeforeApply = port_.alertCount();
     app_.applyChanges();
     waitForRun(port_);
+    if (const QString unrecorded = runreport::notRecorded(app_.lastApply()); !unrecorded.isEmpty())
+        err_ << "quavertin-cli: " << text::escapedControls(unrecorded, text::ControlStyle::Terminal) << '\n';
     if (port_.alertCount() > alertsBeforeApply)
         return ExitCode::Failed;
     // An add leaves a track that is in the playlist already as it is, so

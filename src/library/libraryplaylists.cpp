@@ -118,6 +118,25 @@ void MusicLibrary::deleteTracks(const QList<TrackRef> &refs)
     transaction.commit();
 }
 
+QList<PlaylistEntry> MusicLibrary::entriesOf(qint64 playlistId) const
+{
+    QList<PlaylistEntry> entries;
+    Statement st(connection(), "SELECT id, track, position FROM playlist_entries WHERE playlist = ?1 ORDER BY position, id",
+                 QStringLiteral("read the entries of playlist %1").arg(playlistId));
+    st.bind(1, playlistId);
+    while (st.next())
+        entries << PlaylistEntry{st.integer(0), st.integer(1), st.integer(2)};
+    return entries;
+}
+
+bool MusicLibrary::hasEntry(qint64 playlistId, const PlaylistEntry &entry) const
+{
+    Statement st(connection(), "SELECT 1 FROM playlist_entries WHERE id = ?1 AND playlist = ?2 AND track = ?3",
+                 QStringLiteral("look for entry %1 of playlist %2").arg(entry.entryId).arg(playlistId));
+    st.bind(1, entry.entryId).bind(2, playlistId).bind(3, entry.trackId);
+    return st.next();
+}
+
 void MusicLibrary::duplicateTo(const TrackRef &ref, qint64 playlistId)
 {
     addTracksToPlaylist(playlistId, {ref.trackId}, false);

@@ -26,6 +26,14 @@ struct Playlist {
     bool smart = false;
 };
 
+// One entry of a playlist: which track stands where. Positions order the
+// entries; they need not be consecutive.
+struct PlaylistEntry {
+    qint64 entryId = 0;
+    qint64 trackId = 0;
+    qint64 position = 0;
+};
+
 // The rule of a smart playlist: the playlist manager's conditions on one tag key.
 struct SmartRule {
     QString tagKey;
@@ -174,6 +182,11 @@ public:
     // How long a statement waits for another writer before it fails as locked
     // (5 s unless changed); for this thread's connection and those opened later.
     void setBusyTimeout(int milliseconds);
+
+    // The stored entries of a plain playlist in order.
+    QList<PlaylistEntry> entriesOf(qint64 playlistId) const;
+    // Whether the playlist still has this entry of this track.
+    bool hasEntry(qint64 playlistId, const PlaylistEntry &entry) const;
 
     // The rule of a smart playlist; nothing for a plain one.
     std::optional<SmartRule> smartRule(qint64 playlistId) const;

@@ -2,6 +2,7 @@
 #include "applyengine.h"
 
 #include "library/musiclibrary.h"
+#include "runjournal.h"
 #include "support/alerts.h"
 #include "support/fileutils.h"
 #include "support/trash.h"
@@ -151,6 +152,8 @@ void writeTags(const ApplyRun &run, RowBatches &rows, ApplyResult &result)
             }
             written.insert(record.tagToChange, record.newTag);
             ++result.written;
+            if (run.journal)
+                run.journal->applied(i);
             if (!write.isEmpty())
                 writtenFiles.insert(write);
             if (follow)
@@ -172,6 +175,8 @@ ApplyResult applyTags(const ApplyRun &run)
     ApplyResult result;
     for (const ChangeRecord &r : run.changes->records)
         result.enabled += r.enabled ? 1 : 0;
+    if (run.journal)
+        run.journal->intendTags(run.changes->records);
     try {
         RowBatches rows(libraryOf(run));
         writeTags(run, rows, result);
@@ -289,13 +294,20 @@ ApplyResult applyMembership(const ApplyRun &run)
             for (qsizetype i = 0; i < refs.size(); ++i)
                 if (!trashing || locations.at(i).isEmpty() || !kept.contains(locations.at(i)))
                     removed << refs.at(i);
+            if (run.journal)
+                run.journal->intendRemovals(library, removed, list);
             library.deleteTracks(removed);
             written = static_cast<int>(removed.size());
         } else {
             // A track already in the target, or listed twice, is added once.
+            const QList<PlaylistEntry> before = run.journal ? run.journal->beforeAdding(library, target->id) : QList<PlaylistEntry>();
             written = library.addTracksToPlaylist(target->id, ids, true);
+            if (run.journal)
+                run.journal->intendAdditions(library, target->id, before, list);
         }
         batch.commit();
+        if (run.journal)
+            run.journal->appliedAll();
         // Counted only now: a commit that fails has made none of the changes.
         result.written = written;
     } catch (const std::exception &e) {
@@ -317,9 +329,7 @@ ApplyResult applyMembership(const ApplyRun &run)
     return result;
 }
 
-} // namespace
-
-ApplyResult apply(const ApplyRun &run)
+ApplyResult applyList(const ApplyRun &run)
 {
     if (!run.changes)
         return {};
@@ -337,6 +347,16 @@ ApplyResult apply(const ApplyRun &run)
         return applyMembership(run);
     }
     return applyTags(run);
+}
+
+} // namespace
+
+ApplyResult apply(const ApplyRun &run)
+{
+    ApplyResult result = applyList(run);
+    if (run.journal)
+        result.notRecorded = run.journal->finish();
+    return result;
 }
 
 void report(const ApplyResult &result)

@@ -10,6 +10,7 @@
 #include <memory>
 
 class MusicLibrary;
+class RunJournal;
 
 // What the apply worker needs, captured on the main thread when Apply is pressed.
 struct ApplyRun {
@@ -17,6 +18,7 @@ struct ApplyRun {
     std::shared_ptr<MusicLibrary> library; // membership lists
     QString targetPlaylist;                // where an adding membership list adds
     std::function<void(const ProgressDetail &)> progress;
+    std::shared_ptr<RunJournal> journal;   // records what is applied; null: nothing is recorded
 };
 
 struct ApplyResult {
@@ -33,6 +35,7 @@ struct ApplyResult {
     QString error;        // Failed: the error's description
     QString playlist;     // TargetMissing: the name looked for
     QStringList notTrashed; // files that stayed out of the Trash, each "path: reason"
+    QString notRecorded;    // why the history could not record the run; empty when it did
 };
 
 namespace applyengine {

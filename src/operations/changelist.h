@@ -32,6 +32,7 @@ struct ChangeList {
     bool playlist = false; // a membership list rather than a tag list
     int remove = 0;        // membership lists: non-zero removes, zero adds
     bool trash = false;    // when removing: also move file-backed tracks' files to the Trash
+    QString tool;          // the tool that proposed it, as the history names the run
 };
 
 // A tag value as records hold it and as the apply engine compares it: numbers

@@ -119,6 +119,7 @@ void collectChanges(AppDelegate &app, CollectRun run)
                 list->playlist = run.playlist;
                 list->remove = run.remove;
                 list->trash = run.trash;
+                list->tool = run.tool;
                 app.setChanges(std::move(list));
                 app.beginChanges();
             } else if (found && !error) {

@@ -52,6 +52,7 @@ struct CollectRun {
     QString noChangesMessage;
 
     // Flags of the list handed over.
+    QString tool; // the history's name for runs of this tool
     bool playlist = false;
     int remove = 0;
     bool trash = false;

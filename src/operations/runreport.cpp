@@ -64,6 +64,14 @@ QString applied(const ApplyResult &result, const ChangeList &list, const QString
     return text;
 }
 
+QString notRecorded(const ApplyResult &result)
+{
+    if (result.notRecorded.isEmpty())
+        return {};
+    return QStringLiteral("The history could not record this run, so it cannot be undone from there: %1")
+        .arg(result.notRecorded);
+}
+
 QString numericChanged(const ApplyResult &result)
 {
     if (result.outcome != ApplyResult::Finished)

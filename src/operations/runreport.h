@@ -18,6 +18,9 @@ QString counted(qsizetype count, const QString &singular, const QString &plural)
 // After an apply run over a change list (membership lists name their playlist).
 QString applied(const ApplyResult &result, const ChangeList &list, const QString &playlistName);
 
+// Why the run is missing from the history; empty when it is there.
+QString notRecorded(const ApplyResult &result);
+
 // After the numeric tag changer wrote its tracks.
 QString numericChanged(const ApplyResult &result);
 

@@ -39,6 +39,7 @@ void performCapitalization(AppDelegate &app)
         *key, [method](const QString &value) { return capitalizedValue(value, method); },
         QStringLiteral("The Capitalization Pattern you've entered doesn't lead to any changes in the tracks "
                        "you've selected."));
+    run.tool = QStringLiteral("Capitalization");
     collector::collectChanges(app, std::move(run));
 }
 

@@ -120,6 +120,7 @@ void performMove(AppDelegate &app)
         if (newTarget && *newTarget != target)
             records << collector::tagRecord(track, values, targetKey, target, *newTarget);
     };
+    run.tool = QStringLiteral("Data Mover");
     collector::collectChanges(app, std::move(run));
 }
 

@@ -101,6 +101,7 @@ void performFix(AppDelegate &app)
                                           "folder doesn't contain any missing original files. Also note that the "
                                           "selected folder has to have 'Spotlight' enabled.");
     run.playlist = false;
+    run.tool = QStringLiteral("Dead Track Relinking");
     collector::collectChanges(app, std::move(run));
 }
 

@@ -85,6 +85,7 @@ void performDead(AppDelegate &app)
     run.playlist = true;
     run.remove = 1;
     run.trash = false;
+    run.tool = QStringLiteral("Dead Track Removal");
     collector::collectChanges(app, std::move(run));
 }
 

@@ -59,6 +59,7 @@ void performEncoding(AppDelegate &app)
     CollectRun run = tagToolRun(
         *key, [from, to](const QString &value) { return convertedValue(value, from, to); }, noChanges,
         /*needsLocation=*/false);
+    run.tool = QStringLiteral("Encoding Conversion");
     collector::collectChanges(app, std::move(run));
 }
 

@@ -98,6 +98,7 @@ void performPlaylist(AppDelegate &app)
     run.playlist = true;
     run.remove = action;
     run.trash = app.moveTrash();
+    run.tool = QStringLiteral("Playlist Manager");
     collector::collectChanges(app, std::move(run));
 }
 

@@ -65,6 +65,7 @@ void performSearchReplace(AppDelegate &app)
         },
         QStringLiteral("The Search/Replace Pattern you've entered doesn't lead to any changes in the tracks "
                        "you've selected."));
+    run.tool = QStringLiteral("Search & Replace");
     collector::collectChanges(app, std::move(run));
 }
 

@@ -1,0 +1,184 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "historycommand.h"
+
+#include "library/musiclibrary.h"
+#include "operations/runjournal.h"
+#include "planprinter.h"
+#include "reviewprinter.h"
+
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonObject>
+
+namespace cli {
+namespace {
+
+const char *const historyHelp = R"(usage: quavertin-cli [--library FILE] history [--json]
+       quavertin-cli [--library FILE] history show N [--json]
+
+Lists the runs that changed tags, playlists or files, newest first: number,
+time, tool, source and how many changes each made. `show N` lists the changes
+of run N with the values before and after. The history is kept in
+history.sqlite beside the library file.
+)";
+
+QString shownTime(const HistoryRun &run)
+{
+    return run.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+QJsonValue jsonValue(const QVariant &value)
+{
+    return value.isValid() && !value.isNull() ? QJsonValue::fromVariant(value) : QJsonValue();
+}
+
+QJsonObject runJson(const HistoryRun &run)
+{
+    QJsonObject object{{"number", run.number},
+                       {"time", run.time.toString(Qt::ISODateWithMs)},
+                       {"tool", run.tool},
+                       {"source", run.source},
+                       {"count", run.count}};
+    if (run.undoOf)
+        object.insert("undoOf", run.undoOf);
+    if (run.undoneBy)
+        object.insert("undoneBy", run.undoneBy);
+    return object;
+}
+
+QJsonObject changeJson(const HistoryChange &change)
+{
+    QJsonObject object{{"kind", historyKindName(change.kind)}, {"title", change.title}, {"artist", change.artist}};
+    if (change.trackId)
+        object.insert("track", change.trackId);
+    if (!change.path.isEmpty())
+        object.insert("path", change.path);
+    if (change.playlistId) {
+        object.insert("playlist", change.playlist);
+        object.insert("playlistId", change.playlistId);
+        object.insert("entry", change.entryId);
+        object.insert("position", change.position);
+    } else {
+        object.insert("key", change.key);
+        object.insert("before", jsonValue(change.before));
+        object.insert("after", jsonValue(change.after));
+    }
+    return object;
+}
+
+// "“value”", or "(none)" for an absent one.
+QString shownValue(const QVariant &value)
+{
+    if (!value.isValid() || value.isNull())
+        return QStringLiteral("(none)");
+    return QStringLiteral("\u201C%1\u201D").arg(value.toString());
+}
+
+// The fields of a change's line, each escaped where it is printed.
+QStringList changeFields(const HistoryChange &change)
+{
+    using K = HistoryChange::Kind;
+    const QString track = !change.path.isEmpty() ? change.path
+                          : change.title.isEmpty() ? QStringLiteral("track %1").arg(change.trackId)
+                                                   : QStringLiteral("%1 \u2013 %2").arg(change.artist, change.title);
+    switch (change.kind) {
+    case K::AddedToPlaylist:
+    case K::RemovedFromPlaylist:
+    case K::DeadEntryRemoved:
+        return {track, QStringLiteral("%1 \u201C%2\u201D at position %3")
+                           .arg(historyKindName(change.kind), change.playlist)
+                           .arg(change.position)};
+    case K::RemovedFromLibrary:
+        return {track, historyKindName(change.kind)};
+    default:
+        return {track, change.key,
+                QStringLiteral("%1 \u2192 %2").arg(shownValue(change.before), shownValue(change.after))};
+    }
+}
+
+} // namespace
+
+ExitCode runHistoryCommand(const QStringList &args, const QString &libraryPath, QTextStream &out, QTextStream &err)
+{
+    QStringList words;
+    bool json = false;
+    for (const QString &arg : args) {
+        if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
+            out << historyHelp;
+            return ExitCode::Success;
+        }
+        if (arg == QLatin1String("--json"))
+            json = true;
+        else if (arg.startsWith(QLatin1Char('-'))) {
+            err << "quavertin-cli: unknown option " << printable(arg) << "\n\n" << historyHelp;
+            return ExitCode::BadUsage;
+        } else
+            words << arg;
+    }
+    std::optional<qint64> shown;
+    if (!words.isEmpty()) {
+        bool ok = false;
+        const qint64 number = words.value(1).toLongLong(&ok);
+        if (words.first() != QLatin1String("show") || words.size() != 2 || !ok || number <= 0) {
+            err << "quavertin-cli: history takes no arguments but \"show N\" with a run number\n\n" << historyHelp;
+            return ExitCode::BadUsage;
+        }
+        shown = number;
+    }
+
+    const QString library = libraryPath.isEmpty() ? MusicLibrary::defaultPath() : libraryPath;
+    const QString path = HistoryStore::pathBeside(library);
+    try {
+        std::unique_ptr<HistoryStore> store;
+        // Listing makes no history file where there is none.
+        if (QFileInfo::exists(path))
+            store = RunJournal::openSettled(path, MusicLibrary::isRunning(library)
+                                                      ? std::make_shared<MusicLibrary>(library)
+                                                      : nullptr);
+        if (!shown) {
+            const QList<HistoryRun> runs = store ? store->runs() : QList<HistoryRun>();
+            if (json) {
+                QJsonArray list;
+                for (const HistoryRun &run : runs)
+                    list.append(runJson(run));
+                printJson(out, QJsonDocument(list));
+            } else if (runs.isEmpty()) {
+                err << "The history holds no runs.\n";
+            }
+            for (const HistoryRun &run : json ? QList<HistoryRun>() : runs)
+                out << run.number << '\t' << shownTime(run) << '\t' << printable(run.tool) << '\t'
+                    << printable(run.source) << '\t' << run.count << '\n';
+            return ExitCode::Success;
+        }
+        const std::optional<HistoryRun> run = store ? store->run(*shown) : std::nullopt;
+        if (!run) {
+            err << "quavertin-cli: the history holds no run " << *shown << '\n';
+            return ExitCode::Failed;
+        }
+        const QList<HistoryChange> changes = store->changes(*shown);
+        if (json) {
+            QJsonObject object = runJson(*run);
+            QJsonArray list;
+            for (const HistoryChange &change : changes)
+                list.append(changeJson(change));
+            object.insert("changes", list);
+            printJson(out, QJsonDocument(object));
+            return ExitCode::Success;
+        }
+        out << "Run " << run->number << ", " << shownTime(*run) << ", " << printable(run->tool) << ", "
+            << printable(run->source) << ": " << run->count << (run->count == 1 ? " change\n" : " changes\n");
+        int n = 0;
+        for (const HistoryChange &change : changes) {
+            QStringList fields = changeFields(change);
+            for (QString &field : fields)
+                field = printable(field);
+            out << ++n << '\t' << fields.join(QLatin1Char('\t')) << '\n';
+        }
+        return ExitCode::Success;
+    } catch (const std::exception &e) {
+        err << "quavertin-cli: " << printable(QString::fromUtf8(e.what())) << '\n';
+        return ExitCode::Failed;
+    }
+}
+
+} // namespace cli

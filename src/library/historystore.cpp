@@ -1,0 +1,405 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "historystore.h"
+
+#include "libraryerror.h"
+#include "sqlitedb.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <QtEndian>
+#include <mutex>
+#include <sqlite3.h>
+
+#include <cerrno>
+#include <csignal>
+#include <limits>
+#include <unistd.h>
+
+using sqlite::Statement;
+
+namespace {
+
+// "QVHS" in the file header tells a journal apart from a library or any other database.
+constexpr qint32 applicationId = 0x51564853;
+
+// Appended only, as the library's layouts are: files made with a step exist.
+const char *const steps[] = {
+    // 0 -> 1
+    R"sql(
+    CREATE TABLE runs (
+        id INTEGER PRIMARY KEY AUTOINCREMENT,
+        time TEXT NOT NULL,
+        tool TEXT NOT NULL,
+        source TEXT NOT NULL,
+        count INTEGER NOT NULL DEFAULT 0,
+        open INTEGER NOT NULL DEFAULT 1,
+        owner INTEGER NOT NULL,
+        undoOf INTEGER,
+        undoneBy INTEGER
+    );
+    CREATE INDEX open_runs ON runs(open) WHERE open = 1;
+    CREATE TABLE changes (
+        run INTEGER NOT NULL,
+        position INTEGER NOT NULL,
+        pending INTEGER NOT NULL DEFAULT 1,
+        kind TEXT NOT NULL,
+        track INTEGER,
+        path TEXT,
+        key TEXT,
+        before,
+        after,
+        playlist INTEGER,
+        playlistName TEXT,
+        entry INTEGER,
+        entryPosition INTEGER,
+        title TEXT,
+        artist TEXT,
+        PRIMARY KEY (run, position)
+    ) WITHOUT ROWID;
+    )sql",
+};
+constexpr int stepCount = int(sizeof steps / sizeof steps[0]);
+
+const QList<QPair<HistoryChange::Kind, QString>> &kindNames()
+{
+    using K = HistoryChange::Kind;
+    static const QList<QPair<K, QString>> names = {
+        {K::Tag, QStringLiteral("tag")},
+        {K::AddedToPlaylist, QStringLiteral("added to playlist")},
+        {K::RemovedFromPlaylist, QStringLiteral("removed from playlist")},
+        {K::RemovedFromLibrary, QStringLiteral("removed from library")},
+        {K::Renamed, QStringLiteral("renamed")},
+        {K::Relinked, QStringLiteral("relinked")},
+        {K::DeadEntryRemoved, QStringLiteral("dead entry removed")},
+        {K::MovedToTrash, QStringLiteral("moved to Trash")},
+    };
+    return names;
+}
+
+// Runs with a HistoryStore of this process still working on them; an open run
+// of this process outside the set was left behind as a crash would leave it.
+std::mutex liveMutex;
+QSet<QString> &liveRuns()
+{
+    static QSet<QString> runs;
+    return runs;
+}
+QString liveKey(const QString &path, qint64 run)
+{
+    return QStringLiteral("%1\n%2").arg(run).arg(QFileInfo(path).absoluteFilePath());
+}
+
+bool processAlive(qint64 pid)
+{
+    if (pid <= 0)
+        return false;
+    return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
+}
+
+qint64 pragmaValue(sqlite::Database &db, const char *sql, const QString &purpose)
+{
+    Statement st(db, sql, purpose);
+    return st.next() ? st.integer(0) : 0;
+}
+
+// Reads the header only, so a foreign, damaged or newer file is refused before
+// SQLite writes anything to it.
+void checkHeader(const QString &path, const QString &purpose)
+{
+    const QFileInfo info(path);
+    if (!info.exists() || (info.isFile() && info.size() == 0))
+        return;
+    if (info.isDir())
+        throw LibraryError(purpose, QStringLiteral("it is a folder, not a history file"));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw LibraryError(purpose, QStringLiteral("the file cannot be read (%1)").arg(file.errorString()));
+    const QByteArray header = file.read(100);
+    if (header.size() < 100 || !header.startsWith(QByteArrayLiteral("SQLite format 3\0")))
+        throw LibraryError(purpose, QStringLiteral("the file is damaged or no history file (it is no SQLite "
+                                                   "database); it was left untouched"),
+                           SQLITE_NOTADB);
+    const auto bigEndian = [&](int offset) { return qFromBigEndian<qint32>(header.constData() + offset); };
+    if (bigEndian(68) != applicationId)
+        throw LibraryError(purpose, QStringLiteral("the file is an SQLite database of another kind, not a history; "
+                                                   "it was left untouched"),
+                           SQLITE_NOTADB);
+    if (bigEndian(60) > stepCount)
+        throw LibraryError(purpose, QStringLiteral("the history was made by a newer version of Quavertin (layout "
+                                                   "%1, this version knows %2); it was left untouched")
+                                        .arg(bigEndian(60))
+                                        .arg(stepCount));
+}
+
+HistoryChange changeFrom(const Statement &st)
+{
+    HistoryChange c;
+    c.kind = historyKindNamed(st.text(0)).value_or(HistoryChange::Kind::Tag);
+    c.trackId = st.integer(1);
+    c.path = st.text(2);
+    c.key = st.text(3);
+    c.before = st.value(4);
+    c.after = st.value(5);
+    c.playlistId = st.integer(6);
+    c.playlist = st.text(7);
+    c.entryId = st.integer(8);
+    c.position = st.integer(9);
+    c.title = st.text(10);
+    c.artist = st.text(11);
+    return c;
+}
+
+HistoryRun runFrom(const Statement &st)
+{
+    HistoryRun r;
+    r.number = st.integer(0);
+    r.time = QDateTime::fromString(st.text(1), Qt::ISODateWithMs);
+    r.tool = st.text(2);
+    r.source = st.text(3);
+    r.count = st.integer(4);
+    r.undoOf = st.integer(5);
+    r.undoneBy = st.integer(6);
+    return r;
+}
+
+const QByteArray runColumns = "id, time, tool, source, count, undoOf, undoneBy";
+
+} // namespace
+
+QString historyKindName(HistoryChange::Kind kind)
+{
+    for (const auto &[k, name] : kindNames())
+        if (k == kind)
+            return name;
+    return {};
+}
+
+std::optional<HistoryChange::Kind> historyKindNamed(const QString &name)
+{
+    for (const auto &[k, n] : kindNames())
+        if (n == name)
+            return k;
+    return std::nullopt;
+}
+
+QString HistoryStore::pathBeside(const QString &libraryPath)
+{
+    return QFileInfo(libraryPath).absolutePath() + QStringLiteral("/history.sqlite");
+}
+
+HistoryStore::HistoryStore(QString path) : path_(std::move(path))
+{
+    const QString purpose = QStringLiteral("open the history %1").arg(path_);
+    checkHeader(path_, purpose);
+    const QString folder = QFileInfo(path_).absolutePath();
+    if (!QDir().mkpath(folder))
+        throw LibraryError(purpose, QStringLiteral("the folder %1 cannot be made").arg(folder));
+    db_ = std::make_unique<sqlite::Database>(path_, sqlite::Database::Mode::Create);
+    db_->setBusyTimeout(5000);
+    // Every commit reaches the disk: a run commits a few times only, and the
+    // pending changes must be there before the files are written.
+    db_->execute("PRAGMA synchronous = FULL", purpose);
+    const qint64 tables = pragmaValue(*db_, "SELECT count(*) FROM sqlite_schema", purpose);
+    if (pragmaValue(*db_, "PRAGMA application_id", purpose) != applicationId) {
+        if (tables != 0)
+            throw LibraryError(purpose, QStringLiteral("the file is an SQLite database of another kind, not a "
+                                                       "history; it was left untouched"));
+        db_->execute(QByteArray("PRAGMA application_id = " + QByteArray::number(applicationId)).constData(), purpose);
+    }
+    const qint64 version = pragmaValue(*db_, "PRAGMA user_version", purpose);
+    if (version > stepCount)
+        throw LibraryError(purpose, QStringLiteral("the history was made by a newer version of Quavertin; it was "
+                                                   "left untouched"));
+    for (int step = int(version); step < stepCount; ++step) {
+        sqlite::Transaction transaction(*db_, purpose);
+        db_->execute(steps[step], purpose);
+        db_->execute(QByteArray("PRAGMA user_version = " + QByteArray::number(step + 1)).constData(), purpose);
+        transaction.commit();
+    }
+    bool logging = false;
+    {
+        Statement mode(*db_, "PRAGMA journal_mode", purpose);
+        logging = mode.next() && mode.text(0) == QLatin1StringView("wal");
+    }
+    if (!logging)
+        db_->execute("PRAGMA journal_mode = WAL", purpose);
+}
+
+HistoryStore::~HistoryStore()
+{
+    // Runs this object began and did not finish are left as a crash leaves them.
+    std::lock_guard lock(liveMutex);
+    for (qint64 run : begun_)
+        liveRuns().remove(liveKey(path_, run));
+}
+
+qint64 HistoryStore::beginRun(const QString &tool, const QString &source, qint64 undoOf)
+{
+    const QString purpose = QStringLiteral("begin a run in the history %1").arg(path_);
+    Statement st(*db_, "INSERT INTO runs (time, tool, source, owner, undoOf) VALUES (?1, ?2, ?3, ?4, ?5)", purpose);
+    st.bind(1, QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs))
+        .bind(2, tool)
+        .bind(3, source)
+        .bind(4, qint64(::getpid()));
+    if (undoOf > 0)
+        st.bind(5, undoOf);
+    else
+        st.bindNull(5);
+    st.run();
+    const qint64 run = db_->lastInsertId();
+    std::lock_guard lock(liveMutex);
+    liveRuns().insert(liveKey(path_, run));
+    begun_ << run;
+    return run;
+}
+
+void HistoryStore::intend(qint64 run, const QList<qint64> &positions, const QList<HistoryChange> &changes)
+{
+    if (changes.isEmpty())
+        return;
+    const QString purpose = QStringLiteral("record %1 changes in the history %2").arg(changes.size()).arg(path_);
+    sqlite::Transaction transaction(*db_, purpose);
+    const QByteArray sql = "INSERT INTO changes (run, position, kind, track, path, key, before, after, playlist, "
+                           "playlistName, entry, entryPosition, title, artist) "
+                           "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14)";
+    for (qsizetype i = 0; i < changes.size(); ++i) {
+        const HistoryChange &c = changes.at(i);
+        Statement st(*db_, sql, purpose);
+        const auto orNull = [&](int index, qint64 value) {
+            if (value != 0)
+                st.bind(index, value);
+            else
+                st.bindNull(index);
+        };
+        st.bind(1, run).bind(2, positions.at(i)).bind(3, historyKindName(c.kind));
+        orNull(4, c.trackId);
+        st.bind(5, c.path).bind(6, c.key).bind(7, c.before).bind(8, c.after);
+        orNull(9, c.playlistId);
+        st.bind(10, c.playlist);
+        orNull(11, c.entryId);
+        st.bind(12, c.position).bind(13, c.title).bind(14, c.artist);
+        st.run();
+    }
+    transaction.commit();
+}
+
+void HistoryStore::finishRun(qint64 run, const QList<qint64> &applied, const Limits &limits)
+{
+    const QString purpose = QStringLiteral("record a run in the history %1").arg(path_);
+    {
+        sqlite::Transaction transaction(*db_, purpose);
+        for (qint64 position : applied)
+            Statement(*db_, "UPDATE changes SET pending = 0 WHERE run = ?1 AND position = ?2", purpose)
+                .bind(1, run)
+                .bind(2, position)
+                .run();
+        Statement(*db_, "DELETE FROM changes WHERE run = ?1 AND pending = 1", purpose).bind(1, run).run();
+        Statement(*db_, "UPDATE runs SET open = 0, count = (SELECT count(*) FROM changes WHERE run = ?1) WHERE id = ?1",
+                  purpose)
+            .bind(1, run)
+            .run();
+        Statement(*db_, "DELETE FROM runs WHERE id = ?1 AND count = 0", purpose).bind(1, run).run();
+        transaction.commit();
+    }
+    {
+        std::lock_guard lock(liveMutex);
+        liveRuns().remove(liveKey(path_, run));
+        begun_.removeAll(run);
+    }
+    prune(run, limits);
+}
+
+void HistoryStore::prune(qint64 keep, const Limits &limits)
+{
+    const QString purpose = QStringLiteral("drop the oldest runs from the history %1").arg(path_);
+    // The newest runs that fit both limits stay; the run just made stays whatever its size.
+    qint64 firstKept = 0;
+    {
+        Statement st(*db_, "SELECT id, count FROM runs WHERE open = 0 ORDER BY id DESC", purpose);
+        int runs = 0;
+        qint64 changes = 0;
+        while (st.next()) {
+            const qint64 id = st.integer(0);
+            ++runs;
+            changes += st.integer(1);
+            if (id != keep && (runs > limits.runs || changes > limits.changes))
+                break;
+            firstKept = id;
+        }
+    }
+    if (firstKept == 0)
+        return;
+    sqlite::Transaction transaction(*db_, purpose);
+    Statement(*db_, "DELETE FROM changes WHERE run IN (SELECT id FROM runs WHERE open = 0 AND id < ?1)", purpose)
+        .bind(1, firstKept)
+        .run();
+    Statement(*db_, "DELETE FROM runs WHERE open = 0 AND id < ?1", purpose).bind(1, firstKept).run();
+    transaction.commit();
+}
+
+int HistoryStore::resolveAbandoned(const Resolver &resolver)
+{
+    const QString purpose = QStringLiteral("settle the unfinished runs of the history %1").arg(path_);
+    QList<qint64> abandoned;
+    {
+        Statement st(*db_, "SELECT id, owner FROM runs WHERE open = 1", purpose);
+        std::lock_guard lock(liveMutex);
+        while (st.next()) {
+            const qint64 id = st.integer(0);
+            const qint64 owner = st.integer(1);
+            const bool mine = owner == ::getpid();
+            if (mine ? !liveRuns().contains(liveKey(path_, id)) : !processAlive(owner))
+                abandoned << id;
+        }
+    }
+    for (qint64 run : abandoned) {
+        QList<qint64> kept;
+        {
+            Statement st(*db_,
+                         "SELECT kind, track, path, key, before, after, playlist, playlistName, entry, entryPosition, "
+                         "title, artist, position FROM changes WHERE run = ?1 AND pending = 1 ORDER BY position",
+                         purpose);
+            st.bind(1, run);
+            while (st.next())
+                if (resolver(changeFrom(st)) != Resolution::NotApplied)
+                    kept << st.integer(12);
+        }
+        finishRun(run, kept, {std::numeric_limits<int>::max(), std::numeric_limits<qint64>::max()});
+    }
+    return int(abandoned.size());
+}
+
+QList<HistoryRun> HistoryStore::runs() const
+{
+    QList<HistoryRun> list;
+    Statement st(*db_, "SELECT " + runColumns + " FROM runs WHERE open = 0 ORDER BY id DESC",
+                 QStringLiteral("list the runs of the history %1").arg(path_));
+    while (st.next())
+        list << runFrom(st);
+    return list;
+}
+
+std::optional<HistoryRun> HistoryStore::run(qint64 number) const
+{
+    Statement st(*db_, "SELECT " + runColumns + " FROM runs WHERE open = 0 AND id = ?1",
+                 QStringLiteral("read run %1 of the history %2").arg(number).arg(path_));
+    st.bind(1, number);
+    if (!st.next())
+        return std::nullopt;
+    return runFrom(st);
+}
+
+QList<HistoryChange> HistoryStore::changes(qint64 run) const
+{
+    QList<HistoryChange> list;
+    Statement st(*db_,
+                 "SELECT kind, track, path, key, before, after, playlist, playlistName, entry, entryPosition, title, "
+                 "artist FROM changes WHERE run = ?1 AND pending = 0 ORDER BY position",
+                 QStringLiteral("read the changes of run %1 of the history %2").arg(run).arg(path_));
+    st.bind(1, run);
+    while (st.next())
+        list << changeFrom(st);
+    return list;
+}

@@ -1,0 +1,115 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QVariant>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace sqlite {
+class Database;
+}
+
+// One change a run made, as the history keeps it.
+struct HistoryChange {
+    enum class Kind {
+        Tag,                 // key: before -> after
+        AddedToPlaylist,     // playlist, entry, position
+        RemovedFromPlaylist, // playlist, entry, position
+        RemovedFromLibrary,  // the track left the library and every playlist
+        Renamed,             // before: the old path, after: the new one
+        Relinked,            // before: the old location, after: the new one
+        DeadEntryRemoved,    // playlist, entry, position
+        MovedToTrash,        // before: the old path, after: the name in the Trash
+    };
+    Kind kind = Kind::Tag;
+    qint64 trackId = 0; // the library's track; 0 for a file of a folder
+    QString path;       // the file the change was made to, when known
+    QString key;        // tag changes: the catalogue key
+    QVariant before;    // invalid: absent
+    QVariant after;
+    qint64 playlistId = 0;
+    QString playlist;
+    qint64 entryId = 0;  // the playlist entry added or removed
+    qint64 position = 0; // its place in the playlist's order
+    QString title;       // the track's when the change was made, for the person
+    QString artist;
+};
+
+// A run the history remembers. Numbers only grow, so a number names one run
+// for as long as the history keeps it.
+struct HistoryRun {
+    qint64 number = 0;
+    QDateTime time; // UTC
+    QString tool;
+    QString source;
+    qint64 count = 0; // the changes it made
+    qint64 undoOf = 0;
+    qint64 undoneBy = 0;
+};
+
+// The kind as the history file and the CLI's JSON name it.
+QString historyKindName(HistoryChange::Kind kind);
+std::optional<HistoryChange::Kind> historyKindNamed(const QString &name);
+
+// The journal of applied runs: one SQLite file (write-ahead logging) beside
+// the library. A run's changes are written as pending before they are made
+// and confirmed after, so a change that reached a file or the library is in
+// the journal even when the process dies in between: pending changes of a
+// run whose process is gone are resolved the next time the journal is opened.
+// One object per thread; failures throw LibraryError naming the history file.
+class HistoryStore {
+public:
+    struct Limits {
+        int runs = 200;
+        qint64 changes = 500000;
+    };
+
+    // history.sqlite in the folder of the library file.
+    static QString pathBeside(const QString &libraryPath);
+
+    // Opens the journal, creating it (and its folder) when missing. Throws
+    // LibraryError for a file that is not a journal, is damaged, comes from a
+    // newer version or cannot be written; such a file is left untouched.
+    explicit HistoryStore(QString path);
+    ~HistoryStore();
+    HistoryStore(const HistoryStore &) = delete;
+    HistoryStore &operator=(const HistoryStore &) = delete;
+
+    const QString &path() const { return path_; }
+
+    // A new run owned by this process; its number.
+    qint64 beginRun(const QString &tool, const QString &source, qint64 undoOf = 0);
+    // Writes changes as pending at these positions (which order them within
+    // the run), in one transaction that reaches the disk before it returns:
+    // the caller makes them only afterwards.
+    void intend(qint64 run, const QList<qint64> &positions, const QList<HistoryChange> &changes);
+    // Confirms the pending changes at these positions, drops the run's other
+    // pending ones and closes the run; a run that made no change is forgotten.
+    // Then the oldest whole runs beyond the limits go (never this one).
+    void finishRun(qint64 run, const QList<qint64> &applied, const Limits &limits);
+
+    // Whether a pending change was made after all.
+    enum class Resolution { Applied, NotApplied, Unknown };
+    using Resolver = std::function<Resolution(const HistoryChange &)>;
+    // Settles the runs left open by processes that are gone: a change the
+    // resolver finds made (or cannot tell about) is kept, the others dropped.
+    // Returns how many runs were settled.
+    int resolveAbandoned(const Resolver &resolver);
+
+    // Closed runs, newest first.
+    QList<HistoryRun> runs() const;
+    std::optional<HistoryRun> run(qint64 number) const;
+    // The run's confirmed changes in the order they were made.
+    QList<HistoryChange> changes(qint64 number) const;
+
+private:
+    void prune(qint64 keep, const Limits &limits);
+
+    QString path_;
+    std::unique_ptr<sqlite::Database> db_;
+    QList<qint64> begun_; // open runs this object began
+};

@@ -1,0 +1,73 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "changelist.h"
+#include "library/historystore.h"
+#include "library/musiclibrary.h"
+
+#include <QSet>
+#include <QString>
+#include <memory>
+#include <mutex>
+
+
+// Records one apply run in the history beside the library. Each change is
+// written as pending before it is made and confirmed when the run ends. The
+// journal never stops a run: when the history cannot be opened or written,
+// the run goes on unrecorded and finish() says why. Used by the apply worker;
+// applied() may come from several threads at once.
+class RunJournal {
+public:
+    struct Run {
+        QString historyPath;
+        QString tool;
+        QString source;
+        HistoryStore::Limits limits;
+        // The library whose tracks the run changes: it settles what a
+        // crashed run left pending. May be null.
+        std::shared_ptr<MusicLibrary> library;
+    };
+    explicit RunJournal(Run run);
+    ~RunJournal();
+
+    // Tag lists: every enabled record, numbered by its row, before the first write.
+    void intendTags(const QList<ChangeRecord> &records);
+    // Membership lists, inside the library transaction that makes the
+    // change: before the entries are removed; before the tracks are added
+    // (what the playlist holds then), and after (with what it held before).
+    void intendRemovals(MusicLibrary &library, const QList<TrackRef> &removed, const ChangeList &list);
+    QList<PlaylistEntry> beforeAdding(MusicLibrary &library, qint64 playlistId);
+    void intendAdditions(MusicLibrary &library, qint64 playlistId, const QList<PlaylistEntry> &before,
+                         const ChangeList &list);
+    // The change at this position was made.
+    void applied(qint64 position);
+    // Everything intended was made (a library transaction was committed).
+    void appliedAll();
+
+    // Confirms what was made; the empty text when the run is in the history,
+    // else why it is not.
+    QString finish();
+
+    // Limits from the settings "HistoryRuns" and "HistoryChanges" (the
+    // defaults when unset). Main thread.
+    static HistoryStore::Limits limitsFromSettings();
+    // Opens the history and settles what crashed runs left pending. Throws
+    // LibraryError as HistoryStore does.
+    static std::unique_ptr<HistoryStore> openSettled(const QString &path, const std::shared_ptr<MusicLibrary> &library);
+    // Whether a change left pending by a crashed run reached its file or library.
+    static HistoryStore::Resolution resolve(const HistoryChange &change,
+                                            const std::shared_ptr<MusicLibrary> &library);
+
+private:
+    bool open();
+    void intend(const QList<HistoryChange> &changes, const QList<qint64> &positions);
+    void fail(const std::exception &e);
+
+    Run run_;
+    std::unique_ptr<HistoryStore> store_;
+    qint64 number_ = 0;
+    QString problem_;
+    std::mutex mutex_;
+    QList<qint64> intended_;
+    QList<qint64> applied_;
+};

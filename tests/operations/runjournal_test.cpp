@@ -1,0 +1,166 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The history as the apply engine writes it, and what a crash leaves behind.
+#include "library/librarybuilder.h"
+#include "model/musictrack.h"
+#include "operations/applyengine.h"
+#include "operations/runjournal.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Journalled {
+    LibraryBuilder builder;
+    std::shared_ptr<MusicLibrary> library = std::make_shared<MusicLibrary>(builder.libraryPath());
+    QString historyPath = HistoryStore::pathBeside(builder.libraryPath());
+
+    MusicTrack track(qint64 id) { return MusicTrack::withTrack(library, LibraryBuilder::throughLibrary(id)); }
+    ChangeRecord record(qint64 id, const QString &key, const QString &oldValue, const QString &newValue)
+    {
+        const MusicTrack t = track(id);
+        return ChangeRecord{t, key, oldValue, newValue, t.title(), t.artist(), true};
+    }
+    std::shared_ptr<RunJournal> journal(const QString &tool)
+    {
+        return std::make_shared<RunJournal>(RunJournal::Run{historyPath, tool, "library selection", {}, library});
+    }
+    ApplyResult apply(std::shared_ptr<ChangeList> list, const QString &tool, const QString &target = {})
+    {
+        ApplyRun run;
+        run.changes = std::move(list);
+        run.library = library;
+        run.targetPlaylist = target;
+        run.progress = [](const ProgressDetail &) {};
+        run.journal = journal(tool);
+        return applyengine::apply(run);
+    }
+    std::unique_ptr<HistoryStore> history() { return RunJournal::openSettled(historyPath, library); }
+};
+
+} // namespace
+
+TEST(RunJournal, TheEngineRecordsWhatItWroteWithValuesAndPositionsAndNothingElse)
+{
+    Journalled j;
+    const qint64 a = j.builder.addTrack("Alpha", "Band");
+    const qint64 b = j.builder.addTrack("Beta", "Band");
+    const qint64 c = j.builder.addTrack("Gamma", "Band");
+    const qint64 mine = j.library->createPlaylist("Mine");
+    j.library->addToPlaylist(mine, {c});
+
+    auto tags = std::make_shared<ChangeList>();
+    tags->records << j.record(a, "genre", "", "Pop") << j.record(b, "genre", "", "Rock")
+                  << j.record(c, "artist", "Band", "The Band") << j.record(a, "year", "", "1999");
+    tags->records[1].enabled = false;
+    // Changed elsewhere after it was collected: the run stops there.
+    j.track(c).setTag("artist", "Other");
+    const ApplyResult stopped = j.apply(tags, "Search & Replace");
+    ASSERT_EQ(stopped.outcome, ApplyResult::Aborted);
+    EXPECT_TRUE(stopped.notRecorded.isEmpty()) << stopped.notRecorded.toStdString();
+
+    auto adding = std::make_shared<ChangeList>();
+    adding->playlist = true;
+    for (qint64 id : {a, b, c})
+        adding->records << j.record(id, {}, {}, {});
+    adding->records[1].enabled = false;
+    const ApplyResult added = j.apply(adding, "Playlist Manager", "Mine");
+    ASSERT_EQ(added.outcome, ApplyResult::Finished);
+
+    const auto history = j.history();
+    const QList<HistoryRun> runs = history->runs();
+    ASSERT_EQ(runs.size(), 2);
+    EXPECT_EQ(runs[0].tool, "Playlist Manager");
+    EXPECT_EQ(runs[1].tool, "Search & Replace");
+    EXPECT_EQ(runs[1].source, "library selection");
+
+    // Only the first record was written: the unchecked one and those from the abort on are not there.
+    const QList<HistoryChange> written = history->changes(runs[1].number);
+    ASSERT_EQ(written.size(), 1);
+    EXPECT_EQ(written[0].kind, HistoryChange::Kind::Tag);
+    EXPECT_EQ(written[0].trackId, a);
+    EXPECT_EQ(written[0].key, "genre");
+    EXPECT_FALSE(written[0].before.isValid());
+    EXPECT_EQ(written[0].after, QVariant("Pop"));
+    EXPECT_EQ(written[0].title, "Alpha");
+
+    // c was in the playlist already, b unchecked: a alone was added, where the playlist holds it.
+    const QList<HistoryChange> entries = history->changes(runs[0].number);
+    ASSERT_EQ(entries.size(), 1);
+    EXPECT_EQ(entries[0].kind, HistoryChange::Kind::AddedToPlaylist);
+    EXPECT_EQ(entries[0].trackId, a);
+    EXPECT_EQ(entries[0].playlist, "Mine");
+    const QList<PlaylistEntry> now = j.library->entriesOf(mine);
+    ASSERT_EQ(now.size(), 2);
+    EXPECT_EQ(entries[0].entryId, now[1].entryId);
+    EXPECT_EQ(entries[0].position, now[1].position);
+
+    // Removing records each entry's place before it goes.
+    auto removing = std::make_shared<ChangeList>();
+    removing->playlist = true;
+    removing->remove = 1;
+    for (const TrackRef &ref : j.library->tracksOf(mine)) {
+        const MusicTrack t = MusicTrack::withTrack(j.library, ref);
+        removing->records << ChangeRecord{t, {}, {}, {}, t.title(), t.artist(), true};
+    }
+    ASSERT_EQ(j.apply(removing, "Playlist Manager").outcome, ApplyResult::Finished);
+    const QList<HistoryChange> removed = j.history()->changes(j.history()->runs().first().number);
+    ASSERT_EQ(removed.size(), 2);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(removed[i].kind, HistoryChange::Kind::RemovedFromPlaylist);
+        EXPECT_EQ(removed[i].entryId, now[i].entryId);
+        EXPECT_EQ(removed[i].position, now[i].position);
+        EXPECT_EQ(removed[i].trackId, now[i].trackId);
+    }
+    EXPECT_TRUE(j.library->entriesOf(mine).isEmpty());
+}
+
+TEST(RunJournal, ChangesACrashLeftPendingAreKeptWhenMadeAndDroppedWhenNot)
+{
+    Journalled j;
+    const qint64 a = j.builder.addTrack("Alpha", "Band");
+    const qint64 b = j.builder.addTrack("Beta", "Band");
+    const qint64 mine = j.library->createPlaylist("Mine");
+    QList<ChangeRecord> records{j.record(a, "genre", "", "Pop"), j.record(b, "genre", "", "Rock")};
+    auto adding = std::make_shared<ChangeList>();
+    adding->playlist = true;
+    adding->records << j.record(a, {}, {}, {});
+
+    auto tagRun = j.journal("Search & Replace");
+    tagRun->intendTags(records);
+    j.track(a).setTag("genre", "Pop"); // written; the process dies before b and before the run is closed
+    {
+        // The run is still going on: another look at the history leaves it alone.
+        const auto meanwhile = j.history();
+        EXPECT_TRUE(meanwhile->runs().isEmpty());
+    }
+    tagRun.reset();
+
+    {
+        // An addition whose library transaction never committed...
+        auto lost = j.journal("Playlist Manager");
+        MusicLibrary::Batch batch(*j.library, "add");
+        const QList<PlaylistEntry> before = lost->beforeAdding(*j.library, mine);
+        j.library->addTracksToPlaylist(mine, {a}, true);
+        lost->intendAdditions(*j.library, mine, before, *adding);
+    }
+    {
+        // ...and one that did, the process dying before it closed the run.
+        auto made = j.journal("Playlist Manager");
+        MusicLibrary::Batch batch(*j.library, "add");
+        const QList<PlaylistEntry> before = made->beforeAdding(*j.library, mine);
+        j.library->addTracksToPlaylist(mine, {a}, true);
+        made->intendAdditions(*j.library, mine, before, *adding);
+        batch.commit();
+    }
+
+    const auto history = j.history();
+    const QList<HistoryRun> runs = history->runs();
+    ASSERT_EQ(runs.size(), 2);
+    const QList<HistoryChange> entries = history->changes(runs[0].number);
+    ASSERT_EQ(entries.size(), 1);
+    EXPECT_EQ(entries[0].entryId, j.library->entriesOf(mine).value(0).entryId);
+    const QList<HistoryChange> tags = history->changes(runs[1].number);
+    ASSERT_EQ(tags.size(), 1);
+    EXPECT_EQ(tags[0].trackId, a);
+    EXPECT_EQ(runs[1].count, 1);
+}
