@@ -85,6 +85,8 @@ Model buildModel()
         model.commands.append({tool.name, optionsIn(help), {}});
     }
     model.tools.append(QStringLiteral("library"));
+    model.tools.append(QStringLiteral("history"));
+    model.commands.append({QStringLiteral("history"), {{QStringLiteral("--json"), {}}}, {}});
     model.tools.append(QStringLiteral("completion"));
     model.commands.append({QStringLiteral("completion"), {}, QStringLiteral("SHELL")});
     const QString libraryHelp = capture([&](QTextStream &o, QTextStream &e) { runLibraryCommand({"--help"}, library, o, e); });

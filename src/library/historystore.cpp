@@ -239,9 +239,11 @@ qint64 HistoryStore::beginRun(const QString &tool, const QString &source, qint64
 {
     const QString purpose = QStringLiteral("begin a run in the history %1").arg(path_);
     Statement st(*db_, "INSERT INTO runs (time, tool, source, owner, undoOf) VALUES (?1, ?2, ?3, ?4, ?5)", purpose);
+    // An unnamed tool or source is kept as the empty text, not as nothing.
+    const auto text = [](const QString &s) { return s.isNull() ? QStringLiteral("") : s; };
     st.bind(1, QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs))
-        .bind(2, tool)
-        .bind(3, source)
+        .bind(2, text(tool))
+        .bind(3, text(source))
         .bind(4, qint64(::getpid()));
     if (undoOf > 0)
         st.bind(5, undoOf);

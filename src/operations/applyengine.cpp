@@ -300,7 +300,8 @@ ApplyResult applyMembership(const ApplyRun &run)
             written = static_cast<int>(removed.size());
         } else {
             // A track already in the target, or listed twice, is added once.
-            const QList<PlaylistEntry> before = run.journal ? run.journal->beforeAdding(library, target->id) : QList<PlaylistEntry>();
+            const QList<PlaylistEntry> before =
+                run.journal ? run.journal->beforeAdding(library, target->id) : QList<PlaylistEntry>();
             written = library.addTracksToPlaylist(target->id, ids, true);
             if (run.journal)
                 run.journal->intendAdditions(library, target->id, before, list);

@@ -95,6 +95,13 @@ TEST(HistoryStore, KeepsRunsWithTheirChangesAcrossOpensAndDropsTheOldestWholeRun
     const qint64 huge = addRun(store, 8, byChanges);
     EXPECT_EQ(numbers(store.runs()), QList<qint64>{huge});
     EXPECT_EQ(store.changes(huge).size(), 8);
+
+    // A list no tool named (one built by hand) still makes a run.
+    const qint64 unnamed = store.beginRun(QString(), QString());
+    store.intend(unnamed, {0}, {tagChange("/y.mp3", "b", "B")});
+    store.finishRun(unnamed, {0}, byChanges);
+    ASSERT_TRUE(store.run(unnamed));
+    EXPECT_EQ(store.run(unnamed)->count, 1);
 }
 
 TEST(HistoryStore, AFileThatIsNoHistoryOfThisVersionIsRefusedAndLeftUntouched)
