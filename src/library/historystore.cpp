@@ -198,9 +198,10 @@ HistoryStore::HistoryStore(QString path) : path_(std::move(path))
         throw LibraryError(purpose, QStringLiteral("the folder %1 cannot be made").arg(folder));
     db_ = std::make_unique<sqlite::Database>(path_, sqlite::Database::Mode::Create);
     db_->setBusyTimeout(5000);
-    // Every commit reaches the disk: a run commits a few times only, and the
-    // pending changes must be there before the files are written.
-    db_->execute("PRAGMA synchronous = FULL", purpose);
+    // Only the pending changes must reach the disk before the files are
+    // written (intend waits for that); a confirmation lost to a power cut is
+    // settled like a crash's, so the other commits need not wait.
+    db_->execute("PRAGMA synchronous = NORMAL", purpose);
     const qint64 tables = pragmaValue(*db_, "SELECT count(*) FROM sqlite_schema", purpose);
     if (pragmaValue(*db_, "PRAGMA application_id", purpose) != applicationId) {
         if (tables != 0)
@@ -262,6 +263,7 @@ void HistoryStore::intend(qint64 run, const QList<qint64> &positions, const QLis
     if (changes.isEmpty())
         return;
     const QString purpose = QStringLiteral("record %1 changes in the history %2").arg(changes.size()).arg(path_);
+    db_->execute("PRAGMA synchronous = FULL", purpose);
     sqlite::Transaction transaction(*db_, purpose);
     const QByteArray sql = "INSERT INTO changes (run, position, kind, track, path, key, before, after, playlist, "
                            "playlistName, entry, entryPosition, title, artist) "
@@ -285,6 +287,7 @@ void HistoryStore::intend(qint64 run, const QList<qint64> &positions, const QLis
         st.run();
     }
     transaction.commit();
+    db_->execute("PRAGMA synchronous = NORMAL", purpose);
 }
 
 void HistoryStore::finishRun(qint64 run, const QList<qint64> &applied, const Limits &limits)
