@@ -3,6 +3,7 @@
 // full parse of the saved bytes reads, and only those bytes.
 #include "files/checkedfilestream.h"
 #include "files/savecheck.h"
+#include "files/wavtags.h"
 #include "testfiles.h"
 
 #include <QByteArray>
@@ -17,7 +18,7 @@ namespace {
 struct Saved {
     bool keptOtherFrames = false;
     QVariantHash quick;      // the tag-only read-back
-    QVariantHash fullParse;  // TagLib's parse of the whole saved file, through its union of tags
+    QVariantHash fullParse;  // TagLib's parse of the whole saved file, through its union of tags (WAV: both tags)
     bool hadQuickPath = false;
 };
 
@@ -64,7 +65,9 @@ Saved saveAndReadBack(const QString &path, const std::function<void(CheckedFileS
     }
     stream.seek(0);
     TagLib::FileRef again(&stream, false);
-    if (again.tag())
+    if (auto *wav = dynamic_cast<TagLib::RIFF::WAV::File *>(again.file()))
+        saved.fullParse = savecheck::fields(WavTags(*wav));
+    else if (again.tag())
         saved.fullParse = savecheck::fields(*again.tag());
     return saved;
 }
@@ -139,6 +142,43 @@ TEST(SaveCheck, AnId3v2TagIsReadAgainUnlessEveryOtherFrameIsKeptByteForByte)
         EXPECT_FALSE(albumChanged.keptOtherFrames);
         EXPECT_EQ(albumChanged.quick, albumChanged.fullParse);
         EXPECT_TRUE(albumChanged.quick.value("album").toString().startsWith('Z'));
+    }
+}
+
+TEST(SaveCheck, EveryOtherFieldIsReadFromTheSavedBytesWhenTheyDiffer)
+{
+    TestFolder folder;
+    const auto setTitle = [](TagLib::Tag &tag) { tag.setTitle("Quavertin title only"); };
+    for (const char *name : {"seed.m4a", "seed.flac", "seed.ogg", "seed.wav"}) {
+        SCOPED_TRACE(name);
+        const QString path = folder.addSeed(name, name);
+        {
+            // Saved once by TagLib, so that a title save keeps the other fields' bytes.
+            TagLib::FileRef ref(path.toLocal8Bit().constData(), false);
+            ASSERT_NE(ref.tag(), nullptr);
+            ref.tag()->setAlbum("Album kept as it was");
+            ref.tag()->setArtist("Artist kept as it was");
+            ASSERT_TRUE(ref.save());
+        }
+        const Saved titleOnly = saveAndReadBack(path, {}, QStringLiteral("name"), setTitle);
+        ASSERT_TRUE(titleOnly.hadQuickPath);
+        EXPECT_EQ(titleOnly.quick, titleOnly.fullParse);
+        EXPECT_EQ(titleOnly.quick.value("name").toString(), QStringLiteral("Quavertin title only"));
+        EXPECT_EQ(titleOnly.quick.value("album").toString(), QStringLiteral("Album kept as it was"));
+
+        // A field the save was not asked to change, changed in the saved bytes.
+        const Saved albumChanged = saveAndReadBack(
+            path,
+            [](CheckedFileStream &stream) {
+                const qsizetype at = contents(stream).indexOf("Album kept");
+                ASSERT_GE(at, 0);
+                stream.seek(long(at));
+                stream.writeBlock(TagLib::ByteVector("Z"));
+            },
+            QStringLiteral("name"), setTitle);
+        ASSERT_TRUE(albumChanged.hadQuickPath);
+        EXPECT_EQ(albumChanged.quick.value("album").toString(), QStringLiteral("Zlbum kept as it was"));
+        EXPECT_EQ(albumChanged.quick, albumChanged.fullParse);
     }
 }
 
