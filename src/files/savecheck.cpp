@@ -299,11 +299,8 @@ bool keepsOtherMp4Items(CheckedFileStream &stream, const QString &writtenKey)
     return after && *after == *before;
 }
 
-std::optional<QVariantHash> mp4Fields(TagLib::File *file, CheckedFileStream &stream, const QString &writtenKey)
+std::optional<QVariantHash> mp4Fields(CheckedFileStream &stream)
 {
-    // The tag in memory is the one read before the save with only the written field set since.
-    if (keepsOtherMp4Items(stream, writtenKey))
-        return fields(*file->tag());
     const filestructure::ReadAt readAt = [&stream](qint64 offset, char *buffer, qint64 size) {
         return stream.readAt(offset, buffer, size);
     };
@@ -466,19 +463,47 @@ bool keepsOtherXiphComments(const std::optional<QByteArray> &before, const std::
     return keptAfter && *keptAfter == *keptBefore;
 }
 
-// The fields of a saved Vorbis comment: those of the tag in memory (the one
-// read before the save with only the written field set since) when the
-// comment kept every other field's bytes, else those parsed from it.
-std::optional<QVariantHash> xiphFields(const TagLib::Tag *inMemory, const std::optional<QByteArray> &before,
-                                       const std::optional<QByteArray> &after, const QString &writtenKey)
+// The fields of a saved Vorbis comment; nothing when it is not where it should be.
+std::optional<QVariantHash> xiphFields(const std::optional<QByteArray> &comment)
 {
-    if (!after)
+    if (!comment)
         return std::nullopt;
-    if (inMemory && keepsOtherXiphComments(before, after, writtenKey))
-        return fields(*inMemory);
-    if (after->isNull())
+    if (comment->isNull())
         return fields(TagLib::Ogg::XiphComment());
-    return fields(TagLib::Ogg::XiphComment(toByteVector(*after)));
+    return fields(TagLib::Ogg::XiphComment(toByteVector(*comment)));
+}
+
+// Where an ID3v1 tag keeps a written field; nothing for a field that shares
+// its bytes with another (the comment holds the track number).
+std::optional<filestructure::Range> id3v1FieldOf(const QString &key)
+{
+    if (key == QLatin1String("name") || key == QLatin1String("title"))
+        return filestructure::Range{3, 30};
+    if (key == QLatin1String("artist"))
+        return filestructure::Range{33, 30};
+    if (key == QLatin1String("album"))
+        return filestructure::Range{63, 30};
+    return std::nullopt;
+}
+
+// Whether the file ends in an ID3v1 tag after the save exactly when it did
+// before, with every byte but the written field's as before.
+bool keepsOtherId3v1Bytes(CheckedFileStream &stream, const QString &writtenKey)
+{
+    const auto last128 = [](const filestructure::Bytes &bytes) {
+        QByteArray tag = bytes.length >= 128 ? bytesAt(bytes, bytes.length - 128, 128) : QByteArray();
+        return tag.startsWith("TAG") ? tag : QByteArray();
+    };
+    QByteArray before = last128(original(stream));
+    QByteArray after = last128(edited(stream));
+    if (before.isEmpty() || after.isEmpty())
+        return before.isEmpty() && after.isEmpty();
+    const auto written = id3v1FieldOf(writtenKey);
+    if (!written)
+        return false;
+    before.remove(written->offset, written->size);
+    after.remove(written->offset, written->size);
+    return before == after;
 }
 
 } // namespace
@@ -497,16 +522,31 @@ bool keepsOtherId3v2Frames(CheckedFileStream &stream, const QString &writtenKey)
     return after && *after == *before;
 }
 
+bool keepsOtherFields(TagLib::File *file, CheckedFileStream &stream, const QString &writtenKey)
+{
+    if (auto *mpeg = dynamic_cast<TagLib::MPEG::File *>(file)) {
+        char head[3];
+        return !mpeg->hasAPETag() && mpeg->hasID3v2Tag() && stream.readAt(0, head, 3) == 3 &&
+               std::memcmp(head, "ID3", 3) == 0 && keepsOtherId3v2Frames(stream, writtenKey) &&
+               keepsOtherId3v1Bytes(stream, writtenKey);
+    }
+    if (dynamic_cast<TagLib::MP4::File *>(file))
+        return keepsOtherMp4Items(stream, writtenKey);
+    if (dynamic_cast<TagLib::FLAC::File *>(file))
+        return keepsOtherXiphComments(flacComment(original(stream)), flacComment(edited(stream)), writtenKey);
+    if (dynamic_cast<TagLib::Ogg::Vorbis::File *>(file))
+        return keepsOtherXiphComments(vorbisComment(original(stream)), vorbisComment(edited(stream)), writtenKey);
+    return false;
+}
+
 std::optional<QVariantHash> fieldsAfterSave(TagLib::File *file, CheckedFileStream &stream, const QString &writtenKey)
 {
     if (auto *mpeg = dynamic_cast<TagLib::MPEG::File *>(file))
         return mpegFields(mpeg, stream, writtenKey);
     if (dynamic_cast<TagLib::MP4::File *>(file))
-        return mp4Fields(file, stream, writtenKey);
-    if (auto *flac = dynamic_cast<TagLib::FLAC::File *>(file)) {
-        return xiphFields(flac->xiphComment(), flacComment(original(stream)), flacComment(edited(stream)),
-                          writtenKey);
-    }
+        return mp4Fields(stream);
+    if (dynamic_cast<TagLib::FLAC::File *>(file))
+        return xiphFields(flacComment(edited(stream)));
     if (dynamic_cast<TagLib::RIFF::WAV::File *>(file)) {
         // Read back as the format it is, sparing the guessing of it from the bytes.
         stream.seek(0);
@@ -515,8 +555,8 @@ std::optional<QVariantHash> fieldsAfterSave(TagLib::File *file, CheckedFileStrea
             return std::nullopt;
         return fields(WavTags(wav));
     }
-    if (auto *vorbis = dynamic_cast<TagLib::Ogg::Vorbis::File *>(file))
-        return xiphFields(vorbis->tag(), vorbisComment(original(stream)), vorbisComment(edited(stream)), writtenKey);
+    if (dynamic_cast<TagLib::Ogg::Vorbis::File *>(file))
+        return xiphFields(vorbisComment(edited(stream)));
     return std::nullopt;
 }
 
