@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "applyengine.h"
 
+#include "changesmodel.h"
 #include "library/musiclibrary.h"
 #include "support/alerts.h"
 #include "support/fileutils.h"
@@ -10,8 +11,6 @@
 #include <QFile>
 #include <QSet>
 #include <memory>
-
-#include <sys/stat.h>
 
 namespace applyengine {
 namespace {
@@ -39,15 +38,7 @@ QString trackIdentity(const MusicTrack &track)
     return track.isLibraryTrack() ? QString::number(track.track()->trackId) : track.path();
 }
 
-// The file a file track's record reaches, with the key it writes; empty for
-// library tracks and files that cannot be examined.
-QString fileWrite(const ChangeRecord &record)
-{
-    struct stat st;
-    if (record.track.isLibraryTrack() || ::stat(QFile::encodeName(record.track.path()).constData(), &st) != 0)
-        return {};
-    return QStringLiteral("%1:%2:%3").arg(st.st_dev).arg(st.st_ino).arg(record.tagToChange);
-}
+using changefiles::fileWrite;
 
 // The library rows a tag run changes go in a few transactions instead of one
 // per track, each of which would wait for the disk. A row is written only

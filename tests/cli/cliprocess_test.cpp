@@ -193,6 +193,35 @@ struct TooDeep {
 
 } // namespace
 
+TEST(CliProcess, TheReviewShowsASecondNameOfAFileAsTheSameFile)
+{
+    ScopedUserLocations locations;
+    LibraryBuilder builder;
+    TestFolder music;
+    const QString first = music.addSeed("seed.mp3", "a.mp3");
+    ASSERT_EQ(::link(QFile::encodeName(first).constData(), QFile::encodeName(music.filePath("b.mp3")).constData()), 0);
+    music.addSeed("seed.ogg", "c.ogg");
+    const QStringList search{"--library", builder.libraryPath(), "--folder", music.path(), "search-replace", "--tag",
+                             "name", "--search", "Seed", "--replace", "Linked"};
+
+    const CliResult dry = runCli(search + QStringList{"--dry-run"}, locations);
+    EXPECT_EQ(dry.status, 0) << dry.err.toStdString();
+    EXPECT_EQ(dry.out.count("same file as change"), 1) << dry.out.toStdString();
+    EXPECT_TRUE(dry.out.contains("same file as change 1: written once")) << dry.out.toStdString();
+    const CliResult json = runCli(search + QStringList{"--dry-run", "--json"}, locations);
+    const QJsonArray records = QJsonDocument::fromJson(json.out.toUtf8()).object().value("records").toArray();
+    ASSERT_EQ(records.size(), 3) << json.out.toStdString();
+    EXPECT_FALSE(records.at(0).toObject().contains("sameFileAs"));
+    EXPECT_EQ(records.at(1).toObject().value("sameFileAs").toInt(), 1);
+    EXPECT_FALSE(records.at(2).toObject().contains("sameFileAs"));
+
+    const CliResult applied = runCli(search + QStringList{"--yes"}, locations);
+    EXPECT_EQ(applied.status, 0) << applied.err.toStdString();
+    EXPECT_TRUE(applied.out.contains("3 changes applied.")) << applied.out.toStdString();
+    EXPECT_EQ(MusicTrack::withPath(music.filePath("b.mp3")).title(), "Linked Title");
+    EXPECT_EQ(MusicTrack::withPath(music.filePath("c.ogg")).title(), "Linked Title");
+}
+
 TEST(CliProcess, NamesThatCannotBeHeldExactlyAreSkippedAndTold)
 {
     ScopedUserLocations locations;
