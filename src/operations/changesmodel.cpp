@@ -23,7 +23,8 @@ QString fileWrite(const ChangeRecord &record)
 
 namespace {
 
-// Each row whose file write an earlier row already makes, with that row.
+// Each row whose file write an earlier row already makes under another name
+// (a hard link), with that row.
 QHash<int, int> sameFileRows(const ChangeList &list)
 {
     QHash<int, int> same;
@@ -31,13 +32,14 @@ QHash<int, int> sameFileRows(const ChangeList &list)
         return same;
     QHash<QString, int> firstRow;
     for (int row = 0; row < list.records.size(); ++row) {
-        const QString write = changefiles::fileWrite(list.records.at(row));
+        const ChangeRecord &record = list.records.at(row);
+        const QString write = changefiles::fileWrite(record);
         if (write.isEmpty())
             continue;
-        if (const auto it = firstRow.constFind(write); it != firstRow.constEnd())
-            same.insert(row, *it);
-        else
+        if (const auto it = firstRow.constFind(write); it == firstRow.constEnd())
             firstRow.insert(write, row);
+        else if (list.records.at(*it).track.path() != record.track.path())
+            same.insert(row, *it);
     }
     return same;
 }

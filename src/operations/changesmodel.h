@@ -28,9 +28,9 @@ public:
     bool isColumnVisible(int column) const;
     QList<int> visibleColumns() const;
 
-    // The earlier row whose record writes the same file (one inode, as hard
-    // links are) and the same tag as this row's, so that the two make one
-    // write; -1 for none.
+    // The earlier row whose record writes the same file under another name
+    // (one inode, as hard links are) and the same tag as this row's, so that
+    // the two make one write; -1 for none.
     int sameFileAs(int row) const { return sameFileAs_.value(row, -1); }
     // The note shown with such a row.
     static QString sameFileNote(int earlierRow);
