@@ -3,7 +3,7 @@
 
 #include "app/appdelegate.h"
 #include "library/libraryerror.h"
-#include "library/libraryimport.h"
+#include "library/libraryactions.h"
 #include "library/musiclibrary.h"
 #include "librarytracksmodel.h"
 #include "support/alerts.h"
@@ -169,8 +169,11 @@ void LibraryBrowser::storeSelection()
     for (const QModelIndex &index : rows)
         ids << model_->ref(index.row()).trackId;
     try {
-        app_->library()->setSelection(ids);
-        status_->setText(tr("%n track(s) selected in the library.", nullptr, static_cast<int>(ids.size())));
+        const libraryactions::Result<int> selected = libraryactions::select(*app_->library(), ids);
+        if (selected.ok())
+            status_->setText(tr("%n track(s) selected in the library.", nullptr, selected.value));
+        else
+            report(selected.problem->reason);
     } catch (const LibraryError &error) {
         report(error.reason());
     }
@@ -180,15 +183,25 @@ void LibraryBrowser::newPlaylist()
 {
     bool ok = false;
     const QString name = QInputDialog::getText(this, tr("New Playlist"), tr("Name:"), QLineEdit::Normal, {}, &ok);
-    if (!ok || name.trimmed().isEmpty())
+    if (ok && !name.trimmed().isEmpty())
+        createPlaylistNamed(name.trimmed());
+}
+
+void LibraryBrowser::createPlaylistNamed(const QString &name)
+{
+    const std::shared_ptr<MusicLibrary> library = libraryOr(tr("Playlist Not Created"));
+    if (!library)
         return;
-    try {
-        app_->library()->createPlaylist(name.trimmed());
-        app_->refreshPlaylists();
-        reload();
-    } catch (const LibraryError &error) {
-        report(error.reason());
+    const libraryactions::Result<Playlist> created = libraryactions::createPlaylist(*library, name);
+    if (!created.ok()) {
+        // The reason is worded to follow a program's name; an alert shows it as a sentence.
+        QString reason = created.problem->description();
+        reason[0] = reason[0].toUpper();
+        alertPanel(tr("Playlist Not Created"), reason + u'.');
+        return;
     }
+    app_->refreshPlaylists();
+    reload();
 }
 
 void LibraryBrowser::importFolder()
@@ -214,37 +227,32 @@ QProgressDialog *LibraryBrowser::showProgress(const QString &name, const QString
 
 namespace {
 
-// Runs work on the worker behind the progress dialog, which hears (done, total)
-// and, when label gives one, a new text. finish gets the result, or the reason
-// the work failed, on the main thread while the browser is still there.
-template <typename Result, typename Work, typename Finish>
+// Runs the library action on the worker behind the progress dialog, which hears
+// (done, total) and, when label gives one, a new text. finish gets what the
+// action came to, on the main thread while the browser is still there.
+template <typename Value, typename Work, typename Finish>
 void runBehindProgress(LibraryBrowser *browser, QProgressDialog *progress, Work work,
                        std::function<QString(int, int)> label, Finish finish)
 {
     QPointer<LibraryBrowser> self(browser);
     QPointer<QProgressDialog> dialog(progress);
     dispatchAsyncBackground([self, dialog, work, label, finish] {
-        Result result;
-        QString problem;
-        try {
-            result = work([dialog, label](int done, int total) {
-                dispatchAsyncMain([dialog, label, done, total] {
-                    if (!dialog)
-                        return;
-                    dialog->setMaximum(total);
-                    dialog->setValue(done);
-                    if (label)
-                        dialog->setLabelText(label(done, total));
-                });
+        const libraryactions::Result<Value> result = work([dialog, label](int done, int total) {
+            dispatchAsyncMain([dialog, label, done, total] {
+                if (!dialog)
+                    return;
+                dialog->setMaximum(total);
+                dialog->setValue(done);
+                if (label)
+                    dialog->setLabelText(label(done, total));
             });
-        } catch (const NamedException &error) {
-            problem = error.reason();
-        }
+        });
+        const QString problem = result.problem ? result.problem->reason : QString();
         dispatchAsyncMain([self, dialog, result, problem, finish] {
             if (dialog)
                 dialog->deleteLater();
             if (self)
-                finish(*self, result, problem);
+                finish(*self, result.value, problem);
         });
     });
 }
@@ -282,7 +290,7 @@ void LibraryBrowser::importFolderAt(const QString &folder)
     runBehindProgress<libraryimport::Summary>(
         this, showProgress(QStringLiteral("importProgress"), tr("Import"), tr("Importing music files…")),
         [library, folder](const std::function<void(int, int)> &progress) {
-            return libraryimport::importFolder(*library, folder, progress);
+            return libraryactions::importFolder(*library, folder, progress);
         },
         [](int done, int total) { return tr("Imported %1 of %2 music files…").arg(done).arg(total); },
         [](LibraryBrowser &browser, const libraryimport::Summary &summary, const QString &problem) {
@@ -321,7 +329,7 @@ void LibraryBrowser::refreshFromFiles()
         this,
         showProgress(QStringLiteral("refreshProgress"), tr("Refresh"), tr("Reading the files of the library's tracks…")),
         [library](const std::function<void(int, int)> &progress) {
-            return libraryimport::refresh(*library, library->allTracks(), progress);
+            return libraryactions::refresh(*library, {}, progress);
         },
         {},
         [](LibraryBrowser &browser, const libraryimport::RefreshSummary &summary, const QString &problem) {

@@ -42,6 +42,9 @@ public:
     // Stores the selected rows as the library's selection now.
     void storeSelection();
 
+    // Makes an empty playlist; a name a playlist has already is refused with an alert.
+    void createPlaylistNamed(const QString &name);
+
     // Asks for a folder and imports its music files, with progress.
     void importFolder();
     // Imports the folder without asking; the browser reloads when done.

@@ -152,3 +152,18 @@ TEST_F(LibraryBrowserTest, RefreshFromTheFileMenuTakesAnOutsideEditAndTellsHowMa
         titles << browser->trackModel()->index(row, LibraryTracksModel::TitleColumn).data().toString();
     EXPECT_TRUE(titles.contains("Edited Outside")) << titles.join(", ").toStdString();
 }
+
+TEST_F(LibraryBrowserTest, ANewPlaylistIsListedAndATakenNameIsRefusedWithAnAlert)
+{
+    browser->createPlaylistNamed("Road Trip");
+    ASSERT_EQ(browser->playlistList()->count(), 2);
+    EXPECT_EQ(browser->playlistList()->item(1)->text(), "Road Trip");
+    EXPECT_TRUE(app.playlists().contains("Road Trip"));
+    EXPECT_TRUE(port->alertTitles.isEmpty());
+
+    browser->createPlaylistNamed("Road Trip");
+    ASSERT_EQ(port->alertTitles, QStringList{"Playlist Not Created"});
+    EXPECT_EQ(port->alertMessages.first(), "There is already a playlist named \"Road Trip\".");
+    EXPECT_EQ(browser->playlistList()->count(), 2);
+    EXPECT_EQ(app.library()->userPlaylists().size(), 1);
+}
