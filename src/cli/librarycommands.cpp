@@ -250,7 +250,10 @@ ExitCode runRefresh(const LibraryOpener &open, const QStringList &args, QTextStr
         return badUsage(p, err);
     const bool onTerminal = ::isatty(STDERR_FILENO);
     bool reported = false;
-    const auto refreshed = libraryactions::refresh(open(), p.playlist, [&](int done, int total) {
+    std::optional<libraryactions::PlaylistChoice> playlist;
+    if (!p.playlist.isNull())
+        playlist = p.playlist;
+    const auto refreshed = libraryactions::refresh(open(), playlist, [&](int done, int total) {
         if (onTerminal)
             err << "\rRefreshing " << done << '/' << total << "\u2026" << Qt::flush;
         reported = true;

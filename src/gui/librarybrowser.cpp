@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -30,7 +31,8 @@
 LibraryBrowser::LibraryBrowser(AppDelegate *app, QWidget *window)
     : QDialog(window), app_(app), playlists_(new QListWidget(this)), tracks_(new QTableView(this)),
       model_(new LibraryTracksModel(this)), status_(new QLabel(this)), filter_(new QLineEdit(this)),
-      selectionTimer_(new QTimer(this))
+      selectionTimer_(new QTimer(this)), renameButton_(new QPushButton(tr("Rename Playlist…"), this)),
+      deleteButton_(new QPushButton(tr("Delete Playlist"), this))
 {
     setObjectName("libraryBrowser");
     setWindowTitle(tr("Library"));
@@ -76,6 +78,14 @@ LibraryBrowser::LibraryBrowser(AppDelegate *app, QWidget *window)
     connect(importButton, &QPushButton::clicked, this, &LibraryBrowser::importFolder);
     auto *newButton = new QPushButton(tr("New Playlist…"), this);
     connect(newButton, &QPushButton::clicked, this, &LibraryBrowser::newPlaylist);
+    renameButton_->setObjectName("renamePlaylist");
+    connect(renameButton_, &QPushButton::clicked, this, &LibraryBrowser::askPlaylistName);
+    deleteButton_->setObjectName("deletePlaylist");
+    connect(deleteButton_, &QPushButton::clicked, this, &LibraryBrowser::deleteChosenPlaylist);
+    tracks_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(tracks_, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
+        trackMenu()->popup(tracks_->viewport()->mapToGlobal(at));
+    });
     auto *close = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(close, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
@@ -93,6 +103,8 @@ LibraryBrowser::LibraryBrowser(AppDelegate *app, QWidget *window)
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(importButton);
     buttons->addWidget(newButton);
+    buttons->addWidget(renameButton_);
+    buttons->addWidget(deleteButton_);
     buttons->addStretch();
     buttons->addWidget(close);
 
@@ -116,16 +128,16 @@ void LibraryBrowser::report(const QString &problem)
 void LibraryBrowser::reload()
 {
     const int row = std::max(playlists_->currentRow(), 0);
-    playlistIds_.clear();
+    listed_.clear();
     {
         const QSignalBlocker blocker(playlists_);
         playlists_->clear();
         playlists_->addItem(tr("Library"));
-        playlistIds_ << 0;
+        listed_ << Playlist{0, tr("Library"), false};
         try {
             for (const Playlist &playlist : app_->library()->userPlaylists()) {
                 playlists_->addItem(playlist.smart ? playlist.name + QStringLiteral(" ⚙") : playlist.name);
-                playlistIds_ << playlist.id;
+                listed_ << playlist;
             }
         } catch (const LibraryError &error) {
             report(error.reason());
@@ -137,10 +149,11 @@ void LibraryBrowser::reload()
 
 void LibraryBrowser::showPlaylist()
 {
-    const int row = playlists_->currentRow();
     selectionTimer_->stop();
+    renameButton_->setEnabled(chosenPlaylist().id != 0);
+    deleteButton_->setEnabled(chosenPlaylist().id != 0);
     try {
-        model_->load(*app_->library(), row >= 0 && row < playlistIds_.size() ? playlistIds_.at(row) : 0);
+        model_->load(*app_->library(), chosenPlaylist().id);
         fitColumns();
         status_->setText(tr("%n track(s). Selected tracks become the library's selection.", nullptr,
                             model_->rowCount()));
@@ -160,14 +173,26 @@ void LibraryBrowser::fitColumns()
         header->resizeSection(column, std::clamp(header->sectionSize(column), 40, 260));
 }
 
-void LibraryBrowser::storeSelection()
+QList<qint64> LibraryBrowser::selectedTrackIds() const
 {
-    selectionTimer_->stop();
     QList<qint64> ids;
     const QModelIndexList rows = tracks_->selectionModel()->selectedRows();
     ids.reserve(rows.size());
     for (const QModelIndex &index : rows)
         ids << model_->ref(index.row()).trackId;
+    return ids;
+}
+
+Playlist LibraryBrowser::chosenPlaylist() const
+{
+    const int row = playlists_->currentRow();
+    return row >= 0 && row < listed_.size() ? listed_.at(row) : Playlist{};
+}
+
+void LibraryBrowser::storeSelection()
+{
+    selectionTimer_->stop();
+    const QList<qint64> ids = selectedTrackIds();
     try {
         const libraryactions::Result<int> selected = libraryactions::select(*app_->library(), ids);
         if (selected.ok())
@@ -192,16 +217,97 @@ void LibraryBrowser::createPlaylistNamed(const QString &name)
     const std::shared_ptr<MusicLibrary> library = libraryOr(tr("Playlist Not Created"));
     if (!library)
         return;
-    const libraryactions::Result<Playlist> created = libraryactions::createPlaylist(*library, name);
-    if (!created.ok()) {
+    playlistsChanged(libraryactions::createPlaylist(*library, name), tr("Playlist Not Created"));
+}
+
+template <typename Value>
+bool LibraryBrowser::playlistsChanged(const libraryactions::Result<Value> &result, const QString &failureTitle)
+{
+    if (!result.ok()) {
         // The reason is worded to follow a program's name; an alert shows it as a sentence.
-        QString reason = created.problem->description();
+        QString reason = result.problem->description();
         reason[0] = reason[0].toUpper();
-        alertPanel(tr("Playlist Not Created"), reason + u'.');
-        return;
+        alertPanel(failureTitle, reason + u'.');
+        return false;
     }
     app_->refreshPlaylists();
     reload();
+    return true;
+}
+
+void LibraryBrowser::askPlaylistName()
+{
+    const Playlist playlist = chosenPlaylist();
+    bool ok = false;
+    const QString name =
+        QInputDialog::getText(this, tr("Rename Playlist"), tr("Name:"), QLineEdit::Normal, playlist.name, &ok);
+    if (ok && name.trimmed() != playlist.name)
+        renameChosenPlaylist(name.trimmed());
+}
+
+void LibraryBrowser::renameChosenPlaylist(const QString &name)
+{
+    const Playlist playlist = chosenPlaylist();
+    const std::shared_ptr<MusicLibrary> library = libraryOr(tr("Playlist Not Renamed"));
+    if (playlist.id != 0 && library)
+        playlistsChanged(libraryactions::renamePlaylist(*library, libraryactions::PlaylistChoice::withId(playlist.id), name),
+                         tr("Playlist Not Renamed"));
+}
+
+void LibraryBrowser::deleteChosenPlaylist()
+{
+    const Playlist playlist = chosenPlaylist();
+    if (playlist.id == 0 ||
+        alertPanel(tr("Delete Playlist"),
+                   tr("Delete the playlist \"%1\"? Its tracks stay in the library.").arg(playlist.name), tr("Delete"),
+                   tr("Cancel")) != 1)
+        return;
+    const std::shared_ptr<MusicLibrary> library = libraryOr(tr("Playlist Not Deleted"));
+    if (library)
+        playlistsChanged(libraryactions::deletePlaylist(*library, libraryactions::PlaylistChoice::withId(playlist.id)),
+                         tr("Playlist Not Deleted"));
+}
+
+void LibraryBrowser::addSelectionToPlaylist(qint64 playlistId)
+{
+    const QList<qint64> ids = selectedTrackIds();
+    const std::shared_ptr<MusicLibrary> library = libraryOr(tr("Tracks Not Added"));
+    if (!library || ids.isEmpty())
+        return;
+    const auto added =
+        libraryactions::addToPlaylist(*library, libraryactions::PlaylistChoice::withId(playlistId), ids);
+    if (playlistsChanged(added, tr("Tracks Not Added")))
+        status_->setText(tr("Added %n track(s) to \"%1\".", nullptr, added.value.tracks).arg(added.value.playlist.name));
+}
+
+void LibraryBrowser::removeSelectionFromPlaylist()
+{
+    const QList<qint64> ids = selectedTrackIds();
+    const Playlist playlist = chosenPlaylist();
+    const std::shared_ptr<MusicLibrary> library = libraryOr(tr("Tracks Not Removed"));
+    if (!library || ids.isEmpty() || playlist.id == 0)
+        return;
+    const auto removed =
+        libraryactions::removeFromPlaylist(*library, libraryactions::PlaylistChoice::withId(playlist.id), ids);
+    if (playlistsChanged(removed, tr("Tracks Not Removed")))
+        status_->setText(
+            tr("Removed %n track(s) from \"%1\".", nullptr, removed.value.tracks).arg(removed.value.playlist.name));
+}
+
+QMenu *LibraryBrowser::trackMenu()
+{
+    auto *menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    const bool selected = tracks_->selectionModel()->hasSelection();
+    QMenu *addTo = menu->addMenu(tr("Add to Playlist"));
+    for (const Playlist &playlist : listed_.mid(1))
+        if (!playlist.smart && playlist.id != chosenPlaylist().id)
+            addTo->addAction(playlist.name, this, [this, id = playlist.id] { addSelectionToPlaylist(id); });
+    addTo->setEnabled(selected && !addTo->isEmpty());
+    const Playlist chosen = chosenPlaylist();
+    QAction *remove = menu->addAction(tr("Remove from Playlist"), this, &LibraryBrowser::removeSelectionFromPlaylist);
+    remove->setEnabled(selected && chosen.id != 0 && !chosen.smart);
+    return menu;
 }
 
 void LibraryBrowser::importFolder()
@@ -329,7 +435,7 @@ void LibraryBrowser::refreshFromFiles()
         this,
         showProgress(QStringLiteral("refreshProgress"), tr("Refresh"), tr("Reading the files of the library's tracks…")),
         [library](const std::function<void(int, int)> &progress) {
-            return libraryactions::refresh(*library, {}, progress);
+            return libraryactions::refresh(*library, std::nullopt, progress);
         },
         {},
         [](LibraryBrowser &browser, const libraryimport::RefreshSummary &summary, const QString &problem) {

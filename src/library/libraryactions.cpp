@@ -8,6 +8,13 @@
 
 namespace libraryactions {
 
+PlaylistChoice PlaylistChoice::withId(qint64 id)
+{
+    PlaylistChoice choice{QString()};
+    choice.id = id;
+    return choice;
+}
+
 QString Problem::description() const
 {
     return name.isEmpty() ? reason : name + QStringLiteral(": ") + reason;
@@ -20,9 +27,21 @@ Problem refusal(const QString &reason)
     return Problem{true, {}, reason};
 }
 
-Problem noPlaylist(const QString &name)
+// The chosen playlist, or nothing (and why in *problem) when there is none.
+std::optional<Playlist> chosen(const MusicLibrary &library, const PlaylistChoice &choice, std::optional<Problem> *problem)
 {
-    return refusal(QStringLiteral("there is no playlist named \"%1\"").arg(name));
+    std::optional<Playlist> found;
+    if (choice.id == 0) {
+        found = library.playlistNamed(choice.name);
+    } else {
+        for (const Playlist &playlist : library.userPlaylists())
+            if (playlist.id == choice.id)
+                found = playlist;
+    }
+    if (!found)
+        *problem = refusal(choice.id == 0 ? QStringLiteral("there is no playlist named \"%1\"").arg(choice.name)
+                                          : QStringLiteral("the playlist no longer exists"));
+    return found;
 }
 
 // Runs work(result), which fills in the value or a refusal; a failure of the
@@ -39,18 +58,14 @@ Result<Value> attempt(Work work)
     return result;
 }
 
-// Runs change(playlist, result) on the first playlist of that name, refused
-// when there is none. Look-up and change are one write transaction, so that no
+// Runs change(playlist, result) on the chosen playlist, refused when there is none. Look-up and change are one write transaction, so that no
 // other writer comes in between; a refusal or failure leaves everything as it was.
 template <typename Value, typename Change>
-Result<Value> onPlaylist(MusicLibrary &library, const QString &name, Change change)
+Result<Value> onPlaylist(MusicLibrary &library, const PlaylistChoice &choice, Change change)
 {
     return attempt<Value>([&](Result<Value> &result) {
-        MusicLibrary::Batch batch(library, QStringLiteral("change the playlist \"%1\"").arg(name));
-        const std::optional<Playlist> playlist = library.playlistNamed(name);
-        if (!playlist)
-            result.problem = noPlaylist(name);
-        else
+        MusicLibrary::Batch batch(library, QStringLiteral("change a playlist"));
+        if (const std::optional<Playlist> playlist = chosen(library, choice, &result.problem))
             change(*playlist, result);
         if (result.ok())
             batch.commit();
@@ -105,16 +120,16 @@ Result<playlistfiles::ImportSummary> importPlaylist(MusicLibrary &library, const
     });
 }
 
-Result<libraryimport::RefreshSummary> refresh(MusicLibrary &library, const QString &playlist, const Progress &progress)
+Result<libraryimport::RefreshSummary> refresh(MusicLibrary &library, const std::optional<PlaylistChoice> &playlist,
+                                              const Progress &progress)
 {
     return attempt<libraryimport::RefreshSummary>([&](Result<libraryimport::RefreshSummary> &result) {
         QList<TrackRef> tracks;
-        if (playlist.isNull()) {
+        if (!playlist) {
             tracks = library.allTracks();
-        } else if (const std::optional<Playlist> found = library.playlistNamed(playlist)) {
+        } else if (const std::optional<Playlist> found = chosen(library, *playlist, &result.problem)) {
             tracks = library.tracksOf(found->id);
         } else {
-            result.problem = noPlaylist(playlist);
             return;
         }
         result.value = libraryimport::refresh(library, tracks, progress);
@@ -134,9 +149,9 @@ Result<Playlist> createPlaylist(MusicLibrary &library, const QString &name)
     });
 }
 
-Result<Playlist> renamePlaylist(MusicLibrary &library, const QString &oldName, const QString &newName)
+Result<Playlist> renamePlaylist(MusicLibrary &library, const PlaylistChoice &choice, const QString &newName)
 {
-    return onPlaylist<Playlist>(library, oldName, [&](const Playlist &playlist, Result<Playlist> &result) {
+    return onPlaylist<Playlist>(library, choice, [&](const Playlist &playlist, Result<Playlist> &result) {
         const std::optional<Problem> unusable = unusableName(library, newName, playlist.id);
         // A smart playlist is never looked up by the tools, so it may share a name.
         if (unusable && (!playlist.smart || newName.trimmed().isEmpty())) {
@@ -148,26 +163,27 @@ Result<Playlist> renamePlaylist(MusicLibrary &library, const QString &oldName, c
     });
 }
 
-Result<Playlist> deletePlaylist(MusicLibrary &library, const QString &name)
+Result<Playlist> deletePlaylist(MusicLibrary &library, const PlaylistChoice &choice)
 {
-    return onPlaylist<Playlist>(library, name, [&](const Playlist &playlist, Result<Playlist> &result) {
+    return onPlaylist<Playlist>(library, choice, [&](const Playlist &playlist, Result<Playlist> &result) {
         library.deletePlaylist(playlist.id);
         result.value = playlist;
     });
 }
 
-Result<PlaylistEdit> addToPlaylist(MusicLibrary &library, const QString &name, const QList<qint64> &trackIds)
+Result<PlaylistEdit> addToPlaylist(MusicLibrary &library, const PlaylistChoice &choice, const QList<qint64> &trackIds)
 {
-    return onPlaylist<PlaylistEdit>(library, name, [&](const Playlist &playlist, Result<PlaylistEdit> &result) {
+    return onPlaylist<PlaylistEdit>(library, choice, [&](const Playlist &playlist, Result<PlaylistEdit> &result) {
         result.value = {playlist, library.addTracksToPlaylist(playlist.id, trackIds, false), 0};
     });
 }
 
-Result<PlaylistEdit> removeFromPlaylist(MusicLibrary &library, const QString &name, const QList<qint64> &trackIds)
+Result<PlaylistEdit> removeFromPlaylist(MusicLibrary &library, const PlaylistChoice &choice,
+                                        const QList<qint64> &trackIds)
 {
-    return onPlaylist<PlaylistEdit>(library, name, [&](const Playlist &playlist, Result<PlaylistEdit> &result) {
+    return onPlaylist<PlaylistEdit>(library, choice, [&](const Playlist &playlist, Result<PlaylistEdit> &result) {
         if (playlist.smart) {
-            result.problem = refusal(QStringLiteral("\"%1\" is a smart playlist; its rule decides what it holds").arg(name));
+            result.problem = refusal(QStringLiteral("\"%1\" is a smart playlist; its rule decides what it holds").arg(playlist.name));
             return;
         }
         const QSet<qint64> wanted(trackIds.cbegin(), trackIds.cend());

@@ -41,6 +41,18 @@ struct Result {
     bool ok() const { return !problem.has_value(); }
 };
 
+// Which playlist an action is for: the first of a name, as a person types it,
+// or the one with an id, as a list of the library's playlists knows it (two
+// may share a name: a smart one and a plain one).
+struct PlaylistChoice {
+    PlaylistChoice(QString playlistName) : name(std::move(playlistName)) {}
+    PlaylistChoice(const char *playlistName) : name(QString::fromUtf8(playlistName)) {}
+    static PlaylistChoice withId(qint64 id);
+
+    QString name;
+    qint64 id = 0; // when not 0, the playlist chosen; name is then ignored
+};
+
 // Every music file below folder into the library (libraryimport::importFolder).
 // Refused when folder is not a folder.
 Result<libraryimport::Summary> importFolder(MusicLibrary &library, const QString &folder, const Progress &progress = {});
@@ -51,37 +63,38 @@ Result<playerimport::Summary> importPlayer(MusicLibrary &library, playerimport::
 Result<playlistfiles::ImportSummary> importPlaylist(MusicLibrary &library, const QString &file, const QString &name = {});
 
 // Reads the files of the library's tracks again, or of the tracks of the
-// first playlist named playlist when that is not null. Refused when there is
-// no such playlist.
-Result<libraryimport::RefreshSummary> refresh(MusicLibrary &library, const QString &playlist = {},
+// chosen playlist when one is given. Refused when there is no such playlist.
+Result<libraryimport::RefreshSummary> refresh(MusicLibrary &library, const std::optional<PlaylistChoice> &playlist = {},
                                               const Progress &progress = {});
 
 // A new empty plain playlist. Refused for a blank name and for a name a
 // plain playlist has already: tools and menus find the playlists they edit
 // by name, so a second one would never be reached.
 Result<Playlist> createPlaylist(MusicLibrary &library, const QString &name);
-// Gives the first playlist named oldName the name newName; the value is the
-// playlist as it is now. Refused when there is none, for a blank name, and
-// when another plain playlist has that name (a smart one may share it: the
-// tools never edit it by name).
-Result<Playlist> renamePlaylist(MusicLibrary &library, const QString &oldName, const QString &newName);
-// Deletes the first playlist of that name; its tracks stay in the library.
-// The value is the playlist that was deleted. Refused when there is none.
-Result<Playlist> deletePlaylist(MusicLibrary &library, const QString &name);
+// Gives the chosen playlist the name newName; the value is the playlist as it
+// is now. Refused when there is none, for a blank name, and when another plain
+// playlist has that name (a smart one may share it: the tools never edit it by
+// name).
+Result<Playlist> renamePlaylist(MusicLibrary &library, const PlaylistChoice &playlist, const QString &newName);
+// Deletes the chosen playlist; its tracks stay in the library. The value is
+// the playlist that was deleted. Refused when there is none.
+Result<Playlist> deletePlaylist(MusicLibrary &library, const PlaylistChoice &playlist);
 
 struct PlaylistEdit {
     Playlist playlist;
     int tracks = 0;  // tracks added, or distinct tracks taken out
     int absent = 0;  // distinct tracks asked to be taken out that were not in it
 };
-// Appends the tracks, in order and repeats included, to the first playlist of
-// that name. Refused when there is none; a smart playlist or a track that is
-// not in the library fails, and then nothing is added.
-Result<PlaylistEdit> addToPlaylist(MusicLibrary &library, const QString &name, const QList<qint64> &trackIds);
-// Takes every entry of these tracks out of the first playlist of that name.
-// Refused when there is none and for a smart playlist (its rule decides what
-// it holds). Tracks not in it are counted in absent; the others still go.
-Result<PlaylistEdit> removeFromPlaylist(MusicLibrary &library, const QString &name, const QList<qint64> &trackIds);
+// Appends the tracks, in order and repeats included, to the chosen playlist.
+// Refused when there is none; a smart playlist or a track that is not in the
+// library fails, and then nothing is added.
+Result<PlaylistEdit> addToPlaylist(MusicLibrary &library, const PlaylistChoice &playlist,
+                                   const QList<qint64> &trackIds);
+// Takes every entry of these tracks out of the chosen playlist. Refused when
+// there is none and for a smart playlist (its rule decides what it holds).
+// Tracks not in it are counted in absent; the others still go.
+Result<PlaylistEdit> removeFromPlaylist(MusicLibrary &library, const PlaylistChoice &playlist,
+                                        const QList<qint64> &trackIds);
 
 // Makes these tracks, in this order, the library's selection; the value is
 // how many. A track that is not in the library fails, and the selection stays.

@@ -192,6 +192,7 @@ TEST(LibraryActions, PlaylistsAreMadeRenamedFilledAndDeletedWithClearRefusals)
     ASSERT_TRUE(deleted.ok());
     EXPECT_EQ(deleted.value.id, made.value.id);
     EXPECT_FALSE(library.playlistNamed("Road Trip"));
+    expectRefused(deletePlaylist(library, PlaylistChoice::withId(made.value.id)), "the playlist no longer exists");
     EXPECT_EQ(library.trackCount(), 2);
     EXPECT_EQ(library.userPlaylists().size(), 3);
 }
