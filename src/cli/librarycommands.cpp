@@ -224,23 +224,17 @@ ExitCode runImport(const LibraryOpener &open, const QStringList &args, QTextStre
     return summary.found > 0 && summary.added + summary.updated > 0 ? ExitCode::Success : ExitCode::Failed;
 }
 
-std::optional<Playlist> namedPlaylist(MusicLibrary &library, const QString &name, QTextStream &err)
-{
-    std::optional<Playlist> playlist = library.playlistNamed(name);
-    if (!playlist)
-        err << "quavertin-cli: there is no playlist named \"" << name << "\"\n";
-    return playlist;
-}
-
 // The tracks of the playlist --playlist names, else the whole library's.
 std::optional<QList<TrackRef>> tracksAsked(MusicLibrary &library, const Parsed &p, QTextStream &err)
 {
     if (p.playlist.isNull())
         return library.allTracks();
-    const std::optional<Playlist> playlist = namedPlaylist(library, p.playlist, err);
-    if (!playlist)
+    const libraryactions::Result<Playlist> playlist = libraryactions::findPlaylist(library, p.playlist);
+    if (!playlist.ok()) {
+        cli::failed(*playlist.problem, err);
         return std::nullopt;
-    return library.tracksOf(playlist->id);
+    }
+    return library.tracksOf(playlist.value.id);
 }
 
 ExitCode runRefresh(const LibraryOpener &open, const QStringList &args, QTextStream &out, QTextStream &err)

@@ -58,8 +58,9 @@ Result<Value> attempt(Work work)
     return result;
 }
 
-// Runs change(playlist, result) on the chosen playlist, refused when there is none. Look-up and change are one write transaction, so that no
-// other writer comes in between; a refusal or failure leaves everything as it was.
+// Runs change(playlist, result) on the chosen playlist, refused when there is
+// none. Look-up and change are one write transaction, so that no other writer
+// comes in between; a refusal or failure leaves everything as it was.
 template <typename Value, typename Change>
 Result<Value> onPlaylist(MusicLibrary &library, const PlaylistChoice &choice, Change change)
 {
@@ -94,6 +95,14 @@ std::optional<Problem> unusableName(const MusicLibrary &library, const QString &
 }
 
 } // namespace
+
+Result<Playlist> findPlaylist(const MusicLibrary &library, const PlaylistChoice &choice)
+{
+    return attempt<Playlist>([&](Result<Playlist> &result) {
+        if (const std::optional<Playlist> playlist = chosen(library, choice, &result.problem))
+            result.value = *playlist;
+    });
+}
 
 Result<libraryimport::Summary> importFolder(MusicLibrary &library, const QString &folder, const Progress &progress)
 {

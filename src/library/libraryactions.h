@@ -53,6 +53,9 @@ struct PlaylistChoice {
     qint64 id = 0; // when not 0, the playlist chosen; name is then ignored
 };
 
+// The chosen playlist; refused when there is none.
+Result<Playlist> findPlaylist(const MusicLibrary &library, const PlaylistChoice &choice);
+
 // Every music file below folder into the library (libraryimport::importFolder).
 // Refused when folder is not a folder.
 Result<libraryimport::Summary> importFolder(MusicLibrary &library, const QString &folder, const Progress &progress = {});

@@ -162,8 +162,9 @@ TEST(LibraryActions, PlaylistsAreMadeRenamedFilledAndDeletedWithClearRefusals)
     const auto renamed = renamePlaylist(library, "Road", "Road Trip");
     ASSERT_TRUE(renamed.ok());
     EXPECT_EQ(renamed.value.id, made.value.id);
-    EXPECT_EQ(library.playlistNamed("Road Trip")->id, made.value.id);
-    EXPECT_FALSE(library.playlistNamed("Road"));
+    EXPECT_EQ(findPlaylist(library, "Road Trip").value.id, made.value.id);
+    EXPECT_EQ(findPlaylist(library, PlaylistChoice::withId(made.value.id)).value.name, "Road Trip");
+    expectRefused(findPlaylist(library, "Road"), "there is no playlist named \"Road\"");
 
     // Adding keeps order and repeats; a missing track or a smart playlist adds nothing.
     const auto added = addToPlaylist(library, "Road Trip", {c, a, c});
