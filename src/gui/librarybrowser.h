@@ -21,7 +21,9 @@ class QTimer;
 // The library as the person sees it: its playlists, the tracks of the one
 // chosen, and the selection. Selecting tracks makes them the library's
 // selection, which the "Library Selection" source and the numeric tag
-// changer work on. Also imports a folder of music files into the library.
+// changer work on. Also imports a folder of music files into the library and
+// makes, renames, fills and deletes playlists, through the same library
+// actions as the command line, so that both allow and refuse the same.
 class LibraryBrowser : public QDialog {
     Q_OBJECT
 public:
