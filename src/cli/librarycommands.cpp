@@ -202,6 +202,9 @@ ExitCode runImport(const LibraryOpener &open, const QStringList &args, QTextStre
     if (!p.ok || p.words.size() != 1)
         return badUsage(p, err);
     const QString folder = p.words.first();
+    // Told before the library is opened: a mistyped folder leaves no library file behind.
+    if (const std::optional<libraryactions::Problem> refused = libraryactions::folderRefusal(folder))
+        return cli::failed(*refused, err);
     const bool onTerminal = ::isatty(STDERR_FILENO);
     const auto progress = [&](int done, int total) {
         if (onTerminal)

@@ -104,12 +104,17 @@ Result<Playlist> findPlaylist(const MusicLibrary &library, const PlaylistChoice 
     });
 }
 
+std::optional<Problem> folderRefusal(const QString &folder)
+{
+    if (QFileInfo(folder).isDir())
+        return std::nullopt;
+    return refusal(QStringLiteral("%1 is not a folder").arg(folder));
+}
+
 Result<libraryimport::Summary> importFolder(MusicLibrary &library, const QString &folder, const Progress &progress)
 {
     return attempt<libraryimport::Summary>([&](Result<libraryimport::Summary> &result) {
-        if (!QFileInfo(folder).isDir())
-            result.problem = refusal(QStringLiteral("%1 is not a folder").arg(folder));
-        else
+        if (!(result.problem = folderRefusal(folder)))
             result.value = libraryimport::importFolder(library, folder, progress);
     });
 }

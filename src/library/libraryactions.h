@@ -56,6 +56,9 @@ struct PlaylistChoice {
 // The chosen playlist; refused when there is none.
 Result<Playlist> findPlaylist(const MusicLibrary &library, const PlaylistChoice &choice);
 
+// Why folder cannot be imported, when it is no folder; a front end may ask
+// before it opens the library.
+std::optional<Problem> folderRefusal(const QString &folder);
 // Every music file below folder into the library (libraryimport::importFolder).
 // Refused when folder is not a folder.
 Result<libraryimport::Summary> importFolder(MusicLibrary &library, const QString &folder, const Progress &progress = {});
