@@ -9,7 +9,6 @@
 #include "app/appdelegate.h"
 #include "benchport.h"
 #include "library/musiclibrary.h"
-#include "support/alerts.h"
 #include "tools/playlistmanager.h"
 
 #include <QFile>
@@ -106,8 +105,7 @@ int main(int argc, char **argv)
     }
 
     BenchPort port;
-    setWindowPort(&port);
-    AppDelegate app;
+    AppDelegate app(port);
     app.setLibraryPath(libraryPath);
     app.applicationDidFinishLaunching();
     const std::shared_ptr<MusicLibrary> library = app.library();
@@ -139,6 +137,5 @@ int main(int argc, char **argv)
                 applying / insertFloor);
     std::printf("peak memory after collecting %8.1f MB\n", collectingPeak);
     std::printf("peak memory of this run      %8.1f MB                    (target: under 300 MB)\n", peakMegabytes());
-    setWindowPort(nullptr);
     return proposed == rows && added == rows && insertFloor > 0 && port.alerts == 0 ? 0 : 1;
 }

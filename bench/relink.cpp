@@ -8,7 +8,6 @@
 #include "benchport.h"
 #include "library/musiclibrary.h"
 #include "model/musictrack.h"
-#include "support/alerts.h"
 #include "tools/deadtrackrelinking.h"
 #include "tools/relinkindex.h"
 
@@ -51,13 +50,12 @@ int main(int argc, char **argv)
 
     BenchPort port;
     port.folder = music;
-    setWindowPort(&port);
     QElapsedTimer timer;
     timer.start();
     const tools::RelinkIndex index = tools::RelinkIndex::scan(music);
     const double floor = double(timer.nsecsElapsed()) / 1e9;
 
-    AppDelegate app;
+    AppDelegate app(port);
     app.setLibraryPath(libraryPath);
     app.applicationDidFinishLaunching();
     app.setSelectedPlaylist(0);
@@ -68,6 +66,5 @@ int main(int argc, char **argv)
                 "%.1f us per file plus track\n",
                 count, index.fileCount(), floor, relinking, relinking / floor, qlonglong(proposed),
                 relinking * 1e6 / (2.0 * count));
-    setWindowPort(nullptr);
     return proposed == count ? 0 : 1;
 }

@@ -17,7 +17,10 @@
 #include <QDebug>
 #include <QTimer>
 
-AppDelegate::AppDelegate(QObject *parent) : QObject(parent), changesModel_(std::make_unique<ChangesModel>()) {}
+AppDelegate::AppDelegate(WindowPort &port, UrlOpener urlOpener, QObject *parent)
+    : QObject(parent), port_(&port), urlOpener_(std::move(urlOpener)), changesModel_(std::make_unique<ChangesModel>())
+{
+}
 
 AppDelegate::~AppDelegate()
 {
@@ -32,7 +35,7 @@ AppDelegate::~AppDelegate()
 
 void AppDelegate::applicationDidFinishLaunching()
 {
-    lindarc_ = std::make_unique<Lindarc>();
+    lindarc_ = std::make_unique<Lindarc>(BundleInfo::fromBuild(), urlOpener_);
     refreshPlaylists();
 
     catalogue_ = TagCatalogue::build();
@@ -42,8 +45,8 @@ void AppDelegate::applicationDidFinishLaunching()
     setSelectedCondition(2);
     setCaseInsensitive(true);
 
-    build_ = QStringLiteral("%1 %2").arg(tr("Build:")).arg(gLindarc->appBuild());
-    version_ = QStringLiteral("%1 %2").arg(tr("Version:"), gLindarc->appVersionString());
+    build_ = QStringLiteral("%1 %2").arg(tr("Build:")).arg(lindarc_->appBuild());
+    version_ = QStringLiteral("%1 %2").arg(tr("Version:"), lindarc_->appVersionString());
     aboutURL_ = QStringLiteral("Credits.html");
     historyURL_ = QStringLiteral("History.html");
     faqURL_ = QStringLiteral("FAQ.html");
@@ -103,7 +106,7 @@ std::optional<TrackList> AppDelegate::tracksWithValues(const QStringList &keys)
         return TrackList{std::move(*files), {}};
     }
     default:
-        return MusicTrack::selectedTracks(library(), keys);
+        return MusicTrack::selectedTracks(library(), keys, port_);
     }
 }
 
@@ -127,32 +130,32 @@ std::optional<TrackList> AppDelegate::playlistTracks(const QStringList &keys)
     auto lib = library();
     const std::optional<Playlist> playlist = name.isNull() ? std::nullopt : lib->playlistNamed(name);
     if (!playlist) {
-        alertPanel(QStringLiteral("No Playlist"), missingPlaylistMessage(name));
+        alertPanel(port_, QStringLiteral("No Playlist"), missingPlaylistMessage(name));
         return std::nullopt;
     }
-    return MusicTrack::playlistTracks(lib, playlist->id, keys);
+    return MusicTrack::playlistTracks(lib, playlist->id, keys, port_);
 }
 
 std::optional<QList<MusicTrack>> AppDelegate::folderTracks()
 {
     if (folderPath_.isEmpty()) {
-        alertPanel(QStringLiteral("No Folder"),
+        alertPanel(port_, QStringLiteral("No Folder"),
                    QStringLiteral("You didn't select a folder with music files to operate on."));
         return std::nullopt;
     }
     QList<files::Skipped> skipped;
     const QStringList paths = musicfiles::musicFilesBelow(folderPath_, &skipped);
     if (!skipped.isEmpty())
-        alertPanel(QStringLiteral("Files Skipped"), musicfiles::skippedMessage(skipped));
+        alertPanel(port_, QStringLiteral("Files Skipped"), musicfiles::skippedMessage(skipped));
     if (paths.isEmpty()) {
-        alertPanel(QStringLiteral("No Files"),
+        alertPanel(port_, QStringLiteral("No Files"),
                    QStringLiteral("The folder you have selected doesn't seem to contain music files."));
         return std::nullopt;
     }
     QList<MusicTrack> list;
     list.reserve(paths.size());
     for (const QString &path : paths)
-        list.append(MusicTrack::withPath(path));
+        list.append(MusicTrack::withPath(path, port_));
     return list;
 }
 
@@ -206,8 +209,7 @@ void AppDelegate::popUp(int tag)
 
 void AppDelegate::beginProgress(const QString &title)
 {
-    if (WindowPort *port = windowPort())
-        port->beginProgress();
+    port_->beginProgress();
     if (currentProgressTitle_ != title) {
         currentProgressTitle_ = title;
         emit currentProgressTitleChanged();
@@ -254,21 +256,18 @@ void AppDelegate::showPendingProgress()
         return;
     currentProgressDetail_ = detail;
     emit currentProgressDetailChanged();
-    if (WindowPort *port = windowPort())
-        port->progressChanged();
+    port_->progressChanged();
 }
 
 void AppDelegate::endProgress()
 {
     showPendingProgress(); // the run's last detail, before the sheet goes
-    if (WindowPort *port = windowPort())
-        port->endProgress();
+    port_->endProgress();
 }
 
 void AppDelegate::endEditing()
 {
-    if (WindowPort *port = windowPort())
-        port->endEditing();
+    port_->endEditing();
 }
 
 // ---- review --------------------------------------------------------------
@@ -293,8 +292,7 @@ void AppDelegate::beginChanges()
         changeInfo_ = info;
         emit changeInfoChanged();
     }
-    if (WindowPort *port = windowPort())
-        port->beginReview();
+    port_->beginReview();
 }
 
 void AppDelegate::checkSelected(const QList<int> &rows, int tag)
@@ -304,8 +302,7 @@ void AppDelegate::checkSelected(const QList<int> &rows, int tag)
 
 void AppDelegate::cancelChanges(bool fromSender)
 {
-    if (WindowPort *port = windowPort())
-        port->endReview();
+    port_->endReview();
     if (fromSender)
         setChanges(nullptr);
 }
@@ -329,7 +326,7 @@ void AppDelegate::applyChanges()
         const ApplyResult result = applyengine::apply(run);
         dispatchAsyncMain([this, result, list = run.changes, playlistName] {
             lastApply_ = result;
-            applyengine::report(result);
+            applyengine::report(port_, result);
             setChanges(nullptr);
             endProgress();
             RunNews::instance().announce(runreport::applied(result, *list, playlistName), true);
@@ -412,21 +409,19 @@ void AppDelegate::openHelp()
     // The about pane has no help of its own.
     if (currentPane_ > 5)
         return;
-    if (WindowPort *port = windowPort())
-        port->openHelp(currentPane_);
+    port_->openHelp(currentPane_);
 }
 
 void AppDelegate::closeHelp()
 {
-    if (WindowPort *port = windowPort())
-        port->closeHelp();
+    port_->closeHelp();
 }
 
 void AppDelegate::openURL(int choice)
 {
     // A tag beyond the 8-bit choices names nothing, rather than wrapping onto one that does.
-    if (gLindarc && choice >= 0 && choice <= 255)
-        gLindarc->openURL(static_cast<OpenChoice>(choice));
+    if (lindarc_ && choice >= 0 && choice <= 255)
+        lindarc_->openURL(static_cast<OpenChoice>(choice));
 }
 
 #include "moc_appdelegate.cpp"

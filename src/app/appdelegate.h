@@ -6,6 +6,7 @@
 #include "operations/applyengine.h"
 #include "operations/changelist.h"
 #include "operations/progressdetail.h"
+#include "support/urlopener.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -45,7 +46,8 @@ private:                                                                        
 // every button. Lives on the main thread; the one background worker reads
 // options and the change list while a run's progress sheet is up (the sheet
 // is modal, so nothing on the main thread changes them meanwhile). It
-// reaches the person only through the window port (support/alerts.h).
+// reaches the person only through the window port it is made with, and hands
+// that port to whatever it starts.
 class AppDelegate : public QObject {
     Q_OBJECT
 
@@ -126,12 +128,19 @@ class AppDelegate : public QObject {
     Q_PROPERTY(QString readmeURL READ readmeURL NOTIFY aboutChanged)
 
 public:
-    explicit AppDelegate(QObject *parent = nullptr);
+    // The port is the person (it outlives the controller); the opener takes
+    // the maker's addresses (none: they are only logged).
+    explicit AppDelegate(WindowPort &port, UrlOpener urlOpener = {}, QObject *parent = nullptr);
     ~AppDelegate() override;
+
+    // Where alerts and panels of this controller and of the runs it starts go.
+    WindowPort *port() const { return port_; }
+    // The support object, made by applicationDidFinishLaunching; nullptr before.
+    const Lindarc *lindarc() const { return lindarc_.get(); }
 
     // Start-up, in order: the support object, the playlist names, the tag
     // lists, the option defaults, the about texts and documents, pane 0, an
-    // empty metadataSearches. Main thread; call once the port is installed.
+    // empty metadataSearches. Main thread.
     void applicationDidFinishLaunching();
 
     // Counts this launch in the settings ("Launches") and tells whether the
@@ -253,6 +262,8 @@ private:
     std::shared_ptr<MusicLibrary> existingLibrary();
     std::shared_ptr<MusicLibrary> membershipLibrary(const ChangeList &list);
 
+    WindowPort *port_;
+    UrlOpener urlOpener_;
     std::unique_ptr<Lindarc> lindarc_;
     QString libraryPath_;
     std::shared_ptr<MusicLibrary> library_;

@@ -4,7 +4,6 @@
 #include "app/appdelegate.h"
 #include "buildinfo.h"
 #include "completion.h"
-#include "support/alerts.h"
 #include "terminalport.h"
 #include "toolcommands.h"
 #include "toolcontext.h"
@@ -146,14 +145,8 @@ ExitCode runMain(const QStringList &args, QTextStream &out, QTextStream &err, FI
     TerminalPort port(in, stderr);
     port.setInteractive(interactive);
     port.setShowProgress(showProgress);
-    WindowPort *previousPort = windowPort();
-    setWindowPort(&port);
-    struct RestorePort {
-        WindowPort *previous;
-        ~RestorePort() { setWindowPort(previous); }
-    } restore{previousPort};
 
-    AppDelegate app;
+    AppDelegate app(port);
     port.setProgressSource([&app] { return app.currentProgressTitle() + QLatin1Char(' ') + app.currentProgressDetail(); });
     app.setLibraryPath(options.library.isEmpty() ? QString() : QFileInfo(options.library).absoluteFilePath());
     app.applicationDidFinishLaunching();

@@ -267,7 +267,7 @@ std::shared_ptr<MusicLibrary> LibraryBrowser::libraryOr(const QString &failureTi
     try {
         return app_->library();
     } catch (const LibraryError &error) {
-        alertPanel(failureTitle, error.reason());
+        alertPanel(app_->port(), failureTitle, error.reason());
         return nullptr;
     }
 }
@@ -302,12 +302,13 @@ void LibraryBrowser::finishImport(const libraryimport::Summary &summary, const Q
     status_->setText(done);
     emit importFinished();
     if (!problem.isEmpty()) {
-        alertPanel(tr("Import Failed"), problem + QStringLiteral("\n\n") + done);
+        alertPanel(app_->port(), tr("Import Failed"), problem + QStringLiteral("\n\n") + done);
         return;
     }
     if (summary.failures.isEmpty())
         return;
-    alertPanel(tr("Some Files Were Not Imported"), done + QStringLiteral("\n\n") + failureLines(summary.failures));
+    alertPanel(app_->port(), tr("Some Files Were Not Imported"),
+               done + QStringLiteral("\n\n") + failureLines(summary.failures));
 }
 
 void LibraryBrowser::refreshFromFiles()
@@ -336,9 +337,9 @@ void LibraryBrowser::finishRefresh(const libraryimport::RefreshSummary &summary,
     status_->setText(done);
     emit refreshFinished();
     if (!problem.isEmpty()) {
-        alertPanel(tr("Refresh Failed"), problem + QStringLiteral("\n\n") + done);
+        alertPanel(app_->port(), tr("Refresh Failed"), problem + QStringLiteral("\n\n") + done);
         return;
     }
-    alertPanel(tr("Library Refreshed"),
+    alertPanel(app_->port(), tr("Library Refreshed"),
                summary.failures.isEmpty() ? done : done + QStringLiteral("\n\n") + failureLines(summary.failures));
 }

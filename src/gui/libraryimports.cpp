@@ -147,7 +147,7 @@ void LibraryImports::run(const QString &label,
     try {
         library = app_->library();
     } catch (const NamedException &error) {
-        alertPanel(tr("Import Failed"), error.reason());
+        alertPanel(app_->port(), tr("Import Failed"), error.reason());
         emit finished();
         return;
     }
@@ -181,9 +181,9 @@ void LibraryImports::run(const QString &label,
                 return;
             self->app_->refreshPlaylists();
             if (problem.isEmpty())
-                alertPanel(tr("Import Finished"), report);
+                alertPanel(self->app_->port(), tr("Import Finished"), report);
             else
-                alertPanel(tr("Import Failed"), problem);
+                alertPanel(self->app_->port(), tr("Import Failed"), problem);
             emit self->finished();
         });
     });

@@ -126,11 +126,11 @@ bool RenamePreview::preview()
     app_->endEditing();
     const QString folder = app_->folderPath();
     if (folder.isEmpty())
-        return collector::refuse(QStringLiteral("No Folder"),
+        return collector::refuse(app_->port(), QStringLiteral("No Folder"),
                                  QStringLiteral("You didn't select a folder with music files to operate on."));
     const QStringList files = tools::renameRunFiles(folder, app_->renameRecursiveScan());
     if (files.isEmpty())
-        return collector::refuse(QStringLiteral("No Files"),
+        return collector::refuse(app_->port(), QStringLiteral("No Files"),
                                  QStringLiteral("The folder you have selected doesn't seem to contain music files."));
     const tools::RenameOptions options = tools::renameOptions(*app_);
     model_->setPlan(folder, {});

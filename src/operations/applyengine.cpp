@@ -339,21 +339,21 @@ ApplyResult apply(const ApplyRun &run)
     return applyTags(run);
 }
 
-void report(const ApplyResult &result)
+void report(WindowPort *port, const ApplyResult &result)
 {
     if (!result.notTrashed.isEmpty())
-        alertPanel(QStringLiteral("Not Moved to the Trash"), notTrashedMessage(result));
+        alertPanel(port, QStringLiteral("Not Moved to the Trash"), notTrashedMessage(result));
     switch (result.outcome) {
     case ApplyResult::Finished:
         return;
     case ApplyResult::Aborted:
-        alertPanelApp(outcomeMessage(result));
+        alertPanelApp(port, outcomeMessage(result));
         return;
     case ApplyResult::Failed:
-        alertPanel(QStringLiteral("Changes Not Completed"), outcomeMessage(result));
+        alertPanel(port, QStringLiteral("Changes Not Completed"), outcomeMessage(result));
         return;
     case ApplyResult::TargetMissing:
-        alertPanel(QStringLiteral("Playlist Not Found"), outcomeMessage(result));
+        alertPanel(port, QStringLiteral("Playlist Not Found"), outcomeMessage(result));
         return;
     }
 }

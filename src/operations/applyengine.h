@@ -10,6 +10,7 @@
 #include <memory>
 
 class MusicLibrary;
+class WindowPort;
 
 // What the apply worker needs, captured on the main thread when Apply is pressed.
 struct ApplyRun {
@@ -45,7 +46,7 @@ ApplyResult apply(const ApplyRun &run);
 
 // Tells the person how a run that did not finish ended; nothing after one
 // that did. Main thread (it waits for the alert's answer).
-void report(const ApplyResult &result);
+void report(WindowPort *port, const ApplyResult &result);
 QString outcomeMessage(const ApplyResult &result);
 QString notTrashedMessage(const ApplyResult &result);
 

@@ -104,7 +104,7 @@ void collectChanges(AppDelegate &app, CollectRun run)
             if (error) {
                 const QString where =
                     error->track.isEmpty() ? QString() : QStringLiteral(" at the track '%1'").arg(error->track);
-                alertPanel(QStringLiteral("Collecting Stopped"),
+                alertPanel(app.port(), QStringLiteral("Collecting Stopped"),
                            QStringLiteral("Reading the tracks stopped%1: %2").arg(where, error->description));
             }
             if (run.report) {
@@ -122,7 +122,7 @@ void collectChanges(AppDelegate &app, CollectRun run)
                 app.setChanges(std::move(list));
                 app.beginChanges();
             } else if (found && !error) {
-                alertPanel(run.noChangesTitle, run.noChangesMessage);
+                alertPanel(app.port(), run.noChangesTitle, run.noChangesMessage);
                 RunNews::instance().announce(runreport::nothingToChange(), false);
             }
         });
@@ -151,9 +151,9 @@ ChangeRecord membershipRecord(const MusicTrack &track, const TrackValues &values
     return record;
 }
 
-bool refuse(const QString &title, const QString &message)
+bool refuse(WindowPort *port, const QString &title, const QString &message)
 {
-    alertPanel(title, message);
+    alertPanel(port, title, message);
     return false;
 }
 

@@ -8,6 +8,7 @@
 #include <optional>
 
 class AppDelegate;
+class WindowPort;
 
 // How one tool collects its changes. The collecting run is the same for every
 // tool; a tool supplies what to read of each track and how to turn it into
@@ -75,6 +76,6 @@ ChangeRecord membershipRecord(const MusicTrack &track, const TrackValues &values
 
 // A validation failure: the alert with its single "OK", then false so the
 // action can end with `return refuse(...)`. Main thread.
-bool refuse(const QString &title, const QString &message);
+bool refuse(WindowPort *port, const QString &title, const QString &message);
 
 } // namespace collector

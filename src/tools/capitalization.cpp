@@ -30,7 +30,7 @@ void performCapitalization(AppDelegate &app)
     app.endEditing();
     const std::optional<QString> key = textTagKey(app);
     if (!key) {
-        collector::refuse(QStringLiteral("Invalid Tag"),
+        collector::refuse(app.port(), QStringLiteral("Invalid Tag"),
                           QStringLiteral("You need to select a tag to use the Capitalization tool."));
         return;
     }

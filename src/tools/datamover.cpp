@@ -64,7 +64,7 @@ void performMove(AppDelegate &app)
         if (!app.searchString().isEmpty())
             compiled = IcuRegex::compile(app.searchString(), app.caseInsensitive());
         if (!compiled) {
-            collector::refuse(QStringLiteral("Invalid RegExp Pattern"),
+            collector::refuse(app.port(), QStringLiteral("Invalid RegExp Pattern"),
                               QStringLiteral("The Regexp you've entered is invalid. Click on the Help icon in the "
                                              "lower left corner to learn more about the ICU Regexp syntax."));
             return;
@@ -73,7 +73,7 @@ void performMove(AppDelegate &app)
     }
     const int count = text::intValue(app.portionString());
     if (action != Swap && (portion == FirstCharacters || portion == ExceptFirstCharacters) && count <= 0) {
-        collector::refuse(QStringLiteral("Invalid Data"),
+        collector::refuse(app.port(), QStringLiteral("Invalid Data"),
                           QStringLiteral("You have to enter a positive number into Tag Portion field to use the "
                                          "'(Except) First Characters' Tag Portion Option."));
         return;

@@ -56,10 +56,10 @@ void logAmbiguous(const QList<IndexedFile> &found)
 void performFix(AppDelegate &app)
 {
     app.endEditing();
-    alertPanel(QStringLiteral("Music Folder Needed"),
+    alertPanel(app.port(), QStringLiteral("Music Folder Needed"),
                QStringLiteral("You need to select a folder containing the music your broken tracks should be "
                               "re-linked to. This can also be the folder containing all your music."));
-    WindowPort *port = windowPort();
+    WindowPort *port = app.port();
     const std::optional<QString> folder =
         port ? port->chooseFolder(QStringLiteral("Choose the folder to search for the missing files"))
              : std::nullopt;

@@ -23,7 +23,7 @@ QString outermostMissing(const QString &folder)
 
 // Whether the person wants to review dead tracks although some of their
 // folders are missing. Main thread.
-bool goOnDespiteMissingFolders(const MissingFolderCount &missing, qsizetype dead)
+bool goOnDespiteMissingFolders(WindowPort *port, const MissingFolderCount &missing, qsizetype dead)
 {
     if (missing.tracks() == 0)
         return true;
@@ -35,7 +35,7 @@ bool goOnDespiteMissingFolders(const MissingFolderCount &missing, qsizetype dead
             .arg(missing.tracks())
             .arg(dead)
             .arg(missing.example());
-    return alertPanel(QStringLiteral("Music Drive Not Mounted?"), message, QStringLiteral("Cancel"),
+    return alertPanel(port, QStringLiteral("Music Drive Not Mounted?"), message, QStringLiteral("Cancel"),
                       QStringLiteral("Continue")) == 0;
 }
 
@@ -79,7 +79,9 @@ void performDead(AppDelegate &app)
         ++*dead;
         records.append(collector::membershipRecord(track, values));
     };
-    run.beforeReview = [missing, dead] { return goOnDespiteMissingFolders(*missing, *dead); };
+    run.beforeReview = [port = app.port(), missing, dead] {
+        return goOnDespiteMissingFolders(port, *missing, *dead);
+    };
     run.noChangesTitle = QStringLiteral("No Dead Tracks");
     run.noChangesMessage = QStringLiteral("No dead tracks to remove were found in the selected playlist.");
     run.playlist = true;

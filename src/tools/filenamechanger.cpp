@@ -406,19 +406,19 @@ void performRename(AppDelegate &app, std::function<void(const RenameReport &)> f
 {
     app.endEditing();
     if (!MusicLibrary::isRunning(app.libraryPath())) {
-        collector::refuse(QStringLiteral("iTunes"),
+        collector::refuse(app.port(), QStringLiteral("iTunes"),
                           QStringLiteral("You will need to launch iTunes before renaming files to prevent the "
                                          "renamed files from being broken in iTunes."));
         return;
     }
     const QString folder = app.folderPath();
     if (folder.isEmpty()) {
-        collector::refuse(QStringLiteral("No Folder"),
+        collector::refuse(app.port(), QStringLiteral("No Folder"),
                           QStringLiteral("You didn't select a folder with music files to operate on."));
         return;
     }
     if (folder.contains(QLatin1String("iTunes/iTunes Music"))) {
-        const int answer = alertPanel(
+        const int answer = alertPanel(app.port(),
             QStringLiteral("Warning"),
             QStringLiteral("You selected files within the 'iTunes Music' folder to be renamed. If you have not "
                            "unchecked the option 'Keep iTunes Media folder organized' in iTunes you probably do "
@@ -431,14 +431,14 @@ void performRename(AppDelegate &app, std::function<void(const RenameReport &)> f
     RenameRun run;
     run.files = renameRunFiles(folder, app.renameRecursiveScan());
     if (run.files.isEmpty()) {
-        collector::refuse(QStringLiteral("No Files"),
+        collector::refuse(app.port(), QStringLiteral("No Files"),
                           QStringLiteral("The folder you have selected doesn't seem to contain music files."));
         return;
     }
     try {
         run.library = app.library();
     } catch (const NamedException &e) {
-        collector::refuse(e.name(), e.reason());
+        collector::refuse(app.port(), e.name(), e.reason());
         return;
     }
     // The extension-hidden options have nothing to act on here: Linux file
@@ -451,7 +451,7 @@ void performRename(AppDelegate &app, std::function<void(const RenameReport &)> f
         dispatchAsyncMain([&app, finished, report = std::move(report)] {
             app.endProgress();
             if (report.stopped)
-                alertPanel(QStringLiteral("Renaming Stopped"), *report.stopped);
+                alertPanel(app.port(), QStringLiteral("Renaming Stopped"), *report.stopped);
             if (finished)
                 finished(report);
         });

@@ -54,7 +54,7 @@ void performNumeric(AppDelegate &app)
     app.endEditing();
     const QVariant number = app.numericString();
     if (!number.isValid() || number.isNull()) {
-        alertPanel(QStringLiteral("Invalid Data"),
+        alertPanel(app.port(), QStringLiteral("Invalid Data"),
                    QStringLiteral("You have to enter a number to use the Numeric Tag Changer."));
         return;
     }
@@ -93,7 +93,7 @@ void performNumeric(AppDelegate &app)
         }
         dispatchAsyncMain([&app, result] {
             app.endProgress();
-            applyengine::report(result);
+            applyengine::report(app.port(), result);
             RunNews::instance().announce(runreport::numericChanged(result), true);
         });
     });

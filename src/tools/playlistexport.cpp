@@ -171,9 +171,8 @@ namespace {
 
 // Saves where the person chooses and says on the status line what became of
 // the export of `tracks` tracks.
-void saveDocument(const QString &document, const QString &name, ExportFormat format, int tracks)
+void saveDocument(WindowPort *port, const QString &document, const QString &name, ExportFormat format, int tracks)
 {
-    WindowPort *port = windowPort();
     const std::optional<QString> path = port ? port->chooseSaveFile(name, exportFileType(format)) : std::nullopt;
     if (!path) {
         RunNews::instance().announce(QStringLiteral("Export cancelled: nothing was written"), false);
@@ -182,7 +181,7 @@ void saveDocument(const QString &document, const QString &name, ExportFormat for
     QFile file(*path);
     const QByteArray bytes = document.toUtf8();
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size() || !file.flush()) {
-        alertPanel(QStringLiteral("Export Failed"),
+        alertPanel(port, QStringLiteral("Export Failed"),
                    QStringLiteral("The file '%1' could not be written: %2").arg(*path, file.errorString()));
         RunNews::instance().announce(QStringLiteral("Export failed: '%1' could not be written").arg(*path), false);
         return;
@@ -211,11 +210,12 @@ void exportPlaylistFile(AppDelegate &app, ExportFormat format, const QString &na
                          values.value(QStringLiteral("album")).toString(),
                          values.value(QStringLiteral("duration")).toDouble()});
     };
-    run.report = [format, entries, withoutFile, name, relativeTo](bool, bool) {
-        saveDocument(format == ExportFormat::Xspf ? xspfDocument(name, *entries) : m3u8Document(*entries, relativeTo),
+    run.report = [port = app.port(), format, entries, withoutFile, name, relativeTo](bool, bool) {
+        saveDocument(port,
+                     format == ExportFormat::Xspf ? xspfDocument(name, *entries) : m3u8Document(*entries, relativeTo),
                      name, format, int(entries->size()));
         if (*withoutFile > 0)
-            alertPanel(QStringLiteral("Tracks Left Out"),
+            alertPanel(port, QStringLiteral("Tracks Left Out"),
                        QStringLiteral("%1 tracks have no file and are not in the playlist file.").arg(*withoutFile));
     };
     collector::collectChanges(app, std::move(run));
@@ -245,9 +245,9 @@ void performExport(AppDelegate &app, int tag, const QString &relativeTo)
                                 values.value(QStringLiteral("duration")).toDouble());
     };
     // A walk that stopped keeps the lines read before it; the person has been told.
-    run.report = [format, document, lines, name](bool, bool) {
+    run.report = [port = app.port(), format, document, lines, name](bool, bool) {
         *document += exportTail(format);
-        saveDocument(*document, name, format, *lines);
+        saveDocument(port, *document, name, format, *lines);
     };
     collector::collectChanges(app, std::move(run));
 }

@@ -17,17 +17,16 @@ const QString coverKey = QStringLiteral("cover");
 
 // The person grants access to the music folder; nothing here needs the grant,
 // so the panel's answer is not used and cancelling it does not stop the tool.
-void askForMusicFolder(bool forTrash)
+void askForMusicFolder(WindowPort *port, bool forTrash)
 {
-    alertPanel(QStringLiteral("Music Folder Needed"),
+    alertPanel(port, QStringLiteral("Music Folder Needed"),
                forTrash ? QStringLiteral("You've selected that matching files should be moved to the trash. You'll "
                                          "need to open the folder containing the music files of the selected "
                                          "playlist to give permission to do so.")
                         : QStringLiteral("You've selected the 'cover' tag. You'll need to open the folder containing "
                                          "the music files of the selected playlist to give permission to scan the "
                                          "files for embedded covers."));
-    if (WindowPort *port = windowPort())
-        port->chooseFolder(QStringLiteral("Open the folder containing the music files of the selected playlist"));
+    port->chooseFolder(QStringLiteral("Open the folder containing the music files of the selected playlist"));
 }
 
 // A smart playlist's tracks follow its rule, so none can be taken out of it.
@@ -45,7 +44,7 @@ bool removingFromSmartPlaylist(AppDelegate &app)
     } catch (const LibraryError &) {
         return false; // the collecting run reports the library's trouble itself
     }
-    return !collector::refuse(
+    return !collector::refuse(app.port(),
         QStringLiteral("Smart Playlist"),
         QStringLiteral("The playlist '%1' is a smart playlist: its tracks follow its rule, so none can be removed "
                        "from it. Choose a playlist that is not smart to remove tracks from.")
@@ -61,7 +60,7 @@ void performPlaylist(AppDelegate &app)
 
     const QString key = app.allTags().value(app.selectedTag());
     if (app.moveTrash() || key == coverKey)
-        askForMusicFolder(app.moveTrash());
+        askForMusicFolder(app.port(), app.moveTrash());
 
     const int condition = app.selectedCondition();
     const QString operand = app.conditionString().isNull() ? QStringLiteral("") : app.conditionString();
@@ -69,7 +68,7 @@ void performPlaylist(AppDelegate &app)
 
     if (condition >= condition::LongerThan && condition <= condition::FewerLinesThan &&
         text::intValue(operand) <= 0)
-        return (void)collector::refuse(
+        return (void)collector::refuse(app.port(),
             QStringLiteral("Invalid Data"),
             QStringLiteral("You have to enter a positive number into the condition field to use this condition."));
 
@@ -77,7 +76,7 @@ void performPlaylist(AppDelegate &app)
     if (condition == condition::MatchesRegex) {
         pattern = IcuRegex::compile(operand, caseInsensitive);
         if (!pattern)
-            return (void)collector::refuse(
+            return (void)collector::refuse(app.port(),
                 QStringLiteral("Invalid RegExp Pattern"),
                 QStringLiteral("The Regexp you've entered is invalid. Click on the Help icon in the lower left "
                                "corner to learn more about the ICU Regexp syntax."));

@@ -23,13 +23,13 @@ void performSearchReplace(AppDelegate &app)
     app.endEditing();
     const std::optional<QString> key = textTagKey(app);
     if (!key) {
-        collector::refuse(QStringLiteral("Invalid Tag"),
+        collector::refuse(app.port(), QStringLiteral("Invalid Tag"),
                           QStringLiteral("You need to select a tag to use the Tag Search & Replace tool."));
         return;
     }
     const QString search = app.searchString();
     if (search.isEmpty()) {
-        collector::refuse(
+        collector::refuse(app.port(),
             QStringLiteral("Empty Search String"),
             QStringLiteral("You can't perform a Search/Replace operation without entering a search string."));
         return;
@@ -41,7 +41,7 @@ void performSearchReplace(AppDelegate &app)
     if (app.useRegular()) {
         std::optional<IcuRegex> compiled = IcuRegex::compile(search, caseInsensitive);
         if (!compiled || !compiled->acceptsTemplate(replace)) {
-            collector::refuse(QStringLiteral("Invalid Search/Replace Pattern"),
+            collector::refuse(app.port(), QStringLiteral("Invalid Search/Replace Pattern"),
                               QStringLiteral("The Search/Replace Regexp you've entered is invalid. Click on the "
                                              "Help icon in the lower left corner to learn more about the ICU "
                                              "Regexp syntax."));

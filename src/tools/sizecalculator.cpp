@@ -109,11 +109,11 @@ void performCalculate(AppDelegate &app, std::function<void(const SizeEstimate &)
         estimate->add(values.value(QStringLiteral("duration")).toFloat(),
                       values.value(QStringLiteral("bitRate")).toInt());
     };
-    run.report = [estimate, finished = std::move(finished)](bool found, bool complete) {
+    run.report = [port = app.port(), estimate, finished = std::move(finished)](bool found, bool complete) {
         // A walk that stopped has been reported; half a sum would mislead.
         if (!found || !complete)
             return;
-        alertPanel(sizeReportTitle(), sizeReport(*estimate));
+        alertPanel(port, sizeReportTitle(), sizeReport(*estimate));
         if (finished)
             finished(*estimate);
     };

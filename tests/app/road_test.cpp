@@ -471,7 +471,7 @@ TEST(Road, ControllerGoingAwayMidRunLetsTheRunFinishFirst)
     for (int i = 0; i < 20; ++i)
         paths << music.addSeed("seed.mp3", QStringLiteral("%1.mp3").arg(i));
     {
-        AppDelegate app;
+        AppDelegate app{*port};
         app.setLibraryPath(music.filePath("library.sqlite"));
         app.applicationDidFinishLaunching();
         app.pathSelected(music.path());

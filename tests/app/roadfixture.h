@@ -19,7 +19,12 @@ struct Road {
     ScopedUserLocations locations;
     ScopedFakePort port;
     LibraryBuilder builder;
-    AppDelegate app;
+    // The maker's addresses the controller opened go here when a test sets it.
+    UrlOpener urlOpener;
+    AppDelegate app{*port, [this](const QUrl &url) {
+                        if (urlOpener)
+                            urlOpener(url);
+                    }};
 
     Road() { app.setLibraryPath(builder.libraryPath()); }
 

@@ -112,7 +112,8 @@ TEST(Binding, RefusesUnknownTransformersAndProperties)
     QObject source;
     source.setProperty("dummy", 1);
     QCheckBox box;
-    AppDelegate app;
+    ScopedFakePort port;
+    AppDelegate app{*port};
     EXPECT_EQ(Binding::bindThrough(&box, "enabled", &app, "selectedPortion", "Largerthan5ValueTransformer"), nullptr);
     EXPECT_EQ(Binding::bind(&box, "enabled", &app, "noSuchOption"), nullptr);
     EXPECT_NE(Binding::bindThrough(&box, "enabled", &app, "selectedPortion", "Largerthan5alueTransformer"), nullptr);

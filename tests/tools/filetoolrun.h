@@ -64,7 +64,7 @@ public:
     ScopedUserLocations locations;
     ScopedFakePort port;
     TestFolder files;
-    AppDelegate app;
+    AppDelegate app{*port};
 
 private:
     std::shared_ptr<MusicLibrary> library_;

@@ -95,6 +95,6 @@ protected:
     QByteArray oldHome_;
     TestFolder folder_;
     ScopedFakePort port_;
-    AppDelegate app_;
+    AppDelegate app_{*port_};
     int counter_ = 0;
 };
