@@ -227,7 +227,7 @@ bool LibraryBrowser::playlistsChanged(const libraryactions::Result<Value> &resul
         // The reason is worded to follow a program's name; an alert shows it as a sentence.
         QString reason = result.problem->description();
         reason[0] = reason[0].toUpper();
-        alertPanel(failureTitle, reason + u'.');
+        alertPanel(app_->port(), failureTitle, reason + u'.');
         return false;
     }
     app_->refreshPlaylists();
@@ -258,7 +258,7 @@ void LibraryBrowser::deleteChosenPlaylist()
 {
     const Playlist playlist = chosenPlaylist();
     if (playlist.id == 0 ||
-        alertPanel(tr("Delete Playlist"),
+        alertPanel(app_->port(), tr("Delete Playlist"),
                    tr("Delete the playlist \"%1\"? Its tracks stay in the library.").arg(playlist.name), tr("Delete"),
                    tr("Cancel")) != 1)
         return;

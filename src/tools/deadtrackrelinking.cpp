@@ -93,7 +93,7 @@ void performFix(AppDelegate &app)
             &skipped);
         // A file the search cannot reach under its exact name could be a missing one.
         if (!skipped.isEmpty())
-            alertPanel(QStringLiteral("Files Skipped"), musicfiles::skippedMessage(skipped));
+            alertPanel(app.port(), QStringLiteral("Files Skipped"), musicfiles::skippedMessage(skipped));
         for (qsizetype i = 0; i < dead->size(); ++i) {
             const DeadTrack &d = dead->at(i);
             app.setProgress(QStringLiteral("%1 [%2 left]").arg(tagText(d.values.value(nameKey))).arg(dead->size() - i));

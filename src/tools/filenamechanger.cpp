@@ -437,7 +437,7 @@ void performRename(AppDelegate &app, std::function<void(const RenameReport &)> f
     QList<files::Skipped> skipped;
     run.files = renameRunFiles(folder, app.renameRecursiveScan(), &skipped);
     if (!skipped.isEmpty())
-        alertPanel(QStringLiteral("Files Skipped"), musicfiles::skippedMessage(skipped));
+        alertPanel(app.port(), QStringLiteral("Files Skipped"), musicfiles::skippedMessage(skipped));
     if (run.files.isEmpty()) {
         collector::refuse(app.port(), QStringLiteral("No Files"),
                           QStringLiteral("The folder you have selected doesn't seem to contain music files."));
