@@ -2,6 +2,7 @@
 #include "deadtrackrelinking.h"
 
 #include "deadtrackremoval.h"
+#include "files/musicfiles.h"
 #include "library/musiclibrary.h"
 #include "relinkindex.h"
 #include "support/alerts.h"
@@ -80,9 +81,16 @@ CollectRun deadTrackRelinking(const QString &folder, TrackSource source)
     run.finish = [dead, folder](QList<ChangeRecord> &records, ProgressSink &progress) {
         if (dead->isEmpty())
             return;
-        const RelinkIndex index = RelinkIndex::scan(folder, [&progress](int i, int n, const QString &path) {
-            progress.setProgress(QStringLiteral("%1/%2 (2/2) - %3").arg(i + 1).arg(n).arg(QFileInfo(path).fileName()));
-        });
+        QList<files::Skipped> skipped;
+        const RelinkIndex index = RelinkIndex::scan(
+            folder,
+            [&progress](int i, int n, const QString &path) {
+                progress.setProgress(QStringLiteral("%1/%2 (2/2) - %3").arg(i + 1).arg(n).arg(QFileInfo(path).fileName()));
+            },
+            &skipped);
+        // A file the search cannot reach under its exact name could be a missing one.
+        if (!skipped.isEmpty())
+            alertPanel(QStringLiteral("Files Skipped"), musicfiles::skippedMessage(skipped));
         for (qsizetype i = 0; i < dead->size(); ++i) {
             const DeadTrack &d = dead->at(i);
             progress.setProgress(QStringLiteral("%1 [%2 left]").arg(tagText(d.values.value(nameKey))).arg(dead->size() - i));
