@@ -3,6 +3,7 @@
 
 #include "app/appdelegate.h"
 #include "fakewindowport.h"
+#include "lastrun.h"
 #include "library/librarybuilder.h"
 #include "operations/collector.h"
 #include "support/dispatch.h"
@@ -30,15 +31,8 @@ struct Road {
 
     MusicLibrary &other() { return builder.library(); }
 
-    // Serves the main loop until every progress sheet opened so far has closed.
-    void finishRun()
-    {
-        while (port->progressEnded < port->progressBegun) {
-            waitForBackground();
-            QCoreApplication::processEvents();
-        }
-        QCoreApplication::processEvents();
-    }
+    // Waits for the outcome of the run started last.
+    void finishRun() { awaitLastRun(app); }
 
     // A stand-in tool: proposes key = old value + suffix for every track.
     void collectAppending(const QString &key, const QString &suffix)
@@ -50,7 +44,7 @@ struct Road {
             const QString old = tagText(values.value(key));
             records << collector::tagRecord(track, values, key, old, old + suffix);
         };
-        collector::collectChanges(app, std::move(run));
+        app.collect(std::move(run));
         finishRun();
     }
 

@@ -4,6 +4,7 @@
 #include "app/appdelegate.h"
 #include "fakewindowport.h"
 #include "guiwindowport.h"
+#include "app/lastrun.h"
 #include "mainwindow.h"
 #include "testfiles.h"
 #include "userlocations.h"
