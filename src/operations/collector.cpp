@@ -2,6 +2,7 @@
 #include "collector.h"
 
 #include "app/appdelegate.h"
+#include "filepool.h"
 #include "progressthrottle.h"
 #include "runnews.h"
 #include "runreport.h"
@@ -70,19 +71,29 @@ void collectChanges(AppDelegate &app, CollectRun run)
                             chunkValues.clear();
                         }
                     }
-                    for (int k = 0; k < count; ++k) {
-                        const MusicTrack &track = tracks->tracks.at(first + k);
-                        current.clear();
-                        const TrackValues fileValues = tracks->values.isEmpty() && chunkValues.isEmpty()
-                                                           ? TrackValues::fromHash(keys, track.valuesForTags(keys))
-                                                           : TrackValues();
-                        const TrackValues &trackValues = !tracks->values.isEmpty() ? tracks->values.at(first + k)
-                                                         : !chunkValues.isEmpty()  ? chunkValues.at(k)
-                                                                                   : fileValues;
+                    // Files are read several at a time on the pool; the steps
+                    // still see them one by one, in the source's order.
+                    const bool readFiles = tracks->values.isEmpty() && chunkValues.isEmpty();
+                    const auto walk = [&](int k, const TrackValues &trackValues) {
                         current = tagText(trackValues.value(nameKey));
                         if (throttle.due(first + k, n))
                             app.setProgress({run.progressFormat, first + k + 1, n, current});
-                        run.step(track, trackValues, records);
+                        run.step(tracks->tracks.at(first + k), trackValues, records);
+                        // A read that fails next is not this track's.
+                        current.clear();
+                    };
+                    current.clear();
+                    if (readFiles) {
+                        filepool::ordered<TrackValues>(
+                            count,
+                            [&](int k) {
+                                const MusicTrack &track = tracks->tracks.at(first + k);
+                                return TrackValues::fromHash(keys, track.valuesForTags(keys));
+                            },
+                            walk);
+                    } else {
+                        for (int k = 0; k < count; ++k)
+                            walk(k, !tracks->values.isEmpty() ? tracks->values.at(first + k) : chunkValues.at(k));
                     }
                 }
                 current.clear();
