@@ -22,6 +22,8 @@ const QString artistKey = QStringLiteral("artist");
 // Library tracks whose values were not read with the list are read this
 // many at a time with one query: few round trips, and progress between them.
 constexpr int chunkSize = 512;
+// Values that need no file are only a query's rows: larger pages.
+constexpr int pageSize = 8192;
 
 // A refusal of the track model has told the person already; any other error
 // would otherwise pass unnoticed, leaving a short list that looks complete.
@@ -50,16 +52,17 @@ void collectChanges(AppDelegate &app, CollectRun run)
                 if (std::optional<QList<MusicTrack>> listed = run.source())
                     tracks = TrackList{std::move(*listed), {}};
             } else {
-                // Values that look at the files (a picture, whether a file is
-                // still there) are read a chunk at a time instead, so that
-                // progress follows the reading.
-                tracks = app.tracksWithValues(MusicTrack::readsFiles(keys) ? QStringList() : keys);
+                // The values are read a chunk at a time below: a million
+                // tracks' values at once would hold hundreds of megabytes, and
+                // progress follows the reading of values that look at the files.
+                tracks = app.tracksWithValues(QStringList());
             }
             if (tracks) {
                 const int n = static_cast<int>(tracks->tracks.size());
+                const int chunk = MusicTrack::readsFiles(keys) ? chunkSize : pageSize;
                 ProgressThrottle throttle;
-                for (int first = 0; first < n; first += chunkSize) {
-                    const int count = std::min(chunkSize, n - first);
+                for (int first = 0; first < n; first += chunk) {
+                    const int count = std::min(chunk, n - first);
                     // Values not read with the list are read a chunk at a
                     // time; files one by one, so that progress follows each open.
                     QList<TrackValues> chunkValues;
