@@ -1,14 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "collector.h"
 
-#include "app/appdelegate.h"
 #include "filepool.h"
 #include "progressthrottle.h"
 #include "runnews.h"
 #include "runreport.h"
 #include "library/libraryerror.h"
 #include "support/alerts.h"
-#include "support/dispatch.h"
 #include "support/namedexception.h"
 
 #include <QDebug>
@@ -34,10 +32,10 @@ struct WalkError {
 
 } // namespace
 
-void collectChanges(AppDelegate &app, CollectRun run)
+std::shared_ptr<Run> collect(CollectRun collectRun, ProgressSink &sink)
 {
-    app.beginProgress(run.title);
-    dispatchAsyncBackground([&app, run = std::move(run)] {
+    const QString title = collectRun.title;
+    return Run::start(sink, title, [run = std::move(collectRun)](ProgressSink &progress) -> Run::Finish {
         QList<ChangeRecord> records;
         std::optional<TrackList> tracks;
         std::optional<WalkError> error;
@@ -48,14 +46,14 @@ void collectChanges(AppDelegate &app, CollectRun run)
             for (const QString &key : {nameKey, artistKey})
                 if (!keys.contains(key))
                     keys << key;
-            if (run.source) {
-                if (std::optional<QList<MusicTrack>> listed = run.source())
+            if (run.listed) {
+                if (std::optional<QList<MusicTrack>> listed = run.listed())
                     tracks = TrackList{std::move(*listed), {}};
             } else {
                 // The values are read a chunk at a time below: a million
                 // tracks' values at once would hold hundreds of megabytes, and
                 // progress follows the reading of values that look at the files.
-                tracks = app.tracksWithValues(QStringList());
+                tracks = run.source.tracksWithValues(QStringList());
             }
             if (tracks) {
                 const int n = static_cast<int>(tracks->tracks.size());
@@ -80,7 +78,7 @@ void collectChanges(AppDelegate &app, CollectRun run)
                     const auto walk = [&](int k, const TrackValues &trackValues) {
                         current = tagText(trackValues.value(nameKey));
                         if (throttle.due(first + k, n))
-                            app.setProgress({run.progressFormat, first + k + 1, n, current});
+                            progress.setProgress({run.progressFormat, first + k + 1, n, current});
                         run.step(tracks->tracks.at(first + k), trackValues, records);
                         // A read that fails next is not this track's.
                         current.clear();
@@ -101,7 +99,7 @@ void collectChanges(AppDelegate &app, CollectRun run)
                 }
                 current.clear();
                 if (run.finish)
-                    run.finish(records);
+                    run.finish(records, progress);
                 complete = true;
             }
         } catch (const NamedException &e) {
@@ -113,33 +111,43 @@ void collectChanges(AppDelegate &app, CollectRun run)
         if (error)
             qWarning().noquote() << error->description;
 
-        dispatchAsyncMain([&app, run, records = std::move(records), found = tracks.has_value(), error, complete] {
-            app.endProgress();
+        return [run, records = std::move(records), found = tracks.has_value(), error, complete]() mutable {
+            RunOutcome outcome;
             if (error) {
                 const QString where =
                     error->track.isEmpty() ? QString() : QStringLiteral(" at the track '%1'").arg(error->track);
-                alertPanel(QStringLiteral("Collecting Stopped"),
-                           QStringLiteral("Reading the tracks stopped%1: %2").arg(where, error->description));
+                outcome.title = QStringLiteral("Collecting Stopped");
+                outcome.message = QStringLiteral("Reading the tracks stopped%1: %2").arg(where, error->description);
+                outcome.stopped = error->description;
+                alertPanel(outcome.title, outcome.message);
             }
             if (run.report) {
-                run.report(found, complete);
-                return;
+                outcome.kind = RunOutcome::Reported;
+                outcome.ok = run.report(found, complete) && !error;
+                return outcome;
             }
             if (!records.isEmpty()) {
-                if (run.beforeReview && !run.beforeReview())
-                    return;
+                if (run.beforeReview && !run.beforeReview()) {
+                    outcome.kind = RunOutcome::Declined;
+                    return outcome;
+                }
                 auto list = std::make_shared<ChangeList>();
                 list->records = std::move(records);
                 list->playlist = run.playlist;
                 list->remove = run.remove;
                 list->trash = run.trash;
-                app.setChanges(std::move(list));
-                app.beginChanges();
+                outcome.kind = RunOutcome::Reviewed;
+                outcome.changes = std::move(list);
             } else if (found && !error) {
                 alertPanel(run.noChangesTitle, run.noChangesMessage);
                 RunNews::instance().announce(runreport::nothingToChange(), false);
+                outcome.kind = RunOutcome::NothingToDo;
+            } else {
+                // The source told why it gave no tracks, or the error was told above.
+                outcome.kind = error ? RunOutcome::Stopped : RunOutcome::Refused;
             }
-        });
+            return outcome;
+        };
     });
 }
 
@@ -163,12 +171,6 @@ ChangeRecord membershipRecord(const MusicTrack &track, const TrackValues &values
     record.title = tagText(values.value(nameKey));
     record.artist = tagText(values.value(artistKey));
     return record;
-}
-
-bool refuse(const QString &title, const QString &message)
-{
-    alertPanel(title, message);
-    return false;
 }
 
 } // namespace collector

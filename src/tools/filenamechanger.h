@@ -1,15 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "support/fileutils.h"
+
 #include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QVariantHash>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
-class AppDelegate;
+class MusicLibrary;
+class ProgressSink;
+class Run;
 
 namespace tools {
 
@@ -42,9 +47,6 @@ struct RenameOptions {
     int selectedTrailingZeroes = 0;
     bool skipMissing = false;
 };
-
-// The options of a run as the controller holds them now.
-RenameOptions renameOptions(const AppDelegate &app);
 
 // What becomes of one file of a run.
 enum class RenameOutcome {
@@ -83,8 +85,10 @@ PlannedRename plannedRename(const QString &path, const QVariantHash &tags, const
 QString renameTarget(const QString &path, const QVariantHash &tags, const RenameOptions &options,
                      int filesInFolder);
 
-// The music files a run over the folder visits, in the order the file system lists them.
-QStringList renameRunFiles(const QString &folder, bool recursive);
+// The music files a run over the folder visits, in the order the file system
+// lists them. Music files (and, recursive, folders) that cannot be reached
+// under their exact names are left out and go to skipped when given.
+QStringList renameRunFiles(const QString &folder, bool recursive, QList<files::Skipped> *skipped = nullptr);
 
 // Called before each file's tags are read: its position from 0, the count, its path.
 using RenameProgress = std::function<void(int index, int count, const QString &path)>;
@@ -102,10 +106,22 @@ struct RenameReport {
     std::optional<QString> stopped;
 };
 
-// The tool's action: validates on the main thread, then renames the music
-// files of the chosen folder on the worker under the progress sheet. When
-// the run has ended, finished gets its report on the main thread (not when
-// the tool refused to start).
-void performRename(AppDelegate &app, std::function<void(const RenameReport &)> finished = {});
+// What a rename run starts from, read when the person starts it.
+struct RenameStart {
+    bool libraryRunning = false; // the library file exists, so renamed files can be followed there
+    QString folder;
+    bool recursive = false;
+    RenameOptions options;
+    // Opens the music library; may throw NamedException.
+    std::function<std::shared_ptr<MusicLibrary>()> library;
+};
+
+// The tool: validates on the main thread, then renames the music files of the
+// chosen folder on the worker under the progress. When the run has ended,
+// finished gets its report on the main thread (not when the tool refused to
+// start). The outcome is Applied (`stopped` telling why a run ended early),
+// Refused or Declined.
+std::shared_ptr<Run> renameFiles(const RenameStart &start, ProgressSink &progress,
+                                 std::function<void(const RenameReport &)> finished = {});
 
 } // namespace tools

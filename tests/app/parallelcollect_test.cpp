@@ -33,7 +33,7 @@ TEST(ParallelCollect, FolderWalkKeepsTheSourcesOrderAndStopsWhereTheErrorIs)
     QStringList stepped;
     CollectRun run;
     run.keys = {"name", "genre"};
-    run.source = [&] { return std::optional<QList<MusicTrack>>(tracks); };
+    run.listed = [&] { return std::optional<QList<MusicTrack>>(tracks); };
     run.step = [&](const MusicTrack &track, const TrackValues &values, QList<ChangeRecord> &records) {
         const QString title = values.value("name").toString();
         stepped << title;
@@ -42,7 +42,7 @@ TEST(ParallelCollect, FolderWalkKeepsTheSourcesOrderAndStopsWhereTheErrorIs)
         records << collector::tagRecord(track, values, "genre", tagText(values.value("genre")), title);
     };
 
-    collector::collectChanges(road.app, run);
+    road.app.collect(run);
     road.finishRun();
     EXPECT_TRUE(road.port->alerts.isEmpty());
     ASSERT_TRUE(road.app.changes());
@@ -59,7 +59,7 @@ TEST(ParallelCollect, FolderWalkKeepsTheSourcesOrderAndStopsWhereTheErrorIs)
     // the track it happened at is named, and no later track reached a step.
     failAt = 37;
     stepped.clear();
-    collector::collectChanges(road.app, run);
+    road.app.collect(run);
     road.finishRun();
     ASSERT_EQ(road.port->alerts.size(), 1);
     EXPECT_EQ(road.port->alerts[0].title, "Collecting Stopped");
