@@ -2,6 +2,7 @@
 #include "filetags.h"
 
 #include "checkedfilestream.h"
+#include "committurn.h"
 #include "fileproperties.h"
 #include "musicfiles.h"
 #include "nestingguard.h"
@@ -351,6 +352,7 @@ void writeOpen(MusicFile &music, const QString &path, const Change &change,
         refuse(QStringLiteral("leave a file whose audio cannot be found"));
     if (!filestructure::sameBytes(savecheck::original(stream), audioBefore, edited, audioAfter))
         refuse(QStringLiteral("change the file's audio"));
+    committurn::await();
     if (!stream.commit())
         throw FileError(path, QStringLiteral("The file could not be saved: it %1").arg(stream.error()));
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "collector.h"
 
+#include "filepool.h"
 #include "progressthrottle.h"
 #include "runnews.h"
 #include "runreport.h"
@@ -19,6 +20,8 @@ const QString artistKey = QStringLiteral("artist");
 // Library tracks whose values were not read with the list are read this
 // many at a time with one query: few round trips, and progress between them.
 constexpr int chunkSize = 512;
+// Values that need no file are only a query's rows: larger pages.
+constexpr int pageSize = 8192;
 
 // A refusal of the track model has told the person already; any other error
 // would otherwise pass unnoticed, leaving a short list that looks complete.
@@ -47,16 +50,17 @@ std::shared_ptr<Run> collect(CollectRun collectRun, ProgressSink &sink)
                 if (std::optional<QList<MusicTrack>> listed = run.listed())
                     tracks = TrackList{std::move(*listed), {}};
             } else {
-                // Values that look at the files (a picture, whether a file is
-                // still there) are read a chunk at a time instead, so that
-                // progress follows the reading.
-                tracks = run.source.tracksWithValues(MusicTrack::readsFiles(keys) ? QStringList() : keys);
+                // The values are read a chunk at a time below: a million
+                // tracks' values at once would hold hundreds of megabytes, and
+                // progress follows the reading of values that look at the files.
+                tracks = run.source.tracksWithValues(QStringList());
             }
             if (tracks) {
                 const int n = static_cast<int>(tracks->tracks.size());
+                const int chunk = MusicTrack::readsFiles(keys) ? chunkSize : pageSize;
                 ProgressThrottle throttle;
-                for (int first = 0; first < n; first += chunkSize) {
-                    const int count = std::min(chunkSize, n - first);
+                for (int first = 0; first < n; first += chunk) {
+                    const int count = std::min(chunk, n - first);
                     // Values not read with the list are read a chunk at a
                     // time; files one by one, so that progress follows each open.
                     QList<TrackValues> chunkValues;
@@ -68,19 +72,29 @@ std::shared_ptr<Run> collect(CollectRun collectRun, ProgressSink &sink)
                             chunkValues.clear();
                         }
                     }
-                    for (int k = 0; k < count; ++k) {
-                        const MusicTrack &track = tracks->tracks.at(first + k);
-                        current.clear();
-                        const TrackValues fileValues = tracks->values.isEmpty() && chunkValues.isEmpty()
-                                                           ? TrackValues::fromHash(keys, track.valuesForTags(keys))
-                                                           : TrackValues();
-                        const TrackValues &trackValues = !tracks->values.isEmpty() ? tracks->values.at(first + k)
-                                                         : !chunkValues.isEmpty()  ? chunkValues.at(k)
-                                                                                   : fileValues;
+                    // Files are read several at a time on the pool; the steps
+                    // still see them one by one, in the source's order.
+                    const bool readFiles = tracks->values.isEmpty() && chunkValues.isEmpty();
+                    const auto walk = [&](int k, const TrackValues &trackValues) {
                         current = tagText(trackValues.value(nameKey));
                         if (throttle.due(first + k, n))
                             progress.setProgress({run.progressFormat, first + k + 1, n, current});
-                        run.step(track, trackValues, records);
+                        run.step(tracks->tracks.at(first + k), trackValues, records);
+                        // A read that fails next is not this track's.
+                        current.clear();
+                    };
+                    current.clear();
+                    if (readFiles) {
+                        filepool::ordered<TrackValues>(
+                            count,
+                            [&](int k) {
+                                const MusicTrack &track = tracks->tracks.at(first + k);
+                                return TrackValues::fromHash(keys, track.valuesForTags(keys));
+                            },
+                            walk);
+                    } else {
+                        for (int k = 0; k < count; ++k)
+                            walk(k, !tracks->values.isEmpty() ? tracks->values.at(first + k) : chunkValues.at(k));
                     }
                 }
                 current.clear();

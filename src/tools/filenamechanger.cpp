@@ -3,6 +3,7 @@
 
 #include "library/musiclibrary.h"
 #include "model/musictrack.h"
+#include "operations/filepool.h"
 #include "operations/run.h"
 #include "operations/progressthrottle.h"
 #include "files/musicfiles.h"
@@ -256,24 +257,38 @@ QList<PlannedRename> renamePlan(const QStringList &files, const RenameOptions &o
     QList<PlannedRename> plan;
     plan.reserve(files.size());
     const int n = int(files.size());
-    for (int i = 0; i < n; ++i) {
+    // The tags are read several files at a time; the names are handed out in
+    // the files' order, so the plan is the same however the reads interleave.
+    // Unreadable tags read as absent; anything else leaves just this file alone.
+    struct Read {
+        QVariantHash tags;
+        bool unreadable = false;
+    };
+    const std::function<Read(int)> read = [&](int i) {
+        Read result;
+        if (options.pattern.isEmpty())
+            return result;
+        try {
+            result.tags = MusicTrack::withPath(files.at(i)).valuesForTags(keys);
+        } catch (const std::exception &e) {
+            qWarning().noquote() << files.at(i) << e.what();
+            result.unreadable = true;
+        }
+        return result;
+    };
+    filepool::ordered<Read>(n, read, [&](int i, Read &&tags) {
         const QString &path = files.at(i);
         if (progress)
             progress(i, n, path);
         if (options.pattern.isEmpty()) {
             plan.append({path, QString(), RenameOutcome::NoPattern});
-            continue;
+            return;
         }
-        QVariantHash tags;
-        try {
-            tags = MusicTrack::withPath(path).valuesForTags(keys);
-        } catch (const std::exception &e) {
-            // Unreadable tags read as absent; anything else leaves just this file alone.
-            qWarning().noquote() << path << e.what();
+        if (tags.unreadable) {
             plan.append({path, QString(), RenameOutcome::Unreadable});
-            continue;
+            return;
         }
-        PlannedRename entry = plannedRename(path, tags, options, counts.value(folderOf(path)));
+        PlannedRename entry = plannedRename(path, tags.tags, options, counts.value(folderOf(path)));
         if (entry.outcome == RenameOutcome::Renamed) {
             const QFileInfo there(entry.target);
             const bool onDisk = !freed.contains(entry.target) && (there.exists() || there.isSymLink());
@@ -288,7 +303,7 @@ QList<PlannedRename> renamePlan(const QStringList &files, const RenameOptions &o
             }
         }
         plan.append(entry);
-    }
+    });
     return plan;
 }
 

@@ -91,6 +91,7 @@ TEST(FilenamePattern, SkipMissing)
 // ---- Renaming real files -------------------------------------------------
 
 #include "filetoolrun.h"
+#include "operations/filepool.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -339,6 +340,43 @@ TEST_F(Rename, ALibraryThatCannotFollowGetsTheOldNamesBack)
     ASSERT_EQ(port->alertTitles(), QStringList{"Renaming Stopped"});
     EXPECT_TRUE(port->alerts[0].message.contains("given their old names back")) << port->alerts[0].message.toStdString();
     EXPECT_EQ(library().location(ref), path);
+}
+
+TEST_F(Rename, ThePlanIsTheSameWhenTheTagsAreReadOnManyThreads)
+{
+    // Pairs of files want one name, and each file wants the name the file
+    // before it gives up: which file gets a name depends only on the order.
+    QStringList order;
+    const int n = 48;
+    for (int i = 0; i < n; ++i) {
+        const QString seed = seedNames().at(i / 2 % seedNames().size());
+        const QString title = i % 4 == 3 ? QStringLiteral("f%1").arg(i - 1) : QStringLiteral("Pair %1").arg(i / 2);
+        order << addTagged(QStringLiteral("m/f%1.%2").arg(i).arg(QFileInfo(seed).suffix()), title, i + 1, "Artist",
+                           seed);
+    }
+    files.addFile("m/broken.mp3", "not audio at all");
+    order.insert(n / 2, files.filePath("m/broken.mp3"));
+
+    filepool::setThreadCount(1);
+    const QList<PlannedRename> serial = renamePlan(order, RenameOptions{"#t", 1, false});
+    filepool::setThreadCount(8);
+    QList<int> progressed;
+    const QList<PlannedRename> parallel =
+        renamePlan(order, RenameOptions{"#t", 1, false}, [&](int i, int, const QString &) { progressed << i; });
+    filepool::setThreadCount(0);
+
+    ASSERT_EQ(parallel.size(), order.size());
+    ASSERT_EQ(serial.size(), order.size());
+    int taken = 0;
+    for (qsizetype k = 0; k < order.size(); ++k) {
+        EXPECT_EQ(parallel[k].path, order[k]);
+        EXPECT_EQ(parallel[k].target, serial[k].target) << k;
+        EXPECT_EQ(parallel[k].outcome, serial[k].outcome) << k;
+        EXPECT_EQ(progressed.value(k, -1), k);
+        taken += parallel[k].outcome == RenameOutcome::NameTaken ? 1 : 0;
+    }
+    // The second of every pair finds the name taken.
+    EXPECT_GE(taken, n / 4);
 }
 
 TEST_F(Rename, ThePlanRenamesNothingAndTheRunFollowsIt)
