@@ -6,7 +6,7 @@
 #include "files/filetags.h"
 #include "operations/filepool.h"
 #include "testfiles.h"
-#include "threadcount.h"
+#include "operations/threadcount.h"
 
 #include <QFileInfo>
 #include <gtest/gtest.h>
