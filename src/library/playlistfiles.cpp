@@ -176,11 +176,23 @@ std::optional<QString> resolveEntry(const QString &entry, const QString &folder,
         notices.append({entry, QStringLiteral("the entry names no file")});
         return std::nullopt;
     }
+    // No file's name holds a NUL: the system would read the name cut short
+    // at it, and so another file.
+    const QString nul(QChar(u'\0'));
+    const QString holdsNul = QStringLiteral("the entry holds a NUL character, which no file name can");
+    if (entry.contains(nul)) {
+        notices.append({entry, holdsNul});
+        return std::nullopt;
+    }
     static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));
     if (entry.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) {
         const QUrl url(entry, QUrl::StrictMode);
         if (!url.isValid() || !url.isLocalFile() || (!url.host().isEmpty() && url.host() != QLatin1String("localhost"))) {
             notices.append({entry, QStringLiteral("not a file address of this computer")});
+            return std::nullopt;
+        }
+        if (url.toLocalFile().contains(nul)) {
+            notices.append({entry, holdsNul});
             return std::nullopt;
         }
         return QDir::cleanPath(url.toLocalFile());

@@ -5,6 +5,7 @@
 #include "support/namedexception.h"
 #include "tools/playlistexport.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QUrl>
 #include <gtest/gtest.h>
@@ -105,6 +106,22 @@ TEST(PlaylistFiles, M3u8AndXspfExportsReadBackIntoTheSamePlaylist)
     const playlistfiles::ImportSummary fromXspf = playlistfiles::importPlaylist(library, xspfPath, "From XSPF");
     EXPECT_EQ(idsOf(library, fromXspf.playlistId), (QList<qint64>{b, a, c, a}));
     EXPECT_EQ(library.trackCount(), 3);
+}
+
+TEST(PlaylistFiles, AnEntryHoldingANulIsReportedAndNeverCutShortToAnotherFile)
+{
+    TestFolder folder;
+    const QString kept = folder.addSeed("seed.mp3", "a.mp3");
+    const QByteArray m3u = QByteArray("#EXTM3U\na.mp3\0.ogg\nfile://", 26) + QFile::encodeName(folder.path()) +
+                           "/a.mp3%00.ogg\na.mp3\n";
+    const playlistfiles::ParsedPlaylist parsed = playlistfiles::read(folder.addFile("nul.m3u8", m3u));
+    EXPECT_EQ(parsed.paths, QStringList{kept});
+    ASSERT_EQ(parsed.notices.size(), 2);
+    for (const playlistfiles::Notice &notice : parsed.notices) {
+        EXPECT_TRUE(notice.skipped);
+        EXPECT_EQ(notice.reason.toStdString(), "the entry holds a NUL character, which no file name can");
+    }
+    EXPECT_EQ(parsed.notices[0].entry, QString("a.mp3") + QChar(u'\0') + ".ogg");
 }
 
 TEST(PlaylistFiles, M3uAndPlsResolveRelativeUriAndWindowsEntriesImportNewFilesAndReportTheRest)
