@@ -57,7 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (newName == oldName)
         fuzzsupport::fail("a rename to the same name", target);
     const qsizetype dot = oldName.lastIndexOf(QLatin1Char('.'));
-    const QString extension = dot > 0 ? oldName.mid(dot) : QString();
+    // As the music file listing sees it: ".mp3" is an MP3 file with an empty name.
+    const QString extension = dot >= 0 ? oldName.mid(dot) : QString();
     if (!newName.endsWith(extension))
         fuzzsupport::fail("the extension was not kept", oldName + QStringLiteral(" -> ") + newName);
     const QString stem = newName.chopped(extension.size());
