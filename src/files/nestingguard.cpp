@@ -162,7 +162,8 @@ public:
                         return true;
                     if (inner != metadataGuid && inner != metadataLibraryGuid)
                         skipObject(innerSize);
-                    done += qint64(innerSize);
+                    // Wraps as the reader's sum does: a size past the signed range steps back.
+                    done = qint64(quint64(done) + innerSize);
                 }
             } else {
                 skipObject(size);
