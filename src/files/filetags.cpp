@@ -337,6 +337,12 @@ void writeOpen(MusicFile &music, const QString &path, const Change &change)
     const QString lost = savecheck::lostField(before, *after, written);
     if (!lost.isEmpty())
         refuse(lost);
+    // TagLib puts a new text into the frame it has, keeping that frame's
+    // encoding; one it cannot read (a crafted encoding byte) would take the
+    // text and save it unreadable.
+    const QString field = written == QLatin1String("title") ? QStringLiteral("name") : written;
+    if (!change.text.isEmpty() && after->contains(field) && after->value(field).toString().isEmpty())
+        refuse(QStringLiteral("leave the %1 it writes unreadable").arg(field == QLatin1String("name") ? QStringLiteral("title") : field));
     const filestructure::Bytes edited = savecheck::edited(stream);
     const QList<filestructure::Range> audioAfter = filestructure::audioOfSaved(edited, format);
     if (audioAfter.isEmpty() && !audioBefore.isEmpty())
