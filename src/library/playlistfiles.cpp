@@ -145,6 +145,13 @@ QStringList xspfEntries(const QByteArray &bytes, const QString &path, QString &t
     return entries;
 }
 
+// The entry's path from the playlist's folder. Joined by hand: QDir takes a
+// name starting ":/" for one of the program's built-in resources.
+QString inFolder(const QString &folder, const QString &entry)
+{
+    return QDir::cleanPath(entry.startsWith(u'/') ? entry : folder + u'/' + entry);
+}
+
 enum class Kind { M3u, M3u8, Pls, Xspf };
 
 Kind kindOf(const QString &path, const QByteArray &bytes)
@@ -205,13 +212,13 @@ std::optional<QString> resolveEntry(const QString &entry, const QString &folder,
         notices.append({entry, QStringLiteral("a stream address, not a file")});
         return std::nullopt;
     }
-    const QString path = QDir::cleanPath(QDir(folder).absoluteFilePath(entry));
+    const QString path = inFolder(folder, entry);
     if (entry.contains(u'\\') && !QFileInfo::exists(path)) {
         // A playlist written on Windows; a backslash is a valid name
         // character here, so the name as written is tried first.
         QString turned = entry;
         turned.replace(u'\\', u'/');
-        const QString converted = QDir::cleanPath(QDir(folder).absoluteFilePath(turned));
+        const QString converted = inFolder(folder, turned);
         notices.append({entry, QStringLiteral("Windows separators (\\) read as /"), false});
         return converted;
     }

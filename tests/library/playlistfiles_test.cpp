@@ -122,6 +122,10 @@ TEST(PlaylistFiles, AnEntryHoldingANulIsReportedAndNeverCutShortToAnotherFile)
         EXPECT_EQ(notice.reason.toStdString(), "the entry holds a NUL character, which no file name can");
     }
     EXPECT_EQ(parsed.notices[0].entry, QString("a.mp3") + QChar(u'\0') + ".ogg");
+
+    // A name starting ":/" is a file beside the playlist like any other, not a built-in resource.
+    const QString colon = folder.addSeed("seed.ogg", ":/x.ogg");
+    EXPECT_EQ(playlistfiles::read(folder.addFile("colon.m3u", ":/x.ogg\n")).paths, QStringList{colon});
 }
 
 TEST(PlaylistFiles, M3uAndPlsResolveRelativeUriAndWindowsEntriesImportNewFilesAndReportTheRest)
