@@ -198,11 +198,17 @@ std::optional<QString> resolveEntry(const QString &entry, const QString &folder,
             notices.append({entry, QStringLiteral("not a file address of this computer")});
             return std::nullopt;
         }
-        if (url.toLocalFile().contains(nul)) {
+        const QString local = url.toLocalFile();
+        if (local.contains(nul)) {
             notices.append({entry, holdsNul});
             return std::nullopt;
         }
-        return QDir::cleanPath(url.toLocalFile());
+        if (local.isEmpty()) {
+            notices.append({entry, QStringLiteral("the entry names no file")});
+            return std::nullopt;
+        }
+        // "file:song.mp3" has no folder of its own: the playlist's, as for a plain name.
+        return inFolder(folder, local);
     }
     if (isWindowsDrivePath(entry)) {
         notices.append({entry, QStringLiteral("a Windows path (drive letter or network share); it cannot be found here")});

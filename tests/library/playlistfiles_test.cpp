@@ -126,6 +126,11 @@ TEST(PlaylistFiles, AnEntryHoldingANulIsReportedAndNeverCutShortToAnotherFile)
     // A name starting ":/" is a file beside the playlist like any other, not a built-in resource.
     const QString colon = folder.addSeed("seed.ogg", ":/x.ogg");
     EXPECT_EQ(playlistfiles::read(folder.addFile("colon.m3u", ":/x.ogg\n")).paths, QStringList{colon});
+    // A file address without a path names no file; one without a folder is read from the playlist's.
+    const playlistfiles::ParsedPlaylist bare = playlistfiles::read(folder.addFile("bare.m3u", "file://\nfile:a.mp3\n"));
+    EXPECT_EQ(bare.paths, QStringList{kept});
+    ASSERT_EQ(bare.notices.size(), 1);
+    EXPECT_EQ(bare.notices[0].reason.toStdString(), "the entry names no file");
 }
 
 TEST(PlaylistFiles, M3uAndPlsResolveRelativeUriAndWindowsEntriesImportNewFilesAndReportTheRest)
