@@ -3,6 +3,9 @@
 # files: the collecting run (review printed, nothing applied) and the apply
 # run, each as a ratio to the bare TagLib floor measured here in the same run
 # (bench-tagfloor: read title and artist once per file; set the title and save).
+# Each of BENCH_ROUNDS rounds (3 unless told) measures all four; the verdict
+# is the median of the rounds' own ratios, steadier than any one round on a
+# shared machine.
 # Usage: bench-searchreplace.sh [BUILD_DIR]   (BENCH_FILES=N changes the 10000 files)
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
@@ -47,15 +50,6 @@ measure() {
 search=(--folder "$corpus" search-replace --tag name --regex --search '^(.*)$' --replace '$1 *')
 
 "$floor" read "$corpus" >/dev/null # the page cache holds the corpus from here on
-measure "$floor" read "$corpus"
-read_floor=$elapsed read_floor_cpu=$cpu
-measure "$cli" "${search[@]}" --dry-run
-collect=$elapsed collect_cpu=$cpu collect_peak=$peak_kb
-measure "$cli" "${search[@]}" --yes
-whole=$elapsed whole_cpu=$cpu whole_peak=$peak_kb
-measure "$floor" write "$corpus"
-write_floor=$elapsed write_floor_cpu=$cpu
-apply=$((whole - collect)) apply_cpu=$((whole_cpu - collect_cpu))
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 per_file() { awk -v a="$1" -v n="$count" 'BEGIN { printf "%.0f", a / n }'; }
@@ -66,9 +60,31 @@ row() { # name, wall us, cpu us, floor wall us, floor cpu us
   fi
   printf '\n'
 }
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+rounds=${BENCH_ROUNDS:-3}
+apply_ratios=() apply_cpu_ratios=() collect_ratios=()
 printf 'files        %d\n' "$count"
-row 'read floor' "$read_floor" "$read_floor_cpu"
-row 'write floor' "$write_floor" "$write_floor_cpu"
-row 'collecting' "$collect" "$collect_cpu" "$read_floor" "$read_floor_cpu"
-row 'applying' "$apply" "$apply_cpu" "$write_floor" "$write_floor_cpu"
-printf 'peak memory  %d kB collecting, %d kB collecting and applying\n' "$collect_peak" "$whole_peak"
+for ((round = 1; round <= rounds; round++)); do
+  measure "$floor" read "$corpus"
+  read_floor=$elapsed read_floor_cpu=$cpu
+  measure "$cli" "${search[@]}" --dry-run
+  collect=$elapsed collect_cpu=$cpu collect_peak=$peak_kb
+  measure "$cli" "${search[@]}" --yes
+  whole=$elapsed whole_cpu=$cpu whole_peak=$peak_kb
+  measure "$floor" write "$corpus"
+  write_floor=$elapsed write_floor_cpu=$cpu
+  apply=$((whole - collect)) apply_cpu=$((whole_cpu - collect_cpu))
+
+  printf 'round %d\n' "$round"
+  row 'read floor' "$read_floor" "$read_floor_cpu"
+  row 'write floor' "$write_floor" "$write_floor_cpu"
+  row 'collecting' "$collect" "$collect_cpu" "$read_floor" "$read_floor_cpu"
+  row 'applying' "$apply" "$apply_cpu" "$write_floor" "$write_floor_cpu"
+  printf 'peak memory  %d kB collecting, %d kB collecting and applying\n' "$collect_peak" "$whole_peak"
+  collect_ratios+=("$(ratio "$collect" "$read_floor")")
+  apply_ratios+=("$(ratio "$apply" "$write_floor")")
+  apply_cpu_ratios+=("$(ratio "$apply_cpu" "$write_floor_cpu")")
+done
+printf 'median of the rounds: collecting %sx, applying %sx wall (%sx cpu) the floor\n' \
+  "$(median "${collect_ratios[@]}")" "$(median "${apply_ratios[@]}")" "$(median "${apply_cpu_ratios[@]}")"

@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "importcommands.h"
 
-#include "library/playerimport.h"
-#include "library/playlistfiles.h"
 #include "planprinter.h"
+#include "support/textutils.h"
 
 #include <unistd.h>
 
@@ -47,6 +46,12 @@ std::function<void(int, int)> terminalProgress(QTextStream &err)
 
 } // namespace
 
+ExitCode failed(const libraryactions::Problem &problem, QTextStream &err)
+{
+    err << "quavertin-cli: " << text::escapedControls(problem.description(), text::ControlStyle::Terminal, true) << '\n';
+    return ExitCode::Failed;
+}
+
 ExitCode runImportPlayer(const LibraryOpener &open, const QStringList &args, QTextStream &out, QTextStream &err)
 {
     QStringList words;
@@ -66,10 +71,12 @@ ExitCode runImportPlayer(const LibraryOpener &open, const QStringList &args, QTe
         return ExitCode::BadUsage;
     }
     const auto progress = terminalProgress(err);
-    const playerimport::Summary summary =
-        playerimport::importPlayer(open(), *player, words.value(1), progress);
+    const auto imported = libraryactions::importPlayer(open(), *player, words.value(1), progress);
+    const playerimport::Summary &summary = imported.value;
     if (progress && summary.added + summary.updated > 0)
         err << '\n';
+    if (!imported.ok())
+        return failed(*imported.problem, err);
     for (const libraryimport::Failure &failure : summary.failures)
         err << "skipped " << printable(failure.path) << ": " << printable(failure.reason) << '\n';
     for (const playerimport::SkippedPlaylist &playlist : summary.playlistsSkipped)
@@ -104,7 +111,10 @@ ExitCode runImportPlaylist(const LibraryOpener &open, const QStringList &args, Q
     }
     if (words.size() != 1)
         return ExitCode::BadUsage;
-    const playlistfiles::ImportSummary summary = playlistfiles::importPlaylist(open(), words.first(), name);
+    const auto imported = libraryactions::importPlaylist(open(), words.first(), name);
+    if (!imported.ok())
+        return failed(*imported.problem, err);
+    const playlistfiles::ImportSummary &summary = imported.value;
     for (const playlistfiles::Notice &notice : summary.notices)
         err << (notice.skipped ? "left out " : "note: ") << printable(notice.entry) << ": " << printable(notice.reason)
             << '\n';

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "librarycommands.h"
+#include "library/libraryactions.h"
 
 #include <QStringList>
 #include <QTextStream>
@@ -13,6 +14,9 @@ namespace cli {
 
 // Opens the library on first use.
 using LibraryOpener = std::function<MusicLibrary &()>;
+
+// Tells on err what stood in the way of a library action: exit status 1.
+ExitCode failed(const libraryactions::Problem &problem, QTextStream &err);
 
 extern const char *const importPlayerHelp;
 extern const char *const importPlaylistHelp;

@@ -2,18 +2,16 @@
 #include "librarycommands.h"
 
 #include "importcommands.h"
-#include "library/libraryimport.h"
+#include "library/libraryactions.h"
 #include "library/musiclibrary.h"
 #include "model/tagcatalogue.h"
 #include "reviewprinter.h"
 #include "support/namedexception.h"
 #include "support/textutils.h"
 
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSet>
 #include <functional>
 #include <unistd.h>
 #include <utility>
@@ -204,16 +202,18 @@ ExitCode runImport(const LibraryOpener &open, const QStringList &args, QTextStre
     if (!p.ok || p.words.size() != 1)
         return badUsage(p, err);
     const QString folder = p.words.first();
-    if (!QFileInfo(folder).isDir()) {
-        err << "quavertin-cli: " << folder << " is not a folder\n";
-        return ExitCode::Failed;
-    }
+    // Told before the library is opened: a mistyped folder leaves no library file behind.
+    if (const std::optional<libraryactions::Problem> refused = libraryactions::folderRefusal(folder))
+        return cli::failed(*refused, err);
     const bool onTerminal = ::isatty(STDERR_FILENO);
     const auto progress = [&](int done, int total) {
         if (onTerminal)
             err << "\rImporting " << done << '/' << total << "\u2026" << Qt::flush;
     };
-    const libraryimport::Summary summary = libraryimport::importFolder(open(), folder, progress);
+    const auto imported = libraryactions::importFolder(open(), folder, progress);
+    if (!imported.ok())
+        return cli::failed(*imported.problem, err);
+    const libraryimport::Summary &summary = imported.value;
     if (onTerminal && summary.found > 0)
         err << '\n';
     for (const libraryimport::Failure &failure : summary.failures)
@@ -227,23 +227,17 @@ ExitCode runImport(const LibraryOpener &open, const QStringList &args, QTextStre
     return summary.found > 0 && summary.added + summary.updated > 0 ? ExitCode::Success : ExitCode::Failed;
 }
 
-std::optional<Playlist> namedPlaylist(MusicLibrary &library, const QString &name, QTextStream &err)
-{
-    std::optional<Playlist> playlist = library.playlistNamed(name);
-    if (!playlist)
-        err << "quavertin-cli: there is no playlist named \"" << name << "\"\n";
-    return playlist;
-}
-
 // The tracks of the playlist --playlist names, else the whole library's.
 std::optional<QList<TrackRef>> tracksAsked(MusicLibrary &library, const Parsed &p, QTextStream &err)
 {
     if (p.playlist.isNull())
         return library.allTracks();
-    const std::optional<Playlist> playlist = namedPlaylist(library, p.playlist, err);
-    if (!playlist)
+    const libraryactions::Result<Playlist> playlist = libraryactions::findPlaylist(library, p.playlist);
+    if (!playlist.ok()) {
+        cli::failed(*playlist.problem, err);
         return std::nullopt;
-    return library.tracksOf(playlist->id);
+    }
+    return library.tracksOf(playlist.value.id);
 }
 
 ExitCode runRefresh(const LibraryOpener &open, const QStringList &args, QTextStream &out, QTextStream &err)
@@ -251,17 +245,21 @@ ExitCode runRefresh(const LibraryOpener &open, const QStringList &args, QTextStr
     const Parsed p = parse(args, false, true);
     if (!p.ok || !p.words.isEmpty())
         return badUsage(p, err);
-    const std::optional<QList<TrackRef>> tracks = tracksAsked(open(), p, err);
-    if (!tracks)
-        return ExitCode::Failed;
-    const QList<TrackRef> &refs = *tracks;
     const bool onTerminal = ::isatty(STDERR_FILENO);
-    const libraryimport::RefreshSummary summary = libraryimport::refresh(open(), refs, [&](int done, int total) {
+    bool reported = false;
+    std::optional<libraryactions::PlaylistChoice> playlist;
+    if (!p.playlist.isNull())
+        playlist = p.playlist;
+    const auto refreshed = libraryactions::refresh(open(), playlist, [&](int done, int total) {
         if (onTerminal)
             err << "\rRefreshing " << done << '/' << total << "\u2026" << Qt::flush;
+        reported = true;
     });
-    if (onTerminal && !refs.isEmpty())
+    if (onTerminal && reported)
         err << '\n';
+    if (!refreshed.ok())
+        return cli::failed(*refreshed.problem, err);
+    const libraryimport::RefreshSummary &summary = refreshed.value;
     for (const libraryimport::Failure &failure : summary.failures)
         err << "unreadable " << oneLine(failure.path) << ": " << oneLine(failure.reason) << '\n';
     out << libraryimport::describe(summary) << '\n';
@@ -317,26 +315,15 @@ ExitCode runPlaylists(const LibraryOpener &open, const QStringList &args, QTextS
     return ExitCode::Success;
 }
 
-// The first playlist of that name that is not smart: the one the tools edit.
-std::optional<Playlist> editablePlaylist(MusicLibrary &library, const QString &name)
-{
-    for (const Playlist &playlist : library.userPlaylists())
-        if (!playlist.smart && playlist.name == name)
-            return playlist;
-    return std::nullopt;
-}
-
 ExitCode runPlaylistCreate(const LibraryOpener &open, const QStringList &args, QTextStream &out, QTextStream &err)
 {
     const Parsed p = parse(args, false, false);
     if (!p.ok || p.words.size() != 1)
         return badUsage(p, err);
-    // Tools and menus find an editable playlist by its name: a second one would never be reached.
-    if (editablePlaylist(open(), p.words.first())) {
-        err << "quavertin-cli: there is already a playlist named \"" << p.words.first() << "\"\n";
-        return ExitCode::Failed;
-    }
-    out << open().createPlaylist(p.words.first()) << '\n';
+    const auto created = libraryactions::createPlaylist(open(), p.words.first());
+    if (!created.ok())
+        return cli::failed(*created.problem, err);
+    out << created.value.id << '\n';
     return ExitCode::Success;
 }
 
@@ -345,11 +332,10 @@ ExitCode runPlaylistDelete(const LibraryOpener &open, const QStringList &args, Q
     const Parsed p = parse(args, false, false);
     if (!p.ok || p.words.size() != 1)
         return badUsage(p, err);
-    const std::optional<Playlist> playlist = namedPlaylist(open(), p.words.first(), err);
-    if (!playlist)
-        return ExitCode::Failed;
-    open().deletePlaylist(playlist->id);
-    out << "Deleted the playlist \"" << playlist->name << "\"; its tracks stay in the library.\n";
+    const auto deleted = libraryactions::deletePlaylist(open(), p.words.first());
+    if (!deleted.ok())
+        return cli::failed(*deleted.problem, err);
+    out << "Deleted the playlist \"" << deleted.value.name << "\"; its tracks stay in the library.\n";
     return ExitCode::Success;
 }
 
@@ -358,61 +344,38 @@ ExitCode runPlaylistRename(const LibraryOpener &open, const QStringList &args, Q
     const Parsed p = parse(args, false, false);
     if (!p.ok || p.words.size() != 2)
         return badUsage(p, err);
-    const std::optional<Playlist> playlist = namedPlaylist(open(), p.words.first(), err);
-    if (!playlist)
-        return ExitCode::Failed;
-    const QString &name = p.words.at(1);
-    const std::optional<Playlist> namesake = editablePlaylist(open(), name);
-    if (!playlist->smart && namesake && namesake->id != playlist->id) {
-        err << "quavertin-cli: there is already a playlist named \"" << name << "\"\n";
-        return ExitCode::Failed;
-    }
-    open().renamePlaylist(playlist->id, name);
-    out << "Renamed the playlist \"" << playlist->name << "\" to \"" << name << "\".\n";
+    const auto renamed = libraryactions::renamePlaylist(open(), p.words.first(), p.words.at(1));
+    if (!renamed.ok())
+        return cli::failed(*renamed.problem, err);
+    out << "Renamed the playlist \"" << p.words.first() << "\" to \"" << renamed.value.name << "\".\n";
     return ExitCode::Success;
 }
 
-// The arguments NAME ID... of playlist-add and playlist-remove: the playlist
-// and the track ids, or the exit status in *failure after telling what is wrong.
-std::optional<std::pair<Playlist, QList<qint64>>> playlistAndTracks(const LibraryOpener &open, const QStringList &args,
-                                                                    QTextStream &err, ExitCode *failure)
+// The arguments NAME ID... of playlist-add and playlist-remove: the playlist's
+// name and the track ids, or nothing after telling what is wrong.
+std::optional<std::pair<QString, QList<qint64>>> playlistAndTracks(const QStringList &args, QTextStream &err)
 {
     const Parsed p = parse(args, false, false);
     std::optional<QList<qint64>> ids;
     if (!p.ok || p.words.size() < 2 || !(ids = trackIds(p.words.mid(1), err))) {
-        *failure = badUsage(p, err);
+        badUsage(p, err);
         return std::nullopt;
     }
-    const std::optional<Playlist> playlist = namedPlaylist(open(), p.words.first(), err);
-    if (!playlist) {
-        *failure = ExitCode::Failed;
-        return std::nullopt;
-    }
-    return std::pair{*playlist, *ids};
+    return std::pair{p.words.first(), *ids};
 }
 
 ExitCode runPlaylistRemove(const LibraryOpener &open, const QStringList &args, QTextStream &out, QTextStream &err)
 {
-    ExitCode failure = ExitCode::Success;
-    const auto given = playlistAndTracks(open, args, err, &failure);
+    const auto given = playlistAndTracks(args, err);
     if (!given)
-        return failure;
-    const auto &[playlist, ids] = *given;
-    if (playlist.smart) {
-        err << "quavertin-cli: \"" << playlist.name << "\" is a smart playlist; its rule decides what it holds\n";
-        return ExitCode::Failed;
-    }
-    QList<TrackRef> entries;
-    QSet<qint64> found;
-    for (const TrackRef &ref : open().tracksOf(playlist.id))
-        if (ids.contains(ref.trackId)) {
-            entries << ref;
-            found.insert(ref.trackId);
-        }
-    open().deleteTracks(entries);
-    out << "Removed " << found.size() << " tracks from \"" << playlist.name << "\".\n";
-    if (found.size() < QSet<qint64>(ids.cbegin(), ids.cend()).size()) {
-        err << "quavertin-cli: some of the tracks were not in \"" << playlist.name << "\"\n";
+        return ExitCode::BadUsage;
+    const auto removed = libraryactions::removeFromPlaylist(open(), given->first, given->second);
+    if (!removed.ok())
+        return cli::failed(*removed.problem, err);
+    const libraryactions::PlaylistEdit &edit = removed.value;
+    out << "Removed " << edit.tracks << " tracks from \"" << edit.playlist.name << "\".\n";
+    if (edit.absent > 0) {
+        err << "quavertin-cli: some of the tracks were not in \"" << edit.playlist.name << "\"\n";
         return ExitCode::Failed;
     }
     return ExitCode::Success;
@@ -420,13 +383,13 @@ ExitCode runPlaylistRemove(const LibraryOpener &open, const QStringList &args, Q
 
 ExitCode runPlaylistAdd(const LibraryOpener &open, const QStringList &args, QTextStream &out, QTextStream &err)
 {
-    ExitCode failure = ExitCode::Success;
-    const auto given = playlistAndTracks(open, args, err, &failure);
+    const auto given = playlistAndTracks(args, err);
     if (!given)
-        return failure;
-    const auto &[playlist, ids] = *given;
-    open().addToPlaylist(playlist.id, ids);
-    out << "Added " << ids.size() << " tracks to \"" << playlist.name << "\".\n";
+        return ExitCode::BadUsage;
+    const auto added = libraryactions::addToPlaylist(open(), given->first, given->second);
+    if (!added.ok())
+        return cli::failed(*added.problem, err);
+    out << "Added " << added.value.tracks << " tracks to \"" << added.value.playlist.name << "\".\n";
     return ExitCode::Success;
 }
 
@@ -438,8 +401,10 @@ ExitCode runSelect(const LibraryOpener &open, const QStringList &args, QTextStre
     const std::optional<QList<qint64>> ids = trackIds(p.words, err);
     if (!ids)
         return badUsage(p, err);
-    open().setSelection(*ids);
-    out << "Selected " << ids->size() << " tracks.\n";
+    const auto selected = libraryactions::select(open(), *ids);
+    if (!selected.ok())
+        return cli::failed(*selected.problem, err);
+    out << "Selected " << selected.value << " tracks.\n";
     return ExitCode::Success;
 }
 
@@ -483,7 +448,8 @@ const Command commands[] = {
      runPlaylists},
     {"playlist-create",
      "usage: quavertin-cli library playlist-create NAME\n\n"
-     "Makes an empty playlist and prints its id. A name that a plain playlist has already is refused.\n",
+     "Makes an empty playlist and prints its id. A blank name, or one that a plain playlist has\n"
+     "already, is refused.\n",
      runPlaylistCreate},
     {"playlist-add",
      "usage: quavertin-cli library playlist-add NAME ID...\n\n"
@@ -496,7 +462,8 @@ const Command commands[] = {
      runPlaylistRemove},
     {"playlist-rename",
      "usage: quavertin-cli library playlist-rename OLD NEW\n\n"
-     "Gives the first playlist named OLD the name NEW, unless another playlist has that name.\n",
+     "Gives the first playlist named OLD the name NEW, unless NEW is blank or another plain\n"
+     "playlist has that name.\n",
      runPlaylistRename},
     {"playlist-delete",
      "usage: quavertin-cli library playlist-delete NAME\n\n"
@@ -552,7 +519,6 @@ ExitCode runLibraryCommand(const QStringList &arguments, const QString &libraryP
             err << "quavertin-cli: wrong arguments for library " << command->name << "\n\n" << command->help;
         return code;
     } catch (const NamedException &e) {
-        err << "quavertin-cli: " << text::escapedControls(e.description(), text::ControlStyle::Terminal, true) << '\n';
-        return ExitCode::Failed;
+        return cli::failed({false, e.name(), e.reason()}, err);
     }
 }

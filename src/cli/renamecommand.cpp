@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/appdelegate.h"
+#include "files/musicfiles.h"
+#include "support/textutils.h"
 #include "planprinter.h"
 #include "reviewprinter.h"
 #include "terminalport.h"
@@ -45,7 +47,17 @@ ExitCode renameCommand(ToolContext &context)
     app.setRenameSkipMissing(parser.isSet(QStringLiteral("skip-missing")));
 
     const QString folder = app.folderPath();
-    const QStringList files = folder.isEmpty() ? QStringList() : tools::renameRunFiles(folder, app.renameRecursiveScan());
+    // A run that goes ahead names the files it leaves out itself; a dry run is told here.
+    QList<files::Skipped> skipped;
+    const QStringList files = folder.isEmpty() ? QStringList()
+                                               : tools::renameRunFiles(folder, app.renameRecursiveScan(),
+                                                                       context.dryRun() ? &skipped : nullptr);
+    if (!skipped.isEmpty() && !files.isEmpty()) {
+        context.err() << "Files Skipped: "
+                      << text::escapedControls(musicfiles::skippedMessage(skipped), text::ControlStyle::Terminal, true)
+                      << '\n';
+        context.err().flush();
+    }
     // No folder or no music file: the tool refuses by itself, renaming nothing.
     if (files.isEmpty())
         return context.run([&app] { app.performRename(); });
@@ -84,7 +96,9 @@ ExitCode renameCommand(ToolContext &context)
                                                           [](const tools::PlannedRename &entry) {
                                                               return tools::renameFellShort(entry.outcome);
                                                           });
-    return fellShort ? ExitCode::Failed : code;
+    // The run took place: what it could not do is in its report, and an
+    // alert on the way (the files it left out) is no failure of its own.
+    return fellShort ? ExitCode::Failed : ExitCode::Success;
 }
 
 } // namespace cli

@@ -63,6 +63,9 @@ void printReview(QTextStream &out, const ChangesModel &model, const QString &sum
                              Qt::Checked;
         out << QString::number(row + 1).rightJustified(numberWidth) << (checked ? " [x]" : " [ ]");
         writeCells(lines.at(row));
+        if (const int earlier = model.sameFileAs(row); earlier >= 0)
+            out << QString(numberWidth + 6, QLatin1Char(' ')) << ChangesModel::sameFileNote(earlier)
+                << ": written once\n";
     }
 }
 
@@ -98,6 +101,8 @@ QJsonObject reviewJson(const ChangesModel &model, const QString &summary)
                 record[QStringLiteral("oldTag")] = r.oldTag;
                 record[QStringLiteral("newTag")] = r.newTag;
             }
+            if (const int earlier = model.sameFileAs(number - 1); earlier >= 0)
+                record[QStringLiteral("sameFileAs")] = earlier + 1;
             const QString where = r.track.isLibraryTrack() ? QString() : r.track.path();
             if (!where.isEmpty())
                 record[QStringLiteral("path")] = where;

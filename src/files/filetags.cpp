@@ -29,6 +29,7 @@
 #include <taglib/wavfile.h>
 #include <taglib/wavpackfile.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -314,7 +315,9 @@ QString unusableReason(MusicFile &music)
 
 // The save happens in the stream's edits only; they reach the disk once the
 // saved file, read back, holds the same audio and every other field as before.
-void writeOpen(MusicFile &music, const QString &path, const Change &change)
+// fieldsBefore, when given, are the file's fields as savecheck::fields read them.
+void writeOpen(MusicFile &music, const QString &path, const Change &change,
+               std::optional<QVariantHash> fieldsBefore = std::nullopt)
 {
     if (!music.tag())
         throw FileError(path, unusableReason(music));
@@ -330,7 +333,8 @@ void writeOpen(MusicFile &music, const QString &path, const Change &change)
     const QString problem = filestructure::problem(savecheck::original(stream), format, &audioBefore);
     if (!problem.isEmpty())
         throw FileError(path, QStringLiteral("The file %1; it was not written").arg(problem));
-    const QVariantHash before = savecheck::fields(savecheck::tagsOf(music.file(), *music.tag()));
+    const QVariantHash before =
+        fieldsBefore ? *std::move(fieldsBefore) : savecheck::fields(savecheck::tagsOf(music.file(), *music.tag()));
 
     if (fileproperties::holds(change.key)) {
         const QString refusal = fileproperties::write(*music.file(), change.key, change.value);
@@ -348,24 +352,27 @@ void writeOpen(MusicFile &music, const QString &path, const Change &change)
     const auto refuse = [&](const QString &why) {
         throw FileError(path, QStringLiteral("The save would %1; the file was left as it was").arg(why));
     };
-    std::optional<QVariantHash> after = savecheck::fieldsAfterSave(music.file(), stream, change.key);
-    if (!after) {
-        const Parsed again(stream, false);
-        if (!again.tag())
-            refuse(QStringLiteral("leave a file that cannot be read back"));
-        after = savecheck::fields(*again.tag());
-    }
     // The basic tag's track number is the library's trackNumber.
     const QString written = change.key == QLatin1String("trackNumber") ? QStringLiteral("number") : change.key;
-    const QString lost = savecheck::lostField(before, *after, written);
-    if (!lost.isEmpty())
-        refuse(lost);
-    // TagLib puts a new text into the frame it has, keeping that frame's
-    // encoding; one it cannot read (a crafted encoding byte) would take the
-    // text and save it unreadable.
-    const QString field = written == QLatin1String("title") ? QStringLiteral("name") : written;
-    if (!change.text.isEmpty() && after->contains(field) && after->value(field).toString().isEmpty())
-        refuse(QStringLiteral("leave the %1 it writes unreadable").arg(field == QLatin1String("name") ? QStringLiteral("title") : field));
+    // A tag that kept every other field's bytes reads them as before without another parse.
+    if (!savecheck::keepsOtherFields(music.file(), stream, change.key)) {
+        std::optional<QVariantHash> after = savecheck::fieldsAfterSave(music.file(), stream, change.key);
+        if (!after) {
+            const Parsed again(stream, false);
+            if (!again.tag())
+                refuse(QStringLiteral("leave a file that cannot be read back"));
+            after = savecheck::fields(*again.tag());
+        }
+        const QString lost = savecheck::lostField(before, *after, written);
+        if (!lost.isEmpty())
+            refuse(lost);
+        // TagLib puts a new text into the frame it has, keeping that frame's
+        // encoding; one it cannot read (a crafted encoding byte) would take the
+        // text and save it unreadable.
+        const QString field = written == QLatin1String("title") ? QStringLiteral("name") : written;
+        if (!change.text.isEmpty() && after->contains(field) && after->value(field).toString().isEmpty())
+            refuse(QStringLiteral("leave the %1 it writes unreadable").arg(field == QLatin1String("name") ? QStringLiteral("title") : field));
+    }
     const filestructure::Bytes edited = savecheck::edited(stream);
     const QList<filestructure::Range> audioAfter = filestructure::audioOfSaved(edited, format);
     if (audioAfter.isEmpty() && !audioBefore.isEmpty())
@@ -436,12 +443,23 @@ bool writeIfUnchanged(const QString &path, const QString &key, const QVariant &v
     bool written = false;
     runWithLargeStack([&] {
         MusicFile music(path, CheckedFileStream::Access::ReadWrite, true, needsAudioProperties(keys));
+        // The text fields compared are among those the save must keep: read
+        // once, they serve both.
+        std::optional<QVariantHash> fields;
+        if (music.tag() && std::all_of(keys.cbegin(), keys.cend(), [](const QString &k) { return textKeys.contains(k); }))
+            fields = savecheck::fields(savecheck::tagsOf(music.file(), *music.tag()));
         // A file we may not write is still compared first: a changed file is
         // reported as changed, not as unwritable.
-        const QVariantHash current = music.stream().isOpen() ? readOpen(music, path, keys) : read(path, keys);
+        QVariantHash current;
+        if (fields) {
+            for (const QString &key : keys)
+                current.insert(key, fields->value(key == QLatin1String("title") ? QStringLiteral("name") : key));
+        } else {
+            current = music.stream().isOpen() ? readOpen(music, path, keys) : read(path, keys);
+        }
         if (!tagvalue::matches(current, expected))
             return;
-        writeOpen(music, path, change);
+        writeOpen(music, path, change, std::move(fields));
         written = true;
     });
     return written;

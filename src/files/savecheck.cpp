@@ -3,6 +3,7 @@
 
 #include "checkedfilestream.h"
 #include "taglibtext.h"
+#include "wavtags.h"
 
 #include <taglib/aifffile.h>
 #include <taglib/apetag.h>
@@ -118,13 +119,13 @@ QVariantHash fields(const TagLib::Tag &tag)
 
 namespace {
 
-QByteArray bytesAt(CheckedFileStream &stream, qint64 offset, qint64 size)
+QByteArray bytesAt(const filestructure::Bytes &bytes, qint64 offset, qint64 size)
 {
     QByteArray out;
-    if (offset < 0 || size < 0 || offset + size > stream.length())
+    if (offset < 0 || size < 0 || offset + size > bytes.length)
         return out;
     out.resize(size);
-    if (stream.readAt(offset, out.data(), size) != size)
+    if (bytes.readAt(offset, out.data(), size) != size)
         out.clear();
     return out;
 }
@@ -210,15 +211,16 @@ std::optional<QVariantHash> mpegFields(TagLib::MPEG::File *mpeg, CheckedFileStre
 // The first atom called name among the atoms that fill [from, end), as
 // TagLib's walk of the atoms finds it; nothing when it is not there or an
 // atom on the way has a size TagLib would read otherwise.
-std::optional<filestructure::Range> mp4Atom(CheckedFileStream &stream, qint64 from, qint64 end, const char *name)
+std::optional<filestructure::Range> mp4Atom(const filestructure::ReadAt &readAt, qint64 from, qint64 end,
+                                            const char *name)
 {
     for (qint64 at = from; at + 8 <= end;) {
         uchar header[16];
-        if (stream.readAt(at, reinterpret_cast<char *>(header), 8) != 8)
+        if (readAt(at, reinterpret_cast<char *>(header), 8) != 8)
             return std::nullopt;
         qint64 size = qFromBigEndian<quint32>(header);
         if (size == 1) {
-            if (stream.readAt(at + 8, reinterpret_cast<char *>(header + 8), 8) != 8)
+            if (readAt(at + 8, reinterpret_cast<char *>(header + 8), 8) != 8)
                 return std::nullopt;
             size = qint64(qFromBigEndian<quint64>(header + 8) & 0x7fffffffffffffffULL);
         }
@@ -234,18 +236,84 @@ std::optional<filestructure::Range> mp4Atom(CheckedFileStream &stream, qint64 fr
 // TagLib finds an MP4 file's fields in moov.udta.meta.ilst alone, so they
 // read back from a movie atom that holds nothing but the saved user data,
 // without the walk through every track's tables.
+// The item atom an MP4 file keeps a written field in; empty for a field
+// that several atoms may make up.
+QByteArray mp4ItemOf(const QString &key)
+{
+    if (key == QLatin1String("name") || key == QLatin1String("title"))
+        return "\xa9" "nam";
+    if (key == QLatin1String("artist"))
+        return "\xa9" "ART";
+    if (key == QLatin1String("album"))
+        return "\xa9" "alb";
+    if (key == QLatin1String("comment"))
+        return "\xa9" "cmt";
+    return {};
+}
+
+// Every item atom of moov.udta.meta.ilst but those called skipped, each as
+// its bytes, in order. Nothing when the list is not found where TagLib finds
+// it or its atoms do not fill it exactly.
+std::optional<QList<QByteArray>> mp4ItemsBut(const filestructure::ReadAt &readAt, qint64 length,
+                                             const QByteArray &skipped)
+{
+    const auto moov = mp4Atom(readAt, 0, length, "moov");
+    const auto udta = moov ? mp4Atom(readAt, moov->offset + 8, moov->offset + moov->size, "udta") : std::nullopt;
+    // meta holds a version and flags before its atoms.
+    const auto meta = udta ? mp4Atom(readAt, udta->offset + 8, udta->offset + udta->size, "meta") : std::nullopt;
+    const auto ilst = meta ? mp4Atom(readAt, meta->offset + 12, meta->offset + meta->size, "ilst") : std::nullopt;
+    if (!ilst || ilst->size > 0x7fffffff)
+        return std::nullopt;
+    QByteArray list(ilst->size, Qt::Uninitialized);
+    if (readAt(ilst->offset, list.data(), ilst->size) != ilst->size)
+        return std::nullopt;
+    const auto *p = reinterpret_cast<const uchar *>(list.constData());
+    QList<QByteArray> kept;
+    for (qint64 at = 8; at < ilst->size;) {
+        const qint64 size = ilst->size - at >= 8 ? qint64(qFromBigEndian<quint32>(p + at)) : 0;
+        if (size < 8 || size > ilst->size - at)
+            return std::nullopt;
+        if (std::memcmp(p + at + 4, skipped.constData(), 4) != 0)
+            kept.append(list.mid(at, size));
+        at += size;
+    }
+    return kept;
+}
+
+// Whether the just saved item list holds, byte for byte and in order, every
+// item it had but the written field's: TagLib then reads every other field as
+// before, so the file need not be parsed again.
+bool keepsOtherMp4Items(CheckedFileStream &stream, const QString &writtenKey)
+{
+    const QByteArray written = mp4ItemOf(writtenKey);
+    if (written.isEmpty())
+        return false;
+    const auto before = mp4ItemsBut(
+        [&stream](qint64 offset, char *buffer, qint64 size) { return stream.readOriginalAt(offset, buffer, size); },
+        stream.originalLength(), written);
+    if (!before)
+        return false;
+    const auto after = mp4ItemsBut(
+        [&stream](qint64 offset, char *buffer, qint64 size) { return stream.readAt(offset, buffer, size); },
+        stream.length(), written);
+    return after && *after == *before;
+}
+
 std::optional<QVariantHash> mp4Fields(CheckedFileStream &stream)
 {
-    const auto moov = mp4Atom(stream, 0, stream.length(), "moov");
+    const filestructure::ReadAt readAt = [&stream](qint64 offset, char *buffer, qint64 size) {
+        return stream.readAt(offset, buffer, size);
+    };
+    const auto moov = mp4Atom(readAt, 0, stream.length(), "moov");
     if (!moov)
         return std::nullopt;
-    const auto udta = mp4Atom(stream, moov->offset + 8, moov->offset + moov->size, "udta");
+    const auto udta = mp4Atom(readAt, moov->offset + 8, moov->offset + moov->size, "udta");
     if (!udta || udta->size > 0x7fffffff - 8)
         return std::nullopt;
     QByteArray movie(8, Qt::Uninitialized);
     qToBigEndian<quint32>(quint32(8 + udta->size), movie.data());
     std::memcpy(movie.data() + 4, "moov", 4);
-    const QByteArray userData = bytesAt(stream, udta->offset, udta->size);
+    const QByteArray userData = bytesAt(edited(stream), udta->offset, udta->size);
     if (userData.size() != udta->size)
         return std::nullopt;
     movie += userData;
@@ -256,45 +324,45 @@ std::optional<QVariantHash> mp4Fields(CheckedFileStream &stream)
     return fields(*mp4.tag());
 }
 
-// The Vorbis comment of a FLAC stream without ID3 tags around it: TagLib
-// reads the first such metadata block.
-std::optional<QVariantHash> flacFields(CheckedFileStream &stream)
+// The Vorbis comment block of a FLAC stream without ID3 tags around it, as
+// TagLib reads the first such metadata block; a null array when there is
+// none. Nothing when the stream is not laid out so.
+std::optional<QByteArray> flacComment(const filestructure::Bytes &bytes)
 {
     char head[4];
-    if (stream.readAt(0, head, 4) != 4 || std::memcmp(head, "fLaC", 4) != 0)
+    if (bytes.readAt(0, head, 4) != 4 || std::memcmp(head, "fLaC", 4) != 0)
         return std::nullopt;
-    if (stream.length() >= 128 + 4 && stream.readAt(stream.length() - 128, head, 3) == 3 &&
-        std::memcmp(head, "TAG", 3) == 0)
+    if (bytes.length >= 128 + 4 && bytes.readAt(bytes.length - 128, head, 3) == 3 && std::memcmp(head, "TAG", 3) == 0)
         return std::nullopt;
     qint64 at = 4;
     for (bool last = false; !last;) {
         uchar header[4];
-        if (stream.readAt(at, reinterpret_cast<char *>(header), 4) != 4)
+        if (bytes.readAt(at, reinterpret_cast<char *>(header), 4) != 4)
             return std::nullopt;
         last = header[0] & 0x80;
         const int type = header[0] & 0x7f;
         const qint64 size = qint64(header[1]) << 16 | header[2] << 8 | header[3];
         if (type == 4) {
-            const QByteArray block = bytesAt(stream, at + 4, size);
+            QByteArray block = bytesAt(bytes, at + 4, size);
             if (block.size() != size)
                 return std::nullopt;
-            return fields(TagLib::Ogg::XiphComment(toByteVector(block)));
+            return block.isNull() ? QByteArray("") : block;
         }
         at += 4 + size;
     }
-    return fields(TagLib::Ogg::XiphComment());
+    return QByteArray();
 }
 
 // Packet number wanted of an Ogg stream whose pages, up to that packet, all
 // belong to its first logical stream; nothing otherwise.
-std::optional<QByteArray> oggPacket(CheckedFileStream &stream, int wanted)
+std::optional<QByteArray> oggPacket(const filestructure::Bytes &bytes, int wanted)
 {
     QByteArray packet;
     int index = 0;
     quint32 serial = 0;
-    for (qint64 at = 0; at < stream.length();) {
+    for (qint64 at = 0; at < bytes.length;) {
         uchar header[27 + 255];
-        if (stream.readAt(at, reinterpret_cast<char *>(header), 27) != 27 || std::memcmp(header, "OggS", 4) != 0)
+        if (bytes.readAt(at, reinterpret_cast<char *>(header), 27) != 27 || std::memcmp(header, "OggS", 4) != 0)
             return std::nullopt;
         const quint32 pageSerial = qFromLittleEndian<quint32>(header + 14);
         if (at == 0)
@@ -302,13 +370,13 @@ std::optional<QByteArray> oggPacket(CheckedFileStream &stream, int wanted)
         else if (pageSerial != serial)
             return std::nullopt;
         const int segments = header[26];
-        if (stream.readAt(at + 27, reinterpret_cast<char *>(header + 27), segments) != segments)
+        if (bytes.readAt(at + 27, reinterpret_cast<char *>(header + 27), segments) != segments)
             return std::nullopt;
         qint64 body = at + 27 + segments;
         for (int i = 0; i < segments; ++i) {
             const int size = header[27 + i];
             if (index == wanted) {
-                const QByteArray part = bytesAt(stream, body, size);
+                const QByteArray part = bytesAt(bytes, body, size);
                 if (part.size() != size)
                     return std::nullopt;
                 packet += part;
@@ -322,12 +390,120 @@ std::optional<QByteArray> oggPacket(CheckedFileStream &stream, int wanted)
     return std::nullopt;
 }
 
-std::optional<QVariantHash> vorbisFields(CheckedFileStream &stream)
+// The Vorbis comment of an Ogg Vorbis stream, without its packet's type and
+// signature; nothing when it is not where it should be.
+std::optional<QByteArray> vorbisComment(const filestructure::Bytes &bytes)
 {
-    const std::optional<QByteArray> packet = oggPacket(stream, 1);
+    const std::optional<QByteArray> packet = oggPacket(bytes, 1);
     if (!packet || !packet->startsWith("\x03vorbis"))
         return std::nullopt;
-    return fields(TagLib::Ogg::XiphComment(toByteVector(packet->mid(7))));
+    return packet->mid(7);
+}
+
+// The Vorbis comment field a written field is kept in; empty for a field
+// that TagLib may keep under one of several names.
+QByteArray xiphFieldOf(const QString &key)
+{
+    if (key == QLatin1String("name") || key == QLatin1String("title"))
+        return "TITLE";
+    if (key == QLatin1String("artist"))
+        return "ARTIST";
+    if (key == QLatin1String("album"))
+        return "ALBUM";
+    return {};
+}
+
+// A Vorbis comment's vendor, every comment but those of the field called
+// skipped (whatever their case) and the bytes after the last, in order.
+// Nothing when a length runs past the end.
+std::optional<QList<QByteArray>> xiphCommentsBut(const QByteArray &comment, const QByteArray &skipped)
+{
+    const auto *p = reinterpret_cast<const uchar *>(comment.constData());
+    const qint64 size = comment.size();
+    qint64 at = 0;
+    const auto take = [&](QByteArray *into) {
+        if (size - at < 4)
+            return false;
+        const qint64 length = qFromLittleEndian<quint32>(p + at);
+        if (length > size - at - 4)
+            return false;
+        if (into)
+            *into = comment.mid(at + 4, length);
+        at += 4 + length;
+        return true;
+    };
+    QList<QByteArray> kept(1);
+    if (!take(&kept[0]) || size - at < 4)
+        return std::nullopt;
+    const quint32 count = qFromLittleEndian<quint32>(p + at);
+    at += 4;
+    for (quint32 i = 0; i < count; ++i) {
+        QByteArray field;
+        if (!take(&field))
+            return std::nullopt;
+        const qsizetype equals = field.indexOf('=');
+        if (equals < 0 || field.left(equals).toUpper() != skipped)
+            kept.append(field);
+    }
+    kept.append(comment.mid(at));
+    return kept;
+}
+
+// Whether the just saved Vorbis comment holds, byte for byte and in order,
+// every comment it had but the written field's: TagLib then reads every other
+// field as before.
+bool keepsOtherXiphComments(const std::optional<QByteArray> &before, const std::optional<QByteArray> &after,
+                            const QString &writtenKey)
+{
+    const QByteArray written = xiphFieldOf(writtenKey);
+    if (written.isEmpty() || !before || !after || before->isNull() || after->isNull())
+        return false;
+    const auto keptBefore = xiphCommentsBut(*before, written);
+    const auto keptAfter = keptBefore ? xiphCommentsBut(*after, written) : std::nullopt;
+    return keptAfter && *keptAfter == *keptBefore;
+}
+
+// The fields of a saved Vorbis comment; nothing when it is not where it should be.
+std::optional<QVariantHash> xiphFields(const std::optional<QByteArray> &comment)
+{
+    if (!comment)
+        return std::nullopt;
+    if (comment->isNull())
+        return fields(TagLib::Ogg::XiphComment());
+    return fields(TagLib::Ogg::XiphComment(toByteVector(*comment)));
+}
+
+// Where an ID3v1 tag keeps a written field; nothing for a field that shares
+// its bytes with another (the comment holds the track number).
+std::optional<filestructure::Range> id3v1FieldOf(const QString &key)
+{
+    if (key == QLatin1String("name") || key == QLatin1String("title"))
+        return filestructure::Range{3, 30};
+    if (key == QLatin1String("artist"))
+        return filestructure::Range{33, 30};
+    if (key == QLatin1String("album"))
+        return filestructure::Range{63, 30};
+    return std::nullopt;
+}
+
+// Whether the file ends in an ID3v1 tag after the save exactly when it did
+// before, with every byte but the written field's as before.
+bool keepsOtherId3v1Bytes(CheckedFileStream &stream, const QString &writtenKey)
+{
+    const auto last128 = [](const filestructure::Bytes &bytes) {
+        QByteArray tag = bytes.length >= 128 ? bytesAt(bytes, bytes.length - 128, 128) : QByteArray();
+        return tag.startsWith("TAG") ? tag : QByteArray();
+    };
+    QByteArray before = last128(original(stream));
+    QByteArray after = last128(edited(stream));
+    if (before.isEmpty() || after.isEmpty())
+        return before.isEmpty() && after.isEmpty();
+    const auto written = id3v1FieldOf(writtenKey);
+    if (!written)
+        return false;
+    before.remove(written->offset, written->size);
+    after.remove(written->offset, written->size);
+    return before == after;
 }
 
 } // namespace
@@ -346,6 +522,23 @@ bool keepsOtherId3v2Frames(CheckedFileStream &stream, const QString &writtenKey)
     return after && *after == *before;
 }
 
+bool keepsOtherFields(TagLib::File *file, CheckedFileStream &stream, const QString &writtenKey)
+{
+    if (auto *mpeg = dynamic_cast<TagLib::MPEG::File *>(file)) {
+        char head[3];
+        return !mpeg->hasAPETag() && mpeg->hasID3v2Tag() && stream.readAt(0, head, 3) == 3 &&
+               std::memcmp(head, "ID3", 3) == 0 && keepsOtherId3v2Frames(stream, writtenKey) &&
+               keepsOtherId3v1Bytes(stream, writtenKey);
+    }
+    if (dynamic_cast<TagLib::MP4::File *>(file))
+        return keepsOtherMp4Items(stream, writtenKey);
+    if (dynamic_cast<TagLib::FLAC::File *>(file))
+        return keepsOtherXiphComments(flacComment(original(stream)), flacComment(edited(stream)), writtenKey);
+    if (dynamic_cast<TagLib::Ogg::Vorbis::File *>(file))
+        return keepsOtherXiphComments(vorbisComment(original(stream)), vorbisComment(edited(stream)), writtenKey);
+    return false;
+}
+
 std::optional<QVariantHash> fieldsAfterSave(TagLib::File *file, CheckedFileStream &stream, const QString &writtenKey)
 {
     if (auto *mpeg = dynamic_cast<TagLib::MPEG::File *>(file))
@@ -353,9 +546,17 @@ std::optional<QVariantHash> fieldsAfterSave(TagLib::File *file, CheckedFileStrea
     if (dynamic_cast<TagLib::MP4::File *>(file))
         return mp4Fields(stream);
     if (dynamic_cast<TagLib::FLAC::File *>(file))
-        return flacFields(stream);
+        return xiphFields(flacComment(edited(stream)));
+    if (dynamic_cast<TagLib::RIFF::WAV::File *>(file)) {
+        // Read back as the format it is, sparing the guessing of it from the bytes.
+        stream.seek(0);
+        TagLib::RIFF::WAV::File wav(&stream, false);
+        if (!wav.isValid())
+            return std::nullopt;
+        return fields(WavTags(wav));
+    }
     if (dynamic_cast<TagLib::Ogg::Vorbis::File *>(file))
-        return vorbisFields(stream);
+        return xiphFields(vorbisComment(edited(stream)));
     return std::nullopt;
 }
 

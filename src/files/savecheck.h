@@ -45,13 +45,22 @@ QVariantHash fields(const QList<const TagLib::Tag *> &tags);
 // it read them before the save, so they need not be parsed again.
 bool keepsOtherId3v2Frames(CheckedFileStream &stream, const QString &writtenKey);
 
+// Whether the just saved file holds every field but the written one
+// (writtenKey) in the very bytes it held them before, where TagLib reads them:
+// every other frame of an ID3v2 tag at an MPEG file's start (and every other
+// byte of its ID3v1 tag, if it has one both before and after), every other
+// item of an MP4 file's item list, every other comment of a FLAC or Ogg
+// Vorbis stream's Vorbis comment, each in the same order. Those fields then
+// read as before without another parse. False when unsure.
+bool keepsOtherFields(TagLib::File *file, CheckedFileStream &stream, const QString &writtenKey);
+
 // The fields of a just saved file read from its tag alone, rather than by
 // parsing the whole file again: an MPEG file's ID3v2 tag at its start and
 // perhaps an ID3v1 tag, an MP4 file's user data, a FLAC stream's Vorbis
-// comment, an Ogg Vorbis stream's comment packet. An ID3v2 tag that holds
-// every frame but the written field's (writtenKey) byte for byte as before
-// is not parsed at all. Nothing for other files and for layouts whose tag
-// TagLib might find elsewhere: those are parsed whole.
+// comment, an Ogg Vorbis stream's comment packet, a WAV file's tag chunks.
+// An ID3v2 tag that holds every frame but the written field's (writtenKey)
+// byte for byte as before is not parsed at all. Nothing for other files and
+// for layouts whose tag TagLib might find elsewhere: those are parsed whole.
 std::optional<QVariantHash> fieldsAfterSave(TagLib::File *file, CheckedFileStream &stream, const QString &writtenKey);
 
 // Empty when after holds every field of before but the written key; else

@@ -3,7 +3,7 @@
 
 #include "app/appdelegate.h"
 #include "library/libraryerror.h"
-#include "library/libraryimport.h"
+#include "library/libraryactions.h"
 #include "library/musiclibrary.h"
 #include "librarytracksmodel.h"
 #include "support/alerts.h"
@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -30,7 +31,8 @@
 LibraryBrowser::LibraryBrowser(AppDelegate *app, QWidget *window)
     : QDialog(window), app_(app), playlists_(new QListWidget(this)), tracks_(new QTableView(this)),
       model_(new LibraryTracksModel(this)), status_(new QLabel(this)), filter_(new QLineEdit(this)),
-      selectionTimer_(new QTimer(this))
+      selectionTimer_(new QTimer(this)), renameButton_(new QPushButton(tr("Rename Playlist…"), this)),
+      deleteButton_(new QPushButton(tr("Delete Playlist"), this))
 {
     setObjectName("libraryBrowser");
     setWindowTitle(tr("Library"));
@@ -76,6 +78,14 @@ LibraryBrowser::LibraryBrowser(AppDelegate *app, QWidget *window)
     connect(importButton, &QPushButton::clicked, this, &LibraryBrowser::importFolder);
     auto *newButton = new QPushButton(tr("New Playlist…"), this);
     connect(newButton, &QPushButton::clicked, this, &LibraryBrowser::newPlaylist);
+    renameButton_->setObjectName("renamePlaylist");
+    connect(renameButton_, &QPushButton::clicked, this, &LibraryBrowser::askPlaylistName);
+    deleteButton_->setObjectName("deletePlaylist");
+    connect(deleteButton_, &QPushButton::clicked, this, &LibraryBrowser::deleteChosenPlaylist);
+    tracks_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(tracks_, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
+        trackMenu()->popup(tracks_->viewport()->mapToGlobal(at));
+    });
     auto *close = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(close, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
@@ -93,6 +103,8 @@ LibraryBrowser::LibraryBrowser(AppDelegate *app, QWidget *window)
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(importButton);
     buttons->addWidget(newButton);
+    buttons->addWidget(renameButton_);
+    buttons->addWidget(deleteButton_);
     buttons->addStretch();
     buttons->addWidget(close);
 
@@ -116,16 +128,16 @@ void LibraryBrowser::report(const QString &problem)
 void LibraryBrowser::reload()
 {
     const int row = std::max(playlists_->currentRow(), 0);
-    playlistIds_.clear();
+    listed_.clear();
     {
         const QSignalBlocker blocker(playlists_);
         playlists_->clear();
         playlists_->addItem(tr("Library"));
-        playlistIds_ << 0;
+        listed_ << Playlist{0, tr("Library"), false};
         try {
             for (const Playlist &playlist : app_->library()->userPlaylists()) {
                 playlists_->addItem(playlist.smart ? playlist.name + QStringLiteral(" ⚙") : playlist.name);
-                playlistIds_ << playlist.id;
+                listed_ << playlist;
             }
         } catch (const LibraryError &error) {
             report(error.reason());
@@ -137,10 +149,11 @@ void LibraryBrowser::reload()
 
 void LibraryBrowser::showPlaylist()
 {
-    const int row = playlists_->currentRow();
     selectionTimer_->stop();
+    renameButton_->setEnabled(chosenPlaylist().id != 0);
+    deleteButton_->setEnabled(chosenPlaylist().id != 0);
     try {
-        model_->load(*app_->library(), row >= 0 && row < playlistIds_.size() ? playlistIds_.at(row) : 0);
+        model_->load(*app_->library(), chosenPlaylist().id);
         fitColumns();
         status_->setText(tr("%n track(s). Selected tracks become the library's selection.", nullptr,
                             model_->rowCount()));
@@ -160,17 +173,32 @@ void LibraryBrowser::fitColumns()
         header->resizeSection(column, std::clamp(header->sectionSize(column), 40, 260));
 }
 
-void LibraryBrowser::storeSelection()
+QList<qint64> LibraryBrowser::selectedTrackIds() const
 {
-    selectionTimer_->stop();
     QList<qint64> ids;
     const QModelIndexList rows = tracks_->selectionModel()->selectedRows();
     ids.reserve(rows.size());
     for (const QModelIndex &index : rows)
         ids << model_->ref(index.row()).trackId;
+    return ids;
+}
+
+Playlist LibraryBrowser::chosenPlaylist() const
+{
+    const int row = playlists_->currentRow();
+    return row >= 0 && row < listed_.size() ? listed_.at(row) : Playlist{};
+}
+
+void LibraryBrowser::storeSelection()
+{
+    selectionTimer_->stop();
+    const QList<qint64> ids = selectedTrackIds();
     try {
-        app_->library()->setSelection(ids);
-        status_->setText(tr("%n track(s) selected in the library.", nullptr, static_cast<int>(ids.size())));
+        const libraryactions::Result<int> selected = libraryactions::select(*app_->library(), ids);
+        if (selected.ok())
+            status_->setText(tr("%n track(s) selected in the library.", nullptr, selected.value));
+        else
+            report(selected.problem->reason);
     } catch (const LibraryError &error) {
         report(error.reason());
     }
@@ -180,15 +208,106 @@ void LibraryBrowser::newPlaylist()
 {
     bool ok = false;
     const QString name = QInputDialog::getText(this, tr("New Playlist"), tr("Name:"), QLineEdit::Normal, {}, &ok);
-    if (!ok || name.trimmed().isEmpty())
+    if (ok && !name.trimmed().isEmpty())
+        createPlaylistNamed(name.trimmed());
+}
+
+void LibraryBrowser::createPlaylistNamed(const QString &name)
+{
+    const std::shared_ptr<MusicLibrary> library = libraryOr(tr("Playlist Not Created"));
+    if (!library)
         return;
-    try {
-        app_->library()->createPlaylist(name.trimmed());
-        app_->refreshPlaylists();
-        reload();
-    } catch (const LibraryError &error) {
-        report(error.reason());
+    playlistsChanged(libraryactions::createPlaylist(*library, name), tr("Playlist Not Created"));
+}
+
+template <typename Value>
+bool LibraryBrowser::playlistsChanged(const libraryactions::Result<Value> &result, const QString &failureTitle)
+{
+    if (!result.ok()) {
+        // The reason is worded to follow a program's name; an alert shows it as a sentence.
+        QString reason = result.problem->description();
+        reason[0] = reason[0].toUpper();
+        alertPanel(failureTitle, reason + u'.');
+        return false;
     }
+    app_->refreshPlaylists();
+    reload();
+    return true;
+}
+
+void LibraryBrowser::askPlaylistName()
+{
+    const Playlist playlist = chosenPlaylist();
+    bool ok = false;
+    const QString name =
+        QInputDialog::getText(this, tr("Rename Playlist"), tr("Name:"), QLineEdit::Normal, playlist.name, &ok);
+    if (ok && name.trimmed() != playlist.name)
+        renameChosenPlaylist(name.trimmed());
+}
+
+void LibraryBrowser::renameChosenPlaylist(const QString &name)
+{
+    const Playlist playlist = chosenPlaylist();
+    const std::shared_ptr<MusicLibrary> library = libraryOr(tr("Playlist Not Renamed"));
+    if (playlist.id != 0 && library)
+        playlistsChanged(libraryactions::renamePlaylist(*library, libraryactions::PlaylistChoice::withId(playlist.id), name),
+                         tr("Playlist Not Renamed"));
+}
+
+void LibraryBrowser::deleteChosenPlaylist()
+{
+    const Playlist playlist = chosenPlaylist();
+    if (playlist.id == 0 ||
+        alertPanel(tr("Delete Playlist"),
+                   tr("Delete the playlist \"%1\"? Its tracks stay in the library.").arg(playlist.name), tr("Delete"),
+                   tr("Cancel")) != 1)
+        return;
+    const std::shared_ptr<MusicLibrary> library = libraryOr(tr("Playlist Not Deleted"));
+    if (library)
+        playlistsChanged(libraryactions::deletePlaylist(*library, libraryactions::PlaylistChoice::withId(playlist.id)),
+                         tr("Playlist Not Deleted"));
+}
+
+void LibraryBrowser::addSelectionToPlaylist(qint64 playlistId)
+{
+    const QList<qint64> ids = selectedTrackIds();
+    const std::shared_ptr<MusicLibrary> library = libraryOr(tr("Tracks Not Added"));
+    if (!library || ids.isEmpty())
+        return;
+    const auto added =
+        libraryactions::addToPlaylist(*library, libraryactions::PlaylistChoice::withId(playlistId), ids);
+    if (playlistsChanged(added, tr("Tracks Not Added")))
+        status_->setText(tr("Added %n track(s) to \"%1\".", nullptr, added.value.tracks).arg(added.value.playlist.name));
+}
+
+void LibraryBrowser::removeSelectionFromPlaylist()
+{
+    const QList<qint64> ids = selectedTrackIds();
+    const Playlist playlist = chosenPlaylist();
+    const std::shared_ptr<MusicLibrary> library = libraryOr(tr("Tracks Not Removed"));
+    if (!library || ids.isEmpty() || playlist.id == 0)
+        return;
+    const auto removed =
+        libraryactions::removeFromPlaylist(*library, libraryactions::PlaylistChoice::withId(playlist.id), ids);
+    if (playlistsChanged(removed, tr("Tracks Not Removed")))
+        status_->setText(
+            tr("Removed %n track(s) from \"%1\".", nullptr, removed.value.tracks).arg(removed.value.playlist.name));
+}
+
+QMenu *LibraryBrowser::trackMenu()
+{
+    auto *menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    const bool selected = tracks_->selectionModel()->hasSelection();
+    QMenu *addTo = menu->addMenu(tr("Add to Playlist"));
+    for (const Playlist &playlist : listed_.mid(1))
+        if (!playlist.smart && playlist.id != chosenPlaylist().id)
+            addTo->addAction(playlist.name, this, [this, id = playlist.id] { addSelectionToPlaylist(id); });
+    addTo->setEnabled(selected && !addTo->isEmpty());
+    const Playlist chosen = chosenPlaylist();
+    QAction *remove = menu->addAction(tr("Remove from Playlist"), this, &LibraryBrowser::removeSelectionFromPlaylist);
+    remove->setEnabled(selected && chosen.id != 0 && !chosen.smart);
+    return menu;
 }
 
 void LibraryBrowser::importFolder()
@@ -214,37 +333,32 @@ QProgressDialog *LibraryBrowser::showProgress(const QString &name, const QString
 
 namespace {
 
-// Runs work on the worker behind the progress dialog, which hears (done, total)
-// and, when label gives one, a new text. finish gets the result, or the reason
-// the work failed, on the main thread while the browser is still there.
-template <typename Result, typename Work, typename Finish>
+// Runs the library action on the worker behind the progress dialog, which hears
+// (done, total) and, when label gives one, a new text. finish gets what the
+// action came to, on the main thread while the browser is still there.
+template <typename Value, typename Work, typename Finish>
 void runBehindProgress(LibraryBrowser *browser, QProgressDialog *progress, Work work,
                        std::function<QString(int, int)> label, Finish finish)
 {
     QPointer<LibraryBrowser> self(browser);
     QPointer<QProgressDialog> dialog(progress);
     dispatchAsyncBackground([self, dialog, work, label, finish] {
-        Result result;
-        QString problem;
-        try {
-            result = work([dialog, label](int done, int total) {
-                dispatchAsyncMain([dialog, label, done, total] {
-                    if (!dialog)
-                        return;
-                    dialog->setMaximum(total);
-                    dialog->setValue(done);
-                    if (label)
-                        dialog->setLabelText(label(done, total));
-                });
+        const libraryactions::Result<Value> result = work([dialog, label](int done, int total) {
+            dispatchAsyncMain([dialog, label, done, total] {
+                if (!dialog)
+                    return;
+                dialog->setMaximum(total);
+                dialog->setValue(done);
+                if (label)
+                    dialog->setLabelText(label(done, total));
             });
-        } catch (const NamedException &error) {
-            problem = error.reason();
-        }
+        });
+        const QString problem = result.problem ? result.problem->reason : QString();
         dispatchAsyncMain([self, dialog, result, problem, finish] {
             if (dialog)
                 dialog->deleteLater();
             if (self)
-                finish(*self, result, problem);
+                finish(*self, result.value, problem);
         });
     });
 }
@@ -282,7 +396,7 @@ void LibraryBrowser::importFolderAt(const QString &folder)
     runBehindProgress<libraryimport::Summary>(
         this, showProgress(QStringLiteral("importProgress"), tr("Import"), tr("Importing music files…")),
         [library, folder](const std::function<void(int, int)> &progress) {
-            return libraryimport::importFolder(*library, folder, progress);
+            return libraryactions::importFolder(*library, folder, progress);
         },
         [](int done, int total) { return tr("Imported %1 of %2 music files…").arg(done).arg(total); },
         [](LibraryBrowser &browser, const libraryimport::Summary &summary, const QString &problem) {
@@ -321,7 +435,7 @@ void LibraryBrowser::refreshFromFiles()
         this,
         showProgress(QStringLiteral("refreshProgress"), tr("Refresh"), tr("Reading the files of the library's tracks…")),
         [library](const std::function<void(int, int)> &progress) {
-            return libraryimport::refresh(*library, library->allTracks(), progress);
+            return libraryactions::refresh(*library, std::nullopt, progress);
         },
         {},
         [](LibraryBrowser &browser, const libraryimport::RefreshSummary &summary, const QString &problem) {

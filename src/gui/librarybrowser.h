@@ -1,22 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "library/libraryactions.h"
+
 #include <QDialog>
 #include <QList>
 #include <memory>
 
-namespace libraryimport {
-struct Summary;
-struct RefreshSummary;
-struct Failure;
-}
-
 class AppDelegate;
 class LibraryTracksModel;
-class MusicLibrary;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QMenu;
 class QPushButton;
 class QProgressDialog;
 class QTableView;
@@ -25,7 +21,9 @@ class QTimer;
 // The library as the person sees it: its playlists, the tracks of the one
 // chosen, and the selection. Selecting tracks makes them the library's
 // selection, which the "Library Selection" source and the numeric tag
-// changer work on. Also imports a folder of music files into the library.
+// changer work on. Also imports a folder of music files into the library and
+// makes, renames, fills and deletes playlists, through the same library
+// actions as the command line, so that both allow and refuse the same.
 class LibraryBrowser : public QDialog {
     Q_OBJECT
 public:
@@ -41,6 +39,21 @@ public:
     void reload();
     // Stores the selected rows as the library's selection now.
     void storeSelection();
+
+    // Makes an empty playlist; a name a playlist has already is refused with an alert.
+    void createPlaylistNamed(const QString &name);
+    // The playlist chosen in the list; id 0 for the whole library.
+    Playlist chosenPlaylist() const;
+    // Gives the chosen playlist this name; a blank or taken one is refused with an alert.
+    void renameChosenPlaylist(const QString &name);
+    // Deletes the chosen playlist once the person confirms; its tracks stay in the library.
+    void deleteChosenPlaylist();
+    // Appends the selected tracks to the playlist with this id.
+    void addSelectionToPlaylist(qint64 playlistId);
+    // Takes every entry of the selected tracks out of the chosen playlist.
+    void removeSelectionFromPlaylist();
+    // The tracks' context menu: add the selection to a playlist, or take it out of the chosen one.
+    QMenu *trackMenu();
 
     // Asks for a folder and imports its music files, with progress.
     void importFolder();
@@ -62,6 +75,12 @@ private:
     void showPlaylist();
     void fitColumns();
     void newPlaylist();
+    void askPlaylistName();
+    QList<qint64> selectedTrackIds() const;
+    // After an action on the playlists: the lists read again, or the reason
+    // it was refused told under failureTitle. Whether it was done.
+    template <typename Value>
+    bool playlistsChanged(const libraryactions::Result<Value> &result, const QString &failureTitle);
     void report(const QString &problem);
     void finishImport(const libraryimport::Summary &summary, const QString &problem);
     void finishRefresh(const libraryimport::RefreshSummary &summary, const QString &problem);
@@ -77,5 +96,7 @@ private:
     QLabel *status_;
     QLineEdit *filter_;
     QTimer *selectionTimer_;
-    QList<qint64> playlistIds_;
+    QPushButton *renameButton_;
+    QPushButton *deleteButton_;
+    QList<Playlist> listed_; // the list's rows: the library (id 0), then its playlists
 };

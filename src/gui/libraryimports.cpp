@@ -2,7 +2,7 @@
 #include "libraryimports.h"
 
 #include "app/appdelegate.h"
-#include "library/playlistfiles.h"
+#include "library/libraryactions.h"
 #include "support/alerts.h"
 #include "support/dispatch.h"
 #include "support/namedexception.h"
@@ -73,6 +73,13 @@ QString playlistReport(const playlistfiles::ImportSummary &s)
     return text;
 }
 
+// What the person is told of an import: its report, or what stood in its way.
+template <typename Value, typename Describe>
+libraryactions::Result<QString> reported(const libraryactions::Result<Value> &result, Describe describe)
+{
+    return {result.ok() ? describe(result.value) : QString(), result.problem};
+}
+
 } // namespace
 
 LibraryImports::LibraryImports(AppDelegate *app, QWidget *window)
@@ -121,7 +128,8 @@ void LibraryImports::importFromPlayerAt(playerimport::Player player, const QStri
 {
     run(tr("Importing from %1…").arg(playerimport::playerName(player)),
         [player, path](MusicLibrary &library, const std::function<void(int, int)> &progress) {
-            return playerReport(playerimport::importPlayer(library, player, path, progress), player);
+            return reported(libraryactions::importPlayer(library, player, path, progress),
+                            [player](const playerimport::Summary &summary) { return playerReport(summary, player); });
         });
 }
 
@@ -136,12 +144,11 @@ void LibraryImports::importPlaylist()
 void LibraryImports::importPlaylistAt(const QString &file, const QString &name)
 {
     run(tr("Importing the playlist…"), [file, name](MusicLibrary &library, const std::function<void(int, int)> &) {
-        return playlistReport(playlistfiles::importPlaylist(library, file, name));
+        return reported(libraryactions::importPlaylist(library, file, name), playlistReport);
     });
 }
 
-void LibraryImports::run(const QString &label,
-                         std::function<QString(MusicLibrary &, const std::function<void(int, int)> &)> work)
+void LibraryImports::run(const QString &label, Work work)
 {
     std::shared_ptr<MusicLibrary> library;
     try {
@@ -161,19 +168,16 @@ void LibraryImports::run(const QString &label,
     QPointer<LibraryImports> self(this);
     QPointer<QProgressDialog> dialog(progress);
     dispatchAsyncBackground([self, dialog, library, work] {
-        QString report, problem;
-        try {
-            report = work(*library, [dialog](int done, int total) {
-                dispatchAsyncMain([dialog, done, total] {
-                    if (!dialog)
-                        return;
-                    dialog->setMaximum(total);
-                    dialog->setValue(done);
-                });
+        const libraryactions::Result<QString> result = work(*library, [dialog](int done, int total) {
+            dispatchAsyncMain([dialog, done, total] {
+                if (!dialog)
+                    return;
+                dialog->setMaximum(total);
+                dialog->setValue(done);
             });
-        } catch (const NamedException &error) {
-            problem = error.description();
-        }
+        });
+        const QString report = result.value;
+        const QString problem = result.problem ? result.problem->description() : QString();
         dispatchAsyncMain([self, dialog, report, problem] {
             if (dialog)
                 dialog->deleteLater();

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "library/playerimport.h"
+#include "library/libraryactions.h"
 
 #include <QObject>
 #include <QString>
@@ -29,7 +29,9 @@ signals:
     void finished();
 
 private:
-    void run(const QString &label, std::function<QString(MusicLibrary &, const std::function<void(int, int)> &)> work);
+    // The import on the library; its report, or what stood in its way.
+    using Work = std::function<libraryactions::Result<QString>(MusicLibrary &, const libraryactions::Progress &)>;
+    void run(const QString &label, Work work);
 
     AppDelegate *app_;
     QWidget *window_;

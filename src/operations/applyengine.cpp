@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "applyengine.h"
 
+#include "changesmodel.h"
 #include "library/musiclibrary.h"
 #include "support/alerts.h"
 #include "support/fileutils.h"
@@ -10,8 +11,6 @@
 #include <QFile>
 #include <QSet>
 #include <memory>
-
-#include <sys/stat.h>
 
 namespace applyengine {
 namespace {
@@ -39,15 +38,7 @@ QString trackIdentity(const MusicTrack &track)
     return track.isLibraryTrack() ? QString::number(track.track()->trackId) : track.path();
 }
 
-// The file a file track's record reaches, with the key it writes; empty for
-// library tracks and files that cannot be examined.
-QString fileWrite(const ChangeRecord &record)
-{
-    struct stat st;
-    if (record.track.isLibraryTrack() || ::stat(QFile::encodeName(record.track.path()).constData(), &st) != 0)
-        return {};
-    return QStringLiteral("%1:%2:%3").arg(st.st_dev).arg(st.st_ino).arg(record.tagToChange);
-}
+using changefiles::fileWrite;
 
 // The library rows a tag run changes go in a few transactions instead of one
 // per track, each of which would wait for the disk. A row is written only
@@ -97,6 +88,21 @@ MusicLibrary *libraryOf(const ApplyRun &run)
     return run.library.get();
 }
 
+// The files of a folder run that library tracks stand at, found with one
+// query: only their writes are followed into the library, so that a run over
+// files the library does not hold costs no lookup per write.
+QSet<QString> followedFiles(const ApplyRun &run)
+{
+    if (!run.library)
+        return {};
+    QStringList paths;
+    for (const ChangeRecord &r : run.changes->records)
+        if (r.enabled && !r.track.isLibraryTrack())
+            paths << r.track.path();
+    const QHash<QString, qint64> tracks = run.library->fileTracksAt(paths);
+    return QSet<QString>(tracks.keyBegin(), tracks.keyEnd());
+}
+
 // After a file of a folder source was written: library tracks of that file
 // take the value too, as a later refresh would give it.
 void followFileWrite(MusicLibrary &library, const ChangeRecord &record, const QString &stampBefore)
@@ -117,6 +123,7 @@ void writeTags(const ApplyRun &run, RowBatches &rows, ApplyResult &result)
     const QList<ChangeRecord> &records = run.changes->records;
     const qsizetype total = records.size();
     QSet<QString> writtenFiles;
+    const QSet<QString> followed = followedFiles(run);
     for (qsizetype i = 0; i < total; ++i) {
         const ChangeRecord &record = records.at(i);
         if (!record.enabled) {
@@ -139,7 +146,7 @@ void writeTags(const ApplyRun &run, RowBatches &rows, ApplyResult &result)
             TagExpectations expected{
                 {artistKey, record.artist}, {nameKey, record.title}, {record.tagToChange, record.oldTag}};
             rows.before();
-            const bool follow = !record.track.isLibraryTrack() && run.library;
+            const bool follow = !record.track.isLibraryTrack() && followed.contains(record.track.path());
             const QString stampBefore = follow ? files::stamp(record.track.path()) : QString();
             QHash<QString, QVariant> &written = writtenByRun[trackIdentity(record.track)];
             for (auto &[key, value] : expected)

@@ -3,15 +3,62 @@
 
 #include "support/textutils.h"
 
+#include <QFile>
+
 #include <algorithm>
 
+#include <sys/stat.h>
+
+namespace changefiles {
+
+QString fileWrite(const ChangeRecord &record)
+{
+    struct stat st;
+    if (record.track.isLibraryTrack() || ::stat(QFile::encodeName(record.track.path()).constData(), &st) != 0)
+        return {};
+    return QStringLiteral("%1:%2:%3").arg(st.st_dev).arg(st.st_ino).arg(record.tagToChange);
+}
+
+} // namespace changefiles
+
+namespace {
+
+// Each row whose file write an earlier row already makes under another name
+// (a hard link), with that row.
+QHash<int, int> sameFileRows(const ChangeList &list)
+{
+    QHash<int, int> same;
+    if (list.playlist)
+        return same;
+    QHash<QString, int> firstRow;
+    for (int row = 0; row < list.records.size(); ++row) {
+        const ChangeRecord &record = list.records.at(row);
+        const QString write = changefiles::fileWrite(record);
+        if (write.isEmpty())
+            continue;
+        if (const auto it = firstRow.constFind(write); it == firstRow.constEnd())
+            firstRow.insert(write, row);
+        else if (list.records.at(*it).track.path() != record.track.path())
+            same.insert(row, *it);
+    }
+    return same;
+}
+
+} // namespace
+
 ChangesModel::ChangesModel(QObject *parent) : QAbstractTableModel(parent) {}
+
+QString ChangesModel::sameFileNote(int earlierRow)
+{
+    return QStringLiteral("same file as change %1").arg(earlierRow + 1);
+}
 
 void ChangesModel::setChangeList(std::shared_ptr<ChangeList> list)
 {
     const bool wasMembership = list_ && list_->playlist;
     beginResetModel();
     list_ = std::move(list);
+    sameFileAs_ = list_ ? sameFileRows(*list_) : QHash<int, int>();
     endResetModel();
     if (wasMembership != (list_ && list_->playlist))
         emit columnVisibilityChanged();
@@ -100,9 +147,15 @@ QVariant ChangesModel::data(const QModelIndex &index, int role) const
     default:
         return {};
     }
+    if (role == Qt::EditRole)
+        return value;
     // Shown, a control or bidi character in a tag becomes a visible symbol
     // instead of reordering or hiding the text around it.
-    return role == Qt::EditRole ? value : text::escapedControls(value, text::ControlStyle::Window);
+    QString shown = text::escapedControls(value, text::ControlStyle::Window);
+    // A second name of a file already written by an earlier row says so where the eye starts.
+    if (index.column() == TitleColumn && sameFileAs_.contains(index.row()))
+        shown += QStringLiteral(" (%1)").arg(sameFileNote(sameFileAs_.value(index.row())));
+    return shown;
 }
 
 bool ChangesModel::setData(const QModelIndex &index, const QVariant &value, int role)

@@ -4,6 +4,7 @@
 #include "changelist.h"
 
 #include <QAbstractTableModel>
+#include <QHash>
 #include <memory>
 
 // The review table over the controller's change list: one row per record, a
@@ -27,6 +28,13 @@ public:
     bool isColumnVisible(int column) const;
     QList<int> visibleColumns() const;
 
+    // The earlier row whose record writes the same file under another name
+    // (one inode, as hard links are) and the same tag as this row's, so that
+    // the two make one write; -1 for none.
+    int sameFileAs(int row) const { return sameFileAs_.value(row, -1); }
+    // The note shown with such a row.
+    static QString sameFileNote(int earlierRow);
+
     // Sets `enabled` of the given rows (rows out of range are ignored).
     void setEnabled(const QList<int> &rows, bool enabled);
     int enabledCount() const;
@@ -45,4 +53,12 @@ signals:
 
 private:
     std::shared_ptr<ChangeList> list_;
+    QHash<int, int> sameFileAs_;
 };
+
+namespace changefiles {
+// The file a file track's record writes, with the tag it writes, as one
+// text: records with the same text write one file. Empty for library tracks
+// and files that cannot be examined.
+QString fileWrite(const ChangeRecord &record);
+} // namespace changefiles

@@ -3,6 +3,7 @@
 
 #include "app/appdelegate.h"
 #include "deadtrackremoval.h"
+#include "files/musicfiles.h"
 #include "library/musiclibrary.h"
 #include "operations/collector.h"
 #include "relinkindex.h"
@@ -83,9 +84,16 @@ void performFix(AppDelegate &app)
     run.finish = [&app, dead, folder = *folder](QList<ChangeRecord> &records) {
         if (dead->isEmpty())
             return;
-        const RelinkIndex index = RelinkIndex::scan(folder, [&app](int i, int n, const QString &path) {
-            app.setProgress(QStringLiteral("%1/%2 (2/2) - %3").arg(i + 1).arg(n).arg(QFileInfo(path).fileName()));
-        });
+        QList<files::Skipped> skipped;
+        const RelinkIndex index = RelinkIndex::scan(
+            folder,
+            [&app](int i, int n, const QString &path) {
+                app.setProgress(QStringLiteral("%1/%2 (2/2) - %3").arg(i + 1).arg(n).arg(QFileInfo(path).fileName()));
+            },
+            &skipped);
+        // A file the search cannot reach under its exact name could be a missing one.
+        if (!skipped.isEmpty())
+            alertPanel(QStringLiteral("Files Skipped"), musicfiles::skippedMessage(skipped));
         for (qsizetype i = 0; i < dead->size(); ++i) {
             const DeadTrack &d = dead->at(i);
             app.setProgress(QStringLiteral("%1 [%2 left]").arg(tagText(d.values.value(nameKey))).arg(dead->size() - i));

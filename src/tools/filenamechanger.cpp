@@ -231,16 +231,21 @@ QString renameTarget(const QString &path, const QVariantHash &tags, const Rename
     return plannedRename(path, tags, options, filesInFolder).target;
 }
 
-QStringList renameRunFiles(const QString &folder, bool recursive)
+QStringList renameRunFiles(const QString &folder, bool recursive, QList<files::Skipped> *skipped)
 {
     if (recursive)
-        return musicfiles::musicFilesBelow(folder);
+        return musicfiles::musicFilesBelow(folder, skipped);
+    QList<files::Skipped> left;
     QStringList files;
-    for (const QString &name : files::dirContents(folder).value_or(QStringList())) {
+    for (const QString &name : files::dirContents(folder, skipped ? &left : nullptr).value_or(QStringList())) {
         const QString path = folder + QLatin1Char('/') + name;
         if (musicfiles::isMusicFile(path) && QFileInfo(path).isFile())
             files << path;
     }
+    // The run enters no folder here, so only music files left out concern it.
+    for (const files::Skipped &s : left)
+        if (!s.folder && musicfiles::isMusicFile(s.shown))
+            skipped->append(s);
     return files;
 }
 
@@ -431,7 +436,10 @@ void performRename(AppDelegate &app, std::function<void(const RenameReport &)> f
             return;
     }
     RenameRun run;
-    run.files = renameRunFiles(folder, app.renameRecursiveScan());
+    QList<files::Skipped> skipped;
+    run.files = renameRunFiles(folder, app.renameRecursiveScan(), &skipped);
+    if (!skipped.isEmpty())
+        alertPanel(QStringLiteral("Files Skipped"), musicfiles::skippedMessage(skipped));
     if (run.files.isEmpty()) {
         collector::refuse(QStringLiteral("No Files"),
                           QStringLiteral("The folder you have selected doesn't seem to contain music files."));

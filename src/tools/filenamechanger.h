@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "support/fileutils.h"
+
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -83,8 +85,10 @@ PlannedRename plannedRename(const QString &path, const QVariantHash &tags, const
 QString renameTarget(const QString &path, const QVariantHash &tags, const RenameOptions &options,
                      int filesInFolder);
 
-// The music files a run over the folder visits, in the order the file system lists them.
-QStringList renameRunFiles(const QString &folder, bool recursive);
+// The music files a run over the folder visits, in the order the file system
+// lists them. Music files (and, recursive, folders) that cannot be reached
+// under their exact names are left out and go to skipped when given.
+QStringList renameRunFiles(const QString &folder, bool recursive, QList<files::Skipped> *skipped = nullptr);
 
 // Called before each file's tags are read: its position from 0, the count, its path.
 using RenameProgress = std::function<void(int index, int count, const QString &path)>;

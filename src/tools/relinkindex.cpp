@@ -6,10 +6,10 @@
 
 namespace tools {
 
-RelinkIndex RelinkIndex::scan(const QString &folder, const Progress &progress)
+RelinkIndex RelinkIndex::scan(const QString &folder, const Progress &progress, QList<files::Skipped> *skipped)
 {
     RelinkIndex index;
-    const QStringList paths = musicfiles::musicFilesBelow(folder);
+    const QStringList paths = musicfiles::musicFilesBelow(folder, skipped);
     const QStringList keys{QStringLiteral("artist"), QStringLiteral("name"), QStringLiteral("album")};
     index.files_.reserve(paths.size());
     for (qsizetype i = 0; i < paths.size(); ++i) {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "support/fileutils.h"
+
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -41,7 +43,10 @@ public:
     // Reads every music file below folder (any depth) with the file tag reader.
     // Files that cannot be read are indexed with empty values and never match
     // a track that has any value. Must run where the stack is large (the worker).
-    static RelinkIndex scan(const QString &folder, const Progress &progress = {});
+    // Music files and folders that cannot be reached under their exact names
+    // go to skipped when given.
+    static RelinkIndex scan(const QString &folder, const Progress &progress = {},
+                            QList<files::Skipped> *skipped = nullptr);
 
     // The files whose three values equal the key exactly, in scan order.
     QList<IndexedFile> matches(const RelinkKey &key) const;

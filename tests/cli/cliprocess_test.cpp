@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -192,6 +193,95 @@ struct TooDeep {
 };
 
 } // namespace
+
+TEST(CliProcess, TheReviewShowsASecondNameOfAFileAsTheSameFile)
+{
+    ScopedUserLocations locations;
+    LibraryBuilder builder;
+    TestFolder music;
+    const QString first = music.addSeed("seed.mp3", "a.mp3");
+    ASSERT_EQ(::link(QFile::encodeName(first).constData(), QFile::encodeName(music.filePath("b.mp3")).constData()), 0);
+    music.addSeed("seed.ogg", "c.ogg");
+    const QStringList search{"--library", builder.libraryPath(), "--folder", music.path(), "search-replace", "--tag",
+                             "name", "--search", "Seed", "--replace", "Linked"};
+
+    const CliResult dry = runCli(search + QStringList{"--dry-run"}, locations);
+    EXPECT_EQ(dry.status, 0) << dry.err.toStdString();
+    EXPECT_EQ(dry.out.count("same file as change"), 1) << dry.out.toStdString();
+    EXPECT_TRUE(dry.out.contains("same file as change 1: written once")) << dry.out.toStdString();
+    const CliResult json = runCli(search + QStringList{"--dry-run", "--json"}, locations);
+    const QJsonArray records = QJsonDocument::fromJson(json.out.toUtf8()).object().value("records").toArray();
+    ASSERT_EQ(records.size(), 3) << json.out.toStdString();
+    EXPECT_FALSE(records.at(0).toObject().contains("sameFileAs"));
+    EXPECT_EQ(records.at(1).toObject().value("sameFileAs").toInt(), 1);
+    EXPECT_FALSE(records.at(2).toObject().contains("sameFileAs"));
+
+    const CliResult applied = runCli(search + QStringList{"--yes"}, locations);
+    EXPECT_EQ(applied.status, 0) << applied.err.toStdString();
+    EXPECT_TRUE(applied.out.contains("3 changes applied.")) << applied.out.toStdString();
+    EXPECT_EQ(MusicTrack::withPath(music.filePath("b.mp3")).title(), "Linked Title");
+    EXPECT_EQ(MusicTrack::withPath(music.filePath("c.ogg")).title(), "Linked Title");
+}
+
+TEST(CliProcess, RenameAndRelinkTellTheNamesTheyCannotHoldAndLeaveThem)
+{
+    ScopedUserLocations locations;
+    LibraryBuilder builder;
+    const qint64 lost = builder.addTrack("lost", "Band", "Album", true);
+    builder.library().addToPlaylist(builder.library().createPlaylist("All"), {lost});
+    TestFolder music;
+    const QString good = music.addSeed("seed.ogg", "good.ogg");
+    const QString staged = music.addSeed("seed.mp3", "staged.mp3");
+    for (const QString &path : {good, staged}) {
+        const MusicTrack track = MusicTrack::withPath(path);
+        track.setTag("name", "lost");
+        track.setTag("artist", "Band");
+        track.setTag("album", "Album");
+    }
+    // A second copy of the missing file, named "café" in Latin-1 bytes, and a
+    // folder named so.
+    const QByteArray folder = QFile::encodeName(music.path());
+    const QByteArray latin1 = folder + "/caf\xe9.mp3";
+    const QByteArray latin1Folder = folder + "/\xc0lbum";
+    ASSERT_EQ(::rename(QFile::encodeName(staged).constData(), latin1.constData()), 0);
+    ASSERT_EQ(::mkdir(latin1Folder.constData(), 0755), 0);
+    const QString shownFile = music.path() + "/caf\\xE9.mp3: the name is not valid UTF-8";
+    const QString shownFolder = music.path() + "/\\xC0lbum";
+
+    // The dead track is linked to the one file reachable under its name.
+    const CliResult relinked = runCli({"--library", builder.libraryPath(), "--playlist", "All", "relink",
+                                       "--search-folder", music.path(), "--yes"},
+                                      locations);
+    EXPECT_EQ(relinked.status, 0) << relinked.err.toStdString();
+    EXPECT_TRUE(relinked.err.contains("Files Skipped")) << relinked.err.toStdString();
+    EXPECT_TRUE(relinked.err.contains(shownFile)) << relinked.err.toStdString();
+    EXPECT_TRUE(relinked.out.contains("1 changes applied.")) << relinked.out.toStdString();
+    EXPECT_EQ(builder.library().location({lost, 0, 0}), good);
+
+    for (const bool recursive : {false, true}) {
+        SCOPED_TRACE(recursive);
+        QStringList args{"--library", builder.libraryPath(), "--folder", music.path(), "rename", "--pattern", "#a #t",
+                         "--dry-run"};
+        if (recursive)
+            args << "--recursive";
+        const CliResult dry = runCli(args, locations);
+        EXPECT_EQ(dry.status, 0) << dry.err.toStdString();
+        EXPECT_TRUE(dry.err.contains("Files Skipped") && dry.err.contains(shownFile)) << dry.err.toStdString();
+        // A folder left out matters only to a run that would enter it.
+        EXPECT_EQ(dry.err.contains(shownFolder), recursive) << dry.err.toStdString();
+    }
+    const CliResult renamed =
+        runCli({"--library", builder.libraryPath(), "--folder", music.path(), "rename", "--pattern", "#a #t", "--yes"},
+               locations);
+    EXPECT_EQ(renamed.status, 0) << renamed.err.toStdString();
+    EXPECT_EQ(renamed.err.count(shownFile), 1) << renamed.err.toStdString();
+    EXPECT_TRUE(QFile::exists(music.filePath("Band lost.ogg")));
+    EXPECT_FALSE(renamed.out.contains(QChar(0xfffd)) || renamed.err.contains(QChar(0xfffd)));
+    // Nothing was done under another name: the skipped file is where it was.
+    EXPECT_EQ(::access(latin1.constData(), F_OK), 0);
+    ::unlink(latin1.constData());
+    ::rmdir(latin1Folder.constData());
+}
 
 TEST(CliProcess, NamesThatCannotBeHeldExactlyAreSkippedAndTold)
 {

@@ -127,6 +127,7 @@ TEST_F(LibraryCommandsTest, RefusalsAreStatusOneWithAReason)
     const CommandRun noFolder = run({"import", folder.filePath("absent")});
     EXPECT_EQ(noFolder.code, ExitCode::Failed);
     EXPECT_TRUE(noFolder.err.contains("absent"));
+    EXPECT_FALSE(QFile::exists(libraryPath)) << "a mistyped folder leaves no library behind";
     folder.addFile("empty/readme.txt", "no music here");
     EXPECT_EQ(run({"import", folder.filePath("empty")}).code, ExitCode::Failed);
 

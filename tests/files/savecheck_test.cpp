@@ -3,9 +3,11 @@
 // full parse of the saved bytes reads, and only those bytes.
 #include "files/checkedfilestream.h"
 #include "files/savecheck.h"
+#include "files/wavtags.h"
 #include "testfiles.h"
 
 #include <QByteArray>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <taglib/fileref.h>
 #include <taglib/id3v2tag.h>
@@ -16,8 +18,9 @@ namespace {
 
 struct Saved {
     bool keptOtherFrames = false;
+    bool keptOtherFields = false; // every other field's bytes, in any format
     QVariantHash quick;      // the tag-only read-back
-    QVariantHash fullParse;  // TagLib's parse of the whole saved file, through its union of tags
+    QVariantHash fullParse;  // TagLib's parse of the whole saved file, through its union of tags (WAV: both tags)
     bool hadQuickPath = false;
 };
 
@@ -60,11 +63,14 @@ Saved saveAndReadBack(const QString &path, const std::function<void(CheckedFileS
         const std::optional<QVariantHash> quick = savecheck::fieldsAfterSave(ref.file(), stream, writtenKey);
         saved.hadQuickPath = quick.has_value();
         saved.keptOtherFrames = savecheck::keepsOtherId3v2Frames(stream, writtenKey);
+        saved.keptOtherFields = savecheck::keepsOtherFields(ref.file(), stream, writtenKey);
         saved.quick = quick.value_or(QVariantHash());
     }
     stream.seek(0);
     TagLib::FileRef again(&stream, false);
-    if (again.tag())
+    if (auto *wav = dynamic_cast<TagLib::RIFF::WAV::File *>(again.file()))
+        saved.fullParse = savecheck::fields(WavTags(*wav));
+    else if (again.tag())
         saved.fullParse = savecheck::fields(*again.tag());
     return saved;
 }
@@ -139,6 +145,46 @@ TEST(SaveCheck, AnId3v2TagIsReadAgainUnlessEveryOtherFrameIsKeptByteForByte)
         EXPECT_FALSE(albumChanged.keptOtherFrames);
         EXPECT_EQ(albumChanged.quick, albumChanged.fullParse);
         EXPECT_TRUE(albumChanged.quick.value("album").toString().startsWith('Z'));
+    }
+}
+
+TEST(SaveCheck, EveryOtherFieldIsReadFromTheSavedBytesWhenTheyDiffer)
+{
+    TestFolder folder;
+    const auto setTitle = [](TagLib::Tag &tag) { tag.setTitle("Quavertin title only"); };
+    for (const char *name : {"seed.mp3", "seed.m4a", "seed.flac", "seed.ogg", "seed.wav"}) {
+        SCOPED_TRACE(name);
+        const bool checkedByBytes = std::strcmp(name, "seed.wav") != 0;
+        const QString path = folder.addSeed(name, name);
+        {
+            // Saved once by TagLib, so that a title save keeps the other fields' bytes.
+            TagLib::FileRef ref(path.toLocal8Bit().constData(), false);
+            ASSERT_NE(ref.tag(), nullptr);
+            ref.tag()->setAlbum("Album kept as it was");
+            ref.tag()->setArtist("Artist kept as it was");
+            ASSERT_TRUE(ref.save());
+        }
+        const Saved titleOnly = saveAndReadBack(path, {}, QStringLiteral("name"), setTitle);
+        ASSERT_TRUE(titleOnly.hadQuickPath);
+        EXPECT_EQ(titleOnly.keptOtherFields, checkedByBytes);
+        EXPECT_EQ(titleOnly.quick, titleOnly.fullParse);
+        EXPECT_EQ(titleOnly.quick.value("name").toString(), QStringLiteral("Quavertin title only"));
+        EXPECT_EQ(titleOnly.quick.value("album").toString(), QStringLiteral("Album kept as it was"));
+
+        // A field the save was not asked to change, changed in the saved bytes.
+        const Saved albumChanged = saveAndReadBack(
+            path,
+            [](CheckedFileStream &stream) {
+                const qsizetype at = contents(stream).indexOf("Album kept");
+                ASSERT_GE(at, 0);
+                stream.seek(long(at));
+                stream.writeBlock(TagLib::ByteVector("Z"));
+            },
+            QStringLiteral("name"), setTitle);
+        ASSERT_TRUE(albumChanged.hadQuickPath);
+        EXPECT_FALSE(albumChanged.keptOtherFields);
+        EXPECT_EQ(albumChanged.quick.value("album").toString(), QStringLiteral("Zlbum kept as it was"));
+        EXPECT_EQ(albumChanged.quick, albumChanged.fullParse);
     }
 }
 

@@ -152,3 +152,83 @@ TEST_F(LibraryBrowserTest, RefreshFromTheFileMenuTakesAnOutsideEditAndTellsHowMa
         titles << browser->trackModel()->index(row, LibraryTracksModel::TitleColumn).data().toString();
     EXPECT_TRUE(titles.contains("Edited Outside")) << titles.join(", ").toStdString();
 }
+
+TEST_F(LibraryBrowserTest, ANewPlaylistIsListedAndATakenNameIsRefusedWithAnAlert)
+{
+    browser->createPlaylistNamed("Road Trip");
+    ASSERT_EQ(browser->playlistList()->count(), 2);
+    EXPECT_EQ(browser->playlistList()->item(1)->text(), "Road Trip");
+    EXPECT_TRUE(app.playlists().contains("Road Trip"));
+    EXPECT_TRUE(port->alertTitles.isEmpty());
+
+    browser->createPlaylistNamed("Road Trip");
+    ASSERT_EQ(port->alertTitles, QStringList{"Playlist Not Created"});
+    EXPECT_EQ(port->alertMessages.first(), "There is already a playlist named \"Road Trip\".");
+    EXPECT_EQ(browser->playlistList()->count(), 2);
+    EXPECT_EQ(app.library()->userPlaylists().size(), 1);
+}
+
+TEST_F(LibraryBrowserTest, ThePersonRenamesFillsEmptiesAndDeletesTheChosenPlaylist)
+{
+    import();
+    port->alertTitles.clear();
+    port->alertMessages.clear();
+    const std::shared_ptr<MusicLibrary> library = app.library();
+    // A smart playlist and a plain one share a name; the browser acts on the row chosen.
+    library->createSmartPlaylist("Twin", SmartRule{"artist", 2, "Seed", true});
+    browser->createPlaylistNamed("Twin");
+    browser->createPlaylistNamed("Road Trip");
+    QListWidget *list = browser->playlistList();
+    ASSERT_EQ(list->count(), 4);
+    list->setCurrentRow(2);
+    ASSERT_EQ(browser->chosenPlaylist().name, "Twin");
+    ASSERT_FALSE(browser->chosenPlaylist().smart);
+    const qint64 road = library->playlistNamed("Road Trip")->id;
+
+    browser->renameChosenPlaylist("Road Trip");
+    ASSERT_EQ(port->alertTitles, QStringList{"Playlist Not Renamed"});
+    EXPECT_EQ(port->alertMessages.last(), "There is already a playlist named \"Road Trip\".");
+    browser->renameChosenPlaylist("Twin B");
+    EXPECT_EQ(list->item(1)->text(), "Twin ⚙");
+    EXPECT_EQ(list->item(2)->text(), "Twin B");
+    EXPECT_TRUE(library->smartRule(library->playlistNamed("Twin")->id).has_value());
+    EXPECT_TRUE(app.playlists().contains("Twin B"));
+
+    // From the whole library, two tracks go to "Road Trip" through the tracks' menu.
+    list->setCurrentRow(0);
+    browser->trackTable()->selectRow(0);
+    browser->trackTable()->selectionModel()->select(browser->trackModel()->index(2, 0),
+                                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    const QList<qint64> chosen{browser->trackModel()->ref(0).trackId, browser->trackModel()->ref(2).trackId};
+    QMenu *menu = browser->trackMenu();
+    QMenu *addTo = menu->actions().value(0)->menu();
+    ASSERT_NE(addTo, nullptr);
+    QStringList targets;
+    for (QAction *action : addTo->actions())
+        targets << action->text();
+    EXPECT_EQ(targets, (QStringList{"Twin B", "Road Trip"})) << "smart playlists take no tracks";
+    EXPECT_FALSE(menu->actions().value(1)->isEnabled()) << "nothing to remove from the whole library";
+    addTo->actions().value(1)->trigger();
+    QList<qint64> inRoad;
+    for (const TrackRef &ref : library->tracksOf(road))
+        inRoad << ref.trackId;
+    EXPECT_EQ(inRoad, chosen);
+    EXPECT_EQ(browser->status()->text(), "Added 2 track(s) to \"Road Trip\".");
+    delete menu;
+
+    list->setCurrentRow(3);
+    ASSERT_EQ(browser->trackModel()->rowCount(), 2);
+    browser->trackTable()->selectRow(0);
+    browser->removeSelectionFromPlaylist();
+    ASSERT_EQ(library->tracksOf(road).size(), 1);
+    EXPECT_EQ(library->tracksOf(road).first().trackId, chosen.at(1));
+    EXPECT_EQ(browser->trackModel()->rowCount(), 1);
+
+    browser->deleteChosenPlaylist();
+    EXPECT_EQ(port->alertTitles.last(), "Delete Playlist");
+    EXPECT_EQ(port->alertMessages.last(), "Delete the playlist \"Road Trip\"? Its tracks stay in the library.");
+    EXPECT_FALSE(library->playlistNamed("Road Trip"));
+    EXPECT_FALSE(app.playlists().contains("Road Trip"));
+    EXPECT_EQ(list->count(), 3);
+    EXPECT_EQ(library->trackCount(), 3);
+}

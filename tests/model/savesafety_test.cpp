@@ -138,6 +138,56 @@ QByteArray largeAttribute(const QString &name, const QByteArray &value)
 }
 } // namespace asf
 
+// A small TrueAudio file: its header, a seek table of one frame that claims
+// frameSize bytes, and 300 bytes of audio.
+QByteArray trueAudio(quint32 frameSize)
+{
+    const QByteArray header = "TTA1" + le16(1) + le16(1) + le16(16) + le32(44100) + le32(1000) + le32(0);
+    return header + le32(frameSize) + le32(0) + QByteArray(300, '\x33');
+}
+
+namespace ogg {
+// The checksum an Ogg page carries (polynomial 0x04c11db7, most significant bit first).
+quint32 crc(const QByteArray &page)
+{
+    quint32 crc = 0;
+    for (const char c : page) {
+        crc ^= quint32(uchar(c)) << 24;
+        for (int bit = 0; bit < 8; ++bit)
+            crc = crc & 0x80000000u ? (crc << 1) ^ 0x04c11db7u : crc << 1;
+    }
+    return crc;
+}
+
+// One page holding one packet; bodySize, when given, is what its segment table claims.
+QByteArray page(int flags, quint64 granule, quint32 sequence, const QByteArray &packet, int bodySize = -1)
+{
+    const int size = bodySize < 0 ? int(packet.size()) : bodySize;
+    QByteArray segments(size / 255, '\xff');
+    segments += char(size % 255);
+    QByteArray out = "OggS" + QByteArray(1, 0) + QByteArray(1, char(flags)) + le64(granule) + le32(0x5eed) +
+                     le32(sequence) + le32(0) + QByteArray(1, char(segments.size())) + segments + packet;
+    out.replace(22, 4, le32(crc(out)));
+    return out;
+}
+
+QByteArray audio() { return QByteArray(200, '\x5a'); }
+
+// An Ogg Speex stream: its header, a comment with a title and an artist, and
+// one audio page whose segment table claims audioClaimed bytes.
+QByteArray speex(int audioClaimed = int(audio().size()))
+{
+    QByteArray header = "Speex   " + QByteArray("speex-1.2").leftJustified(20, '\0') + le32(1) + le32(80) +
+                        le32(8000) + le32(0) + le32(4) + le32(1) + le32(quint32(-1)) + le32(160) + le32(0) + le32(1) +
+                        le32(0) + le32(0) + le32(0);
+    const QByteArray vendor = "crafted";
+    QByteArray comment = le32(quint32(vendor.size())) + vendor + le32(2);
+    for (const QByteArray &field : {QByteArray("TITLE=Speex Title"), QByteArray("ARTIST=Speex Artist")})
+        comment += le32(quint32(field.size())) + field;
+    return page(2, 0, 0, header) + page(0, 0, 1, comment) + page(4, 160, 2, audio(), audioClaimed);
+}
+} // namespace ogg
+
 // A write must fail naming the file and the problem, and leave every byte.
 void expectRefused(const QString &path, const QString &problem)
 {
@@ -235,6 +285,29 @@ TEST(SaveSafety, ContainerSizesThatClaimMoreThanTheFileHoldsAreNotWritten)
     EXPECT_EQ(values.value("artist"), QVariant(QString("Asf Artist")));
     EXPECT_EQ(values.value("number"), QVariant(QString("7")));
     EXPECT_TRUE(TestFolder::readAll(goodAsf).endsWith(asf::payload()));
+}
+
+TEST(SaveSafety, TrueAudioAndSpeexFilesAreWrittenWholeAndLeftAloneWhenTheyLie)
+{
+    TestFolder folder;
+    const QString tta = folder.addFile("whole.tta", trueAudio(300));
+    ASSERT_EQ(MusicTrack::withPath(tta).title(), "");
+    MusicTrack::withPath(tta).setTag("name", QString("Tta Title"));
+    EXPECT_EQ(MusicTrack::withPath(tta).title(), "Tta Title");
+    EXPECT_TRUE(TestFolder::readAll(tta).endsWith(trueAudio(300).mid(22))) << "the seek table and audio are kept";
+    // The seek table claims more audio than the file holds.
+    expectRefused(folder.addFile("lying.tta", trueAudio(30000)), "is cut off: it ends in the middle of its audio");
+
+    const QString spx = folder.addFile("whole.spx", ogg::speex());
+    ASSERT_EQ(MusicTrack::withPath(spx).title(), "Speex Title");
+    MusicTrack::withPath(spx).setTag("name", QString("Speex Renamed"));
+    EXPECT_EQ(MusicTrack::withPath(spx).title(), "Speex Renamed");
+    EXPECT_EQ(MusicTrack::withPath(spx).artist(), "Speex Artist");
+    EXPECT_TRUE(TestFolder::readAll(spx).endsWith(ogg::audio()));
+    // The audio page's segment table claims more than follows it.
+    const QString lyingSpx = folder.addFile("lying.spx", ogg::speex(250));
+    expectRefused(lyingSpx, "is cut off in the middle of an Ogg page");
+    EXPECT_EQ(MusicTrack::withPath(lyingSpx).title(), "Speex Title");
 }
 
 TEST(SaveSafety, ALargeAsfAttributeIsKeptOrTheFileLeftAlone)

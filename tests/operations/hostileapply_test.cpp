@@ -3,6 +3,7 @@
 // several names.
 #include "model/musictrack.h"
 #include "operations/applyengine.h"
+#include "operations/changesmodel.h"
 #include "testfiles.h"
 
 #include <QFile>
@@ -37,7 +38,21 @@ TEST(HostileApply, TwoNamesOfOneFileAreWrittenOnceAndTheRunGoesOn)
     ASSERT_EQ(::link(QFile::encodeName(first).constData(), QFile::encodeName(second).constData()), 0);
     const QString other = folder.addSeed("seed.flac", "other.flac");
 
-    const ApplyResult result = applyAll({titleChange(first, "New"), titleChange(second, "New"), titleChange(other, "New")});
+    const QList<ChangeRecord> records{titleChange(first, "New"), titleChange(second, "New"), titleChange(other, "New")};
+    // The review shows the second name as the file of the first change.
+    ChangesModel review;
+    auto list = std::make_shared<ChangeList>();
+    list->records = records;
+    review.setChangeList(list);
+    EXPECT_EQ(review.sameFileAs(0), -1);
+    EXPECT_EQ(review.sameFileAs(1), 0);
+    EXPECT_EQ(review.sameFileAs(2), -1);
+    EXPECT_EQ(review.data(review.index(1, ChangesModel::TitleColumn)).toString(),
+              "Seed Title (same file as change 1)");
+    EXPECT_EQ(review.data(review.index(1, ChangesModel::TitleColumn), Qt::EditRole).toString(), "Seed Title");
+    EXPECT_EQ(review.data(review.index(0, ChangesModel::TitleColumn)).toString(), "Seed Title");
+
+    const ApplyResult result = applyAll(records);
     EXPECT_EQ(result.outcome, ApplyResult::Finished);
     EXPECT_EQ(result.written, 3);
     EXPECT_EQ(result.enabled, 3);
