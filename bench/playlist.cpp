@@ -10,7 +10,6 @@
 #include "benchport.h"
 #include "library/musiclibrary.h"
 #include "support/alerts.h"
-#include "tools/playlistmanager.h"
 
 #include <QFile>
 #include <sqlite3.h>
@@ -122,10 +121,10 @@ int main(int argc, char **argv)
     app.setConditionString(QStringLiteral("track"));
     app.setSelectedPlaylistAction(0);
 
-    const double collecting = timeRun(port, [&] { tools::performPlaylist(app); });
+    const double collecting = timeRun(app, [&] { app.performPlaylist(); });
     const qsizetype proposed = app.changes() ? app.changes()->records.size() : 0;
     const double collectingPeak = peakMegabytes();
-    const double applying = timeRun(port, [&] { app.applyChanges(); });
+    const double applying = timeRun(app, [&] { app.applyChanges(); });
     const qsizetype added = library->tracksOf(library->playlistNamed(QStringLiteral("Target"))->id).size();
     const double insertFloor = bareInsert(libraryPath, source);
 

@@ -9,7 +9,6 @@
 #include "library/musiclibrary.h"
 #include "model/musictrack.h"
 #include "support/alerts.h"
-#include "tools/deadtrackrelinking.h"
 #include "tools/relinkindex.h"
 
 #include <QDir>
@@ -62,7 +61,7 @@ int main(int argc, char **argv)
     app.applicationDidFinishLaunching();
     app.setSelectedPlaylist(0);
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {}); // the per-track log lines
-    const double relinking = timeRun(port, [&] { tools::performFix(app); });
+    const double relinking = timeRun(app, [&] { app.performFix(); });
     const qsizetype proposed = app.changes() ? app.changes()->records.size() : 0;
     std::printf("%d dead tracks, %d files: scan alone %.3f s, relinking %.3f s (%.2f x the scan), %lld relinked, "
                 "%.1f us per file plus track\n",

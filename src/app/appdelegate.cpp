@@ -7,7 +7,6 @@
 #include "operations/reviewsummary.h"
 #include "operations/runnews.h"
 #include "operations/runreport.h"
-#include "files/musicfiles.h"
 #include "support/alerts.h"
 #include "support/dispatch.h"
 #include "support/fileutils.h"
@@ -83,77 +82,27 @@ std::shared_ptr<MusicLibrary> AppDelegate::library()
 
 // ---- track sources -------------------------------------------------------
 
+TrackSource AppDelegate::trackSource()
+{
+    TrackSource source;
+    source.method = static_cast<choices::SourceMethod>(selectedMethod_);
+    source.playlist = selectedPlaylist_ >= 0 && selectedPlaylist_ < playlists_.size() ? playlists_.at(selectedPlaylist_)
+                                                                                      : QString();
+    source.folder = folderPath_;
+    // Opened on the worker when the run first needs it, as a library that
+    // cannot be opened is a failure of the run, told as such.
+    source.library = [this] { return library(); };
+    return source;
+}
+
 std::optional<QList<MusicTrack>> AppDelegate::tracks()
 {
-    std::optional<TrackList> list = tracksWithValues({});
-    if (!list)
-        return std::nullopt;
-    return std::move(list->tracks);
+    return trackSource().tracks();
 }
 
 std::optional<TrackList> AppDelegate::tracksWithValues(const QStringList &keys)
 {
-    switch (selectedMethod_) {
-    case 0:
-        return playlistTracks(keys);
-    case 1: {
-        std::optional<QList<MusicTrack>> files = folderTracks();
-        if (!files)
-            return std::nullopt;
-        return TrackList{std::move(*files), {}};
-    }
-    default:
-        return MusicTrack::selectedTracks(library(), keys);
-    }
-}
-
-namespace {
-
-// The alert text for a source playlist that is no longer in the library.
-QString missingPlaylistMessage(const QString &name)
-{
-    if (name.isEmpty())
-        return QStringLiteral("You didn't select a playlist to operate on.");
-    return QStringLiteral("The playlist '%1' is no longer in the library. Please choose another one.").arg(name);
-}
-
-} // namespace
-
-std::optional<TrackList> AppDelegate::playlistTracks(const QStringList &keys)
-{
-    const QString name = selectedPlaylist_ >= 0 && selectedPlaylist_ < playlists_.size()
-                             ? playlists_.at(selectedPlaylist_)
-                             : QString();
-    auto lib = library();
-    const std::optional<Playlist> playlist = name.isNull() ? std::nullopt : lib->playlistNamed(name);
-    if (!playlist) {
-        alertPanel(QStringLiteral("No Playlist"), missingPlaylistMessage(name));
-        return std::nullopt;
-    }
-    return MusicTrack::playlistTracks(lib, playlist->id, keys);
-}
-
-std::optional<QList<MusicTrack>> AppDelegate::folderTracks()
-{
-    if (folderPath_.isEmpty()) {
-        alertPanel(QStringLiteral("No Folder"),
-                   QStringLiteral("You didn't select a folder with music files to operate on."));
-        return std::nullopt;
-    }
-    QList<files::Skipped> skipped;
-    const QStringList paths = musicfiles::musicFilesBelow(folderPath_, &skipped);
-    if (!skipped.isEmpty())
-        alertPanel(QStringLiteral("Files Skipped"), musicfiles::skippedMessage(skipped));
-    if (paths.isEmpty()) {
-        alertPanel(QStringLiteral("No Files"),
-                   QStringLiteral("The folder you have selected doesn't seem to contain music files."));
-        return std::nullopt;
-    }
-    QList<MusicTrack> list;
-    list.reserve(paths.size());
-    for (const QString &path : paths)
-        list.append(MusicTrack::withPath(path));
-    return list;
+    return trackSource().tracksWithValues(keys);
 }
 
 QList<TrackRef> AppDelegate::selectedTracks()
@@ -193,7 +142,7 @@ void AppDelegate::setPlaylistNames(QStringList all, QStringList editable)
 void AppDelegate::pathSelected(const QString &path)
 {
     setFolderPath(path);
-    setSelectedMethod(1);
+    setSelectedMethod(choices::FolderSource);
 }
 
 void AppDelegate::popUp(int tag)
@@ -203,6 +152,34 @@ void AppDelegate::popUp(int tag)
 }
 
 // ---- progress ------------------------------------------------------------
+
+// ---- runs ----------------------------------------------------------------
+
+std::shared_ptr<Run> AppDelegate::started(std::shared_ptr<Run> run)
+{
+    lastRun_ = run;
+    return run;
+}
+
+std::shared_ptr<Run> AppDelegate::startTool(ToolStart start)
+{
+    if (const Refusal *refusal = std::get_if<Refusal>(&start))
+        return started(Run::refuse(refusal->title, refusal->message));
+    std::shared_ptr<Run> run = collector::collect(std::move(std::get<CollectRun>(start)), *this);
+    run->whenFinished([this](const RunOutcome &outcome) {
+        if (outcome.kind != RunOutcome::Reviewed)
+            return;
+        setChanges(outcome.changes);
+        beginChanges();
+    });
+    return started(std::move(run));
+}
+
+std::shared_ptr<Run> AppDelegate::collect(CollectRun run)
+{
+    run.source = trackSource();
+    return startTool(std::move(run));
+}
 
 void AppDelegate::beginProgress(const QString &title)
 {
@@ -315,7 +292,6 @@ void AppDelegate::applyChanges()
     cancelChanges(false);
     if (!changes_)
         return;
-    beginProgress(QStringLiteral("Applying changes…"));
     ApplyRun run;
     run.changes = changes_;
     if (changes_->playlist)
@@ -323,18 +299,22 @@ void AppDelegate::applyChanges()
     else
         run.library = existingLibrary();
     run.targetPlaylist = editablePlaylists_.value(selectedPlaylistActionPlaylist_);
-    run.progress = [this](const ProgressDetail &detail) { setProgress(detail); };
     const QString playlistName = changes_->remove ? playlists_.value(selectedPlaylist_) : run.targetPlaylist;
-    dispatchAsyncBackground([this, run = std::move(run), playlistName] {
-        const ApplyResult result = applyengine::apply(run);
-        dispatchAsyncMain([this, result, list = run.changes, playlistName] {
-            lastApply_ = result;
-            applyengine::report(result);
-            setChanges(nullptr);
-            endProgress();
-            RunNews::instance().announce(runreport::applied(result, *list, playlistName), true);
-        });
-    });
+    started(Run::start(*this, QStringLiteral("Applying changes…"),
+                       [this, run = std::move(run), playlistName](ProgressSink &progress) mutable -> Run::Finish {
+                           run.progress = [&progress](const ProgressDetail &detail) { progress.setProgress(detail); };
+                           const ApplyResult result = applyengine::apply(run);
+                           return [this, result, list = run.changes, playlistName] {
+                               lastApply_ = result;
+                               applyengine::report(result);
+                               setChanges(nullptr);
+                               RunNews::instance().announce(runreport::applied(result, *list, playlistName), true);
+                               RunOutcome outcome;
+                               outcome.kind = RunOutcome::Applied;
+                               outcome.applied = result;
+                               return outcome;
+                           };
+                       }));
 }
 
 // The library whose tracks follow what a tag run writes to their files; null

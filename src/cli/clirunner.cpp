@@ -8,6 +8,7 @@
 #include "terminalport.h"
 #include "toolcommands.h"
 #include "toolcontext.h"
+#include "operations/choices.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -164,7 +165,7 @@ ExitCode runMain(const QStringList &args, QTextStream &out, QTextStream &err, FI
             err << "quavertin-cli: the library has no playlist named '" << *options.playlist << "'\n";
             return ExitCode::BadUsage;
         }
-        app.setSelectedMethod(0);
+        app.setSelectedMethod(choices::PlaylistSource);
         app.setSelectedPlaylist(index);
     } else if (options.folder) {
         const QFileInfo folder(*options.folder);
@@ -175,7 +176,7 @@ ExitCode runMain(const QStringList &args, QTextStream &out, QTextStream &err, FI
         port.setFolder(folder.absoluteFilePath());
         app.pathSelected(folder.absoluteFilePath());
     } else if (options.selection) {
-        app.setSelectedMethod(2);
+        app.setSelectedMethod(choices::SelectionSource);
     }
 
     ToolContext context(app, port, options.rest, out, err);

@@ -1,13 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "collector.h"
 
-#include "app/appdelegate.h"
 #include "progressthrottle.h"
 #include "runnews.h"
 #include "runreport.h"
 #include "library/libraryerror.h"
 #include "support/alerts.h"
-#include "support/dispatch.h"
 #include "support/namedexception.h"
 
 #include <QDebug>
@@ -31,10 +29,10 @@ struct WalkError {
 
 } // namespace
 
-void collectChanges(AppDelegate &app, CollectRun run)
+std::shared_ptr<Run> collect(CollectRun collectRun, ProgressSink &sink)
 {
-    app.beginProgress(run.title);
-    dispatchAsyncBackground([&app, run = std::move(run)] {
+    const QString title = collectRun.title;
+    return Run::start(sink, title, [run = std::move(collectRun)](ProgressSink &progress) -> Run::Finish {
         QList<ChangeRecord> records;
         std::optional<TrackList> tracks;
         std::optional<WalkError> error;
@@ -45,14 +43,14 @@ void collectChanges(AppDelegate &app, CollectRun run)
             for (const QString &key : {nameKey, artistKey})
                 if (!keys.contains(key))
                     keys << key;
-            if (run.source) {
-                if (std::optional<QList<MusicTrack>> listed = run.source())
+            if (run.listed) {
+                if (std::optional<QList<MusicTrack>> listed = run.listed())
                     tracks = TrackList{std::move(*listed), {}};
             } else {
                 // Values that look at the files (a picture, whether a file is
                 // still there) are read a chunk at a time instead, so that
                 // progress follows the reading.
-                tracks = app.tracksWithValues(MusicTrack::readsFiles(keys) ? QStringList() : keys);
+                tracks = run.source.tracksWithValues(MusicTrack::readsFiles(keys) ? QStringList() : keys);
             }
             if (tracks) {
                 const int n = static_cast<int>(tracks->tracks.size());
@@ -81,13 +79,13 @@ void collectChanges(AppDelegate &app, CollectRun run)
                                                                                    : fileValues;
                         current = tagText(trackValues.value(nameKey));
                         if (throttle.due(first + k, n))
-                            app.setProgress({run.progressFormat, first + k + 1, n, current});
+                            progress.setProgress({run.progressFormat, first + k + 1, n, current});
                         run.step(track, trackValues, records);
                     }
                 }
                 current.clear();
                 if (run.finish)
-                    run.finish(records);
+                    run.finish(records, progress);
                 complete = true;
             }
         } catch (const NamedException &e) {
@@ -99,33 +97,43 @@ void collectChanges(AppDelegate &app, CollectRun run)
         if (error)
             qWarning().noquote() << error->description;
 
-        dispatchAsyncMain([&app, run, records = std::move(records), found = tracks.has_value(), error, complete] {
-            app.endProgress();
+        return [run, records = std::move(records), found = tracks.has_value(), error, complete]() mutable {
+            RunOutcome outcome;
             if (error) {
                 const QString where =
                     error->track.isEmpty() ? QString() : QStringLiteral(" at the track '%1'").arg(error->track);
-                alertPanel(QStringLiteral("Collecting Stopped"),
-                           QStringLiteral("Reading the tracks stopped%1: %2").arg(where, error->description));
+                outcome.title = QStringLiteral("Collecting Stopped");
+                outcome.message = QStringLiteral("Reading the tracks stopped%1: %2").arg(where, error->description);
+                outcome.stopped = error->description;
+                alertPanel(outcome.title, outcome.message);
             }
             if (run.report) {
-                run.report(found, complete);
-                return;
+                outcome.kind = RunOutcome::Reported;
+                outcome.ok = run.report(found, complete) && !error;
+                return outcome;
             }
             if (!records.isEmpty()) {
-                if (run.beforeReview && !run.beforeReview())
-                    return;
+                if (run.beforeReview && !run.beforeReview()) {
+                    outcome.kind = RunOutcome::Declined;
+                    return outcome;
+                }
                 auto list = std::make_shared<ChangeList>();
                 list->records = std::move(records);
                 list->playlist = run.playlist;
                 list->remove = run.remove;
                 list->trash = run.trash;
-                app.setChanges(std::move(list));
-                app.beginChanges();
+                outcome.kind = RunOutcome::Reviewed;
+                outcome.changes = std::move(list);
             } else if (found && !error) {
                 alertPanel(run.noChangesTitle, run.noChangesMessage);
                 RunNews::instance().announce(runreport::nothingToChange(), false);
+                outcome.kind = RunOutcome::NothingToDo;
+            } else {
+                // The source told why it gave no tracks, or the error was told above.
+                outcome.kind = error ? RunOutcome::Stopped : RunOutcome::Refused;
             }
-        });
+            return outcome;
+        };
     });
 }
 
@@ -149,12 +157,6 @@ ChangeRecord membershipRecord(const MusicTrack &track, const TrackValues &values
     record.title = tagText(values.value(nameKey));
     record.artist = tagText(values.value(artistKey));
     return record;
-}
-
-bool refuse(const QString &title, const QString &message)
-{
-    alertPanel(title, message);
-    return false;
 }
 
 } // namespace collector

@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "deadtrackremoval.h"
 
-#include "app/appdelegate.h"
 #include "library/musiclibrary.h"
-#include "operations/collector.h"
 #include "support/alerts.h"
 
 #include <QFileInfo>
@@ -61,16 +59,15 @@ void MissingFolderCount::add(const QString &storedPath)
         example_ = outermostMissing(folder);
 }
 
-void performDead(AppDelegate &app)
+CollectRun deadTrackRemoval(TrackSource source)
 {
-    app.endEditing();
-    app.setSelectedMethod(0);
 
     // Written by the walk on the worker, read on the main loop after it.
     auto missing = std::make_shared<MissingFolderCount>();
     auto dead = std::make_shared<qsizetype>(0);
 
     CollectRun run;
+    run.source = std::move(source);
     run.keys = QStringList{QStringLiteral("location")};
     run.step = [missing, dead](const MusicTrack &track, const TrackValues &values, QList<ChangeRecord> &records) {
         if (!isDeadTrack(track, values))
@@ -85,7 +82,7 @@ void performDead(AppDelegate &app)
     run.playlist = true;
     run.remove = 1;
     run.trash = false;
-    collector::collectChanges(app, std::move(run));
+    return run;
 }
 
 } // namespace tools

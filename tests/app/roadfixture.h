@@ -3,6 +3,7 @@
 
 #include "app/appdelegate.h"
 #include "fakewindowport.h"
+#include "lastrun.h"
 #include "library/librarybuilder.h"
 #include "operations/collector.h"
 #include "support/dispatch.h"
@@ -25,15 +26,8 @@ struct Road {
 
     MusicLibrary &other() { return builder.library(); }
 
-    // Serves the main loop until every progress sheet opened so far has closed.
-    void finishRun()
-    {
-        while (port->progressEnded < port->progressBegun) {
-            waitForBackground();
-            QCoreApplication::processEvents();
-        }
-        QCoreApplication::processEvents();
-    }
+    // Waits for the outcome of the run started last.
+    void finishRun() { awaitLastRun(app); }
 
     // A stand-in tool: proposes key = old value + suffix for every track.
     void collectAppending(const QString &key, const QString &suffix)
@@ -45,7 +39,7 @@ struct Road {
             const QString old = tagText(values.value(key));
             records << collector::tagRecord(track, values, key, old, old + suffix);
         };
-        collector::collectChanges(app, std::move(run));
+        app.collect(std::move(run));
         finishRun();
     }
 

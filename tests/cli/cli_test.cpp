@@ -87,7 +87,7 @@ struct Session {
             const QString old = tagText(values.value("name"));
             records << collector::tagRecord(track, values, "name", old, old + " (live)");
         };
-        collector::collectChanges(app, run);
+        app.collect(run);
     }
 
     ExitCode run(const QStringList &args, const std::function<void()> &action)

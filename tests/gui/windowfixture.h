@@ -3,6 +3,7 @@
 
 #include "app/appdelegate.h"
 #include "guiwindowport.h"
+#include "lastrun.h"
 #include "mainwindow.h"
 #include "support/alerts.h"
 #include "testfiles.h"

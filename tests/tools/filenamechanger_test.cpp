@@ -400,7 +400,7 @@ TEST_F(Rename, ThePlanRenamesNothingAndTheRunFollowsIt)
     app.setSelectedTrailingZeroes(1);
     app.setRenameSkipMissing(true);
     std::optional<RenameReport> report;
-    run([&] { performRename(app, [&](const RenameReport &r) { report = r; }); });
+    run([&] { app.rename([&](const RenameReport &r) { report = r; }); });
     ASSERT_TRUE(report.has_value());
     const QList<PlannedRename> done = report->files;
     ASSERT_EQ(done.size(), folderPlan.size());
