@@ -89,6 +89,8 @@ std::optional<QString> placedValue(const QString &key, const QVariant &value)
 }
 
 // The pattern filled from tags, with number standing for the "number" tag.
+// A pattern pasted from elsewhere can carry control and bidi characters of
+// its own; they leave the name as the values' do.
 QString filledPattern(const QString &pattern, const QVariantHash &tags, const QVariant &number)
 {
     text::ReplacementMap map;
@@ -96,7 +98,7 @@ QString filledPattern(const QString &pattern, const QVariantHash &tags, const QV
         if (const auto value = placedValue(p.key, p.key == numberKey() ? number : tags.value(p.key)))
             map.append({p.text, *value});
     }
-    return text::stringByReplacingMultipleStrings(pattern, map);
+    return text::withoutControlAndBidi(text::stringByReplacingMultipleStrings(pattern, map));
 }
 
 } // namespace

@@ -77,6 +77,15 @@ TEST(FilenamePattern, TargetKeepsFolderAndExtension)
     EXPECT_TRUE(renameTarget("/m/x.mp3", tagsOf("A", "T", "1"), RenameOptions{"", 2, false}, 1).isNull());
 }
 
+TEST(FilenamePattern, ControlAndBidiCharactersOfThePatternLeaveTheNameToo)
+{
+    const QString pattern = QString("#n\t- ") + QChar(0x202E) + "#t" + QChar(0x1B) + QChar(0x85) + QChar(0x7F);
+    EXPECT_EQ(renameTarget("/m/x.mp3", tagsOf("A", "Intro", "3"), RenameOptions{pattern, 1, false}, 1), "/m/3- Intro.mp3");
+    EXPECT_EQ(nameFromPattern(QString(QChar(0x2066)) + "#a", tagsOf("Band", "T")), "Band");
+    // A pattern of nothing else is no name.
+    EXPECT_TRUE(renameTarget("/m/x.mp3", tagsOf("A", "T"), RenameOptions{"\x01\x02", 1, false}, 1).isNull());
+}
+
 TEST(FilenamePattern, SkipMissing)
 {
     const RenameOptions keep{"#n - #t", 0, false};

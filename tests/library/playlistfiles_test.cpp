@@ -4,6 +4,7 @@
 #include "librarybuilder.h"
 #include "support/namedexception.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QUrl>
 #include <gtest/gtest.h>
@@ -28,6 +29,31 @@ QString refusal(MusicLibrary &library, const QString &path, const QString &name 
 }
 
 } // namespace
+
+TEST(PlaylistFiles, AnEntryHoldingANulIsReportedAndNeverCutShortToAnotherFile)
+{
+    TestFolder folder;
+    const QString kept = folder.addSeed("seed.mp3", "a.mp3");
+    const QByteArray m3u = QByteArray("#EXTM3U\na.mp3\0.ogg\nfile://", 26) + QFile::encodeName(folder.path()) +
+                           "/a.mp3%00.ogg\na.mp3\n";
+    const playlistfiles::ParsedPlaylist parsed = playlistfiles::read(folder.addFile("nul.m3u8", m3u));
+    EXPECT_EQ(parsed.paths, QStringList{kept});
+    ASSERT_EQ(parsed.notices.size(), 2);
+    for (const playlistfiles::Notice &notice : parsed.notices) {
+        EXPECT_TRUE(notice.skipped);
+        EXPECT_EQ(notice.reason.toStdString(), "the entry holds a NUL character, which no file name can");
+    }
+    EXPECT_EQ(parsed.notices[0].entry, QString("a.mp3") + QChar(u'\0') + ".ogg");
+
+    // A name starting ":/" is a file beside the playlist like any other, not a built-in resource.
+    const QString colon = folder.addSeed("seed.ogg", ":/x.ogg");
+    EXPECT_EQ(playlistfiles::read(folder.addFile("colon.m3u", ":/x.ogg\n")).paths, QStringList{colon});
+    // A file address without a path names no file; one without a folder is read from the playlist's.
+    const playlistfiles::ParsedPlaylist bare = playlistfiles::read(folder.addFile("bare.m3u", "file://\nfile:a.mp3\n"));
+    EXPECT_EQ(bare.paths, QStringList{kept});
+    ASSERT_EQ(bare.notices.size(), 1);
+    EXPECT_EQ(bare.notices[0].reason.toStdString(), "the entry names no file");
+}
 
 TEST(PlaylistFiles, M3uAndPlsResolveRelativeUriAndWindowsEntriesImportNewFilesAndReportTheRest)
 {
