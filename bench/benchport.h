@@ -4,7 +4,7 @@
 // What the tool benchmarks share: a person who answers every panel at once,
 // a way to press a button and wait for its run, and the process's peak memory.
 
-#include "support/dispatch.h"
+#include "app/appdelegate.h"
 #include "support/windowport.h"
 
 #include <QCoreApplication>
@@ -14,7 +14,6 @@
 class BenchPort : public WindowPort {
 public:
     QString folder;
-    int progressOpen = 0;
     int alerts = 0;
 
     int alert(const QString &title, const QString &message, const QString &, const QString &,
@@ -28,19 +27,18 @@ public:
     std::optional<QString> chooseSaveFile(const QString &, const QString &) override { return std::nullopt; }
     void beginReview() override {}
     void endReview() override {}
-    void beginProgress() override { ++progressOpen; }
-    void endProgress() override { --progressOpen; }
+    void beginProgress() override {}
+    void endProgress() override {}
 };
 
-// Presses the button and serves the main loop until the run's sheet closed; seconds taken.
-template <typename Action> double timeRun(BenchPort &port, Action action)
+// Presses the button and waits for the outcome of the run it started; seconds taken.
+template <typename Action> double timeRun(AppDelegate &app, Action action)
 {
     QElapsedTimer timer;
     timer.start();
     action();
-    while (port.progressOpen > 0)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    QCoreApplication::processEvents();
+    if (app.lastRun())
+        app.lastRun()->wait();
     return double(timer.nsecsElapsed()) / 1e9;
 }
 

@@ -9,8 +9,6 @@
 #include "app/appdelegate.h"
 #include "benchport.h"
 #include "library/musiclibrary.h"
-#include "support/alerts.h"
-#include "tools/playlistmanager.h"
 
 #include <QFile>
 #include <sqlite3.h>
@@ -106,8 +104,7 @@ int main(int argc, char **argv)
     }
 
     BenchPort port;
-    setWindowPort(&port);
-    AppDelegate app;
+    AppDelegate app(port);
     app.setLibraryPath(libraryPath);
     app.applicationDidFinishLaunching();
     const std::shared_ptr<MusicLibrary> library = app.library();
@@ -122,10 +119,10 @@ int main(int argc, char **argv)
     app.setConditionString(QStringLiteral("track"));
     app.setSelectedPlaylistAction(0);
 
-    const double collecting = timeRun(port, [&] { tools::performPlaylist(app); });
+    const double collecting = timeRun(app, [&] { app.performPlaylist(); });
     const qsizetype proposed = app.changes() ? app.changes()->records.size() : 0;
     const double collectingPeak = peakMegabytes();
-    const double applying = timeRun(port, [&] { app.applyChanges(); });
+    const double applying = timeRun(app, [&] { app.applyChanges(); });
     const qsizetype added = library->tracksOf(library->playlistNamed(QStringLiteral("Target"))->id).size();
     const double insertFloor = bareInsert(libraryPath, source);
 
@@ -139,6 +136,5 @@ int main(int argc, char **argv)
                 applying / insertFloor);
     std::printf("peak memory after collecting %8.1f MB\n", collectingPeak);
     std::printf("peak memory of this run      %8.1f MB                    (target: under 300 MB)\n", peakMegabytes());
-    setWindowPort(nullptr);
     return proposed == rows && added == rows && insertFloor > 0 && port.alerts == 0 ? 0 : 1;
 }

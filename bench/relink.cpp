@@ -8,8 +8,6 @@
 #include "benchport.h"
 #include "library/musiclibrary.h"
 #include "model/musictrack.h"
-#include "support/alerts.h"
-#include "tools/deadtrackrelinking.h"
 #include "tools/relinkindex.h"
 
 #include <QDir>
@@ -51,23 +49,21 @@ int main(int argc, char **argv)
 
     BenchPort port;
     port.folder = music;
-    setWindowPort(&port);
     QElapsedTimer timer;
     timer.start();
     const tools::RelinkIndex index = tools::RelinkIndex::scan(music);
     const double floor = double(timer.nsecsElapsed()) / 1e9;
 
-    AppDelegate app;
+    AppDelegate app(port);
     app.setLibraryPath(libraryPath);
     app.applicationDidFinishLaunching();
     app.setSelectedPlaylist(0);
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {}); // the per-track log lines
-    const double relinking = timeRun(port, [&] { tools::performFix(app); });
+    const double relinking = timeRun(app, [&] { app.performFix(); });
     const qsizetype proposed = app.changes() ? app.changes()->records.size() : 0;
     std::printf("%d dead tracks, %d files: scan alone %.3f s, relinking %.3f s (%.2f x the scan), %lld relinked, "
                 "%.1f us per file plus track\n",
                 count, index.fileCount(), floor, relinking, relinking / floor, qlonglong(proposed),
                 relinking * 1e6 / (2.0 * count));
-    setWindowPort(nullptr);
     return proposed == count ? 0 : 1;
 }

@@ -8,6 +8,7 @@
 // the same reader, in the same process, right before each round.
 //   bench-tracktable DIR [ROUNDS]
 #include "app/appdelegate.h"
+#include "guiwindowport.h"
 #include "mainwindow.h"
 #include "files/filetags.h"
 #include "files/musicfiles.h"
@@ -97,9 +98,11 @@ int main(int argc, char **argv)
     const int rounds = argc > 2 ? std::max(1, atoi(argv[2])) : 3;
     QTemporaryDir home;
 
-    AppDelegate app;
+    GuiWindowPort port;
+    AppDelegate app(port);
     app.setLibraryPath(home.filePath("library.sqlite"));
     MainWindow window(&app);
+    port.setWindow(&window);
     app.applicationDidFinishLaunching();
     window.setTrackTableShown(true);
     window.show();

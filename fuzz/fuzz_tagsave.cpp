@@ -2,10 +2,13 @@
 // Any bytes, under the name of any music file, get a new title the way the
 // tools write one: either the write is refused and the file keeps every byte,
 // or it succeeds and the file reads back with the new title and every other
-// value as it was.
+// value as it was, and holds its audio as it was, found by a walk of the
+// format independent of the check the save itself made.
+#include "audiopayload.h"
 #include "fuzzsupport.h"
 
 #include "files/filetags.h"
+#include "files/musicfiles.h"
 #include "support/namedexception.h"
 
 #include <cstddef>
@@ -36,5 +39,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         fuzzsupport::fail("the saved file does not read back as written",
                           QStringLiteral("expected:\n") + fuzzsupport::describe(expected) +
                               QStringLiteral("read:\n") + fuzzsupport::describe(after));
+
+    const QString extension = musicfiles::extensionOf(path);
+    if (const std::optional<QByteArray> audio = audiopayload::of(bytes, extension)) {
+        const std::optional<QByteArray> audioAfter = audiopayload::of(fuzzsupport::readFile(path), extension);
+        if (!audioAfter)
+            fuzzsupport::fail("the saved file's audio can no longer be found", extension);
+        if (*audioAfter != *audio)
+            fuzzsupport::fail("a save that passed its own check changed the audio",
+                              QStringLiteral("%1: %2 bytes of audio before, %3 after")
+                                  .arg(extension)
+                                  .arg(audio->size())
+                                  .arg(audioAfter->size()));
+    }
     return 0;
 }

@@ -43,3 +43,21 @@ printf '#n - #t\x01\x02\x03Intro.mp3' > corpus/fuzz_filename/number-title
 printf '#a/#l/#t\x00\x01../\x01..\x01.hidden' > corpus/fuzz_filename/separators
 printf '(\\w+) (\\w+)\x00$2 $1\x00Seed Artist' > corpus/fuzz_regex/swap
 printf '^(?i)the\\s+\x00${name}\x00The Band\nThe Other' > corpus/fuzz_regex/lines
+
+# The structure check: the first byte picks the format (filestructure::Format's order).
+formats=(mp3 flac m4a ogg asf wav aiff tta wv)
+mkdir -p corpus/fuzz_structure
+for i in "${!formats[@]}"; do
+  extension=${formats[$i]}
+  seed=corpus/fuzz_tagread/$extension
+  [[ -f $seed ]] || continue
+  { printf "\\x$(printf %02x "$i")"; tail -c +2 "$seed"; } > "corpus/fuzz_structure/$extension"
+done
+
+# Playlists: the first byte picks m3u, m3u8, pls, xspf or an extension that says nothing.
+mkdir -p corpus/fuzz_playlist
+printf '\x00#EXTM3U\r\n#PLAYLIST:Road\r\n#EXTINF:12,A - B\r\nmusic/a.mp3\r\n../b.flac\r\n/abs/c.ogg\r\nC:\\Music\\d.mp3\r\nhttp://radio.example/stream\r\nfile:///home/x/e%%20f.mp3\r\n' > corpus/fuzz_playlist/m3u
+printf '\x01\xef\xbb\xbf#EXTM3U\n\xc3\xa9t\xc3\xa9.mp3\nsub\\dir\\song.mp3\nfile://otherhost/x.mp3\n' > corpus/fuzz_playlist/m3u8
+printf '\x02[playlist]\nFile2=second.mp3\nTitle2=Second\nFile1=first.mp3\nX-GNOME-Title=Mix\nNumberOfEntries=2\nVersion=2\n' > corpus/fuzz_playlist/pls
+printf '\x03<?xml version="1.0" encoding="UTF-8"?>\n<playlist version="1" xmlns="http://xspf.org/ns/0/">\n<title>List</title>\n<trackList>\n<track><location>file:///m/a.mp3</location><location>b.mp3</location></track>\n<track><title>no location</title></track>\n<track><location>rel/c.ogg</location></track>\n</trackList>\n</playlist>\n' > corpus/fuzz_playlist/xspf
+printf '\x04#EXTM3U\na.mp3\n' > corpus/fuzz_playlist/sniffed-m3u

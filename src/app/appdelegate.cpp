@@ -8,7 +8,6 @@
 #include "operations/reviewsummary.h"
 #include "operations/runnews.h"
 #include "operations/runreport.h"
-#include "files/musicfiles.h"
 #include "support/alerts.h"
 #include "support/dispatch.h"
 #include "support/fileutils.h"
@@ -18,7 +17,10 @@
 #include <QDebug>
 #include <QTimer>
 
-AppDelegate::AppDelegate(QObject *parent) : QObject(parent), changesModel_(std::make_unique<ChangesModel>()) {}
+AppDelegate::AppDelegate(WindowPort &port, UrlOpener urlOpener, QObject *parent)
+    : QObject(parent), port_(&port), urlOpener_(std::move(urlOpener)), changesModel_(std::make_unique<ChangesModel>())
+{
+}
 
 AppDelegate::~AppDelegate()
 {
@@ -33,7 +35,7 @@ AppDelegate::~AppDelegate()
 
 void AppDelegate::applicationDidFinishLaunching()
 {
-    lindarc_ = std::make_unique<Lindarc>();
+    lindarc_ = std::make_unique<Lindarc>(BundleInfo::fromBuild(), urlOpener_);
     refreshPlaylists();
 
     catalogue_ = TagCatalogue::build();
@@ -43,8 +45,8 @@ void AppDelegate::applicationDidFinishLaunching()
     setSelectedCondition(2);
     setCaseInsensitive(true);
 
-    build_ = QStringLiteral("%1 %2").arg(tr("Build:")).arg(gLindarc->appBuild());
-    version_ = QStringLiteral("%1 %2").arg(tr("Version:"), gLindarc->appVersionString());
+    build_ = QStringLiteral("%1 %2").arg(tr("Build:")).arg(lindarc_->appBuild());
+    version_ = QStringLiteral("%1 %2").arg(tr("Version:"), lindarc_->appVersionString());
     aboutURL_ = QStringLiteral("Credits.html");
     historyURL_ = QStringLiteral("History.html");
     faqURL_ = QStringLiteral("FAQ.html");
@@ -84,77 +86,28 @@ std::shared_ptr<MusicLibrary> AppDelegate::library()
 
 // ---- track sources -------------------------------------------------------
 
+TrackSource AppDelegate::trackSource()
+{
+    TrackSource source;
+    source.method = static_cast<choices::SourceMethod>(selectedMethod_);
+    source.playlist = selectedPlaylist_ >= 0 && selectedPlaylist_ < playlists_.size() ? playlists_.at(selectedPlaylist_)
+                                                                                      : QString();
+    source.folder = folderPath_;
+    source.port = port_;
+    // Opened on the worker when the run first needs it, as a library that
+    // cannot be opened is a failure of the run, told as such.
+    source.library = [this] { return library(); };
+    return source;
+}
+
 std::optional<QList<MusicTrack>> AppDelegate::tracks()
 {
-    std::optional<TrackList> list = tracksWithValues({});
-    if (!list)
-        return std::nullopt;
-    return std::move(list->tracks);
+    return trackSource().tracks();
 }
 
 std::optional<TrackList> AppDelegate::tracksWithValues(const QStringList &keys)
 {
-    switch (selectedMethod_) {
-    case 0:
-        return playlistTracks(keys);
-    case 1: {
-        std::optional<QList<MusicTrack>> files = folderTracks();
-        if (!files)
-            return std::nullopt;
-        return TrackList{std::move(*files), {}};
-    }
-    default:
-        return MusicTrack::selectedTracks(library(), keys);
-    }
-}
-
-namespace {
-
-// The alert text for a source playlist that is no longer in the library.
-QString missingPlaylistMessage(const QString &name)
-{
-    if (name.isEmpty())
-        return QStringLiteral("You didn't select a playlist to operate on.");
-    return QStringLiteral("The playlist '%1' is no longer in the library. Please choose another one.").arg(name);
-}
-
-} // namespace
-
-std::optional<TrackList> AppDelegate::playlistTracks(const QStringList &keys)
-{
-    const QString name = selectedPlaylist_ >= 0 && selectedPlaylist_ < playlists_.size()
-                             ? playlists_.at(selectedPlaylist_)
-                             : QString();
-    auto lib = library();
-    const std::optional<Playlist> playlist = name.isNull() ? std::nullopt : lib->playlistNamed(name);
-    if (!playlist) {
-        alertPanel(QStringLiteral("No Playlist"), missingPlaylistMessage(name));
-        return std::nullopt;
-    }
-    return MusicTrack::playlistTracks(lib, playlist->id, keys);
-}
-
-std::optional<QList<MusicTrack>> AppDelegate::folderTracks()
-{
-    if (folderPath_.isEmpty()) {
-        alertPanel(QStringLiteral("No Folder"),
-                   QStringLiteral("You didn't select a folder with music files to operate on."));
-        return std::nullopt;
-    }
-    QList<files::Skipped> skipped;
-    const QStringList paths = musicfiles::musicFilesBelow(folderPath_, &skipped);
-    if (!skipped.isEmpty())
-        alertPanel(QStringLiteral("Files Skipped"), musicfiles::skippedMessage(skipped));
-    if (paths.isEmpty()) {
-        alertPanel(QStringLiteral("No Files"),
-                   QStringLiteral("The folder you have selected doesn't seem to contain music files."));
-        return std::nullopt;
-    }
-    QList<MusicTrack> list;
-    list.reserve(paths.size());
-    for (const QString &path : paths)
-        list.append(MusicTrack::withPath(path));
-    return list;
+    return trackSource().tracksWithValues(keys);
 }
 
 QList<TrackRef> AppDelegate::selectedTracks()
@@ -194,7 +147,7 @@ void AppDelegate::setPlaylistNames(QStringList all, QStringList editable)
 void AppDelegate::pathSelected(const QString &path)
 {
     setFolderPath(path);
-    setSelectedMethod(1);
+    setSelectedMethod(choices::FolderSource);
 }
 
 void AppDelegate::popUp(int tag)
@@ -205,10 +158,37 @@ void AppDelegate::popUp(int tag)
 
 // ---- progress ------------------------------------------------------------
 
+// ---- runs ----------------------------------------------------------------
+
+std::shared_ptr<Run> AppDelegate::started(std::shared_ptr<Run> run)
+{
+    lastRun_ = run;
+    return run;
+}
+
+std::shared_ptr<Run> AppDelegate::startTool(ToolStart start)
+{
+    if (const Refusal *refusal = std::get_if<Refusal>(&start))
+        return started(Run::refuse(port_, refusal->title, refusal->message));
+    std::shared_ptr<Run> run = collector::collect(std::move(std::get<CollectRun>(start)), *this);
+    run->whenFinished([this](const RunOutcome &outcome) {
+        if (outcome.kind != RunOutcome::Reviewed)
+            return;
+        setChanges(outcome.changes);
+        beginChanges();
+    });
+    return started(std::move(run));
+}
+
+std::shared_ptr<Run> AppDelegate::collect(CollectRun run)
+{
+    run.source = trackSource();
+    return startTool(std::move(run));
+}
+
 void AppDelegate::beginProgress(const QString &title)
 {
-    if (WindowPort *port = windowPort())
-        port->beginProgress();
+    port_->beginProgress();
     if (currentProgressTitle_ != title) {
         currentProgressTitle_ = title;
         emit currentProgressTitleChanged();
@@ -255,21 +235,18 @@ void AppDelegate::showPendingProgress()
         return;
     currentProgressDetail_ = detail;
     emit currentProgressDetailChanged();
-    if (WindowPort *port = windowPort())
-        port->progressChanged();
+    port_->progressChanged();
 }
 
 void AppDelegate::endProgress()
 {
     showPendingProgress(); // the run's last detail, before the sheet goes
-    if (WindowPort *port = windowPort())
-        port->endProgress();
+    port_->endProgress();
 }
 
 void AppDelegate::endEditing()
 {
-    if (WindowPort *port = windowPort())
-        port->endEditing();
+    port_->endEditing();
 }
 
 // ---- review --------------------------------------------------------------
@@ -294,8 +271,7 @@ void AppDelegate::beginChanges()
         changeInfo_ = info;
         emit changeInfoChanged();
     }
-    if (WindowPort *port = windowPort())
-        port->beginReview();
+    port_->beginReview();
 }
 
 void AppDelegate::checkSelected(const QList<int> &rows, int tag)
@@ -305,8 +281,7 @@ void AppDelegate::checkSelected(const QList<int> &rows, int tag)
 
 void AppDelegate::cancelChanges(bool fromSender)
 {
-    if (WindowPort *port = windowPort())
-        port->endReview();
+    port_->endReview();
     if (fromSender)
         setChanges(nullptr);
 }
@@ -316,7 +291,6 @@ void AppDelegate::applyChanges()
     cancelChanges(false);
     if (!changes_)
         return;
-    beginProgress(QStringLiteral("Applying changes…"));
     ApplyRun run;
     run.changes = changes_;
     if (changes_->playlist)
@@ -324,24 +298,29 @@ void AppDelegate::applyChanges()
     else
         run.library = existingLibrary();
     run.targetPlaylist = editablePlaylists_.value(selectedPlaylistActionPlaylist_);
-    run.progress = [this](const ProgressDetail &detail) { setProgress(detail); };
     run.journal = std::make_shared<RunJournal>(RunJournal::Run{HistoryStore::pathBeside(libraryPath()), changes_->tool,
                                                                sourceDescription(), RunJournal::limitsFromSettings(),
                                                                run.library});
     const QString playlistName = changes_->remove ? playlists_.value(selectedPlaylist_) : run.targetPlaylist;
-    dispatchAsyncBackground([this, run = std::move(run), playlistName] {
-        const ApplyResult result = applyengine::apply(run);
-        dispatchAsyncMain([this, result, list = run.changes, playlistName] {
-            lastApply_ = result;
-            applyengine::report(result);
-            setChanges(nullptr);
-            endProgress();
-            const QString unrecorded = runreport::notRecorded(result);
-            RunNews::instance().announce(runreport::applied(result, *list, playlistName) +
-                                             (unrecorded.isEmpty() ? QString() : QStringLiteral(". ") + unrecorded),
-                                         true);
-        });
-    });
+    started(Run::start(*this, QStringLiteral("Applying changes…"),
+                       [this, run = std::move(run), playlistName](ProgressSink &progress) mutable -> Run::Finish {
+                           run.progress = [&progress](const ProgressDetail &detail) { progress.setProgress(detail); };
+                           const ApplyResult result = applyengine::apply(run);
+                           return [this, result, list = run.changes, playlistName] {
+                               lastApply_ = result;
+                               applyengine::report(port_, result);
+                               setChanges(nullptr);
+                               const QString unrecorded = runreport::notRecorded(result);
+                               RunNews::instance().announce(
+                                   runreport::applied(result, *list, playlistName) +
+                                       (unrecorded.isEmpty() ? QString() : QStringLiteral(". ") + unrecorded),
+                                   true);
+                               RunOutcome outcome;
+                               outcome.kind = RunOutcome::Applied;
+                               outcome.applied = result;
+                               return outcome;
+                           };
+                       }));
 }
 
 // The source as the history names it.
@@ -432,21 +411,19 @@ void AppDelegate::openHelp()
     // The about pane has no help of its own.
     if (currentPane_ > 5)
         return;
-    if (WindowPort *port = windowPort())
-        port->openHelp(currentPane_);
+    port_->openHelp(currentPane_);
 }
 
 void AppDelegate::closeHelp()
 {
-    if (WindowPort *port = windowPort())
-        port->closeHelp();
+    port_->closeHelp();
 }
 
 void AppDelegate::openURL(int choice)
 {
     // A tag beyond the 8-bit choices names nothing, rather than wrapping onto one that does.
-    if (gLindarc && choice >= 0 && choice <= 255)
-        gLindarc->openURL(static_cast<OpenChoice>(choice));
+    if (lindarc_ && choice >= 0 && choice <= 255)
+        lindarc_->openURL(static_cast<OpenChoice>(choice));
 }
 
 #include "moc_appdelegate.cpp"

@@ -5,7 +5,12 @@
 #include "model/tagcatalogue.h"
 #include "operations/applyengine.h"
 #include "operations/changelist.h"
+#include "operations/collector.h"
 #include "operations/progressdetail.h"
+#include "support/urlopener.h"
+#include "operations/progresssink.h"
+#include "operations/run.h"
+#include "operations/tracksource.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -21,6 +26,13 @@ class ChangesModel;
 class Lindarc;
 class MusicLibrary;
 class WindowPort;
+
+namespace tools {
+struct NumericOptions;
+struct RenameOptions;
+struct RenameReport;
+struct SizeEstimate;
+} // namespace tools
 
 // One option of a tool pane: a property the window binds a control to.
 // Setting it to another value announces the change so bound controls follow.
@@ -42,11 +54,12 @@ private:                                                                        
 
 // The application's controller: owns every tool option, the playlist names,
 // the tag lists, the change list and the progress texts, and is the target of
-// every button. Lives on the main thread; the one background worker reads
-// options and the change list while a run's progress sheet is up (the sheet
-// is modal, so nothing on the main thread changes them meanwhile). It
-// reaches the person only through the window port (support/alerts.h).
-class AppDelegate : public QObject {
+// every button. Lives on the main thread: an action reads the options once,
+// hands them as a value to its tool (src/tools/) with the track source, and
+// starts the run the tool gives; the worker sees only those values. It
+// reaches the person only through the window port it is made with, and hands
+// that port to whatever it starts.
+class AppDelegate : public QObject, public ProgressSink {
     Q_OBJECT
 
     // Track source.
@@ -126,12 +139,19 @@ class AppDelegate : public QObject {
     Q_PROPERTY(QString readmeURL READ readmeURL NOTIFY aboutChanged)
 
 public:
-    explicit AppDelegate(QObject *parent = nullptr);
+    // The port is the person (it outlives the controller); the opener takes
+    // the maker's addresses (none: they are only logged).
+    explicit AppDelegate(WindowPort &port, UrlOpener urlOpener = {}, QObject *parent = nullptr);
     ~AppDelegate() override;
+
+    // Where alerts and panels of this controller and of the runs it starts go.
+    WindowPort *port() const override { return port_; }
+    // The support object, made by applicationDidFinishLaunching; nullptr before.
+    const Lindarc *lindarc() const { return lindarc_.get(); }
 
     // Start-up, in order: the support object, the playlist names, the tag
     // lists, the option defaults, the about texts and documents, pane 0, an
-    // empty metadataSearches. Main thread; call once the port is installed.
+    // empty metadataSearches. Main thread.
     void applicationDidFinishLaunching();
 
     // Counts this launch in the settings ("Launches") and tells whether the
@@ -169,12 +189,11 @@ public:
     // The relinking tool's pending searches, keyed as that tool chooses.
     QVariantMap &metadataSearches() { return metadataSearches_; }
 
-    // Track sources. tracks() runs on the worker: the tracks of the chosen
-    // source, or nothing after an alert told the person why there are none
-    // to work on. Library failures throw LibraryError.
+    // The source the options choose now, as a value a run takes to the
+    // worker. Main thread.
+    TrackSource trackSource();
+    // The tracks of the chosen source (see TrackSource::tracks).
     std::optional<QList<MusicTrack>> tracks();
-    // tracks() with the values of keys for the library's tracks, read in the
-    // same query (the values of files are read later, one file at a time).
     std::optional<TrackList> tracksWithValues(const QStringList &keys);
     QList<TrackRef> selectedTracks();
     void refreshPlaylists();
@@ -188,9 +207,25 @@ public:
 
     // The progress sheet. setProgress may be called from any thread; the
     // detail arrives on the main loop in call order.
-    void beginProgress(const QString &title);
-    void setProgress(ProgressDetail detail);
-    void endProgress();
+    void beginProgress(const QString &title) override;
+    void setProgress(ProgressDetail detail) override;
+    void endProgress() override;
+
+    // The run an action started last (a refusal is a run that ended at
+    // once); null before the first. The window, the CLI and tests wait on it.
+    const std::shared_ptr<Run> &lastRun() const { return lastRun_; }
+    // Collects with a run over the chosen source and opens the review over
+    // what it finds. Main thread.
+    std::shared_ptr<Run> collect(CollectRun run);
+
+    // The options of the tools that the CLI and the rename preview use too.
+    tools::RenameOptions renameOptions() const;
+    tools::NumericOptions numericOptions() const;
+    // Actions with what the window's buttons leave out: the report or figures
+    // when the run has ended, an M3U8 list's folder.
+    std::shared_ptr<Run> rename(std::function<void(const tools::RenameReport &)> finished);
+    std::shared_ptr<Run> calculate(std::function<void(const tools::SizeEstimate &)> finished);
+    std::shared_ptr<Run> exportPlaylist(int tag, const QString &relativeTo);
 
     // Makes a control still being edited commit its text to its option. Main thread.
     void endEditing();
@@ -248,12 +283,15 @@ signals:
 
 private:
     void setPlaylistNames(QStringList all, QStringList editable);
-    std::optional<QList<MusicTrack>> folderTracks();
-    std::optional<TrackList> playlistTracks(const QStringList &keys);
+    std::shared_ptr<Run> startTool(ToolStart start);
+    std::shared_ptr<Run> started(std::shared_ptr<Run> run);
+    std::optional<QString> selectedTextTag() const;
     std::shared_ptr<MusicLibrary> existingLibrary();
     QString sourceDescription() const;
     std::shared_ptr<MusicLibrary> membershipLibrary(const ChangeList &list);
 
+    WindowPort *port_;
+    UrlOpener urlOpener_;
     std::unique_ptr<Lindarc> lindarc_;
     QString libraryPath_;
     std::shared_ptr<MusicLibrary> library_;
@@ -282,4 +320,5 @@ private:
     std::shared_ptr<ChangeList> changes_;
     ApplyResult lastApply_;
     std::unique_ptr<ChangesModel> changesModel_;
+    std::shared_ptr<Run> lastRun_;
 };

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The tool buttons. Each tool lives in src/tools/; its action here is one
-// line that calls into it.
+// The tool buttons. Each tool lives in src/tools/; its action here reads the
+// tool's options once, on the main thread, and starts the run the tool gives.
 #include "appdelegate.h"
 
+#include "library/musiclibrary.h"
+#include "operations/choices.h"
 #include "operations/runnews.h"
 #include "tools/capitalization.h"
 #include "tools/datamover.h"
@@ -16,43 +18,170 @@
 #include "tools/renamesummary.h"
 #include "tools/searchreplace.h"
 #include "tools/sizecalculator.h"
+#include "tools/tagtoolrun.h"
+
+std::optional<QString> AppDelegate::selectedTextTag() const
+{
+    return tools::textTagKey(tags(), selectedTag());
+}
 
 // ---- Tag search and replace
-void AppDelegate::performSearchReplace() { tools::performSearchReplace(*this); }
-void AppDelegate::presetClicked(int index) { tools::presetClicked(*this, index); }
+void AppDelegate::performSearchReplace()
+{
+    endEditing();
+    startTool(tools::searchReplace(
+        {selectedTextTag(), searchString(), replaceString(), caseInsensitive(), useRegular()}, trackSource()));
+}
+
+void AppDelegate::presetClicked(int index)
+{
+    if (const auto preset = tools::searchReplacePreset(index)) {
+        setSearchString(preset->first);
+        setReplaceString(preset->second);
+    }
+    setUseRegular(true);
+}
 
 // ---- Capitalization
-void AppDelegate::performCapitalization() { tools::performCapitalization(*this); }
+void AppDelegate::performCapitalization()
+{
+    endEditing();
+    startTool(tools::capitalize({selectedTextTag(), selectedCapitalizationMethod()}, trackSource()));
+}
 
 // ---- Data mover
-void AppDelegate::performMove() { tools::performMove(*this); }
+void AppDelegate::performMove()
+{
+    endEditing();
+    const int source = selectedTag();
+    const int target = selectedTargetTag();
+    const bool validTags = source >= 0 && source < allTags().size() && target >= 0 && target < tags().size();
+    tools::MoverOptions options;
+    if (validTags) {
+        options.sourceTag = allTags().at(source);
+        options.targetTag = tags().at(target);
+    }
+    options.action = selectedAction();
+    options.portion = selectedPortion();
+    options.placement = selectedOption();
+    options.search = searchString();
+    options.caseInsensitive = caseInsensitive();
+    options.portionString = portionString();
+    options.delimiter = delimiterString();
+    startTool(tools::moveData(options, trackSource()));
+}
 
 // ---- Numeric tag changer
-void AppDelegate::performNumeric() { tools::performNumeric(*this); }
-void AppDelegate::performNumbering() { tools::performNumbering(*this); }
+tools::NumericOptions AppDelegate::numericOptions() const
+{
+    return {integerTags().value(selectedNumericTag()), selectedNumeric(), numericString()};
+}
+
+void AppDelegate::performNumeric()
+{
+    endEditing();
+    started(tools::changeNumbers(numericOptions(), [this] { return library(); }, *this));
+}
+
+void AppDelegate::performNumbering()
+{
+    // Numbering was announced but never given a behaviour: the button does nothing.
+}
 
 // ---- Encoding conversion
-void AppDelegate::performEncoding() { tools::performEncoding(*this); }
+void AppDelegate::performEncoding()
+{
+    endEditing();
+    startTool(tools::convertEncoding({selectedTextTag(), selectedEncodingFrom(), selectedEncodingTo()}, trackSource()));
+}
 
 // ---- Playlist manager
-void AppDelegate::performPlaylist() { tools::performPlaylist(*this); }
+void AppDelegate::performPlaylist()
+{
+    endEditing();
+    setSelectedMethod(choices::PlaylistSource);
+    tools::PlaylistOptions options;
+    options.tag = allTags().value(selectedTag());
+    options.condition = selectedCondition();
+    options.operand = conditionString();
+    options.caseInsensitive = caseInsensitive();
+    options.action = selectedPlaylistAction();
+    options.moveTrash = moveTrash();
+    startTool(tools::managePlaylist(options, trackSource()));
+}
 
 // ---- Filename changer
+tools::RenameOptions AppDelegate::renameOptions() const
+{
+    return tools::RenameOptions{filenameString(), selectedTrailingZeroes(), renameSkipMissing()};
+}
+
+std::shared_ptr<Run> AppDelegate::rename(std::function<void(const tools::RenameReport &)> finished)
+{
+    endEditing();
+    tools::RenameStart start;
+    start.libraryRunning = MusicLibrary::isRunning(libraryPath());
+    start.folder = folderPath();
+    start.recursive = renameRecursiveScan();
+    start.options = renameOptions();
+    start.library = [this] { return library(); };
+    return started(tools::renameFiles(start, *this, std::move(finished)));
+}
+
 void AppDelegate::performRename()
 {
-    tools::performRename(*this, [](const tools::RenameReport &report) {
+    rename([](const tools::RenameReport &report) {
         RunNews::instance().announce(tools::renameSummary(report.files, false), true);
     });
 }
 
 // ---- Playlist export
-void AppDelegate::performExport(int tag) { tools::performExport(*this, tag); }
+std::shared_ptr<Run> AppDelegate::exportPlaylist(int tag, const QString &relativeTo)
+{
+    endEditing();
+    // The name comes from the playlist menu whatever the source, as the
+    // document's name and the suggested file name.
+    return startTool(tools::exportPlaylist(
+        {tools::exportFormat(tag), playlists().value(selectedPlaylist()), relativeTo}, trackSource()));
+}
+
+void AppDelegate::performExport(int tag)
+{
+    exportPlaylist(tag, {});
+}
 
 // ---- Dead track removal
-void AppDelegate::performDead() { tools::performDead(*this); }
+void AppDelegate::performDead()
+{
+    endEditing();
+    setSelectedMethod(choices::PlaylistSource);
+    startTool(tools::deadTrackRemoval(trackSource()));
+}
 
 // ---- Size calculator
-void AppDelegate::performCalculate() { tools::performCalculate(*this); }
+std::shared_ptr<Run> AppDelegate::calculate(std::function<void(const tools::SizeEstimate &)> finished)
+{
+    endEditing();
+    return startTool(tools::sizeCalculation(selectedBitrate(), trackSource(), std::move(finished)));
+}
+
+void AppDelegate::performCalculate()
+{
+    calculate({});
+}
 
 // ---- Dead track relinking
-void AppDelegate::performFix() { tools::performFix(*this); }
+void AppDelegate::performFix()
+{
+    endEditing();
+    const std::optional<QString> folder = tools::askRelinkFolder(port_);
+    if (!folder) {
+        RunOutcome declined;
+        declined.kind = RunOutcome::Declined;
+        started(Run::ended(declined));
+        return;
+    }
+    setFolderPath(*folder);
+    setSelectedMethod(choices::PlaylistSource);
+    startTool(tools::deadTrackRelinking(*folder, trackSource()));
+}

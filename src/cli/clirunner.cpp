@@ -5,10 +5,10 @@
 #include "buildinfo.h"
 #include "completion.h"
 #include "historycommand.h"
-#include "support/alerts.h"
 #include "terminalport.h"
 #include "toolcommands.h"
 #include "toolcontext.h"
+#include "operations/choices.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -159,14 +159,8 @@ ExitCode runMain(const QStringList &args, QTextStream &out, QTextStream &err, FI
     TerminalPort port(in, stderr);
     port.setInteractive(interactive);
     port.setShowProgress(showProgress);
-    WindowPort *previousPort = windowPort();
-    setWindowPort(&port);
-    struct RestorePort {
-        WindowPort *previous;
-        ~RestorePort() { setWindowPort(previous); }
-    } restore{previousPort};
 
-    AppDelegate app;
+    AppDelegate app(port);
     port.setProgressSource([&app] { return app.currentProgressTitle() + QLatin1Char(' ') + app.currentProgressDetail(); });
     app.setLibraryPath(options.library.isEmpty() ? QString() : QFileInfo(options.library).absoluteFilePath());
     app.applicationDidFinishLaunching();
@@ -177,7 +171,7 @@ ExitCode runMain(const QStringList &args, QTextStream &out, QTextStream &err, FI
             err << "quavertin-cli: the library has no playlist named '" << *options.playlist << "'\n";
             return ExitCode::BadUsage;
         }
-        app.setSelectedMethod(0);
+        app.setSelectedMethod(choices::PlaylistSource);
         app.setSelectedPlaylist(index);
     } else if (options.folder) {
         const QFileInfo folder(*options.folder);
@@ -188,7 +182,7 @@ ExitCode runMain(const QStringList &args, QTextStream &out, QTextStream &err, FI
         port.setFolder(folder.absoluteFilePath());
         app.pathSelected(folder.absoluteFilePath());
     } else if (options.selection) {
-        app.setSelectedMethod(2);
+        app.setSelectedMethod(choices::SelectionSource);
     }
 
     ToolContext context(app, port, options.rest, out, err);

@@ -46,18 +46,19 @@ ExitCode exportCommand(ToolContext &context)
         toStandardOutput ? scratch.filePath(QStringLiteral("export")) : parser.value(QStringLiteral("output"));
     context.port().setSavePath(path);
     AppDelegate &app = context.app();
+    // The choices are listed in the order of the controls' tags, from 1.
+    const choices::ExportFormat chosen = tools::exportFormat(*format + 1);
     QString relativeTo = parser.value(QStringLiteral("relative-to"));
     if (!relativeTo.isEmpty()) {
-        if (*format != 2)
+        if (chosen != choices::ExportFormat::M3u8)
             return context.usageError(QStringLiteral("--relative-to goes with --format m3u8"));
         if (!QFileInfo(relativeTo).isDir())
             return context.usageError(QStringLiteral("--relative-to wants a folder: '%1' is none").arg(relativeTo));
         relativeTo = QFileInfo(relativeTo).absoluteFilePath();
     }
-    // The controls' tags: 1 text, 2 XML, 3 M3U8, 4 XSPF.
-    const int tag = *format + 1;
+    const int tag = static_cast<int>(chosen);
     const ExitCode code =
-        context.run([&app, tag, relativeTo] { tools::performExport(app, tag, relativeTo); });
+        context.run([&app, tag, relativeTo] { app.exportPlaylist(tag, relativeTo); });
     if (toStandardOutput && code == ExitCode::Success) {
         QFile written(path);
         if (!written.open(QIODevice::ReadOnly)) {

@@ -93,33 +93,46 @@ std::optional<QString> listableKey(const QString &word)
 const QStringList defaultColumns = {"artist", "name", "album", "location"};
 
 // In JSON every listable column is there, under its key ("title" for the name).
+// The rows are read and printed a page at a time: a library of a million
+// tracks as one document would hold every value several times over.
 void printTracks(MusicLibrary &library, const QList<TrackRef> &refs, bool json, QTextStream &out,
                  const QStringList &columns = defaultColumns)
 {
     const QStringList keys = json ? listableKeys() : columns;
-    const QList<QVariantList> rows = library.propertyRows(refs, keys);
-    if (json) {
-        QJsonArray tracks;
-        for (qsizetype i = 0; i < refs.size(); ++i) {
+    constexpr qsizetype page = 4096;
+    if (json)
+        out << '[';
+    for (qsizetype first = 0; first < refs.size(); first += page) {
+        const QList<QVariantList> rows = library.propertyRows(refs.mid(first, page), keys);
+        for (qsizetype r = 0; r < rows.size(); ++r) {
+            const qsizetype i = first + r;
+            if (!json) {
+                out << refs[i].trackId;
+                for (qsizetype k = 0; k < keys.size(); ++k)
+                    out << '\t' << oneLine(rows[r].value(k));
+                out << '\n';
+                continue;
+            }
             QJsonObject track{{"id", refs[i].trackId}};
             for (qsizetype k = 0; k < keys.size(); ++k) {
-                const QVariant value = rows[i].value(k);
+                const QVariant value = rows[r].value(k);
                 const bool absent = !value.isValid() || value.isNull() ||
                                     (keys[k] == QLatin1String("location") && value.toString().isEmpty());
                 track.insert(keys[k] == QLatin1String("name") ? QStringLiteral("title") : keys[k],
                              absent ? QJsonValue() : QJsonValue::fromVariant(value));
             }
-            tracks.append(track);
+            // The element as an indented array prints it: one level deeper.
+            QString text;
+            QTextStream element(&text);
+            cli::printJson(element, QJsonDocument(track));
+            element.flush();
+            text.chop(1);
+            text.replace(QLatin1Char('\n'), QStringLiteral("\n    "));
+            out << (i == 0 ? "\n    " : ",\n    ") << text;
         }
-        cli::printJson(out, QJsonDocument(tracks));
-        return;
     }
-    for (qsizetype i = 0; i < refs.size(); ++i) {
-        out << refs[i].trackId;
-        for (qsizetype k = 0; k < keys.size(); ++k)
-            out << '\t' << oneLine(rows[i].value(k));
-        out << '\n';
-    }
+    if (json)
+        out << "\n]\n";
 }
 
 // Splits off the options a command knows; anything else starting with "--" is bad usage.

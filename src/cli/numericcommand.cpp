@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/appdelegate.h"
+#include "library/musiclibrary.h"
 #include "planprinter.h"
 #include "reviewprinter.h"
 #include "support/namedexception.h"
@@ -74,7 +75,7 @@ ExitCode numericCommand(ToolContext &context)
 
     QList<tools::NumericChange> plan;
     try {
-        plan = tools::numericPlan(app);
+        plan = tools::numericPlan(app.numericOptions(), *app.library());
     } catch (const NamedException &e) {
         context.err() << "quavertin-cli: " << e.description() << '\n';
         context.err().flush();

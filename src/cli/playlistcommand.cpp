@@ -3,6 +3,7 @@
 #include "tagtoolcommand.h"
 #include "toolcommands.h"
 #include "toolcontext.h"
+#include "operations/choices.h"
 
 #include <QCommandLineParser>
 
@@ -45,7 +46,7 @@ ExitCode playlistManagerCommand(ToolContext &context)
                                        {QStringLiteral("add"), QStringLiteral("remove")}, &failure);
     if (!action)
         return failure;
-    if (*action == 0) {
+    if (*action == choices::AddToPlaylist) {
         if (!parser.isSet(QStringLiteral("target")))
             return context.usageError(QStringLiteral("adding needs --target NAME"));
         const QString target = parser.value(QStringLiteral("target"));

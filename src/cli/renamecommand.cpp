@@ -62,7 +62,7 @@ ExitCode renameCommand(ToolContext &context)
     if (files.isEmpty())
         return context.run([&app] { app.performRename(); });
 
-    const QList<tools::PlannedRename> plan = tools::renamePlan(files, tools::renameOptions(app));
+    const QList<tools::PlannedRename> plan = tools::renamePlan(files, app.renameOptions());
     QTextStream &out = context.out();
     if (context.json())
         printJson(out, QJsonDocument(renamePlanJson(plan)));
@@ -85,7 +85,7 @@ ExitCode renameCommand(ToolContext &context)
 
     std::optional<tools::RenameReport> report;
     ExitCode code = context.run(
-        [&app, &report] { tools::performRename(app, [&report](const tools::RenameReport &r) { report = r; }); });
+        [&app, &report] { app.rename([&report](const tools::RenameReport &r) { report = r; }); });
     if (!report)
         return code == ExitCode::Success ? ExitCode::Failed : code;
     // With --json the standard output holds only the plan.

@@ -32,7 +32,7 @@ ExitCode sizeCalculatorCommand(ToolContext &context)
     app.setSelectedBitrate(*bitrate);
     std::optional<tools::SizeEstimate> figures;
     context.run([&app, &figures] {
-        tools::performCalculate(app, [&figures](const tools::SizeEstimate &estimate) { figures = estimate; });
+        app.calculate([&figures](const tools::SizeEstimate &estimate) { figures = estimate; });
     });
     // The estimate is itself an alert; without figures there was nothing to estimate.
     if (!figures)

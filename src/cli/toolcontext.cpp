@@ -36,15 +36,6 @@ std::optional<QList<int>> parseRows(const QString &text)
     return rows;
 }
 
-// Serves the main loop until the run's progress sheet has closed: the worker
-// posts its progress and its ending there.
-void waitForRun(TerminalPort &port)
-{
-    while (port.progressOpen())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    QCoreApplication::processEvents();
-}
-
 } // namespace
 
 ToolContext::ToolContext(AppDelegate &app, TerminalPort &port, QStringList args, QTextStream &out,
@@ -150,8 +141,7 @@ bool ToolContext::confirmed(const QString &question)
 
 ExitCode ToolContext::run(const std::function<void()> &action)
 {
-    const int alertsBefore = port_.alertCount();
-    const int reviewsBefore = port_.reviewsBegun();
+    const std::shared_ptr<Run> before = app_.lastRun();
     try {
         action();
     } catch (const NamedException &e) {
@@ -166,10 +156,15 @@ ExitCode ToolContext::run(const std::function<void()> &action)
         err_.flush();
         return ExitCode::Failed;
     }
-    waitForRun(port_);
-
-    if (port_.reviewsBegun() == reviewsBefore || !app_.changes())
-        return port_.alertCount() > alertsBefore ? ExitCode::Failed : ExitCode::Success;
+    const std::shared_ptr<Run> started = app_.lastRun();
+    if (started != before) {
+        const RunOutcome &outcome = started->wait();
+        // A list cut short by an error is still reviewed: the person decides.
+        if (outcome.kind != RunOutcome::Reviewed || !app_.changes())
+            return outcome.succeeded() ? ExitCode::Success : ExitCode::Failed;
+    } else if (!app_.changes()) {
+        return ExitCode::Success; // an action without a run (numbering) that opened no review
+    }
 
     ChangesModel &model = *app_.changesModel();
     QList<int> outside;
@@ -202,12 +197,12 @@ ExitCode ToolContext::run(const std::function<void()> &action)
     }
     const int applied = model.enabledCount();
     const bool adding = app_.changes()->playlist && !app_.changes()->remove;
-    const int alertsBeforeApply = port_.alertCount();
     app_.applyChanges();
-    waitForRun(port_);
-    if (const QString unrecorded = runreport::notRecorded(app_.lastApply()); !unrecorded.isEmpty())
+    const std::shared_ptr<Run> run = app_.lastRun();
+    const RunOutcome &outcome = run->wait();
+    if (const QString unrecorded = runreport::notRecorded(outcome.applied); !unrecorded.isEmpty())
         err_ << "quavertin-cli: " << text::escapedControls(unrecorded, text::ControlStyle::Terminal) << '\n';
-    if (port_.alertCount() > alertsBeforeApply)
+    if (!outcome.succeeded())
         return ExitCode::Failed;
     // An add leaves a track that is in the playlist already as it is, so
     // fewer entries than changes may have been added.

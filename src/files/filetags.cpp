@@ -2,6 +2,7 @@
 #include "filetags.h"
 
 #include "checkedfilestream.h"
+#include "committurn.h"
 #include "fileproperties.h"
 #include "musicfiles.h"
 #include "nestingguard.h"
@@ -11,6 +12,8 @@
 #include "support/dispatch.h"
 #include "support/namedexception.h"
 #include "support/textutils.h"
+
+#include <QHash>
 
 #include <taglib/aifffile.h>
 #include <taglib/apefile.h>
@@ -288,6 +291,20 @@ bool saveKeepingLayout(TagLib::File *file, const WavTags *wavTags)
     return file->save();
 }
 
+// The container an extension names, for those whose layout a foreign tag would break.
+std::optional<filestructure::Format> formatNamed(const QString &extension)
+{
+    using filestructure::Format;
+    static const QHash<QString, Format> formats = {
+        {"m4a", Format::Mp4}, {"m4b", Format::Mp4}, {"m4p", Format::Mp4}, {"m4r", Format::Mp4},
+        {"m4v", Format::Mp4}, {"mp4", Format::Mp4}, {"3g2", Format::Mp4}, {"flac", Format::Flac},
+        {"ogg", Format::Ogg}, {"spx", Format::Ogg}, {"opus", Format::Ogg}, {"asf", Format::Asf},
+        {"wma", Format::Asf}, {"wav", Format::Wav}, {"aiff", Format::Aiff}, {"aif", Format::Aiff},
+        {"tta", Format::TrueAudio}};
+    const auto found = formats.constFind(extension);
+    return found == formats.cend() ? std::nullopt : std::optional<Format>(*found);
+}
+
 QString unusableReason(MusicFile &music)
 {
     if (!music.stream().isOpen())
@@ -307,6 +324,12 @@ void writeOpen(MusicFile &music, const QString &path, const Change &change,
         throw FileError(path, unusableReason(music));
     CheckedFileStream &stream = music.stream();
     const filestructure::Format format = savecheck::formatOf(music.file());
+    // TagLib falls back on reading a file by its content when the reader its
+    // name picks fails; a damaged MP4 file read as MPEG would get an ID3v2
+    // tag before its first atom, which no MP4 player reads past.
+    if (const auto named = formatNamed(musicfiles::extensionOf(path)); named && *named != format)
+        throw FileError(path, QStringLiteral("The file is not the kind of file its name says (.%1); it was not written")
+                                  .arg(musicfiles::extensionOf(path)));
     QList<filestructure::Range> audioBefore;
     const QString problem = filestructure::problem(savecheck::original(stream), format, &audioBefore);
     if (!problem.isEmpty())
@@ -344,6 +367,12 @@ void writeOpen(MusicFile &music, const QString &path, const Change &change,
         const QString lost = savecheck::lostField(before, *after, written);
         if (!lost.isEmpty())
             refuse(lost);
+        // TagLib puts a new text into the frame it has, keeping that frame's
+        // encoding; one it cannot read (a crafted encoding byte) would take the
+        // text and save it unreadable.
+        const QString field = written == QLatin1String("title") ? QStringLiteral("name") : written;
+        if (!change.text.isEmpty() && after->contains(field) && after->value(field).toString().isEmpty())
+            refuse(QStringLiteral("leave the %1 it writes unreadable").arg(field == QLatin1String("name") ? QStringLiteral("title") : field));
     }
     const filestructure::Bytes edited = savecheck::edited(stream);
     const QList<filestructure::Range> audioAfter = filestructure::audioOfSaved(edited, format);
@@ -351,6 +380,7 @@ void writeOpen(MusicFile &music, const QString &path, const Change &change,
         refuse(QStringLiteral("leave a file whose audio cannot be found"));
     if (!filestructure::sameBytes(savecheck::original(stream), audioBefore, edited, audioAfter))
         refuse(QStringLiteral("change the file's audio"));
+    committurn::await();
     if (!stream.commit())
         throw FileError(path, QStringLiteral("The file could not be saved: it %1").arg(stream.error()));
 }

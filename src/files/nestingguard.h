@@ -11,7 +11,9 @@ class CheckedFileStream;
 // of a few dozen megabytes could overflow even the large stack, and one of a
 // few megabytes could stall a save for minutes. These checks look at the
 // structure without recursion, before TagLib does, and refuse files nested
-// deeper than any real file is (real ones nest a dozen levels or so).
+// deeper than any real file is (real ones nest a dozen levels or so). They
+// also refuse an ASF file whose metadata claims more records than it holds,
+// which TagLib would read past its end one by one.
 namespace nestingguard {
 
 // Deeper nesting than this is refused; the limits keep TagLib within about

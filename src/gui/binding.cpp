@@ -8,18 +8,40 @@
 
 namespace {
 
+QStringList &unresolvedNames()
+{
+    static QStringList names;
+    return names;
+}
+
 QMetaProperty findProperty(const QObject *object, const char *name)
 {
     const QMetaObject *meta = object->metaObject();
     const int index = meta->indexOfProperty(name);
     if (index < 0) {
         qWarning() << "binding: no property" << name << "on" << meta->className();
+        unresolvedNames() << QStringLiteral("%1.%2").arg(QLatin1String(meta->className()), QLatin1String(name));
         return {};
     }
     return meta->property(index);
 }
 
+const ValueTransformer *findTransformer(const QString &name)
+{
+    const ValueTransformer *transformer = valueTransformerNamed(name);
+    if (!transformer) {
+        qWarning() << "binding: no value transformer named" << name;
+        unresolvedNames() << name;
+    }
+    return transformer;
+}
+
 } // namespace
+
+QStringList Binding::unresolved()
+{
+    return unresolvedNames();
+}
 
 Binding::Binding(QObject *context, QObject *source, QMetaProperty sourceProperty)
     : QObject(context), source_(source), sourceProperty_(sourceProperty)
@@ -58,11 +80,9 @@ Binding *Binding::bind(QObject *target, const char *targetProperty, QObject *sou
 Binding *Binding::bindThrough(QObject *target, const char *targetProperty, QObject *source,
                               const char *sourceProperty, const QString &transformerName)
 {
-    const ValueTransformer *transformer = valueTransformerNamed(transformerName);
-    if (!transformer) {
-        qWarning() << "binding: no value transformer named" << transformerName;
+    const ValueTransformer *transformer = findTransformer(transformerName);
+    if (!transformer)
         return nullptr;
-    }
     return bind(target, targetProperty, source, sourceProperty,
                 [transformer](const QVariant &value) { return transformer->transformedValue(value); });
 }
@@ -80,9 +100,7 @@ Binding *Binding::bindAllThrough(QObject *target, const char *targetProperty, QO
     QList<Term> terms;
     for (const Condition &condition : conditions) {
         const QMetaProperty property = findProperty(source, condition.sourceProperty);
-        const ValueTransformer *transformer = valueTransformerNamed(condition.transformerName);
-        if (!transformer)
-            qWarning() << "binding: no value transformer named" << condition.transformerName;
+        const ValueTransformer *transformer = findTransformer(condition.transformerName);
         if (!property.isValid() || !transformer)
             return nullptr;
         terms.append({property, transformer});

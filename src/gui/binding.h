@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QVariant>
 #include <QList>
+#include <QStringList>
 #include <functional>
 
 // Ties a property of a control to a property of the controller, the way the
@@ -46,6 +47,11 @@ public:
     // targets that are not a single property (the items of a pop-up menu).
     static Binding *observe(QObject *context, QObject *source, const char *sourceProperty,
                             std::function<void(const QVariant &)> apply);
+
+    // Every property ("Class.name") and transformer name a binding was asked
+    // for and did not find, since the program started: a misspelt name
+    // leaves a control unbound, so the tests require this to stay empty.
+    static QStringList unresolved();
 
     // Copies the controller's value into the control now.
     void refresh();

@@ -11,7 +11,10 @@ class MainWindow;
 // title, text and buttons, file dialogs, and the window's sheets. Main thread.
 class GuiWindowPort : public WindowPort {
 public:
-    explicit GuiWindowPort(MainWindow *window);
+    // The window may come later (it needs the controller, which needs the
+    // port): until then dialogs have no parent.
+    explicit GuiWindowPort(MainWindow *window = nullptr);
+    void setWindow(MainWindow *window) { window_ = window; }
 
     int alert(const QString &title, const QString &message, const QString &defaultButton,
               const QString &alternateButton, const QString &otherButton) override;

@@ -227,7 +227,7 @@ bool LibraryBrowser::playlistsChanged(const libraryactions::Result<Value> &resul
         // The reason is worded to follow a program's name; an alert shows it as a sentence.
         QString reason = result.problem->description();
         reason[0] = reason[0].toUpper();
-        alertPanel(failureTitle, reason + u'.');
+        alertPanel(app_->port(), failureTitle, reason + u'.');
         return false;
     }
     app_->refreshPlaylists();
@@ -258,7 +258,7 @@ void LibraryBrowser::deleteChosenPlaylist()
 {
     const Playlist playlist = chosenPlaylist();
     if (playlist.id == 0 ||
-        alertPanel(tr("Delete Playlist"),
+        alertPanel(app_->port(), tr("Delete Playlist"),
                    tr("Delete the playlist \"%1\"? Its tracks stay in the library.").arg(playlist.name), tr("Delete"),
                    tr("Cancel")) != 1)
         return;
@@ -381,7 +381,7 @@ std::shared_ptr<MusicLibrary> LibraryBrowser::libraryOr(const QString &failureTi
     try {
         return app_->library();
     } catch (const LibraryError &error) {
-        alertPanel(failureTitle, error.reason());
+        alertPanel(app_->port(), failureTitle, error.reason());
         return nullptr;
     }
 }
@@ -416,12 +416,13 @@ void LibraryBrowser::finishImport(const libraryimport::Summary &summary, const Q
     status_->setText(done);
     emit importFinished();
     if (!problem.isEmpty()) {
-        alertPanel(tr("Import Failed"), problem + QStringLiteral("\n\n") + done);
+        alertPanel(app_->port(), tr("Import Failed"), problem + QStringLiteral("\n\n") + done);
         return;
     }
     if (summary.failures.isEmpty())
         return;
-    alertPanel(tr("Some Files Were Not Imported"), done + QStringLiteral("\n\n") + failureLines(summary.failures));
+    alertPanel(app_->port(), tr("Some Files Were Not Imported"),
+               done + QStringLiteral("\n\n") + failureLines(summary.failures));
 }
 
 void LibraryBrowser::refreshFromFiles()
@@ -450,9 +451,9 @@ void LibraryBrowser::finishRefresh(const libraryimport::RefreshSummary &summary,
     status_->setText(done);
     emit refreshFinished();
     if (!problem.isEmpty()) {
-        alertPanel(tr("Refresh Failed"), problem + QStringLiteral("\n\n") + done);
+        alertPanel(app_->port(), tr("Refresh Failed"), problem + QStringLiteral("\n\n") + done);
         return;
     }
-    alertPanel(tr("Library Refreshed"),
+    alertPanel(app_->port(), tr("Library Refreshed"),
                summary.failures.isEmpty() ? done : done + QStringLiteral("\n\n") + failureLines(summary.failures));
 }

@@ -154,7 +154,7 @@ void LibraryImports::run(const QString &label, Work work)
     try {
         library = app_->library();
     } catch (const NamedException &error) {
-        alertPanel(tr("Import Failed"), error.reason());
+        alertPanel(app_->port(), tr("Import Failed"), error.reason());
         emit finished();
         return;
     }
@@ -185,9 +185,9 @@ void LibraryImports::run(const QString &label, Work work)
                 return;
             self->app_->refreshPlaylists();
             if (problem.isEmpty())
-                alertPanel(tr("Import Finished"), report);
+                alertPanel(self->app_->port(), tr("Import Finished"), report);
             else
-                alertPanel(tr("Import Failed"), problem);
+                alertPanel(self->app_->port(), tr("Import Failed"), problem);
             emit self->finished();
         });
     });

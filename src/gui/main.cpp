@@ -5,8 +5,6 @@
 #include "guiwindowport.h"
 #include "mainwindow.h"
 #include "screenshottour.h"
-#include "support/alerts.h"
-#include "support/urlopener.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -20,7 +18,6 @@ int main(int argc, char **argv)
     QGuiApplication::setDesktopFileName(QStringLiteral("org.quavertin.Quavertin"));
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quavertin.svg")));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(buildinfo::shortVersionString));
-    setUrlOpener(desktopUrlOpener());
 
     QCommandLineParser options;
     options.setApplicationDescription(QStringLiteral("Batch-edits the metadata of music."));
@@ -33,23 +30,23 @@ int main(int argc, char **argv)
     options.addOption(library);
     options.process(application);
 
-    AppDelegate app;
+    // A documented test hook: QUAVERTIN_SCREENSHOTS=DIR saves a picture of
+    // every pane, the review sheet and the library browser, then quits.
+    const QString screenshots = qEnvironmentVariable("QUAVERTIN_SCREENSHOTS");
+    const std::unique_ptr<GuiWindowPort> port =
+        screenshots.isEmpty() ? std::make_unique<GuiWindowPort>() : screenshotTourPort();
+    AppDelegate app(*port, desktopUrlOpener(*port));
     if (options.isSet(library))
         app.setLibraryPath(options.value(library));
     MainWindow window(&app);
-    GuiWindowPort port(&window);
-    setWindowPort(&port);
+    port->setWindow(&window);
 
     window.handleFirstLaunch();
     app.applicationDidFinishLaunching();
     window.show();
 
-    // A documented test hook: QUAVERTIN_SCREENSHOTS=DIR saves a picture of
-    // every pane, the review sheet and the library browser, then quits.
-    if (const QString dir = qEnvironmentVariable("QUAVERTIN_SCREENSHOTS"); !dir.isEmpty())
-        startScreenshotTour(&window, &app, dir, qEnvironmentVariable("QUAVERTIN_SCREENSHOT_FOLDER"));
+    if (!screenshots.isEmpty())
+        startScreenshotTour(&window, &app, screenshots, qEnvironmentVariable("QUAVERTIN_SCREENSHOT_FOLDER"));
 
-    const int status = application.exec();
-    setWindowPort(nullptr);
-    return status;
+    return application.exec();
 }

@@ -15,6 +15,7 @@
 #include "support/dispatch.h"
 #include "support/fileutils.h"
 #include "tracktablepanel.h"
+#include "operations/choices.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -419,7 +420,7 @@ LibraryBrowser *MainWindow::libraryBrowser()
         library_ = new LibraryBrowser(app_, this);
         // The selection, a playlist's tracks or an import may have changed the source's tracks.
         connect(library_, &QDialog::finished, trackPanel_, [this] {
-            if (app_->selectedMethod() != 1)
+            if (app_->selectedMethod() != choices::FolderSource)
                 trackPanel_->reload();
         });
     }

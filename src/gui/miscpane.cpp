@@ -4,6 +4,7 @@
 #include "panes.h"
 #include "popupbutton.h"
 #include "tools/textencodings.h"
+#include "operations/choices.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -80,17 +81,17 @@ QWidget *misc(AppDelegate *app)
     b.beginGroup(QObject::tr("Playlist Export"), right);
     auto *text = new QPushButton(QObject::tr("Export Text…"));
     text->setObjectName("exportText");
-    QObject::connect(text, &QPushButton::clicked, app, [app] { app->performExport(1); });
+    QObject::connect(text, &QPushButton::clicked, app, [app] { app->performExport(int(choices::ExportFormat::Text)); });
     auto *xml = new QPushButton(QObject::tr("Export XML…"));
     xml->setObjectName("exportXml");
-    QObject::connect(xml, &QPushButton::clicked, app, [app] { app->performExport(2); });
+    QObject::connect(xml, &QPushButton::clicked, app, [app] { app->performExport(int(choices::ExportFormat::Xml)); });
     b.form()->addRow(buttonRow({text, xml}));
     auto *m3u8 = new QPushButton(QObject::tr("Export M3U8…"));
     m3u8->setObjectName("exportM3u8");
-    QObject::connect(m3u8, &QPushButton::clicked, app, [app] { app->performExport(3); });
+    QObject::connect(m3u8, &QPushButton::clicked, app, [app] { app->performExport(int(choices::ExportFormat::M3u8)); });
     auto *xspf = new QPushButton(QObject::tr("Export XSPF…"));
     xspf->setObjectName("exportXspf");
-    QObject::connect(xspf, &QPushButton::clicked, app, [app] { app->performExport(4); });
+    QObject::connect(xspf, &QPushButton::clicked, app, [app] { app->performExport(int(choices::ExportFormat::Xspf)); });
     b.form()->addRow(buttonRow({m3u8, xspf}));
     b.endGroup();
 

@@ -2,7 +2,7 @@
 #include "renamepreview.h"
 
 #include "app/appdelegate.h"
-#include "operations/collector.h"
+#include "support/alerts.h"
 #include "support/dispatch.h"
 #include "tools/renamesummary.h"
 
@@ -125,14 +125,17 @@ bool RenamePreview::preview()
 {
     app_->endEditing();
     const QString folder = app_->folderPath();
-    if (folder.isEmpty())
-        return collector::refuse(QStringLiteral("No Folder"),
-                                 QStringLiteral("You didn't select a folder with music files to operate on."));
+    if (folder.isEmpty()) {
+        alertPanel(app_->port(), QStringLiteral("No Folder"), QStringLiteral("You didn't select a folder with music files to operate on."));
+        return false;
+    }
     const QStringList files = tools::renameRunFiles(folder, app_->renameRecursiveScan());
-    if (files.isEmpty())
-        return collector::refuse(QStringLiteral("No Files"),
-                                 QStringLiteral("The folder you have selected doesn't seem to contain music files."));
-    const tools::RenameOptions options = tools::renameOptions(*app_);
+    if (files.isEmpty()) {
+        alertPanel(app_->port(), QStringLiteral("No Files"),
+                   QStringLiteral("The folder you have selected doesn't seem to contain music files."));
+        return false;
+    }
+    const tools::RenameOptions options = app_->renameOptions();
     model_->setPlan(folder, {});
     summary_->setText(tr("Reading the tags of %n file(s)…", nullptr, int(files.size())));
     open();

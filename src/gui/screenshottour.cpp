@@ -10,7 +10,6 @@
 #include "reviewsheet.h"
 #include "sourcetracksmodel.h"
 #include "tracktablepanel.h"
-#include "support/alerts.h"
 
 #include <QApplication>
 #include <QDir>
@@ -75,6 +74,11 @@ struct Tour {
 
 } // namespace
 
+std::unique_ptr<GuiWindowPort> screenshotTourPort()
+{
+    return std::make_unique<TourPort>();
+}
+
 void startScreenshotTour(MainWindow *window, AppDelegate *app, const QString &dir, const QString &musicFolder)
 {
     auto tour = std::make_shared<Tour>();
@@ -83,8 +87,6 @@ void startScreenshotTour(MainWindow *window, AppDelegate *app, const QString &di
     tour->dir = QDir(dir);
     tour->musicFolder = musicFolder;
     tour->dir.mkpath(QStringLiteral("."));
-    static TourPort port(window);
-    setWindowPort(&port);
     auto later = [tour](int ms) { QTimer::singleShot(ms, [tour] { tour->next(); }); };
 
     for (int position = 0; position <= 6; ++position) {

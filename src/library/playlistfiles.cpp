@@ -145,6 +145,13 @@ QStringList xspfEntries(const QByteArray &bytes, const QString &path, QString &t
     return entries;
 }
 
+// The entry's path from the playlist's folder. Joined by hand: QDir takes a
+// name starting ":/" for one of the program's built-in resources.
+QString inFolder(const QString &folder, const QString &entry)
+{
+    return QDir::cleanPath(entry.startsWith(u'/') ? entry : folder + u'/' + entry);
+}
+
 enum class Kind { M3u, M3u8, Pls, Xspf };
 
 Kind kindOf(const QString &path, const QByteArray &bytes)
@@ -176,6 +183,14 @@ std::optional<QString> resolveEntry(const QString &entry, const QString &folder,
         notices.append({entry, QStringLiteral("the entry names no file")});
         return std::nullopt;
     }
+    // No file's name holds a NUL: the system would read the name cut short
+    // at it, and so another file.
+    const QString nul(QChar(u'\0'));
+    const QString holdsNul = QStringLiteral("the entry holds a NUL character, which no file name can");
+    if (entry.contains(nul)) {
+        notices.append({entry, holdsNul});
+        return std::nullopt;
+    }
     static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));
     if (entry.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) {
         const QUrl url(entry, QUrl::StrictMode);
@@ -183,7 +198,17 @@ std::optional<QString> resolveEntry(const QString &entry, const QString &folder,
             notices.append({entry, QStringLiteral("not a file address of this computer")});
             return std::nullopt;
         }
-        return QDir::cleanPath(url.toLocalFile());
+        const QString local = url.toLocalFile();
+        if (local.contains(nul)) {
+            notices.append({entry, holdsNul});
+            return std::nullopt;
+        }
+        if (local.isEmpty()) {
+            notices.append({entry, QStringLiteral("the entry names no file")});
+            return std::nullopt;
+        }
+        // "file:song.mp3" has no folder of its own: the playlist's, as for a plain name.
+        return inFolder(folder, local);
     }
     if (isWindowsDrivePath(entry)) {
         notices.append({entry, QStringLiteral("a Windows path (drive letter or network share); it cannot be found here")});
@@ -193,13 +218,13 @@ std::optional<QString> resolveEntry(const QString &entry, const QString &folder,
         notices.append({entry, QStringLiteral("a stream address, not a file")});
         return std::nullopt;
     }
-    const QString path = QDir::cleanPath(QDir(folder).absoluteFilePath(entry));
+    const QString path = inFolder(folder, entry);
     if (entry.contains(u'\\') && !QFileInfo::exists(path)) {
         // A playlist written on Windows; a backslash is a valid name
         // character here, so the name as written is tried first.
         QString turned = entry;
         turned.replace(u'\\', u'/');
-        const QString converted = QDir::cleanPath(QDir(folder).absoluteFilePath(turned));
+        const QString converted = inFolder(folder, turned);
         notices.append({entry, QStringLiteral("Windows separators (\\) read as /"), false});
         return converted;
     }

@@ -16,26 +16,28 @@ const QString folderRefusal = QStringLiteral(
     "You can operate on this tag only when selecting an iTunes playlist and not directly on a folder of files.");
 const QString coverRefusal = QStringLiteral("You can use this tag only as the search tag in the 'playlists' tool.");
 
-// Shown before throwing, and never from inside TagLib work: the alert waits
-// for the main thread.
-[[noreturn]] void refuse(const QString &text)
+// Shown on the track's port before throwing, and never from inside TagLib
+// work: the alert waits for the main thread. A track made without a port
+// refuses by the exception alone.
+[[noreturn]] void refuse(WindowPort *port, const QString &text)
 {
-    alertPanel(unsupportedTag, text, QStringLiteral("OK"));
+    if (port)
+        alertPanel(port, unsupportedTag, text, QStringLiteral("OK"));
     throw NamedException(unsupportedTag, text);
 }
 
-void refuseUnreadable(const QStringList &keys)
+void refuseUnreadable(WindowPort *port, const QStringList &keys)
 {
     for (const QString &key : keys) {
         if (!filetags::canRead(key))
-            refuse(folderRefusal);
+            refuse(port, folderRefusal);
     }
 }
 
-void refuseUnwritable(const QString &key)
+void refuseUnwritable(WindowPort *port, const QString &key)
 {
     if (!filetags::canWrite(key))
-        refuse(folderRefusal);
+        refuse(port, folderRefusal);
 }
 
 const QString locationKey = QStringLiteral("location");
@@ -128,12 +130,12 @@ QList<TrackValues> libraryValues(const MusicLibrary &library, const QList<TrackR
 
 // Library tracks listed with their values, read in one query.
 TrackList listed(const std::shared_ptr<MusicLibrary> &library, TrackRows read, const QStringList &keys,
-                 const LibraryColumns &map)
+                 const LibraryColumns &map, WindowPort *port)
 {
     TrackList list;
     list.tracks.reserve(read.refs.size());
     for (const TrackRef &ref : read.refs)
-        list.tracks.append(MusicTrack::withTrack(library, ref));
+        list.tracks.append(MusicTrack::withTrack(library, ref, port));
     if (!keys.isEmpty())
         list.values = valuesOfRows(std::move(read.rows), keys, map);
     return list;
@@ -155,17 +157,19 @@ bool matchesLibrary(const QVariantHash &current, const TagExpectations &expected
 
 } // namespace
 
-MusicTrack MusicTrack::withTrack(std::shared_ptr<MusicLibrary> library, TrackRef ref)
+MusicTrack MusicTrack::withTrack(std::shared_ptr<MusicLibrary> library, TrackRef ref, WindowPort *port)
 {
     MusicTrack track;
+    track.port_ = port;
     track.library_ = std::move(library);
     track.track_ = ref;
     return track;
 }
 
-MusicTrack MusicTrack::withPath(QString path)
+MusicTrack MusicTrack::withPath(QString path, WindowPort *port)
 {
     MusicTrack track;
+    track.port_ = port;
     track.path_ = std::move(path);
     return track;
 }
@@ -173,7 +177,7 @@ MusicTrack MusicTrack::withPath(QString path)
 QVariant MusicTrack::valueForTag(const QString &key) const
 {
     if (!isLibraryTrack()) {
-        refuseUnreadable({key});
+        refuseUnreadable(port_, {key});
         return filetags::read(path_, {key}).value(key);
     }
     if (key == QLatin1String("location") || key == QLatin1String("cover"))
@@ -184,7 +188,7 @@ QVariant MusicTrack::valueForTag(const QString &key) const
 QVariantHash MusicTrack::valuesForTags(const QStringList &keys) const
 {
     if (!isLibraryTrack()) {
-        refuseUnreadable(keys);
+        refuseUnreadable(port_, keys);
         return filetags::read(path_, keys);
     }
     return libraryValues(*library_, {*track_}, keys).value(0).toHash();
@@ -212,16 +216,17 @@ QList<TrackValues> MusicTrack::valuesForTracks(const QList<MusicTrack> &tracks, 
 }
 
 TrackList MusicTrack::playlistTracks(const std::shared_ptr<MusicLibrary> &library, qint64 playlistId,
-                                     const QStringList &keys)
+                                     const QStringList &keys, WindowPort *port)
 {
     const LibraryColumns map = libraryColumns(keys);
-    return listed(library, library->tracksOf(playlistId, map.columns), keys, map);
+    return listed(library, library->tracksOf(playlistId, map.columns), keys, map, port);
 }
 
-TrackList MusicTrack::selectedTracks(const std::shared_ptr<MusicLibrary> &library, const QStringList &keys)
+TrackList MusicTrack::selectedTracks(const std::shared_ptr<MusicLibrary> &library, const QStringList &keys,
+                                     WindowPort *port)
 {
     const LibraryColumns map = libraryColumns(keys);
-    return listed(library, library->selection(map.columns), keys, map);
+    return listed(library, library->selection(map.columns), keys, map, port);
 }
 
 bool MusicTrack::readsFiles(const QStringList &keys)
@@ -232,12 +237,12 @@ bool MusicTrack::readsFiles(const QStringList &keys)
 void MusicTrack::setTag(const QString &key, const QVariant &value) const
 {
     if (!isLibraryTrack()) {
-        refuseUnwritable(key);
+        refuseUnwritable(port_, key);
         filetags::write(path_, key, value);
     } else if (key == QLatin1String("location")) {
         library_->setLocation(*track_, value.toString());
     } else if (key == QLatin1String("cover")) {
-        refuse(coverRefusal);
+        refuse(port_, coverRefusal);
     } else {
         writeThrough(libraryKey(key), value);
     }
@@ -247,12 +252,12 @@ bool MusicTrack::setTagIfUnchanged(const QString &key, const QVariant &value, co
 {
     const QStringList keys = tagvalue::keysOf(expected);
     if (!isLibraryTrack()) {
-        refuseUnwritable(key);
-        refuseUnreadable(keys);
+        refuseUnwritable(port_, key);
+        refuseUnreadable(port_, keys);
         return filetags::writeIfUnchanged(path_, key, value, expected);
     }
     if (key == QLatin1String("cover"))
-        refuse(coverRefusal);
+        refuse(port_, coverRefusal);
     if (!matchesLibrary(valuesForTags(keys), expected))
         return false;
     setTag(key, value);

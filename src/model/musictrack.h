@@ -13,20 +13,23 @@
 #include <optional>
 
 class MusicLibrary;
+class WindowPort;
 struct TrackList;
 
 // One track to operate on: a library track or a music file. A tag value is a
 // QVariant: invalid means absent, otherwise a QString or a number. Nothing is
 // cached: every read and write goes to the library or to the file.
 //
-// Refused keys show the "Unsupported Tag" alert (waiting for the person when
-// called from a worker) and then throw NamedException("Unsupported Tag", text).
+// Refused keys show the "Unsupported Tag" alert on the port the track was made
+// with (waiting for the person when called from a worker) and then throw
+// NamedException("Unsupported Tag", text); without a port they only throw.
 // Library failures throw LibraryError; file write failures throw FileError.
 class MusicTrack {
 public:
     MusicTrack() = default;
-    static MusicTrack withTrack(std::shared_ptr<MusicLibrary> library, TrackRef ref); // initWithTrack
-    static MusicTrack withPath(QString path);                                         // initWithPath
+    static MusicTrack withTrack(std::shared_ptr<MusicLibrary> library, TrackRef ref,
+                                WindowPort *port = nullptr);                // initWithTrack
+    static MusicTrack withPath(QString path, WindowPort *port = nullptr); // initWithPath
 
     bool isLibraryTrack() const { return track_.has_value(); }
     const std::optional<TrackRef> &track() const { return track_; }
@@ -50,8 +53,9 @@ public:
     // The tracks of a library playlist (of the selection) with their values
     // of keys, all read with one query. Throws LibraryError as propertyRows does.
     static TrackList playlistTracks(const std::shared_ptr<MusicLibrary> &library, qint64 playlistId,
-                                    const QStringList &keys);
-    static TrackList selectedTracks(const std::shared_ptr<MusicLibrary> &library, const QStringList &keys);
+                                    const QStringList &keys, WindowPort *port = nullptr);
+    static TrackList selectedTracks(const std::shared_ptr<MusicLibrary> &library, const QStringList &keys,
+                                    WindowPort *port = nullptr);
     // Whether reading these keys of a library track looks at its file: "cover"
     // searches it for a picture, "location" checks that it is still there.
     static bool readsFiles(const QStringList &keys);
@@ -83,6 +87,7 @@ private:
     std::shared_ptr<MusicLibrary> library_;
     std::optional<TrackRef> track_;
     QString path_;
+    WindowPort *port_ = nullptr; // where refusals are shown; outlives the track
 };
 // A list of tracks grows by moving its memory: neither the library pointer
 // (std::shared_ptr, two plain pointers), the reference nor the path points

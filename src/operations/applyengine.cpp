@@ -2,6 +2,9 @@
 #include "applyengine.h"
 
 #include "changesmodel.h"
+#include "filepool.h"
+#include "files/committurn.h"
+#include "files/filetags.h"
 #include "library/musiclibrary.h"
 #include "runjournal.h"
 #include "support/alerts.h"
@@ -11,7 +14,12 @@
 #include <QDebug>
 #include <QFile>
 #include <QSet>
+#include <condition_variable>
+#include <limits>
 #include <memory>
+#include <mutex>
+
+#include <sys/stat.h>
 
 namespace applyengine {
 namespace {
@@ -106,20 +114,248 @@ QSet<QString> followedFiles(const ApplyRun &run)
 
 // After a file of a folder source was written: library tracks of that file
 // take the value too, as a later refresh would give it.
-void followFileWrite(MusicLibrary &library, const ChangeRecord &record, const QString &stampBefore)
+void followFileWrite(MusicLibrary &library, const ChangeRecord &record, const QString &stampBefore,
+                     const QString &stampAfter)
 {
     const QString key = record.tagToChange == QLatin1String("title") ? QStringLiteral("name") : record.tagToChange;
     if (!MusicTrack::fileHolds(key))
         return;
     const QString path = record.track.path();
-    library.fileWritten(path, key, MusicLibrary::storedValue(key, record.newTag), stampBefore, files::stamp(path));
+    library.fileWritten(path, key, MusicLibrary::storedValue(key, record.newTag), stampBefore, stampAfter);
+}
+
+// The verified write of one record. A later record of the same track (the
+// second half of a swap) finds the values this run wrote, not the collected
+// ones, and must not take its own run's writes for someone else's. False,
+// writing nothing, when the track changed elsewhere.
+bool writeRecord(const ChangeRecord &record, QHash<QString, QHash<QString, QVariant>> &writtenByRun)
+{
+    // Artist, then title, then the old value; read and written with one open of a file.
+    TagExpectations expected{{artistKey, record.artist}, {nameKey, record.title}, {record.tagToChange, record.oldTag}};
+    QHash<QString, QVariant> &written = writtenByRun[trackIdentity(record.track)];
+    for (auto &[key, value] : expected)
+        if (const auto it = written.constFind(key); it != written.constEnd())
+            value = *it;
+    if (!record.track.setTagIfUnchanged(record.tagToChange, record.newTag, expected))
+        return false;
+    written.insert(record.tagToChange, record.newTag);
+    return true;
+}
+
+// Files are written several at a time when the list holds only files and
+// every key is one a file takes: a refusal would otherwise be shown from a
+// pool thread. Library tracks stay on the worker, whose connection they use.
+bool writesInTurn(const ApplyRun &run)
+{
+    if (filepool::threadCount() == 1)
+        return false;
+    for (const ChangeRecord &r : run.changes->records) {
+        if (!r.enabled)
+            continue;
+        if (r.track.isLibraryTrack() || !filetags::canWrite(r.tagToChange) || !filetags::canRead(r.tagToChange))
+            return false;
+    }
+    return true;
+}
+
+// The file a record writes, the same for every name of it; its path when it
+// cannot be examined.
+QString fileIdentity(const ChangeRecord &record)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(record.track.path()).constData(), &st) != 0)
+        return record.track.path();
+    return QStringLiteral("%1:%2").arg(st.st_dev).arg(st.st_ino);
+}
+
+// The records in pieces that one task each writes, in order: every record of
+// a file falls in one piece, so a file is never prepared from bytes that an
+// earlier record is still changing. Pieces are runs of the list; where two
+// files' records interleave, their pieces are one.
+QList<std::pair<qsizetype, qsizetype>> piecesOf(const QList<ChangeRecord> &records)
+{
+    QHash<QString, qsizetype> last;
+    QList<QString> identity(records.size());
+    for (qsizetype i = 0; i < records.size(); ++i) {
+        if (records[i].enabled) {
+            identity[i] = fileIdentity(records[i]);
+            last[identity[i]] = i;
+        }
+    }
+    QList<std::pair<qsizetype, qsizetype>> pieces;
+    for (qsizetype first = 0; first < records.size();) {
+        qsizetype end = first;
+        for (qsizetype i = first; i <= end; ++i)
+            if (!identity[i].isNull())
+                end = std::max(end, last.value(identity[i]));
+        pieces.append({first, end + 1});
+        first = end + 1;
+    }
+    return pieces;
+}
+
+// Which pieces may change their files: each in its turn, once every piece
+// before it was written and followed in the library, and none after a piece
+// that stopped the run.
+class Turns {
+public:
+    // Waits for piece's turn; false when the run stopped before it.
+    bool await(int piece)
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return done_ >= piece || stoppedAt_ < piece; });
+        return done_ >= piece;
+    }
+    void done(int piece)
+    {
+        const std::lock_guard lock(mutex_);
+        done_ = piece + 1;
+        changed_.notify_all();
+    }
+    void stop(int piece)
+    {
+        const std::lock_guard lock(mutex_);
+        stoppedAt_ = std::min(stoppedAt_, piece);
+        changed_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    int done_ = 0;
+    int stoppedAt_ = std::numeric_limits<int>::max();
+};
+
+// What became of each record of a piece.
+struct PieceWrite {
+    enum Status { Unchecked, Written, SameFile, Changed, Failed, NotReached };
+    struct Record {
+        Status status = NotReached;
+        QString stampBefore, stampAfter, error;
+    };
+    QList<Record> records;
+};
+
+// The run's end, once the piece that ended it was reported.
+struct Stopped {};
+
+void writeTagsInTurn(const ApplyRun &run, RowBatches &rows, ApplyResult &result)
+{
+    const QList<ChangeRecord> &records = run.changes->records;
+    const qsizetype total = records.size();
+    const QList<std::pair<qsizetype, qsizetype>> pieces = piecesOf(records);
+    const bool follow = run.library != nullptr;
+    Turns turns;
+
+    // A pool thread reads, changes and checks a piece's files in memory; only
+    // the step onto the disk waits for the piece's turn.
+    const std::function<PieceWrite(int)> write = [&](int piece) {
+        const committurn::Scope turn([&turns, piece] { return turns.await(piece); });
+        PieceWrite outcome;
+        QHash<QString, QHash<QString, QVariant>> writtenByRun;
+        QSet<QString> writtenFiles;
+        for (qsizetype i = pieces[piece].first; i < pieces[piece].second; ++i) {
+            const ChangeRecord &record = records.at(i);
+            PieceWrite::Record &done = outcome.records.emplace_back();
+            if (!record.enabled) {
+                done.status = PieceWrite::Unchecked;
+                continue;
+            }
+            try {
+                const QString file = fileWrite(record);
+                if (!file.isEmpty() && writtenFiles.contains(file)) {
+                    done.status = PieceWrite::SameFile;
+                    continue;
+                }
+                done.stampBefore = follow ? files::stamp(record.track.path()) : QString();
+                if (!writeRecord(record, writtenByRun)) {
+                    done.status = PieceWrite::Changed;
+                    break;
+                }
+                done.status = PieceWrite::Written;
+                done.stampAfter = follow ? files::stamp(record.track.path()) : QString();
+                if (!file.isEmpty())
+                    writtenFiles.insert(file);
+            } catch (const committurn::Refused &) {
+                done.status = PieceWrite::NotReached;
+                break;
+            } catch (const std::exception &e) {
+                done.status = PieceWrite::Failed;
+                done.error = describe(e);
+                break;
+            }
+        }
+        return outcome;
+    };
+
+    // The worker takes the pieces in order: progress, the log, the count and
+    // the library rows, as if it had written them itself.
+    const auto report = [&](int piece, PieceWrite &&outcome) {
+        try {
+            for (qsizetype k = 0; k < outcome.records.size(); ++k) {
+                const qsizetype i = pieces[piece].first + k;
+                const ChangeRecord &record = records.at(i);
+                const PieceWrite::Record &done = outcome.records.at(k);
+                if (done.status == PieceWrite::Unchecked) {
+                    run.progress(QStringLiteral("%1/%2 ").arg(i + 1).arg(total));
+                    continue;
+                }
+                run.progress({QStringLiteral("%1/%2 %3"), int(i + 1), int(total), record.title});
+                switch (done.status) {
+                case PieceWrite::SameFile:
+                    qInfo().noquote() << QStringLiteral("%1 is the same file as one already written").arg(record.track.path());
+                    ++result.written;
+                    continue;
+                case PieceWrite::Written:
+                    rows.before();
+                    ++result.written;
+                    if (run.journal)
+                        run.journal->applied(i);
+                    try {
+                        if (follow)
+                            followFileWrite(*run.library, record, done.stampBefore, done.stampAfter);
+                        rows.after();
+                    } catch (const std::exception &e) {
+                        LOG_FAILURE(describe(e));
+                        result.outcome = ApplyResult::Failed;
+                        result.failedTrack = record.title;
+                        result.error = describe(e);
+                        throw Stopped();
+                    }
+                    continue;
+                case PieceWrite::Changed:
+                    result.outcome = ApplyResult::Aborted;
+                    throw Stopped();
+                case PieceWrite::Failed:
+                case PieceWrite::NotReached:
+                case PieceWrite::Unchecked:
+                    LOG_FAILURE(done.error);
+                    result.outcome = ApplyResult::Failed;
+                    result.failedTrack = record.title;
+                    result.error = done.error;
+                    throw Stopped();
+                }
+            }
+        } catch (...) {
+            // The pieces waiting for their turn are told before anything else.
+            turns.stop(piece);
+            throw;
+        }
+        turns.done(piece);
+    };
+    try {
+        filepool::ordered<PieceWrite>(int(pieces.size()), write, report);
+    } catch (const Stopped &) {
+    }
 }
 
 void writeTags(const ApplyRun &run, RowBatches &rows, ApplyResult &result)
 {
-    // What this run has written so far, per track: a later record of the same
-    // track (the second half of a swap) finds those values, not the collected
-    // ones, and must not take its own run's writes for someone else's.
+    if (writesInTurn(run)) {
+        writeTagsInTurn(run, rows, result);
+        return;
+    }
+    // What this run has written so far, per track.
     QHash<QString, QHash<QString, QVariant>> writtenByRun;
     const QList<ChangeRecord> &records = run.changes->records;
     const qsizetype total = records.size();
@@ -143,28 +379,20 @@ void writeTags(const ApplyRun &run, RowBatches &rows, ApplyResult &result)
             continue;
         }
         try {
-            // Artist, then title, then the old value; read and written with one open of a file.
-            TagExpectations expected{
-                {artistKey, record.artist}, {nameKey, record.title}, {record.tagToChange, record.oldTag}};
             rows.before();
             const bool follow = !record.track.isLibraryTrack() && followed.contains(record.track.path());
             const QString stampBefore = follow ? files::stamp(record.track.path()) : QString();
-            QHash<QString, QVariant> &written = writtenByRun[trackIdentity(record.track)];
-            for (auto &[key, value] : expected)
-                if (const auto it = written.constFind(key); it != written.constEnd())
-                    value = *it;
-            if (!record.track.setTagIfUnchanged(record.tagToChange, record.newTag, expected)) {
+            if (!writeRecord(record, writtenByRun)) {
                 result.outcome = ApplyResult::Aborted;
                 return;
             }
-            written.insert(record.tagToChange, record.newTag);
             ++result.written;
             if (run.journal)
                 run.journal->applied(i);
             if (!write.isEmpty())
                 writtenFiles.insert(write);
             if (follow)
-                followFileWrite(*run.library, record, stampBefore);
+                followFileWrite(*run.library, record, stampBefore, files::stamp(record.track.path()));
             rows.after();
         } catch (const std::exception &e) {
             const QString description = describe(e);
@@ -367,21 +595,21 @@ ApplyResult apply(const ApplyRun &run)
     return result;
 }
 
-void report(const ApplyResult &result)
+void report(WindowPort *port, const ApplyResult &result)
 {
     if (!result.notTrashed.isEmpty())
-        alertPanel(QStringLiteral("Not Moved to the Trash"), notTrashedMessage(result));
+        alertPanel(port, QStringLiteral("Not Moved to the Trash"), notTrashedMessage(result));
     switch (result.outcome) {
     case ApplyResult::Finished:
         return;
     case ApplyResult::Aborted:
-        alertPanelApp(outcomeMessage(result));
+        alertPanelApp(port, outcomeMessage(result));
         return;
     case ApplyResult::Failed:
-        alertPanel(QStringLiteral("Changes Not Completed"), outcomeMessage(result));
+        alertPanel(port, QStringLiteral("Changes Not Completed"), outcomeMessage(result));
         return;
     case ApplyResult::TargetMissing:
-        alertPanel(QStringLiteral("Playlist Not Found"), outcomeMessage(result));
+        alertPanel(port, QStringLiteral("Playlist Not Found"), outcomeMessage(result));
         return;
     }
 }

@@ -11,6 +11,7 @@
 
 class MusicLibrary;
 class RunJournal;
+class WindowPort;
 
 // What the apply worker needs, captured on the main thread when Apply is pressed.
 struct ApplyRun {
@@ -48,7 +49,7 @@ ApplyResult apply(const ApplyRun &run);
 
 // Tells the person how a run that did not finish ended; nothing after one
 // that did. Main thread (it waits for the alert's answer).
-void report(const ApplyResult &result);
+void report(WindowPort *port, const ApplyResult &result);
 QString outcomeMessage(const ApplyResult &result);
 QString notTrashedMessage(const ApplyResult &result);
 

@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "collector.h"
 
-#include "app/appdelegate.h"
+#include "filepool.h"
 #include "progressthrottle.h"
 #include "runnews.h"
 #include "runreport.h"
 #include "library/libraryerror.h"
 #include "support/alerts.h"
-#include "support/dispatch.h"
 #include "support/namedexception.h"
 
 #include <QDebug>
@@ -21,6 +20,8 @@ const QString artistKey = QStringLiteral("artist");
 // Library tracks whose values were not read with the list are read this
 // many at a time with one query: few round trips, and progress between them.
 constexpr int chunkSize = 512;
+// Values that need no file are only a query's rows: larger pages.
+constexpr int pageSize = 8192;
 
 // A refusal of the track model has told the person already; any other error
 // would otherwise pass unnoticed, leaving a short list that looks complete.
@@ -31,10 +32,10 @@ struct WalkError {
 
 } // namespace
 
-void collectChanges(AppDelegate &app, CollectRun run)
+std::shared_ptr<Run> collect(CollectRun collectRun, ProgressSink &sink)
 {
-    app.beginProgress(run.title);
-    dispatchAsyncBackground([&app, run = std::move(run)] {
+    const QString title = collectRun.title;
+    return Run::start(sink, title, [run = std::move(collectRun)](ProgressSink &progress) -> Run::Finish {
         QList<ChangeRecord> records;
         std::optional<TrackList> tracks;
         std::optional<WalkError> error;
@@ -45,20 +46,21 @@ void collectChanges(AppDelegate &app, CollectRun run)
             for (const QString &key : {nameKey, artistKey})
                 if (!keys.contains(key))
                     keys << key;
-            if (run.source) {
-                if (std::optional<QList<MusicTrack>> listed = run.source())
+            if (run.listed) {
+                if (std::optional<QList<MusicTrack>> listed = run.listed())
                     tracks = TrackList{std::move(*listed), {}};
             } else {
-                // Values that look at the files (a picture, whether a file is
-                // still there) are read a chunk at a time instead, so that
-                // progress follows the reading.
-                tracks = app.tracksWithValues(MusicTrack::readsFiles(keys) ? QStringList() : keys);
+                // The values are read a chunk at a time below: a million
+                // tracks' values at once would hold hundreds of megabytes, and
+                // progress follows the reading of values that look at the files.
+                tracks = run.source.tracksWithValues(QStringList());
             }
             if (tracks) {
                 const int n = static_cast<int>(tracks->tracks.size());
+                const int chunk = MusicTrack::readsFiles(keys) ? chunkSize : pageSize;
                 ProgressThrottle throttle;
-                for (int first = 0; first < n; first += chunkSize) {
-                    const int count = std::min(chunkSize, n - first);
+                for (int first = 0; first < n; first += chunk) {
+                    const int count = std::min(chunk, n - first);
                     // Values not read with the list are read a chunk at a
                     // time; files one by one, so that progress follows each open.
                     QList<TrackValues> chunkValues;
@@ -70,24 +72,34 @@ void collectChanges(AppDelegate &app, CollectRun run)
                             chunkValues.clear();
                         }
                     }
-                    for (int k = 0; k < count; ++k) {
-                        const MusicTrack &track = tracks->tracks.at(first + k);
-                        current.clear();
-                        const TrackValues fileValues = tracks->values.isEmpty() && chunkValues.isEmpty()
-                                                           ? TrackValues::fromHash(keys, track.valuesForTags(keys))
-                                                           : TrackValues();
-                        const TrackValues &trackValues = !tracks->values.isEmpty() ? tracks->values.at(first + k)
-                                                         : !chunkValues.isEmpty()  ? chunkValues.at(k)
-                                                                                   : fileValues;
+                    // Files are read several at a time on the pool; the steps
+                    // still see them one by one, in the source's order.
+                    const bool readFiles = tracks->values.isEmpty() && chunkValues.isEmpty();
+                    const auto walk = [&](int k, const TrackValues &trackValues) {
                         current = tagText(trackValues.value(nameKey));
                         if (throttle.due(first + k, n))
-                            app.setProgress({run.progressFormat, first + k + 1, n, current});
-                        run.step(track, trackValues, records);
+                            progress.setProgress({run.progressFormat, first + k + 1, n, current});
+                        run.step(tracks->tracks.at(first + k), trackValues, records);
+                        // A read that fails next is not this track's.
+                        current.clear();
+                    };
+                    current.clear();
+                    if (readFiles) {
+                        filepool::ordered<TrackValues>(
+                            count,
+                            [&](int k) {
+                                const MusicTrack &track = tracks->tracks.at(first + k);
+                                return TrackValues::fromHash(keys, track.valuesForTags(keys));
+                            },
+                            walk);
+                    } else {
+                        for (int k = 0; k < count; ++k)
+                            walk(k, !tracks->values.isEmpty() ? tracks->values.at(first + k) : chunkValues.at(k));
                     }
                 }
                 current.clear();
                 if (run.finish)
-                    run.finish(records);
+                    run.finish(records, progress);
                 complete = true;
             }
         } catch (const NamedException &e) {
@@ -99,34 +111,44 @@ void collectChanges(AppDelegate &app, CollectRun run)
         if (error)
             qWarning().noquote() << error->description;
 
-        dispatchAsyncMain([&app, run, records = std::move(records), found = tracks.has_value(), error, complete] {
-            app.endProgress();
+        return [port = progress.port(), run, records = std::move(records), found = tracks.has_value(), error, complete]() mutable {
+            RunOutcome outcome;
             if (error) {
                 const QString where =
                     error->track.isEmpty() ? QString() : QStringLiteral(" at the track '%1'").arg(error->track);
-                alertPanel(QStringLiteral("Collecting Stopped"),
-                           QStringLiteral("Reading the tracks stopped%1: %2").arg(where, error->description));
+                outcome.title = QStringLiteral("Collecting Stopped");
+                outcome.message = QStringLiteral("Reading the tracks stopped%1: %2").arg(where, error->description);
+                outcome.stopped = error->description;
+                alertPanel(port, outcome.title, outcome.message);
             }
             if (run.report) {
-                run.report(found, complete);
-                return;
+                outcome.kind = RunOutcome::Reported;
+                outcome.ok = run.report(found, complete) && !error;
+                return outcome;
             }
             if (!records.isEmpty()) {
-                if (run.beforeReview && !run.beforeReview())
-                    return;
+                if (run.beforeReview && !run.beforeReview()) {
+                    outcome.kind = RunOutcome::Declined;
+                    return outcome;
+                }
                 auto list = std::make_shared<ChangeList>();
                 list->records = std::move(records);
                 list->playlist = run.playlist;
                 list->remove = run.remove;
                 list->trash = run.trash;
                 list->tool = run.tool;
-                app.setChanges(std::move(list));
-                app.beginChanges();
+                outcome.kind = RunOutcome::Reviewed;
+                outcome.changes = std::move(list);
             } else if (found && !error) {
-                alertPanel(run.noChangesTitle, run.noChangesMessage);
+                alertPanel(port, run.noChangesTitle, run.noChangesMessage);
                 RunNews::instance().announce(runreport::nothingToChange(), false);
+                outcome.kind = RunOutcome::NothingToDo;
+            } else {
+                // The source told why it gave no tracks, or the error was told above.
+                outcome.kind = error ? RunOutcome::Stopped : RunOutcome::Refused;
             }
-        });
+            return outcome;
+        };
     });
 }
 
@@ -150,12 +172,6 @@ ChangeRecord membershipRecord(const MusicTrack &track, const TrackValues &values
     record.title = tagText(values.value(nameKey));
     record.artist = tagText(values.value(artistKey));
     return record;
-}
-
-bool refuse(const QString &title, const QString &message)
-{
-    alertPanel(title, message);
-    return false;
 }
 
 } // namespace collector

@@ -2,12 +2,14 @@
 #pragma once
 
 #include "changelist.h"
+#include "run.h"
+#include "tracksource.h"
 
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <optional>
-
-class AppDelegate;
+#include <variant>
 
 // How one tool collects its changes. The collecting run is the same for every
 // tool; a tool supplies what to read of each track and how to turn it into
@@ -22,9 +24,11 @@ struct CollectRun {
     // is still handed over.
     std::function<void(const MusicTrack &track, const TrackValues &values, QList<ChangeRecord> &records)> step;
 
-    // The tracks to walk, on the worker; the controller's current source when empty.
+    // The tracks to walk, as the person chose them when the tool started.
+    TrackSource source;
+    // When set, the tracks to walk in place of the source's, on the worker.
     // Nothing means the source already told the person why there is nothing to walk.
-    std::function<std::optional<QList<MusicTrack>>()> source;
+    std::function<std::optional<QList<MusicTrack>>()> listed;
 
     // The progress line for each track: %1 its position from 1, %2 the
     // number of tracks, %3 its title.
@@ -32,7 +36,7 @@ struct CollectRun {
 
     // Runs on the worker once the walk is through, to append what can only
     // be found with every track seen (a search over the whole walk's result).
-    std::function<void(QList<ChangeRecord> &records)> finish;
+    std::function<void(QList<ChangeRecord> &records, ProgressSink &progress)> finish;
 
     // Runs on the main thread after the sheet closed, when something was
     // found: false drops the list without a review (the person declined).
@@ -44,8 +48,8 @@ struct CollectRun {
     // For a tool that reports instead of changing: runs on the main thread
     // after the sheet closed (and a stopped walk was reported), in place of
     // the review and the "No Changes" alert. found: the source gave a list;
-    // complete: every track of it was read.
-    std::function<void(bool found, bool complete)> report;
+    // complete: every track of it was read. Returns whether all went well.
+    std::function<bool(bool found, bool complete)> report;
 
     // The alert when the walk found nothing to change.
     QString noChangesTitle = QStringLiteral("No Changes");
@@ -58,14 +62,23 @@ struct CollectRun {
     bool trash = false;
 };
 
+// Why a tool would not start: the alert the person gets.
+struct Refusal {
+    QString title;
+    QString message;
+};
+
+// What a tool makes of its options and source: a refusal, or the run that collects.
+using ToolStart = std::variant<Refusal, CollectRun>;
+
 namespace collector {
 
-// Opens the progress sheet (titled "Collecting changes…" unless the run
-// says otherwise), walks the tracks on the
-// worker reporting "i/n - title", then on the main loop closes the sheet and
-// either opens the review over what was found or shows the run's "No
-// Changes" alert. Main thread; returns at once.
-void collectChanges(AppDelegate &app, CollectRun run);
+// Opens the progress (titled "Collecting changes…" unless the run says
+// otherwise), walks the tracks on the worker reporting "i/n - title", then on
+// the main loop closes the progress and ends with the outcome: the list found
+// (Reviewed, for whoever opens the review), or "No Changes" told (NothingToDo),
+// or the tool's own report (Reported). Main thread; returns at once.
+std::shared_ptr<Run> collect(CollectRun run, ProgressSink &progress);
 
 // A tag change record for a track whose values (as read for a CollectRun)
 // include "name" and "artist".
@@ -73,9 +86,5 @@ ChangeRecord tagRecord(const MusicTrack &track, const TrackValues &values, const
                        const QString &oldValue, const QString &newValue);
 // A membership record.
 ChangeRecord membershipRecord(const MusicTrack &track, const TrackValues &values);
-
-// A validation failure: the alert with its single "OK", then false so the
-// action can end with `return refuse(...)`. Main thread.
-bool refuse(const QString &title, const QString &message);
 
 } // namespace collector

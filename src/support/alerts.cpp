@@ -4,14 +4,9 @@
 #include "buildinfo.h"
 
 #include <QCoreApplication>
-#include <QDebug>
 #include <QThread>
 
-#include <atomic>
-
 namespace {
-std::atomic<WindowPort *> currentPort{nullptr};
-
 bool onMainThread()
 {
     auto *app = QCoreApplication::instance();
@@ -19,14 +14,9 @@ bool onMainThread()
 }
 } // namespace
 
-void setWindowPort(WindowPort *port)
+NoWindowPort::NoWindowPort(const QString &title)
+    : std::logic_error("An alert was raised with no window port to show it: " + title.toStdString())
 {
-    currentPort.store(port);
-}
-
-WindowPort *windowPort()
-{
-    return currentPort.load();
 }
 
 void runOnMainAndWait(const std::function<void()> &fn)
@@ -38,23 +28,19 @@ void runOnMainAndWait(const std::function<void()> &fn)
     QMetaObject::invokeMethod(QCoreApplication::instance(), fn, Qt::BlockingQueuedConnection);
 }
 
-int alertPanel(const QString &title, const QString &message, const QString &defaultButton,
+int alertPanel(WindowPort *port, const QString &title, const QString &message, const QString &defaultButton,
                const QString &alternateButton, const QString &otherButton)
 {
+    if (!port)
+        throw NoWindowPort(title);
     int answer = 1;
-    runOnMainAndWait([&] {
-        if (WindowPort *port = windowPort()) {
-            answer = port->alert(title, message, defaultButton, alternateButton, otherButton);
-        } else {
-            qWarning().noquote() << title + QStringLiteral(": ") + message;
-        }
-    });
+    runOnMainAndWait([&] { answer = port->alert(title, message, defaultButton, alternateButton, otherButton); });
     return answer;
 }
 
-int alertPanelApp(const QString &message, const QString &defaultButton, const QString &alternateButton,
-                  const QString &otherButton)
+int alertPanelApp(WindowPort *port, const QString &message, const QString &defaultButton,
+                  const QString &alternateButton, const QString &otherButton)
 {
-    return alertPanel(QString::fromUtf8(buildinfo::bundleName), message, defaultButton, alternateButton,
+    return alertPanel(port, QString::fromUtf8(buildinfo::bundleName), message, defaultButton, alternateButton,
                       otherButton);
 }

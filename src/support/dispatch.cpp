@@ -80,6 +80,16 @@ bool onBackgroundWorker()
     return isBackgroundWorker;
 }
 
+void giveLargeStack(QThreadPool &pool)
+{
+    pool.setStackSize(largeStackBytes);
+}
+
+void markLargeStack()
+{
+    hasLargeStack = true;
+}
+
 void runWithLargeStack(const std::function<void()> &fn)
 {
     if (hasLargeStack) {

@@ -23,6 +23,12 @@ void waitForBackground();
 // Whether the calling thread is the background worker (whose stack is large).
 bool onBackgroundWorker();
 
+// Gives a pool's threads the stack the background worker has, for pools that
+// run TagLib; each task marks its thread with markLargeStack() when it starts.
+class QThreadPool;
+void giveLargeStack(QThreadPool &pool);
+void markLargeStack();
+
 // Runs fn on a thread with a stack large enough for deeply nested tags and
 // waits for it; runs it directly when the calling thread already has one.
 // Exceptions thrown by fn reach the caller.

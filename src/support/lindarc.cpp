@@ -13,7 +13,6 @@
 #include <QStandardPaths>
 #include <QSysInfo>
 
-Lindarc *gLindarc = nullptr;
 
 namespace {
 
@@ -51,19 +50,14 @@ BundleInfo BundleInfo::fromBuild()
             QString::fromUtf8(buildinfo::storeProductPage),   QString::fromUtf8(buildinfo::macupdateProductPage)};
 }
 
-Lindarc::Lindarc(BundleInfo bundle) : bundle_(std::move(bundle))
+Lindarc::Lindarc(BundleInfo bundle, UrlOpener opener) : bundle_(std::move(bundle)), opener_(std::move(opener))
 {
     const QString support = suppPath();
     if (!support.isEmpty() && !QFileInfo::exists(support))
         QDir().mkpath(support);
-    gLindarc = this;
 }
 
-Lindarc::~Lindarc()
-{
-    if (gLindarc == this)
-        gLindarc = nullptr;
-}
+Lindarc::~Lindarc() = default;
 
 QString Lindarc::appID() const
 {
@@ -175,10 +169,12 @@ void Lindarc::openURL(OpenChoice choice) const
     if (address.isEmpty())
         return;
     const QUrl url(address, QUrl::StrictMode);
-    if (url.isValid())
-        openUrl(url);
-    else
+    if (!url.isValid())
         qWarning().noquote() << "Not a valid address:" << address;
+    else if (opener_)
+        opener_(url);
+    else
+        qWarning().noquote() << "No program is set up to open" << url.toString(QUrl::FullyEncoded);
 }
 
 QString machineModel()

@@ -6,6 +6,8 @@
 #include <QUrl>
 #include <QtGlobal>
 
+#include "urlopener.h"
+
 #include <optional>
 
 // The ways the person can reach the maker; the numbers are the tags of the
@@ -36,13 +38,14 @@ struct BundleInfo {
 };
 
 // The application-support object: answers questions about the running
-// application and opens the maker's contact channels. One per process, made
-// first at start-up; main thread only. Every value is computed on each call.
+// application and opens the maker's contact channels. Made first at start-up
+// by the controller, which owns it; main thread only. Every value is computed
+// on each call.
 class Lindarc {
 public:
-    // Creates the support folder when it is missing (a failure is ignored) and
-    // becomes gLindarc.
-    explicit Lindarc(BundleInfo bundle = BundleInfo::fromBuild());
+    // Creates the support folder when it is missing (a failure is ignored).
+    // Addresses go to the opener; without one they are only logged.
+    explicit Lindarc(BundleInfo bundle = BundleInfo::fromBuild(), UrlOpener opener = {});
     ~Lindarc();
     Lindarc(const Lindarc &) = delete;
     Lindarc &operator=(const Lindarc &) = delete;
@@ -72,15 +75,13 @@ public:
     // only while a modifier key is held, and the core cannot see the keyboard.
     QString urlTextFor(OpenChoice choice) const;
 
-    // Opens urlTextFor(choice) through the installed URL opener; nothing when empty.
+    // Opens urlTextFor(choice) through the opener; nothing when empty.
     void openURL(OpenChoice choice) const;
 
 private:
     BundleInfo bundle_;
+    UrlOpener opener_;
 };
-
-// The shared instance: the most recently made Lindarc, nullptr once it is gone.
-extern Lindarc *gLindarc;
 
 // The hardware model as the firmware names it; empty when unreadable.
 QString machineModel();

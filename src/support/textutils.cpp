@@ -386,14 +386,22 @@ QString codeEscape(const char *prefix, char32_t c, int digits, bool upper)
 
 QString escapedControls(const QString &text, ControlStyle style, bool keepLineFeeds)
 {
+    // Text kept as it is goes over in runs: most text has nothing to escape,
+    // and a million-track listing passes through here.
     QString shown;
-    shown.reserve(text.size());
+    qsizetype kept = 0; // where the run not yet copied begins
     for (qsizetype i = 0; i < text.size();) {
         const qsizetype n = codePointLength(text, i);
         const char32_t c = codePointAt(text, i);
         if (!isControlOrBidi(c) || (keepLineFeeds && c == U'\n')) {
-            shown.append(text.constData() + i, n);
-        } else if (style == ControlStyle::Json) {
+            i += n;
+            continue;
+        }
+        if (shown.isNull())
+            shown.reserve(text.size() + 8);
+        shown.append(text.constData() + kept, i - kept);
+        kept = i + n;
+        if (style == ControlStyle::Json) {
             shown += codeEscape("\\u", c, 4, false);
         } else if (style == ControlStyle::Window && (c < 0x20 || c == 0x7f)) {
             shown += QChar(c == 0x7f ? 0x2421 : 0x2400 + c);
@@ -407,6 +415,9 @@ QString escapedControls(const QString &text, ControlStyle style, bool keepLineFe
         }
         i += n;
     }
+    if (kept == 0)
+        return text;
+    shown.append(text.constData() + kept, text.size() - kept);
     return shown;
 }
 

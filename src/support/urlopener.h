@@ -6,13 +6,7 @@
 #include <functional>
 
 // Opens mail, web and store addresses with the person's default program. The
-// core links no GUI library, so the front end installs the real opener at
-// start-up (the window: QDesktopServices::openUrl); until then an address is
-// only logged. Safe from any thread.
+// core links no GUI library, so the front end hands the real opener to the
+// controller it makes (the window: QDesktopServices::openUrl). Safe from any
+// thread.
 using UrlOpener = std::function<void(const QUrl &)>;
-
-// Installs the opener and returns the one it replaces. An empty function
-// brings back the logging default.
-UrlOpener setUrlOpener(UrlOpener opener);
-
-void openUrl(const QUrl &url);

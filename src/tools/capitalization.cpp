@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/capitalization.h"
 
-#include "app/appdelegate.h"
 #include "support/textutils.h"
 #include "tools/tagtoolrun.h"
 
@@ -10,37 +9,33 @@ namespace tools {
 std::optional<QString> capitalizedValue(const QString &value, int method)
 {
     switch (method) {
-    case 0:
+    case choices::TitleCase:
         return text::titlecaseString(value);
-    case 1:
+    case choices::UpperCase:
         return text::uppercaseString(value);
-    case 2:
+    case choices::LowerCase:
         return text::lowercaseString(value);
-    case 3:
+    case choices::CapitalizeWords:
         return text::capitalizedString(value);
-    case 4:
+    case choices::ProperCase:
         return text::propercaseString(value);
     default:
         return std::nullopt;
     }
 }
 
-void performCapitalization(AppDelegate &app)
+ToolStart capitalize(const CapitalizationOptions &options, TrackSource source)
 {
-    app.endEditing();
-    const std::optional<QString> key = textTagKey(app);
-    if (!key) {
-        collector::refuse(QStringLiteral("Invalid Tag"),
-                          QStringLiteral("You need to select a tag to use the Capitalization tool."));
-        return;
-    }
-    const int method = app.selectedCapitalizationMethod();
+    if (!options.tag)
+        return Refusal{QStringLiteral("Invalid Tag"),
+                       QStringLiteral("You need to select a tag to use the Capitalization tool.")};
+    const int method = options.method;
     CollectRun run = tagToolRun(
-        *key, [method](const QString &value) { return capitalizedValue(value, method); },
+        std::move(source), *options.tag, [method](const QString &value) { return capitalizedValue(value, method); },
         QStringLiteral("The Capitalization Pattern you've entered doesn't lead to any changes in the tracks "
                        "you've selected."));
     run.tool = QStringLiteral("Capitalization");
-    collector::collectChanges(app, std::move(run));
+    return run;
 }
 
 } // namespace tools

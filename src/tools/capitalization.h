@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "operations/collector.h"
+
 #include <QString>
 #include <optional>
-
-class AppDelegate;
 
 namespace tools {
 
@@ -13,7 +13,12 @@ namespace tools {
 // any other method.
 std::optional<QString> capitalizedValue(const QString &value, int method);
 
-// The tool's run button. Main thread.
-void performCapitalization(AppDelegate &app);
+// The tool's options, read when the person starts it.
+struct CapitalizationOptions {
+    std::optional<QString> tag; // the text tag; nothing when the pop-up points beyond the text tags
+    int method = choices::TitleCase;
+};
+
+ToolStart capitalize(const CapitalizationOptions &options, TrackSource source);
 
 } // namespace tools

@@ -1,19 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/datamover.h"
 
-#include "app/appdelegate.h"
-#include "operations/collector.h"
 #include "support/icuregex.h"
 #include "support/namedexception.h"
 #include "support/textutils.h"
 
 namespace tools {
-namespace {
-
-enum Action { Swap = 0 };
-enum Portion { WholeValue = 0, FirstCharacters = 1, ExceptFirstCharacters = 2, RegexMatches = 3 };
-
-} // namespace
+using namespace choices;
 
 std::optional<QString> portionOf(const QString &source, int portion, int count, const IcuRegex *regex)
 {
@@ -41,55 +34,48 @@ std::optional<QString> placedPortion(const QString &target, const QString &porti
                                      const QString &delimiter)
 {
     switch (option) {
-    case 0:
+    case ReplaceTarget:
         return portion;
-    case 1:
+    case AppendToTarget:
         return target + delimiter + portion;
-    case 2:
+    case PrependToTarget:
         return portion + delimiter + target;
     default:
         return std::nullopt;
     }
 }
 
-void performMove(AppDelegate &app)
+ToolStart moveData(const MoverOptions &options, TrackSource source)
 {
-    app.endEditing();
-    const int action = app.selectedAction();
-    const int portion = app.selectedPortion();
+    const int action = options.action;
+    const int portion = options.portion;
     std::shared_ptr<const IcuRegex> regex;
-    if (action != Swap && portion == RegexMatches) {
+    if (action != SwapValues && portion == RegexMatches) {
         // No expression at all is no pattern to match with, not one that matches everywhere.
         std::optional<IcuRegex> compiled;
-        if (!app.searchString().isEmpty())
-            compiled = IcuRegex::compile(app.searchString(), app.caseInsensitive());
-        if (!compiled) {
-            collector::refuse(QStringLiteral("Invalid RegExp Pattern"),
-                              QStringLiteral("The Regexp you've entered is invalid. Click on the Help icon in the "
-                                             "lower left corner to learn more about the ICU Regexp syntax."));
-            return;
-        }
+        if (!options.search.isEmpty())
+            compiled = IcuRegex::compile(options.search, options.caseInsensitive);
+        if (!compiled)
+            return Refusal{QStringLiteral("Invalid RegExp Pattern"),
+                           QStringLiteral("The Regexp you've entered is invalid. Click on the Help icon in the "
+                                          "lower left corner to learn more about the ICU Regexp syntax.")};
         regex = std::make_shared<const IcuRegex>(std::move(*compiled));
     }
-    const int count = text::intValue(app.portionString());
-    if (action != Swap && (portion == FirstCharacters || portion == ExceptFirstCharacters) && count <= 0) {
-        collector::refuse(QStringLiteral("Invalid Data"),
-                          QStringLiteral("You have to enter a positive number into Tag Portion field to use the "
-                                         "'(Except) First Characters' Tag Portion Option."));
-        return;
-    }
+    const int count = text::intValue(options.portionString);
+    if (action != SwapValues && (portion == FirstCharacters || portion == ExceptFirstCharacters) && count <= 0)
+        return Refusal{QStringLiteral("Invalid Data"),
+                       QStringLiteral("You have to enter a positive number into Tag Portion field to use the "
+                                      "'(Except) First Characters' Tag Portion Option.")};
+    const bool validTags = options.sourceTag && options.targetTag;
+    const QString sourceKey = options.sourceTag.value_or(QString());
+    const QString targetKey = options.targetTag.value_or(QString());
+    const int option = options.placement;
+    const QString delimiter = options.delimiter;
 
-    const int sourceIndex = app.selectedTag();
-    const int targetIndex = app.selectedTargetTag();
-    const bool validTags = sourceIndex >= 0 && sourceIndex < app.allTags().size() && targetIndex >= 0
-        && targetIndex < app.tags().size();
-    const QString sourceKey = validTags ? app.allTags().at(sourceIndex) : QString();
-    const QString targetKey = validTags ? app.tags().at(targetIndex) : QString();
-    const int option = app.selectedOption();
-    const QString delimiter = app.delimiterString();
     static const QString locationKey = QStringLiteral("location");
 
     CollectRun run;
+    run.source = std::move(source);
     if (validTags)
         run.keys = QStringList{sourceKey, targetKey, locationKey};
     run.noChangesMessage = QStringLiteral(
@@ -104,14 +90,14 @@ void performMove(AppDelegate &app)
             return;
         const QString source = tagText(sourceValue); // an integer tag moves as its decimal text
         const QString target = targetValue.toString();
-        if (action == Swap) {
+        if (action == SwapValues) {
             if (target != source) {
                 records << collector::tagRecord(track, values, sourceKey, source, target);
                 records << collector::tagRecord(track, values, targetKey, target, source);
             }
             return;
         }
-        if (action != 1 && action != 2)
+        if (action != CopyPortion && action != MovePortion)
             return;
         const std::optional<QString> part = portionOf(source, portion, count, regex.get());
         if (!part)
@@ -121,7 +107,7 @@ void performMove(AppDelegate &app)
             records << collector::tagRecord(track, values, targetKey, target, *newTarget);
     };
     run.tool = QStringLiteral("Data Mover");
-    collector::collectChanges(app, std::move(run));
+    return run;
 }
 
 } // namespace tools

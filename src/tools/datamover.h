@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "operations/collector.h"
+
 #include <QString>
 #include <optional>
-
-class AppDelegate;
 class IcuRegex;
 
 namespace tools {
@@ -21,7 +21,21 @@ std::optional<QString> portionOf(const QString &source, int portion, int count, 
 std::optional<QString> placedPortion(const QString &target, const QString &portion, int option,
                                      const QString &delimiter);
 
-// The tool's run button. Main thread.
-void performMove(AppDelegate &app);
+// The tool's options, read when the person starts it.
+struct MoverOptions {
+    // The source tag (any tag) and the target tag (a text tag); nothing when
+    // either pop-up points beyond its list.
+    std::optional<QString> sourceTag;
+    std::optional<QString> targetTag;
+    int action = choices::SwapValues;
+    int portion = choices::WholeValue;
+    int placement = choices::ReplaceTarget;
+    QString search; // the expression of the RegexMatches portion
+    bool caseInsensitive = false;
+    QString portionString;
+    QString delimiter;
+};
+
+ToolStart moveData(const MoverOptions &options, TrackSource source);
 
 } // namespace tools

@@ -1,11 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "deadtrackrelinking.h"
 
-#include "app/appdelegate.h"
 #include "deadtrackremoval.h"
 #include "files/musicfiles.h"
 #include "library/musiclibrary.h"
-#include "operations/collector.h"
 #include "relinkindex.h"
 #include "support/alerts.h"
 
@@ -54,25 +52,22 @@ void logAmbiguous(const QList<IndexedFile> &found)
 
 } // namespace
 
-void performFix(AppDelegate &app)
+std::optional<QString> askRelinkFolder(WindowPort *port)
 {
-    app.endEditing();
-    alertPanel(QStringLiteral("Music Folder Needed"),
+    alertPanel(port, QStringLiteral("Music Folder Needed"),
                QStringLiteral("You need to select a folder containing the music your broken tracks should be "
                               "re-linked to. This can also be the folder containing all your music."));
-    WindowPort *port = windowPort();
-    const std::optional<QString> folder =
-        port ? port->chooseFolder(QStringLiteral("Choose the folder to search for the missing files"))
-             : std::nullopt;
-    if (!folder)
-        return;
-    app.setFolderPath(*folder);
-    app.setSelectedMethod(0);
+    return port->chooseFolder(QStringLiteral("Choose the folder to search for the missing files"));
+}
+
+CollectRun deadTrackRelinking(const QString &folder, TrackSource source)
+{
 
     // Filled by the walk on the worker, then used by the search on the same worker.
     auto dead = std::make_shared<QList<DeadTrack>>();
 
     CollectRun run;
+    run.source = std::move(source);
     run.keys = QStringList{albumKey, locationKey};
     run.progressFormat = QStringLiteral("%1/%2 (1/2) - %3");
     run.step = [dead](const MusicTrack &track, const TrackValues &values, QList<ChangeRecord> &) {
@@ -81,22 +76,22 @@ void performFix(AppDelegate &app)
         logSearch(keyOf(values));
         dead->append(DeadTrack{track, values});
     };
-    run.finish = [&app, dead, folder = *folder](QList<ChangeRecord> &records) {
+    run.finish = [dead, folder](QList<ChangeRecord> &records, ProgressSink &progress) {
         if (dead->isEmpty())
             return;
         QList<files::Skipped> skipped;
         const RelinkIndex index = RelinkIndex::scan(
             folder,
-            [&app](int i, int n, const QString &path) {
-                app.setProgress(QStringLiteral("%1/%2 (2/2) - %3").arg(i + 1).arg(n).arg(QFileInfo(path).fileName()));
+            [&progress](int i, int n, const QString &path) {
+                progress.setProgress(QStringLiteral("%1/%2 (2/2) - %3").arg(i + 1).arg(n).arg(QFileInfo(path).fileName()));
             },
             &skipped);
         // A file the search cannot reach under its exact name could be a missing one.
         if (!skipped.isEmpty())
-            alertPanel(QStringLiteral("Files Skipped"), musicfiles::skippedMessage(skipped));
+            alertPanel(progress.port(), QStringLiteral("Files Skipped"), musicfiles::skippedMessage(skipped));
         for (qsizetype i = 0; i < dead->size(); ++i) {
             const DeadTrack &d = dead->at(i);
-            app.setProgress(QStringLiteral("%1 [%2 left]").arg(tagText(d.values.value(nameKey))).arg(dead->size() - i));
+            progress.setProgress(QStringLiteral("%1 [%2 left]").arg(tagText(d.values.value(nameKey))).arg(dead->size() - i));
             const QList<IndexedFile> found = index.matches(keyOf(d.values));
             if (found.size() == 1)
                 records.append(collector::tagRecord(d.track, d.values, locationKey, QString(""), found.first().path));
@@ -110,7 +105,7 @@ void performFix(AppDelegate &app)
                                           "selected folder has to have 'Spotlight' enabled.");
     run.playlist = false;
     run.tool = QStringLiteral("Dead Track Relinking");
-    collector::collectChanges(app, std::move(run));
+    return run;
 }
 
 } // namespace tools

@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "deadtrackremoval.h"
 
-#include "app/appdelegate.h"
 #include "library/musiclibrary.h"
-#include "operations/collector.h"
 #include "support/alerts.h"
 
 #include <QFileInfo>
@@ -23,7 +21,7 @@ QString outermostMissing(const QString &folder)
 
 // Whether the person wants to review dead tracks although some of their
 // folders are missing. Main thread.
-bool goOnDespiteMissingFolders(const MissingFolderCount &missing, qsizetype dead)
+bool goOnDespiteMissingFolders(WindowPort *port, const MissingFolderCount &missing, qsizetype dead)
 {
     if (missing.tracks() == 0)
         return true;
@@ -35,7 +33,7 @@ bool goOnDespiteMissingFolders(const MissingFolderCount &missing, qsizetype dead
             .arg(missing.tracks())
             .arg(dead)
             .arg(missing.example());
-    return alertPanel(QStringLiteral("Music Drive Not Mounted?"), message, QStringLiteral("Cancel"),
+    return alertPanel(port, QStringLiteral("Music Drive Not Mounted?"), message, QStringLiteral("Cancel"),
                       QStringLiteral("Continue")) == 0;
 }
 
@@ -61,16 +59,15 @@ void MissingFolderCount::add(const QString &storedPath)
         example_ = outermostMissing(folder);
 }
 
-void performDead(AppDelegate &app)
+CollectRun deadTrackRemoval(TrackSource source)
 {
-    app.endEditing();
-    app.setSelectedMethod(0);
-
+    WindowPort *const port = source.port;
     // Written by the walk on the worker, read on the main loop after it.
     auto missing = std::make_shared<MissingFolderCount>();
     auto dead = std::make_shared<qsizetype>(0);
 
     CollectRun run;
+    run.source = std::move(source);
     run.keys = QStringList{QStringLiteral("location")};
     run.step = [missing, dead](const MusicTrack &track, const TrackValues &values, QList<ChangeRecord> &records) {
         if (!isDeadTrack(track, values))
@@ -79,14 +76,16 @@ void performDead(AppDelegate &app)
         ++*dead;
         records.append(collector::membershipRecord(track, values));
     };
-    run.beforeReview = [missing, dead] { return goOnDespiteMissingFolders(*missing, *dead); };
+    run.beforeReview = [port, missing, dead] {
+        return goOnDespiteMissingFolders(port, *missing, *dead);
+    };
     run.noChangesTitle = QStringLiteral("No Dead Tracks");
     run.noChangesMessage = QStringLiteral("No dead tracks to remove were found in the selected playlist.");
     run.playlist = true;
     run.remove = 1;
     run.trash = false;
     run.tool = QStringLiteral("Dead Track Removal");
-    collector::collectChanges(app, std::move(run));
+    return run;
 }
 
 } // namespace tools

@@ -2,11 +2,11 @@
 #pragma once
 
 #include "model/trackvalues.h"
+#include "operations/collector.h"
 
 #include <QHash>
 #include <QString>
 
-class AppDelegate;
 class MusicTrack;
 
 namespace tools {
@@ -35,8 +35,8 @@ private:
 };
 
 // Proposes to remove every dead track (a file-backed library track whose file
-// is gone) of the selected playlist. When some lie in folders that do not
+// is gone) of the source's playlist. When some lie in folders that do not
 // exist, the person is asked first whether to go on. Main thread only.
-void performDead(AppDelegate &app);
+CollectRun deadTrackRemoval(TrackSource source);
 
 } // namespace tools

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/encodingconversion.h"
 
-#include "app/appdelegate.h"
 #include "tools/tagtoolrun.h"
 #include "tools/textencodings.h"
 
@@ -31,36 +30,33 @@ std::optional<QString> convertedValue(const QString &value, int fromEncoding, in
     return converted;
 }
 
-void performEncoding(AppDelegate &app)
+ToolStart convertEncoding(const EncodingOptions &options, TrackSource source)
 {
-    app.endEditing();
     const QString noChanges = QStringLiteral(
         "The Encoding Conversion you've entered doesn't lead to any changes in the tracks you've selected.");
-    const std::optional<QString> key = textTagKey(app);
-    if (!key) {
+    if (!options.tag) {
         // There is nothing to check before the walk: a tag beyond the text
         // tags ends the walk before its first track, so only the source's own
         // alerts and then "No Changes" are seen.
         CollectRun run;
         run.noChangesMessage = noChanges;
         run.step = [](const MusicTrack &, const TrackValues &, QList<ChangeRecord> &) {};
-        run.source = [&app]() -> std::optional<QList<MusicTrack>> {
-            std::optional<QList<MusicTrack>> tracks = app.tracks();
+        run.listed = [source]() -> std::optional<QList<MusicTrack>> {
+            std::optional<QList<MusicTrack>> tracks = source.tracks();
             if (tracks)
                 tracks->clear();
             return tracks;
         };
-        collector::collectChanges(app, std::move(run));
-        return;
+        return run;
     }
-    const int from = app.selectedEncodingFrom();
-    const int to = app.selectedEncodingTo();
+    const int from = options.from;
+    const int to = options.to;
     // A library track whose file is gone is converted too: only the value matters.
     CollectRun run = tagToolRun(
-        *key, [from, to](const QString &value) { return convertedValue(value, from, to); }, noChanges,
-        /*needsLocation=*/false);
+        std::move(source), *options.tag, [from, to](const QString &value) { return convertedValue(value, from, to); },
+        noChanges, /*needsLocation=*/false);
     run.tool = QStringLiteral("Encoding Conversion");
-    collector::collectChanges(app, std::move(run));
+    return run;
 }
 
 } // namespace tools

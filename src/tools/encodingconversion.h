@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "operations/collector.h"
+
 #include <QString>
 #include <optional>
-
-class AppDelegate;
 
 namespace tools {
 
@@ -15,7 +15,13 @@ namespace tools {
 // Indexes as in textencodings.h.
 std::optional<QString> convertedValue(const QString &value, int fromEncoding, int toEncoding);
 
-// The tool's run button. Main thread.
-void performEncoding(AppDelegate &app);
+// The tool's options, read when the person starts it.
+struct EncodingOptions {
+    std::optional<QString> tag; // the text tag; nothing when the pop-up points beyond the text tags
+    int from = 0;
+    int to = 0;
+};
+
+ToolStart convertEncoding(const EncodingOptions &options, TrackSource source);
 
 } // namespace tools

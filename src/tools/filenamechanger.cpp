@@ -1,14 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "filenamechanger.h"
 
-#include "app/appdelegate.h"
 #include "library/musiclibrary.h"
 #include "model/musictrack.h"
-#include "operations/collector.h"
+#include "operations/filepool.h"
+#include "operations/run.h"
 #include "operations/progressthrottle.h"
 #include "files/musicfiles.h"
 #include "support/alerts.h"
-#include "support/dispatch.h"
 #include "support/fileutils.h"
 #include "support/safemove.h"
 #include "support/textutils.h"
@@ -90,6 +89,8 @@ std::optional<QString> placedValue(const QString &key, const QVariant &value)
 }
 
 // The pattern filled from tags, with number standing for the "number" tag.
+// A pattern pasted from elsewhere can carry control and bidi characters of
+// its own; they leave the name as the values' do.
 QString filledPattern(const QString &pattern, const QVariantHash &tags, const QVariant &number)
 {
     text::ReplacementMap map;
@@ -97,7 +98,7 @@ QString filledPattern(const QString &pattern, const QVariantHash &tags, const QV
         if (const auto value = placedValue(p.key, p.key == numberKey() ? number : tags.value(p.key)))
             map.append({p.text, *value});
     }
-    return text::stringByReplacingMultipleStrings(pattern, map);
+    return text::withoutControlAndBidi(text::stringByReplacingMultipleStrings(pattern, map));
 }
 
 } // namespace
@@ -258,24 +259,38 @@ QList<PlannedRename> renamePlan(const QStringList &files, const RenameOptions &o
     QList<PlannedRename> plan;
     plan.reserve(files.size());
     const int n = int(files.size());
-    for (int i = 0; i < n; ++i) {
+    // The tags are read several files at a time; the names are handed out in
+    // the files' order, so the plan is the same however the reads interleave.
+    // Unreadable tags read as absent; anything else leaves just this file alone.
+    struct Read {
+        QVariantHash tags;
+        bool unreadable = false;
+    };
+    const std::function<Read(int)> read = [&](int i) {
+        Read result;
+        if (options.pattern.isEmpty())
+            return result;
+        try {
+            result.tags = MusicTrack::withPath(files.at(i)).valuesForTags(keys);
+        } catch (const std::exception &e) {
+            qWarning().noquote() << files.at(i) << e.what();
+            result.unreadable = true;
+        }
+        return result;
+    };
+    filepool::ordered<Read>(n, read, [&](int i, Read &&tags) {
         const QString &path = files.at(i);
         if (progress)
             progress(i, n, path);
         if (options.pattern.isEmpty()) {
             plan.append({path, QString(), RenameOutcome::NoPattern});
-            continue;
+            return;
         }
-        QVariantHash tags;
-        try {
-            tags = MusicTrack::withPath(path).valuesForTags(keys);
-        } catch (const std::exception &e) {
-            // Unreadable tags read as absent; anything else leaves just this file alone.
-            qWarning().noquote() << path << e.what();
+        if (tags.unreadable) {
             plan.append({path, QString(), RenameOutcome::Unreadable});
-            continue;
+            return;
         }
-        PlannedRename entry = plannedRename(path, tags, options, counts.value(folderOf(path)));
+        PlannedRename entry = plannedRename(path, tags.tags, options, counts.value(folderOf(path)));
         if (entry.outcome == RenameOutcome::Renamed) {
             const QFileInfo there(entry.target);
             const bool onDisk = !freed.contains(entry.target) && (there.exists() || there.isSymLink());
@@ -290,7 +305,7 @@ QList<PlannedRename> renamePlan(const QStringList &files, const RenameOptions &o
             }
         }
         plan.append(entry);
-    }
+    });
     return plan;
 }
 
@@ -368,14 +383,14 @@ struct RenameRun {
 
 // Worker. Makes the plan, then renames file by file as it says; a file that
 // the file system will not move keeps its name and the run goes on.
-RenameReport renameFiles(AppDelegate &app, const RenameRun &run)
+RenameReport renameFiles(ProgressSink &progress, const RenameRun &run)
 {
-    app.setProgress(QStringLiteral("Preparing changes…"));
+    progress.setProgress(QStringLiteral("Preparing changes…"));
     ProgressThrottle throttle;
     RenameReport report;
-    report.files = renamePlan(run.files, run.options, [&app, &throttle](int i, int n, const QString &path) {
+    report.files = renamePlan(run.files, run.options, [&progress, &throttle](int i, int n, const QString &path) {
         if (throttle.due(i, n))
-            app.setProgress(
+            progress.setProgress(
                 QStringLiteral("%1/%2 - %3").arg(i + 1).arg(n).arg(QUrl::fromLocalFile(path).toString()));
     });
     LibraryFollower follower(run.library, report.files);
@@ -402,68 +417,68 @@ RenameReport renameFiles(AppDelegate &app, const RenameRun &run)
 
 } // namespace
 
-RenameOptions renameOptions(const AppDelegate &app)
+std::shared_ptr<Run> renameFiles(const RenameStart &start, ProgressSink &progress,
+                                 std::function<void(const RenameReport &)> finished)
 {
-    return RenameOptions{app.filenameString(), app.selectedTrailingZeroes(), app.renameSkipMissing()};
-}
-
-void performRename(AppDelegate &app, std::function<void(const RenameReport &)> finished)
-{
-    app.endEditing();
-    if (!MusicLibrary::isRunning(app.libraryPath())) {
-        collector::refuse(QStringLiteral("iTunes"),
-                          QStringLiteral("You will need to launch iTunes before renaming files to prevent the "
-                                         "renamed files from being broken in iTunes."));
-        return;
-    }
-    const QString folder = app.folderPath();
-    if (folder.isEmpty()) {
-        collector::refuse(QStringLiteral("No Folder"),
-                          QStringLiteral("You didn't select a folder with music files to operate on."));
-        return;
-    }
+    if (!start.libraryRunning)
+        return Run::refuse(progress.port(), QStringLiteral("iTunes"),
+                           QStringLiteral("You will need to launch iTunes before renaming files to prevent the "
+                                          "renamed files from being broken in iTunes."));
+    const QString &folder = start.folder;
+    if (folder.isEmpty())
+        return Run::refuse(progress.port(), QStringLiteral("No Folder"),
+                           QStringLiteral("You didn't select a folder with music files to operate on."));
     if (folder.contains(QLatin1String("iTunes/iTunes Music"))) {
         const int answer = alertPanel(
-            QStringLiteral("Warning"),
+            progress.port(), QStringLiteral("Warning"),
             QStringLiteral("You selected files within the 'iTunes Music' folder to be renamed. If you have not "
                            "unchecked the option 'Keep iTunes Media folder organized' in iTunes you probably do "
                            "not want to continue as iTunes manages the filenames anyway and will get confused if "
                            "the files are renamed."),
             QStringLiteral("Cancel"), QStringLiteral("Continue"));
-        if (answer != 0)
-            return;
+        if (answer != 0) {
+            RunOutcome declined;
+            declined.kind = RunOutcome::Declined;
+            return Run::ended(declined);
+        }
     }
     RenameRun run;
     QList<files::Skipped> skipped;
-    run.files = renameRunFiles(folder, app.renameRecursiveScan(), &skipped);
+    run.files = renameRunFiles(folder, start.recursive, &skipped);
     if (!skipped.isEmpty())
-        alertPanel(QStringLiteral("Files Skipped"), musicfiles::skippedMessage(skipped));
-    if (run.files.isEmpty()) {
-        collector::refuse(QStringLiteral("No Files"),
-                          QStringLiteral("The folder you have selected doesn't seem to contain music files."));
-        return;
-    }
+        alertPanel(progress.port(), QStringLiteral("Files Skipped"), musicfiles::skippedMessage(skipped));
+    if (run.files.isEmpty())
+        return Run::refuse(progress.port(), QStringLiteral("No Files"),
+                           QStringLiteral("The folder you have selected doesn't seem to contain music files."));
     try {
-        run.library = app.library();
+        run.library = start.library();
     } catch (const NamedException &e) {
-        collector::refuse(e.name(), e.reason());
-        return;
+        return Run::refuse(progress.port(), e.name(), e.reason());
     }
     // The extension-hidden options have nothing to act on here: Linux file
     // systems keep no such attribute, and a name always shows its extension.
-    run.options = renameOptions(app);
+    run.options = start.options;
 
-    app.beginProgress(QStringLiteral("Applying changes…"));
-    dispatchAsyncBackground([&app, finished = std::move(finished), run = std::move(run)] {
-        RenameReport report = renameFiles(app, run);
-        dispatchAsyncMain([&app, finished, report = std::move(report)] {
-            app.endProgress();
-            if (report.stopped)
-                alertPanel(QStringLiteral("Renaming Stopped"), *report.stopped);
-            if (finished)
-                finished(report);
-        });
-    });
+    return Run::start(progress, QStringLiteral("Applying changes…"),
+                      [finished = std::move(finished), run = std::move(run)](ProgressSink &sink) -> Run::Finish {
+                          RenameReport report = renameFiles(sink, run);
+                          return [port = sink.port(), finished, report = std::move(report)] {
+                              RunOutcome outcome;
+                              outcome.kind = RunOutcome::Applied;
+                              if (report.stopped) {
+                                  alertPanel(port, QStringLiteral("Renaming Stopped"), *report.stopped);
+                                  outcome.stopped = *report.stopped;
+                                  outcome.ok = false;
+                              }
+                              for (const PlannedRename &entry : report.files)
+                                  if (entry.outcome == RenameOutcome::Renamed)
+                                      ++outcome.applied.written;
+                              outcome.applied.enabled = int(report.files.size());
+                              if (finished)
+                                  finished(report);
+                              return outcome;
+                          };
+                      });
 }
 
 } // namespace tools

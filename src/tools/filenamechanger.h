@@ -9,9 +9,12 @@
 #include <QVariantHash>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
-class AppDelegate;
+class MusicLibrary;
+class ProgressSink;
+class Run;
 
 namespace tools {
 
@@ -44,9 +47,6 @@ struct RenameOptions {
     int selectedTrailingZeroes = 0;
     bool skipMissing = false;
 };
-
-// The options of a run as the controller holds them now.
-RenameOptions renameOptions(const AppDelegate &app);
 
 // What becomes of one file of a run.
 enum class RenameOutcome {
@@ -106,10 +106,22 @@ struct RenameReport {
     std::optional<QString> stopped;
 };
 
-// The tool's action: validates on the main thread, then renames the music
-// files of the chosen folder on the worker under the progress sheet. When
-// the run has ended, finished gets its report on the main thread (not when
-// the tool refused to start).
-void performRename(AppDelegate &app, std::function<void(const RenameReport &)> finished = {});
+// What a rename run starts from, read when the person starts it.
+struct RenameStart {
+    bool libraryRunning = false; // the library file exists, so renamed files can be followed there
+    QString folder;
+    bool recursive = false;
+    RenameOptions options;
+    // Opens the music library; may throw NamedException.
+    std::function<std::shared_ptr<MusicLibrary>()> library;
+};
+
+// The tool: validates on the main thread, then renames the music files of the
+// chosen folder on the worker under the progress. When the run has ended,
+// finished gets its report on the main thread (not when the tool refused to
+// start). The outcome is Applied (`stopped` telling why a run ended early),
+// Refused or Declined.
+std::shared_ptr<Run> renameFiles(const RenameStart &start, ProgressSink &progress,
+                                 std::function<void(const RenameReport &)> finished = {});
 
 } // namespace tools

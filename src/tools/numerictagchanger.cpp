@@ -1,14 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "numerictagchanger.h"
 
-#include "app/appdelegate.h"
 #include "library/musiclibrary.h"
 #include "model/musictrack.h"
 #include "operations/applyengine.h"
+#include "operations/run.h"
 #include "operations/runnews.h"
 #include "operations/runreport.h"
 #include "support/alerts.h"
-#include "support/dispatch.h"
 #include "support/textutils.h"
 
 #include <QDebug>
@@ -33,37 +32,34 @@ QVariant numericResult(int mode, const QVariant &current, const QVariant &entere
                                            std::numeric_limits<qint32>::max())));
 }
 
-QList<NumericChange> numericPlan(AppDelegate &app)
+QList<NumericChange> numericPlan(const NumericOptions &options, MusicLibrary &library)
 {
-    const std::shared_ptr<MusicLibrary> library = app.library();
-    const QList<TrackRef> refs = app.selectedTracks();
-    const QString key = app.integerTags().value(app.selectedNumericTag());
-    const QList<QVariantHash> now = library->properties(refs, {nameKey, key});
+    const QList<TrackRef> refs = library.selection();
+    const QString &key = options.key;
+    const QList<QVariantHash> now = library.properties(refs, {nameKey, key});
     QList<NumericChange> plan;
     plan.reserve(refs.size());
     for (qsizetype i = 0; i < refs.size(); ++i) {
         const QVariantHash values = now.value(i);
         plan.append({refs[i], tagText(values.value(nameKey)), values.value(key),
-                     numericResult(app.selectedNumeric(), values.value(key), app.numericString())});
+                     numericResult(options.mode, values.value(key), options.number)});
     }
     return plan;
 }
 
-void performNumeric(AppDelegate &app)
+std::shared_ptr<Run> changeNumbers(const NumericOptions &options,
+                                   std::function<std::shared_ptr<MusicLibrary>()> openLibrary, ProgressSink &progress)
 {
-    app.endEditing();
-    const QVariant number = app.numericString();
-    if (!number.isValid() || number.isNull()) {
-        alertPanel(QStringLiteral("Invalid Data"),
-                   QStringLiteral("You have to enter a number to use the Numeric Tag Changer."));
-        return;
-    }
-    app.beginProgress(QStringLiteral("Applying changes…"));
-    dispatchAsyncBackground([&app, number] {
+    const QVariant number = options.number;
+    if (!number.isValid() || number.isNull())
+        return Run::refuse(progress.port(), QStringLiteral("Invalid Data"),
+                           QStringLiteral("You have to enter a number to use the Numeric Tag Changer."));
+    return Run::start(progress, QStringLiteral("Applying changes…"),
+                      [options, openLibrary = std::move(openLibrary)](ProgressSink &sink) -> Run::Finish {
         ApplyResult result;
         try {
-            const std::shared_ptr<MusicLibrary> library = app.library();
-            const QList<TrackRef> refs = app.selectedTracks();
+            const std::shared_ptr<MusicLibrary> library = openLibrary();
+            const QList<TrackRef> refs = library->selection();
             result.enabled = int(refs.size());
             // The rows change in one transaction; the files (written before
             // their rows) one by one, so a failure keeps the earlier tracks.
@@ -71,13 +67,12 @@ void performNumeric(AppDelegate &app)
             try {
                 for (qsizetype i = 0; i < refs.size(); ++i) {
                     const TrackRef &ref = refs[i];
-                    const QString key = app.integerTags().value(app.selectedNumericTag());
-                    const int mode = app.selectedNumeric();
+                    const QString &key = options.key;
                     // The name for the progress line and the current value, with one query.
                     const QVariantHash now = library->properties({ref}, {nameKey, key}).value(0);
                     result.failedTrack = tagText(now.value(nameKey));
-                    app.setProgress({QStringLiteral("%1/%2 - %3"), int(i + 1), int(refs.size()), result.failedTrack});
-                    MusicTrack::withTrack(library, ref).setTag(key, numericResult(mode, now.value(key), number));
+                    sink.setProgress({QStringLiteral("%1/%2 - %3"), int(i + 1), int(refs.size()), result.failedTrack});
+                    MusicTrack::withTrack(library, ref, sink.port()).setTag(key, numericResult(options.mode, now.value(key), options.number));
                     ++result.written;
                 }
             } catch (...) {
@@ -91,17 +86,15 @@ void performNumeric(AppDelegate &app)
             result.error = QString::fromUtf8(e.what()); // a NamedException's what() is its description
             qWarning().noquote() << result.error;
         }
-        dispatchAsyncMain([&app, result] {
-            app.endProgress();
-            applyengine::report(result);
+        return [port = sink.port(), result] {
+            applyengine::report(port, result);
             RunNews::instance().announce(runreport::numericChanged(result), true);
-        });
+            RunOutcome outcome;
+            outcome.kind = RunOutcome::Applied;
+            outcome.applied = result;
+            return outcome;
+        };
     });
-}
-
-void performNumbering(AppDelegate &)
-{
-    // Numbering was announced but never given a behaviour: the button does nothing.
 }
 
 } // namespace tools

@@ -2,17 +2,32 @@
 #pragma once
 
 #include "library/trackref.h"
+#include "operations/choices.h"
 
 #include <QList>
 #include <QString>
 #include <QVariant>
+#include <functional>
+#include <memory>
 
-class AppDelegate;
+class MusicLibrary;
+class ProgressSink;
+class Run;
 
 namespace tools {
 
 // The person's choice of selectedNumeric: 0 sets, 1 adds, anything else subtracts.
-enum NumericMode { NumericSet = 0, NumericAdd = 1, NumericSubtract = 2 };
+using choices::NumericMode;
+using choices::NumericSet;
+using choices::NumericAdd;
+using choices::NumericSubtract;
+
+// The changer's options, read when the person starts it.
+struct NumericOptions {
+    QString key;   // the integer tag
+    int mode = NumericSet;
+    QVariant number; // invalid or null when no number was entered
+};
 
 // The value the changer writes for a track whose tag holds current. Setting
 // writes the entered number as it was entered. Adding and subtracting take
@@ -29,16 +44,15 @@ struct NumericChange {
     QVariant newValue;
 };
 
-// What performNumeric would write with the options as they stand, without
-// writing: one entry per selected track, read with one query. Throws
+// What changeNumbers would write with these options, without writing: one
+// entry per selected track of the library, read with one query. Throws
 // LibraryError when the library cannot be read.
-QList<NumericChange> numericPlan(AppDelegate &app);
+QList<NumericChange> numericPlan(const NumericOptions &options, MusicLibrary &library);
 
 // Sets, raises or lowers one integer tag of the library's selection, writing
-// directly under the progress sheet. Main thread only.
-void performNumeric(AppDelegate &app);
-
-// The numbering command: it has no behaviour and changes nothing.
-void performNumbering(AppDelegate &app);
+// directly under the progress (no review); refused without a number. The
+// library is opened on the worker. Main thread only.
+std::shared_ptr<Run> changeNumbers(const NumericOptions &options,
+                                   std::function<std::shared_ptr<MusicLibrary>()> library, ProgressSink &progress);
 
 } // namespace tools

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "playlistexport.h"
 
-#include "app/appdelegate.h"
-#include "operations/collector.h"
 #include "operations/runnews.h"
 #include "operations/runreport.h"
 #include "support/alerts.h"
@@ -171,30 +169,30 @@ namespace {
 
 // Saves where the person chooses and says on the status line what became of
 // the export of `tracks` tracks.
-void saveDocument(const QString &document, const QString &name, ExportFormat format, int tracks)
+bool saveDocument(WindowPort *port, const QString &document, const QString &name, ExportFormat format, int tracks)
 {
-    WindowPort *port = windowPort();
-    const std::optional<QString> path = port ? port->chooseSaveFile(name, exportFileType(format)) : std::nullopt;
+    const std::optional<QString> path = port->chooseSaveFile(name, exportFileType(format));
     if (!path) {
         RunNews::instance().announce(QStringLiteral("Export cancelled: nothing was written"), false);
-        return;
+        return true;
     }
     QFile file(*path);
     const QByteArray bytes = document.toUtf8();
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size() || !file.flush()) {
-        alertPanel(QStringLiteral("Export Failed"),
+        alertPanel(port, QStringLiteral("Export Failed"),
                    QStringLiteral("The file '%1' could not be written: %2").arg(*path, file.errorString()));
         RunNews::instance().announce(QStringLiteral("Export failed: '%1' could not be written").arg(*path), false);
-        return;
+        return false;
     }
     RunNews::instance().announce(runreport::counted(tracks, QStringLiteral("track"), QStringLiteral("tracks")) +
                                      QStringLiteral(" exported to %1").arg(QFileInfo(*path).fileName()),
                                  false);
+    return true;
 }
 
 // A playlist file lists files: tracks without one are left out, and the
 // person is told how many.
-void exportPlaylistFile(AppDelegate &app, ExportFormat format, const QString &name, const QString &relativeTo)
+CollectRun exportPlaylistFile(WindowPort *port, ExportFormat format, const QString &name, const QString &relativeTo)
 {
     auto entries = std::make_shared<QList<ExportEntry>>();
     auto withoutFile = std::make_shared<int>(0);
@@ -211,31 +209,41 @@ void exportPlaylistFile(AppDelegate &app, ExportFormat format, const QString &na
                          values.value(QStringLiteral("album")).toString(),
                          values.value(QStringLiteral("duration")).toDouble()});
     };
-    run.report = [format, entries, withoutFile, name, relativeTo](bool, bool) {
-        saveDocument(format == ExportFormat::Xspf ? xspfDocument(name, *entries) : m3u8Document(*entries, relativeTo),
-                     name, format, int(entries->size()));
+    run.report = [port, format, entries, withoutFile, name, relativeTo](bool, bool) {
+        const bool saved = saveDocument(
+            port,
+            format == ExportFormat::Xspf ? xspfDocument(name, *entries) : m3u8Document(*entries, relativeTo), name,
+            format, int(entries->size()));
         if (*withoutFile > 0)
-            alertPanel(QStringLiteral("Tracks Left Out"),
+            alertPanel(port, QStringLiteral("Tracks Left Out"),
                        QStringLiteral("%1 tracks have no file and are not in the playlist file.").arg(*withoutFile));
+        return saved && *withoutFile == 0;
     };
-    collector::collectChanges(app, std::move(run));
+    return run;
 }
 
 } // namespace
 
-void performExport(AppDelegate &app, int tag, const QString &relativeTo)
+ExportFormat exportFormat(int tag)
 {
-    const ExportFormat format = tag >= 1 && tag <= 4 ? ExportFormat(tag) : ExportFormat::Text;
-    app.endEditing();
-    // The name comes from the playlist menu whatever the source, as the
-    // document's name and the suggested file name.
-    const QString name = app.playlists().value(app.selectedPlaylist());
-    if (format == ExportFormat::M3u8 || format == ExportFormat::Xspf)
-        return exportPlaylistFile(app, format, name, relativeTo);
+    return tag >= 1 && tag <= 4 ? ExportFormat(tag) : ExportFormat::Text;
+}
+
+CollectRun exportPlaylist(const ExportOptions &options, TrackSource source)
+{
+    WindowPort *const port = source.port;
+    const ExportFormat format = options.format;
+    const QString &name = options.playlistName;
+    if (format == ExportFormat::M3u8 || format == ExportFormat::Xspf) {
+        CollectRun run = exportPlaylistFile(port, format, name, options.relativeTo);
+        run.source = std::move(source);
+        return run;
+    }
     auto document = std::make_shared<QString>(exportHead(format, name));
     auto lines = std::make_shared<int>(0);
 
     CollectRun run;
+    run.source = std::move(source);
     run.keys = {QStringLiteral("album"), QStringLiteral("duration")};
     run.step = [format, document, lines](const MusicTrack &, const TrackValues &values, QList<ChangeRecord> &) {
         ++*lines;
@@ -245,11 +253,11 @@ void performExport(AppDelegate &app, int tag, const QString &relativeTo)
                                 values.value(QStringLiteral("duration")).toDouble());
     };
     // A walk that stopped keeps the lines read before it; the person has been told.
-    run.report = [format, document, lines, name](bool, bool) {
+    run.report = [port, format, document, lines, name](bool, bool) {
         *document += exportTail(format);
-        saveDocument(*document, name, format, *lines);
+        return saveDocument(port, *document, name, format, *lines);
     };
-    collector::collectChanges(app, std::move(run));
+    return run;
 }
 
 } // namespace tools

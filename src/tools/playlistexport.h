@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "operations/collector.h"
+
 #include <QList>
 #include <QString>
-
-class AppDelegate;
 
 namespace tools {
 
 // The formats by the tag of the control that asks for them.
-enum class ExportFormat { Text = 1, Xml = 2, M3u8 = 3, Xspf = 4 };
+using choices::ExportFormat;
 
 // One track of a playlist file.
 struct ExportEntry {
@@ -48,9 +48,17 @@ QString exportTail(ExportFormat format);
 // The suggested file's type: "txt", "xml", "m3u8" or "xspf".
 QString exportFileType(ExportFormat format);
 
-// The tool's action for the control with this tag (1 text, 2 XML, 3 M3U8,
-// 4 XSPF): builds the document on the worker, then asks where to save it.
-// An M3U8 list names its files relative to relativeTo when given. Main thread.
-void performExport(AppDelegate &app, int tag, const QString &relativeTo = {});
+// The export's options, read when the person starts it.
+struct ExportOptions {
+    ExportFormat format = ExportFormat::Text;
+    QString playlistName; // the document's name and the suggested file name
+    QString relativeTo;   // an M3U8 list names its files relative to it when given
+};
+
+// The format of the control with this tag (1 text, 2 XML, 3 M3U8, 4 XSPF); text for any other.
+ExportFormat exportFormat(int tag);
+
+// The tool: builds the document on the worker, then asks where to save it. Main thread.
+CollectRun exportPlaylist(const ExportOptions &options, TrackSource source);
 
 } // namespace tools

@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "playlistmanager.h"
 
-#include "app/appdelegate.h"
 #include "library/condition.h"
 #include "library/musiclibrary.h"
-#include "operations/collector.h"
 #include "support/alerts.h"
 #include "support/icuregex.h"
 #include "support/textutils.h"
@@ -17,77 +15,70 @@ const QString coverKey = QStringLiteral("cover");
 
 // The person grants access to the music folder; nothing here needs the grant,
 // so the panel's answer is not used and cancelling it does not stop the tool.
-void askForMusicFolder(bool forTrash)
+void askForMusicFolder(WindowPort *port, bool forTrash)
 {
-    alertPanel(QStringLiteral("Music Folder Needed"),
+    alertPanel(port, QStringLiteral("Music Folder Needed"),
                forTrash ? QStringLiteral("You've selected that matching files should be moved to the trash. You'll "
                                          "need to open the folder containing the music files of the selected "
                                          "playlist to give permission to do so.")
                         : QStringLiteral("You've selected the 'cover' tag. You'll need to open the folder containing "
                                          "the music files of the selected playlist to give permission to scan the "
                                          "files for embedded covers."));
-    if (WindowPort *port = windowPort())
-        port->chooseFolder(QStringLiteral("Open the folder containing the music files of the selected playlist"));
+    port->chooseFolder(QStringLiteral("Open the folder containing the music files of the selected playlist"));
 }
 
 // A smart playlist's tracks follow its rule, so none can be taken out of it.
 // Refused before collecting: removing would otherwise fail only after the
 // first files had gone to the Trash.
-bool removingFromSmartPlaylist(AppDelegate &app)
+std::optional<Refusal> removingFromSmartPlaylist(const TrackSource &source)
 {
-    const QString name = app.playlists().value(app.selectedPlaylist());
+    const QString &name = source.playlist;
     if (name.isNull())
-        return false;
+        return std::nullopt;
     try {
-        const std::optional<Playlist> source = app.library()->playlistNamed(name);
-        if (!source || !source->smart)
-            return false;
+        const std::optional<Playlist> found = source.library()->playlistNamed(name);
+        if (!found || !found->smart)
+            return std::nullopt;
     } catch (const LibraryError &) {
-        return false; // the collecting run reports the library's trouble itself
+        return std::nullopt; // the collecting run reports the library's trouble itself
     }
-    return !collector::refuse(
+    return Refusal{
         QStringLiteral("Smart Playlist"),
         QStringLiteral("The playlist '%1' is a smart playlist: its tracks follow its rule, so none can be removed "
                        "from it. Choose a playlist that is not smart to remove tracks from.")
-            .arg(name));
+            .arg(name)};
 }
 
 } // namespace
 
-void performPlaylist(AppDelegate &app)
+ToolStart managePlaylist(const PlaylistOptions &options, TrackSource source)
 {
-    app.endEditing();
-    app.setSelectedMethod(0);
-
-    const QString key = app.allTags().value(app.selectedTag());
-    if (app.moveTrash() || key == coverKey)
-        askForMusicFolder(app.moveTrash());
-
-    const int condition = app.selectedCondition();
-    const QString operand = app.conditionString().isNull() ? QStringLiteral("") : app.conditionString();
-    const bool caseInsensitive = app.caseInsensitive();
-
+    const QString key = options.tag;
+    if (options.moveTrash || key == coverKey)
+        askForMusicFolder(source.port, options.moveTrash);
+    const int condition = options.condition;
+    const QString operand = options.operand.isNull() ? QStringLiteral("") : options.operand;
+    const bool caseInsensitive = options.caseInsensitive;
     if (condition >= condition::LongerThan && condition <= condition::FewerLinesThan &&
         text::intValue(operand) <= 0)
-        return (void)collector::refuse(
+        return Refusal{
             QStringLiteral("Invalid Data"),
-            QStringLiteral("You have to enter a positive number into the condition field to use this condition."));
-
+            QStringLiteral("You have to enter a positive number into the condition field to use this condition.")};
     std::optional<IcuRegex> pattern;
     if (condition == condition::MatchesRegex) {
         pattern = IcuRegex::compile(operand, caseInsensitive);
         if (!pattern)
-            return (void)collector::refuse(
+            return Refusal{
                 QStringLiteral("Invalid RegExp Pattern"),
                 QStringLiteral("The Regexp you've entered is invalid. Click on the Help icon in the lower left "
-                               "corner to learn more about the ICU Regexp syntax."));
+                               "corner to learn more about the ICU Regexp syntax.")};
     }
-
-    const int action = app.selectedPlaylistAction();
-    if (action != 0 && removingFromSmartPlaylist(app))
-        return;
-
+    const int action = options.action;
+    if (action != choices::AddToPlaylist)
+        if (std::optional<Refusal> refusal = removingFromSmartPlaylist(source))
+            return *refusal;
     CollectRun run;
+    run.source = std::move(source);
     run.keys = QStringList{key};
     run.step = [key, condition, operand, caseInsensitive, pattern](const MusicTrack &track, const TrackValues &values,
                                                                    QList<ChangeRecord> &records) {
@@ -97,9 +88,9 @@ void performPlaylist(AppDelegate &app)
     run.noChangesMessage = QStringLiteral("The conditions you've entered don't lead to any changes in your playlists.");
     run.playlist = true;
     run.remove = action;
-    run.trash = app.moveTrash();
+    run.trash = options.moveTrash;
     run.tool = QStringLiteral("Playlist Manager");
-    collector::collectChanges(app, std::move(run));
+    return run;
 }
 
 } // namespace tools

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/searchreplace.h"
 
-#include "app/appdelegate.h"
-#include "operations/collector.h"
 #include "support/icuregex.h"
 #include "tools/tagtoolrun.h"
 
@@ -18,35 +16,27 @@ QString searchReplaceValue(const QString &value, const QString &search, const QS
     return QString(value).replace(search, replace, caseInsensitive ? Qt::CaseInsensitive : Qt::CaseSensitive);
 }
 
-void performSearchReplace(AppDelegate &app)
+ToolStart searchReplace(const SearchReplaceOptions &options, TrackSource source)
 {
-    app.endEditing();
-    const std::optional<QString> key = textTagKey(app);
-    if (!key) {
-        collector::refuse(QStringLiteral("Invalid Tag"),
-                          QStringLiteral("You need to select a tag to use the Tag Search & Replace tool."));
-        return;
-    }
-    const QString search = app.searchString();
-    if (search.isEmpty()) {
-        collector::refuse(
+    if (!options.tag)
+        return Refusal{QStringLiteral("Invalid Tag"),
+                       QStringLiteral("You need to select a tag to use the Tag Search & Replace tool.")};
+    const QString search = options.search;
+    if (search.isEmpty())
+        return Refusal{
             QStringLiteral("Empty Search String"),
-            QStringLiteral("You can't perform a Search/Replace operation without entering a search string."));
-        return;
-    }
-    const QString replace = app.replaceString(); // a null text (no replacement) deletes every match
+            QStringLiteral("You can't perform a Search/Replace operation without entering a search string.")};
+    const QString replace = options.replace;
     QString replacement = replace;
-    const bool caseInsensitive = app.caseInsensitive();
+    const bool caseInsensitive = options.caseInsensitive;
     std::shared_ptr<const IcuRegex> regex;
-    if (app.useRegular()) {
+    if (options.useRegular) {
         std::optional<IcuRegex> compiled = IcuRegex::compile(search, caseInsensitive);
-        if (!compiled || !compiled->acceptsTemplate(replace)) {
-            collector::refuse(QStringLiteral("Invalid Search/Replace Pattern"),
-                              QStringLiteral("The Search/Replace Regexp you've entered is invalid. Click on the "
-                                             "Help icon in the lower left corner to learn more about the ICU "
-                                             "Regexp syntax."));
-            return;
-        }
+        if (!compiled || !compiled->acceptsTemplate(replace))
+            return Refusal{QStringLiteral("Invalid Search/Replace Pattern"),
+                           QStringLiteral("The Search/Replace Regexp you've entered is invalid. Click on the "
+                                          "Help icon in the lower left corner to learn more about the ICU "
+                                          "Regexp syntax.")};
         regex = std::make_shared<const IcuRegex>(std::move(*compiled));
     } else if (caseInsensitive) {
         // Letter case is folded as the expressions and the playlist conditions
@@ -59,17 +49,17 @@ void performSearchReplace(AppDelegate &app)
     }
 
     CollectRun run = tagToolRun(
-        *key,
+        std::move(source), *options.tag,
         [=](const QString &value) -> std::optional<QString> {
             return searchReplaceValue(value, search, replacement, caseInsensitive, regex.get());
         },
         QStringLiteral("The Search/Replace Pattern you've entered doesn't lead to any changes in the tracks "
                        "you've selected."));
     run.tool = QStringLiteral("Search & Replace");
-    collector::collectChanges(app, std::move(run));
+    return run;
 }
 
-void presetClicked(AppDelegate &app, int index)
+std::optional<std::pair<QString, QString>> searchReplacePreset(int index)
 {
     struct Preset {
         const char *search;
@@ -82,11 +72,9 @@ void presetClicked(AppDelegate &app, int index)
         {"(.*), The", "The $1"},
         {"^(.*)", "0$1"},
     }};
-    if (index >= 1 && index <= int(presets.size())) {
-        app.setSearchString(QString::fromLatin1(presets[index - 1].search));
-        app.setReplaceString(QString::fromLatin1(presets[index - 1].replace));
-    }
-    app.setUseRegular(true);
+    if (index < 1 || index > int(presets.size()))
+        return std::nullopt;
+    return std::pair{QString::fromLatin1(presets[index - 1].search), QString::fromLatin1(presets[index - 1].replace)};
 }
 
 } // namespace tools

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QString>
+#include "operations/collector.h"
 
-class AppDelegate;
+#include <QString>
+#include <optional>
+#include <utility>
+
 class IcuRegex;
 
 namespace tools {
@@ -14,12 +17,21 @@ namespace tools {
 QString searchReplaceValue(const QString &value, const QString &search, const QString &replace,
                            bool caseInsensitive, const IcuRegex *regex);
 
-// The tool's run button: validates the options, then collects the changes of
-// the chosen tag on the worker and hands them to the review. Main thread.
-void performSearchReplace(AppDelegate &app);
+// The tool's options, read when the person starts it.
+struct SearchReplaceOptions {
+    std::optional<QString> tag; // the text tag; nothing when the pop-up points beyond the text tags
+    QString search;
+    QString replace; // a null text (no replacement) deletes every match
+    bool caseInsensitive = false;
+    bool useRegular = false;
+};
 
-// Fills the search and replacement fields with the ready-made pair of the
-// pop-up's item (1-5) and switches regular expressions on, for any item.
-void presetClicked(AppDelegate &app, int index);
+// Validates the options, then gives the run that collects the changes of the
+// chosen tag over the source. Main thread.
+ToolStart searchReplace(const SearchReplaceOptions &options, TrackSource source);
+
+// The ready-made search and replacement of the presets pop-up's item (1-5);
+// nothing for any other item.
+std::optional<std::pair<QString, QString>> searchReplacePreset(int index);
 
 } // namespace tools

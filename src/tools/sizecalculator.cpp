@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "sizecalculator.h"
 
-#include "app/appdelegate.h"
-#include "operations/collector.h"
 #include "support/alerts.h"
 #include "support/cformat.h"
 
@@ -96,28 +94,31 @@ QString sizeReport(const SizeEstimate &e)
         e.allConvertedMB(), e.target);
 }
 
-void performCalculate(AppDelegate &app, std::function<void(const SizeEstimate &)> finished)
+CollectRun sizeCalculation(int selectedBitrate, TrackSource source,
+                           std::function<void(const SizeEstimate &)> finished)
 {
-    app.endEditing();
     auto estimate = std::make_shared<SizeEstimate>();
-    estimate->target = targetBitrate(app.selectedBitrate());
+    WindowPort *const port = source.port;
+    estimate->target = targetBitrate(selectedBitrate);
 
     CollectRun run;
+    run.source = std::move(source);
     run.title = QStringLiteral("Calculating results…");
     run.keys = {QStringLiteral("duration"), QStringLiteral("bitRate")};
     run.step = [estimate](const MusicTrack &, const TrackValues &values, QList<ChangeRecord> &) {
         estimate->add(values.value(QStringLiteral("duration")).toFloat(),
                       values.value(QStringLiteral("bitRate")).toInt());
     };
-    run.report = [estimate, finished = std::move(finished)](bool found, bool complete) {
+    run.report = [port, estimate, finished = std::move(finished)](bool found, bool complete) {
         // A walk that stopped has been reported; half a sum would mislead.
         if (!found || !complete)
-            return;
-        alertPanel(sizeReportTitle(), sizeReport(*estimate));
+            return false;
+        alertPanel(port, sizeReportTitle(), sizeReport(*estimate));
         if (finished)
             finished(*estimate);
+        return true;
     };
-    collector::collectChanges(app, std::move(run));
+    return run;
 }
 
 } // namespace tools

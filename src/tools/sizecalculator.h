@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "operations/collector.h"
+
 #include <QString>
 #include <QtGlobal>
 
 #include <functional>
-
-class AppDelegate;
 
 namespace tools {
 
@@ -40,8 +40,10 @@ struct SizeEstimate {
 QString sizeReportTitle();
 QString sizeReport(const SizeEstimate &estimate);
 
-// The tool's action: sums the current source on the worker and shows the
-// result; finished, when given, gets the figures too. Main thread.
-void performCalculate(AppDelegate &app, std::function<void(const SizeEstimate &)> finished = {});
+// The tool: sums the source on the worker and shows the result for the
+// target bitrate of selectedBitrate; finished, when given, gets the figures
+// too. Main thread.
+CollectRun sizeCalculation(int selectedBitrate, TrackSource source,
+                           std::function<void(const SizeEstimate &)> finished = {});
 
 } // namespace tools

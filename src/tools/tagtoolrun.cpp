@@ -1,23 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/tagtoolrun.h"
 
-#include "app/appdelegate.h"
-
 namespace tools {
 
-std::optional<QString> textTagKey(const AppDelegate &app)
+std::optional<QString> textTagKey(const QStringList &tags, int selectedTag)
 {
-    const int index = app.selectedTag();
-    if (index < 0 || index >= app.tags().size())
+    if (selectedTag < 0 || selectedTag >= tags.size())
         return std::nullopt;
-    return app.tags().at(index);
+    return tags.at(selectedTag);
 }
 
-CollectRun tagToolRun(const QString &key, TextTransform transform, const QString &noChangesMessage,
-                      bool needsLocation)
+CollectRun tagToolRun(TrackSource source, const QString &key, TextTransform transform,
+                      const QString &noChangesMessage, bool needsLocation)
 {
     static const QString locationKey = QStringLiteral("location");
     CollectRun run;
+    run.source = std::move(source);
     run.keys = QStringList{key};
     if (needsLocation)
         run.keys << locationKey;

@@ -69,15 +69,15 @@ TEST(StartUp, FillsTagListsPlaylistsAboutTextsAndThePane)
     QObject::connect(&road.app, &AppDelegate::currentPaneChanged, [&] { ++paneSignals; });
     road.app.applicationDidFinishLaunching();
 
-    EXPECT_NE(gLindarc, nullptr);
+    EXPECT_NE(road.app.lindarc(), nullptr);
     EXPECT_EQ(road.app.tags().size(), 8);
     EXPECT_EQ(road.app.integerTags().size(), 10);
     EXPECT_EQ(road.app.allTags().size(), 19);
     EXPECT_EQ(road.app.allReadableTags().size(), 19);
     EXPECT_EQ(road.app.playlists(), (QStringList{"Mix", "Loud", "Mix"}));
     EXPECT_EQ(road.app.editablePlaylists(), (QStringList{"Mix", "Mix"}));
-    EXPECT_EQ(road.app.version(), "Version: " + gLindarc->appVersionString());
-    EXPECT_EQ(road.app.build(), QStringLiteral("Build: %1").arg(gLindarc->appBuild()));
+    EXPECT_EQ(road.app.version(), "Version: " + road.app.lindarc()->appVersionString());
+    EXPECT_EQ(road.app.build(), QStringLiteral("Build: %1").arg(road.app.lindarc()->appBuild()));
     EXPECT_EQ(road.app.aboutURL(), "Credits.html");
     EXPECT_EQ(road.app.readmeURL(), "Read Me.html");
     EXPECT_EQ(road.app.currentPane(), 0);
@@ -109,7 +109,8 @@ public slots:
 
 TEST(Options, EveryOptionAnnouncesItsChangesToBindings)
 {
-    AppDelegate app;
+    ScopedFakePort port;
+    AppDelegate app{*port};
     for (const QString &name : options) {
         const QMetaProperty property = propertyNamed(app, name);
         ASSERT_TRUE(property.hasNotifySignal()) << name.toStdString();
@@ -131,7 +132,8 @@ TEST(Options, EveryOptionAnnouncesItsChangesToBindings)
 
 TEST(Options, ChoosingAFolderSwitchesTheSourceToFolders)
 {
-    AppDelegate app;
+    ScopedFakePort port;
+    AppDelegate app{*port};
     app.setSelectedMethod(2);
     app.pathSelected("/music");
     EXPECT_EQ(app.selectedMethod(), 1);
@@ -300,7 +302,8 @@ TEST(Panes, HelpFollowsThePaneAndTheAboutPaneHasNone)
 TEST(Launches, HintShowsOnTheFirstTwoLaunchesOnly)
 {
     ScopedUserLocations locations;
-    AppDelegate app;
+    ScopedFakePort port;
+    AppDelegate app{*port};
     EXPECT_TRUE(app.awakeFromNib());
     EXPECT_TRUE(app.awakeFromNib());
     EXPECT_FALSE(app.awakeFromNib());
@@ -311,15 +314,44 @@ TEST(Links, OpenUrlPassesTheChoiceToTheSupportObject)
     Road road;
     road.app.applicationDidFinishLaunching();
     QList<QUrl> opened;
-    const UrlOpener previous = setUrlOpener([&](const QUrl &url) { opened << url; });
+    road.urlOpener = [&](const QUrl &url) { opened << url; };
     road.app.openURL(2);
     road.app.openURL(0);
     road.app.openURL(7);
     road.app.openURL(258); // no wrapping onto choice 2
-    setUrlOpener(previous);
     ASSERT_EQ(opened.size(), 1);
     EXPECT_EQ(opened[0].scheme(), "mailto");
     EXPECT_TRUE(opened[0].toString().contains("Beta")) << opened[0].toString().toStdString();
+}
+
+TEST(Ports, EachControllerAndWhatItStartsTalkToItsOwnPort)
+{
+    ScopedUserLocations locations;
+    TestFolder music;
+    ScopedFakePort firstPerson;
+    ScopedFakePort secondPerson;
+    AppDelegate first{*firstPerson};
+    AppDelegate second{*secondPerson};
+    first.setLibraryPath(music.filePath("library.sqlite"));
+    second.setLibraryPath(music.filePath("library.sqlite"));
+    first.applicationDidFinishLaunching();
+    second.applicationDidFinishLaunching();
+
+    // A tool's refusal goes to the person of the controller that started it.
+    first.performSearchReplace();
+    EXPECT_EQ(firstPerson->alertTitles(), QStringList{"Empty Search String"});
+    EXPECT_TRUE(secondPerson->alerts.isEmpty());
+
+    // So does the alert of a run on the worker: the source's folder has no music.
+    second.pathSelected(music.path());
+    second.setSearchString("x");
+    second.performSearchReplace();
+    while (secondPerson->progressEnded < secondPerson->progressBegun) {
+        waitForBackground();
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(secondPerson->alertTitles(), QStringList{"No Files"});
+    EXPECT_EQ(firstPerson->alerts.size(), 1);
 }
 
 #include "appdelegate_test.moc"

@@ -423,7 +423,7 @@ TEST(Road, ErrorWhileCollectingHandsOnWhatWasFoundAndSaysWhy)
             throw LibraryError("read", "the disk went away");
         records << collector::tagRecord(track, values, "name", values.value("name").toString(), "new");
     };
-    collector::collectChanges(road.app, run);
+    road.app.collect(run);
     road.finishRun();
     ASSERT_EQ(road.port->alerts.size(), 1);
     EXPECT_EQ(road.port->alerts[0].title, "Collecting Stopped");
@@ -440,7 +440,7 @@ TEST(Road, ErrorWhileCollectingHandsOnWhatWasFoundAndSaysWhy)
     run.step = [&](const MusicTrack &, const TrackValues &, QList<ChangeRecord> &) {
         throw NamedException("Unsupported Tag", "refused");
     };
-    collector::collectChanges(road.app, run);
+    road.app.collect(run);
     road.finishRun();
     EXPECT_EQ(road.port->alertTitles(), QStringList{"No Changes"});
     EXPECT_FALSE(road.app.changes());
@@ -471,7 +471,7 @@ TEST(Road, ControllerGoingAwayMidRunLetsTheRunFinishFirst)
     for (int i = 0; i < 20; ++i)
         paths << music.addSeed("seed.mp3", QStringLiteral("%1.mp3").arg(i));
     {
-        AppDelegate app;
+        AppDelegate app{*port};
         app.setLibraryPath(music.filePath("library.sqlite"));
         app.applicationDidFinishLaunching();
         app.pathSelected(music.path());
@@ -480,7 +480,7 @@ TEST(Road, ControllerGoingAwayMidRunLetsTheRunFinishFirst)
         run.step = [](const MusicTrack &track, const TrackValues &values, QList<ChangeRecord> &records) {
             records << collector::tagRecord(track, values, "name", tagText(values.value("name")), "changed");
         };
-        collector::collectChanges(app, run);
+        app.collect(run);
     }
     // The run ended before the controller went: its sheet closed, its review opened.
     EXPECT_EQ(port->progressEnded, 1);

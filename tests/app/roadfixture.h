@@ -3,6 +3,7 @@
 
 #include "app/appdelegate.h"
 #include "fakewindowport.h"
+#include "lastrun.h"
 #include "library/librarybuilder.h"
 #include "operations/collector.h"
 #include "support/dispatch.h"
@@ -19,21 +20,19 @@ struct Road {
     ScopedUserLocations locations;
     ScopedFakePort port;
     LibraryBuilder builder;
-    AppDelegate app;
+    // The maker's addresses the controller opened go here when a test sets it.
+    UrlOpener urlOpener;
+    AppDelegate app{*port, [this](const QUrl &url) {
+                        if (urlOpener)
+                            urlOpener(url);
+                    }};
 
     Road() { app.setLibraryPath(builder.libraryPath()); }
 
     MusicLibrary &other() { return builder.library(); }
 
-    // Serves the main loop until every progress sheet opened so far has closed.
-    void finishRun()
-    {
-        while (port->progressEnded < port->progressBegun) {
-            waitForBackground();
-            QCoreApplication::processEvents();
-        }
-        QCoreApplication::processEvents();
-    }
+    // Waits for the outcome of the run started last.
+    void finishRun() { awaitLastRun(app); }
 
     // A stand-in tool: proposes key = old value + suffix for every track.
     void collectAppending(const QString &key, const QString &suffix)
@@ -45,7 +44,7 @@ struct Road {
             const QString old = tagText(values.value(key));
             records << collector::tagRecord(track, values, key, old, old + suffix);
         };
-        collector::collectChanges(app, std::move(run));
+        app.collect(std::move(run));
         finishRun();
     }
 

@@ -3,7 +3,6 @@
 #include "clirunner.h"
 #include "library/librarybuilder.h"
 #include "operations/collector.h"
-#include "support/alerts.h"
 #include "support/dispatch.h"
 #include "terminalport.h"
 #include "testfiles.h"
@@ -50,8 +49,7 @@ struct Session {
     FILE *in;
     FILE *errFile = std::tmpfile();
     TerminalPort port;
-    WindowPort *previous = windowPort();
-    AppDelegate app;
+    AppDelegate app{port};
     QString outText;
     QString errText;
     QTextStream out{&outText};
@@ -60,14 +58,12 @@ struct Session {
     explicit Session(const QByteArray &input = {}, bool interactive = false)
         : in(fileWith(input)), port(in, errFile)
     {
-        setWindowPort(&port);
         port.setInteractive(interactive);
         app.setLibraryPath(builder.libraryPath());
         app.applicationDidFinishLaunching();
     }
     ~Session()
     {
-        setWindowPort(previous);
         std::fclose(in);
         std::fclose(errFile);
     }
@@ -87,7 +83,7 @@ struct Session {
             const QString old = tagText(values.value("name"));
             records << collector::tagRecord(track, values, "name", old, old + " (live)");
         };
-        collector::collectChanges(app, run);
+        app.collect(run);
     }
 
     ExitCode run(const QStringList &args, const std::function<void()> &action)

@@ -5,7 +5,7 @@
 #include "library/musiclibrary.h"
 #include "support/cformat.h"
 #include "testfiles.h"
-#include "tools/filetoolrun.h"
+#include "app/filetoolrun.h"
 #include "tools/sizecalculator.h"
 #include "userlocations.h"
 

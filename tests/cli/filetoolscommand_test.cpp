@@ -2,7 +2,7 @@
 #include "clirunner.h"
 #include "library/musiclibrary.h"
 #include "testfiles.h"
-#include "tools/filetoolrun.h"
+#include "app/filetoolrun.h"
 #include "userlocations.h"
 
 #include <QDir>

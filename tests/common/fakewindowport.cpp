@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fakewindowport.h"
 
-#include "support/alerts.h"
 
 namespace {
 std::optional<QString> takeFirst(std::deque<std::optional<QString>> &answers)
@@ -48,14 +47,4 @@ QStringList FakeWindowPort::alertTitles() const
     for (const Alert &a : alerts)
         titles << a.title;
     return titles;
-}
-
-ScopedFakePort::ScopedFakePort() : previous_(windowPort())
-{
-    setWindowPort(&port_);
-}
-
-ScopedFakePort::~ScopedFakePort()
-{
-    setWindowPort(previous_);
 }

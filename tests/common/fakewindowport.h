@@ -47,15 +47,15 @@ public:
     QStringList alertTitles() const;
 };
 
-// Installs a FakeWindowPort as the process's port for the scope of a test.
+// The scripted person of one test. Nothing is installed anywhere: hand it to
+// the controller (`AppDelegate app{*port}`) or to what else alerts
+// (`port.get()`); it must outlive them, so declare it first.
 class ScopedFakePort {
 public:
-    ScopedFakePort();
-    ~ScopedFakePort();
     FakeWindowPort &operator*() { return port_; }
     FakeWindowPort *operator->() { return &port_; }
+    FakeWindowPort *get() const { return &port_; }
 
 private:
-    FakeWindowPort port_;
-    WindowPort *previous_;
+    mutable FakeWindowPort port_;
 };

@@ -112,7 +112,8 @@ TEST(Binding, RefusesUnknownTransformersAndProperties)
     QObject source;
     source.setProperty("dummy", 1);
     QCheckBox box;
-    AppDelegate app;
+    ScopedFakePort port;
+    AppDelegate app{*port};
     EXPECT_EQ(Binding::bindThrough(&box, "enabled", &app, "selectedPortion", "Largerthan5ValueTransformer"), nullptr);
     EXPECT_EQ(Binding::bind(&box, "enabled", &app, "noSuchOption"), nullptr);
     EXPECT_NE(Binding::bindThrough(&box, "enabled", &app, "selectedPortion", "Largerthan5alueTransformer"), nullptr);
@@ -156,4 +157,24 @@ TEST_F(WindowTest, PlaylistMenusShowAPlaylistCreatedAfterStartWhenOpened)
     method->showPopup();
     method->hidePopup();
     EXPECT_EQ(menu->findText("Later"), -1);
+}
+
+TEST_F(WindowTest, EveryNameTheWindowBindsByResolvesAndAMisspeltOneIsCaught)
+{
+    launch();
+    // A second window builds every pane, the source chooser and the sheets again.
+    const qsizetype before = Binding::unresolved().size();
+    {
+        MainWindow another(&app);
+        EXPECT_EQ(Binding::unresolved().mid(before), QStringList{});
+    }
+
+    // The check sees a misspelt property or transformer name, and the control stays unbound.
+    QLabel label;
+    EXPECT_EQ(Binding::bind(&label, "text", &app, "serachString"), nullptr);
+    EXPECT_EQ(Binding::bindThrough(&label, "visible", &app, "useRegular", "NoSuchValueTransformer"), nullptr);
+    EXPECT_EQ(Binding::bindAllThrough(&label, "enabled", &app, {{"selectedPortion", "LargerThanZeroTransformer"}}),
+              nullptr);
+    EXPECT_EQ(Binding::unresolved().mid(before),
+              (QStringList{"AppDelegate.serachString", "NoSuchValueTransformer", "LargerThanZeroTransformer"}));
 }

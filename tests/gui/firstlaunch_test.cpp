@@ -15,7 +15,8 @@ double opacity(QWidget *widget)
 
 // One launch of the window: counts it and handles the hint, as start-up does.
 struct Launch {
-    AppDelegate app;
+    ScopedFakePort port;
+    AppDelegate app{*port};
     MainWindow window{&app};
 
     Launch()

@@ -175,7 +175,7 @@ TEST_F(WindowTest, HelpMenuAndAboutButtonsOpenTheMakersAddresses)
 {
     launch();
     QList<QUrl> opened;
-    const UrlOpener previous = setUrlOpener([&opened](const QUrl &url) { opened << url; });
+    urlOpener = [&opened](const QUrl &url) { opened << url; };
     QMenu *help = nullptr;
     for (QAction *menu : window->menuBar()->actions())
         if (menu->text() == "&Help")
@@ -199,7 +199,6 @@ TEST_F(WindowTest, HelpMenuAndAboutButtonsOpenTheMakersAddresses)
             button->click();
     ASSERT_EQ(opened.size(), 3);
     EXPECT_TRUE(opened.at(2).scheme().startsWith("http"));
-    setUrlOpener(previous);
 }
 
 TEST_F(WindowTest, AnAlertBringsTheWindowToTheFront)

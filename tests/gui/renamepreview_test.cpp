@@ -48,7 +48,8 @@ TEST_F(WindowTest, ThePreviewListsEveryNewNameRenamingNothingAndTheRunThenSaysWh
 
     // The run does as the preview said and the status line says so; the track table follows.
     window->pane(4)->findChild<QPushButton *>("performRename")->click();
-    ASSERT_TRUE(waitUntil([&] { return !window->progressSheet()->isVisible(); }, 15000));
+    ASSERT_TRUE(awaitLastRun(app));
+    ASSERT_FALSE(window->progressSheet()->isVisible());
     EXPECT_EQ(port->alertTitles, QStringList({"No Folder"}));
     EXPECT_EQ(window->statusLine()->text(), "2 files renamed, 1 kept its name (name taken)");
     const QStringList after = names();
@@ -66,7 +67,8 @@ TEST_F(WindowTest, ThePreviewListsEveryNewNameRenamingNothingAndTheRunThenSaysWh
 
     // Run again: nothing left to rename, and that is said too.
     window->pane(4)->findChild<QPushButton *>("performRename")->click();
-    ASSERT_TRUE(waitUntil([&] { return !window->progressSheet()->isVisible(); }, 15000));
+    ASSERT_TRUE(awaitLastRun(app));
+    ASSERT_FALSE(window->progressSheet()->isVisible());
     EXPECT_TRUE(window->statusLine()->text().startsWith("Nothing was renamed: 3 files kept their names"))
         << window->statusLine()->text().toStdString();
 }

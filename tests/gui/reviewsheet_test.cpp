@@ -189,7 +189,8 @@ TEST_F(ReviewSheetTest, RunButtonReviewAndApplyWriteOnlyTheCheckedTracks)
     run->click();
 
     ReviewSheet *sheet = window->reviewSheet();
-    ASSERT_TRUE(waitUntil([&] { return sheet->isVisible(); }, 15000)) << port->alertTitles.join(", ").toStdString();
+    ASSERT_TRUE(awaitLastRun(app));
+    ASSERT_TRUE(sheet->isVisible()) << port->alertTitles.join(", ").toStdString();
     ASSERT_EQ(app.changes()->records.size(), 3);
     EXPECT_FALSE(window->progressSheet()->isVisible());
     const QString untouched = app.changes()->records.first().track.location();
@@ -197,7 +198,9 @@ TEST_F(ReviewSheetTest, RunButtonReviewAndApplyWriteOnlyTheCheckedTracks)
     sheet->uncheckButton()->click();
     sheet->applyButton()->click();
     EXPECT_FALSE(sheet->isVisible());
-    ASSERT_TRUE(waitUntil([&] { return !app.changes() && !window->progressSheet()->isVisible(); }, 15000));
+    ASSERT_TRUE(awaitLastRun(app));
+    ASSERT_FALSE(app.changes());
+    ASSERT_FALSE(window->progressSheet()->isVisible());
     EXPECT_TRUE(port->alertTitles.isEmpty()) << port->alertTitles.join(", ").toStdString();
 
     for (const QString name : {"one.mp3", "two.flac", "three.ogg"}) {
@@ -245,7 +248,9 @@ TEST_F(ReviewSheetTest, AFolderSourceWithoutAFolderIsToldAndTheSheetCloses)
     app.setSelectedCapitalizationMethod(1);
     window->showTab(1);
     window->pane(1)->findChild<QPushButton *>("performCapitalization")->click();
-    ASSERT_TRUE(waitUntil([&] { return !port->alertTitles.isEmpty() && !window->progressSheet()->isVisible(); }));
+    ASSERT_TRUE(awaitLastRun(app));
+    ASSERT_FALSE(port->alertTitles.isEmpty());
+    ASSERT_FALSE(window->progressSheet()->isVisible());
     EXPECT_EQ(port->alertTitles, QStringList{"No Folder"});
     EXPECT_EQ(port->alertMessages, QStringList{"You didn't select a folder with music files to operate on."});
     EXPECT_FALSE(window->reviewSheet()->isVisible());
@@ -261,7 +266,9 @@ TEST_F(ReviewSheetTest, TheTwoExportButtonsChooseTextAndXml)
         SCOPED_TRACE(format.toStdString());
         port->savePath = folder.filePath("export." + format.toLower());
         window->pane(5)->findChild<QPushButton *>("export" + format)->click();
-        ASSERT_TRUE(waitUntil([&] { return QFile::exists(port->savePath) && !window->progressSheet()->isVisible(); }));
+        ASSERT_TRUE(awaitLastRun(app));
+        ASSERT_TRUE(QFile::exists(port->savePath));
+        ASSERT_FALSE(window->progressSheet()->isVisible());
         const QString written = QString::fromUtf8(TestFolder::readAll(port->savePath));
         EXPECT_TRUE(written.contains("Seed Title"));
         EXPECT_EQ(written.startsWith("<?xml"), format == "Xml");

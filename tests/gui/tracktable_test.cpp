@@ -114,9 +114,12 @@ TEST_F(TrackTableTest, AFolderFillsTheTableWhichFiltersSortsAndFollowsAnAppliedR
     app.setSelectedCapitalizationMethod(1); // upper case
     window->showTab(1);
     window->pane(1)->findChild<QPushButton *>("performCapitalization")->click();
-    ASSERT_TRUE(waitUntil([&] { return window->reviewSheet()->isVisible(); }, 15000));
+    ASSERT_TRUE(awaitLastRun(app));
+    ASSERT_TRUE(window->reviewSheet()->isVisible());
     window->reviewSheet()->applyButton()->click();
-    ASSERT_TRUE(waitUntil([&] { return !app.changes() && !window->progressSheet()->isVisible(); }, 15000));
+    ASSERT_TRUE(awaitLastRun(app));
+    ASSERT_FALSE(app.changes());
+    ASSERT_FALSE(window->progressSheet()->isVisible());
     EXPECT_EQ(window->statusLine(), panel->statusLine());
     EXPECT_EQ(panel->statusLine()->text(), "3 changes applied");
     ASSERT_TRUE(waitUntil([&] {
@@ -171,7 +174,9 @@ TEST_F(TrackTableTest, APlaylistShowsPlayCountsRatingsAndDeadTracksAndFollowsAnA
                           "Alive" + QString(QChar(0x202E)) + "Again", "Alive", "Band", true});
     app.setChanges(list);
     app.applyChanges();
-    ASSERT_TRUE(waitUntil([&] { return !app.changes() && !window->progressSheet()->isVisible(); }, 15000));
+    ASSERT_TRUE(awaitLastRun(app));
+    ASSERT_FALSE(app.changes());
+    ASSERT_FALSE(window->progressSheet()->isVisible());
     EXPECT_EQ(window->statusLine()->text(), "1 change applied");
     ASSERT_TRUE(waitUntil(
         [&] { return table->index(0, SourceTracksModel::TitleColumn).data().toString() == "Alive\\u202EAgain"; }));

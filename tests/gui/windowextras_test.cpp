@@ -59,10 +59,10 @@ TEST_F(WindowTest, AnAddressNoProgramOpensIsToldAndLeftOnTheClipboard)
     launch();
     QList<QUrl> tried;
     bool programThere = false;
-    const UrlOpener previous = setUrlOpener(desktopUrlOpener([&](const QUrl &url) {
+    urlOpener = desktopUrlOpener(*port, [&](const QUrl &url) {
         tried << url;
         return programThere;
-    }));
+    });
     QMenu *help = nullptr;
     for (QAction *menu : window->menuBar()->actions())
         if (menu->text() == "&Help")
@@ -90,7 +90,6 @@ TEST_F(WindowTest, AnAddressNoProgramOpensIsToldAndLeftOnTheClipboard)
     trigger("&Product Page");
     EXPECT_EQ(tried.size(), 3);
     EXPECT_EQ(port->alertTitles.size(), 2) << "opened: nothing to tell";
-    setUrlOpener(previous);
 }
 
 TEST_F(WindowTest, TheLibraryBrowserFitsSortsFiltersAndMarksDeadTracks)

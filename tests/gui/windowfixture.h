@@ -2,9 +2,10 @@
 #pragma once
 
 #include "app/appdelegate.h"
+#include "fakewindowport.h"
 #include "guiwindowport.h"
+#include "app/lastrun.h"
 #include "mainwindow.h"
-#include "support/alerts.h"
 #include "testfiles.h"
 #include "userlocations.h"
 
@@ -55,22 +56,17 @@ public:
 };
 
 // The real window over a real controller, with the library and the settings
-// in temporary folders and the window's own port installed. Offscreen.
+// in temporary folders and the window's own port handed to it. Offscreen.
 class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         app.setLibraryPath(folder.filePath(QStringLiteral("library/library.sqlite")));
         window = std::make_unique<MainWindow>(&app);
-        port = std::make_unique<ScriptedWindowPort>(window.get());
-        setWindowPort(port.get());
+        port->setWindow(window.get());
     }
 
-    void TearDown() override
-    {
-        setWindowPort(nullptr);
-        window.reset();
-    }
+    void TearDown() override { window.reset(); }
 
     // Start-up as the application does it, the window shown at a known place.
     void launch()
@@ -83,7 +79,12 @@ protected:
 
     ScopedUserLocations locations;
     TestFolder folder;
-    AppDelegate app;
+    std::unique_ptr<ScriptedWindowPort> port = std::make_unique<ScriptedWindowPort>();
+    // The maker's addresses the controller opened go here when a test sets it.
+    UrlOpener urlOpener;
+    AppDelegate app{*port, [this](const QUrl &url) {
+                        if (urlOpener)
+                            urlOpener(url);
+                    }};
     std::unique_ptr<MainWindow> window;
-    std::unique_ptr<ScriptedWindowPort> port;
 };

@@ -30,6 +30,15 @@ public:
 
     static TrackRef throughLibrary(qint64 trackId) { return {trackId, 0, 0}; }
 
+    // The track ids of a playlist, in its order.
+    static QList<qint64> idsOf(MusicLibrary &library, qint64 playlistId)
+    {
+        QList<qint64> ids;
+        for (const TrackRef &ref : library.tracksOf(playlistId))
+            ids.append(ref.trackId);
+        return ids;
+    }
+
 private:
     TestFolder folder_;
     std::unique_ptr<MusicLibrary> library_;

@@ -75,9 +75,9 @@ QByteArray noise(qsizetype size)
     return bytes.replace("image/", "IMAGE/");
 }
 
-void expectUnreadableAndUnwritable(const QString &path)
+void expectUnreadableAndUnwritable(const QString &path, WindowPort *port = nullptr)
 {
-    const MusicTrack track = MusicTrack::withPath(path);
+    const MusicTrack track = MusicTrack::withPath(path, port);
     const QVariantHash values = track.valuesForTags(tagLibKeys + QStringList{"cover", "location"});
     for (const QString &key : tagLibKeys + QStringList{"cover"})
         EXPECT_FALSE(values.value(key).isValid()) << key.toStdString();
@@ -166,7 +166,7 @@ TEST(HostileFiles, ThingsThatAreNotRegularFilesNeverBlock)
 
     for (const QString &path : {fifo, zero, socketPath}) {
         SCOPED_TRACE(path.toStdString());
-        expectFinishesQuickly([path] { expectUnreadableAndUnwritable(path); },
+        expectFinishesQuickly([path, person = port.get()] { expectUnreadableAndUnwritable(path, person); },
                               [&] { ::close(::open(QFile::encodeName(fifo).constData(), O_RDWR | O_NONBLOCK)); });
     }
     ::close(sock);

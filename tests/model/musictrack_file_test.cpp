@@ -74,7 +74,7 @@ TEST_P(FileTrack, ReadsEveryKeyOfTheSeed)
 {
     const QString seed = GetParam();
     const QString path = folder.addSeed(seed, "Some Folder/track." + QFileInfo(seed).suffix());
-    const MusicTrack track = MusicTrack::withPath(path);
+    const MusicTrack track = MusicTrack::withPath(path, port.get());
     const QVariantHash expected = seedValues(seed);
     for (const QString &key : tagKeys)
         EXPECT_EQ(track.valueForTag(key), expected[key]) << key.toStdString();
@@ -107,12 +107,12 @@ TEST_P(FileTrack, EachWrittenKeyChangesOnlyItselfAndKeepsTheLayout)
         SCOPED_TRACE(key.toStdString());
         const QString path = folder.addSeed(seed, key + "." + QFileInfo(seed).suffix());
         const QString layout = layoutOf(path);
-        const MusicTrack track = MusicTrack::withPath(path);
+        const MusicTrack track = MusicTrack::withPath(path, port.get());
         track.setTag(key, value);
 
         QVariantHash expected = original;
         expected[key == "title" ? "name" : key] = value;
-        const QVariantHash read = MusicTrack::withPath(path).valuesForTags(tagKeys);
+        const QVariantHash read = MusicTrack::withPath(path, port.get()).valuesForTags(tagKeys);
         for (const QString &k : tagKeys)
             EXPECT_EQ(read.value(k), expected[k]) << k.toStdString();
         EXPECT_EQ(layoutOf(path), layout);
@@ -124,7 +124,7 @@ TEST_P(FileTrack, YearIsTextWhenReadAndZeroMeansAbsent)
 {
     const QString seed = GetParam();
     const QString path = folder.addSeed(seed, "y." + QFileInfo(seed).suffix());
-    const MusicTrack track = MusicTrack::withPath(path);
+    const MusicTrack track = MusicTrack::withPath(path, port.get());
     EXPECT_EQ(track.valueForTag("year"), QVariant(QString("1999")));
     track.setTag("year", QString("2001"));
     EXPECT_EQ(track.valueForTag("year"), QVariant(QString("2001")));
@@ -148,7 +148,7 @@ TEST_P(FileTrack, TextsSurviveTheRoundTripExactly)
 {
     const QString seed = GetParam();
     const QString path = folder.addSeed(seed, "u." + QFileInfo(seed).suffix());
-    const MusicTrack track = MusicTrack::withPath(path);
+    const MusicTrack track = MusicTrack::withPath(path, port.get());
     // RIFF INFO holds Latin-1 only, so the WAV file gets a Latin-1 text.
     const QString text = seed == "seed.wav" ? QString("Caf\u00e9 \u00bd") : QString("Caf\u00e9 \u2013 \U0001F3B5 \u65e5\u672c");
     track.setTag("artist", text);
@@ -198,10 +198,10 @@ TEST(FileTrackLocation, IsThePathWithoutOpeningTheFile)
     TestFolder folder;
     ScopedFakePort port;
     const QString junk = folder.addFile("not audio.mp3", "just some text");
-    EXPECT_EQ(MusicTrack::withPath(junk).valueForTag("location"), QVariant(junk));
+    EXPECT_EQ(MusicTrack::withPath(junk, port.get()).valueForTag("location"), QVariant(junk));
     const QString missing = folder.filePath("gone.flac");
-    EXPECT_EQ(MusicTrack::withPath(missing).location(), missing);
-    EXPECT_FALSE(MusicTrack::withPath(missing).valueForTag("name").isValid());
+    EXPECT_EQ(MusicTrack::withPath(missing, port.get()).location(), missing);
+    EXPECT_FALSE(MusicTrack::withPath(missing, port.get()).valueForTag("name").isValid());
     EXPECT_FALSE(QFileInfo::exists(missing));
 }
 
@@ -211,17 +211,18 @@ TEST(FileTrackCover, IsFoundByTheBytesImageSlashAnywhere)
     ScopedFakePort port;
     QByteArray seed = TestFolder::readAll(TestFolder::seedPath("seed.flac"));
     const QString tagged = folder.addFile("tagged.flac", seed + "..image/png..");
-    EXPECT_EQ(MusicTrack::withPath(tagged).valueForTag("cover"), QVariant(QString("cover")));
-    EXPECT_EQ(MusicTrack::withPath(tagged).valueForTag("name"), QVariant(QString("Seed Title")));
+    EXPECT_EQ(MusicTrack::withPath(tagged, port.get()).valueForTag("cover"), QVariant(QString("cover")));
+    EXPECT_EQ(MusicTrack::withPath(tagged, port.get()).valueForTag("name"), QVariant(QString("Seed Title")));
     // Also across the boundary of the chunks the file is read in, and in a file that is no audio at all.
     for (qsizetype before : {0, 1, 65536 - 3, 262144 - 3, 262144, 262144 + 5}) {
         const QString path = folder.addFile("x.mp3", QByteArray(before, 'x') + "image/" + QByteArray(10, 'y'));
-        EXPECT_TRUE(MusicTrack::withPath(path).valueForTag("cover").isValid()) << before;
+        EXPECT_TRUE(MusicTrack::withPath(path, port.get()).valueForTag("cover").isValid()) << before;
     }
     const QString almost = folder.addFile("almost.mp3", QByteArray(262144 - 3, 'x') + "imagE/ image");
-    EXPECT_FALSE(MusicTrack::withPath(almost).valueForTag("cover").isValid());
-    EXPECT_FALSE(MusicTrack::withPath(folder.addSeed("seed.m4a", "plain.m4a")).valueForTag("cover").isValid());
-    EXPECT_FALSE(MusicTrack::withPath(folder.filePath("missing.mp3")).valueForTag("cover").isValid());
+    EXPECT_FALSE(MusicTrack::withPath(almost, port.get()).valueForTag("cover").isValid());
+    const QString plain = folder.addSeed("seed.m4a", "plain.m4a");
+    EXPECT_FALSE(MusicTrack::withPath(plain, port.get()).valueForTag("cover").isValid());
+    EXPECT_FALSE(MusicTrack::withPath(folder.filePath("missing.mp3"), port.get()).valueForTag("cover").isValid());
 }
 
 TEST(FileTrackRefusal, UnsupportedKeysAlertThenThrowAndLeaveTheFileAlone)
@@ -230,7 +231,7 @@ TEST(FileTrackRefusal, UnsupportedKeysAlertThenThrowAndLeaveTheFileAlone)
     ScopedFakePort port;
     const QString path = folder.addSeed("seed.mp3", "a.mp3");
     const QByteArray before = TestFolder::readAll(path);
-    const MusicTrack track = MusicTrack::withPath(path);
+    const MusicTrack track = MusicTrack::withPath(path, port.get());
 
     QStringList refusedReads = TagCatalogue::build().integerTags;
     refusedReads.removeAll("year");
@@ -265,7 +266,7 @@ TEST(FileTrackRefusal, AWorkerWaitsForTheAlertThenSeesTheException)
 {
     TestFolder folder;
     ScopedFakePort port;
-    const MusicTrack track = MusicTrack::withPath(folder.addSeed("seed.ogg", "a.ogg"));
+    const MusicTrack track = MusicTrack::withPath(folder.addSeed("seed.ogg", "a.ogg"), port.get());
     QString caught;
     dispatchAsyncBackground([&] {
         try {

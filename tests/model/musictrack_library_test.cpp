@@ -15,7 +15,10 @@ class LibraryTrack : public ::testing::Test {
 protected:
     LibraryTrack() : library(std::make_shared<MusicLibrary>(builder.libraryPath())) {}
 
-    MusicTrack track(qint64 id) const { return MusicTrack::withTrack(library, LibraryBuilder::throughLibrary(id)); }
+    MusicTrack track(qint64 id) const
+    {
+        return MusicTrack::withTrack(library, LibraryBuilder::throughLibrary(id), port.get());
+    }
 
     LibraryBuilder builder;
     std::shared_ptr<MusicLibrary> library;

@@ -49,7 +49,7 @@ protected:
     MusicTrack imported(const QString &seed, const QString &name)
     {
         const QString path = folder.addSeed(seed, "music/" + name);
-        return MusicTrack::withTrack(library, {library->importFile(libraryimport::readFile(path)), 0, 0});
+        return MusicTrack::withTrack(library, {library->importFile(libraryimport::readFile(path)), 0, 0}, port.get());
     }
     QVariant row(const MusicTrack &track, const QString &key) const { return library->property(*track.track(), key); }
 
@@ -124,7 +124,7 @@ TEST_F(WriteThrough, AFileThatCannotTakeTheValueChangesNeitherItNorTheRow)
     if (place.available()) {
         const QString path = place.addSeed("seed.mp3", "locked.mp3");
         const MusicTrack locked =
-            MusicTrack::withTrack(library, {library->importFile(libraryimport::readFile(path)), 0, 0});
+            MusicTrack::withTrack(library, {library->importFile(libraryimport::readFile(path)), 0, 0}, port.get());
         const QVariant artist = row(locked, "artist");
         const QByteArray bytes = TestFolder::readAll(path);
         ASSERT_TRUE(place.lock());
@@ -203,7 +203,7 @@ TEST_F(WriteThrough, AnEditMadeOutsideIsNeverOverwrittenUnseen)
 TEST_F(WriteThrough, ValuesNeverSetReadAsTheLibrarysEmptyValues)
 {
     const qint64 id = library->importFile({folder.filePath("nothing.mp3"), {{"name", "Quiet"}}});
-    const MusicTrack track = MusicTrack::withTrack(library, {id, 0, 0});
+    const MusicTrack track = MusicTrack::withTrack(library, {id, 0, 0}, port.get());
     EXPECT_EQ(track.valueForTag("playedCount"), QVariant(qlonglong(0)));
     EXPECT_EQ(track.valueForTag("rating"), QVariant(qlonglong(0)));
     const QVariant comment = track.valueForTag("comment");

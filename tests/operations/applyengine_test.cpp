@@ -105,8 +105,8 @@ TEST(ApplyEngine, FileTrackWritesGoToTheFileAndRefusalsStopTheRun)
     ScopedFakePort port;
     Engine e;
     TestFolder music;
-    const MusicTrack first = MusicTrack::withPath(music.addSeed("seed.flac", "a.flac"));
-    const MusicTrack second = MusicTrack::withPath(music.addSeed("seed.mp3", "b.mp3"));
+    const MusicTrack first = MusicTrack::withPath(music.addSeed("seed.flac", "a.flac"), port.get());
+    const MusicTrack second = MusicTrack::withPath(music.addSeed("seed.mp3", "b.mp3"), port.get());
     const QByteArray secondBytes = TestFolder::readAll(second.path());
     auto list = std::make_shared<ChangeList>();
     list->records << ChangeRecord{first, "album", first.album(), "New Album", first.title(), first.artist(), true};
@@ -117,7 +117,7 @@ TEST(ApplyEngine, FileTrackWritesGoToTheFileAndRefusalsStopTheRun)
     EXPECT_EQ(result.outcome, ApplyResult::Failed);
     EXPECT_EQ(result.written, 1);
     EXPECT_TRUE(result.error.startsWith("Unsupported Tag")) << result.error.toStdString();
-    EXPECT_EQ(MusicTrack::withPath(first.path()).album(), "New Album");
+    EXPECT_EQ(MusicTrack::withPath(first.path(), port.get()).album(), "New Album");
     EXPECT_EQ(TestFolder::readAll(second.path()), secondBytes);
     EXPECT_EQ(port->alertTitles(), QStringList{"Unsupported Tag"});
 }
@@ -182,7 +182,7 @@ TEST(ApplyEngine, ASwapOfTwoTagsOfOneTrackCompletes)
     Engine e;
     TestFolder music;
     const qint64 id = e.builder.addTrack("Title B", "Artist A");
-    const MusicTrack file = MusicTrack::withPath(music.addSeed("seed.mp3", "a.mp3"));
+    const MusicTrack file = MusicTrack::withPath(music.addSeed("seed.mp3", "a.mp3"), port.get());
     file.setTag("artist", "Artist A");
     file.setTag("name", "Title B");
     auto list = std::make_shared<ChangeList>();
@@ -198,7 +198,7 @@ TEST(ApplyEngine, ASwapOfTwoTagsOfOneTrackCompletes)
     const ApplyResult result = e.apply(list);
     EXPECT_EQ(result.outcome, ApplyResult::Aborted);
     EXPECT_EQ(result.written, 4);
-    for (const MusicTrack &t : {e.track(id), MusicTrack::withPath(file.path())}) {
+    for (const MusicTrack &t : {e.track(id), MusicTrack::withPath(file.path(), port.get())}) {
         EXPECT_EQ(t.artist(), "Title B");
         EXPECT_EQ(t.title(), "Artist A");
     }

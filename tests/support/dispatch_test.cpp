@@ -24,7 +24,7 @@ TEST(Dispatch, WorkerAlertWaitsForTheAnswerOnTheMainThread)
     int answer = 42;
     dispatchAsyncBackground([&] {
         EXPECT_TRUE(onBackgroundWorker());
-        answer = alertPanel("Title", "Message", "OK", "Cancel");
+        answer = alertPanel(port.get(), "Title", "Message", "OK", "Cancel");
     });
     waitForBackground();
     EXPECT_EQ(answer, 0);
@@ -44,4 +44,21 @@ TEST(Dispatch, LargeStackRunsDeepRecursionAndPassesExceptionsBack)
     runWithLargeStack([&] { result = depth(100000); });
     EXPECT_EQ(result, 100000);
     EXPECT_THROW(runWithLargeStack([] { throw std::runtime_error("boom"); }), std::runtime_error);
+}
+
+TEST(Alerts, AnAlertWithNoPortFailsLoudlyOnEveryThread)
+{
+    EXPECT_THROW(alertPanel(nullptr, "Title", "Message"), NoWindowPort);
+    EXPECT_THROW(alertPanelApp(nullptr, "Message", "OK", "Cancel"), NoWindowPort);
+    // On the worker the failure reaches the code that raised the alert, named.
+    QString caught;
+    dispatchAsyncBackground([&] {
+        try {
+            alertPanel(nullptr, "Worker Title", "Message");
+        } catch (const NoWindowPort &e) {
+            caught = QString::fromUtf8(e.what());
+        }
+    });
+    waitForBackground();
+    EXPECT_TRUE(caught.contains("Worker Title")) << caught.toStdString();
 }

@@ -25,11 +25,11 @@ BundleInfo tagger()
 
 class LindarcTest : public ::testing::Test {
 protected:
-    void SetUp() override
+    // Records what the support object opens.
+    UrlOpener recorder()
     {
-        previous_ = setUrlOpener([this](const QUrl &url) { opened_.append(url); });
+        return [this](const QUrl &url) { opened_.append(url); };
     }
-    void TearDown() override { setUrlOpener(previous_); }
 
     void addCrashReport(const QString &name)
     {
@@ -40,7 +40,6 @@ protected:
 
     ScopedUserLocations home_;
     QList<QUrl> opened_;
-    UrlOpener previous_;
 };
 
 QString supportBody(const QString &problems)
@@ -65,18 +64,16 @@ TEST_F(LindarcTest, BundleValuesAndTheBuildNumber)
     }
 }
 
-TEST_F(LindarcTest, ConstructionMakesTheSupportFolderAndTheSharedInstance)
+TEST_F(LindarcTest, ConstructionMakesTheSupportFolder)
 {
     {
         Lindarc lindarc(tagger());
-        EXPECT_EQ(gLindarc, &lindarc);
         EXPECT_EQ(lindarc.suppPath(), home_.dataHome() + "/Tagger");
         EXPECT_EQ(lindarc.suppURL(), QUrl::fromLocalFile(home_.dataHome() + "/Tagger"));
         EXPECT_TRUE(QFileInfo(lindarc.suppPath()).isDir());
         EXPECT_TRUE(lindarc.prefsPath().startsWith(home_.settingsHome())) << lindarc.prefsPath().toStdString();
         EXPECT_EQ(lindarc.prefsURL(), QUrl::fromLocalFile(lindarc.prefsPath()));
     }
-    EXPECT_EQ(gLindarc, nullptr);
 
     BundleInfo nameless = tagger();
     nameless.name.clear();
@@ -89,7 +86,6 @@ TEST_F(LindarcTest, ASupportFolderThatCannotBeMadeIsNoFailure)
     const QString file = blocker.addFile("not-a-folder", "x");
     qputenv("XDG_DATA_HOME", file.toLocal8Bit());
     Lindarc lindarc(tagger());
-    EXPECT_EQ(gLindarc, &lindarc);
     EXPECT_FALSE(QFileInfo(lindarc.suppPath()).isDir());
 }
 
@@ -184,9 +180,9 @@ TEST_F(LindarcTest, VendorPageGuessedFromTheFirstWordOfTheName)
     EXPECT_EQ(Lindarc(b).urlTextFor(OpenChoice::openVendorPage), "https://quavertin.org/tagger/");
 }
 
-TEST_F(LindarcTest, OpeningGoesThroughTheInstalledOpener)
+TEST_F(LindarcTest, OpeningGoesThroughTheOpenerItWasGiven)
 {
-    Lindarc lindarc(tagger());
+    Lindarc lindarc(tagger(), recorder());
     lindarc.openURL(OpenChoice::openBetaMail);
     lindarc.openURL(OpenChoice::openSupportMail);
     ASSERT_EQ(opened_.size(), 2);
@@ -197,7 +193,7 @@ TEST_F(LindarcTest, OpeningGoesThroughTheInstalledOpener)
 
 TEST_F(LindarcTest, UnknownChoicesAndMissingPagesOpenNothing)
 {
-    Lindarc lindarc(tagger()); // names no store or update page
+    Lindarc lindarc(tagger(), recorder()); // names no store or update page
     for (int choice : {0, 7, 255})
         EXPECT_TRUE(lindarc.urlTextFor(OpenChoice(choice)).isEmpty()) << choice;
     for (int choice : {0, 4, 5, 6, 7, 255})

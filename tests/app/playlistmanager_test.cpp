@@ -38,7 +38,7 @@ protected:
         app_.setConditionString(operand);
         app_.setCaseInsensitive(caseInsensitive);
     }
-    void run() { runAndWait([this] { tools::performPlaylist(app_); }); }
+    void run() { runAndWait([this] { app_.performPlaylist(); }); }
 
     qint64 four_, five_, six_, none_, lines_, caps_, source_, target_;
 };

@@ -7,7 +7,7 @@ namespace {
 
 class DeadTrackRemoval : public LibraryToolTest {
 protected:
-    void run() { runAndWait([this] { tools::performDead(app_); }); }
+    void run() { runAndWait([this] { app_.performDead(); }); }
     QString fileOf(qint64 id) { return library().storedLocation({id, 0, 0}); }
 };
 

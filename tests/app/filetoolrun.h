@@ -3,6 +3,7 @@
 
 #include "app/appdelegate.h"
 #include "fakewindowport.h"
+#include "lastrun.h"
 #include "library/musiclibrary.h"
 #include "support/dispatch.h"
 #include "testfiles.h"
@@ -42,17 +43,11 @@ public:
     QString libraryPath() const { return files.filePath("library/library.sqlite"); }
     MusicLibrary &library() { return *library_; }
 
-    // Presses the button, then serves the main loop until the run's progress
-    // sheet has closed (or the action ended without opening one).
+    // Presses the button, then waits for the outcome of the run it started.
     template <typename Action> void run(Action action)
     {
-        const int begun = port->progressBegun;
         action();
-        waitForBackground();
-        QDeadlineTimer deadline(20000);
-        while (port->progressBegun > begun && port->progressEnded < port->progressBegun && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QCoreApplication::processEvents();
+        awaitLastRun(app);
     }
 
     QString addTagged(const QString &relative, const QString &title, unsigned track = 0,
@@ -64,7 +59,7 @@ public:
     ScopedUserLocations locations;
     ScopedFakePort port;
     TestFolder files;
-    AppDelegate app;
+    AppDelegate app{*port};
 
 private:
     std::shared_ptr<MusicLibrary> library_;

@@ -41,7 +41,7 @@ protected:
 
     ScopedFakePort port;
     TestFolder folder;
-    AppDelegate app;
+    AppDelegate app{*port};
     std::shared_ptr<MusicLibrary> library;
     qint64 playlistId = 0;
 };

@@ -77,6 +77,15 @@ TEST(FilenamePattern, TargetKeepsFolderAndExtension)
     EXPECT_TRUE(renameTarget("/m/x.mp3", tagsOf("A", "T", "1"), RenameOptions{"", 2, false}, 1).isNull());
 }
 
+TEST(FilenamePattern, ControlAndBidiCharactersOfThePatternLeaveTheNameToo)
+{
+    const QString pattern = QString("#n\t- ") + QChar(0x202E) + "#t" + QChar(0x1B) + QChar(0x85) + QChar(0x7F);
+    EXPECT_EQ(renameTarget("/m/x.mp3", tagsOf("A", "Intro", "3"), RenameOptions{pattern, 1, false}, 1), "/m/3- Intro.mp3");
+    EXPECT_EQ(nameFromPattern(QString(QChar(0x2066)) + "#a", tagsOf("Band", "T")), "Band");
+    // A pattern of nothing else is no name.
+    EXPECT_TRUE(renameTarget("/m/x.mp3", tagsOf("A", "T"), RenameOptions{"\x01\x02", 1, false}, 1).isNull());
+}
+
 TEST(FilenamePattern, SkipMissing)
 {
     const RenameOptions keep{"#n - #t", 0, false};
@@ -91,6 +100,7 @@ TEST(FilenamePattern, SkipMissing)
 // ---- Renaming real files -------------------------------------------------
 
 #include "filetoolrun.h"
+#include "operations/filepool.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -341,6 +351,43 @@ TEST_F(Rename, ALibraryThatCannotFollowGetsTheOldNamesBack)
     EXPECT_EQ(library().location(ref), path);
 }
 
+TEST_F(Rename, ThePlanIsTheSameWhenTheTagsAreReadOnManyThreads)
+{
+    // Pairs of files want one name, and each file wants the name the file
+    // before it gives up: which file gets a name depends only on the order.
+    QStringList order;
+    const int n = 48;
+    for (int i = 0; i < n; ++i) {
+        const QString seed = seedNames().at(i / 2 % seedNames().size());
+        const QString title = i % 4 == 3 ? QStringLiteral("f%1").arg(i - 1) : QStringLiteral("Pair %1").arg(i / 2);
+        order << addTagged(QStringLiteral("m/f%1.%2").arg(i).arg(QFileInfo(seed).suffix()), title, i + 1, "Artist",
+                           seed);
+    }
+    files.addFile("m/broken.mp3", "not audio at all");
+    order.insert(n / 2, files.filePath("m/broken.mp3"));
+
+    filepool::setThreadCount(1);
+    const QList<PlannedRename> serial = renamePlan(order, RenameOptions{"#t", 1, false});
+    filepool::setThreadCount(8);
+    QList<int> progressed;
+    const QList<PlannedRename> parallel =
+        renamePlan(order, RenameOptions{"#t", 1, false}, [&](int i, int, const QString &) { progressed << i; });
+    filepool::setThreadCount(0);
+
+    ASSERT_EQ(parallel.size(), order.size());
+    ASSERT_EQ(serial.size(), order.size());
+    int taken = 0;
+    for (qsizetype k = 0; k < order.size(); ++k) {
+        EXPECT_EQ(parallel[k].path, order[k]);
+        EXPECT_EQ(parallel[k].target, serial[k].target) << k;
+        EXPECT_EQ(parallel[k].outcome, serial[k].outcome) << k;
+        EXPECT_EQ(progressed.value(k, -1), k);
+        taken += parallel[k].outcome == RenameOutcome::NameTaken ? 1 : 0;
+    }
+    // The second of every pair finds the name taken.
+    EXPECT_GE(taken, n / 4);
+}
+
 TEST_F(Rename, ThePlanRenamesNothingAndTheRunFollowsIt)
 {
     // In visiting order: b gives up its name, a takes it; c and d want one
@@ -391,7 +438,7 @@ TEST_F(Rename, ThePlanRenamesNothingAndTheRunFollowsIt)
     app.setSelectedTrailingZeroes(1);
     app.setRenameSkipMissing(true);
     std::optional<RenameReport> report;
-    run([&] { performRename(app, [&](const RenameReport &r) { report = r; }); });
+    run([&] { app.rename([&](const RenameReport &r) { report = r; }); });
     ASSERT_TRUE(report.has_value());
     const QList<PlannedRename> done = report->files;
     ASSERT_EQ(done.size(), folderPlan.size());

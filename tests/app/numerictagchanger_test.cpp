@@ -23,7 +23,7 @@ protected:
         app_.setSelectedNumericTag(int(app_.integerTags().indexOf(tag)));
         app_.setSelectedNumeric(mode);
         app_.setNumericString(number);
-        runAndWait([this] { tools::performNumeric(app_); });
+        runAndWait([this] { app_.performNumeric(); });
     }
     QVariant value(qint64 id, const QString &tag) { return library().property({id, 0, 0}, tag); }
 
@@ -97,7 +97,7 @@ TEST_F(NumericTagChanger, ALibraryErrorEndsTheRunWithAnAlertInsteadOfPassingForS
     app_.setSelectedNumericTag(99);
     app_.setSelectedNumeric(tools::NumericAdd);
     app_.setNumericString(1);
-    runAndWait([this] { tools::performNumeric(app_); });
+    runAndWait([this] { app_.performNumeric(); });
     EXPECT_EQ(port_->progressEnded, 1);
     EXPECT_EQ(port_->alertTitles(), QStringList{"Changes Not Completed"});
     EXPECT_TRUE(port_->alerts[0].message.contains("0 of 2")) << port_->alerts[0].message.toStdString();
@@ -120,7 +120,7 @@ TEST(NumericResult, StaysWithinThirtyTwoBits)
 
 TEST_F(NumericTagChanger, NumberingChangesNothing)
 {
-    tools::performNumbering(app_);
+    app_.performNumbering();
     QCoreApplication::processEvents();
     EXPECT_TRUE(port_->alerts.isEmpty());
     EXPECT_EQ(port_->progressBegun, 0);

@@ -26,7 +26,7 @@ protected:
     void run(std::optional<QString> folder)
     {
         port_->folderAnswers.push_back(folder);
-        runAndWait([this] { tools::performFix(app_); });
+        runAndWait([this] { app_.performFix(); });
     }
 
     TestFolder search_;

@@ -39,7 +39,7 @@ TEST_F(TagToolTest, PresetsFillBothFieldsAndAlwaysSwitchRegularExpressionsOn)
 {
     app.setSearchString("kept");
     app.setReplaceString("also kept");
-    tools::presetClicked(app, 0);
+    app.presetClicked(0);
     EXPECT_EQ(app.searchString(), "kept");
     EXPECT_EQ(app.replaceString(), "also kept");
     EXPECT_TRUE(app.useRegular());
@@ -49,7 +49,7 @@ TEST_F(TagToolTest, PresetsFillBothFieldsAndAlwaysSwitchRegularExpressionsOn)
         {"Band, The", "The Band"}, {"", "0"}};
     for (int index = 1; index <= 5; ++index) {
         app.setUseRegular(false);
-        tools::presetClicked(app, index);
+        app.presetClicked(index);
         EXPECT_TRUE(app.useRegular());
         const auto regex = IcuRegex::compile(app.searchString(), true);
         ASSERT_TRUE(regex) << index;
@@ -57,7 +57,7 @@ TEST_F(TagToolTest, PresetsFillBothFieldsAndAlwaysSwitchRegularExpressionsOn)
             << "preset " << index;
     }
     // Preset 5 puts 0 before every line; preset 1 works line by line too.
-    tools::presetClicked(app, 5);
+    app.presetClicked(5);
     EXPECT_EQ(IcuRegex::compile(app.searchString(), true)->replaceAll("7\n8", app.replaceString()), "07\n08");
 }
 
@@ -134,7 +134,7 @@ TEST_F(TagToolTest, PresetFiveOnAnEmptyLibraryValueProposesAZero)
     const qint64 absent = addLibraryTrack({{"name", "Other"}});
     useLibraryPlaylist();
     app.setSelectedTag(5); // comment
-    tools::presetClicked(app, 5);
+    app.presetClicked(5);
 
     run([&] { app.performSearchReplace(); });
 

@@ -3,6 +3,7 @@
 
 #include "app/appdelegate.h"
 #include "fakewindowport.h"
+#include "lastrun.h"
 #include "library/musiclibrary.h"
 #include "model/musictrack.h"
 #include "support/dispatch.h"
@@ -60,16 +61,11 @@ protected:
         app_.setSelectedPlaylistActionPlaylist(int(app_.editablePlaylists().indexOf(name)));
     }
 
-    // Presses a tool's button (or Apply) and serves the main loop until the
-    // run's progress sheet has closed again.
+    // Presses a tool's button (or Apply) and waits for the outcome of its run.
     template <typename Action> void runAndWait(Action action)
     {
         action();
-        while (port_->progressEnded < port_->progressBegun) {
-            waitForBackground();
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        }
-        QCoreApplication::processEvents();
+        awaitLastRun(app_);
     }
     void apply() { runAndWait([this] { app_.applyChanges(); }); }
 
@@ -95,6 +91,6 @@ protected:
     QByteArray oldHome_;
     TestFolder folder_;
     ScopedFakePort port_;
-    AppDelegate app_;
+    AppDelegate app_{*port_};
     int counter_ = 0;
 };

@@ -1,23 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tagtooltest.h"
 
+#include "lastrun.h"
 #include "operations/changelist.h"
-#include "support/dispatch.h"
-
-#include <QCoreApplication>
-
-namespace {
-
-void serveUntilIdle()
-{
-    waitForBackground();
-    // The worker's last block was posted to the main loop; let it run (and
-    // whatever it posts in turn, such as the review or an alert).
-    for (int i = 0; i < 3; ++i)
-        QCoreApplication::processEvents();
-}
-
-} // namespace
 
 void TagToolTest::SetUp()
 {
@@ -74,7 +59,7 @@ void TagToolTest::useLibraryPlaylist()
 void TagToolTest::run(const std::function<void()> &action)
 {
     action();
-    serveUntilIdle();
+    awaitLastRun(app);
 }
 
 QStringList TagToolTest::reviewRows() const
@@ -120,5 +105,5 @@ void TagToolTest::applyWithout(const QStringList &paths, const QList<qint64> &tr
     }
     app.checkSelected(rows, 0); // the review's "uncheck the selected rows"
     app.applyChanges();
-    serveUntilIdle();
+    awaitLastRun(app);
 }

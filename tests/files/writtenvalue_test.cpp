@@ -1,0 +1,39 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// A save whose written value would not read back is refused, not reported done.
+#include "files/filetags.h"
+#include "support/namedexception.h"
+#include "testfiles.h"
+#include "writerefusal.h"
+
+#include <gtest/gtest.h>
+
+TEST(WrittenValue, AFrameTagLibWouldSaveUnreadableIsRefusedAndTheFileKept)
+{
+    TestFolder folder;
+    const QString plain = folder.addSeed("seed.mp3", "plain.mp3");
+    filetags::write(plain, "name", "New title");
+    EXPECT_EQ(filetags::read(plain, {"name"}).value("name").toString(), "New title");
+
+    // The title frame's text encoding byte, which follows the seed's frame
+    // header at 20, set to one no reader knows: TagLib keeps it for the new text.
+    QByteArray bytes = TestFolder::readAll(TestFolder::seedPath("seed.mp3"));
+    ASSERT_EQ(bytes.mid(10, 4), "TIT2");
+    bytes[20] = '\xff';
+    const QString odd = folder.addFile("odd.mp3", bytes);
+    EXPECT_EQ(writeRefusal(odd, "name", "New title").toStdString(),
+              ("The save would leave the title it writes unreadable; the file was left as it was (" + odd + ")").toStdString());
+    EXPECT_EQ(TestFolder::readAll(odd), bytes);
+}
+
+TEST(WrittenValue, AFileTagLibReadsAsAnotherKindThanItsNameSaysIsNotWritten)
+{
+    // An MPEG file under an MP4 name: TagLib's MP4 reader fails and its MPEG
+    // reader takes over, which would put an ID3v2 tag before any atom.
+    TestFolder folder;
+    const QString path = folder.addSeed("seed.mp3", "damaged.m4a");
+    const QByteArray bytes = TestFolder::readAll(path);
+    EXPECT_EQ(filetags::read(path, {"name"}).value("name").toString(), "Seed Title");
+    EXPECT_EQ(writeRefusal(path, "name", "New title").toStdString(),
+              ("The file is not the kind of file its name says (.m4a); it was not written (" + path + ")").toStdString());
+    EXPECT_EQ(TestFolder::readAll(path), bytes);
+}
