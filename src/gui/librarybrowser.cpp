@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "librarybrowser.h"
 
+#include "dialogprogress.h"
+
 #include "app/appdelegate.h"
 #include "library/libraryerror.h"
 #include "library/libraryactions.h"
@@ -317,54 +319,6 @@ void LibraryBrowser::importFolder()
         importFolderAt(folder);
 }
 
-QProgressDialog *LibraryBrowser::showProgress(const QString &name, const QString &title, const QString &label)
-{
-    auto *progress = new QProgressDialog(label, QString(), 0, 0, this);
-    progress->setObjectName(name);
-    progress->setWindowTitle(title);
-    progress->setWindowModality(Qt::WindowModal);
-    progress->setCancelButton(nullptr);
-    progress->setAutoClose(false);
-    progress->setAutoReset(false);
-    progress->setMinimumDuration(0);
-    progress->show();
-    return progress;
-}
-
-namespace {
-
-// Runs the library action on the worker behind the progress dialog, which hears
-// (done, total) and, when label gives one, a new text. finish gets what the
-// action came to, on the main thread while the browser is still there.
-template <typename Value, typename Work, typename Finish>
-void runBehindProgress(LibraryBrowser *browser, QProgressDialog *progress, Work work,
-                       std::function<QString(int, int)> label, Finish finish)
-{
-    QPointer<LibraryBrowser> self(browser);
-    QPointer<QProgressDialog> dialog(progress);
-    dispatchAsyncBackground([self, dialog, work, label, finish] {
-        const libraryactions::Result<Value> result = work([dialog, label](int done, int total) {
-            dispatchAsyncMain([dialog, label, done, total] {
-                if (!dialog)
-                    return;
-                dialog->setMaximum(total);
-                dialog->setValue(done);
-                if (label)
-                    dialog->setLabelText(label(done, total));
-            });
-        });
-        const QString problem = result.problem ? result.problem->reason : QString();
-        dispatchAsyncMain([self, dialog, result, problem, finish] {
-            if (dialog)
-                dialog->deleteLater();
-            if (self)
-                finish(*self, result.value, problem);
-        });
-    });
-}
-
-} // namespace
-
 // The first files that could not be read, one per line.
 QString LibraryBrowser::failureLines(const QList<libraryimport::Failure> &failures)
 {
@@ -393,14 +347,18 @@ void LibraryBrowser::importFolderAt(const QString &folder)
         emit importFinished();
         return;
     }
-    runBehindProgress<libraryimport::Summary>(
-        this, showProgress(QStringLiteral("importProgress"), tr("Import"), tr("Importing music files…")),
-        [library, folder](const std::function<void(int, int)> &progress) {
+    QPointer<LibraryBrowser> self(this);
+    runLibraryAction<libraryimport::Summary>(
+        std::make_shared<DialogProgress>(
+            this, QStringLiteral("importProgress"), tr("Import"), app_->port(),
+            [](int done, int total) { return tr("Imported %1 of %2 music files…").arg(done).arg(total); }),
+        tr("Importing music files…"),
+        [library, folder](const libraryactions::Progress &progress) {
             return libraryactions::importFolder(*library, folder, progress);
         },
-        [](int done, int total) { return tr("Imported %1 of %2 music files…").arg(done).arg(total); },
-        [](LibraryBrowser &browser, const libraryimport::Summary &summary, const QString &problem) {
-            browser.finishImport(summary, problem);
+        [self](const libraryactions::Result<libraryimport::Summary> &result) {
+            if (self)
+                self->finishImport(result.value, result.problem ? result.problem->reason : QString());
         });
 }
 
@@ -432,15 +390,16 @@ void LibraryBrowser::refreshFromFiles()
         emit refreshFinished();
         return;
     }
-    runBehindProgress<libraryimport::RefreshSummary>(
-        this,
-        showProgress(QStringLiteral("refreshProgress"), tr("Refresh"), tr("Reading the files of the library's tracks…")),
-        [library](const std::function<void(int, int)> &progress) {
+    QPointer<LibraryBrowser> self(this);
+    runLibraryAction<libraryimport::RefreshSummary>(
+        std::make_shared<DialogProgress>(this, QStringLiteral("refreshProgress"), tr("Refresh"), app_->port()),
+        tr("Reading the files of the library's tracks…"),
+        [library](const libraryactions::Progress &progress) {
             return libraryactions::refresh(*library, std::nullopt, progress);
         },
-        {},
-        [](LibraryBrowser &browser, const libraryimport::RefreshSummary &summary, const QString &problem) {
-            browser.finishRefresh(summary, problem);
+        [self](const libraryactions::Result<libraryimport::RefreshSummary> &result) {
+            if (self)
+                self->finishRefresh(result.value, result.problem ? result.problem->reason : QString());
         });
 }
 

@@ -87,7 +87,6 @@ private:
     static QString failureLines(const QList<libraryimport::Failure> &failures);
     // The controller's library; null, after telling the person why, when it cannot be opened.
     std::shared_ptr<MusicLibrary> libraryOr(const QString &failureTitle);
-    QProgressDialog *showProgress(const QString &name, const QString &title, const QString &label);
 
     AppDelegate *app_;
     QListWidget *playlists_;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "libraryimports.h"
 
+#include "dialogprogress.h"
+
 #include "app/appdelegate.h"
 #include "library/libraryactions.h"
 #include "support/alerts.h"
@@ -158,37 +160,18 @@ void LibraryImports::run(const QString &label, Work work)
         emit finished();
         return;
     }
-    auto *progress = new QProgressDialog(label, QString(), 0, 0, window_);
-    progress->setObjectName("importProgress");
-    progress->setWindowTitle(tr("Import"));
-    progress->setWindowModality(Qt::WindowModal);
-    progress->setCancelButton(nullptr);
-    progress->setMinimumDuration(0);
-    progress->show();
     QPointer<LibraryImports> self(this);
-    QPointer<QProgressDialog> dialog(progress);
-    dispatchAsyncBackground([self, dialog, library, work] {
-        const libraryactions::Result<QString> result = work(*library, [dialog](int done, int total) {
-            dispatchAsyncMain([dialog, done, total] {
-                if (!dialog)
-                    return;
-                dialog->setMaximum(total);
-                dialog->setValue(done);
-            });
-        });
-        const QString report = result.value;
-        const QString problem = result.problem ? result.problem->description() : QString();
-        dispatchAsyncMain([self, dialog, report, problem] {
-            if (dialog)
-                dialog->deleteLater();
+    runLibraryAction<QString>(
+        std::make_shared<DialogProgress>(window_, QStringLiteral("importProgress"), tr("Import"), app_->port()), label,
+        [library, work](const libraryactions::Progress &progress) { return work(*library, progress); },
+        [self](const libraryactions::Result<QString> &result) {
             if (!self)
                 return;
             self->app_->refreshPlaylists();
-            if (problem.isEmpty())
-                alertPanel(self->app_->port(), tr("Import Finished"), report);
+            if (result.ok())
+                alertPanel(self->app_->port(), tr("Import Finished"), result.value);
             else
-                alertPanel(self->app_->port(), tr("Import Failed"), problem);
+                alertPanel(self->app_->port(), tr("Import Failed"), result.problem->description());
             emit self->finished();
         });
-    });
 }
