@@ -28,6 +28,12 @@ mark=$(mktemp)
 trap 'rm -f "$mark"' EXIT
 export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+# FUZZ_SEED fixes libFuzzer's random seed, so that a run that has to pass
+# (CI) walks the same mutations each time; unset, every run explores anew.
+seed=()
+if [[ -n ${FUZZ_SEED:-} ]]; then
+  seed=(-seed="$FUZZ_SEED")
+fi
 for target in "${targets[@]}"; do
   # New inputs go to a scratch folder so the committed corpus stays as chosen.
   work="$build/corpus/$target"
@@ -35,7 +41,7 @@ for target in "${targets[@]}"; do
   echo "=== $target: ${seconds}s"
   status=0
   "$build/fuzz/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=65536 \
-    -print_final_stats=1 -artifact_prefix="$root/$build/findings/$target-" "$work" "fuzz/corpus/$target" || status=$?
+    -print_final_stats=1 "${seed[@]}" -artifact_prefix="$root/$build/findings/$target-" "$work" "fuzz/corpus/$target" || status=$?
   if ((status != 0)); then
     # The input is printed too, so that a log whose machine is gone still holds it.
     find "$build/findings" -name "$target-*" -newer "$mark" | while read -r finding; do
