@@ -126,16 +126,25 @@ QString IcuRegex::replaceAll(const QString &text, const QString &templ) const
     // ICU's own replaceAll takes a match that runs out of time for the end of
     // the matches; this loop sees the time-out.
     icu::UnicodeString result;
+    bool replacing = false; // a failure while replacing is the template's; one while matching, the expression's
     while (matcher->find(status) && U_SUCCESS(status)) {
+        replacing = true;
         matcher->appendReplacement(result, alias(templ), status);
         if (U_FAILURE(status))
             break;
+        replacing = false;
     }
     if (U_SUCCESS(status))
         matcher->appendTail(result);
     if (status == U_REGEX_TIME_OUT)
         throw NamedException(QStringLiteral("Regular Expression"),
                              QStringLiteral("The regular expression did not finish matching \"%1\".").arg(text));
+    // ICU gives up on some expressions whatever the text (a repeated anchor
+    // overflows its backtracking stack): that is no fault of the template.
+    if (U_FAILURE(status) && !replacing)
+        throw NamedException(QStringLiteral("Regular Expression"),
+                             QStringLiteral("The regular expression could not match \"%1\" (%2).")
+                                 .arg(text, QString::fromLatin1(u_errorName(status))));
     if (U_FAILURE(status))
         throw NamedException(QStringLiteral("Regular Expression"),
                              QStringLiteral("The replacement template \"%1\" is invalid (%2).")

@@ -87,6 +87,18 @@ TEST(IcuRegex, TheTemplateCheckEndsWhereIcuWouldLoopForever)
     } catch (const NamedException &e) {
         EXPECT_TRUE(e.reason().contains("did not finish")) << e.reason().toStdString();
     }
+    // And one ICU gives up on whatever the text (a repeated anchor overflows its
+    // stack): the expression is named as what failed, not the accepted template.
+    const auto overflowing = IcuRegex::compile("^++a", false);
+    ASSERT_TRUE(overflowing);
+    EXPECT_TRUE(overflowing->acceptsTemplate("y"));
+    try {
+        overflowing->replaceAll("abc", "y");
+        ADD_FAILURE() << "a match ICU gave up on was taken for no match";
+    } catch (const NamedException &e) {
+        EXPECT_EQ(e.reason().toStdString(),
+                  "The regular expression could not match \"abc\" (U_REGEX_STACK_OVERFLOW).");
+    }
     // Whatever the check says, a bad template is reported when a match uses it.
     const auto anchored = IcuRegex::compile(pattern + "|b", true);
     ASSERT_TRUE(anchored);
