@@ -31,8 +31,11 @@ qint64 trailingTagsStart(const QByteArray &b, qint64 from)
     if (end - from >= 128 && b.mid(end - 128, 3) == "TAG")
         end -= 128;
     if (end - from >= 32 && b.mid(end - 32, 8) == "APETAGEX") {
-        const qint64 size = le32(b, end - 20) + ((le32(b, end - 12) & 0x80000000u) ? 32 : 0);
-        if (size <= end - from)
+        const bool hasHeader = le32(b, end - 12) & 0x80000000u;
+        const qint64 size = le32(b, end - 20) + (hasHeader ? 32 : 0);
+        // A header the footer announces but that is not where the size puts
+        // it means the size is wrong: the bytes it claims are not the tag's.
+        if (size <= end - from && (!hasHeader || b.mid(end - size, 8) == "APETAGEX"))
             end -= size;
     }
     return end;

@@ -211,6 +211,41 @@ QString leadingId3v2Problem(Reader &reader, qint64 *end)
     return {};
 }
 
+// A save replaces an APE tag from where its footer's size says it begins: a
+// size larger than its items takes the bytes before the tag, audio included,
+// with it. So the items must fill the tag exactly, and the header the footer
+// announces must stand where the size puts it.
+QString apeItemsProblem(Reader &reader, qint64 footerAt, quint32 count, qint64 tagStart, bool hasHeader)
+{
+    const QString runsIntoAudio = QStringLiteral("has an APE tag whose size does not fit its items: its tag size runs into the audio");
+    if (hasHeader && !reader.startsWith(tagStart, "APETAGEX"))
+        return runsIntoAudio;
+    const qint64 itemsStart = tagStart + (hasHeader ? 32 : 0);
+    if (itemsStart > footerAt)
+        return runsIntoAudio;
+    const QByteArray items = reader.bytes(itemsStart, footerAt - itemsStart);
+    if (items.size() != footerAt - itemsStart)
+        return QStringLiteral("cannot be read");
+    const auto *p = reinterpret_cast<const uchar *>(items.constData());
+    const qint64 size = items.size();
+    qint64 at = 0;
+    // A count past the items that fill the tag costs nothing: the reader stops where they end.
+    for (quint32 i = 0; i < count && at < size; ++i) {
+        if (size - at < 9)
+            return runsIntoAudio;
+        const qint64 valueSize = le32(p + at);
+        const char *key = items.constData() + at + 8;
+        const void *keyEnd = std::memchr(key, '\0', size_t(size - at - 8));
+        if (!keyEnd)
+            return runsIntoAudio;
+        at = (static_cast<const char *>(keyEnd) - items.constData()) + 1;
+        if (valueSize > size - at)
+            return runsIntoAudio;
+        at += valueSize;
+    }
+    return at == size ? QString() : runsIntoAudio;
+}
+
 // Tags at the end of the file (an ID3v1 tag, an APE tag before it); *end is where they begin.
 QString trailingTagsProblem(Reader &reader, qint64 start, qint64 *end)
 {
@@ -220,9 +255,13 @@ QString trailingTagsProblem(Reader &reader, qint64 start, qint64 *end)
     if (*end - start >= 32 && reader.startsWith(*end - 32, "APETAGEX")) {
         uchar footer[32];
         reader.read(*end - 32, footer, 32);
-        const qint64 size = qint64(le32(footer + 12)) + ((le32(footer + 20) & 0x80000000u) ? 32 : 0);
+        const bool hasHeader = le32(footer + 20) & 0x80000000u;
+        const qint64 size = qint64(le32(footer + 12)) + (hasHeader ? 32 : 0);
         if (size < 32 || size > *end - start)
             return QStringLiteral("has an APE tag that claims more bytes than the file holds");
+        const QString why = apeItemsProblem(reader, *end - 32, le32(footer + 16), *end - size, hasHeader);
+        if (!why.isEmpty())
+            return why;
         *end -= size;
     }
     return {};

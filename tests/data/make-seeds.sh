@@ -11,3 +11,4 @@ ffmpeg -loglevel error -y "${tone[@]}" "${meta[@]}" -ac 1 -c:a flac seed.flac
 ffmpeg -loglevel error -y -f lavfi -i "sine=frequency=440:duration=0.2:sample_rate=16000" "${meta[@]}" -ac 1 -c:a libvorbis -q:a 0 seed.ogg
 ffmpeg -loglevel error -y "${tone[@]}" "${meta[@]}" -ac 1 -c:a aac -b:a 8k seed.m4a
 ffmpeg -loglevel error -y "${tone[@]}" "${meta[@]}" -ac 1 -c:a pcm_u8 seed.wav
+ffmpeg -loglevel error -y "${tone[@]}" "${meta[@]}" -ac 1 -c:a wavpack seed.wv

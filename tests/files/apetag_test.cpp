@@ -1,0 +1,71 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// TagLib rewrites an APE tag from where its footer's size says the tag
+// begins. A size that takes in bytes before the tag's items would have the
+// save overwrite the audio there, so such a file is refused and kept whole.
+#include "files/filetags.h"
+#include "testfiles.h"
+#include "writerefusal.h"
+
+#include <QtEndian>
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr qsizetype footerSize = 32;
+
+quint32 footerField(const QByteArray &file, int at)
+{
+    return qFromLittleEndian<quint32>(file.constData() + file.size() - footerSize + at);
+}
+
+void setFooterField(QByteArray &file, int at, quint32 value)
+{
+    qToLittleEndian(value, file.data() + file.size() - footerSize + at);
+}
+
+// The seed's tag written the way some taggers write it: without a header.
+QByteArray withoutHeader(QByteArray file)
+{
+    const qsizetype tagStart = file.size() - footerField(file, 12) - 32;
+    file.remove(tagStart, 32);
+    setFooterField(file, 20, footerField(file, 20) & ~0x80000000u);
+    return file;
+}
+
+} // namespace
+
+TEST(ApeTag, ASizeThatReachesIntoTheAudioIsRefusedAndTheFileKeptWhole)
+{
+    TestFolder folder;
+    const QByteArray seed = TestFolder::readAll(TestFolder::seedPath("seed.wv"));
+    ASSERT_EQ(seed.right(footerSize).left(8), "APETAGEX");
+    ASSERT_TRUE(footerField(seed, 20) & 0x80000000u) << "the seed's tag has a header";
+
+    // Honest tags, with a header and without, take the new title and keep the
+    // audio before them byte for byte; so does one whose item count is too
+    // high, as TagLib stops reading where the items end.
+    QByteArray overcounted = seed;
+    setFooterField(overcounted, 16, footerField(overcounted, 16) + 1);
+    for (const QByteArray &honest : {seed, withoutHeader(seed), overcounted}) {
+        const QString path = folder.addFile("honest.wv", honest);
+        const qsizetype audioEnd = honest.size() - footerField(honest, 12) - ((footerField(honest, 20) >> 31) ? 32 : 0);
+        EXPECT_EQ(writeRefusal(path, "name", "New title"), "written");
+        EXPECT_EQ(filetags::read(path, {"name", "artist"}).value("name").toString(), "New title");
+        EXPECT_EQ(filetags::read(path, {"artist"}).value("artist").toString(), "Seed Artist");
+        EXPECT_EQ(TestFolder::readAll(path).left(audioEnd), honest.left(audioEnd));
+    }
+
+    // The size grown by 40 bytes: with a header announced, no header stands
+    // where the size puts it; without one, the items no longer fill the tag.
+    QByteArray grown = seed;
+    setFooterField(grown, 12, footerField(grown, 12) + 40);
+    QByteArray grownWithoutHeader = withoutHeader(seed);
+    setFooterField(grownWithoutHeader, 12, footerField(grownWithoutHeader, 12) + 40);
+    for (const QByteArray &damaged : {grown, grownWithoutHeader}) {
+        const QString path = folder.addFile("damaged.wv", damaged);
+        EXPECT_EQ(writeRefusal(path, "name", "New title").toStdString(),
+                  ("The file has an APE tag whose size does not fit its items: its tag size runs into the audio; "
+                   "it was not written (" + path + ")").toStdString());
+        EXPECT_EQ(TestFolder::readAll(path), damaged);
+    }
+}
