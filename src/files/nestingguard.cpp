@@ -125,150 +125,69 @@ qint64 chapterFrames(CheckedFileStream &stream)
 // TagLib's ASF reader loops over the record counts of the metadata objects
 // without looking at the bytes left, and goes on past the end of the file
 // for every record a count claims: a 1 KiB file can claim 65535 records an
-// object and take as long to read as a file that holds them. This walk
-// follows the reader over the header objects, as far as it would go, and
-// finds a count that the rest of the file cannot hold.
-class AsfWalk {
-public:
-    explicit AsfWalk(CheckedFileStream &stream) : reader_(stream), end_(stream.length()) {}
+// object and take as long to read as a file that holds them. Where the reader
+// meets such an object depends on sizes it half trusts: a header extension
+// whose walk stops at a size it doubts has the objects after it read as the
+// header's own, and an object whose size does not fit the file is stepped
+// over by its header alone. So rather than follow that walk, every place that
+// holds one of those objects' ids is looked at: wherever the reader meets
+// one, it is there, with its count after its id and size.
+namespace asf {
 
-    // Whether some metadata object claims more records than the file holds;
-    // false too for a file that is not ASF.
-    bool claimsTooMany()
-    {
-        if (!guidIs(headerGuid))
-            return false;
-        take(8);
-        const int objects = int(quint32(take(4)));
-        take(2);
-        for (int i = 0; i < objects && end_ - position_ >= 24; ++i) {
-            const QByteArray guid = guidAt();
-            const quint64 size = take(8);
-            if (guid == extendedContentGuid) {
-                if (!records(0))
-                    return true;
-            } else if (guid == contentGuid) {
-                quint64 lengths = 0;
-                for (int field = 0; field < 5; ++field)
-                    lengths += take(2);
-                skip(lengths);
-            } else if (guid == headerExtensionGuid) {
-                skip(18);
-                const qint64 dataSize = qint64(take(4));
-                for (qint64 done = 0; done < dataSize && end_ - position_ >= 24;) {
-                    const QByteArray inner = guidAt();
-                    const quint64 innerSize = take(8);
-                    if ((inner == metadataGuid && !records(1)) || (inner == metadataLibraryGuid && !records(2)))
-                        return true;
-                    if (inner != metadataGuid && inner != metadataLibraryGuid)
-                        skipObject(innerSize);
-                    // Wraps as the reader's sum does: a size past the signed range steps back.
-                    done = qint64(quint64(done) + innerSize);
-                }
-            } else {
-                skipObject(size);
-            }
-        }
-        return false;
-    }
+const QByteArray headerGuid{"\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C", 16};
 
-private:
-    static inline const QByteArray headerGuid{"\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C", 16};
-    static inline const QByteArray contentGuid{"\x33\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C", 16};
-    static inline const QByteArray extendedContentGuid{"\x40\xA4\xD0\xD2\x07\xE3\xD2\x11\x97\xF0\x00\xA0\xC9\x5E\xA8\x50", 16};
-    static inline const QByteArray headerExtensionGuid{"\xB5\x03\xBF\x5F\x2E\xA9\xCF\x11\x8E\xE3\x00\xC0\x0C\x20\x53\x65", 16};
-    static inline const QByteArray metadataGuid{"\xEA\xCB\xF8\xC5\xAF\x5B\x77\x48\x84\x67\xAA\x8C\x44\xFA\x4C\xCA", 16};
-    static inline const QByteArray metadataLibraryGuid{"\x94\x1C\x23\x44\x98\x94\xD1\x49\xA1\x41\x1D\x13\x4E\x45\x70\x54", 16};
-
-    // A little-endian field of size bytes; 0 when the file ends first, as
-    // the reader takes it, with the position at the end.
-    quint64 take(int size)
-    {
-        uchar bytes[8];
-        if (end_ - position_ < size || !reader_.read(position_, bytes, size)) {
-            position_ = end_;
-            return 0;
-        }
-        position_ += size;
-        quint64 value = 0;
-        for (int i = size - 1; i >= 0; --i)
-            value = value << 8 | bytes[i];
-        return value;
-    }
-
-    void skip(quint64 size) { position_ += qint64(std::min<quint64>(size, quint64(end_ - position_))); }
-
-    QByteArray guidAt()
-    {
-        QByteArray guid(16, Qt::Uninitialized);
-        if (!reader_.read(position_, reinterpret_cast<uchar *>(guid.data()), 16))
-            guid.clear();
-        skip(16);
-        return guid;
-    }
-
-    bool guidIs(const QByteArray &wanted) { return guidAt() == wanted; }
-
-    // An object the reader keeps whole: its body is read when its size, cut
-    // to 32 bits, fits the file, and not at all otherwise.
-    void skipObject(quint64 size)
-    {
-        const quint32 cut = quint32(size);
-        if (cut > 24 && cut <= quint64(end_))
-            skip(cut - 24);
-    }
-
-    // The records of a metadata object (kind 0: extended content, 1:
-    // metadata, 2: metadata library); false when they cannot all be there.
-    bool records(int kind)
-    {
-        const qint64 count = qint64(take(2));
-        const qint64 smallest = kind == 0 ? 6 : 12;
-        if (count * smallest > end_ - position_)
-            return false;
-        for (qint64 i = 0; i < count; ++i) {
-            quint64 type = 0;
-            quint64 size = 0;
-            if (kind == 0) {
-                skip(take(2));
-                type = take(2);
-                size = take(2);
-            } else {
-                take(4);
-                const quint64 nameSize = take(2);
-                type = take(2);
-                size = take(4);
-                skip(nameSize);
-            }
-            switch (type) {
-            case 0: // text
-            case 1: // bytes
-            case 6: // GUID
-                skip(size);
-                break;
-            case 2: // boolean
-                skip(kind == 0 ? 4 : 2);
-                break;
-            case 3:
-                skip(4);
-                break;
-            case 4:
-                skip(8);
-                break;
-            case 5:
-                skip(2);
-                break;
-            default:
-                break;
-            }
-        }
-        return true;
-    }
-
-    BlockReader reader_;
-    qint64 end_;
-    qint64 position_ = 0;
+// The ids of the objects made of records, and the fewest bytes a record takes in each.
+struct RecordObject {
+    QByteArray guid;
+    qint64 smallestRecord;
 };
+const RecordObject recordObjects[] = {
+    {{"\x40\xA4\xD0\xD2\x07\xE3\xD2\x11\x97\xF0\x00\xA0\xC9\x5E\xA8\x50", 16}, 6},  // extended content
+    {{"\xEA\xCB\xF8\xC5\xAF\x5B\x77\x48\x84\x67\xAA\x8C\x44\xFA\x4C\xCA", 16}, 12}, // metadata
+    {{"\x94\x1C\x23\x44\x98\x94\xD1\x49\xA1\x41\x1D\x13\x4E\x45\x70\x54", 16}, 12}, // metadata library
+};
+
+// An id, its 8-byte size and the 2-byte count.
+constexpr qint64 countEnd = 16 + 8 + 2;
+
+// Whether some record object claims more records than the bytes after its
+// count can hold; false too for a file that is not ASF.
+bool claimsTooManyRecords(CheckedFileStream &stream)
+{
+    const qint64 end = stream.length();
+    char id[16];
+    if (stream.readAt(0, id, 16) != 16 || QByteArray::fromRawData(id, 16) != headerGuid)
+        return false;
+    constexpr qint64 chunk = 256 * 1024;
+    // Each chunk is read with the bytes an object starting at its last byte needs.
+    QByteArray buffer(chunk + countEnd - 1, Qt::Uninitialized);
+    for (qint64 offset = 0; offset < end; offset += chunk) {
+        const qint64 got = stream.readAt(offset, buffer.data(), buffer.size());
+        if (got <= 0)
+            return false;
+        const char *data = buffer.constData();
+        for (const RecordObject &object : recordObjects) {
+            for (qint64 at = 0; at < std::min(chunk, got);) {
+                const void *found = memmem(data + at, size_t(got - at), object.guid.constData(), 16);
+                if (!found)
+                    break;
+                const qint64 hit = static_cast<const char *>(found) - data;
+                if (hit >= chunk)
+                    break; // the next chunk finds it
+                // A count the file cuts off reads as none.
+                if (got - hit >= countEnd) {
+                    const qint64 count = qFromLittleEndian<quint16>(data + hit + 24);
+                    if (count * object.smallestRecord > end - (offset + hit + countEnd))
+                        return true;
+                }
+                at = hit + 1;
+            }
+        }
+    }
+    return false;
+}
+
+} // namespace asf
 
 } // namespace
 
@@ -283,7 +202,7 @@ QString refusal(CheckedFileStream &stream, const QString &suffix)
     }
     // By content, not name: TagLib tries the ASF reader on any file that
     // starts as one once the reader its name picks has failed.
-    if (AsfWalk(stream).claimsTooMany())
+    if (asf::claimsTooManyRecords(stream))
         return QStringLiteral("has an ASF metadata object claiming more records than the file holds");
     return {};
 }

@@ -53,19 +53,22 @@ QByteArray numberRecord(const QString &name, quint32 value)
 
 // An ASF file with an album in its extended content and a track number in
 // the metadata library of its header extension; each object's record count
-// as given.
-QByteArray asfFile(quint16 contentCount, quint16 libraryCount)
+// as given. inExtension follows the library inside the header extension.
+QByteArray asfFile(quint16 contentCount, quint16 libraryCount, const QByteArray &inExtension = {})
 {
     const QByteArray library = object(metadataLibraryGuid, le<quint16>(libraryCount) + numberRecord("WM/TrackNumber", 9));
+    const QByteArray extensionData = library + inExtension;
     const QByteArray extension = object(headerExtensionGuid, QByteArray(16, '\x11') + le<quint16>(6) +
-                                                                 le<quint32>(quint32(library.size())) + library);
+                                                                 le<quint32>(quint32(extensionData.size())) + extensionData);
     const QByteArray objects = object(filePropertiesGuid, QByteArray(80, 0)) + object(streamPropertiesGuid, QByteArray(78, 0)) +
                                object(extendedContentGuid, le<quint16>(contentCount) + textRecord("WM/AlbumTitle", "Counted")) +
                                extension;
     const QByteArray payload(2000, '\x5a');
-    return headerGuid + le<quint64>(30 + objects.size()) + le<quint32>(4) + QByteArray("\x01\x02", 2) + objects +
-           dataGuid + le<quint64>(50 + payload.size()) + QByteArray(16, 0) + le<quint64>(0) + QByteArray("\x01\x01", 2) +
-           payload;
+    // The header counts more objects than it lists: the reader goes on past
+    // the list for as long as it finds objects.
+    return headerGuid + le<quint64>(30 + objects.size()) + le<quint32>(inExtension.isEmpty() ? 4 : 64) +
+           QByteArray("\x01\x02", 2) + objects + dataGuid + le<quint64>(50 + payload.size()) + QByteArray(16, 0) +
+           le<quint64>(0) + QByteArray("\x01\x01", 2) + payload;
 }
 
 } // namespace
@@ -82,7 +85,14 @@ TEST(AsfCounts, ACountTheFileCannotHoldIsRefusedBeforeTagLibReadsIt)
     // first: TagLib falls back on the ASF reader by content.
     const QList<QPair<QString, QByteArray>> lying = {{"content.asf", asfFile(65535, 1)},
                                                       {"library.asf", asfFile(1, 65535)},
-                                                      {"content.mp3", asfFile(65535, 1)}};
+                                                      {"content.mp3", asfFile(65535, 1)},
+                                                      // An object inside the header extension whose size
+                                                      // is below zero ends the reader's walk of the
+                                                      // extension; the objects after it are read as the
+                                                      // header's own, a lying extended content among them.
+                                                      {"after-extension.asf",
+                                                       asfFile(1, 1, QByteArray(16, '\x22') + le<qint64>(-64) +
+                                                                         object(extendedContentGuid, le<quint16>(65535)))}};
     for (const auto &[name, bytes] : lying) {
         SCOPED_TRACE(name.toStdString());
         const QString path = folder.addFile(name, bytes);
