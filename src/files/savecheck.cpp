@@ -153,10 +153,10 @@ QByteArray id3v2FrameOf(const QString &key)
 }
 
 // The ID3v2.3 or 2.4 tag at the start of a file, its header and every frame
-// but those called skipped, each frame as its bytes. Nothing when the tag
-// has flags that change how its frames read, or when its frames are not
-// split beyond doubt: each followed by another frame's name, or by zero
-// padding to the tag's end.
+// but those called skipped, each frame as its bytes. Nothing when the tag,
+// or a skipped frame, has flags that change how its frames read, or when
+// its frames are not split beyond doubt: each followed by another frame's
+// name, or by zero padding to the tag's end.
 std::optional<QList<QByteArray>> id3v2FramesBut(const filestructure::ReadAt &readAt, const QByteArray &skipped)
 {
     uchar header[10];
@@ -183,6 +183,8 @@ std::optional<QList<QByteArray>> id3v2FramesBut(const filestructure::ReadAt &rea
             return std::nullopt;
         if (std::memcmp(p + at, skipped.constData(), 4) != 0)
             kept.append(tag.mid(at, 10 + size));
+        else if (p[at + 9] != 0)
+            return std::nullopt; // read in memory through its flags, saved without them
         at += 10 + size;
     }
     if (std::any_of(p + at, p + end, [](uchar c) { return c != 0; }))
