@@ -131,7 +131,9 @@ qint64 chapterFrames(CheckedFileStream &stream)
 // header's own, and an object whose size does not fit the file is stepped
 // over by its header alone. So rather than follow that walk, every place that
 // holds one of those objects' ids is looked at: wherever the reader meets
-// one, it is there, with its count after its id and size.
+// one, it is there, with its count after its id and size. That costs a read
+// of the whole file, so a header every reader walks the same way is checked
+// first and spares it.
 namespace asf {
 
 const QByteArray headerGuid{"\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C", 16};
@@ -150,6 +152,122 @@ const RecordObject recordObjects[] = {
 // An id, its 8-byte size and the 2-byte count.
 constexpr qint64 countEnd = 16 + 8 + 2;
 
+const QByteArray contentGuid{"\x33\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C", 16};
+const QByteArray headerExtensionGuid{"\xB5\x03\xBF\x5F\x2E\xA9\xCF\x11\x8E\xE3\x00\xC0\x0C\x20\x53\x65", 16};
+
+quint16 le16(const uchar *p) { return qFromLittleEndian<quint16>(p); }
+quint32 le32(const uchar *p) { return qFromLittleEndian<quint32>(p); }
+bool is(const uchar *id, const QByteArray &guid) { return std::memcmp(id, guid.constData(), 16) == 0; }
+
+// The bytes the reader takes for the records of an object's body (kind 0:
+// extended content, 1: metadata, 2: metadata library), as it takes them: a
+// value of a fixed-size type by its type, whatever its size says. -1 when
+// they run past the body.
+qint64 recordsLength(const uchar *body, qint64 size, int kind)
+{
+    if (size < 2)
+        return -1;
+    const int count = le16(body);
+    qint64 at = 2;
+    for (int i = 0; i < count; ++i) {
+        quint32 type = 0;
+        qint64 valueSize = 0;
+        if (kind == 0) {
+            if (size - at < 2)
+                return -1;
+            at += 2 + le16(body + at);
+            if (at > size - 4)
+                return -1;
+            type = le16(body + at);
+            valueSize = le16(body + at + 2);
+            at += 4;
+        } else {
+            if (size - at < 12)
+                return -1;
+            type = le16(body + at + 6);
+            valueSize = le32(body + at + 8);
+            at += 12 + le16(body + at + 4);
+        }
+        switch (type) {
+        case 0: // text
+        case 1: // bytes
+        case 6: // GUID
+            at += valueSize;
+            break;
+        case 2: // boolean
+            at += kind == 0 ? 4 : 2;
+            break;
+        case 3:
+            at += 4;
+            break;
+        case 4:
+            at += 8;
+            break;
+        case 5:
+            at += 2;
+            break;
+        default: // a type the reader does not know: it reads no value
+            break;
+        }
+        if (at > size)
+            return -1;
+    }
+    return at;
+}
+
+// A header read the same by any reader: its objects, as many as it counts,
+// lie end to end inside it, and every object the reader parses field by field
+// (the content description, the extended content, the header extension and
+// the metadata objects inside it) is filled exactly by its fields. The reader
+// then takes each object at its size and reads no record past its object.
+// Nearly every real file has such a header; a header larger than any real
+// one is not looked at.
+bool regularHeader(CheckedFileStream &stream)
+{
+    constexpr qint64 largestHeader = 16 * 1024 * 1024;
+    uchar head[30];
+    if (stream.readAt(0, reinterpret_cast<char *>(head), 30) != 30)
+        return false;
+    const quint64 declared = qFromLittleEndian<quint64>(head + 16);
+    if (declared < 30 || declared > quint64(std::min<qint64>(stream.length(), largestHeader)))
+        return false;
+    QByteArray header(qsizetype(declared), Qt::Uninitialized);
+    if (stream.readAt(0, header.data(), header.size()) != header.size())
+        return false;
+    const auto *p = reinterpret_cast<const uchar *>(header.constData());
+    const qint64 size = header.size();
+    // The objects from at to end, count of them, or all up to end when count is negative.
+    const auto objectsFit = [p](qint64 at, qint64 end, qint64 count, bool inExtension, const auto &self) -> bool {
+        for (qint64 seen = 0; count < 0 ? at < end : seen < count; ++seen) {
+            if (end - at < 24)
+                return false;
+            const uchar *id = p + at;
+            const quint64 objectSize = qFromLittleEndian<quint64>(p + at + 16);
+            if (objectSize < 24 || objectSize > quint64(end - at))
+                return false;
+            const uchar *body = p + at + 24;
+            const qint64 bodySize = qint64(objectSize) - 24;
+            bool fits = true;
+            if (!inExtension && is(id, contentGuid)) {
+                fits = bodySize >= 10 &&
+                       10 + le16(body) + le16(body + 2) + le16(body + 4) + le16(body + 6) + le16(body + 8) == bodySize;
+            } else if (!inExtension && is(id, recordObjects[0].guid)) {
+                fits = recordsLength(body, bodySize, 0) == bodySize;
+            } else if (inExtension && (is(id, recordObjects[1].guid) || is(id, recordObjects[2].guid))) {
+                fits = recordsLength(body, bodySize, is(id, recordObjects[1].guid) ? 1 : 2) == bodySize;
+            } else if (!inExtension && is(id, headerExtensionGuid)) {
+                fits = bodySize >= 22 && 22 + qint64(le32(body + 18)) == bodySize &&
+                       self(at + 24 + 22, at + qint64(objectSize), -1, true, self);
+            }
+            if (!fits)
+                return false;
+            at += qint64(objectSize);
+        }
+        return true;
+    };
+    return objectsFit(30, size, le32(head + 24), false, objectsFit);
+}
+
 // Whether some record object claims more records than the bytes after its
 // count can hold; false too for a file that is not ASF.
 bool claimsTooManyRecords(CheckedFileStream &stream)
@@ -157,6 +275,8 @@ bool claimsTooManyRecords(CheckedFileStream &stream)
     const qint64 end = stream.length();
     char id[16];
     if (stream.readAt(0, id, 16) != 16 || QByteArray::fromRawData(id, 16) != headerGuid)
+        return false;
+    if (regularHeader(stream))
         return false;
     constexpr qint64 chunk = 256 * 1024;
     // Each chunk is read with the bytes an object starting at its last byte needs.
