@@ -349,8 +349,7 @@ void writeOpen(MusicFile &music, const QString &path, const Change &change,
     const QString field = written == QLatin1String("title") ? QStringLiteral("name") : written;
     const QString fieldName = field == QLatin1String("name") ? QStringLiteral("title") : field;
     // What TagLib now holds for the written field is what the saved file must read.
-    const QVariant meant = before.contains(field) ? savecheck::fields(savecheck::tagsOf(music.file(), *music.tag())).value(field)
-                                                  : QVariant();
+    const QVariant meant = savecheck::field(savecheck::tagsOf(music.file(), *music.tag()), field);
     const bool saved = saveKeepingLayout(music.file(), music.wavTags());
     if (!saved || stream.failed()) {
         const QString why = stream.failed() ? stream.error() : QStringLiteral("was refused by TagLib");
