@@ -425,6 +425,9 @@ int mp4ChildOffset(const char *name, bool insideIlst)
     }
     if (std::memcmp(name, "meta", 4) == 0)
         return 4;
+    // TagLib looks for chunk offset tables inside the sample descriptions too.
+    if (std::memcmp(name, "stsd", 4) == 0)
+        return 8;
     return -1;
 }
 
@@ -484,6 +487,17 @@ QString mp4Problem(Reader &reader, QList<Range> *mdat)
         if (open.empty() && std::memcmp(name, "moov", 4) == 0)
             sawMoov = true;
         const bool insideIlst = !open.empty() && open.back().ilst;
+        // A save that moves the audio rewrites every entry a chunk offset
+        // table counts, in place: a count past the table's end would have it
+        // write over whatever follows, four or eight bytes an entry.
+        if (!open.empty() && !insideIlst && (std::memcmp(name, "stco", 4) == 0 || std::memcmp(name, "co64", 4) == 0)) {
+            uchar count[4];
+            const qint64 entrySize = name[0] == 's' ? 4 : 8;
+            if (size - headerSize < 8 || !reader.read(at + headerSize + 4, count, 4) ||
+                qint64(be32(count)) * entrySize > size - headerSize - 8)
+                return QStringLiteral("has a chunk offset table (%1) claiming more entries than it holds")
+                    .arg(QString::fromLatin1(name, 4));
+        }
         int offset = mp4ChildOffset(name, insideIlst);
         if (offset == 4) {
             // A QuickTime meta atom has no version and flags: its first child follows at once.
