@@ -9,10 +9,12 @@
 #include "runjournal.h"
 #include "support/alerts.h"
 #include "support/fileutils.h"
+#include "support/safemove.h"
 #include "support/trash.h"
 
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 #include <QSet>
 #include <condition_variable>
 #include <limits>
@@ -465,7 +467,7 @@ ApplyResult applyMembership(const ApplyRun &run)
     QString current; // the track being worked on, for the failure alert
     try {
         std::optional<Playlist> target;
-        if (!list.remove) {
+        if (!list.remove && !list.restore) {
             target = editablePlaylistNamed(library, run.targetPlaylist);
             if (!target) {
                 result.outcome = ApplyResult::TargetMissing;
@@ -516,12 +518,21 @@ ApplyResult applyMembership(const ApplyRun &run)
         for (qsizetype i = 0; i < total; ++i) {
             current = work.at(i)->title;
             run.progress({QStringLiteral("%1/%2 - %3"), int(i + 1), int(total), current});
-            if (!list.remove)
+            if (!list.remove && !list.restore)
                 ids << refs.at(i).trackId;
         }
         current.clear();
         int written = 0;
-        if (list.remove) {
+        if (list.restore) {
+            QList<QPair<qint64, PlaylistEntry>> entries;
+            for (qsizetype i = 0; i < refs.size(); ++i)
+                entries.append({refs.at(i).playlistId,
+                                PlaylistEntry{refs.at(i).entryId, refs.at(i).trackId, work.at(i)->newTag.toLongLong()}});
+            if (run.journal)
+                run.journal->intendRestores(library, entries, work);
+            library.restoreEntries(entries);
+            written = static_cast<int>(entries.size());
+        } else if (list.remove) {
             // Files go first: a track whose file stays out of the Trash keeps its
             // entry, so the library never points at a file it no longer lists.
             const QStringList kept = trashing ? moveFilesToTrash(locations, trashed, result) : QStringList();
@@ -565,10 +576,79 @@ ApplyResult applyMembership(const ApplyRun &run)
     return result;
 }
 
+// Each file gets its new name only while it still has the old one and the
+// title and artist recorded, and never over another file; the library follows.
+ApplyResult applyRenames(const ApplyRun &run)
+{
+    ApplyResult result;
+    const QList<ChangeRecord> &records = run.changes->records;
+    QList<HistoryChange> changes;
+    QList<qint64> positions;
+    for (qsizetype i = 0; i < records.size(); ++i) {
+        if (!records[i].enabled)
+            continue;
+        ++result.enabled;
+        HistoryChange change;
+        change.kind = HistoryChange::Kind::Renamed;
+        change.path = records[i].oldTag;
+        change.before = records[i].oldTag;
+        change.after = records[i].newTag;
+        change.title = records[i].title;
+        change.artist = records[i].artist;
+        changes << change;
+        positions << i;
+    }
+    if (run.journal)
+        run.journal->intendChanges(changes, positions);
+    const qsizetype total = records.size();
+    for (qsizetype i = 0; i < total; ++i) {
+        const ChangeRecord &record = records.at(i);
+        if (!record.enabled)
+            continue;
+        run.progress({QStringLiteral("%1/%2 %3"), int(i + 1), int(total), record.title});
+        try {
+            if (!QFileInfo::exists(record.oldTag)) {
+                result.outcome = ApplyResult::Aborted;
+                break;
+            }
+            const QVariantHash now = MusicTrack::withPath(record.oldTag).valuesForTags({artistKey, nameKey});
+            if (tagText(now.value(artistKey)) != record.artist || tagText(now.value(nameKey)) != record.title) {
+                result.outcome = ApplyResult::Aborted;
+                break;
+            }
+            if (!safemove::moveWithoutReplacing(record.oldTag, record.newTag))
+                throw FileError(record.oldTag, QFileInfo::exists(record.newTag) || QFileInfo(record.newTag).isSymLink()
+                                                   ? QStringLiteral("another file has the name %1").arg(record.newTag)
+                                                   : QStringLiteral("the file could not be given the name %1")
+                                                         .arg(record.newTag));
+            try {
+                if (run.library)
+                    run.library->fileMoved(record.oldTag, record.newTag);
+            } catch (const std::exception &) {
+                // The library could not follow: the file keeps the name the library knows.
+                safemove::moveWithoutReplacing(record.newTag, record.oldTag);
+                throw;
+            }
+            ++result.written;
+            if (run.journal)
+                run.journal->applied(i);
+        } catch (const std::exception &e) {
+            LOG_FAILURE(describe(e));
+            result.outcome = ApplyResult::Failed;
+            result.failedTrack = record.title;
+            result.error = describe(e);
+            break;
+        }
+    }
+    return result;
+}
+
 ApplyResult applyList(const ApplyRun &run)
 {
     if (!run.changes)
         return {};
+    if (run.changes->rename)
+        return applyRenames(run);
     if (run.changes->playlist) {
         if (!run.library) {
             ApplyResult result;

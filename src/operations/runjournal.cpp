@@ -4,11 +4,14 @@
 #include "support/fileutils.h"
 
 #include <QDebug>
+#include <QFileInfo>
 #include <QHash>
 
 namespace {
 
 const QString locationKey = QStringLiteral("location");
+// The history's name for runs of the dead track removal.
+const QString deadTrackTool = QStringLiteral("Dead Track Removal");
 
 // The track a membership record names, with the record, by entry (or by track
 // for tracks reached through the library).
@@ -64,7 +67,7 @@ bool RunJournal::open()
         return false;
     try {
         store_ = openSettled(run_.historyPath, run_.library);
-        number_ = store_->beginRun(run_.tool, run_.source);
+        number_ = store_->beginRun(run_.tool, run_.source, run_.undoOf);
         return true;
     } catch (const std::exception &e) {
         fail(e);
@@ -93,6 +96,11 @@ void RunJournal::intend(const QList<HistoryChange> &changes, const QList<qint64>
     }
 }
 
+void RunJournal::intendChanges(const QList<HistoryChange> &changes, const QList<qint64> &positions)
+{
+    intend(changes, positions);
+}
+
 void RunJournal::intendTags(const QList<ChangeRecord> &records)
 {
     QList<HistoryChange> changes;
@@ -112,6 +120,16 @@ void RunJournal::intendTags(const QList<ChangeRecord> &records)
         // The empty text stands for an absent value in a record.
         if (!record.oldTag.isEmpty())
             change.before = record.oldTag;
+        // A dead track reads as having no location; an undo needs the one it had.
+        if (relink && record.track.isLibraryTrack() && record.track.library()) {
+            try {
+                if (const QString stored = record.track.library()->storedLocation(*record.track.track());
+                    !stored.isEmpty())
+                    change.before = stored;
+            } catch (const std::exception &e) {
+                qWarning().noquote() << QString::fromUtf8(e.what());
+            }
+        }
         if (!record.newTag.isEmpty())
             change.after = record.newTag;
         change.title = record.title;
@@ -138,7 +156,9 @@ void RunJournal::intendRemovals(MusicLibrary &library, const QList<TrackRef> &re
                 change.kind = HistoryChange::Kind::RemovedFromLibrary;
                 change.path = library.storedLocation(ref);
             } else {
-                change.kind = HistoryChange::Kind::RemovedFromPlaylist;
+                // Dead entries are told apart: what comes back is an entry whose file is still missing.
+                change.kind = list.tool == deadTrackTool ? HistoryChange::Kind::DeadEntryRemoved
+                                                         : HistoryChange::Kind::RemovedFromPlaylist;
                 if (!positions.contains(ref.playlistId))
                     for (const PlaylistEntry &entry : library.entriesOf(ref.playlistId))
                         positions[ref.playlistId].insert(entry.entryId, entry.position);
@@ -200,6 +220,33 @@ void RunJournal::intendAdditions(MusicLibrary &library, qint64 playlistId, const
                 change.artist = record->artist;
             }
             order << changes.size();
+            changes << change;
+        }
+        intend(changes, order);
+    } catch (const std::exception &e) {
+        fail(e);
+    }
+}
+
+void RunJournal::intendRestores(MusicLibrary &library, const QList<QPair<qint64, PlaylistEntry>> &entries,
+                                const QList<const ChangeRecord *> &records)
+{
+    try {
+        const QHash<qint64, QString> names = playlistNames(library);
+        QList<HistoryChange> changes;
+        QList<qint64> order;
+        for (qsizetype i = 0; i < entries.size(); ++i) {
+            const auto &[playlistId, entry] = entries.at(i);
+            HistoryChange change;
+            change.kind = HistoryChange::Kind::AddedToPlaylist;
+            change.trackId = entry.trackId;
+            change.playlistId = playlistId;
+            change.playlist = names.value(playlistId);
+            change.entryId = entry.entryId;
+            change.position = entry.position;
+            change.title = records.at(i)->title;
+            change.artist = records.at(i)->artist;
+            order << i;
             changes << change;
         }
         intend(changes, order);
@@ -272,7 +319,14 @@ HistoryStore::Resolution RunJournal::resolve(const HistoryChange &change, const 
                     return R::Applied;
                 throw;
             }
-        case K::Renamed:
+        case K::Renamed: {
+            // Judged by where the file is: at the new name and not the old one.
+            const bool atNew = QFileInfo::exists(change.after.toString());
+            const bool atOld = QFileInfo::exists(change.before.toString());
+            if (atNew != atOld)
+                return atNew ? R::Applied : R::NotApplied;
+            break;
+        }
         case K::MovedToTrash:
             break;
         }
