@@ -298,9 +298,10 @@ void AppDelegate::applyChanges()
     else
         run.library = existingLibrary();
     run.targetPlaylist = editablePlaylists_.value(selectedPlaylistActionPlaylist_);
-    run.journal = std::make_shared<RunJournal>(RunJournal::Run{HistoryStore::pathBeside(libraryPath()), changes_->tool,
-                                                               sourceDescription(), RunJournal::limitsFromSettings(),
-                                                               run.library});
+    run.journal = std::make_shared<RunJournal>(RunJournal::Run{
+        HistoryStore::pathBeside(libraryPath()), changes_->tool,
+        changes_->source.isEmpty() ? sourceDescription() : changes_->source, RunJournal::limitsFromSettings(),
+        run.library, changes_->undoOf});
     const QString playlistName = changes_->remove ? playlists_.value(selectedPlaylist_) : run.targetPlaylist;
     started(Run::start(*this, QStringLiteral("Applying changes…"),
                        [this, run = std::move(run), playlistName](ProgressSink &progress) mutable -> Run::Finish {

@@ -251,6 +251,9 @@ public slots:
     void performDead();
     void performCalculate();
     void performFix();
+    // Takes back run number of the history beside the library (0: the newest
+    // that is no undo and was not undone), through the review.
+    void performUndo(qint64 number = 0);
 
     // Source chooser: a folder was chosen, so the folder becomes the source.
     void pathSelected(const QString &path);

@@ -19,6 +19,7 @@
 #include "tools/searchreplace.h"
 #include "tools/sizecalculator.h"
 #include "tools/tagtoolrun.h"
+#include "tools/undo.h"
 
 std::optional<QString> AppDelegate::selectedTextTag() const
 {
@@ -184,4 +185,11 @@ void AppDelegate::performFix()
     setFolderPath(*folder);
     setSelectedMethod(choices::PlaylistSource);
     startTool(tools::deadTrackRelinking(*folder, trackSource()));
+}
+
+// ---- Undo
+void AppDelegate::performUndo(qint64 number)
+{
+    endEditing();
+    startTool(tools::undoRun({HistoryStore::pathBeside(libraryPath()), number}, trackSource()));
 }

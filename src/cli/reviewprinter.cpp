@@ -66,6 +66,9 @@ void printReview(QTextStream &out, const ChangesModel &model, const QString &sum
         if (const int earlier = model.sameFileAs(row); earlier >= 0)
             out << QString(numberWidth + 6, QLatin1Char(' ')) << ChangesModel::sameFileNote(earlier)
                 << ": written once\n";
+        if (const QString &note = model.changeList()->records.at(row).note; !note.isEmpty())
+            out << QString(numberWidth + 6, QLatin1Char(' '))
+                << text::escapedControls(note, text::ControlStyle::Terminal, true) << '\n';
     }
 }
 
@@ -101,6 +104,8 @@ QJsonObject reviewJson(const ChangesModel &model, const QString &summary)
                 record[QStringLiteral("oldTag")] = r.oldTag;
                 record[QStringLiteral("newTag")] = r.newTag;
             }
+            if (!r.note.isEmpty())
+                record[QStringLiteral("note")] = r.note;
             if (const int earlier = model.sameFileAs(number - 1); earlier >= 0)
                 record[QStringLiteral("sameFileAs")] = earlier + 1;
             const QString where = r.track.isLibraryTrack() ? QString() : r.track.path();

@@ -38,6 +38,9 @@ const QList<ToolCommand> &toolCommands()
 
         // Dead track relinking
         {"relink", "relink dead tracks to files found in a folder", relinkCommand},
+
+        // Undo
+        {"undo", "take back a run of the history (the newest by default), reviewed like any tool", undoCommand},
     };
     return commands;
 }

@@ -55,4 +55,7 @@ ExitCode sizeCalculatorCommand(ToolContext &context);
 // Dead track relinking
 ExitCode relinkCommand(ToolContext &context);
 
+// Undo of a run of the history
+ExitCode undoCommand(ToolContext &context);
+
 } // namespace cli

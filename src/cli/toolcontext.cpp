@@ -52,7 +52,7 @@ ExitCode ToolContext::usageError(const QString &message)
 }
 
 std::optional<ExitCode> ToolContext::parse(QCommandLineParser &parser, const QString &name, const QString &description,
-                                           int reviewOptions)
+                                           int reviewOptions, int positionals)
 {
     parser.setApplicationDescription(description);
     if (reviewOptions & YesOption)
@@ -77,8 +77,9 @@ std::optional<ExitCode> ToolContext::parse(QCommandLineParser &parser, const QSt
         out_.flush();
         return ExitCode::Success;
     }
-    if (!parser.positionalArguments().isEmpty())
-        return usageError(QStringLiteral("unexpected argument '%1' for %2").arg(parser.positionalArguments().first(), name));
+    if (parser.positionalArguments().size() > positionals)
+        return usageError(QStringLiteral("unexpected argument '%1' for %2")
+                              .arg(parser.positionalArguments().at(positionals), name));
     yes_ = (reviewOptions & YesOption) && parser.isSet(QStringLiteral("yes"));
     dryRun_ = (reviewOptions & DryRunOption) && parser.isSet(QStringLiteral("dry-run"));
     json_ = (reviewOptions & JsonOption) && parser.isSet(QStringLiteral("json"));

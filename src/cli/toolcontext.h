@@ -36,8 +36,9 @@ public:
     // options it honours (--yes, --dry-run, --uncheck, --json) and --help.
     // Returns the exit status when the command is done already (help shown,
     // bad usage reported), nothing when it should go on.
+    // Up to `positionals` positional arguments are taken (see the parser's).
     std::optional<ExitCode> parse(QCommandLineParser &parser, const QString &name, const QString &description,
-                                  int reviewOptions = AllReviewOptions);
+                                  int reviewOptions = AllReviewOptions, int positionals = 0);
 
     bool yes() const { return yes_; }
     bool dryRun() const { return dryRun_; }

@@ -306,6 +306,13 @@ void HistoryStore::finishRun(qint64 run, const QList<qint64> &applied, const Lim
             .bind(1, run)
             .run();
         Statement(*db_, "DELETE FROM runs WHERE id = ?1 AND count = 0", purpose).bind(1, run).run();
+        // An undo that changed something takes the run it undid out of the
+        // undoable ones, in the same step that records it.
+        Statement(*db_,
+                  "UPDATE runs SET undoneBy = ?1 WHERE id = (SELECT undoOf FROM runs WHERE id = ?1 AND count > 0)",
+                  purpose)
+            .bind(1, run)
+            .run();
         transaction.commit();
     }
     {
@@ -407,4 +414,22 @@ QList<HistoryChange> HistoryStore::changes(qint64 run) const
     while (st.next())
         list << changeFrom(st);
     return list;
+}
+
+bool HistoryStore::isUndone(const HistoryRun &run) const
+{
+    // Its undo counts only while that undo stands itself; a chain of undos
+    // and redos is short, and a pruned undo cannot outlive the run it undid.
+    if (run.undoneBy == 0)
+        return false;
+    const std::optional<HistoryRun> undo = this->run(run.undoneBy);
+    return undo && !isUndone(*undo);
+}
+
+std::optional<HistoryRun> HistoryStore::lastUndoable() const
+{
+    for (const HistoryRun &r : runs())
+        if (r.undoOf == 0 && !isUndone(r))
+            return r;
+    return std::nullopt;
 }

@@ -103,6 +103,12 @@ public:
     // Closed runs, newest first.
     QList<HistoryRun> runs() const;
     std::optional<HistoryRun> run(qint64 number) const;
+    // Whether the run's changes were taken back: it has an undo that was not
+    // itself undone.
+    bool isUndone(const HistoryRun &run) const;
+    // The newest run that is no undo and was not undone: what "undo" takes
+    // back when no run is named, so that undoing again goes further back.
+    std::optional<HistoryRun> lastUndoable() const;
     // The run's confirmed changes in the order they were made.
     QList<HistoryChange> changes(qint64 number) const;
 

@@ -118,6 +118,27 @@ void MusicLibrary::deleteTracks(const QList<TrackRef> &refs)
     transaction.commit();
 }
 
+void MusicLibrary::restoreEntries(const QList<QPair<qint64, PlaylistEntry>> &entries)
+{
+    Connection &db = connection();
+    Transaction transaction(db, QStringLiteral("put %1 playlist entries back").arg(entries.size()));
+    for (const auto &[playlistId, entry] : entries) {
+        const QString purpose =
+            QStringLiteral("put track %1 back into playlist %2").arg(entry.trackId).arg(playlistId);
+        if (smartRule(playlistId))
+            throw LibraryError(purpose, QStringLiteral("tracks cannot be added to a smart playlist; its rule "
+                                                       "decides what it holds"));
+        // Positions need not be consecutive, so the old one still falls between the same neighbours.
+        Statement(db, "INSERT INTO playlist_entries (id, playlist, track, position) VALUES (?1, ?2, ?3, ?4)", purpose)
+            .bind(1, entry.entryId)
+            .bind(2, playlistId)
+            .bind(3, entry.trackId)
+            .bind(4, entry.position)
+            .run();
+    }
+    transaction.commit();
+}
+
 QList<PlaylistEntry> MusicLibrary::entriesOf(qint64 playlistId) const
 {
     QList<PlaylistEntry> entries;

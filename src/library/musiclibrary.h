@@ -178,6 +178,10 @@ public:
     int addTracksToPlaylist(qint64 playlistId, const QList<qint64> &trackIds, bool skipExisting);
     // deleteTrack for every reference.
     void deleteTracks(const QList<TrackRef> &refs);
+    // Puts removed entries back into their playlists, each with its old id at
+    // its old position. Throws LibraryError when a playlist is smart or gone,
+    // a track is gone, or an entry's id is in use.
+    void restoreEntries(const QList<QPair<qint64, PlaylistEntry>> &entries);
 
     // How long a statement waits for another writer before it fails as locked
     // (5 s unless changed); for this thread's connection and those opened later.

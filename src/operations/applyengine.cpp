@@ -465,7 +465,7 @@ ApplyResult applyMembership(const ApplyRun &run)
     QString current; // the track being worked on, for the failure alert
     try {
         std::optional<Playlist> target;
-        if (!list.remove) {
+        if (!list.remove && !list.restore) {
             target = editablePlaylistNamed(library, run.targetPlaylist);
             if (!target) {
                 result.outcome = ApplyResult::TargetMissing;
@@ -516,12 +516,21 @@ ApplyResult applyMembership(const ApplyRun &run)
         for (qsizetype i = 0; i < total; ++i) {
             current = work.at(i)->title;
             run.progress({QStringLiteral("%1/%2 - %3"), int(i + 1), int(total), current});
-            if (!list.remove)
+            if (!list.remove && !list.restore)
                 ids << refs.at(i).trackId;
         }
         current.clear();
         int written = 0;
-        if (list.remove) {
+        if (list.restore) {
+            QList<QPair<qint64, PlaylistEntry>> entries;
+            for (qsizetype i = 0; i < refs.size(); ++i)
+                entries.append({refs.at(i).playlistId,
+                                PlaylistEntry{refs.at(i).entryId, refs.at(i).trackId, work.at(i)->newTag.toLongLong()}});
+            if (run.journal)
+                run.journal->intendRestores(library, entries, work);
+            library.restoreEntries(entries);
+            written = static_cast<int>(entries.size());
+        } else if (list.remove) {
             // Files go first: a track whose file stays out of the Trash keeps its
             // entry, so the library never points at a file it no longer lists.
             const QStringList kept = trashing ? moveFilesToTrash(locations, trashed, result) : QStringList();

@@ -19,6 +19,9 @@ struct ChangeRecord {
     QString title;  // the track's title when proposed
     QString artist; // the track's artist when proposed
     bool enabled = true;
+    // Why the record deserves a second look before it is checked (an undo's
+    // value that was changed since); empty for most records.
+    QString note = {};
 };
 // Long lists grow by moving their memory rather than each record: every
 // member (QString, MusicTrack) holds no pointer into itself.
@@ -33,6 +36,11 @@ struct ChangeList {
     int remove = 0;        // membership lists: non-zero removes, zero adds
     bool trash = false;    // when removing: also move file-backed tracks' files to the Trash
     QString tool;          // the tool that proposed it, as the history names the run
+    // Membership lists that put removed entries back where they stood: each
+    // record's track names the playlist and the entry, its newTag the position.
+    bool restore = false;
+    qint64 undoOf = 0; // an undo: the history's number of the run it takes back
+    QString source;    // when set, the source as the history names the run
 };
 
 // A tag value as records hold it and as the apply engine compares it: numbers

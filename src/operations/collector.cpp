@@ -137,6 +137,9 @@ std::shared_ptr<Run> collect(CollectRun collectRun, ProgressSink &sink)
                 list->remove = run.remove;
                 list->trash = run.trash;
                 list->tool = run.tool;
+                list->restore = run.restore;
+                list->undoOf = run.undoOf;
+                list->source = run.historySource;
                 outcome.kind = RunOutcome::Reviewed;
                 outcome.changes = std::move(list);
             } else if (found && !error) {

@@ -60,6 +60,9 @@ struct CollectRun {
     bool playlist = false;
     int remove = 0;
     bool trash = false;
+    bool restore = false;
+    qint64 undoOf = 0;
+    QString historySource;
 };
 
 // Why a tool would not start: the alert the person gets.

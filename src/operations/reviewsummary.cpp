@@ -6,6 +6,12 @@ namespace review {
 QString summary(const ChangeList &list, const QString &playlistName)
 {
     const qsizetype count = list.records.size();
+    // An undo's entries stand in the playlists its run changed, not in the one chosen now.
+    if (list.playlist && list.restore)
+        return QStringLiteral("Checked tracks of these %1 tracks will be put back into their playlists:").arg(count);
+    if (list.playlist && list.undoOf != 0 && list.remove)
+        return QStringLiteral("Checked tracks of these %1 tracks will be taken back out of their playlists:")
+            .arg(count);
     if (list.playlist) {
         const QString format = list.remove
                                    ? QStringLiteral("Checked tracks of these %1 tracks will removed from the playlist '%2':")

@@ -64,7 +64,7 @@ bool RunJournal::open()
         return false;
     try {
         store_ = openSettled(run_.historyPath, run_.library);
-        number_ = store_->beginRun(run_.tool, run_.source);
+        number_ = store_->beginRun(run_.tool, run_.source, run_.undoOf);
         return true;
     } catch (const std::exception &e) {
         fail(e);
@@ -112,6 +112,16 @@ void RunJournal::intendTags(const QList<ChangeRecord> &records)
         // The empty text stands for an absent value in a record.
         if (!record.oldTag.isEmpty())
             change.before = record.oldTag;
+        // A dead track reads as having no location; an undo needs the one it had.
+        if (relink && record.track.isLibraryTrack() && record.track.library()) {
+            try {
+                if (const QString stored = record.track.library()->storedLocation(*record.track.track());
+                    !stored.isEmpty())
+                    change.before = stored;
+            } catch (const std::exception &e) {
+                qWarning().noquote() << QString::fromUtf8(e.what());
+            }
+        }
         if (!record.newTag.isEmpty())
             change.after = record.newTag;
         change.title = record.title;
@@ -200,6 +210,33 @@ void RunJournal::intendAdditions(MusicLibrary &library, qint64 playlistId, const
                 change.artist = record->artist;
             }
             order << changes.size();
+            changes << change;
+        }
+        intend(changes, order);
+    } catch (const std::exception &e) {
+        fail(e);
+    }
+}
+
+void RunJournal::intendRestores(MusicLibrary &library, const QList<QPair<qint64, PlaylistEntry>> &entries,
+                                const QList<const ChangeRecord *> &records)
+{
+    try {
+        const QHash<qint64, QString> names = playlistNames(library);
+        QList<HistoryChange> changes;
+        QList<qint64> order;
+        for (qsizetype i = 0; i < entries.size(); ++i) {
+            const auto &[playlistId, entry] = entries.at(i);
+            HistoryChange change;
+            change.kind = HistoryChange::Kind::AddedToPlaylist;
+            change.trackId = entry.trackId;
+            change.playlistId = playlistId;
+            change.playlist = names.value(playlistId);
+            change.entryId = entry.entryId;
+            change.position = entry.position;
+            change.title = records.at(i)->title;
+            change.artist = records.at(i)->artist;
+            order << i;
             changes << change;
         }
         intend(changes, order);

@@ -26,6 +26,7 @@ public:
         // The library whose tracks the run changes: it settles what a
         // crashed run left pending. May be null.
         std::shared_ptr<MusicLibrary> library;
+        qint64 undoOf = 0; // an undo: the run it takes back
     };
     explicit RunJournal(Run run);
     ~RunJournal();
@@ -39,6 +40,9 @@ public:
     QList<PlaylistEntry> beforeAdding(MusicLibrary &library, qint64 playlistId);
     void intendAdditions(MusicLibrary &library, qint64 playlistId, const QList<PlaylistEntry> &before,
                          const ChangeList &list);
+    // Restoring lists, inside the library transaction, before the entries go back.
+    void intendRestores(MusicLibrary &library, const QList<QPair<qint64, PlaylistEntry>> &entries,
+                        const QList<const ChangeRecord *> &records);
     // The change at this position was made.
     void applied(qint64 position);
     // Everything intended was made (a library transaction was committed).

@@ -46,6 +46,11 @@ QString applied(const ApplyResult &result, const ChangeList &list, const QString
         return QStringLiteral("Nothing was changed: no row was checked");
     if (!list.playlist)
         return counted(result.written, singular, plural) + QStringLiteral(" applied");
+    if (list.restore)
+        return counted(result.written, singular, plural) + QStringLiteral(" put back into their playlists");
+    // An undo takes entries out of the playlists its run added them to, whichever is chosen now.
+    if (list.remove && list.undoOf != 0)
+        return counted(result.written, singular, plural) + QStringLiteral(" taken back out of their playlists");
     if (list.remove) {
         QString text = counted(result.written, singular, plural) +
                        QStringLiteral(" removed from the playlist '%1'").arg(playlistName);

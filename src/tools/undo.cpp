@@ -1,0 +1,292 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "undo.h"
+
+#include "library/libraryerror.h"
+#include "library/musiclibrary.h"
+
+#include <QDebug>
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+#include <algorithm>
+
+namespace tools {
+namespace {
+
+using Kind = HistoryChange::Kind;
+
+const QString nameKey = QStringLiteral("name");
+const QString artistKey = QStringLiteral("artist");
+const QString locationKey = QStringLiteral("location");
+
+// How a run's changes are taken back: every run changes one kind of thing.
+enum class Way { Tags, TakeOut, PutBack, None };
+
+Way wayOf(Kind kind)
+{
+    switch (kind) {
+    case Kind::Tag:
+    case Kind::Relinked:
+        return Way::Tags;
+    case Kind::AddedToPlaylist:
+        return Way::TakeOut;
+    case Kind::RemovedFromPlaylist:
+    case Kind::DeadEntryRemoved:
+        return Way::PutBack;
+    case Kind::RemovedFromLibrary:
+    case Kind::Renamed:
+    case Kind::MovedToTrash:
+        break;
+    }
+    return Way::None;
+}
+
+QString shown(const QString &value)
+{
+    return value.isEmpty() ? QStringLiteral("empty") : QStringLiteral("“%1”").arg(value);
+}
+
+// The track a change was made to, and its values now: title, artist and the
+// keys asked for. A track that cannot be read gets the reason instead.
+struct TrackNow {
+    MusicTrack track;
+    QVariantHash values;
+    QString stored; // a library track's stored location, dead or not
+    QString unreadable;
+};
+
+class Tracks {
+public:
+    explicit Tracks(std::shared_ptr<MusicLibrary> library) : library_(std::move(library)) {}
+
+    TrackNow &of(const HistoryChange &change, const QStringList &keys)
+    {
+        const QString id = change.trackId != 0 ? QString::number(change.trackId) : change.path;
+        if (auto it = tracks_.find(id); it != tracks_.end())
+            return *it;
+        TrackNow now;
+        try {
+            if (change.trackId != 0) {
+                if (!library_)
+                    throw LibraryError(QStringLiteral("read track %1").arg(change.trackId),
+                                       QStringLiteral("the music library cannot be opened"));
+                const TrackRef ref{change.trackId, change.playlistId, change.entryId};
+                now.track = MusicTrack::withTrack(library_, ref);
+                now.values = now.track.valuesForTags(keys);
+                if (keys.contains(locationKey))
+                    now.stored = library_->storedLocation(ref);
+            } else {
+                now.track = MusicTrack::withPath(change.path);
+                if (!QFileInfo::exists(change.path))
+                    now.unreadable = QStringLiteral("the file is gone");
+                else
+                    now.values = now.track.valuesForTags(keys);
+            }
+        } catch (const std::exception &e) {
+            now.unreadable = QString::fromUtf8(e.what());
+        }
+        return *tracks_.insert(id, now);
+    }
+
+private:
+    std::shared_ptr<MusicLibrary> library_;
+    QHash<QString, TrackNow> tracks_;
+};
+
+ChangeRecord recordFor(const TrackNow &now, const HistoryChange &change)
+{
+    ChangeRecord record;
+    record.track = now.track;
+    record.title = now.unreadable.isEmpty() ? tagText(now.values.value(nameKey)) : change.title;
+    record.artist = now.unreadable.isEmpty() ? tagText(now.values.value(artistKey)) : change.artist;
+    if (!now.unreadable.isEmpty()) {
+        record.enabled = false;
+        record.note = QStringLiteral("cannot be read now: %1").arg(now.unreadable);
+    }
+    return record;
+}
+
+// Every value back from "after" to "before", the last change first: a key a
+// run wrote twice goes back through its middle value. A value that is no
+// longer the run's "after" was changed since; its record stays unchecked.
+void tagRecords(const QList<HistoryChange> &changes, const std::shared_ptr<MusicLibrary> &library,
+                QList<ChangeRecord> &records)
+{
+    QHash<QString, QStringList> keysOf; // per track, all read with one open
+    const auto idOf = [](const HistoryChange &c) { return c.trackId != 0 ? QString::number(c.trackId) : c.path; };
+    for (const HistoryChange &c : changes) {
+        QStringList &keys = keysOf[idOf(c)];
+        if (keys.isEmpty())
+            keys << nameKey << artistKey;
+        if (!keys.contains(c.key))
+            keys << c.key;
+    }
+    Tracks tracks(library);
+    QHash<QString, QString> expected; // track and key -> the value the next record finds
+    for (qsizetype i = changes.size() - 1; i >= 0; --i) {
+        const HistoryChange &change = changes.at(i);
+        TrackNow &now = tracks.of(change, keysOf.value(idOf(change)));
+        ChangeRecord record = recordFor(now, change);
+        const bool relink = change.kind == Kind::Relinked;
+        record.tagToChange = relink ? locationKey : change.key;
+        record.newTag = tagText(change.before);
+        const QString slot = idOf(change) + QLatin1Char('\n') + record.tagToChange;
+        if (!expected.contains(slot))
+            expected.insert(slot, relink ? now.stored : tagText(now.values.value(record.tagToChange)));
+        // The apply compares with the value as a track reads it; a dead
+        // track's location reads as none, whatever the library stores.
+        record.oldTag = relink ? tagText(now.values.value(locationKey)) : tagText(change.after);
+        if (now.unreadable.isEmpty()) {
+            const QString value = expected.value(slot);
+            if (value != tagText(change.after)) {
+                record.enabled = false;
+                record.note = QStringLiteral("changed since the run: now %1").arg(shown(value));
+            } else {
+                expected.insert(slot, record.newTag);
+            }
+        }
+        records << record;
+    }
+}
+
+// Membership: entries the run added come out again; entries it removed go
+// back where they stood. An entry that is already as the undo would leave it
+// is shown unchecked.
+void entryRecords(const QList<HistoryChange> &changes, Way way, const std::shared_ptr<MusicLibrary> &library,
+                  QList<ChangeRecord> &records)
+{
+    if (!library)
+        throw LibraryError(QStringLiteral("undo playlist changes"), QStringLiteral("the music library cannot be opened"));
+    QHash<qint64, Playlist> playlists;
+    for (const Playlist &p : library->userPlaylists())
+        playlists.insert(p.id, p);
+    Tracks tracks(library);
+    for (qsizetype i = changes.size() - 1; i >= 0; --i) {
+        const HistoryChange &change = changes.at(i);
+        // One track may stand in several entries: each is its own record.
+        TrackNow now = tracks.of(change, {nameKey, artistKey});
+        now.track = MusicTrack::withTrack(library, TrackRef{change.trackId, change.playlistId, change.entryId});
+        ChangeRecord record = recordFor(now, change);
+        if (way == Way::PutBack)
+            record.newTag = QString::number(change.position);
+        if (record.enabled) {
+            const bool present = library->hasEntry(change.playlistId, {change.entryId, change.trackId, 0});
+            const QString name = playlists.contains(change.playlistId) ? playlists.value(change.playlistId).name
+                                                                       : change.playlist;
+            if (!playlists.contains(change.playlistId)) {
+                record.enabled = false;
+                record.note = QStringLiteral("changed since the run: the playlist %1 is gone").arg(shown(name));
+            } else if (way == Way::TakeOut && !present) {
+                record.enabled = false;
+                record.note = QStringLiteral("changed since the run: no longer in the playlist %1").arg(shown(name));
+            } else if (way == Way::PutBack && present) {
+                record.enabled = false;
+                record.note = QStringLiteral("changed since the run: back in the playlist %1").arg(shown(name));
+            }
+        }
+        records << record;
+    }
+}
+
+} // namespace
+
+UndoTarget undoTarget(const UndoOptions &options)
+{
+    UndoTarget target;
+    target.title = QStringLiteral("Nothing to Undo");
+    if (!QFileInfo::exists(options.historyPath)) {
+        target.message = QStringLiteral("The history holds no runs yet.");
+        return target;
+    }
+    try {
+        const HistoryStore store(options.historyPath);
+        if (options.run == 0) {
+            target.run = store.lastUndoable();
+            if (!target.run)
+                target.message = QStringLiteral("Every run in the history was undone already.");
+            return target;
+        }
+        const std::optional<HistoryRun> run = store.run(options.run);
+        if (!run) {
+            target.message = QStringLiteral("The history holds no run %1.").arg(options.run);
+            return target;
+        }
+        if (store.isUndone(*run)) {
+            target.title = QStringLiteral("Undone Already");
+            target.message = QStringLiteral("Run %1 (%2) was undone by run %3. Undo run %3 to make its changes again.")
+                                 .arg(run->number)
+                                 .arg(run->tool)
+                                 .arg(run->undoneBy);
+            return target;
+        }
+        target.run = run;
+    } catch (const std::exception &e) {
+        target.title = QStringLiteral("History Not Readable");
+        target.message = QString::fromUtf8(e.what());
+    }
+    return target;
+}
+
+ToolStart undoRun(const UndoOptions &options, TrackSource source)
+{
+    const UndoTarget target = undoTarget(options);
+    if (!target.run)
+        return Refusal{target.title, target.message};
+    const HistoryRun run = *target.run;
+
+    QList<HistoryChange> changes;
+    try {
+        changes = HistoryStore(options.historyPath).changes(run.number);
+    } catch (const std::exception &e) {
+        return Refusal{QStringLiteral("History Not Readable"), QString::fromUtf8(e.what())};
+    }
+    Way way = Way::None;
+    QList<HistoryChange> undoable;
+    for (const HistoryChange &change : changes) {
+        const Way own = wayOf(change.kind);
+        if (own == Way::None)
+            continue;
+        if (way == Way::None)
+            way = own;
+        if (own == way)
+            undoable << change;
+        else
+            qWarning().noquote() << QStringLiteral("run %1 mixes kinds of changes; its %2 changes are left")
+                                        .arg(run.number)
+                                        .arg(historyKindName(change.kind));
+    }
+    if (undoable.isEmpty())
+        return Refusal{QStringLiteral("Cannot Undo"),
+                       QStringLiteral("Run %1 (%2) made no change that an undo can take back: tracks removed from "
+                                      "the library cannot be put back.")
+                           .arg(run.number)
+                           .arg(run.tool)};
+
+    CollectRun collect;
+    collect.source = std::move(source);
+    collect.tool = QStringLiteral("Undo");
+    collect.historySource = QStringLiteral("run %1 (%2)").arg(run.number).arg(run.tool);
+    collect.undoOf = run.number;
+    collect.playlist = way != Way::Tags;
+    collect.remove = way == Way::TakeOut ? 1 : 0;
+    collect.restore = way == Way::PutBack;
+    collect.noChangesMessage = QStringLiteral("Run %1 holds nothing to undo.").arg(run.number);
+    // Nothing is walked: the history names the tracks.
+    collect.listed = [] { return std::optional<QList<MusicTrack>>(QList<MusicTrack>()); };
+    collect.step = [](const MusicTrack &, const TrackValues &, QList<ChangeRecord> &) {};
+    collect.finish = [undoable, way, library = collect.source.library](QList<ChangeRecord> &records,
+                                                                       ProgressSink &) {
+        std::shared_ptr<MusicLibrary> opened;
+        const bool needsLibrary = way != Way::Tags || std::any_of(undoable.cbegin(), undoable.cend(),
+                                                                   [](const HistoryChange &c) { return c.trackId != 0; });
+        if (needsLibrary && library)
+            opened = library();
+        if (way == Way::Tags)
+            tagRecords(undoable, opened, records);
+        else
+            entryRecords(undoable, way, opened, records);
+    };
+    return collect;
+}
+
+} // namespace tools

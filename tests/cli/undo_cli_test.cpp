@@ -1,0 +1,223 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Runs taken back by a later process than the one that applied them.
+#include "cliprocess.h"
+#include "library/musiclibrary.h"
+#include "model/musictrack.h"
+#include "testfiles.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QStringList shownKeys = {"name", "artist", "album"};
+
+class UndoCommands : public ::testing::Test {
+protected:
+    CliResult run(const QStringList &args) { return runCli(QStringList{"--library", libraryPath} + args, locations); }
+    void ok(const QStringList &args)
+    {
+        const CliResult r = run(args);
+        ASSERT_EQ(r.status, 0) << args.join(' ').toStdString() << "\n" << r.out.toStdString() << r.err.toStdString();
+    }
+    const QJsonArray history()
+    {
+        return QJsonDocument::fromJson(run({"history", "--json"}).out.toUtf8()).array();
+    }
+    // Four tagged copies of the seed in the library, in the playlist "All".
+    void importFour()
+    {
+        MusicLibrary library(libraryPath);
+        for (int i = 1; i <= 4; ++i) {
+            const QString path = folder.addSeed("seed.mp3", QStringLiteral("music/%1.mp3").arg(i));
+            const QVariantHash values{{"name", QStringLiteral("song number %1").arg(i)},
+                                      {"artist", QStringLiteral("the band %1").arg(i)},
+                                      {"album", QStringLiteral("Album %1").arg(i % 2)}};
+            for (auto it = values.cbegin(); it != values.cend(); ++it)
+                MusicTrack::withPath(path).setTag(it.key(), it.value());
+            paths << path;
+            ids << library.importFile({path, values});
+        }
+        library.addToPlaylist(library.createPlaylist("All"), ids);
+        library.createPlaylist("Mine");
+    }
+    // Every file's and every library row's values of shownKeys.
+    QStringList state()
+    {
+        QStringList values;
+        for (const QString &path : paths)
+            for (const QString &key : shownKeys)
+                values << path + ' ' + key + '=' + MusicTrack::withPath(path).valueForTag(key).toString();
+        MusicLibrary library(libraryPath);
+        for (qint64 id : ids)
+            for (const QString &key : shownKeys)
+                values << QString::number(id) + ' ' + key + '=' + library.property({id}, key).toString();
+        return values;
+    }
+    // The playlist's entries in order, each as "entry:track@position".
+    QStringList entries(const QString &playlist)
+    {
+        MusicLibrary library(libraryPath);
+        QStringList shown;
+        for (const PlaylistEntry &e : library.entriesOf(library.playlistNamed(playlist)->id))
+            shown << QStringLiteral("%1:%2@%3").arg(e.entryId).arg(e.trackId).arg(e.position);
+        return shown;
+    }
+
+    ScopedUserLocations locations;
+    TestFolder folder;
+    QString libraryPath = folder.filePath("library.sqlite");
+    QStringList paths;
+    QList<qint64> ids;
+};
+
+} // namespace
+
+TEST_F(UndoCommands, TagRunsGoBackNewestFirstAndAnUndoneUndoRedoes)
+{
+    importFour();
+    const QStringList original = state();
+    ok({"--playlist", "All", "search-replace", "--tag", "artist", "--search", "the band", "--replace", "The Band",
+        "--yes"});
+    const QStringList replaced = state();
+    ok({"--folder", folder.filePath("music"), "capitalize", "--tag", "name", "--method", "upper", "--yes"});
+    ok({"--playlist", "All", "move", "--source-tag", "album", "--target-tag", "artist", "--yes"});
+    const QStringList moved = state();
+    ASSERT_NE(moved, original);
+    EXPECT_EQ(MusicTrack::withPath(paths[1]).valueForTag("artist").toString(), "Album 0");
+    EXPECT_EQ(MusicTrack::withPath(paths[1]).valueForTag("album").toString(), "The Band 2");
+
+    // Each undo is its own process: the swap first, then the capitals, then the replacement.
+    const CliResult review = run({"undo", "--dry-run", "--json"});
+    ASSERT_EQ(review.status, 0) << review.err.toStdString();
+    const QJsonArray records = QJsonDocument::fromJson(review.out.toUtf8()).object()["records"].toArray();
+    ASSERT_EQ(records.size(), 8);
+    for (const QJsonValue &r : records)
+        EXPECT_TRUE(r["enabled"].toBool()) << r["note"].toString().toStdString();
+    EXPECT_EQ(state(), moved) << "a dry run writes nothing";
+    ok({"undo", "--yes"});
+    ok({"undo", "--yes"});
+    EXPECT_EQ(state(), replaced);
+    ok({"undo", "--yes"});
+    EXPECT_EQ(state(), original);
+
+    // Six runs: three tools and three undos, each naming the run it took back.
+    const QJsonArray runs = history();
+    ASSERT_EQ(runs.size(), 6);
+    for (int i : {0, 1, 2}) {
+        EXPECT_EQ(runs[i]["tool"].toString(), "Undo");
+        EXPECT_EQ(runs[i]["undoOf"].toInteger(), runs[5 - i]["number"].toInteger());
+        EXPECT_EQ(runs[5 - i]["undoneBy"].toInteger(), runs[i]["number"].toInteger());
+    }
+    EXPECT_EQ(runs[2]["source"].toString(), "run " + QString::number(runs[3]["number"].toInteger()) + " (Data Mover)");
+
+    const CliResult nothingLeft = run({"undo", "--yes"});
+    EXPECT_EQ(nothingLeft.status, 1);
+    EXPECT_TRUE(nothingLeft.err.contains("undone already")) << nothingLeft.err.toStdString();
+    const QString replaceRun = QString::number(runs[5]["number"].toInteger());
+    const CliResult twice = run({"undo", replaceRun, "--yes"});
+    EXPECT_EQ(twice.status, 1);
+    EXPECT_TRUE(twice.err.contains("was undone by run " + QString::number(runs[0]["number"].toInteger())))
+        << twice.err.toStdString();
+    EXPECT_EQ(run({"undo", "0"}).status, 2);
+    EXPECT_EQ(run({"undo", "999", "--yes"}).status, 1);
+
+    // Undoing the undo of the replacement makes it again; then the replacement may be undone once more.
+    ok({"undo", QString::number(runs[0]["number"].toInteger()), "--yes"});
+    EXPECT_EQ(state(), replaced);
+    const QJsonArray redone = history();
+    EXPECT_EQ(redone[0]["undoOf"].toInteger(), redone[1]["number"].toInteger());
+    EXPECT_EQ(redone[1]["undoneBy"].toInteger(), redone[0]["number"].toInteger());
+    ok({"undo", "--yes"});
+    EXPECT_EQ(state(), original);
+}
+
+TEST_F(UndoCommands, AValueEditedSinceTheRunIsLeftAloneAndMarked)
+{
+    for (int i = 1; i <= 3; ++i) {
+        paths << folder.addSeed("seed.flac", QStringLiteral("music/%1.flac").arg(i));
+        MusicTrack::withPath(paths.last()).setTag("album", "live at home");
+    }
+    ok({"--folder", folder.filePath("music"), "search-replace", "--tag", "album", "--search", "home", "--replace",
+        "the hall", "--yes"});
+    MusicTrack::withPath(paths[1]).setTag("album", "edited by hand");
+
+    const CliResult review = run({"undo", "--dry-run"});
+    ASSERT_EQ(review.status, 0) << review.err.toStdString();
+    EXPECT_TRUE(review.out.contains("changed since the run: now \u201Cedited by hand\u201D")) << review.out.toStdString();
+    const CliResult json = run({"undo", "--dry-run", "--json"});
+    const QJsonArray records = QJsonDocument::fromJson(json.out.toUtf8()).object()["records"].toArray();
+    ASSERT_EQ(records.size(), 3);
+    int unchecked = 0;
+    for (const QJsonValue &r : records) {
+        const bool edited = r["path"].toString() == paths[1];
+        EXPECT_EQ(r["enabled"].toBool(), !edited);
+        EXPECT_EQ(r["note"].toString().startsWith("changed since the run"), edited);
+        unchecked += edited ? 1 : 0;
+    }
+    EXPECT_EQ(unchecked, 1);
+
+    ok({"undo", "--yes"});
+    EXPECT_EQ(MusicTrack::withPath(paths[0]).valueForTag("album").toString(), "live at home");
+    EXPECT_EQ(MusicTrack::withPath(paths[1]).valueForTag("album").toString(), "edited by hand");
+    EXPECT_EQ(MusicTrack::withPath(paths[2]).valueForTag("album").toString(), "live at home");
+    EXPECT_EQ(history()[0]["count"].toInt(), 2);
+
+    // A file that is gone is named, not written.
+    ok({"--folder", folder.filePath("music"), "search-replace", "--tag", "album", "--search", "live", "--replace",
+        "LIVE", "--yes"});
+    QFile::remove(paths[2]);
+    const CliResult gone = run({"undo", "--dry-run", "--json"});
+    const QJsonArray goneRecords = QJsonDocument::fromJson(gone.out.toUtf8()).object()["records"].toArray();
+    ASSERT_EQ(goneRecords.size(), 2);
+    EXPECT_FALSE(goneRecords[0]["enabled"].toBool());
+    EXPECT_EQ(goneRecords[0]["note"].toString(), "cannot be read now: the file is gone");
+    EXPECT_TRUE(goneRecords[1]["enabled"].toBool());
+}
+
+TEST_F(UndoCommands, PlaylistEntriesComeOutAndGoBackWhereTheyStood)
+{
+    importFour();
+    const QStringList all = entries("All");
+    ok({"--playlist", "All", "playlist", "--tag", "name", "--condition", "2", "--value", "song", "--action", "add",
+        "--target", "Mine", "--uncheck", "2", "--yes"});
+    ASSERT_EQ(entries("Mine").size(), 3);
+    ok({"--playlist", "All", "playlist", "--tag", "album", "--condition", "0", "--value", "Album 0", "--action",
+        "remove", "--yes"});
+    ASSERT_EQ(entries("All").size(), 2);
+
+    // The removal first: entries 2 and 4 go back between their old neighbours.
+    const CliResult review = run({"undo", "--dry-run"});
+    EXPECT_TRUE(review.out.contains("will be put back into their playlists")) << review.out.toStdString();
+    ok({"undo", "--yes"});
+    EXPECT_EQ(entries("All"), all);
+    ok({"undo", "--yes"});
+    EXPECT_TRUE(entries("Mine").isEmpty());
+    EXPECT_EQ(entries("All"), all);
+
+    // Redoing the removal takes the same entries out again; undoing the redo puts them back.
+    const QJsonArray runs = history();
+    ASSERT_EQ(runs.size(), 4);
+    ok({"undo", QString::number(runs[1]["number"].toInteger()), "--yes"});
+    EXPECT_EQ(entries("All"), (QStringList{all[0], all[2]}));
+    ok({"undo", QString::number(history()[0]["number"].toInteger()), "--yes"});
+    EXPECT_EQ(entries("All"), all);
+
+    // An entry taken out by hand since the add is shown unchecked.
+    ok({"--playlist", "All", "playlist", "--tag", "name", "--condition", "2", "--value", "song", "--action", "add",
+        "--target", "Mine", "--yes"});
+    {
+        MusicLibrary library(libraryPath);
+        const qint64 mine = library.playlistNamed("Mine")->id;
+        library.deleteTracks({TrackRef{ids[0], mine, library.entriesOf(mine).first().entryId}});
+    }
+    const CliResult json = run({"undo", "--dry-run", "--json"});
+    const QJsonArray records = QJsonDocument::fromJson(json.out.toUtf8()).object()["records"].toArray();
+    ASSERT_EQ(records.size(), 4);
+    EXPECT_FALSE(records[3]["enabled"].toBool());
+    EXPECT_EQ(records[3]["note"].toString(), "changed since the run: no longer in the playlist \u201CMine\u201D");
+    ok({"undo", "--yes"});
+    EXPECT_TRUE(entries("Mine").isEmpty());
+}
