@@ -6,12 +6,9 @@
 # folder and fails naming each include against the order:
 #
 #   cmake -DROOT=<repository> -DFOLDER=<folder under ROOT> -DLAYER=<layer>
-#         -DEXCEPTIONS=<file> [-DSTAMP=<file written on success>] -P Layering.cmake
+#         [-DSTAMP=<file written on success>] -P Layering.cmake
 #
-# EXCEPTIONS lists includes that are against the order but tolerated for now,
-# one "<file under ROOT> -> <include>" per line. An include against the order
-# that is not listed fails, and so does a listed one that is no longer there,
-# so that the list only ever shrinks.
+# No include against the order is tolerated.
 
 set(QUAVERTIN_LAYERS support files library model operations tools app)
 set(QUAVERTIN_FRONT_ENDS gui cli)
@@ -37,31 +34,11 @@ function(quavertin_layer_violation layer included out)
   endif()
 endfunction()
 
-function(quavertin_check_layering root folder layer exceptions)
-  set(allowed "")
-  if(EXISTS "${exceptions}")
-    file(STRINGS "${exceptions}" entries)
-    foreach(entry IN LISTS entries)
-      string(STRIP "${entry}" entry)
-      if(entry MATCHES "^(#|$)")
-        continue()
-      endif()
-      if(NOT entry MATCHES "^([^ ]+) -> ([^ ]+)$")
-        message(FATAL_ERROR "${exceptions}: not of the form '<file> -> <include>': ${entry}")
-      endif()
-      set(listedFile "${CMAKE_MATCH_1}")
-      set(listedInclude "${CMAKE_MATCH_2}")
-      if(listedFile MATCHES "^${folder}/")
-        list(APPEND allowed "${listedFile} -> ${listedInclude}")
-      endif()
-    endforeach()
-  endif()
-
+function(quavertin_check_layering root folder layer)
   quavertin_layer_rule("${layer}" rule)
   file(GLOB_RECURSE sources RELATIVE "${root}" "${root}/${folder}/*.h" "${root}/${folder}/*.cpp")
   list(SORT sources)
   set(failures 0)
-  set(used "")
   foreach(source IN LISTS sources)
     file(READ "${root}/${source}" text)
     # One list element per line; characters with a meaning in CMake lists go first.
@@ -83,22 +60,9 @@ function(quavertin_check_layering root folder layer exceptions)
       if(reason STREQUAL "")
         continue()
       endif()
-      list(FIND allowed "${source} -> ${include}" listed)
-      if(listed GREATER_EQUAL 0)
-        list(APPEND used "${source} -> ${include}")
-        continue()
-      endif()
       message(SEND_ERROR "${root}/${source}:${number}: \"${include}\" is not allowed in ${folder}: ${reason}; ${rule}.")
       math(EXPR failures "${failures} + 1")
     endforeach()
-  endforeach()
-
-  foreach(entry IN LISTS allowed)
-    list(FIND used "${entry}" seen)
-    if(seen LESS 0)
-      message(SEND_ERROR "${exceptions}: '${entry}' is no longer there; delete the line.")
-      math(EXPR failures "${failures} + 1")
-    endif()
   endforeach()
 
   if(failures GREATER 0)
@@ -107,10 +71,7 @@ function(quavertin_check_layering root folder layer exceptions)
 endfunction()
 
 if(NOT CMAKE_SCRIPT_MODE_FILE)
-  # Includes against the layer order that are tolerated until the code moves;
-  # the file must shrink to empty.
   set(QUAVERTIN_LAYERING_SCRIPT ${CMAKE_CURRENT_LIST_FILE})
-  set(QUAVERTIN_LAYERING_EXCEPTIONS ${PROJECT_SOURCE_DIR}/src/layering-exceptions.txt)
 
   # Makes `target` wait for the layering check of one folder: any include of a
   # higher layer from there fails the build, naming file, line and rule.
@@ -120,9 +81,9 @@ if(NOT CMAKE_SCRIPT_MODE_FILE)
     file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${folder}/*.h ${PROJECT_SOURCE_DIR}/${folder}/*.cpp)
     add_custom_command(OUTPUT ${stamp}
       COMMAND ${CMAKE_COMMAND} -DROOT=${PROJECT_SOURCE_DIR} -DFOLDER=${folder} -DLAYER=${layer}
-              -DEXCEPTIONS=${QUAVERTIN_LAYERING_EXCEPTIONS} -DSTAMP=${stamp}
+              -DSTAMP=${stamp}
               -P ${QUAVERTIN_LAYERING_SCRIPT}
-      DEPENDS ${sources} ${QUAVERTIN_LAYERING_EXCEPTIONS} ${QUAVERTIN_LAYERING_SCRIPT}
+      DEPENDS ${sources} ${QUAVERTIN_LAYERING_SCRIPT}
       COMMENT "Checking the includes of ${folder} against the layer order"
       VERBATIM)
     add_custom_target(${target}-layering DEPENDS ${stamp})
@@ -132,12 +93,12 @@ if(NOT CMAKE_SCRIPT_MODE_FILE)
 endif()
 
 if(CMAKE_SCRIPT_MODE_FILE STREQUAL CMAKE_CURRENT_LIST_FILE)
-  foreach(required ROOT FOLDER LAYER EXCEPTIONS)
+  foreach(required ROOT FOLDER LAYER)
     if(NOT DEFINED ${required})
       message(FATAL_ERROR "Layering.cmake needs -D${required}=...")
     endif()
   endforeach()
-  quavertin_check_layering("${ROOT}" "${FOLDER}" "${LAYER}" "${EXCEPTIONS}")
+  quavertin_check_layering("${ROOT}" "${FOLDER}" "${LAYER}")
   if(DEFINED STAMP)
     file(TOUCH "${STAMP}")
   endif()

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <cerrno>
@@ -134,6 +135,30 @@ qint64 CheckedFileStream::readOriginalAt(qint64 offset, char *buffer, qint64 siz
 {
     if (fd_ < 0)
         return -1;
+    // Past the length it had when opened the file holds nothing for us; not
+    // asking spares a read that could only say so.
+    size = std::min(size, std::max<qint64>(0, originalLength_ - offset));
+    if (size <= 0)
+        return 0;
+    constexpr qint64 blockSize = 8192;
+    const qint64 start = offset & ~(blockSize - 1);
+    if (size < blockSize && offset >= 0) {
+        if (start != blockOffset_) {
+            block_.resize(std::min(blockSize, originalLength_ - start));
+            const qint64 got = readFull(fd_, start, block_.data(), block_.size());
+            if (got < 0) {
+                blockOffset_ = -1;
+                fail(QStringLiteral("cannot be read"), errno);
+                return -1;
+            }
+            block_.resize(got);
+            blockOffset_ = start;
+        }
+        if (offset - start + size <= block_.size()) {
+            std::memcpy(buffer, block_.constData() + (offset - start), size_t(size));
+            return size;
+        }
+    }
     const qint64 got = readFull(fd_, offset, buffer, size);
     if (got < 0)
         fail(QStringLiteral("cannot be read"), errno);
@@ -558,6 +583,8 @@ bool CheckedFileStream::commit()
         return !failed();
     if (failed() || !ensureWritable())
         return false;
+    // Whatever happens below, the file on disk is no longer the block read.
+    const auto dropBlock = qScopeGuard([this] { blockOffset_ = -1; });
     bool committed = false;
     if (keepsEveryOriginalByteInPlace()) {
         committed = writeEditsInPlace();

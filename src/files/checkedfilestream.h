@@ -33,7 +33,9 @@ public:
     // Reads up to size bytes at offset without moving the stream's position,
     // edits included; fewer at the end, -1 on failure.
     qint64 readAt(qint64 offset, char *buffer, qint64 size);
-    // The same from the file as it is on disk, without the edits.
+    // The same from the file as it is on disk, without the edits. Small reads
+    // come from one block kept in memory: TagLib walks a tag or a chunk list
+    // a few bytes at a time, which would otherwise cost a system call each.
     qint64 readOriginalAt(qint64 offset, char *buffer, qint64 size);
     qint64 originalLength() const { return originalLength_; }
     // Where size bytes at offset, edits included, lie unchanged in the file
@@ -104,4 +106,8 @@ private:
     bool edited_ = false;
     std::vector<Piece> pieces_;
     QString error_;
+    // The block of the file on disk that small reads come from; dropped
+    // whenever the file is written.
+    QByteArray block_;
+    qint64 blockOffset_ = -1;
 };

@@ -145,6 +145,12 @@ QString id3v2FramesProblem(const QByteArray &body, int version, bool plainSizes)
             }
             if (skip > size)
                 return QStringLiteral("has a frame (%1) too short for its own flags in its ID3v2 tag").arg(id);
+            // TagLib keeps such a frame's bytes but saves it without the flags
+            // that say how to read them: the saved frame would read as other data.
+            if (encrypted)
+                return QStringLiteral("has an encrypted frame (%1) in its ID3v2 tag, which a save would leave unreadable").arg(id);
+            if (version == 3 ? (flags & 0x20) : (flags & 0x40))
+                return QStringLiteral("has a grouped frame (%1) in its ID3v2 tag, which a save would leave unreadable").arg(id);
             if (compressed && !encrypted) {
                 const std::optional<qint64> inflated =
                     inflatedSize(body.constData() + at + headerSize + skip, size - skip);

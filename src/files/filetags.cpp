@@ -344,6 +344,12 @@ void writeOpen(MusicFile &music, const QString &path, const Change &change,
     } else {
         apply(music.tag(), change);
     }
+    // The basic tag's track number is the library's trackNumber.
+    const QString written = change.key == QLatin1String("trackNumber") ? QStringLiteral("number") : change.key;
+    const QString field = written == QLatin1String("title") ? QStringLiteral("name") : written;
+    const QString fieldName = field == QLatin1String("name") ? QStringLiteral("title") : field;
+    // What TagLib now holds for the written field is what the saved file must read.
+    const QVariant meant = savecheck::field(savecheck::tagsOf(music.file(), *music.tag()), field);
     const bool saved = saveKeepingLayout(music.file(), music.wavTags());
     if (!saved || stream.failed()) {
         const QString why = stream.failed() ? stream.error() : QStringLiteral("was refused by TagLib");
@@ -353,8 +359,10 @@ void writeOpen(MusicFile &music, const QString &path, const Change &change,
     const auto refuse = [&](const QString &why) {
         throw FileError(path, QStringLiteral("The save would %1; the file was left as it was").arg(why));
     };
-    // The basic tag's track number is the library's trackNumber.
-    const QString written = change.key == QLatin1String("trackNumber") ? QStringLiteral("number") : change.key;
+    // A frame TagLib cannot read (a crafted encoding byte) takes the new text
+    // into nothing, or saves it unreadable.
+    if (!change.text.isEmpty() && meant.isValid() && meant.toString().isEmpty())
+        refuse(QStringLiteral("leave the %1 it writes unreadable").arg(fieldName));
     // A tag that kept every other field's bytes reads them as before without another parse.
     if (!savecheck::keepsOtherFields(music.file(), stream, change.key)) {
         std::optional<QVariantHash> after = savecheck::fieldsAfterSave(music.file(), stream, change.key);
@@ -367,12 +375,12 @@ void writeOpen(MusicFile &music, const QString &path, const Change &change,
         const QString lost = savecheck::lostField(before, *after, written);
         if (!lost.isEmpty())
             refuse(lost);
-        // TagLib puts a new text into the frame it has, keeping that frame's
-        // encoding; one it cannot read (a crafted encoding byte) would take the
-        // text and save it unreadable.
-        const QString field = written == QLatin1String("title") ? QStringLiteral("name") : written;
-        if (!change.text.isEmpty() && after->contains(field) && after->value(field).toString().isEmpty())
-            refuse(QStringLiteral("leave the %1 it writes unreadable").arg(field == QLatin1String("name") ? QStringLiteral("title") : field));
+        if (meant.isValid() && after->value(field) != meant) {
+            if (!change.text.isEmpty() && after->value(field).toString().isEmpty())
+                refuse(QStringLiteral("leave the %1 it writes unreadable").arg(fieldName));
+            refuse(QStringLiteral("write a %1 that reads back as \"%2\" instead of \"%3\"")
+                       .arg(fieldName, after->value(field).toString().left(100), meant.toString().left(100)));
+        }
     }
     const filestructure::Bytes edited = savecheck::edited(stream);
     const QList<filestructure::Range> audioAfter = filestructure::audioOfSaved(edited, format);

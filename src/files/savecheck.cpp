@@ -98,18 +98,45 @@ QList<const TagLib::Tag *> tagsOf(TagLib::File *file, const TagLib::Tag &tag)
     return tags;
 }
 
+namespace {
+
+// The fields a save must keep, each with the getter that reads it.
+struct FieldGetter {
+    const char *key;
+    TagLib::String (TagLib::Tag::*text)() const;
+    unsigned int (TagLib::Tag::*number)() const;
+};
+constexpr FieldGetter fieldGetters[] = {
+    {"artist", &TagLib::Tag::artist, nullptr}, {"name", &TagLib::Tag::title, nullptr},
+    {"album", &TagLib::Tag::album, nullptr},   {"comment", &TagLib::Tag::comment, nullptr},
+    {"genre", &TagLib::Tag::genre, nullptr},   {"year", nullptr, &TagLib::Tag::year},
+    {"number", nullptr, &TagLib::Tag::track},
+};
+
+QVariant valueOf(const QList<const TagLib::Tag *> &tags, const FieldGetter &getter)
+{
+    if (getter.text)
+        return taglibtext::fromTagLib(firstText(tags, getter.text));
+    return firstNumber(tags, getter.number);
+}
+
+} // namespace
+
 QVariantHash fields(const QList<const TagLib::Tag *> &tags)
 {
-    const auto text = [&tags](TagLib::String (TagLib::Tag::*get)() const) {
-        return taglibtext::fromTagLib(firstText(tags, get));
-    };
-    return {{QStringLiteral("artist"), text(&TagLib::Tag::artist)},
-            {QStringLiteral("name"), text(&TagLib::Tag::title)},
-            {QStringLiteral("album"), text(&TagLib::Tag::album)},
-            {QStringLiteral("comment"), text(&TagLib::Tag::comment)},
-            {QStringLiteral("genre"), text(&TagLib::Tag::genre)},
-            {QStringLiteral("year"), firstNumber(tags, &TagLib::Tag::year)},
-            {QStringLiteral("number"), firstNumber(tags, &TagLib::Tag::track)}};
+    QVariantHash values;
+    for (const FieldGetter &getter : fieldGetters)
+        values.insert(QLatin1String(getter.key), valueOf(tags, getter));
+    return values;
+}
+
+QVariant field(const QList<const TagLib::Tag *> &tags, const QString &key)
+{
+    for (const FieldGetter &getter : fieldGetters) {
+        if (key == QLatin1String(getter.key))
+            return valueOf(tags, getter);
+    }
+    return {};
 }
 
 QVariantHash fields(const TagLib::Tag &tag)
@@ -153,10 +180,10 @@ QByteArray id3v2FrameOf(const QString &key)
 }
 
 // The ID3v2.3 or 2.4 tag at the start of a file, its header and every frame
-// but those called skipped, each frame as its bytes. Nothing when the tag
-// has flags that change how its frames read, or when its frames are not
-// split beyond doubt: each followed by another frame's name, or by zero
-// padding to the tag's end.
+// but those called skipped, each frame as its bytes. Nothing when the tag,
+// or a skipped frame, has flags that change how its frames read, or when
+// its frames are not split beyond doubt: each followed by another frame's
+// name, or by zero padding to the tag's end.
 std::optional<QList<QByteArray>> id3v2FramesBut(const filestructure::ReadAt &readAt, const QByteArray &skipped)
 {
     uchar header[10];
@@ -183,6 +210,8 @@ std::optional<QList<QByteArray>> id3v2FramesBut(const filestructure::ReadAt &rea
             return std::nullopt;
         if (std::memcmp(p + at, skipped.constData(), 4) != 0)
             kept.append(tag.mid(at, 10 + size));
+        else if (p[at + 9] != 0)
+            return std::nullopt; // read in memory through its flags, saved without them
         at += 10 + size;
     }
     if (std::any_of(p + at, p + end, [](uchar c) { return c != 0; }))

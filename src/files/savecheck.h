@@ -38,6 +38,8 @@ unsigned int firstNumber(const QList<const TagLib::Tag *> &tags, unsigned int (T
 // first that has a field gives it.
 QVariantHash fields(const TagLib::Tag &tag);
 QVariantHash fields(const QList<const TagLib::Tag *> &tags);
+// One of those fields; invalid for a key that is not among them.
+QVariant field(const QList<const TagLib::Tag *> &tags, const QString &key);
 
 // Whether the just saved ID3v2 tag at the stream's start holds, byte for
 // byte and in order, the frames it had other than the one of the written

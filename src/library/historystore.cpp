@@ -5,10 +5,8 @@
 #include "sqlitedb.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QSet>
-#include <QtEndian>
 #include <mutex>
 #include <sqlite3.h>
 
@@ -108,28 +106,19 @@ qint64 pragmaValue(sqlite::Database &db, const char *sql, const QString &purpose
 // SQLite writes anything to it.
 void checkHeader(const QString &path, const QString &purpose)
 {
-    const QFileInfo info(path);
-    if (!info.exists() || (info.isFile() && info.size() == 0))
+    const std::optional<sqlite::FileHeader> header = sqlite::fileHeader(
+        path, purpose, QStringLiteral("it is a folder, not a history file"),
+        QStringLiteral("the file is damaged or no history file (it is no SQLite database); it was left untouched"));
+    if (!header)
         return;
-    if (info.isDir())
-        throw LibraryError(purpose, QStringLiteral("it is a folder, not a history file"));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw LibraryError(purpose, QStringLiteral("the file cannot be read (%1)").arg(file.errorString()));
-    const QByteArray header = file.read(100);
-    if (header.size() < 100 || !header.startsWith(QByteArrayLiteral("SQLite format 3\0")))
-        throw LibraryError(purpose, QStringLiteral("the file is damaged or no history file (it is no SQLite "
-                                                   "database); it was left untouched"),
-                           SQLITE_NOTADB);
-    const auto bigEndian = [&](int offset) { return qFromBigEndian<qint32>(header.constData() + offset); };
-    if (bigEndian(68) != applicationId)
+    if (header->applicationId != applicationId)
         throw LibraryError(purpose, QStringLiteral("the file is an SQLite database of another kind, not a history; "
                                                    "it was left untouched"),
                            SQLITE_NOTADB);
-    if (bigEndian(60) > stepCount)
+    if (header->userVersion > stepCount)
         throw LibraryError(purpose, QStringLiteral("the history was made by a newer version of Quavertin (layout "
                                                    "%1, this version knows %2); it was left untouched")
-                                        .arg(bigEndian(60))
+                                        .arg(header->userVersion)
                                         .arg(stepCount));
 }
 

@@ -3,9 +3,6 @@
 
 #include "libraryerror.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QtEndian>
 #include <sqlite3.h>
 
 namespace libraryschema {
@@ -85,28 +82,16 @@ static void checkVersionKnown(qint64 version, const QString &purpose)
 void checkFileIsLibrary(const QString &path)
 {
     const QString purpose = QStringLiteral("open the library %1").arg(path);
-    const QFileInfo info(path);
-    if (!info.exists())
+    const std::optional<sqlite::FileHeader> header = sqlite::fileHeader(
+        path, purpose, QStringLiteral("it is a folder, not a library file"),
+        QStringLiteral("the file is not a music library (it is no SQLite database); it was left untouched"));
+    if (!header)
         return;
-    if (info.isDir())
-        throw LibraryError(purpose, QStringLiteral("it is a folder, not a library file"));
-    if (info.size() == 0)
-        return;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw LibraryError(purpose, QStringLiteral("the file cannot be read (%1)").arg(file.errorString()));
-    const QByteArray header = file.read(100);
-    if (header.size() < 100 || !header.startsWith(QByteArrayLiteral("SQLite format 3\0")))
-        throw LibraryError(purpose, QStringLiteral("the file is not a music library (it is no SQLite database); "
-                                                   "it was left untouched"),
-                           SQLITE_NOTADB);
-    const auto bigEndian = [&](int offset) { return qFromBigEndian<qint32>(header.constData() + offset); };
-    if (bigEndian(68) != applicationId)
+    if (header->applicationId != applicationId)
         throw LibraryError(purpose, QStringLiteral("the file is an SQLite database of another program, not a music "
                                                    "library; it was left untouched"),
                            SQLITE_NOTADB);
-    // Only a hint: with write-ahead logging the header can lag behind, never lead.
-    checkVersionKnown(bigEndian(60), purpose);
+    checkVersionKnown(header->userVersion, purpose);
 }
 
 void checkTables(sqlite::Database &db, const QString &purpose)

@@ -3,9 +3,32 @@
 
 #include "libraryerror.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <QtEndian>
 #include <sqlite3.h>
 
 namespace sqlite {
+
+std::optional<FileHeader> fileHeader(const QString &path, const QString &purpose, const QString &folderReason,
+                                     const QString &notDatabaseReason)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return std::nullopt;
+    if (info.isDir())
+        throw LibraryError(purpose, folderReason);
+    if (info.size() == 0)
+        return std::nullopt;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw LibraryError(purpose, QStringLiteral("the file cannot be read (%1)").arg(file.errorString()));
+    const QByteArray header = file.read(100);
+    if (header.size() < 100 || !header.startsWith(QByteArrayLiteral("SQLite format 3\0")))
+        throw LibraryError(purpose, notDatabaseReason, SQLITE_NOTADB);
+    const auto bigEndian = [&](int offset) { return qFromBigEndian<qint32>(header.constData() + offset); };
+    return FileHeader{bigEndian(68), bigEndian(60)};
+}
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QVariant>
 #include <mutex>
+#include <optional>
 #include <unordered_map>
 
 struct sqlite3;
@@ -15,6 +16,19 @@ struct sqlite3_stmt;
 // transaction that rolls back unless committed. Every failure throws
 // LibraryError carrying the SQLite code and what the statement was for.
 namespace sqlite {
+
+// What an SQLite file's header says about its content, read before SQLite
+// opens (and might write to) the file.
+struct FileHeader {
+    qint32 applicationId = 0;
+    qint32 userVersion = 0; // only a hint: with write-ahead logging it can lag behind, never lead
+};
+// Nothing for a missing or empty file (SQLite makes it anew). Throws
+// LibraryError(purpose, ...) for a folder (folderReason), a file that cannot
+// be read, and one that is no SQLite database (notDatabaseReason, with
+// SQLITE_NOTADB); such a file is left untouched.
+std::optional<FileHeader> fileHeader(const QString &path, const QString &purpose, const QString &folderReason,
+                                     const QString &notDatabaseReason);
 
 // One connection. Used by one thread only; close() may come from another
 // thread (the library going away), hence the lock around it.

@@ -25,6 +25,35 @@ TEST(WrittenValue, AFrameTagLibWouldSaveUnreadableIsRefusedAndTheFileKept)
     EXPECT_EQ(TestFolder::readAll(odd), bytes);
 }
 
+TEST(WrittenValue, AFrameWhoseFlagsTagLibWouldDropIsNotSaved)
+{
+    // TagLib keeps an encrypted or grouped frame's bytes but writes its header
+    // without those flags, so the saved frame reads as other data: an
+    // encrypted title read as nothing before came back as its ciphertext.
+    const QByteArray seed = TestFolder::readAll(TestFolder::seedPath("seed.mp3"));
+    ASSERT_EQ(seed.mid(0, 4), QByteArray("ID3\x03", 4));
+    const qsizetype artist = seed.indexOf("TPE1");
+    ASSERT_GT(artist, 10);
+    struct Case {
+        qsizetype frame;
+        char flags;
+        const char *id;
+        const char *why;
+    };
+    for (const Case &c : {Case{10, '\x40', "TIT2", "an encrypted"}, Case{artist, '\x20', "TPE1", "a grouped"}}) {
+        TestFolder folder;
+        QByteArray bytes = seed;
+        bytes[c.frame + 9] = c.flags;
+        const QString path = folder.addFile("flagged.mp3", bytes);
+        EXPECT_EQ(writeRefusal(path, "name", "New title").toStdString(),
+                  QStringLiteral("The file has %1 frame (%2) in its ID3v2 tag, which a save would leave unreadable; "
+                                 "it was not written (%3)")
+                      .arg(c.why, c.id, path)
+                      .toStdString());
+        EXPECT_EQ(TestFolder::readAll(path), bytes);
+    }
+}
+
 TEST(WrittenValue, AFileTagLibReadsAsAnotherKindThanItsNameSaysIsNotWritten)
 {
     // An MPEG file under an MP4 name: TagLib's MP4 reader fails and its MPEG

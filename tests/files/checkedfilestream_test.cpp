@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The guarded stream serves small reads from a block it keeps: they must read
+// what the file holds wherever they fall, and what a commit put there after it.
+#include "files/checkedfilestream.h"
+#include "testfiles.h"
+
+#include <gtest/gtest.h>
+
+TEST(CheckedFileStream, SmallReadsAnywhereReadTheFileAndACommitIsSeenAfter)
+{
+    TestFolder folder;
+    QByteArray bytes(20000 + 17, Qt::Uninitialized);
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        bytes[i] = char((i * 7 + i / 251) & 0xff);
+    const QString path = folder.addFile("blocks.mp3", bytes);
+
+    CheckedFileStream stream(path, CheckedFileStream::Access::ReadWrite);
+    ASSERT_TRUE(stream.isOpen());
+    // Inside a block, across a block's end, at the file's end and past it,
+    // and a read as large as a block.
+    const std::pair<qint64, qint64> reads[] = {{0, 4},    {4, 10},    {8190, 10}, {8192, 1}, {16000, 500},
+                                               {20010, 7}, {20010, 40}, {20017, 4}, {3, 8192}, {12, 4}};
+    for (const auto &[offset, size] : reads) {
+        QByteArray got(size, '\0');
+        const qint64 n = stream.readOriginalAt(offset, got.data(), size);
+        const QByteArray expected = bytes.mid(offset, size);
+        ASSERT_EQ(n, expected.size()) << offset << "+" << size;
+        EXPECT_EQ(got.left(n), expected) << offset << "+" << size;
+    }
+
+    // An edit inside the block read last; after the commit the file and the
+    // stream both hold it.
+    stream.seek(14);
+    stream.writeBlock(TagLib::ByteVector("EDITED", 6));
+    ASSERT_TRUE(stream.commit());
+    bytes.replace(14, 6, "EDITED");
+    EXPECT_EQ(TestFolder::readAll(path), bytes);
+    QByteArray again(10, '\0');
+    ASSERT_EQ(stream.readOriginalAt(12, again.data(), 10), 10);
+    EXPECT_EQ(again, bytes.mid(12, 10));
+    EXPECT_FALSE(stream.failed());
+}
