@@ -18,7 +18,8 @@ const char *const historyHelp = R"(usage: quavertin-cli [--library FILE] history
 Lists the runs that changed tags, playlists or files, newest first: number,
 time, tool, source and how many changes each made. `show N` lists the changes
 of run N with the values before and after. The history is kept in
-history.sqlite beside the library file.
+history.sqlite beside the library file. `quavertin-cli undo [N]` takes a run
+back (see quavertin-cli undo --help).
 )";
 
 QJsonValue jsonValue(const QVariant &value)

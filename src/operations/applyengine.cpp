@@ -9,10 +9,12 @@
 #include "runjournal.h"
 #include "support/alerts.h"
 #include "support/fileutils.h"
+#include "support/safemove.h"
 #include "support/trash.h"
 
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 #include <QSet>
 #include <condition_variable>
 #include <limits>
@@ -574,10 +576,79 @@ ApplyResult applyMembership(const ApplyRun &run)
     return result;
 }
 
+// Each file gets its new name only while it still has the old one and the
+// title and artist recorded, and never over another file; the library follows.
+ApplyResult applyRenames(const ApplyRun &run)
+{
+    ApplyResult result;
+    const QList<ChangeRecord> &records = run.changes->records;
+    QList<HistoryChange> changes;
+    QList<qint64> positions;
+    for (qsizetype i = 0; i < records.size(); ++i) {
+        if (!records[i].enabled)
+            continue;
+        ++result.enabled;
+        HistoryChange change;
+        change.kind = HistoryChange::Kind::Renamed;
+        change.path = records[i].oldTag;
+        change.before = records[i].oldTag;
+        change.after = records[i].newTag;
+        change.title = records[i].title;
+        change.artist = records[i].artist;
+        changes << change;
+        positions << i;
+    }
+    if (run.journal)
+        run.journal->intendChanges(changes, positions);
+    const qsizetype total = records.size();
+    for (qsizetype i = 0; i < total; ++i) {
+        const ChangeRecord &record = records.at(i);
+        if (!record.enabled)
+            continue;
+        run.progress({QStringLiteral("%1/%2 %3"), int(i + 1), int(total), record.title});
+        try {
+            if (!QFileInfo::exists(record.oldTag)) {
+                result.outcome = ApplyResult::Aborted;
+                break;
+            }
+            const QVariantHash now = MusicTrack::withPath(record.oldTag).valuesForTags({artistKey, nameKey});
+            if (tagText(now.value(artistKey)) != record.artist || tagText(now.value(nameKey)) != record.title) {
+                result.outcome = ApplyResult::Aborted;
+                break;
+            }
+            if (!safemove::moveWithoutReplacing(record.oldTag, record.newTag))
+                throw FileError(record.oldTag, QFileInfo::exists(record.newTag) || QFileInfo(record.newTag).isSymLink()
+                                                   ? QStringLiteral("another file has the name %1").arg(record.newTag)
+                                                   : QStringLiteral("the file could not be given the name %1")
+                                                         .arg(record.newTag));
+            try {
+                if (run.library)
+                    run.library->fileMoved(record.oldTag, record.newTag);
+            } catch (const std::exception &) {
+                // The library could not follow: the file keeps the name the library knows.
+                safemove::moveWithoutReplacing(record.newTag, record.oldTag);
+                throw;
+            }
+            ++result.written;
+            if (run.journal)
+                run.journal->applied(i);
+        } catch (const std::exception &e) {
+            LOG_FAILURE(describe(e));
+            result.outcome = ApplyResult::Failed;
+            result.failedTrack = record.title;
+            result.error = describe(e);
+            break;
+        }
+    }
+    return result;
+}
+
 ApplyResult applyList(const ApplyRun &run)
 {
     if (!run.changes)
         return {};
+    if (run.changes->rename)
+        return applyRenames(run);
     if (run.changes->playlist) {
         if (!run.library) {
             ApplyResult result;

@@ -39,6 +39,9 @@ struct ChangeList {
     // Membership lists that put removed entries back where they stood: each
     // record's track names the playlist and the entry, its newTag the position.
     bool restore = false;
+    // Tag lists that give files other names: each record's oldTag is the
+    // file's path now, its newTag the path it gets; no file is ever replaced.
+    bool rename = false;
     qint64 undoOf = 0; // an undo: the history's number of the run it takes back
     QString source;    // when set, the source as the history names the run
 };

@@ -138,6 +138,7 @@ std::shared_ptr<Run> collect(CollectRun collectRun, ProgressSink &sink)
                 list->trash = run.trash;
                 list->tool = run.tool;
                 list->restore = run.restore;
+                list->rename = run.rename;
                 list->undoOf = run.undoOf;
                 list->source = run.historySource;
                 outcome.kind = RunOutcome::Reviewed;

@@ -61,6 +61,7 @@ struct CollectRun {
     int remove = 0;
     bool trash = false;
     bool restore = false;
+    bool rename = false;
     qint64 undoOf = 0;
     QString historySource;
 };

@@ -4,11 +4,14 @@
 #include "support/fileutils.h"
 
 #include <QDebug>
+#include <QFileInfo>
 #include <QHash>
 
 namespace {
 
 const QString locationKey = QStringLiteral("location");
+// The history's name for runs of the dead track removal.
+const QString deadTrackTool = QStringLiteral("Dead Track Removal");
 
 // The track a membership record names, with the record, by entry (or by track
 // for tracks reached through the library).
@@ -93,6 +96,11 @@ void RunJournal::intend(const QList<HistoryChange> &changes, const QList<qint64>
     }
 }
 
+void RunJournal::intendChanges(const QList<HistoryChange> &changes, const QList<qint64> &positions)
+{
+    intend(changes, positions);
+}
+
 void RunJournal::intendTags(const QList<ChangeRecord> &records)
 {
     QList<HistoryChange> changes;
@@ -148,7 +156,9 @@ void RunJournal::intendRemovals(MusicLibrary &library, const QList<TrackRef> &re
                 change.kind = HistoryChange::Kind::RemovedFromLibrary;
                 change.path = library.storedLocation(ref);
             } else {
-                change.kind = HistoryChange::Kind::RemovedFromPlaylist;
+                // Dead entries are told apart: what comes back is an entry whose file is still missing.
+                change.kind = list.tool == deadTrackTool ? HistoryChange::Kind::DeadEntryRemoved
+                                                         : HistoryChange::Kind::RemovedFromPlaylist;
                 if (!positions.contains(ref.playlistId))
                     for (const PlaylistEntry &entry : library.entriesOf(ref.playlistId))
                         positions[ref.playlistId].insert(entry.entryId, entry.position);
@@ -309,7 +319,14 @@ HistoryStore::Resolution RunJournal::resolve(const HistoryChange &change, const 
                     return R::Applied;
                 throw;
             }
-        case K::Renamed:
+        case K::Renamed: {
+            // Judged by where the file is: at the new name and not the old one.
+            const bool atNew = QFileInfo::exists(change.after.toString());
+            const bool atOld = QFileInfo::exists(change.before.toString());
+            if (atNew != atOld)
+                return atNew ? R::Applied : R::NotApplied;
+            break;
+        }
         case K::MovedToTrash:
             break;
         }

@@ -43,6 +43,8 @@ public:
     // Restoring lists, inside the library transaction, before the entries go back.
     void intendRestores(MusicLibrary &library, const QList<QPair<qint64, PlaylistEntry>> &entries,
                         const QList<const ChangeRecord *> &records);
+    // Changes made outside the apply engine (renamed files), at these positions.
+    void intendChanges(const QList<HistoryChange> &changes, const QList<qint64> &positions);
     // The change at this position was made.
     void applied(qint64 position);
     // Everything intended was made (a library transaction was committed).

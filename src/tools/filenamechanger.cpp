@@ -5,6 +5,7 @@
 #include "model/musictrack.h"
 #include "operations/filepool.h"
 #include "operations/run.h"
+#include "operations/runjournal.h"
 #include "operations/progressthrottle.h"
 #include "files/musicfiles.h"
 #include "support/alerts.h"
@@ -379,7 +380,36 @@ struct RenameRun {
     QStringList files;
     RenameOptions options;
     std::shared_ptr<MusicLibrary> library;
+    HistoryStore::Limits limits;
+    QString folder;
 };
+
+// Every planned rename is in the history before the first file moves; only
+// those that kept their new name are confirmed.
+void journalRenames(RunJournal &journal, const QList<PlannedRename> &plan, bool confirm)
+{
+    if (!confirm) {
+        QList<HistoryChange> changes;
+        QList<qint64> positions;
+        for (qsizetype i = 0; i < plan.size(); ++i) {
+            if (plan[i].outcome != RenameOutcome::Renamed)
+                continue;
+            HistoryChange change;
+            change.kind = HistoryChange::Kind::Renamed;
+            change.path = plan[i].path;
+            change.before = plan[i].path;
+            change.after = plan[i].target;
+            change.title = QFileInfo(plan[i].path).fileName();
+            changes << change;
+            positions << i;
+        }
+        journal.intendChanges(changes, positions);
+        return;
+    }
+    for (qsizetype i = 0; i < plan.size(); ++i)
+        if (plan[i].outcome == RenameOutcome::Renamed && !plan[i].target.isEmpty())
+            journal.applied(i);
+}
 
 // Worker. Makes the plan, then renames file by file as it says; a file that
 // the file system will not move keeps its name and the run goes on.
@@ -393,6 +423,14 @@ RenameReport renameFiles(ProgressSink &progress, const RenameRun &run)
             progress.setProgress(
                 QStringLiteral("%1/%2 - %3").arg(i + 1).arg(n).arg(QUrl::fromLocalFile(path).toString()));
     });
+    RunJournal journal({HistoryStore::pathBeside(run.library->path()), QStringLiteral("Filename Changer"),
+                        QStringLiteral("folder %1").arg(run.folder), run.limits, run.library});
+    journalRenames(journal, report.files, false);
+    // However the run ends, what was renamed is confirmed.
+    const auto finish = [&] {
+        journalRenames(journal, report.files, true);
+        report.notRecorded = journal.finish();
+    };
     LibraryFollower follower(run.library, report.files);
     for (qsizetype i = 0; i < report.files.size(); ++i) {
         PlannedRename &entry = report.files[i];
@@ -408,10 +446,12 @@ RenameReport renameFiles(ProgressSink &progress, const RenameRun &run)
         }
         if ((report.stopped = follower.moved(i))) {
             report.files.resize(i + 1);
+            finish();
             return report;
         }
     }
     report.stopped = follower.flush();
+    finish();
     return report;
 }
 
@@ -458,6 +498,8 @@ std::shared_ptr<Run> renameFiles(const RenameStart &start, ProgressSink &progres
     // The extension-hidden options have nothing to act on here: Linux file
     // systems keep no such attribute, and a name always shows its extension.
     run.options = start.options;
+    run.limits = RunJournal::limitsFromSettings();
+    run.folder = folder;
 
     return Run::start(progress, QStringLiteral("Applying changes…"),
                       [finished = std::move(finished), run = std::move(run)](ProgressSink &sink) -> Run::Finish {
@@ -474,6 +516,7 @@ std::shared_ptr<Run> renameFiles(const RenameStart &start, ProgressSink &progres
                                   if (entry.outcome == RenameOutcome::Renamed)
                                       ++outcome.applied.written;
                               outcome.applied.enabled = int(report.files.size());
+                              outcome.applied.notRecorded = report.notRecorded;
                               if (finished)
                                   finished(report);
                               return outcome;

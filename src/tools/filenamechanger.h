@@ -104,6 +104,7 @@ QList<PlannedRename> renamePlan(const QStringList &files, const RenameOptions &o
 struct RenameReport {
     QList<PlannedRename> files;
     std::optional<QString> stopped;
+    QString notRecorded; // why the history could not record the run; empty when it did
 };
 
 // What a rename run starts from, read when the person starts it.

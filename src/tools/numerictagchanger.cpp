@@ -5,6 +5,7 @@
 #include "model/musictrack.h"
 #include "operations/applyengine.h"
 #include "operations/run.h"
+#include "operations/runjournal.h"
 #include "operations/runnews.h"
 #include "operations/runreport.h"
 #include "support/alerts.h"
@@ -54,26 +55,41 @@ std::shared_ptr<Run> changeNumbers(const NumericOptions &options,
     if (!number.isValid() || number.isNull())
         return Run::refuse(progress.port(), QStringLiteral("Invalid Data"),
                            QStringLiteral("You have to enter a number to use the Numeric Tag Changer."));
+    // Read here: the settings belong to the main thread.
+    const HistoryStore::Limits limits = RunJournal::limitsFromSettings();
     return Run::start(progress, QStringLiteral("Applying changes…"),
-                      [options, openLibrary = std::move(openLibrary)](ProgressSink &sink) -> Run::Finish {
+                      [options, limits, openLibrary = std::move(openLibrary)](ProgressSink &sink) -> Run::Finish {
         ApplyResult result;
+        std::unique_ptr<RunJournal> journal;
         try {
             const std::shared_ptr<MusicLibrary> library = openLibrary();
-            const QList<TrackRef> refs = library->selection();
-            result.enabled = int(refs.size());
+            journal = std::make_unique<RunJournal>(RunJournal::Run{HistoryStore::pathBeside(library->path()),
+                                                                   QStringLiteral("Numeric Tag Changer"),
+                                                                   QStringLiteral("library selection"), limits, library});
             // The rows change in one transaction; the files (written before
             // their rows) one by one, so a failure keeps the earlier tracks.
-            MusicLibrary::Batch batch(*library, QStringLiteral("change %1 tracks").arg(refs.size()));
+            MusicLibrary::Batch batch(*library, QStringLiteral("change numbers of the selection"));
+            const QList<NumericChange> plan = numericPlan(options, *library);
+            result.enabled = int(plan.size());
+            // Every change is in the history before the first one is made.
+            QList<ChangeRecord> records;
+            records.reserve(plan.size());
+            for (const NumericChange &change : plan) {
+                ChangeRecord &record = records.emplace_back();
+                record.track = MusicTrack::withTrack(library, change.track, sink.port());
+                record.tagToChange = options.key;
+                record.oldTag = tagText(change.oldValue);
+                record.newTag = tagText(change.newValue);
+                record.title = change.title;
+            }
+            journal->intendTags(records);
             try {
-                for (qsizetype i = 0; i < refs.size(); ++i) {
-                    const TrackRef &ref = refs[i];
-                    const QString &key = options.key;
-                    // The name for the progress line and the current value, with one query.
-                    const QVariantHash now = library->properties({ref}, {nameKey, key}).value(0);
-                    result.failedTrack = tagText(now.value(nameKey));
-                    sink.setProgress({QStringLiteral("%1/%2 - %3"), int(i + 1), int(refs.size()), result.failedTrack});
-                    MusicTrack::withTrack(library, ref, sink.port()).setTag(key, numericResult(options.mode, now.value(key), options.number));
+                for (qsizetype i = 0; i < plan.size(); ++i) {
+                    result.failedTrack = plan[i].title;
+                    sink.setProgress({QStringLiteral("%1/%2 - %3"), int(i + 1), int(plan.size()), result.failedTrack});
+                    records[i].track.setTag(options.key, plan[i].newValue);
                     ++result.written;
+                    journal->applied(i);
                 }
             } catch (...) {
                 batch.commit();
@@ -86,9 +102,14 @@ std::shared_ptr<Run> changeNumbers(const NumericOptions &options,
             result.error = QString::fromUtf8(e.what()); // a NamedException's what() is its description
             qWarning().noquote() << result.error;
         }
+        if (journal)
+            result.notRecorded = journal->finish();
         return [port = sink.port(), result] {
             applyengine::report(port, result);
-            RunNews::instance().announce(runreport::numericChanged(result), true);
+            const QString unrecorded = runreport::notRecorded(result);
+            RunNews::instance().announce(runreport::numericChanged(result) +
+                                             (unrecorded.isEmpty() ? QString() : QStringLiteral(". ") + unrecorded),
+                                         true);
             RunOutcome outcome;
             outcome.kind = RunOutcome::Applied;
             outcome.applied = result;

@@ -20,7 +20,7 @@ const QString artistKey = QStringLiteral("artist");
 const QString locationKey = QStringLiteral("location");
 
 // How a run's changes are taken back: every run changes one kind of thing.
-enum class Way { Tags, TakeOut, PutBack, None };
+enum class Way { Tags, TakeOut, PutBack, Rename, None };
 
 Way wayOf(Kind kind)
 {
@@ -33,8 +33,9 @@ Way wayOf(Kind kind)
     case Kind::RemovedFromPlaylist:
     case Kind::DeadEntryRemoved:
         return Way::PutBack;
-    case Kind::RemovedFromLibrary:
     case Kind::Renamed:
+        return Way::Rename;
+    case Kind::RemovedFromLibrary:
     case Kind::MovedToTrash:
         break;
     }
@@ -145,6 +146,31 @@ void tagRecords(const QList<HistoryChange> &changes, const std::shared_ptr<Music
                 expected.insert(slot, record.newTag);
             }
         }
+        records << record;
+    }
+}
+
+// Files get their old names back, the last renamed first, so that a name a
+// later rename took over is free again when an earlier file wants it back.
+void renameRecords(const QList<HistoryChange> &changes, QList<ChangeRecord> &records)
+{
+    Tracks tracks(nullptr);
+    QSet<QString> freed; // old names that an earlier record of this undo gives up
+    for (qsizetype i = changes.size() - 1; i >= 0; --i) {
+        HistoryChange atNew = changes.at(i);
+        atNew.path = atNew.after.toString();
+        const TrackNow &now = tracks.of(atNew, {nameKey, artistKey});
+        ChangeRecord record = recordFor(now, changes.at(i));
+        record.tagToChange = QStringLiteral("path");
+        record.oldTag = atNew.path;
+        record.newTag = changes.at(i).before.toString();
+        if (record.enabled && !freed.contains(record.newTag) &&
+            (QFileInfo::exists(record.newTag) || QFileInfo(record.newTag).isSymLink())) {
+            record.enabled = false;
+            record.note = QStringLiteral("changed since the run: another file has the old name");
+        }
+        if (record.enabled)
+            freed.insert(record.oldTag);
         records << record;
     }
 }
@@ -267,7 +293,8 @@ ToolStart undoRun(const UndoOptions &options, TrackSource source)
     collect.tool = QStringLiteral("Undo");
     collect.historySource = QStringLiteral("run %1 (%2)").arg(run.number).arg(run.tool);
     collect.undoOf = run.number;
-    collect.playlist = way != Way::Tags;
+    collect.playlist = way == Way::TakeOut || way == Way::PutBack;
+    collect.rename = way == Way::Rename;
     collect.remove = way == Way::TakeOut ? 1 : 0;
     collect.restore = way == Way::PutBack;
     collect.noChangesMessage = QStringLiteral("Run %1 holds nothing to undo.").arg(run.number);
@@ -277,12 +304,14 @@ ToolStart undoRun(const UndoOptions &options, TrackSource source)
     collect.finish = [undoable, way, library = collect.source.library](QList<ChangeRecord> &records,
                                                                        ProgressSink &) {
         std::shared_ptr<MusicLibrary> opened;
-        const bool needsLibrary = way != Way::Tags || std::any_of(undoable.cbegin(), undoable.cend(),
+        const bool needsLibrary = way == Way::TakeOut || way == Way::PutBack || std::any_of(undoable.cbegin(), undoable.cend(),
                                                                    [](const HistoryChange &c) { return c.trackId != 0; });
         if (needsLibrary && library)
             opened = library();
         if (way == Way::Tags)
             tagRecords(undoable, opened, records);
+        else if (way == Way::Rename)
+            renameRecords(undoable, records);
         else
             entryRecords(undoable, way, opened, records);
     };

@@ -5,6 +5,8 @@
 #include "model/musictrack.h"
 #include "testfiles.h"
 
+#include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -220,4 +222,72 @@ TEST_F(UndoCommands, PlaylistEntriesComeOutAndGoBackWhereTheyStood)
     EXPECT_EQ(records[3]["note"].toString(), "changed since the run: no longer in the playlist \u201CMine\u201D");
     ok({"undo", "--yes"});
     EXPECT_TRUE(entries("Mine").isEmpty());
+}
+
+TEST_F(UndoCommands, NumbersRenamesRelinksAndDeadEntriesGoBack)
+{
+    importFour();
+    const QStringList all = entries("All");
+    const auto stored = [&](int i) { return MusicLibrary(libraryPath).storedLocation({ids[i]}); };
+    const auto played = [&](int i) { return MusicLibrary(libraryPath).property({ids[i]}, "playedCount").toInt(); };
+    MusicLibrary(libraryPath).setSelection({ids[0], ids[2]});
+    MusicLibrary(libraryPath).setProperty({ids[2]}, "playedCount", 7);
+
+    // The numeric changer writes without a review; its undo is reviewed.
+    ok({"numeric", "--tag", "playedCount", "--mode", "add", "--number", "5", "--yes"});
+    EXPECT_EQ(played(0), 5);
+    EXPECT_EQ(played(2), 12);
+    ok({"undo", "--yes"});
+    EXPECT_EQ(played(0), 0);
+    EXPECT_EQ(played(2), 7);
+    EXPECT_EQ(history()[1]["tool"].toString(), "Numeric Tag Changer");
+
+    // Renamed files get their old names back, never over a file that took one meanwhile.
+    ok({"--folder", folder.filePath("music"), "rename", "--pattern", "#a - #t", "--yes"});
+    const QString renamed = folder.filePath("music/the band 2 - song number 2.mp3");
+    ASSERT_TRUE(QFile::exists(renamed));
+    EXPECT_EQ(stored(1), renamed);
+    const QJsonArray renames =
+        QJsonDocument::fromJson(run({"history", "show", QString::number(history()[0]["number"].toInteger()), "--json"})
+                                    .out.toUtf8())
+            .object()["changes"]
+            .toArray();
+    ASSERT_EQ(renames.size(), 4);
+    EXPECT_EQ(renames[1]["kind"].toString(), "renamed");
+    folder.addFile("music/2.mp3", "someone else's file");
+    const QJsonArray records =
+        QJsonDocument::fromJson(run({"undo", "--dry-run", "--json"}).out.toUtf8()).object()["records"].toArray();
+    ASSERT_EQ(records.size(), 4);
+    for (const QJsonValue &r : records)
+        EXPECT_EQ(r["enabled"].toBool(), r["oldTag"].toString() != renamed) << r["note"].toString().toStdString();
+    ok({"undo", "--yes"});
+    for (int i : {0, 2, 3}) {
+        EXPECT_TRUE(QFile::exists(paths[i]));
+        EXPECT_EQ(stored(i), paths[i]);
+    }
+    EXPECT_TRUE(QFile::exists(renamed));
+    EXPECT_EQ(stored(1), renamed);
+    EXPECT_EQ(TestFolder::readAll(paths[1]), QByteArray("someone else's file"));
+
+    // A dead track relinked to a copy elsewhere points at its old place again.
+    const QString elsewhere = folder.filePath("elsewhere/3.mp3");
+    QDir().mkpath(folder.filePath("elsewhere"));
+    ASSERT_TRUE(QFile::rename(paths[2], elsewhere));
+    ok({"--playlist", "All", "relink", "--search-folder", folder.filePath("elsewhere"), "--yes"});
+    EXPECT_EQ(stored(2), elsewhere);
+    ok({"undo", "--yes"});
+    EXPECT_EQ(stored(2), paths[2]);
+
+    // Its entry, removed as dead, comes back where it stood; the file is still missing.
+    ok({"--playlist", "All", "dead", "--yes"});
+    EXPECT_EQ(entries("All").size(), 3);
+    EXPECT_EQ(QJsonDocument::fromJson(run({"history", "show", QString::number(history()[0]["number"].toInteger()),
+                                           "--json"})
+                                          .out.toUtf8())
+                  .object()["changes"][0]["kind"]
+                  .toString(),
+              "dead entry removed");
+    ok({"undo", "--yes"});
+    EXPECT_EQ(entries("All"), all);
+    EXPECT_EQ(stored(2), paths[2]);
 }
