@@ -69,8 +69,9 @@ std::shared_ptr<Run> changeNumbers(const NumericOptions &options,
             // The rows change in one transaction; the files (written before
             // their rows) one by one, so a failure keeps the earlier tracks.
             MusicLibrary::Batch batch(*library, QStringLiteral("change numbers of the selection"));
+            // Counted before the plan is read, so that a plan the library refuses tells how many were to change.
+            result.enabled = int(library->selection().size());
             const QList<NumericChange> plan = numericPlan(options, *library);
-            result.enabled = int(plan.size());
             // Every change is in the history before the first one is made.
             QList<ChangeRecord> records;
             records.reserve(plan.size());
