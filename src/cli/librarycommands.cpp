@@ -12,6 +12,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 #include <functional>
 #include <unistd.h>
 #include <utility>
@@ -92,18 +93,58 @@ std::optional<QString> listableKey(const QString &word)
 
 const QStringList defaultColumns = {"artist", "name", "album", "location"};
 
-// In JSON every listable column is there, under its key ("title" for the name).
+// A value as printJson writes it inside an indented document. The common
+// values (integers, texts of printable characters) are written directly: a
+// listing of a million tracks would otherwise spend most of its time making
+// and printing one document per track. Any other goes through printJson.
+void appendJsonValue(QString &json, const QVariant &value)
+{
+    if (value.typeId() == QMetaType::LongLong) {
+        json += QString::number(value.toLongLong());
+        return;
+    }
+    if (value.typeId() == QMetaType::QString) {
+        const QString text = value.toString();
+        const bool plain = std::all_of(text.cbegin(), text.cend(), [](QChar c) {
+            const char16_t u = c.unicode();
+            return u >= 0x20 && u != u'"' && u != u'\\' &&
+                   (u < 0x7f || (u >= 0xa0 && !c.isSurrogate() && !text::isControlOrBidi(u)));
+        });
+        if (plain) {
+            json += QLatin1Char('"');
+            json += text;
+            json += QLatin1Char('"');
+            return;
+        }
+    }
+    QString element;
+    QTextStream stream(&element);
+    cli::printJson(stream, QJsonDocument(QJsonArray{QJsonValue::fromVariant(value)}));
+    stream.flush();
+    // "[\n    VALUE\n]\n": the value alone.
+    json += QStringView(element).sliced(6, element.size() - 6 - 3);
+}
+
+// In JSON every listable column is there, under its key ("title" for the name),
+// in the order a JSON object keeps its keys.
 // The rows are read and printed a page at a time: a library of a million
 // tracks as one document would hold every value several times over.
 void printTracks(MusicLibrary &library, const QList<TrackRef> &refs, bool json, QTextStream &out,
                  const QStringList &columns = defaultColumns)
 {
     const QStringList keys = json ? listableKeys() : columns;
+    // Where each key's value goes in a printed object, by its printed name.
+    QList<std::pair<QString, qsizetype>> fields;
+    fields.append({QStringLiteral("id"), -1});
+    for (qsizetype k = 0; k < keys.size(); ++k)
+        fields.append({keys[k] == QLatin1String("name") ? QStringLiteral("title") : keys[k], k});
+    std::sort(fields.begin(), fields.end());
     constexpr qsizetype page = 4096;
     if (json)
         out << '[';
     for (qsizetype first = 0; first < refs.size(); first += page) {
         const QList<QVariantList> rows = library.propertyRows(refs.mid(first, page), keys);
+        QString text;
         for (qsizetype r = 0; r < rows.size(); ++r) {
             const qsizetype i = first + r;
             if (!json) {
@@ -113,23 +154,23 @@ void printTracks(MusicLibrary &library, const QList<TrackRef> &refs, bool json, 
                 out << '\n';
                 continue;
             }
-            QJsonObject track{{"id", refs[i].trackId}};
-            for (qsizetype k = 0; k < keys.size(); ++k) {
-                const QVariant value = rows[r].value(k);
+            text += QLatin1String(i == 0 ? "\n    {" : ",\n    {");
+            for (qsizetype f = 0; f < fields.size(); ++f) {
+                const auto &[name, k] = fields[f];
+                text += QLatin1String(f == 0 ? "\n        \"" : ",\n        \"");
+                text += name;
+                text += QLatin1String("\": ");
+                const QVariant value = k < 0 ? QVariant(qlonglong(refs[i].trackId)) : rows[r].value(k);
                 const bool absent = !value.isValid() || value.isNull() ||
-                                    (keys[k] == QLatin1String("location") && value.toString().isEmpty());
-                track.insert(keys[k] == QLatin1String("name") ? QStringLiteral("title") : keys[k],
-                             absent ? QJsonValue() : QJsonValue::fromVariant(value));
+                                    (k >= 0 && keys[k] == QLatin1String("location") && value.toString().isEmpty());
+                if (absent)
+                    text += QLatin1String("null");
+                else
+                    appendJsonValue(text, value);
             }
-            // The element as an indented array prints it: one level deeper.
-            QString text;
-            QTextStream element(&text);
-            cli::printJson(element, QJsonDocument(track));
-            element.flush();
-            text.chop(1);
-            text.replace(QLatin1Char('\n'), QStringLiteral("\n    "));
-            out << (i == 0 ? "\n    " : ",\n    ") << text;
+            text += QLatin1String("\n    }");
         }
+        out << text;
     }
     if (json)
         out << "\n]\n";

@@ -4,6 +4,8 @@
 
 #include "support/fileutils.h"
 
+#include <limits>
+
 using namespace libraryinternal;
 
 
@@ -63,7 +65,9 @@ namespace {
 // t), and how each key's value is taken from a row.
 class PropertyColumns {
 public:
-    PropertyColumns(const QStringList &keys, const QString &purpose)
+    // live, when given, carries what was found of the files from one read to the next.
+    PropertyColumns(const QStringList &keys, const QString &purpose, QHash<QString, bool> *live = nullptr)
+        : live_(live ? live : &own_)
     {
         for (const QString &key : keys) {
             if (key == QLatin1StringView("location")) {
@@ -89,7 +93,7 @@ public:
             if (column) {
                 values.append(readColumn(st, index++, column->kind));
             } else {
-                values.append(liveLocation(st.text(index), st.integer(index + 1) != 0));
+                values.append(location(st.text(index), st.integer(index + 1) != 0));
                 index += 2;
             }
         }
@@ -97,8 +101,26 @@ public:
     }
 
 private:
+    // liveLocation with one look at the file system per distinct path: many
+    // rows of a long read may share a file. Bounded, as a library of a
+    // million files would otherwise keep every path.
+    QString location(const QString &stored, bool stream) const
+    {
+        if (stream || stored.isEmpty())
+            return {};
+        auto found = live_->constFind(stored);
+        if (found == live_->cend()) {
+            if (live_->size() >= 4096)
+                live_->clear();
+            found = live_->insert(stored, !liveLocation(stored, false).isNull());
+        }
+        return *found ? stored : QString();
+    }
+
     QByteArray sql_;
     QList<const trackcolumns::Column *> wanted_;
+    QHash<QString, bool> *live_;
+    mutable QHash<QString, bool> own_;
 };
 
 } // namespace
@@ -150,6 +172,64 @@ TrackRows MusicLibrary::tracksOf(qint64 playlistId, const QStringList &keys) con
         result.rows.append(columns.read(st, 2));
     }
     return result;
+}
+
+MusicLibrary::TrackPager::TrackPager(const MusicLibrary &library, qint64 playlistId, QStringList keys)
+    : library_(library), playlistId_(playlistId), keys_(std::move(keys)),
+      lastPosition_(std::numeric_limits<qint64>::min()), lastEntry_(std::numeric_limits<qint64>::min())
+{
+    const QString purpose = QStringLiteral("read the tracks of playlist %1").arg(playlistId);
+    read_ = std::make_unique<sqlite::ReadTransaction>(library.connection(), purpose);
+    if (playlistId == 0) {
+        listed_ = library.selection();
+    } else if (library.smartRule(playlistId)) {
+        listed_ = library.tracksOf(playlistId);
+    } else {
+        // Entries cannot outlive their track (the foreign key cascades), so
+        // the entries alone give the count.
+        Statement st(library.connection(), "SELECT count(*) FROM playlist_entries WHERE playlist = ?1", purpose);
+        st.bind(1, playlistId);
+        size_ = st.next() ? st.integer(0) : 0;
+    }
+    if (listed_)
+        size_ = listed_->size();
+}
+
+MusicLibrary::TrackPager::~TrackPager() = default;
+
+TrackRows MusicLibrary::TrackPager::next(qsizetype count)
+{
+    TrackRows page;
+    if (given_ >= size_ || count <= 0)
+        return page;
+    if (listed_) {
+        page.refs = listed_->mid(given_, count);
+        page.rows = library_.propertyRows(page.refs, keys_);
+        given_ += page.refs.size();
+        return page;
+    }
+    const QString purpose =
+        QStringLiteral("read %1 properties of the tracks of playlist %2").arg(keys_.size()).arg(playlistId_);
+    const PropertyColumns columns(keys_, purpose, &live_);
+    // Each page goes on after the last entry of the one before, in the order
+    // tracksOf gives: by position, then by entry among equal positions.
+    Statement st(library_.connection(),
+                 "SELECT e.id, e.track, e.position" + columns.sql() +
+                     " FROM playlist_entries e JOIN tracks t ON t.id = e.track"
+                     " WHERE e.playlist = ?1 AND (e.position, e.id) > (?2, ?3) ORDER BY e.position, e.id LIMIT ?4",
+                 purpose);
+    st.bind(1, playlistId_).bind(2, lastPosition_).bind(3, lastEntry_).bind(4, qint64(count));
+    page.refs.reserve(count);
+    page.rows.reserve(count);
+    while (st.next()) {
+        lastEntry_ = st.integer(0);
+        lastPosition_ = st.integer(2);
+        page.refs.append({st.integer(1), playlistId_, lastEntry_});
+        page.rows.append(columns.read(st, 3));
+    }
+    // A short page is the last one.
+    given_ = page.refs.size() < count ? size_ : given_ + page.refs.size();
+    return page;
 }
 
 TrackRows MusicLibrary::selection(const QStringList &keys) const

@@ -17,6 +17,7 @@
 #include <unordered_map>
 
 namespace sqlite {
+class ReadTransaction;
 class Transaction;
 }
 
@@ -209,6 +210,43 @@ public:
 
     private:
         std::unique_ptr<sqlite::Transaction> transaction_;
+    };
+
+    // The tracks of a playlist (or of the selection) with their properties,
+    // as tracksOf and selection give them, read a page at a time so that a
+    // long list never stands in memory whole. The pager holds one read
+    // transaction on this thread's connection from its making to its end:
+    // every page, and every other read the thread makes meanwhile, sees the
+    // library as it stood when the pager was made, whatever other threads or
+    // processes write. Used on the thread that made it; only reads may run
+    // while it lives. Throws LibraryError as the reads do.
+    class TrackPager {
+    public:
+        // playlistId 0 pages the selection.
+        TrackPager(const MusicLibrary &library, qint64 playlistId, QStringList keys);
+        ~TrackPager();
+        TrackPager(const TrackPager &) = delete;
+        TrackPager &operator=(const TrackPager &) = delete;
+
+        // How many tracks the pages hold in all.
+        qsizetype size() const { return size_; }
+        // The next at most `count` tracks; empty once all were given.
+        TrackRows next(qsizetype count);
+
+    private:
+        const MusicLibrary &library_;
+        std::unique_ptr<sqlite::ReadTransaction> read_;
+        qint64 playlistId_;
+        QStringList keys_;
+        qsizetype size_ = 0;
+        qsizetype given_ = 0;
+        // Smart playlists and the selection are listed first, then read by id.
+        std::optional<QList<TrackRef>> listed_;
+        // Where the last page of a plain playlist ended: its entry's order.
+        qint64 lastPosition_;
+        qint64 lastEntry_;
+        // Whether the files of the last few locations read are there.
+        QHash<QString, bool> live_;
     };
 
 private:

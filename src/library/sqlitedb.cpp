@@ -8,6 +8,8 @@
 #include <QtEndian>
 #include <sqlite3.h>
 
+#include <exception>
+
 namespace sqlite {
 
 std::optional<FileHeader> fileHeader(const QString &path, const QString &purpose, const QString &folderReason,
@@ -322,6 +324,25 @@ void Transaction::commit()
     if (owner_ && !done_)
         db_.execute("COMMIT", purpose_);
     done_ = true;
+}
+
+ReadTransaction::ReadTransaction(Database &db, const QString &purpose)
+    : db_(db), exceptions_(std::uncaught_exceptions())
+{
+    if (db_.inTransaction())
+        return;
+    db_.execute("BEGIN DEFERRED", purpose);
+    owner_ = true;
+}
+
+ReadTransaction::~ReadTransaction()
+{
+    if (!owner_ || !db_.handle() || !db_.inTransaction())
+        return;
+    // Only reads are meant to run under it; a write that slipped in is kept,
+    // as it would have been without the transaction, unless it failed.
+    const bool unwinding = std::uncaught_exceptions() > exceptions_;
+    sqlite3_exec(db_.handle(), unwinding ? "ROLLBACK" : "COMMIT", nullptr, nullptr, nullptr);
 }
 
 } // namespace sqlite

@@ -113,4 +113,22 @@ private:
     bool done_ = false;
 };
 
+// A read transaction (BEGIN DEFERRED): every read until it ends sees the file
+// as it stood at the first of them, while other connections go on writing
+// (the library runs in WAL mode). Inside a transaction already open on the
+// connection it joins that one. Ends when destroyed: committed, or rolled
+// back when an exception unwinds it.
+class ReadTransaction {
+public:
+    ReadTransaction(Database &db, const QString &purpose);
+    ~ReadTransaction();
+    ReadTransaction(const ReadTransaction &) = delete;
+    ReadTransaction &operator=(const ReadTransaction &) = delete;
+
+private:
+    Database &db_;
+    bool owner_ = false;
+    int exceptions_ = 0;
+};
+
 } // namespace sqlite

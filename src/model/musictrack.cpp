@@ -229,6 +229,40 @@ TrackList MusicTrack::selectedTracks(const std::shared_ptr<MusicLibrary> &librar
     return listed(library, library->selection(map.columns), keys, map, port);
 }
 
+struct LibraryTrackPages::Pager {
+    std::shared_ptr<MusicLibrary> library;
+    QStringList keys;
+    LibraryColumns map;
+    WindowPort *port;
+    MusicLibrary::TrackPager rows;
+
+    Pager(std::shared_ptr<MusicLibrary> lib, qint64 playlistId, QStringList wanted, WindowPort *to)
+        : library(std::move(lib)), keys(std::move(wanted)), map(libraryColumns(keys)), port(to),
+          rows(*library, playlistId, map.columns)
+    {
+    }
+};
+
+LibraryTrackPages::LibraryTrackPages(std::shared_ptr<MusicLibrary> library, qint64 playlistId, QStringList keys,
+                                     WindowPort *port)
+    : pager_(std::make_unique<Pager>(std::move(library), playlistId, std::move(keys), port))
+{
+}
+
+LibraryTrackPages::~LibraryTrackPages() = default;
+LibraryTrackPages::LibraryTrackPages(LibraryTrackPages &&) noexcept = default;
+LibraryTrackPages &LibraryTrackPages::operator=(LibraryTrackPages &&) noexcept = default;
+
+qsizetype LibraryTrackPages::size() const
+{
+    return pager_->rows.size();
+}
+
+TrackList LibraryTrackPages::next(qsizetype count)
+{
+    return listed(pager_->library, pager_->rows.next(count), pager_->keys, pager_->map, pager_->port);
+}
+
 bool MusicTrack::readsFiles(const QStringList &keys)
 {
     return keys.contains(coverKey) || keys.contains(locationKey);

@@ -100,3 +100,26 @@ struct TrackList {
     QList<MusicTrack> tracks;
     QList<TrackValues> values;
 };
+
+// The tracks of a library playlist (of the selection, for playlist 0) with
+// their values of keys, as playlistTracks gives them but a page at a time:
+// a long playlist is never in memory whole. All pages are read inside one
+// read transaction of the library on this thread, held while this lives
+// (see MusicLibrary::TrackPager): only reads may run meanwhile. Throws
+// LibraryError as the reads do.
+class LibraryTrackPages {
+public:
+    LibraryTrackPages(std::shared_ptr<MusicLibrary> library, qint64 playlistId, QStringList keys,
+                      WindowPort *port = nullptr);
+    ~LibraryTrackPages();
+    LibraryTrackPages(LibraryTrackPages &&) noexcept;
+    LibraryTrackPages &operator=(LibraryTrackPages &&) noexcept;
+
+    qsizetype size() const;
+    // The next at most count tracks with their values; empty once all were given.
+    TrackList next(qsizetype count);
+
+private:
+    struct Pager;
+    std::unique_ptr<Pager> pager_;
+};

@@ -37,7 +37,7 @@ std::shared_ptr<Run> collect(CollectRun collectRun, ProgressSink &sink)
     const QString title = collectRun.title;
     return Run::start(sink, title, [run = std::move(collectRun)](ProgressSink &progress) -> Run::Finish {
         QList<ChangeRecord> records;
-        std::optional<TrackList> tracks;
+        bool found = false;
         std::optional<WalkError> error;
         bool complete = false;
         QString current;
@@ -46,55 +46,58 @@ std::shared_ptr<Run> collect(CollectRun collectRun, ProgressSink &sink)
             for (const QString &key : {nameKey, artistKey})
                 if (!keys.contains(key))
                     keys << key;
+            // A page at a time: a million tracks' values at once would hold
+            // hundreds of megabytes. A library's pages are read in one read
+            // transaction, so the walk sees one state of the library.
+            std::optional<TrackPages> pages;
             if (run.listed) {
                 if (std::optional<QList<MusicTrack>> listed = run.listed())
-                    tracks = TrackList{std::move(*listed), {}};
+                    pages.emplace(std::move(*listed));
             } else {
-                // The values are read a chunk at a time below: a million
-                // tracks' values at once would hold hundreds of megabytes, and
-                // progress follows the reading of values that look at the files.
-                tracks = run.source.tracksWithValues(QStringList());
+                pages = run.source.pages(keys);
             }
-            if (tracks) {
-                const int n = static_cast<int>(tracks->tracks.size());
+            found = pages.has_value();
+            if (pages) {
+                const int n = static_cast<int>(pages->size());
                 const int chunk = MusicTrack::readsFiles(keys) ? chunkSize : pageSize;
                 ProgressThrottle throttle;
                 for (int first = 0; first < n; first += chunk) {
-                    const int count = std::min(chunk, n - first);
-                    // Values not read with the list are read a chunk at a
+                    TrackList page = pages->next(chunk);
+                    const int count = static_cast<int>(page.tracks.size());
+                    if (count == 0)
+                        break;
+                    // Values not read with the page are read a chunk at a
                     // time; files one by one, so that progress follows each open.
-                    QList<TrackValues> chunkValues;
-                    if (tracks->values.isEmpty() && tracks->tracks.at(first).isLibraryTrack()) {
+                    if (page.values.isEmpty() && page.tracks.constFirst().isLibraryTrack()) {
                         try {
-                            chunkValues = MusicTrack::valuesForTracks(tracks->tracks.mid(first, count), keys);
+                            page.values = MusicTrack::valuesForTracks(page.tracks, keys);
                         } catch (const LibraryError &) {
                             // Track by track, so the walk stops exactly at the failing track.
-                            chunkValues.clear();
+                            page.values.clear();
                         }
                     }
                     // Files are read several at a time on the pool; the steps
                     // still see them one by one, in the source's order.
-                    const bool readFiles = tracks->values.isEmpty() && chunkValues.isEmpty();
                     const auto walk = [&](int k, const TrackValues &trackValues) {
                         current = tagText(trackValues.value(nameKey));
                         if (throttle.due(first + k, n))
                             progress.setProgress({run.progressFormat, first + k + 1, n, current});
-                        run.step(tracks->tracks.at(first + k), trackValues, records);
+                        run.step(page.tracks.at(k), trackValues, records);
                         // A read that fails next is not this track's.
                         current.clear();
                     };
                     current.clear();
-                    if (readFiles) {
+                    if (page.values.isEmpty()) {
                         filepool::ordered<TrackValues>(
                             count,
                             [&](int k) {
-                                const MusicTrack &track = tracks->tracks.at(first + k);
+                                const MusicTrack &track = page.tracks.at(k);
                                 return TrackValues::fromHash(keys, track.valuesForTags(keys));
                             },
                             walk);
                     } else {
                         for (int k = 0; k < count; ++k)
-                            walk(k, !tracks->values.isEmpty() ? tracks->values.at(first + k) : chunkValues.at(k));
+                            walk(k, page.values.at(k));
                     }
                 }
                 current.clear();
@@ -111,7 +114,7 @@ std::shared_ptr<Run> collect(CollectRun collectRun, ProgressSink &sink)
         if (error)
             qWarning().noquote() << error->description;
 
-        return [port = progress.port(), run, records = std::move(records), found = tracks.has_value(), error, complete]() mutable {
+        return [port = progress.port(), run, records = std::move(records), found, error, complete]() mutable {
             RunOutcome outcome;
             if (error) {
                 const QString where =

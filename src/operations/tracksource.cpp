@@ -41,15 +41,54 @@ QString missingPlaylistMessage(const QString &name)
 
 } // namespace
 
-std::optional<TrackList> TrackSource::playlistTracks(const QStringList &keys) const
+std::optional<qint64> TrackSource::playlistId(MusicLibrary &library) const
 {
-    auto lib = library();
-    const std::optional<Playlist> found = playlist.isNull() ? std::nullopt : lib->playlistNamed(playlist);
+    const std::optional<Playlist> found = playlist.isNull() ? std::nullopt : library.playlistNamed(playlist);
     if (!found) {
         alertPanel(port, QStringLiteral("No Playlist"), missingPlaylistMessage(playlist));
         return std::nullopt;
     }
-    return MusicTrack::playlistTracks(lib, found->id, keys, port);
+    return found->id;
+}
+
+std::optional<TrackList> TrackSource::playlistTracks(const QStringList &keys) const
+{
+    auto lib = library();
+    const std::optional<qint64> id = playlistId(*lib);
+    if (!id)
+        return std::nullopt;
+    return MusicTrack::playlistTracks(lib, *id, keys, port);
+}
+
+std::optional<TrackPages> TrackSource::pages(const QStringList &keys) const
+{
+    switch (method) {
+    case choices::PlaylistSource: {
+        auto lib = library();
+        const std::optional<qint64> id = playlistId(*lib);
+        if (!id)
+            return std::nullopt;
+        return TrackPages(LibraryTrackPages(lib, *id, keys, port));
+    }
+    case choices::FolderSource: {
+        std::optional<QList<MusicTrack>> files = folderTracks();
+        if (!files)
+            return std::nullopt;
+        return TrackPages(std::move(*files));
+    }
+    default:
+        return TrackPages(LibraryTrackPages(library(), 0, keys, port));
+    }
+}
+
+TrackList TrackPages::next(qsizetype count)
+{
+    if (library_)
+        return library_->next(count);
+    TrackList page;
+    page.tracks = tracks_.mid(given_, count);
+    given_ += page.tracks.size();
+    return page;
 }
 
 std::optional<QList<MusicTrack>> TrackSource::folderTracks() const

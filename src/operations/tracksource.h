@@ -13,6 +13,25 @@
 class MusicLibrary;
 class WindowPort;
 
+// A source's tracks a page at a time, in the source's order. The tracks of a
+// library playlist or selection come with their values, all read inside one
+// read transaction of the library held while this lives (so it stays on the
+// worker that made it); other tracks come without, for the caller to read.
+class TrackPages {
+public:
+    explicit TrackPages(QList<MusicTrack> tracks) : tracks_(std::move(tracks)) {}
+    explicit TrackPages(LibraryTrackPages library) : library_(std::move(library)) {}
+
+    qsizetype size() const { return library_ ? library_->size() : tracks_.size(); }
+    // The next at most count tracks; empty once all were given.
+    TrackList next(qsizetype count);
+
+private:
+    std::optional<LibraryTrackPages> library_;
+    QList<MusicTrack> tracks_;
+    qsizetype given_ = 0;
+};
+
 // The tracks a tool works on, as the person chose them when the tool was
 // started: taken as a value on the main thread, read on the worker.
 struct TrackSource {
@@ -33,8 +52,12 @@ struct TrackSource {
     // tracks() with the values of keys for the library's tracks, read in the
     // same query (the values of files are read later, one file at a time).
     std::optional<TrackList> tracksWithValues(const QStringList &keys) const;
+    // The same a page at a time, for walks too long to hold whole.
+    std::optional<TrackPages> pages(const QStringList &keys) const;
 
 private:
     std::optional<TrackList> playlistTracks(const QStringList &keys) const;
+    // The chosen playlist's id, or nothing after telling the person it is gone.
+    std::optional<qint64> playlistId(MusicLibrary &library) const;
     std::optional<QList<MusicTrack>> folderTracks() const;
 };

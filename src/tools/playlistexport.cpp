@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryFile>
 #include <QUrl>
 #include <memory>
 
@@ -167,9 +168,56 @@ QString xspfDocument(const QString &playlistName, const QList<ExportEntry> &entr
 
 namespace {
 
+// The text of an export as it is built, in UTF-8. Past a megabyte it goes on
+// in a temporary file, so that a long playlist's export never stands in
+// memory whole; where no temporary file can be made it stays in memory.
+class ExportText {
+public:
+    void append(const QString &text)
+    {
+        pending_ += text.toUtf8();
+        if (pending_.size() < spillSize || !spill())
+            return;
+        pending_.clear();
+    }
+
+    // Writes the whole text to file; false when a write fails.
+    bool writeTo(QFile &file)
+    {
+        if (spilled_) {
+            spilled_->seek(0);
+            QByteArray block;
+            while (!(block = spilled_->read(spillSize)).isEmpty()) {
+                if (file.write(block) != block.size())
+                    return false;
+            }
+            if (spilled_->error() != QFileDevice::NoError)
+                return false;
+        }
+        return file.write(pending_) == pending_.size() && file.flush();
+    }
+
+private:
+    static constexpr qsizetype spillSize = 1 << 20;
+
+    bool spill()
+    {
+        if (!spilled_) {
+            auto file = std::make_unique<QTemporaryFile>();
+            if (!file->open())
+                return false;
+            spilled_ = std::move(file);
+        }
+        return spilled_->write(pending_) == pending_.size();
+    }
+
+    QByteArray pending_;
+    std::unique_ptr<QTemporaryFile> spilled_;
+};
+
 // Saves where the person chooses and says on the status line what became of
 // the export of `tracks` tracks.
-bool saveDocument(WindowPort *port, const QString &document, const QString &name, ExportFormat format, int tracks)
+bool saveDocument(WindowPort *port, ExportText &document, const QString &name, ExportFormat format, int tracks)
 {
     const std::optional<QString> path = port->chooseSaveFile(name, exportFileType(format));
     if (!path) {
@@ -177,8 +225,7 @@ bool saveDocument(WindowPort *port, const QString &document, const QString &name
         return true;
     }
     QFile file(*path);
-    const QByteArray bytes = document.toUtf8();
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size() || !file.flush()) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || !document.writeTo(file)) {
         alertPanel(port, QStringLiteral("Export Failed"),
                    QStringLiteral("The file '%1' could not be written: %2").arg(*path, file.errorString()));
         RunNews::instance().announce(QStringLiteral("Export failed: '%1' could not be written").arg(*path), false);
@@ -210,10 +257,10 @@ CollectRun exportPlaylistFile(WindowPort *port, ExportFormat format, const QStri
                          values.value(QStringLiteral("duration")).toDouble()});
     };
     run.report = [port, format, entries, withoutFile, name, relativeTo](bool, bool) {
-        const bool saved = saveDocument(
-            port,
-            format == ExportFormat::Xspf ? xspfDocument(name, *entries) : m3u8Document(*entries, relativeTo), name,
-            format, int(entries->size()));
+        ExportText document;
+        document.append(format == ExportFormat::Xspf ? xspfDocument(name, *entries)
+                                                     : m3u8Document(*entries, relativeTo));
+        const bool saved = saveDocument(port, document, name, format, int(entries->size()));
         if (*withoutFile > 0)
             alertPanel(port, QStringLiteral("Tracks Left Out"),
                        QStringLiteral("%1 tracks have no file and are not in the playlist file.").arg(*withoutFile));
@@ -239,7 +286,8 @@ CollectRun exportPlaylist(const ExportOptions &options, TrackSource source)
         run.source = std::move(source);
         return run;
     }
-    auto document = std::make_shared<QString>(exportHead(format, name));
+    auto document = std::make_shared<ExportText>();
+    document->append(exportHead(format, name));
     auto lines = std::make_shared<int>(0);
 
     CollectRun run;
@@ -247,14 +295,14 @@ CollectRun exportPlaylist(const ExportOptions &options, TrackSource source)
     run.keys = {QStringLiteral("album"), QStringLiteral("duration")};
     run.step = [format, document, lines](const MusicTrack &, const TrackValues &values, QList<ChangeRecord> &) {
         ++*lines;
-        *document += exportLine(format, values.value(QStringLiteral("artist")).toString(),
+        document->append(exportLine(format, values.value(QStringLiteral("artist")).toString(),
                                 values.value(QStringLiteral("name")).toString(),
                                 values.value(QStringLiteral("album")).toString(),
-                                values.value(QStringLiteral("duration")).toDouble());
+                                values.value(QStringLiteral("duration")).toDouble()));
     };
     // A walk that stopped keeps the lines read before it; the person has been told.
     run.report = [port, format, document, lines, name](bool, bool) {
-        *document += exportTail(format);
+        document->append(exportTail(format));
         return saveDocument(port, *document, name, format, *lines);
     };
     return run;

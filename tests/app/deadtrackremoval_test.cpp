@@ -3,6 +3,8 @@
 
 #include "tools/deadtrackremoval.h"
 
+#include <sqlite3.h>
+
 namespace {
 
 class DeadTrackRemoval : public LibraryToolTest {
@@ -99,4 +101,40 @@ TEST(MissingFolderCount, LooksAtEachFolderOnceAndNamesTheOutermostMissingOne)
     count.add(QString());
     EXPECT_EQ(count.tracks(), 2);
     EXPECT_EQ(count.example(), folder.filePath("Music/Gone"));
+}
+
+// A playlist longer than one page of the walk, holding its three tracks over
+// and over with runs of equal positions across the page ends: every entry of
+// the dead one is proposed once, in the playlist's order.
+TEST_F(DeadTrackRemoval, ALongPlaylistIsWalkedWholeInItsOrder)
+{
+    const qint64 alive = addTrack("alive");
+    const qint64 gone = addTrack("gone");
+    const qint64 also = addTrack("also alive");
+    QList<qint64> entries;
+    for (int i = 0; i < 1536; ++i)
+        entries << QList<qint64>{alive, gone, also}[i % 3];
+    const qint64 all = addPlaylist("All", entries);
+    ASSERT_TRUE(QFile::remove(fileOf(gone)));
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(library().path()).constData(), &db), SQLITE_OK);
+    // Seven entries share each position, so pages end inside runs.
+    EXPECT_EQ(sqlite3_exec(db, "UPDATE playlist_entries SET position = 5000 - id / 7", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    chooseSource("All");
+
+    run();
+    ASSERT_TRUE(app_.changes());
+    QList<qint64> proposed;
+    for (const ChangeRecord &r : app_.changes()->records) {
+        EXPECT_EQ(r.track.track()->trackId, gone);
+        proposed << r.track.track()->entryId;
+    }
+    QList<qint64> expected;
+    for (const TrackRef &ref : library().tracksOf(all))
+        if (ref.trackId == gone)
+            expected << ref.entryId;
+    EXPECT_EQ(proposed.size(), 512);
+    EXPECT_EQ(proposed, expected);
 }

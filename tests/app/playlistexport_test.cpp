@@ -115,6 +115,25 @@ TEST_F(Export, ThreeTracksAsText)
     EXPECT_EQ(port->progressEnded, 1);
 }
 
+// A text past what is kept in memory while the export is built comes out
+// whole and in order, in both formats.
+TEST_F(Export, ALongExportIsWrittenWhole)
+{
+    const QString title = QString(5000, QLatin1Char('t')) + QStringLiteral("é'");
+    const qint64 track = addLibraryTrack(title, "A & B", "Live", 245.3);
+    usePlaylist("Long", QList<qint64>(300, track));
+
+    const QByteArray line = ("A & B\t" + title + "\tLive\t245.3\n").toUtf8();
+    const QByteArray text = exportAs(1, files.filePath("out/long.txt"));
+    EXPECT_EQ(text.size(), 300 * line.size());
+    EXPECT_EQ(text, line.repeated(300));
+
+    const QByteArray xml = exportAs(2, files.filePath("out/long.xml"));
+    const QByteArray element =
+        ("<track artist='A &amp; B' title='" + title.chopped(1) + "&apos;' album='Live' duration='245.3' />\n").toUtf8();
+    EXPECT_EQ(xml, "<?xml version=\"1.0\"?>\n<playlist name='Long'>\n" + element.repeated(300) + "</playlist>\n");
+}
+
 TEST_F(Export, ThreeTracksAsXml)
 {
     useThreeTracks();

@@ -2,6 +2,7 @@
 #include "librarycommands.h"
 #include "library/musiclibrary.h"
 #include "files/musicfiles.h"
+#include "support/textutils.h"
 #include "testfiles.h"
 
 #include <QJsonArray>
@@ -204,3 +205,36 @@ TEST_F(LibraryCommandsTest, AThousandFilesImportAndList)
 }
 
 } // namespace
+
+// Texts of every kind and numbers come out in JSON as a JSON writer prints
+// them, read back unchanged, and no control or direction character reaches
+// the terminal unescaped.
+TEST_F(LibraryCommandsTest, TrackValuesOfEveryKindPrintAsJson)
+{
+    const QString odd = QStringLiteral("Don't \"quote\" back\\slash\ttab\nline\r\x07") + QChar(0x7f) + QChar(0x85) +
+                        QStringLiteral(" émoji ") + QString::fromUcs4(U"\U0001F3B5") + QChar(0x202e) +
+                        QStringLiteral("rtl") + QChar(0x200b) + QChar(0xfeff);
+    {
+        MusicLibrary library(libraryPath);
+        library.importFile({folder.filePath("music/1.mp3"),
+                            {{"name", odd}, {"artist", "plain"}, {"album", ""}, {"year", -5}, {"trackNumber", 7}}});
+        library.importFile({folder.filePath("music/2.mp3"), {{"name", "Été"}, {"genre", QString(300, 'x')}}});
+    }
+    const QString out = run({"tracks", "--json"}).out;
+    const QJsonDocument document = QJsonDocument::fromJson(out.toUtf8());
+    const QJsonArray tracks = document.array();
+    ASSERT_EQ(tracks.size(), 2) << out.toStdString();
+    EXPECT_EQ(out, text::escapedControls(QString::fromUtf8(document.toJson(QJsonDocument::Indented)),
+                                         text::ControlStyle::Json, true));
+    const QJsonObject first = tracks[0].toObject();
+    EXPECT_EQ(first.value("title").toString(), odd);
+    EXPECT_EQ(first.value("artist").toString(), "plain");
+    EXPECT_EQ(first.value("album").toString(), "");
+    EXPECT_EQ(first.value("year").toInteger(), -5);
+    EXPECT_EQ(first.value("trackNumber").toInteger(), 7);
+    EXPECT_TRUE(first.value("location").isNull());
+    EXPECT_TRUE(first.value("composer").isNull());
+    EXPECT_EQ(tracks[1].toObject().value("title").toString(), "Été");
+    EXPECT_FALSE(out.contains(QChar(0x202e)));
+    EXPECT_TRUE(out.contains("\\u202e"));
+}

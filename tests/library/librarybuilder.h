@@ -4,7 +4,9 @@
 #include "library/musiclibrary.h"
 #include "testfiles.h"
 
+#include <gtest/gtest.h>
 #include <memory>
+#include <sqlite3.h>
 
 // "A library with these tracks and playlists": a real library file in a
 // temporary folder, with small builders for its content.
@@ -44,3 +46,14 @@ private:
     std::unique_ptr<MusicLibrary> library_;
     int counter_ = 0;
 };
+
+// Runs sql on path with a bare SQLite connection, as another program would.
+inline void runSql(const QString &path, const char *sql)
+{
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.toUtf8().constData(), &db), SQLITE_OK);
+    char *error = nullptr;
+    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
+    sqlite3_free(error);
+    sqlite3_close(db);
+}

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "librarybuilder.h"
 #include "library/libraryschema.h"
 #include "library/musiclibrary.h"
 #include "testfiles.h"
@@ -10,17 +11,6 @@
 #include <sqlite3.h>
 
 namespace {
-
-// Runs sql on path with a bare SQLite connection, as another program would.
-void runSql(const QString &path, const char *sql)
-{
-    sqlite3 *db = nullptr;
-    ASSERT_EQ(sqlite3_open(path.toUtf8().constData(), &db), SQLITE_OK);
-    char *error = nullptr;
-    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
-    sqlite3_free(error);
-    sqlite3_close(db);
-}
 
 void expectRefusedAndUntouched(const QString &path, const char *because)
 {
