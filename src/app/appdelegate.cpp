@@ -163,6 +163,7 @@ void AppDelegate::popUp(int tag)
 std::shared_ptr<Run> AppDelegate::started(std::shared_ptr<Run> run)
 {
     lastRun_ = run;
+    run->whenFinished([this](const RunOutcome &) { emit runFinished(); });
     return run;
 }
 

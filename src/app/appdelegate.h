@@ -283,6 +283,9 @@ signals:
     void currentPaneChanged();
     void aboutChanged();
     void changesChanged();
+    // A run an action started has ended, whatever its outcome: what the
+    // history holds may have changed.
+    void runFinished();
 
 private:
     void setPlaylistNames(QStringList all, QStringList editable);

@@ -2,11 +2,10 @@
 #include "historycommand.h"
 
 #include "library/musiclibrary.h"
-#include "operations/runjournal.h"
+#include "operations/historyview.h"
 #include "planprinter.h"
 #include "reviewprinter.h"
 
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
 
@@ -22,11 +21,6 @@ of run N with the values before and after. The history is kept in
 history.sqlite beside the library file. `quavertin-cli undo [N]` takes a run
 back (see quavertin-cli undo --help).
 )";
-
-QString shownTime(const HistoryRun &run)
-{
-    return run.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-}
 
 QJsonValue jsonValue(const QVariant &value)
 {
@@ -67,36 +61,6 @@ QJsonObject changeJson(const HistoryChange &change)
     return object;
 }
 
-// "“value”", or "(none)" for an absent one.
-QString shownValue(const QVariant &value)
-{
-    if (!value.isValid() || value.isNull())
-        return QStringLiteral("(none)");
-    return QStringLiteral("\u201C%1\u201D").arg(value.toString());
-}
-
-// The fields of a change's line, each escaped where it is printed.
-QStringList changeFields(const HistoryChange &change)
-{
-    using K = HistoryChange::Kind;
-    const QString track = !change.path.isEmpty() ? change.path
-                          : change.title.isEmpty() ? QStringLiteral("track %1").arg(change.trackId)
-                                                   : QStringLiteral("%1 \u2013 %2").arg(change.artist, change.title);
-    switch (change.kind) {
-    case K::AddedToPlaylist:
-    case K::RemovedFromPlaylist:
-    case K::DeadEntryRemoved:
-        return {track, QStringLiteral("%1 \u201C%2\u201D at position %3")
-                           .arg(historyKindName(change.kind), change.playlist)
-                           .arg(change.position)};
-    case K::RemovedFromLibrary:
-        return {track, historyKindName(change.kind)};
-    default:
-        return {track, change.key,
-                QStringLiteral("%1 \u2192 %2").arg(shownValue(change.before), shownValue(change.after))};
-    }
-}
-
 } // namespace
 
 ExitCode runHistoryCommand(const QStringList &args, const QString &libraryPath, QTextStream &out, QTextStream &err)
@@ -128,14 +92,8 @@ ExitCode runHistoryCommand(const QStringList &args, const QString &libraryPath, 
     }
 
     const QString library = libraryPath.isEmpty() ? MusicLibrary::defaultPath() : libraryPath;
-    const QString path = HistoryStore::pathBeside(library);
     try {
-        std::unique_ptr<HistoryStore> store;
-        // Listing makes no history file where there is none.
-        if (QFileInfo::exists(path))
-            store = RunJournal::openSettled(path, MusicLibrary::isRunning(library)
-                                                      ? std::make_shared<MusicLibrary>(library)
-                                                      : nullptr);
+        const std::unique_ptr<HistoryStore> store = historyview::openExisting(library);
         if (!shown) {
             const QList<HistoryRun> runs = store ? store->runs() : QList<HistoryRun>();
             if (json) {
@@ -147,7 +105,7 @@ ExitCode runHistoryCommand(const QStringList &args, const QString &libraryPath, 
                 err << "The history holds no runs.\n";
             }
             for (const HistoryRun &run : json ? QList<HistoryRun>() : runs)
-                out << run.number << '\t' << shownTime(run) << '\t' << printable(run.tool) << '\t'
+                out << run.number << '\t' << historyview::shownTime(run) << '\t' << printable(run.tool) << '\t'
                     << printable(run.source) << '\t' << run.count << '\n';
             return ExitCode::Success;
         }
@@ -166,11 +124,11 @@ ExitCode runHistoryCommand(const QStringList &args, const QString &libraryPath, 
             printJson(out, QJsonDocument(object));
             return ExitCode::Success;
         }
-        out << "Run " << run->number << ", " << shownTime(*run) << ", " << printable(run->tool) << ", "
-            << printable(run->source) << ": " << run->count << (run->count == 1 ? " change\n" : " changes\n");
+        out << "Run " << run->number << ", " << historyview::shownTime(*run) << ", " << printable(run->tool) << ", "
+            << printable(run->source) << ": " << historyview::countedChanges(run->count) << '\n';
         int n = 0;
         for (const HistoryChange &change : changes) {
-            QStringList fields = changeFields(change);
+            QStringList fields = historyview::changeFields(change);
             for (QString &field : fields)
                 field = printable(field);
             out << ++n << '\t' << fields.join(QLatin1Char('\t')) << '\n';

@@ -4,7 +4,9 @@
 #include "app/appdelegate.h"
 #include "buildinfo.h"
 #include "helpsheet.h"
+#include "historywindow.h"
 #include "librarybrowser.h"
+#include "operations/historyview.h"
 #include "operations/runnews.h"
 #include "libraryimports.h"
 #include "panes.h"
@@ -14,6 +16,8 @@
 #include "sourcechooser.h"
 #include "support/dispatch.h"
 #include "support/fileutils.h"
+#include "support/textutils.h"
+#include "tools/undo.h"
 #include "tracktablepanel.h"
 #include "operations/choices.h"
 
@@ -103,6 +107,7 @@ MainWindow::MainWindow(AppDelegate *app, QWidget *parent) : QMainWindow(parent),
     setCentralWidget(central);
 
     buildMenus();
+    buildEditMenu();
     buildToolbar();
     buildViewMenu();
     buildStatusLine();
@@ -161,6 +166,60 @@ void MainWindow::buildToolbar()
     const QList<QAction *> items = paneItems();
     for (int index = 0; index < items.size() && index < 9; ++index)
         items.at(index)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + index)));
+}
+
+void MainWindow::buildEditMenu()
+{
+    auto *edit = new QMenu(tr("&Edit"), this);
+    edit->setObjectName("editMenu");
+    undoAction_ = edit->addAction(tr("Undo"), QKeySequence::Undo, this, &MainWindow::undoLastRun);
+    undoAction_->setObjectName("undoLastRun");
+    edit->addSeparator();
+    edit->addAction(tr("&History…"), this, &MainWindow::showHistory)->setObjectName("showHistory");
+    // Another program (the command line) may have added runs since.
+    connect(edit, &QMenu::aboutToShow, this, &MainWindow::updateUndoAction);
+    connect(app_, &AppDelegate::runFinished, this, &MainWindow::updateUndoAction);
+    updateUndoAction();
+    // After the File menu.
+    const QList<QAction *> menus = menuBar()->actions();
+    menuBar()->insertMenu(menus.size() > 1 ? menus.at(1) : nullptr, edit);
+}
+
+void MainWindow::updateUndoAction()
+{
+    const tools::UndoTarget target = tools::undoTarget({HistoryStore::pathBeside(app_->libraryPath()), 0});
+    const std::optional<HistoryRun> &run = target.run;
+    undoableRun_ = run ? run->number : 0;
+    undoAction_->setEnabled(run.has_value());
+    // An '&' in a tool's name is no shortcut mark.
+    undoAction_->setText(run ? QStringLiteral("Undo \"%1\" (%2)")
+                                   .arg(text::escapedControls(run->tool, text::ControlStyle::Window)
+                                            .replace(QLatin1Char('&'), QLatin1String("&&")),
+                                        historyview::countedChanges(run->count))
+                             : tr("Undo"));
+    undoAction_->setToolTip(run ? undoAction_->text() : target.message);
+}
+
+void MainWindow::undoLastRun()
+{
+    // Not while a review or a run is up: its list would be replaced.
+    if (undoableRun_ != 0 && !app_->changes() && !Run::busy())
+        app_->performUndo(undoableRun_);
+}
+
+HistoryWindow *MainWindow::historyWindow()
+{
+    if (!history_)
+        history_ = new HistoryWindow(app_, this);
+    return history_;
+}
+
+void MainWindow::showHistory()
+{
+    historyWindow()->reload();
+    historyWindow()->show();
+    historyWindow()->raise();
+    historyWindow()->activateWindow();
 }
 
 void MainWindow::buildViewMenu()

@@ -6,6 +6,7 @@
 
 class AppDelegate;
 class HelpSheet;
+class HistoryWindow;
 class LibraryBrowser;
 class LibraryImports;
 class ProgressSheet;
@@ -74,6 +75,15 @@ public:
     void importIntoLibrary();
     void refreshLibrary();
 
+    // Edit → History…, made on first use.
+    HistoryWindow *historyWindow();
+    void showHistory();
+    // Edit → Undo: names the newest run the history can take back (disabled,
+    // plainly "Undo", when there is none) and starts its undo.
+    QAction *undoAction() const { return undoAction_; }
+    void updateUndoAction();
+    void undoLastRun();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
@@ -81,6 +91,7 @@ protected:
 private:
     void buildToolbar();
     void buildMenus();
+    void buildEditMenu();
     void buildViewMenu();
     void buildStatusLine();
     void placeHint();
@@ -102,6 +113,9 @@ private:
     LibraryBrowser *library_ = nullptr;
     RenamePreview *renamePreview_ = nullptr;
     LibraryImports *imports_ = nullptr;
+    HistoryWindow *history_ = nullptr;
+    QAction *undoAction_ = nullptr;
+    qint64 undoableRun_ = 0; // the run Edit → Undo names; 0 for none
     int shownPosition_ = -1;
     TrackTablePanel *trackPanel_ = nullptr;
     QAction *trackTableAction_ = nullptr;
