@@ -6,7 +6,6 @@
 #include "operations/changesmodel.h"
 #include "operations/runjournal.h"
 #include "operations/reviewsummary.h"
-#include "operations/runnews.h"
 #include "operations/runreport.h"
 #include "support/alerts.h"
 #include "support/dispatch.h"
@@ -310,16 +309,9 @@ void AppDelegate::applyChanges()
                            const ApplyResult result = applyengine::apply(run);
                            return [this, result, list = run.changes, playlistName] {
                                lastApply_ = result;
-                               applyengine::report(port_, result);
+                               RunOutcome outcome =
+                                   runreport::finishApplied(port_, result, runreport::applied(result, *list, playlistName));
                                setChanges(nullptr);
-                               const QString unrecorded = runreport::notRecorded(result);
-                               RunNews::instance().announce(
-                                   runreport::applied(result, *list, playlistName) +
-                                       (unrecorded.isEmpty() ? QString() : QStringLiteral(". ") + unrecorded),
-                                   true);
-                               RunOutcome outcome;
-                               outcome.kind = RunOutcome::Applied;
-                               outcome.applied = result;
                                return outcome;
                            };
                        }));

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "runreport.h"
 
+#include "runnews.h"
+
 #include <QLocale>
 
 namespace runreport {
@@ -75,6 +77,17 @@ QString notRecorded(const ApplyResult &result)
         return {};
     return QStringLiteral("The history could not record this run, so it cannot be undone from there: %1")
         .arg(result.notRecorded);
+}
+
+RunOutcome finishApplied(WindowPort *port, const ApplyResult &result, const QString &summary)
+{
+    applyengine::report(port, result);
+    const QString unrecorded = notRecorded(result);
+    RunNews::instance().announce(summary + (unrecorded.isEmpty() ? QString() : QStringLiteral(". ") + unrecorded), true);
+    RunOutcome outcome;
+    outcome.kind = RunOutcome::Applied;
+    outcome.applied = result;
+    return outcome;
 }
 
 QString numericChanged(const ApplyResult &result)

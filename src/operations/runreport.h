@@ -2,6 +2,7 @@
 #pragma once
 
 #include "applyengine.h"
+#include "run.h"
 
 #include <QString>
 
@@ -20,6 +21,11 @@ QString applied(const ApplyResult &result, const ChangeList &list, const QString
 
 // Why the run is missing from the history; empty when it is there.
 QString notRecorded(const ApplyResult &result);
+
+// The end of an apply on the main thread: the alerts of what failed, the
+// status line's summary with what the history could not record, and the
+// run's outcome.
+RunOutcome finishApplied(WindowPort *port, const ApplyResult &result, const QString &summary);
 
 // After the numeric tag changer wrote its tracks.
 QString numericChanged(const ApplyResult &result);

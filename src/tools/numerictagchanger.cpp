@@ -6,7 +6,6 @@
 #include "operations/applyengine.h"
 #include "operations/run.h"
 #include "operations/runjournal.h"
-#include "operations/runnews.h"
 #include "operations/runreport.h"
 #include "support/alerts.h"
 #include "support/textutils.h"
@@ -106,15 +105,7 @@ std::shared_ptr<Run> changeNumbers(const NumericOptions &options,
         if (journal)
             result.notRecorded = journal->finish();
         return [port = sink.port(), result] {
-            applyengine::report(port, result);
-            const QString unrecorded = runreport::notRecorded(result);
-            RunNews::instance().announce(runreport::numericChanged(result) +
-                                             (unrecorded.isEmpty() ? QString() : QStringLiteral(". ") + unrecorded),
-                                         true);
-            RunOutcome outcome;
-            outcome.kind = RunOutcome::Applied;
-            outcome.applied = result;
-            return outcome;
+            return runreport::finishApplied(port, result, runreport::numericChanged(result));
         };
     });
 }
