@@ -104,7 +104,7 @@ void appendJsonValue(QString &json, const QVariant &value)
         return;
     }
     if (value.typeId() == QMetaType::QString) {
-        const QString text = value.toString();
+        const QString &text = *static_cast<const QString *>(value.constData());
         const bool plain = std::all_of(text.cbegin(), text.cend(), [](QChar c) {
             const char16_t u = c.unicode();
             return u >= 0x20 && u != u'"' && u != u'\\' &&
@@ -127,9 +127,10 @@ void appendJsonValue(QString &json, const QVariant &value)
 
 // In JSON every listable column is there, under its key ("title" for the name),
 // in the order a JSON object keeps its keys.
-// The rows are read and printed a page at a time: a library of a million
-// tracks as one document would hold every value several times over.
-void printTracks(MusicLibrary &library, const QList<TrackRef> &refs, bool json, QTextStream &out,
+// The rows are read a page at a time inside one read transaction and written
+// in small pieces: a library of a million tracks as one document would hold
+// every value several times over.
+void printTracks(const MusicLibrary &library, const std::optional<qint64> &playlistId, bool json, QTextStream &out,
                  const QStringList &columns = defaultColumns)
 {
     const QStringList keys = json ? listableKeys() : columns;
@@ -139,41 +140,60 @@ void printTracks(MusicLibrary &library, const QList<TrackRef> &refs, bool json, 
     for (qsizetype k = 0; k < keys.size(); ++k)
         fields.append({keys[k] == QLatin1String("name") ? QStringLiteral("title") : keys[k], k});
     std::sort(fields.begin(), fields.end());
+    const qsizetype location = keys.indexOf(QLatin1String("location"));
+    std::optional<MusicLibrary::TrackPager> pager;
+    if (playlistId)
+        pager.emplace(library, *playlistId, keys);
+    else
+        pager.emplace(library, MusicLibrary::TrackPager::WholeLibrary{}, keys);
     constexpr qsizetype page = 4096;
+    // Handed to the stream whenever it holds this much, and reused.
+    constexpr qsizetype piece = 1 << 15;
+    QString text;
+    text.reserve(piece + 4096);
     if (json)
-        out << '[';
-    for (qsizetype first = 0; first < refs.size(); first += page) {
-        const QList<QVariantList> rows = library.propertyRows(refs.mid(first, page), keys);
-        QString text;
-        for (qsizetype r = 0; r < rows.size(); ++r) {
-            const qsizetype i = first + r;
+        text += QLatin1Char('[');
+    qsizetype i = 0;
+    for (TrackRows rows = pager->next(page); !rows.refs.isEmpty(); rows = pager->next(page)) {
+        for (qsizetype r = 0; r < rows.refs.size(); ++r, ++i) {
+            const QVariantList &row = rows.rows.at(r);
             if (!json) {
-                out << refs[i].trackId;
-                for (qsizetype k = 0; k < keys.size(); ++k)
-                    out << '\t' << oneLine(rows[r].value(k));
-                out << '\n';
-                continue;
+                text += QString::number(rows.refs[r].trackId);
+                for (qsizetype k = 0; k < keys.size(); ++k) {
+                    text += QLatin1Char('\t');
+                    text += oneLine(row.at(k));
+                }
+                text += QLatin1Char('\n');
+            } else {
+                text += QLatin1String(i == 0 ? "\n    {" : ",\n    {");
+                for (qsizetype f = 0; f < fields.size(); ++f) {
+                    const auto &[name, k] = fields[f];
+                    text += QLatin1String(f == 0 ? "\n        \"" : ",\n        \"");
+                    text += name;
+                    text += QLatin1String("\": ");
+                    if (k < 0) {
+                        text += QString::number(rows.refs[r].trackId);
+                        continue;
+                    }
+                    const QVariant &value = row.at(k);
+                    const bool absent =
+                        !value.isValid() || value.isNull() || (k == location && value.toString().isEmpty());
+                    if (absent)
+                        text += QLatin1String("null");
+                    else
+                        appendJsonValue(text, value);
+                }
+                text += QLatin1String("\n    }");
             }
-            text += QLatin1String(i == 0 ? "\n    {" : ",\n    {");
-            for (qsizetype f = 0; f < fields.size(); ++f) {
-                const auto &[name, k] = fields[f];
-                text += QLatin1String(f == 0 ? "\n        \"" : ",\n        \"");
-                text += name;
-                text += QLatin1String("\": ");
-                const QVariant value = k < 0 ? QVariant(qlonglong(refs[i].trackId)) : rows[r].value(k);
-                const bool absent = !value.isValid() || value.isNull() ||
-                                    (k >= 0 && keys[k] == QLatin1String("location") && value.toString().isEmpty());
-                if (absent)
-                    text += QLatin1String("null");
-                else
-                    appendJsonValue(text, value);
+            if (text.size() >= piece) {
+                out << text;
+                text.truncate(0);
             }
-            text += QLatin1String("\n    }");
         }
-        out << text;
     }
     if (json)
-        out << "\n]\n";
+        text += QLatin1String("\n]\n");
+    out << text;
 }
 
 // Splits off the options a command knows; anything else starting with "--" is bad usage.
@@ -282,16 +302,18 @@ ExitCode runImport(const LibraryOpener &open, const QStringList &args, QTextStre
 }
 
 // The tracks of the playlist --playlist names, else the whole library's.
-std::optional<QList<TrackRef>> tracksAsked(MusicLibrary &library, const Parsed &p, QTextStream &err)
+// The playlist asked for, or nothing for the whole library; false after telling why there is none.
+bool playlistAsked(MusicLibrary &library, const Parsed &p, std::optional<qint64> &id, QTextStream &err)
 {
     if (p.playlist.isNull())
-        return library.allTracks();
+        return true;
     const libraryactions::Result<Playlist> playlist = libraryactions::findPlaylist(library, p.playlist);
     if (!playlist.ok()) {
         cli::failed(*playlist.problem, err);
-        return std::nullopt;
+        return false;
     }
-    return library.tracksOf(playlist.value.id);
+    id = playlist.value.id;
+    return true;
 }
 
 ExitCode runRefresh(const LibraryOpener &open, const QStringList &args, QTextStream &out, QTextStream &err)
@@ -342,10 +364,10 @@ ExitCode runTracks(const LibraryOpener &open, const QStringList &args, QTextStre
             return badUsage(p, err);
         }
     }
-    const std::optional<QList<TrackRef>> refs = tracksAsked(open(), p, err);
-    if (!refs)
+    std::optional<qint64> playlist;
+    if (!playlistAsked(open(), p, playlist, err))
         return ExitCode::Failed;
-    printTracks(open(), *refs, p.json, out, columns);
+    printTracks(open(), playlist, p.json, out, columns);
     return ExitCode::Success;
 }
 
@@ -467,7 +489,7 @@ ExitCode runSelection(const LibraryOpener &open, const QStringList &args, QTextS
     const Parsed p = parse(args, true, false);
     if (!p.ok || !p.words.isEmpty())
         return badUsage(p, err);
-    printTracks(open(), open().selection(), p.json, out);
+    printTracks(open(), qint64(0), p.json, out);
     return ExitCode::Success;
 }
 

@@ -195,6 +195,15 @@ MusicLibrary::TrackPager::TrackPager(const MusicLibrary &library, qint64 playlis
         size_ = listed_->size();
 }
 
+MusicLibrary::TrackPager::TrackPager(const MusicLibrary &library, WholeLibrary, QStringList keys)
+    : library_(library), playlistId_(0), keys_(std::move(keys)), lastPosition_(0),
+      lastEntry_(std::numeric_limits<qint64>::min()), wholeLibrary_(true)
+{
+    const QString purpose = QStringLiteral("read the tracks of the library");
+    read_ = std::make_unique<sqlite::ReadTransaction>(library.connection(), purpose);
+    size_ = library.trackCount();
+}
+
 MusicLibrary::TrackPager::~TrackPager() = default;
 
 TrackRows MusicLibrary::TrackPager::next(qsizetype count)
@@ -208,6 +217,8 @@ TrackRows MusicLibrary::TrackPager::next(qsizetype count)
         given_ += page.refs.size();
         return page;
     }
+    if (wholeLibrary_)
+        return nextOfLibrary(count);
     const QString purpose =
         QStringLiteral("read %1 properties of the tracks of playlist %2").arg(keys_.size()).arg(playlistId_);
     const PropertyColumns columns(keys_, purpose, &live_);
@@ -228,6 +239,25 @@ TrackRows MusicLibrary::TrackPager::next(qsizetype count)
         page.rows.append(columns.read(st, 3));
     }
     // A short page is the last one.
+    given_ = page.refs.size() < count ? size_ : given_ + page.refs.size();
+    return page;
+}
+
+TrackRows MusicLibrary::TrackPager::nextOfLibrary(qsizetype count)
+{
+    const QString purpose = QStringLiteral("read %1 properties of the tracks of the library").arg(keys_.size());
+    const PropertyColumns columns(keys_, purpose, &live_);
+    Statement st(library_.connection(), "SELECT t.id" + columns.sql() + " FROM tracks t WHERE t.id > ?1 ORDER BY t.id LIMIT ?2",
+                 purpose);
+    st.bind(1, lastEntry_).bind(2, qint64(count));
+    TrackRows page;
+    page.refs.reserve(count);
+    page.rows.reserve(count);
+    while (st.next()) {
+        lastEntry_ = st.integer(0);
+        page.refs.append({lastEntry_, 0, 0});
+        page.rows.append(columns.read(st, 1));
+    }
     given_ = page.refs.size() < count ? size_ : given_ + page.refs.size();
     return page;
 }

@@ -224,6 +224,10 @@ public:
     public:
         // playlistId 0 pages the selection.
         TrackPager(const MusicLibrary &library, qint64 playlistId, QStringList keys);
+        // Every track of the library, reached through the library, in the
+        // order allTracks gives.
+        struct WholeLibrary {};
+        TrackPager(const MusicLibrary &library, WholeLibrary, QStringList keys);
         ~TrackPager();
         TrackPager(const TrackPager &) = delete;
         TrackPager &operator=(const TrackPager &) = delete;
@@ -234,6 +238,8 @@ public:
         TrackRows next(qsizetype count);
 
     private:
+        TrackRows nextOfLibrary(qsizetype count);
+
         const MusicLibrary &library_;
         std::unique_ptr<sqlite::ReadTransaction> read_;
         qint64 playlistId_;
@@ -242,9 +248,11 @@ public:
         qsizetype given_ = 0;
         // Smart playlists and the selection are listed first, then read by id.
         std::optional<QList<TrackRef>> listed_;
-        // Where the last page of a plain playlist ended: its entry's order.
+        // Where the last page of a plain playlist ended: its entry's order
+        // (for the whole library: the last track's id).
         qint64 lastPosition_;
         qint64 lastEntry_;
+        bool wholeLibrary_ = false;
         // Whether the files of the last few locations read are there.
         QHash<QString, bool> live_;
     };

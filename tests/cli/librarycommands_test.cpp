@@ -238,3 +238,42 @@ TEST_F(LibraryCommandsTest, TrackValuesOfEveryKindPrintAsJson)
     EXPECT_FALSE(out.contains(QChar(0x202e)));
     EXPECT_TRUE(out.contains("\\u202e"));
 }
+
+// A listing longer than the pages it is read in and the pieces it is written
+// in: every track once, in the library's order (a playlist's, a track standing
+// twice there twice), the document formatted as a JSON writer formats it.
+TEST_F(LibraryCommandsTest, ListingsLongerThanAPageHoldEveryTrackOnceInOrder)
+{
+    constexpr int count = 9000;
+    QList<qint64> ids;
+    {
+        MusicLibrary library(libraryPath);
+        QList<ImportedFile> files;
+        for (int i = 0; i < count; ++i)
+            files.append({folder.filePath(QStringLiteral("music/%1.mp3").arg(i)),
+                          {{"name", QStringLiteral("Song %1 \u00e9").arg(i)}, {"year", 1900 + i % 100}}});
+        ids = library.importFiles(files);
+        library.deleteTracks({{ids[10], 0, 0}});
+        ids.removeAt(10);
+        const qint64 mix = library.createPlaylist("Mix");
+        library.addToPlaylist(mix, {ids[5000], ids[3], ids[5000]});
+    }
+    const QString out = run({"tracks", "--json"}).out;
+    const QJsonDocument document = QJsonDocument::fromJson(out.toUtf8());
+    EXPECT_EQ(out, text::escapedControls(QString::fromUtf8(document.toJson(QJsonDocument::Indented)),
+                                         text::ControlStyle::Json, true));
+    const QJsonArray tracks = document.array();
+    ASSERT_EQ(tracks.size(), count - 1);
+    for (int i = 0; i < count - 1; ++i) {
+        const QJsonObject track = tracks[i].toObject();
+        ASSERT_EQ(track.value("id").toInteger(), ids[i]) << i;
+        ASSERT_EQ(track.value("title").toString(), QStringLiteral("Song %1 \u00e9").arg(i < 10 ? i : i + 1)) << i;
+    }
+    const QStringList plain = lines(run({"tracks", "--columns", "year"}).out);
+    ASSERT_EQ(plain.size(), count - 1);
+    EXPECT_EQ(plain.last(), QStringLiteral("%1\t%2").arg(ids.last()).arg(1900 + (count - 1) % 100));
+    QList<qint64> listed;
+    for (const QString &line : lines(run({"tracks", "--playlist", "Mix", "--columns", "title"}).out))
+        listed << line.section('\t', 0, 0).toLongLong();
+    EXPECT_EQ(listed, (QList<qint64>{ids[5000], ids[3], ids[5000]}));
+}

@@ -153,3 +153,46 @@ TEST(TrackPager, TheSelectionAndSmartPlaylistsPageLikeTheirWholeRead)
     expectSameTracks(allPages(loud, 2), whole);
     EXPECT_EQ(whole.rows[0][0].toString(), "loud song");
 }
+
+// The whole library pages in the order allTracks gives, with the rows
+// propertyRows reads (a dead track without its location), past gaps in the
+// ids; tracks another program adds or deletes meanwhile are not seen until
+// the pager ends.
+TEST(TrackPager, TheWholeLibraryPagesInIdOrderAndSeesOneState)
+{
+    LibraryBuilder builder;
+    MusicLibrary &library = builder.library();
+    QList<qint64> ids;
+    for (int i = 0; i < 9; ++i)
+        ids << builder.addTrack(QStringLiteral("song %1").arg(i), "band", {}, i == 4);
+    library.deleteTracks({LibraryBuilder::throughLibrary(ids[2]), LibraryBuilder::throughLibrary(ids[6])});
+    const QStringList keys{"name", "location", "year"};
+    const QList<TrackRef> all = library.allTracks();
+    ASSERT_EQ(all.size(), 7);
+    const TrackRows whole{all, library.propertyRows(all, keys)};
+    for (qsizetype pageSize : {1, 2, 7, 8}) {
+        SCOPED_TRACE(pageSize);
+        MusicLibrary::TrackPager pager(library, MusicLibrary::TrackPager::WholeLibrary{}, keys);
+        EXPECT_EQ(pager.size(), 7);
+        int pages = 0;
+        expectSameTracks(allPages(pager, pageSize, &pages), whole);
+        EXPECT_EQ(pages, (7 + pageSize - 1) / pageSize);
+    }
+    EXPECT_TRUE(whole.rows[3][1].toString().isEmpty()) << "the dead track has no location";
+
+    {
+        MusicLibrary::TrackPager pager(library, MusicLibrary::TrackPager::WholeLibrary{}, keys);
+        TrackRows paged = pager.next(3);
+        runSql(builder.libraryPath(), "DELETE FROM tracks WHERE id = (SELECT max(id) FROM tracks); "
+                                      "INSERT INTO tracks (name, location) VALUES ('late', '/late.mp3');");
+        const TrackRows rest = allPages(pager, 3);
+        paged.refs += rest.refs;
+        paged.rows += rest.rows;
+        expectSameTracks(paged, whole);
+    }
+    MusicLibrary::TrackPager after(library, MusicLibrary::TrackPager::WholeLibrary{}, {"name"});
+    const TrackRows now = allPages(after, 4);
+    ASSERT_EQ(now.refs.size(), 7);
+    EXPECT_EQ(now.rows.last()[0].toString(), "late");
+    EXPECT_EQ(now.refs[5].trackId, ids[7]);
+}
