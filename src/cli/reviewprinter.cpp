@@ -32,37 +32,32 @@ void printReview(QTextStream &out, const ChangesModel &model, const QString &sum
     columns.removeAll(ChangesModel::CheckColumn);
     const int rows = model.rowCount();
 
+    // The cells are made twice, once for the widths and once to print them:
+    // a review of a million rows held as text would take hundreds of megabytes.
     QList<int> widths;
     for (int column : columns)
         widths << model.headerData(column, Qt::Horizontal).toString().size();
-    QList<QStringList> lines;
-    lines.reserve(rows);
     for (int row = 0; row < rows; ++row) {
-        QStringList cells;
-        for (int i = 0; i < columns.size(); ++i) {
-            cells << cell(model, row, columns.at(i));
-            widths[i] = std::max(widths.at(i), static_cast<int>(cells.last().size()));
-        }
-        lines << cells;
+        for (int i = 0; i < columns.size(); ++i)
+            widths[i] = std::max(widths.at(i), static_cast<int>(cell(model, row, columns.at(i)).size()));
     }
     const int numberWidth = static_cast<int>(QString::number(rows).size());
 
     // Columns are padded to their width except the last, so no line ends in blanks.
-    auto writeCells = [&](const QStringList &cells) {
-        for (int i = 0; i < cells.size(); ++i)
-            out << "  " << (i + 1 < cells.size() ? cells.at(i).leftJustified(widths.at(i)) : cells.at(i));
-        out << '\n';
+    auto writeCell = [&](int i, const QString &text) {
+        out << "  " << (i + 1 < columns.size() ? text.leftJustified(widths.at(i)) : text);
     };
-    QStringList header;
-    for (int column : columns)
-        header << model.headerData(column, Qt::Horizontal).toString();
     out << QString(numberWidth + 4, QLatin1Char(' '));
-    writeCells(header);
+    for (int i = 0; i < columns.size(); ++i)
+        writeCell(i, model.headerData(columns.at(i), Qt::Horizontal).toString());
+    out << '\n';
     for (int row = 0; row < rows; ++row) {
         const bool checked = model.data(model.index(row, ChangesModel::CheckColumn), Qt::CheckStateRole).toInt() ==
                              Qt::Checked;
         out << QString::number(row + 1).rightJustified(numberWidth) << (checked ? " [x]" : " [ ]");
-        writeCells(lines.at(row));
+        for (int i = 0; i < columns.size(); ++i)
+            writeCell(i, cell(model, row, columns.at(i)));
+        out << '\n';
         if (const int earlier = model.sameFileAs(row); earlier >= 0)
             out << QString(numberWidth + 6, QLatin1Char(' ')) << ChangesModel::sameFileNote(earlier)
                 << ": written once\n";

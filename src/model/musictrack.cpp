@@ -162,7 +162,7 @@ MusicTrack MusicTrack::withTrack(std::shared_ptr<MusicLibrary> library, TrackRef
     MusicTrack track;
     track.port_ = port;
     track.library_ = std::move(library);
-    track.track_ = ref;
+    track.where_ = ref;
     return track;
 }
 
@@ -170,28 +170,35 @@ MusicTrack MusicTrack::withPath(QString path, WindowPort *port)
 {
     MusicTrack track;
     track.port_ = port;
-    track.path_ = std::move(path);
+    track.where_ = std::move(path);
     return track;
+}
+
+const QString &MusicTrack::path() const
+{
+    static const QString none;
+    const QString *path = std::get_if<QString>(&where_);
+    return path ? *path : none;
 }
 
 QVariant MusicTrack::valueForTag(const QString &key) const
 {
     if (!isLibraryTrack()) {
         refuseUnreadable(port_, {key});
-        return filetags::read(path_, {key}).value(key);
+        return filetags::read(path(), {key}).value(key);
     }
     if (key == QLatin1String("location") || key == QLatin1String("cover"))
         return valuesForTags({key}).value(key);
-    return orEmpty(library_->property(*track_, libraryKey(key)), emptyValueOf(libraryKey(key)));
+    return orEmpty(library_->property(*track(), libraryKey(key)), emptyValueOf(libraryKey(key)));
 }
 
 QVariantHash MusicTrack::valuesForTags(const QStringList &keys) const
 {
     if (!isLibraryTrack()) {
         refuseUnreadable(port_, keys);
-        return filetags::read(path_, keys);
+        return filetags::read(path(), keys);
     }
-    return libraryValues(*library_, {*track_}, keys).value(0).toHash();
+    return libraryValues(*library_, {*track()}, keys).value(0).toHash();
 }
 
 QList<TrackValues> MusicTrack::valuesForTracks(const QList<MusicTrack> &tracks, const QStringList &keys)
@@ -208,7 +215,7 @@ QList<TrackValues> MusicTrack::valuesForTracks(const QList<MusicTrack> &tracks, 
         QList<TrackRef> refs;
         qsizetype end = first;
         for (; end < tracks.size() && tracks[end].isLibraryTrack() && tracks[end].library_ == track.library_; ++end)
-            refs.append(*tracks[end].track_);
+            refs.append(*tracks[end].track());
         values.append(libraryValues(*track.library_, refs, keys));
         first = end;
     }
@@ -272,9 +279,9 @@ void MusicTrack::setTag(const QString &key, const QVariant &value) const
 {
     if (!isLibraryTrack()) {
         refuseUnwritable(port_, key);
-        filetags::write(path_, key, value);
+        filetags::write(path(), key, value);
     } else if (key == QLatin1String("location")) {
-        library_->setLocation(*track_, value.toString());
+        library_->setLocation(*track(), value.toString());
     } else if (key == QLatin1String("cover")) {
         refuse(port_, coverRefusal);
     } else {
@@ -288,7 +295,7 @@ bool MusicTrack::setTagIfUnchanged(const QString &key, const QVariant &value, co
     if (!isLibraryTrack()) {
         refuseUnwritable(port_, key);
         refuseUnreadable(port_, keys);
-        return filetags::writeIfUnchanged(path_, key, value, expected);
+        return filetags::writeIfUnchanged(path(), key, value, expected);
     }
     if (key == QLatin1String("cover"))
         refuse(port_, coverRefusal);
@@ -320,10 +327,10 @@ QVariant asInFile(const QVariant &value)
 
 void MusicTrack::writeThrough(const QString &key, const QVariant &value) const
 {
-    const MusicLibrary::FileLink file = fileHolds(key) ? library_->fileLink(*track_) : MusicLibrary::FileLink{};
+    const MusicLibrary::FileLink file = fileHolds(key) ? library_->fileLink(*track()) : MusicLibrary::FileLink{};
     if (file.path.isNull()) {
         // A dead track, or a key only the library keeps.
-        library_->setProperty(*track_, key, value);
+        library_->setProperty(*track(), key, value);
         return;
     }
     // What the row will hold is what the file gets: a value the library
@@ -334,7 +341,7 @@ void MusicTrack::writeThrough(const QString &key, const QVariant &value) const
     const QString before = files::stamp(file.path);
     TagExpectations expected;
     if (file.stamp.isNull() || file.stamp != before)
-        expected.append({key, asInFile(library_->property(*track_, key))});
+        expected.append({key, asInFile(library_->property(*track(), key))});
     if (!filetags::writeIfUnchanged(file.path, key, stored, expected))
         throw FileError(file.path, QStringLiteral("The file's %1 was changed by another program since the library "
                                                   "last read it; nothing was written. Refresh the library from the "

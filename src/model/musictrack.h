@@ -11,6 +11,7 @@
 #include <QVariantHash>
 #include <memory>
 #include <optional>
+#include <variant>
 
 class MusicLibrary;
 class WindowPort;
@@ -31,9 +32,11 @@ public:
                                 WindowPort *port = nullptr);                // initWithTrack
     static MusicTrack withPath(QString path, WindowPort *port = nullptr); // initWithPath
 
-    bool isLibraryTrack() const { return track_.has_value(); }
-    const std::optional<TrackRef> &track() const { return track_; }
-    const QString &path() const { return path_; }
+    bool isLibraryTrack() const { return std::holds_alternative<TrackRef>(where_); }
+    // The library track; null for a music file.
+    const TrackRef *track() const { return std::get_if<TrackRef>(&where_); }
+    // The music file's path; empty for a library track.
+    const QString &path() const;
     const std::shared_ptr<MusicLibrary> &library() const { return library_; }
 
     QVariant valueForTag(const QString &key) const;
@@ -85,9 +88,10 @@ private:
     void writeThrough(const QString &key, const QVariant &value) const;
 
     std::shared_ptr<MusicLibrary> library_;
-    std::optional<TrackRef> track_;
-    QString path_;
     WindowPort *port_ = nullptr; // where refusals are shown; outlives the track
+    // A track is either in the library or a file, never both: one place
+    // keeps a change list of a million tracks smaller.
+    std::variant<QString, TrackRef> where_;
 };
 // A list of tracks grows by moving its memory: neither the library pointer
 // (std::shared_ptr, two plain pointers), the reference nor the path points
