@@ -9,7 +9,6 @@
 #include "support/namedexception.h"
 
 #include <QDebug>
-#include <QSet>
 
 namespace collector {
 namespace {
@@ -22,33 +21,6 @@ const QString artistKey = QStringLiteral("artist");
 constexpr int chunkSize = 512;
 // Values that need no file are only a query's rows: larger pages.
 constexpr int pageSize = 8192;
-
-// Equal texts of one walk's records share one copy: a million records by a
-// few thousand artists then hold each artist once. Bounded, so that a walk
-// of texts that are all different does not keep a second table of them.
-class SharedTexts {
-public:
-    void share(QString &text)
-    {
-        if (text.isEmpty())
-            return;
-        if (const auto it = texts_.constFind(text); it != texts_.cend())
-            text = *it;
-        else if (texts_.size() < limit)
-            texts_.insert(text);
-    }
-
-    void share(ChangeRecord &record)
-    {
-        share(record.artist);
-        share(record.oldTag);
-        share(record.newTag);
-    }
-
-private:
-    static constexpr qsizetype limit = 1 << 14;
-    QSet<QString> texts_;
-};
 
 // Values read with the page come fast: the clock is looked at every so many tracks only.
 constexpr int progressStride = 64;
@@ -91,7 +63,6 @@ std::shared_ptr<Run> collect(CollectRun collectRun, ProgressSink &sink)
                 const int n = static_cast<int>(pages->size());
                 const int chunk = MusicTrack::readsFiles(keys) ? chunkSize : pageSize;
                 ProgressThrottle throttle;
-                SharedTexts shared;
                 for (int first = 0; first < n; first += chunk) {
                     TrackList page = pages->next(chunk);
                     const int count = static_cast<int>(page.tracks.size());
@@ -115,10 +86,7 @@ std::shared_ptr<Run> collect(CollectRun collectRun, ProgressSink &sink)
                         const int i = first + k;
                         if ((!read || i % progressStride == 0 || i + 1 == n) && throttle.due(i, n))
                             progress.setProgress({run.progressFormat, i + 1, n, current});
-                        const qsizetype before = records.size();
                         run.step(page.tracks.at(k), trackValues, records);
-                        for (qsizetype r = before; r < records.size(); ++r)
-                            shared.share(records[r]);
                         // A read that fails next is not this track's.
                         current.clear();
                     };

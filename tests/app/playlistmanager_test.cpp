@@ -143,12 +143,6 @@ TEST_F(PlaylistManager, AddingLeavesTracksAlreadyInTheTargetAlone)
     run();
     EXPECT_EQ(reviewedTitles(), (QStringList{"four", "five", "four"}));
     EXPECT_EQ(app_.changeInfo(), "Checked tracks of these 3 tracks will added to the playlist 'Target':");
-    // Read from three rows, the artist is held once by all the records.
-    const QList<ChangeRecord> &records = app_.changes()->records;
-    for (const ChangeRecord &record : records) {
-        EXPECT_EQ(record.artist, "Band");
-        EXPECT_EQ(record.artist.constData(), records[0].artist.constData());
-    }
     apply();
     EXPECT_EQ(idsIn(target_), (QList<qint64>{five_, four_}));
     EXPECT_FALSE(app_.changes());
