@@ -8,6 +8,7 @@
 #include "userlocations.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -241,4 +242,60 @@ TEST(RunJournal, TheTrashNameIsRecordedBeforeTheFileMovesAndAMoveThatNeverCameLe
     EXPECT_FALSE(QFile::exists(QFile::decodeName(claims[1].infoPath)));
     EXPECT_TRUE(QFile::exists(QFile::decodeName(claims[0].infoPath)));
     EXPECT_EQ(j.library->entriesOf(mine).value(0).trackId, b);
+}
+
+TEST(RunJournal, AFileThatCannotLeaveTheTrashWhenTheUndoAppliesKeepsItsEntryOutAndOverwritesNothing)
+{
+    ScopedUserLocations locations;
+    Journalled j;
+    const qint64 a = j.builder.addTrack("Alpha", "Band");
+    const qint64 b = j.builder.addTrack("Beta", "Band");
+    const qint64 mine = j.library->createPlaylist("Mine");
+    j.library->addToPlaylist(mine, {a, b});
+    const QList<PlaylistEntry> before = j.library->entriesOf(mine);
+    const QString pathA = j.library->location({a});
+    const QString pathB = j.library->location({b});
+    auto removing = std::make_shared<ChangeList>();
+    removing->playlist = true;
+    removing->remove = 1;
+    removing->trash = true;
+    for (const TrackRef &ref : j.library->tracksOf(mine)) {
+        const MusicTrack t = MusicTrack::withTrack(j.library, ref);
+        removing->records << ChangeRecord{t, {}, {}, {}, t.title(), t.artist(), true};
+    }
+    ASSERT_EQ(j.apply(removing, "Playlist Manager").outcome, ApplyResult::Finished);
+    ASSERT_FALSE(QFile::exists(pathA));
+
+    // The list an undo makes, and between its review and its apply another file takes a's name.
+    const QList<HistoryChange> changes = j.history()->changes(j.history()->runs().first().number);
+    ASSERT_EQ(changes.size(), 4);
+    auto restoring = std::make_shared<ChangeList>();
+    restoring->playlist = true;
+    restoring->restore = true;
+    for (int k = 0; k < 2; ++k) {
+        const HistoryChange &entry = changes[k];
+        const HistoryChange &file = changes[2 + k];
+        const MusicTrack t = MusicTrack::withTrack(j.library, TrackRef{entry.trackId, entry.playlistId, entry.entryId});
+        restoring->records << ChangeRecord{t, {}, {}, QString::number(entry.position), entry.title, entry.artist, true};
+        restoring->comebacks.insert(k, Comeback{file.path, file.after.toString(), file.trashInfo, nullptr});
+    }
+    j.builder.folder().addFile(QFileInfo(pathA).fileName().prepend("music/"), "newcomer");
+    ASSERT_EQ(TestFolder::readAll(pathA), "newcomer");
+
+    const ApplyResult undone = j.apply(restoring, "Undo");
+    EXPECT_EQ(undone.outcome, ApplyResult::Finished);
+    EXPECT_EQ(undone.written, 1);
+    EXPECT_EQ(undone.notRestored, QStringList{pathA + ": another file has its old name"});
+    EXPECT_EQ(TestFolder::readAll(pathA), "newcomer");
+    EXPECT_TRUE(QFile::exists(changes[2].after.toString()));
+    EXPECT_TRUE(QFile::exists(changes[2].trashInfo));
+    EXPECT_TRUE(QFile::exists(pathB));
+    EXPECT_FALSE(QFile::exists(changes[3].trashInfo));
+    ASSERT_EQ(j.library->entriesOf(mine).size(), 1);
+    EXPECT_EQ(j.library->entriesOf(mine)[0].entryId, before[1].entryId);
+    EXPECT_EQ(j.library->entriesOf(mine)[0].position, before[1].position);
+    QStringList made;
+    for (const HistoryChange &c : j.history()->changes(j.history()->runs().first().number))
+        made << historyKindName(c.kind) + ' ' + QString::number(c.trackId) + ' ' + c.path;
+    EXPECT_EQ(made, (QStringList{"added to playlist " + QString::number(b) + ' ', "put back from Trash 0 " + pathB}));
 }
