@@ -57,6 +57,11 @@ const char *const steps[] = {
         PRIMARY KEY (run, position)
     ) WITHOUT ROWID;
     )sql",
+    // 1 -> 2: what brings back a file from the Trash and a track removed from the library.
+    R"sql(
+    ALTER TABLE changes ADD COLUMN trashInfo TEXT;
+    ALTER TABLE changes ADD COLUMN saved TEXT;
+    )sql",
 };
 constexpr int stepCount = int(sizeof steps / sizeof steps[0]);
 
@@ -72,6 +77,8 @@ const QList<QPair<HistoryChange::Kind, QString>> &kindNames()
         {K::Relinked, QStringLiteral("relinked")},
         {K::DeadEntryRemoved, QStringLiteral("dead entry removed")},
         {K::MovedToTrash, QStringLiteral("moved to Trash")},
+        {K::AddedToLibrary, QStringLiteral("added to library")},
+        {K::PutBackFromTrash, QStringLiteral("put back from Trash")},
     };
     return names;
 }
@@ -137,6 +144,8 @@ HistoryChange changeFrom(const Statement &st)
     c.position = st.integer(9);
     c.title = st.text(10);
     c.artist = st.text(11);
+    c.trashInfo = st.text(12);
+    c.saved = st.text(13).toUtf8();
     return c;
 }
 
@@ -255,8 +264,8 @@ void HistoryStore::intend(qint64 run, const QList<qint64> &positions, const QLis
     db_->execute("PRAGMA synchronous = FULL", purpose);
     sqlite::Transaction transaction(*db_, purpose);
     const QByteArray sql = "INSERT INTO changes (run, position, kind, track, path, key, before, after, playlist, "
-                           "playlistName, entry, entryPosition, title, artist) "
-                           "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14)";
+                           "playlistName, entry, entryPosition, title, artist, trashInfo, saved) "
+                           "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16)";
     for (qsizetype i = 0; i < changes.size(); ++i) {
         const HistoryChange &c = changes.at(i);
         Statement st(*db_, sql, purpose);
@@ -273,6 +282,14 @@ void HistoryStore::intend(qint64 run, const QList<qint64> &positions, const QLis
         st.bind(10, c.playlist);
         orNull(11, c.entryId);
         st.bind(12, c.position).bind(13, c.title).bind(14, c.artist);
+        if (c.trashInfo.isEmpty())
+            st.bindNull(15);
+        else
+            st.bind(15, c.trashInfo);
+        if (c.saved.isEmpty())
+            st.bindNull(16);
+        else
+            st.bind(16, QString::fromUtf8(c.saved));
         st.run();
     }
     transaction.commit();
@@ -360,12 +377,13 @@ int HistoryStore::resolveAbandoned(const Resolver &resolver)
         {
             Statement st(*db_,
                          "SELECT kind, track, path, key, before, after, playlist, playlistName, entry, entryPosition, "
-                         "title, artist, position FROM changes WHERE run = ?1 AND pending = 1 ORDER BY position",
+                         "title, artist, trashInfo, saved, position FROM changes WHERE run = ?1 AND pending = 1 "
+                         "ORDER BY position",
                          purpose);
             st.bind(1, run);
             while (st.next())
                 if (resolver(changeFrom(st)) != Resolution::NotApplied)
-                    kept << st.integer(12);
+                    kept << st.integer(14);
         }
         finishRun(run, kept, {std::numeric_limits<int>::max(), std::numeric_limits<qint64>::max()});
     }
@@ -397,7 +415,7 @@ QList<HistoryChange> HistoryStore::changes(qint64 run) const
     QList<HistoryChange> list;
     Statement st(*db_,
                  "SELECT kind, track, path, key, before, after, playlist, playlistName, entry, entryPosition, title, "
-                 "artist FROM changes WHERE run = ?1 AND pending = 0 ORDER BY position",
+                 "artist, trashInfo, saved FROM changes WHERE run = ?1 AND pending = 0 ORDER BY position",
                  QStringLiteral("read the changes of run %1 of the history %2").arg(run).arg(path_));
     st.bind(1, run);
     while (st.next())

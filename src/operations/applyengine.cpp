@@ -2,6 +2,7 @@
 #include "applyengine.h"
 
 #include "changesmodel.h"
+#include "comebacks.h"
 #include "filepool.h"
 #include "files/committurn.h"
 #include "files/filetags.h"
@@ -16,7 +17,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <cerrno>
 #include <condition_variable>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -129,8 +132,10 @@ void followFileWrite(MusicLibrary &library, const ChangeRecord &record, const QS
 // The verified write of one record. A later record of the same track (the
 // second half of a swap) finds the values this run wrote, not the collected
 // ones, and must not take its own run's writes for someone else's. False,
-// writing nothing, when the track changed elsewhere.
-bool writeRecord(const ChangeRecord &record, QHash<QString, QHash<QString, QVariant>> &writtenByRun)
+// writing nothing, when the track changed elsewhere. With rowLater, a library
+// track's rows are left there for the run's thread to store.
+bool writeRecord(const ChangeRecord &record, QHash<QString, QHash<QString, QVariant>> &writtenByRun,
+                 std::optional<MusicTrack::RowWrite> *rowLater = nullptr)
 {
     // Artist, then title, then the old value; read and written with one open of a file.
     TagExpectations expected{{artistKey, record.artist}, {nameKey, record.title}, {record.tagToChange, record.oldTag}};
@@ -138,15 +143,82 @@ bool writeRecord(const ChangeRecord &record, QHash<QString, QHash<QString, QVari
     for (auto &[key, value] : expected)
         if (const auto it = written.constFind(key); it != written.constEnd())
             value = *it;
-    if (!record.track.setTagIfUnchanged(record.tagToChange, record.newTag, expected))
+    if (rowLater && record.track.isLibraryTrack()) {
+        *rowLater = record.track.writeFileIfUnchanged(record.tagToChange, record.newTag, expected);
+        if (!*rowLater)
+            return false;
+    } else if (!record.track.setTagIfUnchanged(record.tagToChange, record.newTag, expected)) {
         return false;
+    }
     written.insert(record.tagToChange, record.newTag);
     return true;
 }
 
-// Files are written several at a time when the list holds only files and
-// every key is one a file takes: a refusal would otherwise be shown from a
-// pool thread. Library tracks stay on the worker, whose connection they use.
+// What writing records one by one on the run's thread keeps between them.
+struct InOrder {
+    // What this run has written so far, per track.
+    QHash<QString, QHash<QString, QVariant>> writtenByRun;
+    QSet<QString> writtenFiles;
+    // The files of the folder's records whose writes library tracks follow.
+    QSet<QString> followed;
+};
+
+// Writes the records [from, to) one after another on this thread. False when
+// the run ended there; result says how.
+bool writeInOrder(const ApplyRun &run, qsizetype from, qsizetype to, InOrder &state, RowBatches &rows,
+                  ApplyResult &result)
+{
+    const QList<ChangeRecord> &records = run.changes->records;
+    const qsizetype total = records.size();
+    for (qsizetype i = from; i < to; ++i) {
+        const ChangeRecord &record = records.at(i);
+        if (!record.enabled) {
+            run.progress(QStringLiteral("%1/%2 ").arg(i + 1).arg(total));
+            continue;
+        }
+        // The recorded title stands in for the track's: whenever the write
+        // goes ahead they are equal, and reading it would cost another open.
+        run.progress({QStringLiteral("%1/%2 %3"), int(i + 1), int(total), record.title});
+        // Two names of one file (hard links) get one write: the second name's
+        // record would find the first one's change and stop the run.
+        const QString write = fileWrite(record);
+        if (!write.isEmpty() && state.writtenFiles.contains(write)) {
+            qInfo().noquote() << QStringLiteral("%1 is the same file as one already written").arg(record.track.path());
+            ++result.written;
+            continue;
+        }
+        try {
+            rows.before();
+            const bool follow = !record.track.isLibraryTrack() && state.followed.contains(record.track.path());
+            const QString stampBefore = follow ? files::stamp(record.track.path()) : QString();
+            if (!writeRecord(record, state.writtenByRun)) {
+                result.outcome = ApplyResult::Aborted;
+                return false;
+            }
+            ++result.written;
+            if (run.journal)
+                run.journal->applied(i);
+            if (!write.isEmpty())
+                state.writtenFiles.insert(write);
+            if (follow)
+                followFileWrite(*run.library, record, stampBefore, files::stamp(record.track.path()));
+            rows.after();
+        } catch (const std::exception &e) {
+            const QString description = describe(e);
+            LOG_FAILURE(description);
+            result.outcome = ApplyResult::Failed;
+            result.failedTrack = record.title;
+            result.error = description;
+            return false;
+        }
+    }
+    return true;
+}
+
+// Files are written several at a time unless a record's key would be
+// refused: the refusal would otherwise be shown from a pool thread. A library
+// track's file is written there too, its rows on the worker, whose
+// connection holds the run's transaction.
 bool writesInTurn(const ApplyRun &run)
 {
     if (filepool::threadCount() == 1)
@@ -154,19 +226,30 @@ bool writesInTurn(const ApplyRun &run)
     for (const ChangeRecord &r : run.changes->records) {
         if (!r.enabled)
             continue;
-        if (r.track.isLibraryTrack() || !filetags::canWrite(r.tagToChange) || !filetags::canRead(r.tagToChange))
+        if (r.track.isLibraryTrack() ? r.tagToChange == QLatin1String("cover")
+                                     : !filetags::canWrite(r.tagToChange) || !filetags::canRead(r.tagToChange))
             return false;
     }
     return true;
 }
 
 // The file a record writes, the same for every name of it; its path when it
-// cannot be examined.
+// cannot be examined. A library track without a file is its own.
 QString fileIdentity(const ChangeRecord &record)
 {
+    QString path = record.track.path();
+    if (record.track.isLibraryTrack()) {
+        try {
+            path = record.track.library()->fileLink(*record.track.track()).path;
+        } catch (const std::exception &) {
+            // The record's own write meets the error again, in its turn.
+        }
+        if (path.isNull())
+            return QStringLiteral("track %1").arg(record.track.track()->trackId);
+    }
     struct stat st;
-    if (::stat(QFile::encodeName(record.track.path()).constData(), &st) != 0)
-        return record.track.path();
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return path;
     return QStringLiteral("%1:%2").arg(st.st_dev).arg(st.st_ino);
 }
 
@@ -234,9 +317,31 @@ struct PieceWrite {
     struct Record {
         Status status = NotReached;
         QString stampBefore, stampAfter, error;
+        std::optional<MusicTrack::RowWrite> row; // a library track's, to store
     };
     QList<Record> records;
+    // Left for the worker to write in its turn, as if there were no pool.
+    bool onWorker = false;
 };
+
+// Pieces whose records the worker writes itself: where a library track's
+// record is one of several on a file, a later record must find the rows of
+// the earlier ones, which only the worker's connection sees before they are
+// committed.
+QList<bool> piecesOnWorker(const QList<ChangeRecord> &records, const QList<std::pair<qsizetype, qsizetype>> &pieces)
+{
+    QList<bool> onWorker;
+    for (const auto &[first, end] : pieces) {
+        int enabled = 0;
+        bool library = false;
+        for (qsizetype i = first; i < end; ++i) {
+            enabled += records[i].enabled ? 1 : 0;
+            library = library || (records[i].enabled && records[i].track.isLibraryTrack());
+        }
+        onWorker.append(library && enabled > 1);
+    }
+    return onWorker;
+}
 
 // The run's end, once the piece that ended it was reported.
 struct Stopped {};
@@ -246,14 +351,19 @@ void writeTagsInTurn(const ApplyRun &run, RowBatches &rows, ApplyResult &result)
     const QList<ChangeRecord> &records = run.changes->records;
     const qsizetype total = records.size();
     const QList<std::pair<qsizetype, qsizetype>> pieces = piecesOf(records);
+    const QList<bool> onWorker = piecesOnWorker(records, pieces);
     const bool follow = run.library != nullptr;
     Turns turns;
 
     // A pool thread reads, changes and checks a piece's files in memory; only
     // the step onto the disk waits for the piece's turn.
     const std::function<PieceWrite(int)> write = [&](int piece) {
-        const committurn::Scope turn([&turns, piece] { return turns.await(piece); });
         PieceWrite outcome;
+        if (onWorker[piece]) {
+            outcome.onWorker = true;
+            return outcome;
+        }
+        const committurn::Scope turn([&turns, piece] { return turns.await(piece); });
         QHash<QString, QHash<QString, QVariant>> writtenByRun;
         QSet<QString> writtenFiles;
         for (qsizetype i = pieces[piece].first; i < pieces[piece].second; ++i) {
@@ -269,13 +379,14 @@ void writeTagsInTurn(const ApplyRun &run, RowBatches &rows, ApplyResult &result)
                     done.status = PieceWrite::SameFile;
                     continue;
                 }
-                done.stampBefore = follow ? files::stamp(record.track.path()) : QString();
-                if (!writeRecord(record, writtenByRun)) {
+                const bool followed = follow && !record.track.isLibraryTrack();
+                done.stampBefore = followed ? files::stamp(record.track.path()) : QString();
+                if (!writeRecord(record, writtenByRun, &done.row)) {
                     done.status = PieceWrite::Changed;
                     break;
                 }
                 done.status = PieceWrite::Written;
-                done.stampAfter = follow ? files::stamp(record.track.path()) : QString();
+                done.stampAfter = followed ? files::stamp(record.track.path()) : QString();
                 if (!file.isEmpty())
                     writtenFiles.insert(file);
             } catch (const committurn::Refused &) {
@@ -294,6 +405,14 @@ void writeTagsInTurn(const ApplyRun &run, RowBatches &rows, ApplyResult &result)
     // the library rows, as if it had written them itself.
     const auto report = [&](int piece, PieceWrite &&outcome) {
         try {
+            if (outcome.onWorker) {
+                InOrder state;
+                for (qsizetype i = pieces[piece].first; i < pieces[piece].second; ++i)
+                    if (follow && !records[i].track.isLibraryTrack())
+                        state.followed.insert(records[i].track.path());
+                if (!writeInOrder(run, pieces[piece].first, pieces[piece].second, state, rows, result))
+                    throw Stopped();
+            }
             for (qsizetype k = 0; k < outcome.records.size(); ++k) {
                 const qsizetype i = pieces[piece].first + k;
                 const ChangeRecord &record = records.at(i);
@@ -310,11 +429,13 @@ void writeTagsInTurn(const ApplyRun &run, RowBatches &rows, ApplyResult &result)
                     continue;
                 case PieceWrite::Written:
                     rows.before();
-                    ++result.written;
-                    if (run.journal)
-                        run.journal->applied(i);
                     try {
-                        if (follow)
+                        if (done.row)
+                            record.track.storeRow(*done.row);
+                        ++result.written;
+                        if (run.journal)
+                            run.journal->applied(i);
+                        if (follow && !record.track.isLibraryTrack())
                             followFileWrite(*run.library, record, done.stampBefore, done.stampAfter);
                         rows.after();
                     } catch (const std::exception &e) {
@@ -357,54 +478,9 @@ void writeTags(const ApplyRun &run, RowBatches &rows, ApplyResult &result)
         writeTagsInTurn(run, rows, result);
         return;
     }
-    // What this run has written so far, per track.
-    QHash<QString, QHash<QString, QVariant>> writtenByRun;
-    const QList<ChangeRecord> &records = run.changes->records;
-    const qsizetype total = records.size();
-    QSet<QString> writtenFiles;
-    const QSet<QString> followed = followedFiles(run);
-    for (qsizetype i = 0; i < total; ++i) {
-        const ChangeRecord &record = records.at(i);
-        if (!record.enabled) {
-            run.progress(QStringLiteral("%1/%2 ").arg(i + 1).arg(total));
-            continue;
-        }
-        // The recorded title stands in for the track's: whenever the write
-        // goes ahead they are equal, and reading it would cost another open.
-        run.progress({QStringLiteral("%1/%2 %3"), int(i + 1), int(total), record.title});
-        // Two names of one file (hard links) get one write: the second name's
-        // record would find the first one's change and stop the run.
-        const QString write = fileWrite(record);
-        if (!write.isEmpty() && writtenFiles.contains(write)) {
-            qInfo().noquote() << QStringLiteral("%1 is the same file as one already written").arg(record.track.path());
-            ++result.written;
-            continue;
-        }
-        try {
-            rows.before();
-            const bool follow = !record.track.isLibraryTrack() && followed.contains(record.track.path());
-            const QString stampBefore = follow ? files::stamp(record.track.path()) : QString();
-            if (!writeRecord(record, writtenByRun)) {
-                result.outcome = ApplyResult::Aborted;
-                return;
-            }
-            ++result.written;
-            if (run.journal)
-                run.journal->applied(i);
-            if (!write.isEmpty())
-                writtenFiles.insert(write);
-            if (follow)
-                followFileWrite(*run.library, record, stampBefore, files::stamp(record.track.path()));
-            rows.after();
-        } catch (const std::exception &e) {
-            const QString description = describe(e);
-            LOG_FAILURE(description);
-            result.outcome = ApplyResult::Failed;
-            result.failedTrack = record.title;
-            result.error = description;
-            return;
-        }
-    }
+    InOrder state;
+    state.followed = followedFiles(run);
+    writeInOrder(run, 0, run.changes->records.size(), state, rows, result);
 }
 
 ApplyResult applyTags(const ApplyRun &run)
@@ -438,18 +514,18 @@ std::optional<Playlist> editablePlaylistNamed(const MusicLibrary &library, const
     return std::nullopt;
 }
 
-// Moves each file to the Trash once, however many tracks it backs. Returns the
-// locations left in place; the result lists each with the reason.
-QStringList moveFilesToTrash(QStringList locations, QList<trash::Moved> &trashed, ApplyResult &result)
+// Claims a name in the Trash for each file once, however many tracks it
+// backs. Returns the locations that cannot go; the result lists each with the reason.
+QSet<QString> claimTrash(QStringList locations, QList<trash::Moved> &claims, ApplyResult &result)
 {
     locations.removeDuplicates();
-    QStringList kept;
+    QSet<QString> kept;
     for (const QString &location : locations) {
         if (location.isEmpty())
             continue;
-        const trash::Outcome outcome = trash::moveToTrash(location);
+        const trash::Outcome outcome = trash::claim(location);
         if (outcome.moved) {
-            trashed << outcome.where;
+            claims << outcome.where;
         } else {
             kept << location;
             result.notTrashed << QStringLiteral("%1: %2").arg(location, outcome.error);
@@ -462,6 +538,9 @@ ApplyResult applyMembership(const ApplyRun &run)
 {
     ApplyResult result;
     QList<trash::Moved> trashed;
+    QList<qint64> trashedAt; // their positions in the history
+    // The history positions of the changes made, when not every intended one was.
+    std::optional<QList<qint64>> made;
     const ChangeList &list = *run.changes;
     MusicLibrary &library = *run.library;
     QString current; // the track being worked on, for the failure alert
@@ -490,6 +569,9 @@ ApplyResult applyMembership(const ApplyRun &run)
         QList<TrackRef> refs;
         for (const ChangeRecord &record : list.records) {
             if (!record.enabled || !record.track.isLibraryTrack())
+                continue;
+            // A track to re-create is not there to check.
+            if (!list.comebacks.isEmpty() && list.comebacks.value(&record - list.records.constData()).saved)
                 continue;
             work << &record;
             refs << *record.track.track();
@@ -524,26 +606,44 @@ ApplyResult applyMembership(const ApplyRun &run)
         current.clear();
         int written = 0;
         if (list.restore) {
-            QList<QPair<qint64, PlaylistEntry>> entries;
-            for (qsizetype i = 0; i < refs.size(); ++i)
-                entries.append({refs.at(i).playlistId,
-                                PlaylistEntry{refs.at(i).entryId, refs.at(i).trackId, work.at(i)->newTag.toLongLong()}});
-            if (run.journal)
-                run.journal->intendRestores(library, entries, work);
-            library.restoreEntries(entries);
-            written = static_cast<int>(entries.size());
+            made.emplace();
+            written = comebacks::restore(run, library, work, result, *made);
         } else if (list.remove) {
             // Files go first: a track whose file stays out of the Trash keeps its
             // entry, so the library never points at a file it no longer lists.
-            const QStringList kept = trashing ? moveFilesToTrash(locations, trashed, result) : QStringList();
+            // Their names in the Trash are in the history before they move.
+            QList<trash::Moved> claims;
+            QSet<QString> kept = trashing ? claimTrash(locations, claims, result) : QSet<QString>();
             QList<TrackRef> removed;
+            QStringList files;
             for (qsizetype i = 0; i < refs.size(); ++i)
-                if (!trashing || locations.at(i).isEmpty() || !kept.contains(locations.at(i)))
+                if (!trashing || locations.at(i).isEmpty() || !kept.contains(locations.at(i))) {
                     removed << refs.at(i);
+                    files << (trashing ? locations.at(i) : QString());
+                }
             if (run.journal)
-                run.journal->intendRemovals(library, removed, list);
-            library.deleteTracks(removed);
-            written = static_cast<int>(removed.size());
+                run.journal->intendRemovals(library, removed, list, files, claims);
+            made.emplace();
+            for (qsizetype k = 0; k < claims.size(); ++k) {
+                const trash::Moved &claim = claims.at(k);
+                if (trash::moveClaimed(claim)) {
+                    trashed << claim;
+                    trashedAt << removed.size() + k;
+                } else {
+                    const QString location = QFile::decodeName(claim.originalPath);
+                    kept << location;
+                    result.notTrashed << QStringLiteral("%1: %2").arg(location, QString::fromLocal8Bit(std::strerror(errno)));
+                }
+            }
+            QList<TrackRef> leaving;
+            for (qsizetype i = 0; i < removed.size(); ++i)
+                if (files.at(i).isEmpty() || !kept.contains(files.at(i))) {
+                    leaving << removed.at(i);
+                    *made << i;
+                }
+            *made << trashedAt;
+            library.deleteTracks(leaving);
+            written = static_cast<int>(leaving.size());
         } else {
             // A track already in the target, or listed twice, is added once.
             const QList<PlaylistEntry> before =
@@ -553,7 +653,10 @@ ApplyResult applyMembership(const ApplyRun &run)
                 run.journal->intendAdditions(library, target->id, before, list);
         }
         batch.commit();
-        if (run.journal)
+        if (run.journal && made)
+            for (qint64 position : *made)
+                run.journal->applied(position);
+        else if (run.journal)
             run.journal->appliedAll();
         // Counted only now: a commit that fails has made none of the changes.
         result.written = written;
@@ -566,9 +669,13 @@ ApplyResult applyMembership(const ApplyRun &run)
         result.written = 0;
         // The removal was rolled back, so the files come back out of the Trash.
         QStringList stranded;
-        for (const trash::Moved &moved : trashed)
-            if (!trash::putBack(moved))
-                stranded << QFile::decodeName(moved.originalPath);
+        for (qsizetype k = 0; k < trashed.size(); ++k)
+            if (!trash::putBack(trashed.at(k))) {
+                stranded << QFile::decodeName(trashed.at(k).originalPath);
+                // Still in the Trash: the history keeps where, so an undo can bring it back.
+                if (run.journal)
+                    run.journal->applied(trashedAt.at(k));
+            }
         if (!stranded.isEmpty())
             result.error += QStringLiteral("; these files could not be put back from the Trash: %1")
                                 .arg(stranded.join(QStringLiteral(", ")));
@@ -679,6 +786,8 @@ void report(WindowPort *port, const ApplyResult &result)
 {
     if (!result.notTrashed.isEmpty())
         alertPanel(port, QStringLiteral("Not Moved to the Trash"), notTrashedMessage(result));
+    if (!result.notRestored.isEmpty())
+        alertPanel(port, QStringLiteral("Not Put Back from the Trash"), notRestoredMessage(result));
     switch (result.outcome) {
     case ApplyResult::Finished:
         return;
@@ -700,6 +809,14 @@ QString notTrashedMessage(const ApplyResult &result)
                           "library:\n%2")
         .arg(result.notTrashed.size())
         .arg(result.notTrashed.join(QLatin1Char('\n')));
+}
+
+QString notRestoredMessage(const ApplyResult &result)
+{
+    return QStringLiteral("%1 of the files could not be put back from the Trash, so their tracks were not "
+                          "restored:\n%2")
+        .arg(result.notRestored.size())
+        .arg(result.notRestored.join(QLatin1Char('\n')));
 }
 
 QString outcomeMessage(const ApplyResult &result)

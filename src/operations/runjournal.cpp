@@ -4,6 +4,7 @@
 #include "support/fileutils.h"
 
 #include <QDebug>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 
@@ -140,21 +141,34 @@ void RunJournal::intendTags(const QList<ChangeRecord> &records)
     intend(changes, positions);
 }
 
-void RunJournal::intendRemovals(MusicLibrary &library, const QList<TrackRef> &removed, const ChangeList &list)
+void RunJournal::intendRemovals(MusicLibrary &library, const QList<TrackRef> &removed, const ChangeList &list,
+                                const QStringList &files, const QList<trash::Moved> &claims)
 {
-    if (removed.isEmpty())
+    if (removed.isEmpty() && claims.isEmpty())
         return;
     try {
         const auto records = recordsByEntry(list);
         const QHash<qint64, QString> names = playlistNames(library);
         QHash<qint64, QHash<qint64, qint64>> positions; // playlist -> entry -> position
+        QList<qint64> leaving;                          // tracks that leave the library
+        for (const TrackRef &ref : removed)
+            if (ref.reachedThroughLibrary())
+                leaving << ref.trackId;
+        QHash<qint64, QByteArray> saved;
+        for (const SavedTrack &track : library.savedTracks(leaving))
+            saved.insert(track.trackId, track.toJson());
         QList<HistoryChange> changes;
-        for (const TrackRef &ref : removed) {
+        QHash<QString, const ChangeRecord *> recordOfFile;
+        for (qsizetype i = 0; i < removed.size(); ++i) {
+            const TrackRef &ref = removed.at(i);
             HistoryChange change;
             change.trackId = ref.trackId;
+            change.path = files.value(i);
             if (ref.reachedThroughLibrary()) {
                 change.kind = HistoryChange::Kind::RemovedFromLibrary;
-                change.path = library.storedLocation(ref);
+                if (change.path.isEmpty())
+                    change.path = library.storedLocation(ref);
+                change.saved = saved.value(ref.trackId);
             } else {
                 // Dead entries are told apart: what comes back is an entry whose file is still missing.
                 change.kind = list.tool == deadTrackTool ? HistoryChange::Kind::DeadEntryRemoved
@@ -169,6 +183,21 @@ void RunJournal::intendRemovals(MusicLibrary &library, const QList<TrackRef> &re
             }
             if (const ChangeRecord *record =
                     records.value({ref.playlistId, ref.playlistId ? ref.entryId : ref.trackId})) {
+                change.title = record->title;
+                change.artist = record->artist;
+                if (!files.value(i).isEmpty() && !recordOfFile.contains(files.value(i)))
+                    recordOfFile.insert(files.value(i), record);
+            }
+            changes << change;
+        }
+        for (const trash::Moved &claim : claims) {
+            HistoryChange change;
+            change.kind = HistoryChange::Kind::MovedToTrash;
+            change.path = QFile::decodeName(claim.originalPath);
+            change.before = change.path;
+            change.after = QFile::decodeName(claim.trashedPath);
+            change.trashInfo = QFile::decodeName(claim.infoPath);
+            if (const ChangeRecord *record = recordOfFile.value(change.path)) {
                 change.title = record->title;
                 change.artist = record->artist;
             }
@@ -308,15 +337,16 @@ HistoryStore::Resolution RunJournal::resolve(const HistoryChange &change, const 
             return present == (change.kind == K::AddedToPlaylist) ? R::Applied : R::NotApplied;
         }
         case K::RemovedFromLibrary:
+        case K::AddedToLibrary:
             if (!library)
                 return R::Unknown;
             try {
                 library->className(ref);
-                return R::NotApplied;
+                return change.kind == K::AddedToLibrary ? R::Applied : R::NotApplied;
             } catch (const LibraryError &e) {
                 // Code 0: the track is gone, not the library unreadable.
                 if (e.sqliteCode() == 0)
-                    return R::Applied;
+                    return change.kind == K::AddedToLibrary ? R::NotApplied : R::Applied;
                 throw;
             }
         case K::Renamed: {
@@ -328,7 +358,18 @@ HistoryStore::Resolution RunJournal::resolve(const HistoryChange &change, const 
             break;
         }
         case K::MovedToTrash:
-            break;
+        case K::PutBackFromTrash: {
+            const QString trashed = change.kind == K::MovedToTrash ? change.after.toString() : change.before.toString();
+            const bool inTrash = QFileInfo::exists(trashed) || QFileInfo(trashed).isSymLink();
+            const bool atOld = QFileInfo::exists(change.path) || QFileInfo(change.path).isSymLink();
+            if (inTrash == atOld)
+                break;
+            if (change.kind == K::MovedToTrash && !inTrash && !change.trashInfo.isEmpty())
+                // The name was claimed and the file never went: its .trashinfo
+                // would show the Trash a file it does not hold.
+                QFile::remove(change.trashInfo);
+            return inTrash == (change.kind == K::MovedToTrash) ? R::Applied : R::NotApplied;
+        }
         }
     } catch (const std::exception &e) {
         // A track or file that cannot be read now may still have been changed:

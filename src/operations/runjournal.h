@@ -4,6 +4,7 @@
 #include "changelist.h"
 #include "library/historystore.h"
 #include "library/musiclibrary.h"
+#include "support/trash.h"
 
 #include <QSet>
 #include <QString>
@@ -36,7 +37,12 @@ public:
     // Membership lists, inside the library transaction that makes the
     // change: before the entries are removed; before the tracks are added
     // (what the playlist holds then), and after (with what it held before).
-    void intendRemovals(MusicLibrary &library, const QList<TrackRef> &removed, const ChangeList &list);
+    // A track removed from the library is kept whole, to be brought back.
+    // files[i], when given, is the file of removed[i] that goes to the Trash;
+    // claims are the names taken there, recorded before any file moves.
+    // Removals stand at positions from 0, the claimed files after them.
+    void intendRemovals(MusicLibrary &library, const QList<TrackRef> &removed, const ChangeList &list,
+                        const QStringList &files = {}, const QList<trash::Moved> &claims = {});
     QList<PlaylistEntry> beforeAdding(MusicLibrary &library, qint64 playlistId);
     void intendAdditions(MusicLibrary &library, qint64 playlistId, const QList<PlaylistEntry> &before,
                          const ChangeList &list);
