@@ -162,7 +162,11 @@ void AppDelegate::popUp(int tag)
 std::shared_ptr<Run> AppDelegate::started(std::shared_ptr<Run> run)
 {
     lastRun_ = run;
-    run->whenFinished([this](const RunOutcome &) { emit runFinished(); });
+    run->whenFinished([this](const RunOutcome &outcome) {
+        if (!outcome.news.isEmpty())
+            news_.announce(outcome.news, outcome.tracksChanged);
+        emit runFinished();
+    });
     return run;
 }
 

@@ -11,6 +11,7 @@
 #include "operations/progresssink.h"
 #include "operations/run.h"
 #include "operations/tracksource.h"
+#include "runnews.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -214,6 +215,9 @@ public:
     // The run an action started last (a refusal is a run that ended at
     // once); null before the first. The window, the CLI and tests wait on it.
     const std::shared_ptr<Run> &lastRun() const { return lastRun_; }
+    // What the runs this controller started said when they ended, for the
+    // window's status line and track table.
+    RunNews &news() { return news_; }
     // Collects with a run over the chosen source and opens the review over
     // what it finds. Main thread.
     std::shared_ptr<Run> collect(CollectRun run);
@@ -327,4 +331,5 @@ private:
     ApplyResult lastApply_;
     std::unique_ptr<ChangesModel> changesModel_;
     std::shared_ptr<Run> lastRun_;
+    RunNews news_;
 };

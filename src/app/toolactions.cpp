@@ -5,7 +5,6 @@
 
 #include "library/musiclibrary.h"
 #include "operations/choices.h"
-#include "operations/runnews.h"
 #include "tools/capitalization.h"
 #include "tools/datamover.h"
 #include "tools/deadtrackrelinking.h"
@@ -131,9 +130,7 @@ std::shared_ptr<Run> AppDelegate::rename(std::function<void(const tools::RenameR
 
 void AppDelegate::performRename()
 {
-    rename([](const tools::RenameReport &report) {
-        RunNews::instance().announce(tools::renameSummary(report.files, false), true);
-    });
+    rename({});
 }
 
 // ---- Playlist export

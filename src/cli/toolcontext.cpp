@@ -140,6 +140,14 @@ bool ToolContext::confirmed(const QString &question)
     return false;
 }
 
+void ToolContext::tellNotRecorded(const RunOutcome &outcome)
+{
+    if (const QString unrecorded = runreport::notRecorded(outcome.applied); !unrecorded.isEmpty()) {
+        err_ << "quavertin-cli: " << text::escapedControls(unrecorded, text::ControlStyle::Terminal) << '\n';
+        err_.flush();
+    }
+}
+
 ExitCode ToolContext::run(const std::function<void()> &action)
 {
     const std::shared_ptr<Run> before = app_.lastRun();
@@ -160,6 +168,9 @@ ExitCode ToolContext::run(const std::function<void()> &action)
     const std::shared_ptr<Run> started = app_.lastRun();
     if (started != before) {
         const RunOutcome &outcome = started->wait();
+        // Tools that write without a review (numbering, renaming) end here.
+        if (outcome.kind == RunOutcome::Applied)
+            tellNotRecorded(outcome);
         // A list cut short by an error is still reviewed: the person decides.
         if (outcome.kind != RunOutcome::Reviewed || !app_.changes())
             return outcome.succeeded() ? ExitCode::Success : ExitCode::Failed;
@@ -201,8 +212,7 @@ ExitCode ToolContext::run(const std::function<void()> &action)
     app_.applyChanges();
     const std::shared_ptr<Run> run = app_.lastRun();
     const RunOutcome &outcome = run->wait();
-    if (const QString unrecorded = runreport::notRecorded(outcome.applied); !unrecorded.isEmpty())
-        err_ << "quavertin-cli: " << text::escapedControls(unrecorded, text::ControlStyle::Terminal) << '\n';
+    tellNotRecorded(outcome);
     if (!outcome.succeeded())
         return ExitCode::Failed;
     // An add leaves a track that is in the playlist already as it is, so

@@ -10,6 +10,7 @@
 #include <optional>
 
 class AppDelegate;
+struct RunOutcome;
 
 namespace cli {
 
@@ -67,6 +68,9 @@ public:
     ExitCode usageError(const QString &message);
 
 private:
+    // Says on stderr when the history could not record an applied run.
+    void tellNotRecorded(const RunOutcome &outcome);
+
     AppDelegate &app_;
     TerminalPort &port_;
     QStringList args_;

@@ -276,8 +276,18 @@ void CheckedFileStream::splice(qint64 begin, qint64 removed, const char *data, q
     const size_t first = splitAt(begin);
     const size_t last = splitAt(begin + removed);
     pieces_.erase(pieces_.begin() + qsizetype(first), pieces_.begin() + qsizetype(last));
-    if (size > 0)
-        pieces_.insert(pieces_.begin() + qsizetype(first), Piece{-1, size, QByteArray(data, size)});
+    if (size > 0) {
+        // A write that continues bytes of our own grows them: TagLib rewrites
+        // chunk-offset tables four bytes at a time, and a piece per write
+        // would make each later write walk them all.
+        if (first > 0 && pieces_[first - 1].origin < 0) {
+            Piece &before = pieces_[first - 1];
+            before.bytes.append(data, size);
+            before.size += size;
+        } else {
+            pieces_.insert(pieces_.begin() + qsizetype(first), Piece{-1, size, QByteArray(data, size)});
+        }
+    }
     length_ += size - removed;
 }
 

@@ -7,7 +7,7 @@
 #include "historywindow.h"
 #include "librarybrowser.h"
 #include "operations/historyview.h"
-#include "operations/runnews.h"
+#include "app/runnews.h"
 #include "libraryimports.h"
 #include "panes.h"
 #include "progresssheet.h"
@@ -256,8 +256,8 @@ void MainWindow::buildStatusLine()
         toolbarStatus_->setText(message);
         toolbarStatus_->setToolTip(message);
     };
-    showNews(RunNews::instance().message());
-    connect(&RunNews::instance(), &RunNews::announced, toolbarStatus_, showNews);
+    showNews(app_->news().message());
+    connect(&app_->news(), &RunNews::announced, toolbarStatus_, showNews);
     for (QAction *action : toolbar_->actions()) {
         if (action->objectName() != QLatin1String("toolbarSpaceFlexible"))
             continue;

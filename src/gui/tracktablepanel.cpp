@@ -3,7 +3,7 @@
 
 #include "app/appdelegate.h"
 #include "library/musiclibrary.h"
-#include "operations/runnews.h"
+#include "app/runnews.h"
 #include "operations/runreport.h"
 #include "support/namedexception.h"
 #include "sourcetracksmodel.h"
@@ -99,8 +99,8 @@ TrackTablePanel::TrackTablePanel(AppDelegate *app, QWidget *parent)
         status_->setText(message);
         status_->setToolTip(message);
     };
-    showNews(RunNews::instance().message());
-    connect(&RunNews::instance(), &RunNews::announced, status_, showNews);
+    showNews(app->news().message());
+    connect(&app->news(), &RunNews::announced, status_, showNews);
 
     auto *top = new QHBoxLayout;
     top->setContentsMargins(8, 6, 8, 0);
@@ -136,7 +136,7 @@ TrackTablePanel::TrackTablePanel(AppDelegate *app, QWidget *parent)
     for (auto signal : {&AppDelegate::selectedMethodChanged, &AppDelegate::selectedPlaylistChanged,
                         &AppDelegate::folderPathChanged, &AppDelegate::playlistsChanged})
         connect(app, signal, this, [this] { scheduleLoad(false); });
-    connect(&RunNews::instance(), &RunNews::tracksChanged, this, [this] { scheduleLoad(true); });
+    connect(&app->news(), &RunNews::tracksChanged, this, [this] { scheduleLoad(true); });
     updateColumns();
     scheduleLoad(false);
 }

@@ -3,7 +3,6 @@
 
 #include "filepool.h"
 #include "progressthrottle.h"
-#include "runnews.h"
 #include "runreport.h"
 #include "library/libraryerror.h"
 #include "support/alerts.h"
@@ -126,7 +125,7 @@ std::shared_ptr<Run> collect(CollectRun collectRun, ProgressSink &sink)
             }
             if (run.report) {
                 outcome.kind = RunOutcome::Reported;
-                outcome.ok = run.report(found, complete) && !error;
+                outcome.ok = run.report(found, complete, outcome.news) && !error;
                 return outcome;
             }
             if (!records.isEmpty()) {
@@ -148,7 +147,7 @@ std::shared_ptr<Run> collect(CollectRun collectRun, ProgressSink &sink)
                 outcome.changes = std::move(list);
             } else if (found && !error) {
                 alertPanel(port, run.noChangesTitle, run.noChangesMessage);
-                RunNews::instance().announce(runreport::nothingToChange(), false);
+                outcome.news = runreport::nothingToChange();
                 outcome.kind = RunOutcome::NothingToDo;
             } else {
                 // The source told why it gave no tracks, or the error was told above.

@@ -48,8 +48,9 @@ struct CollectRun {
     // For a tool that reports instead of changing: runs on the main thread
     // after the sheet closed (and a stopped walk was reported), in place of
     // the review and the "No Changes" alert. found: the source gave a list;
-    // complete: every track of it was read. Returns whether all went well.
-    std::function<bool(bool found, bool complete)> report;
+    // complete: every track of it was read. Returns whether all went well,
+    // and may leave words for the status line in news.
+    std::function<bool(bool found, bool complete, QString &news)> report;
 
     // The alert when the walk found nothing to change.
     QString noChangesTitle = QStringLiteral("No Changes");

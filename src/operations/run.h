@@ -34,6 +34,10 @@ struct RunOutcome {
     // A walk that an error cut short: its description; empty otherwise.
     QString stopped;
     bool ok = true;
+    // What the status line says of the run (empty: it keeps what it said),
+    // and whether it wrote tags or moved files, so shown tracks are read again.
+    QString news;
+    bool tracksChanged = false;
 
     // Whether the run did what it was started for, completely.
     bool succeeded() const;

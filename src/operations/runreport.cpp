@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "runreport.h"
 
-#include "runnews.h"
 
 #include <QLocale>
 
@@ -83,8 +82,9 @@ RunOutcome finishApplied(WindowPort *port, const ApplyResult &result, const QStr
 {
     applyengine::report(port, result);
     const QString unrecorded = notRecorded(result);
-    RunNews::instance().announce(summary + (unrecorded.isEmpty() ? QString() : QStringLiteral(". ") + unrecorded), true);
     RunOutcome outcome;
+    outcome.news = summary + (unrecorded.isEmpty() ? QString() : QStringLiteral(". ") + unrecorded);
+    outcome.tracksChanged = true;
     outcome.kind = RunOutcome::Applied;
     outcome.applied = result;
     return outcome;

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "filenamechanger.h"
+#include "renamesummary.h"
 
 #include "library/musiclibrary.h"
 #include "model/musictrack.h"
@@ -517,6 +518,8 @@ std::shared_ptr<Run> renameFiles(const RenameStart &start, ProgressSink &progres
                                       ++outcome.applied.written;
                               outcome.applied.enabled = int(report.files.size());
                               outcome.applied.notRecorded = report.notRecorded;
+                              outcome.news = renameSummary(report.files, false);
+                              outcome.tracksChanged = true;
                               if (finished)
                                   finished(report);
                               return outcome;

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "playlistexport.h"
 
-#include "operations/runnews.h"
 #include "operations/runreport.h"
 #include "support/alerts.h"
 #include "support/cformat.h"
@@ -215,25 +214,25 @@ private:
     std::unique_ptr<QTemporaryFile> spilled_;
 };
 
-// Saves where the person chooses and says on the status line what became of
-// the export of `tracks` tracks.
-bool saveDocument(WindowPort *port, ExportText &document, const QString &name, ExportFormat format, int tracks)
+// Saves where the person chooses; news gets what became of the export of
+// `tracks` tracks, for the status line.
+bool saveDocument(WindowPort *port, ExportText &document, const QString &name, ExportFormat format, int tracks,
+                  QString &news)
 {
     const std::optional<QString> path = port->chooseSaveFile(name, exportFileType(format));
     if (!path) {
-        RunNews::instance().announce(QStringLiteral("Export cancelled: nothing was written"), false);
+        news = QStringLiteral("Export cancelled: nothing was written");
         return true;
     }
     QFile file(*path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || !document.writeTo(file)) {
         alertPanel(port, QStringLiteral("Export Failed"),
                    QStringLiteral("The file '%1' could not be written: %2").arg(*path, file.errorString()));
-        RunNews::instance().announce(QStringLiteral("Export failed: '%1' could not be written").arg(*path), false);
+        news = QStringLiteral("Export failed: '%1' could not be written").arg(*path);
         return false;
     }
-    RunNews::instance().announce(runreport::counted(tracks, QStringLiteral("track"), QStringLiteral("tracks")) +
-                                     QStringLiteral(" exported to %1").arg(QFileInfo(*path).fileName()),
-                                 false);
+    news = runreport::counted(tracks, QStringLiteral("track"), QStringLiteral("tracks")) +
+           QStringLiteral(" exported to %1").arg(QFileInfo(*path).fileName());
     return true;
 }
 
@@ -256,11 +255,11 @@ CollectRun exportPlaylistFile(WindowPort *port, ExportFormat format, const QStri
                          values.value(QStringLiteral("album")).toString(),
                          values.value(QStringLiteral("duration")).toDouble()});
     };
-    run.report = [port, format, entries, withoutFile, name, relativeTo](bool, bool) {
+    run.report = [port, format, entries, withoutFile, name, relativeTo](bool, bool, QString &news) {
         ExportText document;
         document.append(format == ExportFormat::Xspf ? xspfDocument(name, *entries)
                                                      : m3u8Document(*entries, relativeTo));
-        const bool saved = saveDocument(port, document, name, format, int(entries->size()));
+        const bool saved = saveDocument(port, document, name, format, int(entries->size()), news);
         if (*withoutFile > 0)
             alertPanel(port, QStringLiteral("Tracks Left Out"),
                        QStringLiteral("%1 tracks have no file and are not in the playlist file.").arg(*withoutFile));
@@ -301,9 +300,9 @@ CollectRun exportPlaylist(const ExportOptions &options, TrackSource source)
                                 values.value(QStringLiteral("duration")).toDouble()));
     };
     // A walk that stopped keeps the lines read before it; the person has been told.
-    run.report = [port, format, document, lines, name](bool, bool) {
+    run.report = [port, format, document, lines, name](bool, bool, QString &news) {
         document->append(exportTail(format));
-        return saveDocument(port, *document, name, format, *lines);
+        return saveDocument(port, *document, name, format, *lines, news);
     };
     return run;
 }

@@ -109,7 +109,7 @@ CollectRun sizeCalculation(int selectedBitrate, TrackSource source,
         estimate->add(values.value(QStringLiteral("duration")).toFloat(),
                       values.value(QStringLiteral("bitRate")).toInt());
     };
-    run.report = [port, estimate, finished = std::move(finished)](bool found, bool complete) {
+    run.report = [port, estimate, finished = std::move(finished)](bool found, bool complete, QString &) {
         // A walk that stopped has been reported; half a sum would mislead.
         if (!found || !complete)
             return false;

@@ -352,6 +352,17 @@ TEST(Ports, EachControllerAndWhatItStartsTalkToItsOwnPort)
     }
     EXPECT_EQ(secondPerson->alertTitles(), QStringList{"No Files"});
     EXPECT_EQ(firstPerson->alerts.size(), 1);
+
+    // What a run tells the status line reaches only its own controller's.
+    QStringList firstNews;
+    QObject::connect(&first.news(), &RunNews::announced, [&](const QString &message) { firstNews << message; });
+    music.addSeed("seed.mp3", "songs/a.mp3");
+    first.pathSelected(music.filePath("songs"));
+    first.setSearchString("no title holds this");
+    first.performSearchReplace();
+    first.lastRun()->wait();
+    EXPECT_EQ(firstNews, QStringList{"Nothing was changed: no track needed a change"});
+    EXPECT_TRUE(second.news().message().isEmpty()) << second.news().message().toStdString();
 }
 
 #include "appdelegate_test.moc"

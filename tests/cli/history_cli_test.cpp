@@ -139,6 +139,12 @@ TEST_F(HistoryCommands, AHistoryThatCannotBeUsedNeverStopsARunWhichSaysSo)
     EXPECT_EQ(damaged.status, 0) << damaged.err.toStdString();
     EXPECT_EQ(MusicTrack::withPath(file).valueForTag("name").toString(), "two");
     EXPECT_TRUE(damaged.err.contains("The history could not record this run")) << damaged.err.toStdString();
+    // Renaming writes without a review, and says the same.
+    const CliResult renamed = run({"--folder", music, "rename", "--pattern", "#t", "--yes"});
+    EXPECT_EQ(renamed.status, 0) << renamed.err.toStdString();
+    EXPECT_TRUE(QFile::exists(folder.filePath("music/two.mp3")));
+    EXPECT_TRUE(renamed.err.contains("The history could not record this run")) << renamed.err.toStdString();
+    QFile::rename(folder.filePath("music/two.mp3"), file);
     EXPECT_EQ(TestFolder::readAll(historyPath), QByteArray(2048, '\x07'));
     const CliResult listed = run({"history"});
     EXPECT_EQ(listed.status, 1);

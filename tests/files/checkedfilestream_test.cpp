@@ -40,3 +40,44 @@ TEST(CheckedFileStream, SmallReadsAnywhereReadTheFileAndACommitIsSeenAfter)
     EXPECT_EQ(again, bytes.mid(12, 10));
     EXPECT_FALSE(stream.failed());
 }
+
+// TagLib rewrites an MP4 chunk-offset table one four-byte write after another,
+// then may insert before it and rewrite inside it: every such edit must land
+// where a plain file would put it, before and after the commit.
+TEST(CheckedFileStream, RunsOfSmallWritesInsertsAndRewritesReadBackAsAPlainFileWould)
+{
+    TestFolder folder;
+    QByteArray bytes(50000, Qt::Uninitialized);
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        bytes[i] = char((i * 13 + i / 97) & 0xff);
+    const QString path = folder.addFile("offsets.m4a", bytes);
+    QByteArray expected = bytes;
+
+    CheckedFileStream stream(path, CheckedFileStream::Access::ReadWrite);
+    ASSERT_TRUE(stream.isOpen());
+    stream.seek(1000);
+    for (int i = 0; i < 5000; ++i) {
+        const TagLib::ByteVector value = TagLib::ByteVector::fromUInt(unsigned(i) * 2654435761u);
+        stream.writeBlock(value);
+        expected.replace(1000 + 4 * i, 4, QByteArray(value.data(), 4));
+    }
+    // Bytes of our own rewritten in place, an insert in front of them, and a
+    // run of writes that goes on past the end of the file.
+    stream.seek(1000 + 4 * 2500 + 2);
+    stream.writeBlock(TagLib::ByteVector("rewritten", 9));
+    expected.replace(1000 + 4 * 2500 + 2, 9, "rewritten");
+    stream.insert(TagLib::ByteVector("moov", 4), 500, 0);
+    expected.insert(500, "moov");
+    stream.seek(expected.size() - 6);
+    for (int i = 0; i < 4; ++i)
+        stream.writeBlock(TagLib::ByteVector("tail", 4));
+    expected.replace(expected.size() - 6, 6, "tailta");
+    expected.append("iltailtail");
+
+    ASSERT_EQ(stream.length(), expected.size());
+    stream.seek(0);
+    EXPECT_EQ(QByteArray(stream.readBlock(expected.size()).data(), expected.size()), expected);
+    ASSERT_TRUE(stream.commit());
+    EXPECT_EQ(TestFolder::readAll(path), expected);
+    EXPECT_FALSE(stream.failed());
+}

@@ -4,15 +4,13 @@
 #include <QObject>
 #include <QString>
 
-// Where a run that ended tells what it did, for whoever shows it (the
-// window's status line) and whoever shows the tracks it may have changed
-// (the window's track table). Runs end on the main thread, so announcing
-// and listening are main-thread only. One for the process, like the main loop it serves.
+// Where the runs a controller started tell what they did, for whoever shows
+// it (the window's status line) and whoever shows the tracks they may have
+// changed (the window's track table). Runs end on the main thread, so
+// announcing and listening are main-thread only.
 class RunNews : public QObject {
     Q_OBJECT
 public:
-    static RunNews &instance();
-
     // The last announcement; empty before the first.
     const QString &message() const { return message_; }
 
