@@ -45,10 +45,20 @@ QStringList musicFilesBelow(const QString &folder, QList<files::Skipped> *skippe
     QList<files::Skipped> left;
     QStringList files;
     QString root; // resolved once, for the first link met
-    for (const QString &path : files::dirContentsRecursive(folder, skipped ? &left : nullptr).value_or(QStringList())) {
+    QList<bool> regular;
+    const QStringList paths =
+        files::dirContentsRecursive(folder, skipped ? &left : nullptr, &regular).value_or(QStringList());
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        const QString &path = paths[i];
         // A folder, pipe or device named like a music file is not a track.
         if (!isMusicFile(path))
             continue;
+        // What the listing says is a regular file needs no look of its own;
+        // a link, or an entry of a file system that does not say, does.
+        if (regular[i]) {
+            files << path;
+            continue;
+        }
         const QFileInfo info(path);
         if (!info.isFile())
             continue;

@@ -79,12 +79,24 @@ QVariant emptyValueOf(const QString &column)
     return stored->kind == trackcolumns::Kind::Text ? QVariant(QStringLiteral("")) : QVariant(qlonglong(0));
 }
 
+// A "cover" value not read yet: the file to search for a picture.
+struct PendingPicture {
+    QString file;
+};
+
+QVariant coverOf(const QString &file)
+{
+    // A dead track has no location, and so no file to find a picture in.
+    return !file.isEmpty() && filetags::containsPicture(file) ? QVariant(coverKey) : QVariant();
+}
+
 QVariant orEmpty(QVariant value, const QVariant &empty)
 {
     return value.isValid() ? value : empty;
 }
 
-QList<TrackValues> valuesOfRows(QList<QVariantList> rows, const QStringList &keys, const LibraryColumns &map)
+QList<TrackValues> valuesOfRows(QList<QVariantList> rows, const QStringList &keys, const LibraryColumns &map,
+                               bool filesLater = false)
 {
     QList<QVariant> empties;
     for (const QString &column : map.columns)
@@ -105,10 +117,8 @@ QList<TrackValues> valuesOfRows(QList<QVariantList> rows, const QStringList &key
         for (qsizetype k = 0; k < keys.size(); ++k) {
             const QVariant &value = row.at(map.columnOf[k]);
             if (keys[k] == coverKey) {
-                // A dead track has no location, and so no file to find a picture in.
-                const QString file = value.toString();
-                const bool picture = !file.isEmpty() && filetags::containsPicture(file);
-                own.append(picture ? QVariant(coverKey) : QVariant());
+                own.append(filesLater ? QVariant::fromValue(PendingPicture{value.toString()})
+                                      : coverOf(value.toString()));
             } else if (keys[k] == locationKey) {
                 const QString file = value.toString();
                 own.append(file.isEmpty() ? QVariant() : QVariant(file));
@@ -130,14 +140,14 @@ QList<TrackValues> libraryValues(const MusicLibrary &library, const QList<TrackR
 
 // Library tracks listed with their values, read in one query.
 TrackList listed(const std::shared_ptr<MusicLibrary> &library, TrackRows read, const QStringList &keys,
-                 const LibraryColumns &map, WindowPort *port)
+                 const LibraryColumns &map, WindowPort *port, bool filesLater = false)
 {
     TrackList list;
     list.tracks.reserve(read.refs.size());
     for (const TrackRef &ref : read.refs)
         list.tracks.append(MusicTrack::withTrack(library, ref, port));
     if (!keys.isEmpty())
-        list.values = valuesOfRows(std::move(read.rows), keys, map);
+        list.values = valuesOfRows(std::move(read.rows), keys, map, filesLater);
     return list;
 }
 
@@ -234,18 +244,19 @@ struct LibraryTrackPages::Pager {
     QStringList keys;
     LibraryColumns map;
     WindowPort *port;
+    bool filesLater;
     MusicLibrary::TrackPager rows;
 
-    Pager(std::shared_ptr<MusicLibrary> lib, qint64 playlistId, QStringList wanted, WindowPort *to)
-        : library(std::move(lib)), keys(std::move(wanted)), map(libraryColumns(keys)), port(to),
+    Pager(std::shared_ptr<MusicLibrary> lib, qint64 playlistId, QStringList wanted, WindowPort *to, bool later)
+        : library(std::move(lib)), keys(std::move(wanted)), map(libraryColumns(keys)), port(to), filesLater(later),
           rows(*library, playlistId, map.columns)
     {
     }
 };
 
 LibraryTrackPages::LibraryTrackPages(std::shared_ptr<MusicLibrary> library, qint64 playlistId, QStringList keys,
-                                     WindowPort *port)
-    : pager_(std::make_unique<Pager>(std::move(library), playlistId, std::move(keys), port))
+                                     WindowPort *port, bool filesLater)
+    : pager_(std::make_unique<Pager>(std::move(library), playlistId, std::move(keys), port, filesLater))
 {
 }
 
@@ -260,12 +271,26 @@ qsizetype LibraryTrackPages::size() const
 
 TrackList LibraryTrackPages::next(qsizetype count)
 {
-    return listed(pager_->library, pager_->rows.next(count), pager_->keys, pager_->map, pager_->port);
+    return listed(pager_->library, pager_->rows.next(count), pager_->keys, pager_->map, pager_->port,
+                  pager_->filesLater);
 }
 
 bool MusicTrack::readsFiles(const QStringList &keys)
 {
     return keys.contains(coverKey) || keys.contains(locationKey);
+}
+
+bool MusicTrack::leavesFileValues(const QStringList &keys)
+{
+    return keys.contains(coverKey);
+}
+
+void MusicTrack::completeFileValues(TrackValues &values)
+{
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        if (values.at(i).metaType() == QMetaType::fromType<PendingPicture>())
+            values.replace(i, coverOf(values.at(i).value<PendingPicture>().file));
+    }
 }
 
 void MusicTrack::setTag(const QString &key, const QVariant &value) const
@@ -278,7 +303,7 @@ void MusicTrack::setTag(const QString &key, const QVariant &value) const
     } else if (key == QLatin1String("cover")) {
         refuse(port_, coverRefusal);
     } else {
-        writeThrough(libraryKey(key), value);
+        storeRow(writeFile(libraryKey(key), value));
     }
 }
 
@@ -290,12 +315,33 @@ bool MusicTrack::setTagIfUnchanged(const QString &key, const QVariant &value, co
         refuseUnreadable(port_, keys);
         return filetags::writeIfUnchanged(path_, key, value, expected);
     }
+    const std::optional<RowWrite> write = writeFileIfUnchanged(key, value, expected);
+    if (!write)
+        return false;
+    storeRow(*write);
+    return true;
+}
+
+std::optional<MusicTrack::RowWrite> MusicTrack::writeFileIfUnchanged(const QString &key, const QVariant &value,
+                                                                     const TagExpectations &expected) const
+{
     if (key == QLatin1String("cover"))
         refuse(port_, coverRefusal);
-    if (!matchesLibrary(valuesForTags(keys), expected))
-        return false;
-    setTag(key, value);
-    return true;
+    if (!matchesLibrary(valuesForTags(tagvalue::keysOf(expected)), expected))
+        return std::nullopt;
+    if (key == QLatin1String("location"))
+        return RowWrite{key, value, {}, {}, {}};
+    return writeFile(libraryKey(key), value);
+}
+
+void MusicTrack::storeRow(const RowWrite &write) const
+{
+    if (write.key == QLatin1String("location"))
+        library_->setLocation(*track_, write.value.toString());
+    else if (write.file.isNull())
+        library_->setProperty(*track_, write.key, write.value);
+    else
+        library_->fileWritten(write.file, write.key, write.value, write.stampBefore, write.stampAfter);
 }
 
 bool MusicTrack::fileHolds(const QString &libraryKey)
@@ -318,13 +364,12 @@ QVariant asInFile(const QVariant &value)
 
 } // namespace
 
-void MusicTrack::writeThrough(const QString &key, const QVariant &value) const
+MusicTrack::RowWrite MusicTrack::writeFile(const QString &key, const QVariant &value) const
 {
     const MusicLibrary::FileLink file = fileHolds(key) ? library_->fileLink(*track_) : MusicLibrary::FileLink{};
     if (file.path.isNull()) {
         // A dead track, or a key only the library keeps.
-        library_->setProperty(*track_, key, value);
-        return;
+        return RowWrite{key, value, {}, {}, {}};
     }
     // What the row will hold is what the file gets: a value the library
     // refuses is refused before the file is touched.
@@ -340,7 +385,7 @@ void MusicTrack::writeThrough(const QString &key, const QVariant &value) const
                                                   "last read it; nothing was written. Refresh the library from the "
                                                   "files to take the file's values.")
                                        .arg(key));
-    library_->fileWritten(file.path, key, stored, before, files::stamp(file.path));
+    return RowWrite{key, stored, file.path, before, files::stamp(file.path)};
 }
 
 QString MusicTrack::title() const

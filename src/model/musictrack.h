@@ -59,6 +59,13 @@ public:
     // Whether reading these keys of a library track looks at its file: "cover"
     // searches it for a picture, "location" checks that it is still there.
     static bool readsFiles(const QStringList &keys);
+    // Whether pages of these keys (LibraryTrackPages with filesLater) leave
+    // file work in their values for completeFileValues: "cover" does.
+    static bool leavesFileValues(const QStringList &keys);
+    // Completes values that a page left for later (a search of the track's
+    // file for a picture); a no-op for complete ones. Touches no library, so
+    // a walk may run it on any thread, one track per task.
+    static void completeFileValues(TrackValues &values);
 
     // The apply engine's verified write: reads the keys of expected and, when
     // every current value matches (see TagExpectations), writes key = value.
@@ -66,6 +73,25 @@ public:
     // Returns false, writing nothing, when a value differs. Refuses like
     // valueForTag for the expected keys and like setTag for key.
     bool setTagIfUnchanged(const QString &key, const QVariant &value, const TagExpectations &expected) const;
+
+    // What a library track's write leaves for the library's rows once its
+    // file (if any) took the value.
+    struct RowWrite {
+        QString key;   // the library's key
+        QVariant value;
+        QString file;  // null: the track's row alone; else every track of this file
+        QString stampBefore, stampAfter;
+    };
+    // setTagIfUnchanged of a library track in two halves, so that the files of
+    // many tracks can be written at once while their rows are stored in the
+    // run's order: writeFileIfUnchanged checks the track's values and writes
+    // its file (any thread: the library gives each its own connection, and
+    // this only reads it); storeRow then stores the row on the run's thread.
+    // Nothing, writing nothing, when a value differs. Refuses and throws as
+    // setTagIfUnchanged does.
+    std::optional<RowWrite> writeFileIfUnchanged(const QString &key, const QVariant &value,
+                                                 const TagExpectations &expected) const;
+    void storeRow(const RowWrite &write) const;
 
     // Whether a library track's file holds this library key: the library
     // writes such keys to the file first, and to the row only once the file
@@ -79,10 +105,11 @@ public:
     QString location() const;
 
 private:
-    // A library track's write of key: to the file first, then the row and
-    // every other track of that file. Throws FileError, changing neither,
+    // A library track's write of key goes to the file first, then to the row
+    // and every other track of that file. Throws FileError, changing neither,
     // when the file cannot take it or was changed outside meanwhile.
-    void writeThrough(const QString &key, const QVariant &value) const;
+    // The file half of it: what the rows then get.
+    RowWrite writeFile(const QString &key, const QVariant &value) const;
 
     std::shared_ptr<MusicLibrary> library_;
     std::optional<TrackRef> track_;
@@ -106,11 +133,12 @@ struct TrackList {
 // a long playlist is never in memory whole. All pages are read inside one
 // read transaction of the library on this thread, held while this lives
 // (see MusicLibrary::TrackPager): only reads may run meanwhile. Throws
-// LibraryError as the reads do.
+// LibraryError as the reads do. With filesLater, values that need the
+// track's file are left for MusicTrack::completeFileValues.
 class LibraryTrackPages {
 public:
     LibraryTrackPages(std::shared_ptr<MusicLibrary> library, qint64 playlistId, QStringList keys,
-                      WindowPort *port = nullptr);
+                      WindowPort *port = nullptr, bool filesLater = false);
     ~LibraryTrackPages();
     LibraryTrackPages(LibraryTrackPages &&) noexcept;
     LibraryTrackPages &operator=(LibraryTrackPages &&) noexcept;

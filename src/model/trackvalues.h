@@ -31,6 +31,11 @@ public:
         return i < 0 || i >= values_.size() ? absent : values_.at(i);
     }
 
+    qsizetype size() const { return values_.size(); }
+    const QVariant &at(qsizetype i) const { return values_.at(i); }
+    // For a reader that completes the values it left for later.
+    void replace(qsizetype i, QVariant value) { values_[i] = std::move(value); }
+
     QVariantHash toHash() const
     {
         QVariantHash hash;

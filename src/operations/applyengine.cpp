@@ -129,8 +129,10 @@ void followFileWrite(MusicLibrary &library, const ChangeRecord &record, const QS
 // The verified write of one record. A later record of the same track (the
 // second half of a swap) finds the values this run wrote, not the collected
 // ones, and must not take its own run's writes for someone else's. False,
-// writing nothing, when the track changed elsewhere.
-bool writeRecord(const ChangeRecord &record, QHash<QString, QHash<QString, QVariant>> &writtenByRun)
+// writing nothing, when the track changed elsewhere. With rowLater, a library
+// track's rows are left there for the run's thread to store.
+bool writeRecord(const ChangeRecord &record, QHash<QString, QHash<QString, QVariant>> &writtenByRun,
+                 std::optional<MusicTrack::RowWrite> *rowLater = nullptr)
 {
     // Artist, then title, then the old value; read and written with one open of a file.
     TagExpectations expected{{artistKey, record.artist}, {nameKey, record.title}, {record.tagToChange, record.oldTag}};
@@ -138,15 +140,82 @@ bool writeRecord(const ChangeRecord &record, QHash<QString, QHash<QString, QVari
     for (auto &[key, value] : expected)
         if (const auto it = written.constFind(key); it != written.constEnd())
             value = *it;
-    if (!record.track.setTagIfUnchanged(record.tagToChange, record.newTag, expected))
+    if (rowLater && record.track.isLibraryTrack()) {
+        *rowLater = record.track.writeFileIfUnchanged(record.tagToChange, record.newTag, expected);
+        if (!*rowLater)
+            return false;
+    } else if (!record.track.setTagIfUnchanged(record.tagToChange, record.newTag, expected)) {
         return false;
+    }
     written.insert(record.tagToChange, record.newTag);
     return true;
 }
 
-// Files are written several at a time when the list holds only files and
-// every key is one a file takes: a refusal would otherwise be shown from a
-// pool thread. Library tracks stay on the worker, whose connection they use.
+// What writing records one by one on the run's thread keeps between them.
+struct InOrder {
+    // What this run has written so far, per track.
+    QHash<QString, QHash<QString, QVariant>> writtenByRun;
+    QSet<QString> writtenFiles;
+    // The files of the folder's records whose writes library tracks follow.
+    QSet<QString> followed;
+};
+
+// Writes the records [from, to) one after another on this thread. False when
+// the run ended there; result says how.
+bool writeInOrder(const ApplyRun &run, qsizetype from, qsizetype to, InOrder &state, RowBatches &rows,
+                  ApplyResult &result)
+{
+    const QList<ChangeRecord> &records = run.changes->records;
+    const qsizetype total = records.size();
+    for (qsizetype i = from; i < to; ++i) {
+        const ChangeRecord &record = records.at(i);
+        if (!record.enabled) {
+            run.progress(QStringLiteral("%1/%2 ").arg(i + 1).arg(total));
+            continue;
+        }
+        // The recorded title stands in for the track's: whenever the write
+        // goes ahead they are equal, and reading it would cost another open.
+        run.progress({QStringLiteral("%1/%2 %3"), int(i + 1), int(total), record.title});
+        // Two names of one file (hard links) get one write: the second name's
+        // record would find the first one's change and stop the run.
+        const QString write = fileWrite(record);
+        if (!write.isEmpty() && state.writtenFiles.contains(write)) {
+            qInfo().noquote() << QStringLiteral("%1 is the same file as one already written").arg(record.track.path());
+            ++result.written;
+            continue;
+        }
+        try {
+            rows.before();
+            const bool follow = !record.track.isLibraryTrack() && state.followed.contains(record.track.path());
+            const QString stampBefore = follow ? files::stamp(record.track.path()) : QString();
+            if (!writeRecord(record, state.writtenByRun)) {
+                result.outcome = ApplyResult::Aborted;
+                return false;
+            }
+            ++result.written;
+            if (run.journal)
+                run.journal->applied(i);
+            if (!write.isEmpty())
+                state.writtenFiles.insert(write);
+            if (follow)
+                followFileWrite(*run.library, record, stampBefore, files::stamp(record.track.path()));
+            rows.after();
+        } catch (const std::exception &e) {
+            const QString description = describe(e);
+            LOG_FAILURE(description);
+            result.outcome = ApplyResult::Failed;
+            result.failedTrack = record.title;
+            result.error = description;
+            return false;
+        }
+    }
+    return true;
+}
+
+// Files are written several at a time unless a record's key would be
+// refused: the refusal would otherwise be shown from a pool thread. A library
+// track's file is written there too, its rows on the worker, whose
+// connection holds the run's transaction.
 bool writesInTurn(const ApplyRun &run)
 {
     if (filepool::threadCount() == 1)
@@ -154,19 +223,30 @@ bool writesInTurn(const ApplyRun &run)
     for (const ChangeRecord &r : run.changes->records) {
         if (!r.enabled)
             continue;
-        if (r.track.isLibraryTrack() || !filetags::canWrite(r.tagToChange) || !filetags::canRead(r.tagToChange))
+        if (r.track.isLibraryTrack() ? r.tagToChange == QLatin1String("cover")
+                                     : !filetags::canWrite(r.tagToChange) || !filetags::canRead(r.tagToChange))
             return false;
     }
     return true;
 }
 
 // The file a record writes, the same for every name of it; its path when it
-// cannot be examined.
+// cannot be examined. A library track without a file is its own.
 QString fileIdentity(const ChangeRecord &record)
 {
+    QString path = record.track.path();
+    if (record.track.isLibraryTrack()) {
+        try {
+            path = record.track.library()->fileLink(*record.track.track()).path;
+        } catch (const std::exception &) {
+            // The record's own write meets the error again, in its turn.
+        }
+        if (path.isNull())
+            return QStringLiteral("track %1").arg(record.track.track()->trackId);
+    }
     struct stat st;
-    if (::stat(QFile::encodeName(record.track.path()).constData(), &st) != 0)
-        return record.track.path();
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return path;
     return QStringLiteral("%1:%2").arg(st.st_dev).arg(st.st_ino);
 }
 
@@ -234,9 +314,31 @@ struct PieceWrite {
     struct Record {
         Status status = NotReached;
         QString stampBefore, stampAfter, error;
+        std::optional<MusicTrack::RowWrite> row; // a library track's, to store
     };
     QList<Record> records;
+    // Left for the worker to write in its turn, as if there were no pool.
+    bool onWorker = false;
 };
+
+// Pieces whose records the worker writes itself: where a library track's
+// record is one of several on a file, a later record must find the rows of
+// the earlier ones, which only the worker's connection sees before they are
+// committed.
+QList<bool> piecesOnWorker(const QList<ChangeRecord> &records, const QList<std::pair<qsizetype, qsizetype>> &pieces)
+{
+    QList<bool> onWorker;
+    for (const auto &[first, end] : pieces) {
+        int enabled = 0;
+        bool library = false;
+        for (qsizetype i = first; i < end; ++i) {
+            enabled += records[i].enabled ? 1 : 0;
+            library = library || (records[i].enabled && records[i].track.isLibraryTrack());
+        }
+        onWorker.append(library && enabled > 1);
+    }
+    return onWorker;
+}
 
 // The run's end, once the piece that ended it was reported.
 struct Stopped {};
@@ -246,14 +348,19 @@ void writeTagsInTurn(const ApplyRun &run, RowBatches &rows, ApplyResult &result)
     const QList<ChangeRecord> &records = run.changes->records;
     const qsizetype total = records.size();
     const QList<std::pair<qsizetype, qsizetype>> pieces = piecesOf(records);
+    const QList<bool> onWorker = piecesOnWorker(records, pieces);
     const bool follow = run.library != nullptr;
     Turns turns;
 
     // A pool thread reads, changes and checks a piece's files in memory; only
     // the step onto the disk waits for the piece's turn.
     const std::function<PieceWrite(int)> write = [&](int piece) {
-        const committurn::Scope turn([&turns, piece] { return turns.await(piece); });
         PieceWrite outcome;
+        if (onWorker[piece]) {
+            outcome.onWorker = true;
+            return outcome;
+        }
+        const committurn::Scope turn([&turns, piece] { return turns.await(piece); });
         QHash<QString, QHash<QString, QVariant>> writtenByRun;
         QSet<QString> writtenFiles;
         for (qsizetype i = pieces[piece].first; i < pieces[piece].second; ++i) {
@@ -269,13 +376,14 @@ void writeTagsInTurn(const ApplyRun &run, RowBatches &rows, ApplyResult &result)
                     done.status = PieceWrite::SameFile;
                     continue;
                 }
-                done.stampBefore = follow ? files::stamp(record.track.path()) : QString();
-                if (!writeRecord(record, writtenByRun)) {
+                const bool followed = follow && !record.track.isLibraryTrack();
+                done.stampBefore = followed ? files::stamp(record.track.path()) : QString();
+                if (!writeRecord(record, writtenByRun, &done.row)) {
                     done.status = PieceWrite::Changed;
                     break;
                 }
                 done.status = PieceWrite::Written;
-                done.stampAfter = follow ? files::stamp(record.track.path()) : QString();
+                done.stampAfter = followed ? files::stamp(record.track.path()) : QString();
                 if (!file.isEmpty())
                     writtenFiles.insert(file);
             } catch (const committurn::Refused &) {
@@ -294,6 +402,14 @@ void writeTagsInTurn(const ApplyRun &run, RowBatches &rows, ApplyResult &result)
     // the library rows, as if it had written them itself.
     const auto report = [&](int piece, PieceWrite &&outcome) {
         try {
+            if (outcome.onWorker) {
+                InOrder state;
+                for (qsizetype i = pieces[piece].first; i < pieces[piece].second; ++i)
+                    if (follow && !records[i].track.isLibraryTrack())
+                        state.followed.insert(records[i].track.path());
+                if (!writeInOrder(run, pieces[piece].first, pieces[piece].second, state, rows, result))
+                    throw Stopped();
+            }
             for (qsizetype k = 0; k < outcome.records.size(); ++k) {
                 const qsizetype i = pieces[piece].first + k;
                 const ChangeRecord &record = records.at(i);
@@ -310,11 +426,13 @@ void writeTagsInTurn(const ApplyRun &run, RowBatches &rows, ApplyResult &result)
                     continue;
                 case PieceWrite::Written:
                     rows.before();
-                    ++result.written;
-                    if (run.journal)
-                        run.journal->applied(i);
                     try {
-                        if (follow)
+                        if (done.row)
+                            record.track.storeRow(*done.row);
+                        ++result.written;
+                        if (run.journal)
+                            run.journal->applied(i);
+                        if (follow && !record.track.isLibraryTrack())
                             followFileWrite(*run.library, record, done.stampBefore, done.stampAfter);
                         rows.after();
                     } catch (const std::exception &e) {
@@ -357,54 +475,9 @@ void writeTags(const ApplyRun &run, RowBatches &rows, ApplyResult &result)
         writeTagsInTurn(run, rows, result);
         return;
     }
-    // What this run has written so far, per track.
-    QHash<QString, QHash<QString, QVariant>> writtenByRun;
-    const QList<ChangeRecord> &records = run.changes->records;
-    const qsizetype total = records.size();
-    QSet<QString> writtenFiles;
-    const QSet<QString> followed = followedFiles(run);
-    for (qsizetype i = 0; i < total; ++i) {
-        const ChangeRecord &record = records.at(i);
-        if (!record.enabled) {
-            run.progress(QStringLiteral("%1/%2 ").arg(i + 1).arg(total));
-            continue;
-        }
-        // The recorded title stands in for the track's: whenever the write
-        // goes ahead they are equal, and reading it would cost another open.
-        run.progress({QStringLiteral("%1/%2 %3"), int(i + 1), int(total), record.title});
-        // Two names of one file (hard links) get one write: the second name's
-        // record would find the first one's change and stop the run.
-        const QString write = fileWrite(record);
-        if (!write.isEmpty() && writtenFiles.contains(write)) {
-            qInfo().noquote() << QStringLiteral("%1 is the same file as one already written").arg(record.track.path());
-            ++result.written;
-            continue;
-        }
-        try {
-            rows.before();
-            const bool follow = !record.track.isLibraryTrack() && followed.contains(record.track.path());
-            const QString stampBefore = follow ? files::stamp(record.track.path()) : QString();
-            if (!writeRecord(record, writtenByRun)) {
-                result.outcome = ApplyResult::Aborted;
-                return;
-            }
-            ++result.written;
-            if (run.journal)
-                run.journal->applied(i);
-            if (!write.isEmpty())
-                writtenFiles.insert(write);
-            if (follow)
-                followFileWrite(*run.library, record, stampBefore, files::stamp(record.track.path()));
-            rows.after();
-        } catch (const std::exception &e) {
-            const QString description = describe(e);
-            LOG_FAILURE(description);
-            result.outcome = ApplyResult::Failed;
-            result.failedTrack = record.title;
-            result.error = description;
-            return;
-        }
-    }
+    InOrder state;
+    state.followed = followedFiles(run);
+    writeInOrder(run, 0, run.changes->records.size(), state, rows, result);
 }
 
 ApplyResult applyTags(const ApplyRun &run)

@@ -59,6 +59,9 @@ std::shared_ptr<Run> collect(CollectRun collectRun, ProgressSink &sink)
             if (pages) {
                 const int n = static_cast<int>(pages->size());
                 const int chunk = MusicTrack::readsFiles(keys) ? chunkSize : pageSize;
+                // Library values that need the track's file come from the
+                // pages without it: the files are read here, on the pool.
+                const bool filesLater = MusicTrack::leavesFileValues(keys);
                 ProgressThrottle throttle;
                 for (int first = 0; first < n; first += chunk) {
                     TrackList page = pages->next(chunk);
@@ -92,6 +95,15 @@ std::shared_ptr<Run> collect(CollectRun collectRun, ProgressSink &sink)
                             [&](int k) {
                                 const MusicTrack &track = page.tracks.at(k);
                                 return TrackValues::fromHash(keys, track.valuesForTags(keys));
+                            },
+                            walk);
+                    } else if (filesLater) {
+                        filepool::ordered<TrackValues>(
+                            count,
+                            [&](int k) {
+                                TrackValues trackValues = page.values.at(k);
+                                MusicTrack::completeFileValues(trackValues);
+                                return trackValues;
                             },
                             walk);
                     } else {

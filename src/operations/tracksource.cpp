@@ -68,7 +68,7 @@ std::optional<TrackPages> TrackSource::pages(const QStringList &keys) const
         const std::optional<qint64> id = playlistId(*lib);
         if (!id)
             return std::nullopt;
-        return TrackPages(LibraryTrackPages(lib, *id, keys, port));
+        return TrackPages(LibraryTrackPages(lib, *id, keys, port, true));
     }
     case choices::FolderSource: {
         std::optional<QList<MusicTrack>> files = folderTracks();
@@ -77,7 +77,7 @@ std::optional<TrackPages> TrackSource::pages(const QStringList &keys) const
         return TrackPages(std::move(*files));
     }
     default:
-        return TrackPages(LibraryTrackPages(library(), 0, keys, port));
+        return TrackPages(LibraryTrackPages(library(), 0, keys, port, true));
     }
 }
 

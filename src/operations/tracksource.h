@@ -52,7 +52,9 @@ struct TrackSource {
     // tracks() with the values of keys for the library's tracks, read in the
     // same query (the values of files are read later, one file at a time).
     std::optional<TrackList> tracksWithValues(const QStringList &keys) const;
-    // The same a page at a time, for walks too long to hold whole.
+    // The same a page at a time, for walks too long to hold whole. Values
+    // that need a library track's file are left for the walk to complete
+    // (MusicTrack::completeFileValues), so that it can read many files at once.
     std::optional<TrackPages> pages(const QStringList &keys) const;
 
 private:

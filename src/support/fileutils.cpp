@@ -22,6 +22,7 @@ struct Entry {
     QString name;
     bool isFolder; // a real folder, not a link to one
     QByteArray bytes; // the name as stored, when it is not valid UTF-8; else empty
+    bool isRegular = false; // a regular file, not a link to one
 };
 
 bool isValidUtf8(const char *bytes, int32_t length)
@@ -47,15 +48,18 @@ std::optional<std::vector<Entry>> readFolder(const QString &folder)
         if (n[0] == '.' && (n[1] == '\0' || (n[1] == '.' && n[2] == '\0')))
             continue;
         bool isFolder = e->d_type == DT_DIR;
+        bool isRegular = e->d_type == DT_REG;
         if (e->d_type == DT_UNKNOWN) {
             struct stat st;
-            isFolder = ::lstat((encoded + '/' + n).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+            const bool known = ::lstat((encoded + '/' + n).constData(), &st) == 0;
+            isFolder = known && S_ISDIR(st.st_mode);
+            isRegular = known && S_ISREG(st.st_mode);
         }
         const int32_t length = int32_t(std::strlen(n));
         if (isValidUtf8(n, length))
-            entries.push_back({QFile::decodeName(n), isFolder, {}});
+            entries.push_back({QFile::decodeName(n), isFolder, {}, isRegular});
         else
-            entries.push_back({{}, isFolder, QByteArray(n, length)});
+            entries.push_back({{}, isFolder, QByteArray(n, length), isRegular});
     }
     ::closedir(dir);
     return entries;
@@ -132,7 +136,7 @@ std::optional<QStringList> dirContents(const QString &folder, QList<Skipped> *sk
     return names;
 }
 
-std::optional<QStringList> dirContentsRecursive(const QString &folder, QList<Skipped> *skipped)
+std::optional<QStringList> dirContentsRecursive(const QString &folder, QList<Skipped> *skipped, QList<bool> *regular)
 {
     auto top = readFolder(folder);
     if (!top)
@@ -158,6 +162,8 @@ std::optional<QStringList> dirContentsRecursive(const QString &folder, QList<Ski
             continue;
         QString path = joined(level.path, entry.name);
         paths.append(path);
+        if (regular)
+            regular->append(entry.isRegular);
         if (entry.isFolder) {
             if (auto inside = readFolder(path))
                 stack.push_back({std::move(path), std::move(*inside)});

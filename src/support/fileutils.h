@@ -33,8 +33,11 @@ std::optional<QStringList> dirContents(const QString &folder, QList<Skipped> *sk
 // walk; a sub-folder that cannot be read is listed and passed over. Absent only
 // when the folder itself cannot be read. An entry whose name is not valid
 // UTF-8 or whose path is too long is left out, with everything inside it, and
-// listed in skipped when given.
-std::optional<QStringList> dirContentsRecursive(const QString &folder, QList<Skipped> *skipped = nullptr);
+// listed in skipped when given. regular, when given, gets for each path
+// whether the listing named it a regular file (not a link): a walk over
+// thousands of files then needs no look at each of them to know.
+std::optional<QStringList> dirContentsRecursive(const QString &folder, QList<Skipped> *skipped = nullptr,
+                                                QList<bool> *regular = nullptr);
 
 // A path given as the file system's bytes, for the person: UTF-8 decoded, any
 // other byte as "\xFF", control and bidi characters escaped.
