@@ -58,7 +58,12 @@ const char *const steps[] = {
         PRIMARY KEY (run, position)
     ) WITHOUT ROWID;
     )sql",
-    // 1 -> 2: playlist entries packed many to a row; such a row stands for
+    // 1 -> 2: what brings back a file from the Trash and a track removed from the library.
+    R"sql(
+    ALTER TABLE changes ADD COLUMN trashInfo TEXT;
+    ALTER TABLE changes ADD COLUMN saved TEXT;
+    )sql",
+    // 2 -> 3: playlist entries packed many to a row; such a row stands for
     // `count` changes at consecutive positions from its own.
     R"sql(
     ALTER TABLE changes ADD COLUMN count INTEGER NOT NULL DEFAULT 1;
@@ -72,14 +77,15 @@ constexpr int stepCount = int(sizeof steps / sizeof steps[0]);
 constexpr qint64 blockSize = 2048;
 
 const QByteArray changeColumns = "kind, track, path, key, before, after, playlist, playlistName, entry, entryPosition, "
-                                 "title, artist, count, entries, position";
+                                 "title, artist, trashInfo, saved, count, entries, position";
 
 // Playlist entries carry nothing but what a block keeps of them.
 bool packable(const HistoryChange &c)
 {
     using K = HistoryChange::Kind;
     return (c.kind == K::AddedToPlaylist || c.kind == K::RemovedFromPlaylist || c.kind == K::DeadEntryRemoved) &&
-           c.path.isEmpty() && c.key.isEmpty() && !c.before.isValid() && !c.after.isValid();
+           c.path.isEmpty() && c.key.isEmpty() && !c.before.isValid() && !c.after.isValid() && c.trashInfo.isEmpty() &&
+           c.saved.isEmpty();
 }
 
 void putNumber(QByteArray &to, quint64 value)
@@ -160,6 +166,8 @@ const QList<QPair<HistoryChange::Kind, QString>> &kindNames()
         {K::Relinked, QStringLiteral("relinked")},
         {K::DeadEntryRemoved, QStringLiteral("dead entry removed")},
         {K::MovedToTrash, QStringLiteral("moved to Trash")},
+        {K::AddedToLibrary, QStringLiteral("added to library")},
+        {K::PutBackFromTrash, QStringLiteral("put back from Trash")},
     };
     return names;
 }
@@ -225,6 +233,8 @@ HistoryChange changeFrom(const Statement &st)
     c.position = st.integer(9);
     c.title = st.text(10);
     c.artist = st.text(11);
+    c.trashInfo = st.text(12);
+    c.saved = st.text(13).toUtf8();
     return c;
 }
 
@@ -247,15 +257,15 @@ const QByteArray runColumns = "id, time, tool, source, count, undoOf, undoneBy";
 void readChanges(const Statement &st, QList<HistoryChange> &into)
 {
     const HistoryChange head = changeFrom(st);
-    if (st.isNull(13)) {
+    if (st.isNull(15)) {
         into << head;
         return;
     }
     const qsizetype before = into.size();
-    if (!PlaylistEntryCode::read(st.blob(13), head, into) || into.size() - before != st.integer(12))
+    if (!PlaylistEntryCode::read(st.blob(15), head, into) || into.size() - before != st.integer(14))
         throw LibraryError(st.purpose(), QStringLiteral("the history is damaged: the playlist entries stored at "
                                                         "position %1 cannot be read")
-                                             .arg(st.integer(14)));
+                                             .arg(st.integer(16)));
 }
 
 } // namespace
@@ -421,8 +431,8 @@ void HistoryStore::Intent::writeRow(qint64 position, const HistoryChange &change
 {
     Statement st(*store_.db_,
                  "INSERT INTO changes (run, position, kind, track, path, key, before, after, playlist, "
-                 "playlistName, entry, entryPosition, title, artist) "
-                 "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14)",
+                 "playlistName, entry, entryPosition, title, artist, trashInfo, saved) "
+                 "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16)",
                  purpose_);
     const auto orNull = [&](int index, qint64 value) {
         if (value != 0)
@@ -437,6 +447,14 @@ void HistoryStore::Intent::writeRow(qint64 position, const HistoryChange &change
     st.bind(10, change.playlist);
     orNull(11, change.entryId);
     st.bind(12, change.position).bind(13, change.title).bind(14, change.artist);
+    if (change.trashInfo.isEmpty())
+        st.bindNull(15);
+    else
+        st.bind(15, change.trashInfo);
+    if (change.saved.isEmpty())
+        st.bindNull(16);
+    else
+        st.bind(16, QString::fromUtf8(change.saved));
     st.run();
 }
 
@@ -594,9 +612,9 @@ int HistoryStore::resolveAbandoned(const Resolver &resolver)
                         made << change;
                 if (made.isEmpty())
                     continue;
-                kept << st.integer(14);
+                kept << st.integer(16);
                 if (made.size() != changes.size())
-                    narrowed.append({st.integer(14), made});
+                    narrowed.append({st.integer(16), made});
             }
         }
         if (!narrowed.isEmpty()) {

@@ -24,7 +24,9 @@ struct HistoryChange {
         Renamed,             // before: the old path, after: the new one
         Relinked,            // before: the old location, after: the new one
         DeadEntryRemoved,    // playlist, entry, position
-        MovedToTrash,        // before: the old path, after: the name in the Trash
+        MovedToTrash,        // before: the old path, after: the name in the Trash, trashInfo
+        AddedToLibrary,      // an undo re-created the track (with its entries)
+        PutBackFromTrash,    // before: the name in the Trash, after: the old path
     };
     Kind kind = Kind::Tag;
     qint64 trackId = 0; // the library's track; 0 for a file of a folder
@@ -38,6 +40,10 @@ struct HistoryChange {
     qint64 position = 0; // its place in the playlist's order
     QString title;       // the track's when the change was made, for the person
     QString artist;
+    QString trashInfo;   // the Trash: the .trashinfo beside the file there
+    // RemovedFromLibrary: the track as the library kept it, every column and
+    // every place it stood (MusicLibrary's SavedTrack as JSON), to re-create it.
+    QByteArray saved;
 };
 
 // A run the history remembers. Numbers only grow, so a number names one run

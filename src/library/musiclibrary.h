@@ -35,6 +35,19 @@ struct PlaylistEntry {
     qint64 position = 0;
 };
 
+// A track as the library keeps it, with every place it stands: enough to
+// bring it back whole after it left the library.
+struct SavedTrack {
+    qint64 trackId = 0;
+    QVariantHash columns; // every stored column but the id, by name
+    QList<QPair<qint64, PlaylistEntry>> entries; // playlist and entry
+    QList<qint64> selection; // its positions in the selection
+
+    QByteArray toJson() const;
+    // Nothing for text that is no saved track.
+    static std::optional<SavedTrack> fromJson(const QByteArray &json);
+};
+
 // The rule of a smart playlist: the playlist manager's conditions on one tag key.
 struct SmartRule {
     QString tagKey;
@@ -183,6 +196,16 @@ public:
     // its old position. Throws LibraryError when a playlist is smart or gone,
     // a track is gone, or an entry's id is in use.
     void restoreEntries(const QList<QPair<qint64, PlaylistEntry>> &entries);
+
+    // The tracks as they stand now, in the order of ids. Throws LibraryError
+    // when one of them no longer exists.
+    QList<SavedTrack> savedTracks(const QList<qint64> &trackIds) const;
+    // Brings a saved track back: its id when free, else a new one (returned),
+    // its columns (those this library still has), its entries with their ids
+    // when free, at their positions, and its place in the selection when free.
+    // Entries of playlists that are gone or smart are left out.
+    qint64 restoreTrack(const SavedTrack &saved);
+    bool trackExists(qint64 trackId) const;
 
     // How long a statement waits for another writer before it fails as locked
     // (5 s unless changed); for this thread's connection and those opened later.

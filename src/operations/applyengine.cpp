@@ -2,6 +2,7 @@
 #include "applyengine.h"
 
 #include "changesmodel.h"
+#include "comebacks.h"
 #include "filepool.h"
 #include "files/committurn.h"
 #include "files/filetags.h"
@@ -16,7 +17,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <cerrno>
 #include <condition_variable>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -511,18 +514,18 @@ std::optional<Playlist> editablePlaylistNamed(const MusicLibrary &library, const
     return std::nullopt;
 }
 
-// Moves each file to the Trash once, however many tracks it backs. Returns the
-// locations left in place; the result lists each with the reason.
-QStringList moveFilesToTrash(QStringList locations, QList<trash::Moved> &trashed, ApplyResult &result)
+// Claims a name in the Trash for each file once, however many tracks it
+// backs. Returns the locations that cannot go; the result lists each with the reason.
+QSet<QString> claimTrash(QStringList locations, QList<trash::Moved> &claims, ApplyResult &result)
 {
     locations.removeDuplicates();
-    QStringList kept;
+    QSet<QString> kept;
     for (const QString &location : locations) {
         if (location.isEmpty())
             continue;
-        const trash::Outcome outcome = trash::moveToTrash(location);
+        const trash::Outcome outcome = trash::claim(location);
         if (outcome.moved) {
-            trashed << outcome.where;
+            claims << outcome.where;
         } else {
             kept << location;
             result.notTrashed << QStringLiteral("%1: %2").arg(location, outcome.error);
@@ -535,6 +538,9 @@ ApplyResult applyMembership(const ApplyRun &run)
 {
     ApplyResult result;
     QList<trash::Moved> trashed;
+    QList<qint64> trashedAt; // their positions in the history
+    // The history positions of the changes made, when not every intended one was.
+    std::optional<QList<qint64>> made;
     const ChangeList &list = *run.changes;
     MusicLibrary &library = *run.library;
     QString current; // the track being worked on, for the failure alert
@@ -560,9 +566,14 @@ ApplyResult applyMembership(const ApplyRun &run)
         // once. When files go to the Trash, their locations come with the check:
         // only a track backed by a file that is there has one.
         QList<const ChangeRecord *> work;
-        for (const ChangeRecord &record : list.records)
-            if (record.enabled && record.track.isLibraryTrack())
-                work << &record;
+        for (const ChangeRecord &record : list.records) {
+            if (!record.enabled || !record.track.isLibraryTrack())
+                continue;
+            // A track to re-create is not there to check.
+            if (!list.comebacks.isEmpty() && list.comebacks.value(&record - list.records.constData()).saved)
+                continue;
+            work << &record;
+        }
         const auto ref = [&work](qsizetype i) -> const TrackRef & { return *work.at(i)->track.track(); };
         result.enabled = static_cast<int>(work.size());
         const bool trashing = list.remove && list.trash;
@@ -598,26 +609,46 @@ ApplyResult applyMembership(const ApplyRun &run)
         current.clear();
         int written = 0;
         if (list.restore) {
-            QList<QPair<qint64, PlaylistEntry>> entries;
-            for (qsizetype i = 0; i < work.size(); ++i)
-                entries.append({ref(i).playlistId,
-                                PlaylistEntry{ref(i).entryId, ref(i).trackId, work.at(i)->newTag.toLongLong()}});
-            if (run.journal)
-                run.journal->intendRestores(library, entries, work);
-            library.restoreEntries(entries);
-            written = static_cast<int>(entries.size());
+            made.emplace();
+            written = comebacks::restore(run, library, work, result, *made);
         } else if (list.remove) {
             // Files go first: a track whose file stays out of the Trash keeps its
             // entry, so the library never points at a file it no longer lists.
-            const QStringList kept = trashing ? moveFilesToTrash(locations, trashed, result) : QStringList();
+            // Their names in the Trash are in the history before they move.
+            QList<trash::Moved> claims;
+            QSet<QString> kept = trashing ? claimTrash(locations, claims, result) : QSet<QString>();
             QList<TrackRef> removed;
+            QStringList files;
             for (qsizetype i = 0; i < work.size(); ++i)
-                if (!trashing || locations.at(i).isEmpty() || !kept.contains(locations.at(i)))
+                if (!trashing || locations.at(i).isEmpty() || !kept.contains(locations.at(i))) {
                     removed << ref(i);
+                    files << (trashing ? locations.at(i) : QString());
+                }
             if (run.journal)
-                run.journal->intendRemovals(library, removed, list);
-            library.deleteTracks(removed);
-            written = static_cast<int>(removed.size());
+                run.journal->intendRemovals(library, removed, list, files, claims);
+            made.emplace();
+            for (qsizetype k = 0; k < claims.size(); ++k) {
+                const trash::Moved &claim = claims.at(k);
+                if (trash::moveClaimed(claim)) {
+                    trashed << claim;
+                    trashedAt << removed.size() + k;
+                } else {
+                    const QString location = QFile::decodeName(claim.originalPath);
+                    kept << location;
+                    result.notTrashed << QStringLiteral("%1: %2").arg(location, QString::fromLocal8Bit(std::strerror(errno)));
+                }
+            }
+            QList<TrackRef> leaving;
+            for (qsizetype i = 0; i < removed.size(); ++i)
+                if (files.at(i).isEmpty() || !kept.contains(files.at(i))) {
+                    leaving << removed.at(i);
+                    *made << i;
+                }
+            *made << trashedAt;
+            if (made->size() == removed.size() + claims.size())
+                made.reset(); // every change the history was told of was made
+            library.deleteTracks(leaving);
+            written = static_cast<int>(leaving.size());
         } else {
             // A track already in the target, or listed twice, is added once.
             const qint64 before = run.journal ? run.journal->beforeAdding(library) : 0;
@@ -626,7 +657,10 @@ ApplyResult applyMembership(const ApplyRun &run)
                 run.journal->intendAdditions(library, target->id, before, list);
         }
         batch.commit();
-        if (run.journal)
+        if (run.journal && made)
+            for (qint64 position : *made)
+                run.journal->applied(position);
+        else if (run.journal)
             run.journal->appliedAll();
         // Counted only now: a commit that fails has made none of the changes.
         result.written = written;
@@ -639,9 +673,13 @@ ApplyResult applyMembership(const ApplyRun &run)
         result.written = 0;
         // The removal was rolled back, so the files come back out of the Trash.
         QStringList stranded;
-        for (const trash::Moved &moved : trashed)
-            if (!trash::putBack(moved))
-                stranded << QFile::decodeName(moved.originalPath);
+        for (qsizetype k = 0; k < trashed.size(); ++k)
+            if (!trash::putBack(trashed.at(k))) {
+                stranded << QFile::decodeName(trashed.at(k).originalPath);
+                // Still in the Trash: the history keeps where, so an undo can bring it back.
+                if (run.journal)
+                    run.journal->applied(trashedAt.at(k));
+            }
         if (!stranded.isEmpty())
             result.error += QStringLiteral("; these files could not be put back from the Trash: %1")
                                 .arg(stranded.join(QStringLiteral(", ")));
@@ -752,6 +790,8 @@ void report(WindowPort *port, const ApplyResult &result)
 {
     if (!result.notTrashed.isEmpty())
         alertPanel(port, QStringLiteral("Not Moved to the Trash"), notTrashedMessage(result));
+    if (!result.notRestored.isEmpty())
+        alertPanel(port, QStringLiteral("Not Put Back from the Trash"), notRestoredMessage(result));
     switch (result.outcome) {
     case ApplyResult::Finished:
         return;
@@ -773,6 +813,14 @@ QString notTrashedMessage(const ApplyResult &result)
                           "library:\n%2")
         .arg(result.notTrashed.size())
         .arg(result.notTrashed.join(QLatin1Char('\n')));
+}
+
+QString notRestoredMessage(const ApplyResult &result)
+{
+    return QStringLiteral("%1 of the files could not be put back from the Trash, so their tracks were not "
+                          "restored:\n%2")
+        .arg(result.notRestored.size())
+        .arg(result.notRestored.join(QLatin1Char('\n')));
 }
 
 QString outcomeMessage(const ApplyResult &result)

@@ -36,6 +36,7 @@ struct ApplyResult {
     QString error;        // Failed: the error's description
     QString playlist;     // TargetMissing: the name looked for
     QStringList notTrashed; // files that stayed out of the Trash, each "path: reason"
+    QStringList notRestored; // an undo: files that stayed in the Trash, each "path: reason"
     QString notRecorded;    // why the history could not record the run; empty when it did
 };
 
@@ -52,5 +53,6 @@ ApplyResult apply(const ApplyRun &run);
 void report(WindowPort *port, const ApplyResult &result);
 QString outcomeMessage(const ApplyResult &result);
 QString notTrashedMessage(const ApplyResult &result);
+QString notRestoredMessage(const ApplyResult &result);
 
 } // namespace applyengine

@@ -4,9 +4,13 @@
 #include "model/musictrack.h"
 #include "files/tagvalue.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QVariant>
+#include <memory>
+
+struct SavedTrack;
 
 // One proposed change. A tag change carries every field; a membership change
 // (adding to or removing from a playlist) only track, title, artist and
@@ -27,6 +31,17 @@ struct ChangeRecord {
 // member (QString, MusicTrack) holds no pointer into itself.
 Q_DECLARE_TYPEINFO(ChangeRecord, Q_RELOCATABLE_TYPE);
 
+// What a record of a restoring list brings back besides its playlist entry.
+struct Comeback {
+    // A file to take out of the Trash, back to originalPath; empty: none.
+    QString originalPath;
+    QString trashedPath;
+    QString trashInfo;
+    // A track that left the library, to re-create with its entries; null: the
+    // track is still there.
+    std::shared_ptr<const SavedTrack> saved;
+};
+
 // The change list handed from a tool to the review and on to the apply
 // engine, in the order the tool found the changes. Owned by the main thread;
 // the apply worker reads it while the main thread leaves it alone.
@@ -39,6 +54,8 @@ struct ChangeList {
     // Membership lists that put removed entries back where they stood: each
     // record's track names the playlist and the entry, its newTag the position.
     bool restore = false;
+    // Restoring lists: per record (by its index), what comes back with it.
+    QHash<qsizetype, Comeback> comebacks;
     // Tag lists that give files other names: each record's oldTag is the
     // file's path now, its newTag the path it gets; no file is ever replaced.
     bool rename = false;

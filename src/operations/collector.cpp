@@ -152,6 +152,8 @@ std::shared_ptr<Run> collect(CollectRun collectRun, ProgressSink &sink)
                 list->trash = run.trash;
                 list->tool = run.tool;
                 list->restore = run.restore;
+                if (run.comebacks)
+                    list->comebacks = std::move(*run.comebacks);
                 list->rename = run.rename;
                 list->undoOf = run.undoOf;
                 list->source = run.historySource;

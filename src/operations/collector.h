@@ -62,6 +62,8 @@ struct CollectRun {
     int remove = 0;
     bool trash = false;
     bool restore = false;
+    // Filled by finish for a restoring list: what comes back with each record.
+    std::shared_ptr<QHash<qsizetype, Comeback>> comebacks;
     bool rename = false;
     qint64 undoOf = 0;
     QString historySource;

@@ -53,6 +53,7 @@ QStringList changeFields(const HistoryChange &change)
                            .arg(historyKindName(change.kind), change.playlist)
                            .arg(change.position)};
     case K::RemovedFromLibrary:
+    case K::AddedToLibrary:
         return {track, historyKindName(change.kind)};
     default:
         // Renames, relinks and the Trash carry no key: what happened stands in its place.

@@ -7,11 +7,22 @@ QString summary(const ChangeList &list, const QString &playlistName)
 {
     const qsizetype count = list.records.size();
     // An undo's entries stand in the playlists its run changed, not in the one chosen now.
-    if (list.playlist && list.restore)
-        return QStringLiteral("Checked tracks of these %1 tracks will be put back into their playlists:").arg(count);
+    if (list.playlist && list.restore) {
+        bool files = false;
+        bool tracks = false;
+        for (const Comeback &comeback : list.comebacks) {
+            files = files || !comeback.trashedPath.isEmpty();
+            tracks = tracks || comeback.saved;
+        }
+        return QStringLiteral("Checked tracks of these %1 tracks will be put back into %2%3:")
+            .arg(count)
+            .arg(tracks ? QStringLiteral("the library and their playlists") : QStringLiteral("their playlists"))
+            .arg(files ? QStringLiteral(", their files taken out of the Trash") : QString());
+    }
     if (list.playlist && list.undoOf != 0 && list.remove)
-        return QStringLiteral("Checked tracks of these %1 tracks will be taken back out of their playlists:")
-            .arg(count);
+        return QStringLiteral("Checked tracks of these %1 tracks will be taken back out of their playlists%2:")
+            .arg(count)
+            .arg(list.trash ? QStringLiteral(", their files moved to the Trash") : QString());
     if (list.playlist) {
         const QString format = list.remove
                                    ? QStringLiteral("Checked tracks of these %1 tracks will removed from the playlist '%2':")

@@ -22,7 +22,8 @@ bool RunOutcome::succeeded() const
     case Reported:
         return ok;
     case Applied:
-        return ok && applied.outcome == ApplyResult::Finished && applied.notTrashed.isEmpty();
+        return ok && applied.outcome == ApplyResult::Finished && applied.notTrashed.isEmpty() &&
+               applied.notRestored.isEmpty();
     default:
         return false;
     }

@@ -4,6 +4,7 @@
 #include "support/fileutils.h"
 
 #include <QDebug>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 
@@ -160,24 +161,38 @@ void RunJournal::intendTags(const QList<ChangeRecord> &records)
     intend(changes, positions);
 }
 
-void RunJournal::intendRemovals(MusicLibrary &library, const QList<TrackRef> &removed, const ChangeList &list)
+void RunJournal::intendRemovals(MusicLibrary &library, const QList<TrackRef> &removed, const ChangeList &list,
+                                const QStringList &files, const QList<trash::Moved> &claims)
 {
-    if (removed.isEmpty() || !open())
+    if ((removed.isEmpty() && claims.isEmpty()) || !open())
         return;
     try {
         QHash<qint64, QString> names;
         RecordWalk walk(list);
         HistoryStore::Intent intent(*store_, number_);
+        QHash<QString, const ChangeRecord *> recordOfFile;
         for (qsizetype first = 0; first < removed.size(); first += pageSize) {
             const QList<TrackRef> page = removed.mid(first, pageSize);
             const QList<qint64> positions = library.entryPositions(page);
+            QList<qint64> leaving; // tracks that leave the library, kept whole
+            for (const TrackRef &ref : page)
+                if (ref.reachedThroughLibrary())
+                    leaving << ref.trackId;
+            QHash<qint64, QByteArray> saved;
+            if (!leaving.isEmpty())
+                for (const SavedTrack &track : library.savedTracks(leaving))
+                    saved.insert(track.trackId, track.toJson());
             for (qsizetype k = 0; k < page.size(); ++k) {
                 const TrackRef &ref = page.at(k);
+                const QString file = files.value(first + k);
                 HistoryChange change;
                 change.trackId = ref.trackId;
+                change.path = file;
                 if (ref.reachedThroughLibrary()) {
                     change.kind = HistoryChange::Kind::RemovedFromLibrary;
-                    change.path = library.storedLocation(ref);
+                    if (change.path.isEmpty())
+                        change.path = library.storedLocation(ref);
+                    change.saved = saved.value(ref.trackId);
                 } else {
                     // Dead entries are told apart: what comes back is an entry whose file is still missing.
                     change.kind = list.tool == deadTrackTool ? HistoryChange::Kind::DeadEntryRemoved
@@ -189,12 +204,26 @@ void RunJournal::intendRemovals(MusicLibrary &library, const QList<TrackRef> &re
                     change.entryId = ref.entryId;
                     change.position = positions.at(k);
                 }
-                takeNames(change, walk.find([&ref](const TrackRef &r) {
+                const ChangeRecord *record = walk.find([&ref](const TrackRef &r) {
                     return r.playlistId == ref.playlistId &&
                            (ref.playlistId ? r.entryId == ref.entryId : r.trackId == ref.trackId);
-                }));
+                });
+                takeNames(change, record);
+                if (record && !file.isEmpty() && !recordOfFile.contains(file))
+                    recordOfFile.insert(file, record);
                 intent.add(first + k, change);
             }
+        }
+        for (qsizetype j = 0; j < claims.size(); ++j) {
+            const trash::Moved &claim = claims.at(j);
+            HistoryChange change;
+            change.kind = HistoryChange::Kind::MovedToTrash;
+            change.path = QFile::decodeName(claim.originalPath);
+            change.before = change.path;
+            change.after = QFile::decodeName(claim.trashedPath);
+            change.trashInfo = QFile::decodeName(claim.infoPath);
+            takeNames(change, recordOfFile.value(change.path));
+            intent.add(removed.size() + j, change);
         }
         intent.commit();
     } catch (const std::exception &e) {
@@ -327,15 +356,16 @@ HistoryStore::Resolution RunJournal::resolve(const HistoryChange &change, const 
             return present == (change.kind == K::AddedToPlaylist) ? R::Applied : R::NotApplied;
         }
         case K::RemovedFromLibrary:
+        case K::AddedToLibrary:
             if (!library)
                 return R::Unknown;
             try {
                 library->className(ref);
-                return R::NotApplied;
+                return change.kind == K::AddedToLibrary ? R::Applied : R::NotApplied;
             } catch (const LibraryError &e) {
                 // Code 0: the track is gone, not the library unreadable.
                 if (e.sqliteCode() == 0)
-                    return R::Applied;
+                    return change.kind == K::AddedToLibrary ? R::NotApplied : R::Applied;
                 throw;
             }
         case K::Renamed: {
@@ -347,7 +377,18 @@ HistoryStore::Resolution RunJournal::resolve(const HistoryChange &change, const 
             break;
         }
         case K::MovedToTrash:
-            break;
+        case K::PutBackFromTrash: {
+            const QString trashed = change.kind == K::MovedToTrash ? change.after.toString() : change.before.toString();
+            const bool inTrash = QFileInfo::exists(trashed) || QFileInfo(trashed).isSymLink();
+            const bool atOld = QFileInfo::exists(change.path) || QFileInfo(change.path).isSymLink();
+            if (inTrash == atOld)
+                break;
+            if (change.kind == K::MovedToTrash && !inTrash && !change.trashInfo.isEmpty())
+                // The name was claimed and the file never went: its .trashinfo
+                // would show the Trash a file it does not hold.
+                QFile::remove(change.trashInfo);
+            return inTrash == (change.kind == K::MovedToTrash) ? R::Applied : R::NotApplied;
+        }
         }
     } catch (const std::exception &e) {
         // A track or file that cannot be read now may still have been changed:

@@ -4,6 +4,7 @@
 #include "changelist.h"
 #include "library/historystore.h"
 #include "library/musiclibrary.h"
+#include "support/trash.h"
 
 #include <QString>
 #include <memory>
@@ -36,7 +37,12 @@ public:
     // change: before the entries are removed; before the tracks are added
     // (the last entry id then), and after (with that id). The records are
     // found by walking the list once, in its order, the order of the changes.
-    void intendRemovals(MusicLibrary &library, const QList<TrackRef> &removed, const ChangeList &list);
+    // A track removed from the library is kept whole, to be brought back.
+    // files[i], when given, is the file of removed[i] that goes to the Trash;
+    // claims are the names taken there, recorded before any file moves.
+    // Removals stand at positions from 0, the claimed files after them.
+    void intendRemovals(MusicLibrary &library, const QList<TrackRef> &removed, const ChangeList &list,
+                        const QStringList &files = {}, const QList<trash::Moved> &claims = {});
     qint64 beforeAdding(MusicLibrary &library);
     void intendAdditions(MusicLibrary &library, qint64 playlistId, qint64 lastEntryBefore, const ChangeList &list);
     // Restoring lists, inside the library transaction, before the entries go back.

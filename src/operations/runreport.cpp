@@ -48,10 +48,12 @@ QString applied(const ApplyResult &result, const ChangeList &list, const QString
     if (!list.playlist)
         return counted(result.written, singular, plural) + QStringLiteral(" applied");
     if (list.restore)
-        return counted(result.written, singular, plural) + QStringLiteral(" put back into their playlists");
+        return counted(result.written, singular, plural) + QStringLiteral(" put back into their playlists") +
+               (result.notRestored.isEmpty() ? QString() : QStringLiteral(", some files left in the Trash"));
     // An undo takes entries out of the playlists its run added them to, whichever is chosen now.
     if (list.remove && list.undoOf != 0)
-        return counted(result.written, singular, plural) + QStringLiteral(" taken back out of their playlists");
+        return counted(result.written, singular, plural) + QStringLiteral(" taken back out of their playlists") +
+               (list.trash ? QStringLiteral(", their files moved to the Trash") : QString());
     if (list.remove) {
         QString text = counted(result.written, singular, plural) +
                        QStringLiteral(" removed from the playlist '%1'").arg(playlistName);

@@ -164,7 +164,10 @@ QByteArray trashInfo(const QByteArray &path, const QByteArray &deletionDate)
     return "[Trash Info]\nPath=" + path.toPercentEncoding("/") + "\nDeletionDate=" + deletionDate + "\n";
 }
 
-Outcome moveToTrash(const QString &path)
+namespace {
+
+// Claims the first free name from attempt on; attempt tells where the search stopped.
+Outcome claimFrom(const QString &path, int &attempt)
 {
     Outcome outcome;
     const QByteArray original = QFile::encodeName(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
@@ -183,10 +186,13 @@ Outcome moveToTrash(const QString &path)
         trashInfo(recorded, QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-ddThh:mm:ss")).toLatin1());
     const QByteArray name = original.mid(original.lastIndexOf('/') + 1);
 
-    for (int attempt = 0; attempt < maxAttempts; ++attempt) {
+    for (; attempt < maxAttempts; ++attempt) {
         const QByteArray candidate = nameInTrash(name, attempt);
         const QByteArray infoPath = trash->top + "/info/" + candidate + infoSuffix;
         const QByteArray trashedPath = trash->top + "/files/" + candidate;
+        // A file in the Trash without its .trashinfo still owns its name.
+        if (::lstat(trashedPath.constData(), &st) == 0)
+            continue;
         // Creating the .trashinfo exclusively claims the name against other programs.
         const int fd = ::open(infoPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd < 0) {
@@ -202,20 +208,47 @@ Outcome moveToTrash(const QString &path)
             outcome.error = systemError(written ? errno : writeError);
             return outcome;
         }
-        if (safemove::moveWithoutReplacing(original, trashedPath)) {
-            outcome.moved = true;
-            outcome.where = {trashedPath, infoPath, original};
-            return outcome;
-        }
-        const int moveError = errno;
-        ::unlink(infoPath.constData());
-        if (moveError != EEXIST && moveError != ENOTEMPTY) {
-            outcome.error = systemError(moveError);
-            return outcome;
-        }
+        outcome.moved = true;
+        outcome.where = {trashedPath, infoPath, original};
+        return outcome;
     }
     outcome.error = QStringLiteral("the Trash holds too many files of that name");
     return outcome;
+}
+
+} // namespace
+
+Outcome claim(const QString &path)
+{
+    int attempt = 0;
+    return claimFrom(path, attempt);
+}
+
+bool moveClaimed(const Moved &claimed)
+{
+    if (safemove::moveWithoutReplacing(claimed.originalPath, claimed.trashedPath))
+        return true;
+    const int moveError = errno;
+    release(claimed);
+    errno = moveError;
+    return false;
+}
+
+void release(const Moved &claimed)
+{
+    ::unlink(claimed.infoPath.constData());
+}
+
+Outcome moveToTrash(const QString &path)
+{
+    for (int attempt = 0;; ++attempt) {
+        Outcome outcome = claimFrom(path, attempt);
+        if (!outcome.moved || moveClaimed(outcome.where))
+            return outcome;
+        // Another program took the name in between: the next one is tried.
+        if (errno != EEXIST && errno != ENOTEMPTY)
+            return Outcome{false, {}, systemError(errno)};
+    }
 }
 
 bool putBack(const Moved &moved)

@@ -30,6 +30,18 @@ struct Outcome {
 // and no .trashinfo is left behind.
 Outcome moveToTrash(const QString &path);
 
+// moveToTrash in two steps, for callers that must record the name in the
+// Trash before the file goes there. claim() chooses a free name and writes
+// its .trashinfo (which holds the name against other programs); the file is
+// not touched. Outcome::moved then means "claimed".
+Outcome claim(const QString &path);
+// Moves a claimed file to its name in the Trash. False, with errno set and
+// the claim released (its .trashinfo removed), when the file could not go
+// there; the file is then where it was.
+bool moveClaimed(const Moved &claimed);
+// Gives up a claim whose file was not moved.
+void release(const Moved &claimed);
+
 // Puts a file moved by moveToTrash back where it was and removes its
 // .trashinfo. False when its old name has been taken meanwhile or the move fails.
 bool putBack(const Moved &moved);

@@ -29,15 +29,16 @@ Way wayOf(Kind kind)
     case Kind::Relinked:
         return Way::Tags;
     case Kind::AddedToPlaylist:
+    case Kind::AddedToLibrary:
+    case Kind::PutBackFromTrash:
         return Way::TakeOut;
     case Kind::RemovedFromPlaylist:
     case Kind::DeadEntryRemoved:
+    case Kind::RemovedFromLibrary:
+    case Kind::MovedToTrash:
         return Way::PutBack;
     case Kind::Renamed:
         return Way::Rename;
-    case Kind::RemovedFromLibrary:
-    case Kind::MovedToTrash:
-        break;
     }
     return Way::None;
 }
@@ -175,27 +176,72 @@ void renameRecords(const QList<HistoryChange> &changes, QList<ChangeRecord> &rec
     }
 }
 
-// Membership: entries the run added come out again; entries it removed go
-// back where they stood. An entry that is already as the undo would leave it
-// is shown unchecked.
+bool taken(const QString &path)
+{
+    return QFileInfo::exists(path) || QFileInfo(path).isSymLink();
+}
+
+// A file the run moved to the Trash comes back to its old name only while it
+// is still in the Trash and nothing else took that name.
+QString fileNote(const HistoryChange &moved)
+{
+    if (!taken(moved.after.toString()))
+        return QStringLiteral("cannot be put back: the file is no longer in the Trash");
+    if (taken(moved.path))
+        return QStringLiteral("changed since the run: another file has the old name");
+    return {};
+}
+
+// Membership: entries the run added come out again (tracks it brought back
+// leave the library, their files go to the Trash again); entries it removed
+// go back where they stood, tracks it removed from the library come back
+// whole, and their files out of the Trash. An entry that is already as the
+// undo would leave it is shown unchecked.
 void entryRecords(const QList<HistoryChange> &changes, Way way, const std::shared_ptr<MusicLibrary> &library,
-                  QList<ChangeRecord> &records)
+                  QList<ChangeRecord> &records, QHash<qsizetype, Comeback> &comebacks)
 {
     if (!library)
         throw LibraryError(QStringLiteral("undo playlist changes"), QStringLiteral("the music library cannot be opened"));
     QHash<qint64, Playlist> playlists;
     for (const Playlist &p : library->userPlaylists())
         playlists.insert(p.id, p);
+    QHash<QString, const HistoryChange *> trashed; // files the run moved to the Trash, by their old path
+    for (const HistoryChange &change : changes)
+        if (change.kind == Kind::MovedToTrash)
+            trashed.insert(change.path, &change);
+    QSet<QString> claimed; // of those, the ones a track brings back
     Tracks tracks(library);
     for (qsizetype i = changes.size() - 1; i >= 0; --i) {
         const HistoryChange &change = changes.at(i);
-        // One track may stand in several entries: each is its own record.
-        TrackNow now = tracks.of(change, {nameKey, artistKey});
-        now.track = MusicTrack::withTrack(library, TrackRef{change.trackId, change.playlistId, change.entryId});
-        ChangeRecord record = recordFor(now, change);
+        if (change.kind == Kind::MovedToTrash || change.kind == Kind::PutBackFromTrash)
+            continue;
+        Comeback comeback;
+        ChangeRecord record;
+        if (change.kind == Kind::RemovedFromLibrary) {
+            // Gone from the library: nothing to read, the history tells what it was.
+            record.track = MusicTrack::withTrack(library, TrackRef{change.trackId});
+            record.title = change.title;
+            record.artist = change.artist;
+            if (std::optional<SavedTrack> saved = SavedTrack::fromJson(change.saved)) {
+                comeback.saved = std::make_shared<const SavedTrack>(std::move(*saved));
+            } else {
+                record.enabled = false;
+                record.note = QStringLiteral("cannot be put back: the history did not keep the track");
+            }
+        } else {
+            // One track may stand in several entries: each is its own record.
+            TrackNow now = tracks.of(change, {nameKey, artistKey});
+            now.track = MusicTrack::withTrack(library, TrackRef{change.trackId, change.playlistId, change.entryId});
+            record = recordFor(now, change);
+        }
         if (way == Way::PutBack)
             record.newTag = QString::number(change.position);
-        if (record.enabled) {
+        if (record.enabled && change.kind == Kind::AddedToLibrary) {
+            if (!library->trackExists(change.trackId)) {
+                record.enabled = false;
+                record.note = QStringLiteral("changed since the run: no longer in the library");
+            }
+        } else if (record.enabled && change.kind != Kind::RemovedFromLibrary) {
             const bool present = library->hasEntry(change.playlistId, {change.entryId, change.trackId, 0});
             const QString name = playlists.contains(change.playlistId) ? playlists.value(change.playlistId).name
                                                                        : change.playlist;
@@ -210,6 +256,32 @@ void entryRecords(const QList<HistoryChange> &changes, Way way, const std::share
                 record.note = QStringLiteral("changed since the run: back in the playlist %1").arg(shown(name));
             }
         }
+        if (const HistoryChange *moved = way == Way::PutBack ? trashed.value(change.path) : nullptr) {
+            claimed.insert(change.path);
+            comeback.originalPath = moved->path;
+            comeback.trashedPath = moved->after.toString();
+            comeback.trashInfo = moved->trashInfo;
+            if (const QString note = fileNote(*moved); record.enabled && !note.isEmpty()) {
+                record.enabled = false;
+                record.note = note;
+            }
+        }
+        if (comeback.saved || !comeback.trashedPath.isEmpty())
+            comebacks.insert(records.size(), comeback);
+        records << record;
+    }
+    // A file whose track stayed (the run stopped before its removal) comes back on its own.
+    for (qsizetype i = changes.size() - 1; way == Way::PutBack && i >= 0; --i) {
+        const HistoryChange &moved = changes.at(i);
+        if (moved.kind != Kind::MovedToTrash || claimed.contains(moved.path))
+            continue;
+        ChangeRecord record;
+        record.track = MusicTrack::withPath(moved.path);
+        record.title = moved.title;
+        record.artist = moved.artist;
+        record.note = fileNote(moved);
+        record.enabled = record.note.isEmpty();
+        comebacks.insert(records.size(), Comeback{moved.path, moved.after.toString(), moved.trashInfo, nullptr});
         records << record;
     }
 }
@@ -283,8 +355,7 @@ ToolStart undoRun(const UndoOptions &options, TrackSource source)
     }
     if (undoable.isEmpty())
         return Refusal{QStringLiteral("Cannot Undo"),
-                       QStringLiteral("Run %1 (%2) made no change that an undo can take back: tracks removed from "
-                                      "the library cannot be put back.")
+                       QStringLiteral("Run %1 (%2) made no change that an undo can take back.")
                            .arg(run.number)
                            .arg(run.tool)};
 
@@ -297,12 +368,17 @@ ToolStart undoRun(const UndoOptions &options, TrackSource source)
     collect.rename = way == Way::Rename;
     collect.remove = way == Way::TakeOut ? 1 : 0;
     collect.restore = way == Way::PutBack;
+    // Files the undone undo took out of the Trash go back there.
+    collect.trash = way == Way::TakeOut && std::any_of(undoable.cbegin(), undoable.cend(), [](const HistoryChange &c) {
+                        return c.kind == Kind::PutBackFromTrash;
+                    });
+    collect.comebacks = std::make_shared<QHash<qsizetype, Comeback>>();
     collect.noChangesMessage = QStringLiteral("Run %1 holds nothing to undo.").arg(run.number);
     // Nothing is walked: the history names the tracks.
     collect.listed = [] { return std::optional<QList<MusicTrack>>(QList<MusicTrack>()); };
     collect.step = [](const MusicTrack &, const TrackValues &, QList<ChangeRecord> &) {};
-    collect.finish = [undoable, way, library = collect.source.library](QList<ChangeRecord> &records,
-                                                                       ProgressSink &) {
+    collect.finish = [undoable, way, library = collect.source.library,
+                      comebacks = collect.comebacks](QList<ChangeRecord> &records, ProgressSink &) {
         std::shared_ptr<MusicLibrary> opened;
         const bool needsLibrary = way == Way::TakeOut || way == Way::PutBack || std::any_of(undoable.cbegin(), undoable.cend(),
                                                                    [](const HistoryChange &c) { return c.trackId != 0; });
@@ -313,7 +389,7 @@ ToolStart undoRun(const UndoOptions &options, TrackSource source)
         else if (way == Way::Rename)
             renameRecords(undoable, records);
         else
-            entryRecords(undoable, way, opened, records);
+            entryRecords(undoable, way, opened, records, *comebacks);
     };
     return collect;
 }

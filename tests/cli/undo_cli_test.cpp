@@ -3,14 +3,18 @@
 #include "cliprocess.h"
 #include "library/musiclibrary.h"
 #include "model/musictrack.h"
+#include "operations/applyengine.h"
+#include "operations/runjournal.h"
 #include "testfiles.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 namespace {
 
@@ -67,6 +71,54 @@ protected:
             shown << QStringLiteral("%1:%2@%3").arg(e.entryId).arg(e.trackId).arg(e.position);
         return shown;
     }
+
+    // Every row of the library that a track leaves behind, with each value's
+    // type, read with a bare connection: the tracks, the playlist entries and the selection.
+    QStringList dump()
+    {
+        QStringList rows;
+        sqlite3 *db = nullptr;
+        EXPECT_EQ(sqlite3_open_v2(libraryPath.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+        for (const char *sql : {"SELECT * FROM tracks ORDER BY id", "SELECT * FROM playlist_entries ORDER BY id",
+                                "SELECT * FROM selection ORDER BY position"}) {
+            sqlite3_stmt *st = nullptr;
+            EXPECT_EQ(sqlite3_prepare_v2(db, sql, -1, &st, nullptr), SQLITE_OK);
+            while (sqlite3_step(st) == SQLITE_ROW) {
+                QString row = sql;
+                for (int c = 0; c < sqlite3_column_count(st); ++c)
+                    row += QStringLiteral(" %1:%2=%3")
+                               .arg(sqlite3_column_name(st, c))
+                               .arg(sqlite3_column_type(st, c))
+                               .arg(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, c))));
+                rows << row;
+            }
+            sqlite3_finalize(st);
+        }
+        sqlite3_close(db);
+        return rows;
+    }
+    // The music files' bytes by path; a missing file reads as nothing.
+    QStringList files()
+    {
+        QStringList shown;
+        for (const QString &path : paths)
+            shown << path + ' ' + (QFile::exists(path) ? QString::fromLatin1(TestFolder::readAll(path).toHex()) : "gone");
+        return shown;
+    }
+    // What the Trash holds, as "files/NAME" and "info/NAME".
+    QStringList trashed()
+    {
+        QStringList found;
+        for (const char *part : {"files", "info"})
+            for (const QString &name : QDir(locations.dataHome() + "/Trash/" + part).entryList(QDir::Files))
+                found << QString::fromLatin1(part) + '/' + name;
+        return found;
+    }
+    QJsonArray review()
+    {
+        return QJsonDocument::fromJson(run({"undo", "--dry-run", "--json"}).out.toUtf8()).object()["records"].toArray();
+    }
+    QString number(int newest) { return QString::number(history()[newest]["number"].toInteger()); }
 
     ScopedUserLocations locations;
     TestFolder folder;
@@ -290,4 +342,126 @@ TEST_F(UndoCommands, NumbersRenamesRelinksAndDeadEntriesGoBack)
     ok({"undo", "--yes"});
     EXPECT_EQ(entries("All"), all);
     EXPECT_EQ(stored(2), paths[2]);
+}
+
+TEST_F(UndoCommands, TrashedFilesAndRemovedTracksComeBackWholeAndGoAgainOnARedo)
+{
+    importFour();
+    {
+        MusicLibrary library(libraryPath);
+        library.addToPlaylist(library.playlistNamed("Mine")->id, {ids[2], ids[0], ids[2]});
+        library.setProperty({ids[0]}, "playedCount", 3);
+        library.setProperty({ids[0]}, "rating", 80);
+        library.setSelection({ids[3], ids[0], ids[2]});
+    }
+    const QStringList before = dump();
+    ASSERT_EQ(before.filter("FROM selection").size(), 3);
+    ASSERT_EQ(before.filter("FROM playlist_entries").size(), 7);
+    const QStringList bytes = files();
+
+    // The playlist manager takes the entries out and the files to the Trash; the tracks stay without them.
+    ok({"--playlist", "All", "playlist", "--tag", "album", "--condition", "0", "--value", "Album 0", "--action",
+        "remove", "--trash", "--yes"});
+    const QStringList removed = dump();
+    EXPECT_EQ(entries("All").size(), 2);
+    EXPECT_FALSE(QFile::exists(paths[1]));
+    EXPECT_FALSE(QFile::exists(paths[3]));
+    EXPECT_EQ(trashed().size(), 4);
+    const QJsonArray kinds =
+        QJsonDocument::fromJson(run({"history", "show", number(0), "--json"}).out.toUtf8()).object()["changes"].toArray();
+    ASSERT_EQ(kinds.size(), 4);
+    EXPECT_EQ(kinds[0]["kind"].toString(), "removed from playlist");
+    EXPECT_EQ(kinds[3]["kind"].toString(), "moved to Trash");
+
+    // A new process puts them back: the same rows and entries, the same bytes, the Trash empty.
+    const CliResult summary = run({"undo", "--dry-run"});
+    EXPECT_TRUE(summary.out.contains("put back into their playlists, their files taken out of the Trash"))
+        << summary.out.toStdString();
+    ok({"undo", "--yes"});
+    EXPECT_EQ(dump(), before);
+    EXPECT_EQ(files(), bytes);
+    EXPECT_EQ(trashed(), QStringList());
+
+    // Undoing the undo takes them out and trashes the files again; undoing that brings them back again.
+    ok({"undo", number(0), "--yes"});
+    EXPECT_EQ(dump(), removed);
+    EXPECT_FALSE(QFile::exists(paths[1]));
+    EXPECT_EQ(trashed().size(), 4);
+    ok({"undo", number(0), "--yes"});
+    EXPECT_EQ(dump(), before);
+    EXPECT_EQ(files(), bytes);
+    EXPECT_EQ(trashed(), QStringList());
+
+    // Tracks reached through the library leave it and every playlist and the selection; their undo brings
+    // back each row whole, under its own id, with every entry and its place in the selection.
+    {
+        auto library = std::make_shared<MusicLibrary>(libraryPath);
+        auto list = std::make_shared<ChangeList>();
+        list->playlist = true;
+        list->remove = 1;
+        list->trash = true;
+        list->tool = "Playlist Manager";
+        for (int i : {0, 2}) {
+            const MusicTrack track = MusicTrack::withTrack(library, TrackRef{ids[i]});
+            list->records << ChangeRecord{track, {}, {}, {}, track.title(), track.artist(), true};
+        }
+        ApplyRun apply;
+        apply.changes = list;
+        apply.library = library;
+        apply.progress = [](const ProgressDetail &) {};
+        apply.journal = std::make_shared<RunJournal>(
+            RunJournal::Run{HistoryStore::pathBeside(libraryPath), "Playlist Manager", "library", {}, library});
+        const ApplyResult result = applyengine::apply(apply);
+        ASSERT_EQ(result.outcome, ApplyResult::Finished) << result.error.toStdString();
+        ASSERT_TRUE(result.notRecorded.isEmpty()) << result.notRecorded.toStdString();
+    }
+    const QStringList left = dump();
+    EXPECT_EQ(MusicLibrary(libraryPath).trackCount(), 2);
+    EXPECT_EQ(entries("Mine"), QStringList());
+    EXPECT_FALSE(QFile::exists(paths[0]));
+    const CliResult whole = run({"undo", "--dry-run"});
+    EXPECT_TRUE(whole.out.contains("put back into the library and their playlists, their files taken out of the Trash"))
+        << whole.out.toStdString();
+    ok({"undo", "--yes"});
+    EXPECT_EQ(dump(), before);
+    EXPECT_EQ(files(), bytes);
+    EXPECT_EQ(trashed(), QStringList());
+    ok({"undo", number(0), "--yes"});
+    EXPECT_EQ(dump(), left);
+    EXPECT_EQ(trashed().size(), 4);
+    ok({"undo", number(0), "--yes"});
+    EXPECT_EQ(dump(), before);
+    EXPECT_EQ(files(), bytes);
+}
+
+TEST_F(UndoCommands, AFileThatCannotComeBackFromTheTrashKeepsItsTrackOutAndIsMarked)
+{
+    importFour();
+    const QStringList all = entries("All");
+    ok({"--playlist", "All", "playlist", "--tag", "name", "--condition", "2", "--value", "song", "--action", "remove",
+        "--trash", "--uncheck", "4", "--yes"});
+    ASSERT_EQ(trashed().size(), 6);
+    // Meanwhile another file takes the first one's name, and the second is emptied from the Trash.
+    folder.addFile("music/1.mp3", "someone else's file");
+    ASSERT_TRUE(QFile::remove(locations.dataHome() + "/Trash/files/2.mp3"));
+
+    const QJsonArray records = review();
+    ASSERT_EQ(records.size(), 3);
+    QHash<qint64, QJsonValue> byTrack;
+    for (const QJsonValue &r : records)
+        byTrack.insert(r["trackId"].toInteger(), r);
+    EXPECT_EQ(byTrack[ids[0]]["note"].toString(), "changed since the run: another file has the old name");
+    EXPECT_EQ(byTrack[ids[1]]["note"].toString(), "cannot be put back: the file is no longer in the Trash");
+    EXPECT_FALSE(byTrack[ids[0]]["enabled"].toBool());
+    EXPECT_FALSE(byTrack[ids[1]]["enabled"].toBool());
+    EXPECT_TRUE(byTrack[ids[2]]["enabled"].toBool());
+
+    ok({"undo", "--yes"});
+    EXPECT_EQ(entries("All"), (QStringList{all[2], all[3]}));
+    EXPECT_EQ(TestFolder::readAll(paths[0]), QByteArray("someone else's file"));
+    EXPECT_FALSE(QFile::exists(paths[1]));
+    EXPECT_TRUE(QFile::exists(paths[2]));
+    // The first file stays in the Trash with its .trashinfo; nothing of the third is left there.
+    EXPECT_EQ(trashed(), (QStringList{"files/1.mp3", "info/1.mp3.trashinfo", "info/2.mp3.trashinfo"}));
+    EXPECT_EQ(history()[0]["count"].toInt(), 2);
 }

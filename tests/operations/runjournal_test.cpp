@@ -4,8 +4,13 @@
 #include "model/musictrack.h"
 #include "operations/applyengine.h"
 #include "operations/runjournal.h"
+#include "support/trash.h"
+#include "userlocations.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 namespace {
 
@@ -227,4 +232,134 @@ TEST(RunJournal, ALongAdditionIsRecordedEntryByEntryAndACrashAfterItsCommitKeeps
         ASSERT_EQ(kept[k].entryId, standing.at(k).entryId) << k;
         EXPECT_EQ(kept[k].playlist, "Other");
     }
+}
+
+TEST(RunJournal, TheTrashNameIsRecordedBeforeTheFileMovesAndAMoveThatNeverCameLeavesNoTrace)
+{
+    ScopedUserLocations locations;
+    Journalled j;
+    const qint64 a = j.builder.addTrack("Alpha", "Band");
+    const qint64 b = j.builder.addTrack("Beta", "Band");
+    const qint64 mine = j.library->createPlaylist("Mine");
+    j.library->addToPlaylist(mine, {a, b});
+    const QList<TrackRef> refs = j.library->tracksOf(mine);
+    auto list = std::make_shared<ChangeList>();
+    list->playlist = true;
+    list->remove = 1;
+    list->trash = true;
+    QStringList files;
+    QList<trash::Moved> claims;
+    for (const TrackRef &ref : refs) {
+        const MusicTrack t = MusicTrack::withTrack(j.library, ref);
+        list->records << ChangeRecord{t, {}, {}, {}, t.title(), t.artist(), true};
+        files << j.library->location(ref);
+        const trash::Outcome claimed = trash::claim(files.last());
+        ASSERT_TRUE(claimed.moved) << claimed.error.toStdString();
+        claims << claimed.where;
+    }
+
+    auto journal = j.journal("Playlist Manager");
+    journal->intendRemovals(*j.library, refs, *list, files, claims);
+    // On the disk before either file moves: each name in the Trash beside the place it leaves.
+    {
+        sqlite3 *db = nullptr;
+        ASSERT_EQ(sqlite3_open_v2(j.historyPath.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+        sqlite3_stmt *st = nullptr;
+        ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT kind, path, after, trashInfo FROM changes WHERE pending = 1 "
+                                         "ORDER BY position",
+                                     -1, &st, nullptr),
+                  SQLITE_OK);
+        QStringList rows;
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            QStringList row;
+            for (int c = 0; c < 4; ++c)
+                row << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, c)));
+            rows << row.join('|');
+        }
+        sqlite3_finalize(st);
+        sqlite3_close(db);
+        ASSERT_EQ(rows.size(), 4);
+        for (int k = 0; k < 2; ++k) {
+            EXPECT_TRUE(rows[k].startsWith("removed from playlist|" + files[k] + "|")) << rows[k].toStdString();
+            EXPECT_EQ(rows[2 + k], QStringList({"moved to Trash", files[k], QFile::decodeName(claims[k].trashedPath),
+                                                QFile::decodeName(claims[k].infoPath)})
+                                       .join('|'));
+            EXPECT_TRUE(QFile::exists(files[k]));
+        }
+    }
+    // The first file goes and its entry with it; the process dies before the second moves.
+    ASSERT_TRUE(trash::moveClaimed(claims[0]));
+    j.library->deleteTracks({refs[0]});
+    journal.reset();
+
+    const auto history = j.history();
+    ASSERT_EQ(history->runs().size(), 1);
+    const QList<HistoryChange> kept = history->changes(history->runs()[0].number);
+    ASSERT_EQ(kept.size(), 2);
+    EXPECT_EQ(kept[0].kind, HistoryChange::Kind::RemovedFromPlaylist);
+    EXPECT_EQ(kept[0].trackId, a);
+    EXPECT_EQ(kept[1].kind, HistoryChange::Kind::MovedToTrash);
+    EXPECT_EQ(kept[1].after.toString(), QFile::decodeName(claims[0].trashedPath));
+    EXPECT_EQ(kept[1].trashInfo, QFile::decodeName(claims[0].infoPath));
+    // The name claimed for the file that stayed is given up: the Trash shows nothing of it.
+    EXPECT_TRUE(QFile::exists(files[1]));
+    EXPECT_FALSE(QFile::exists(QFile::decodeName(claims[1].infoPath)));
+    EXPECT_TRUE(QFile::exists(QFile::decodeName(claims[0].infoPath)));
+    EXPECT_EQ(j.library->entriesOf(mine).value(0).trackId, b);
+}
+
+TEST(RunJournal, AFileThatCannotLeaveTheTrashWhenTheUndoAppliesKeepsItsEntryOutAndOverwritesNothing)
+{
+    ScopedUserLocations locations;
+    Journalled j;
+    const qint64 a = j.builder.addTrack("Alpha", "Band");
+    const qint64 b = j.builder.addTrack("Beta", "Band");
+    const qint64 mine = j.library->createPlaylist("Mine");
+    j.library->addToPlaylist(mine, {a, b});
+    const QList<PlaylistEntry> before = j.library->entriesOf(mine);
+    const QString pathA = j.library->location({a});
+    const QString pathB = j.library->location({b});
+    auto removing = std::make_shared<ChangeList>();
+    removing->playlist = true;
+    removing->remove = 1;
+    removing->trash = true;
+    for (const TrackRef &ref : j.library->tracksOf(mine)) {
+        const MusicTrack t = MusicTrack::withTrack(j.library, ref);
+        removing->records << ChangeRecord{t, {}, {}, {}, t.title(), t.artist(), true};
+    }
+    ASSERT_EQ(j.apply(removing, "Playlist Manager").outcome, ApplyResult::Finished);
+    ASSERT_FALSE(QFile::exists(pathA));
+
+    // The list an undo makes, and between its review and its apply another file takes a's name.
+    const QList<HistoryChange> changes = j.history()->changes(j.history()->runs().first().number);
+    ASSERT_EQ(changes.size(), 4);
+    auto restoring = std::make_shared<ChangeList>();
+    restoring->playlist = true;
+    restoring->restore = true;
+    for (int k = 0; k < 2; ++k) {
+        const HistoryChange &entry = changes[k];
+        const HistoryChange &file = changes[2 + k];
+        const MusicTrack t = MusicTrack::withTrack(j.library, TrackRef{entry.trackId, entry.playlistId, entry.entryId});
+        restoring->records << ChangeRecord{t, {}, {}, QString::number(entry.position), entry.title, entry.artist, true};
+        restoring->comebacks.insert(k, Comeback{file.path, file.after.toString(), file.trashInfo, nullptr});
+    }
+    j.builder.folder().addFile(QFileInfo(pathA).fileName().prepend("music/"), "newcomer");
+    ASSERT_EQ(TestFolder::readAll(pathA), "newcomer");
+
+    const ApplyResult undone = j.apply(restoring, "Undo");
+    EXPECT_EQ(undone.outcome, ApplyResult::Finished);
+    EXPECT_EQ(undone.written, 1);
+    EXPECT_EQ(undone.notRestored, QStringList{pathA + ": another file has its old name"});
+    EXPECT_EQ(TestFolder::readAll(pathA), "newcomer");
+    EXPECT_TRUE(QFile::exists(changes[2].after.toString()));
+    EXPECT_TRUE(QFile::exists(changes[2].trashInfo));
+    EXPECT_TRUE(QFile::exists(pathB));
+    EXPECT_FALSE(QFile::exists(changes[3].trashInfo));
+    ASSERT_EQ(j.library->entriesOf(mine).size(), 1);
+    EXPECT_EQ(j.library->entriesOf(mine)[0].entryId, before[1].entryId);
+    EXPECT_EQ(j.library->entriesOf(mine)[0].position, before[1].position);
+    QStringList made;
+    for (const HistoryChange &c : j.history()->changes(j.history()->runs().first().number))
+        made << historyKindName(c.kind) + ' ' + QString::number(c.trackId) + ' ' + c.path;
+    EXPECT_EQ(made, (QStringList{"added to playlist " + QString::number(b) + ' ', "put back from Trash 0 " + pathB}));
 }
