@@ -42,6 +42,16 @@ template <typename Action> double timeRun(AppDelegate &app, Action action)
     return double(timer.nsecsElapsed()) / 1e9;
 }
 
+// Processor time (user + system) of this process so far, in seconds: on a
+// busy machine the steadier measure beside the wall time.
+inline double processorSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval &t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
 inline double peakMegabytes()
 {
     rusage usage{};

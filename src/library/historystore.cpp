@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
+#include <algorithm>
 #include <mutex>
 #include <sqlite3.h>
 
@@ -62,8 +63,96 @@ const char *const steps[] = {
     ALTER TABLE changes ADD COLUMN trashInfo TEXT;
     ALTER TABLE changes ADD COLUMN saved TEXT;
     )sql",
+    // 2 -> 3: playlist entries packed many to a row; such a row stands for
+    // `count` changes at consecutive positions from its own.
+    R"sql(
+    ALTER TABLE changes ADD COLUMN count INTEGER NOT NULL DEFAULT 1;
+    ALTER TABLE changes ADD COLUMN entries BLOB;
+    )sql",
 };
 constexpr int stepCount = int(sizeof steps / sizeof steps[0]);
+
+// Entries packed into one row: small enough that a row stays a few pages,
+// large enough that a million entries take few rows.
+constexpr qint64 blockSize = 2048;
+
+const QByteArray changeColumns = "kind, track, path, key, before, after, playlist, playlistName, entry, entryPosition, "
+                                 "title, artist, trashInfo, saved, count, entries, position";
+
+// Playlist entries carry nothing but what a block keeps of them.
+bool packable(const HistoryChange &c)
+{
+    using K = HistoryChange::Kind;
+    return (c.kind == K::AddedToPlaylist || c.kind == K::RemovedFromPlaylist || c.kind == K::DeadEntryRemoved) &&
+           c.path.isEmpty() && c.key.isEmpty() && !c.before.isValid() && !c.after.isValid() && c.trashInfo.isEmpty() &&
+           c.saved.isEmpty();
+}
+
+void putNumber(QByteArray &to, quint64 value)
+{
+    while (value >= 0x80) {
+        to.append(char(value | 0x80));
+        value >>= 7;
+    }
+    to.append(char(value));
+}
+
+// Differences may be negative: zigzag keeps small ones short either way.
+void putDifference(QByteArray &to, qint64 value)
+{
+    putNumber(to, (quint64(value) << 1) ^ quint64(value >> 63));
+}
+
+void putText(QByteArray &to, const QString &text)
+{
+    // Most tag text is ASCII, which goes in as it is.
+    if (std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; })) {
+        putNumber(to, quint64(text.size()));
+        for (QChar c : text)
+            to.append(char(c.unicode()));
+        return;
+    }
+    const QByteArray utf8 = sqlite::utf8Of(text);
+    putNumber(to, quint64(utf8.size()));
+    to.append(utf8);
+}
+
+// Reads what the put functions wrote; ok turns false at the first thing that
+// does not fit, and stays false.
+struct BlockReader {
+    const char *at;
+    const char *end;
+    bool ok = true;
+
+    quint64 number()
+    {
+        quint64 value = 0;
+        for (int shift = 0; at < end && shift < 64; shift += 7) {
+            const auto byte = static_cast<unsigned char>(*at++);
+            value |= quint64(byte & 0x7f) << shift;
+            if (!(byte & 0x80))
+                return value;
+        }
+        ok = false;
+        return 0;
+    }
+    qint64 difference()
+    {
+        const quint64 value = number();
+        return qint64(value >> 1) ^ -qint64(value & 1);
+    }
+    QString text()
+    {
+        const quint64 size = number();
+        if (!ok || size > quint64(end - at)) {
+            ok = false;
+            return {};
+        }
+        const QString text = sqlite::textOf(at, qsizetype(size));
+        at += size;
+        return text;
+    }
+};
 
 const QList<QPair<HistoryChange::Kind, QString>> &kindNames()
 {
@@ -164,7 +253,51 @@ HistoryRun runFrom(const Statement &st)
 
 const QByteArray runColumns = "id, time, tool, source, count, undoOf, undoneBy";
 
+// The changes of a row selected with changeColumns: one, or a block's.
+void readChanges(const Statement &st, QList<HistoryChange> &into)
+{
+    const HistoryChange head = changeFrom(st);
+    if (st.isNull(15)) {
+        into << head;
+        return;
+    }
+    const qsizetype before = into.size();
+    if (!PlaylistEntryCode::read(st.blob(15), head, into) || into.size() - before != st.integer(14))
+        throw LibraryError(st.purpose(), QStringLiteral("the history is damaged: the playlist entries stored at "
+                                                        "position %1 cannot be read")
+                                             .arg(st.integer(16)));
+}
+
 } // namespace
+
+void PlaylistEntryCode::append(QByteArray &to, const HistoryChange &change)
+{
+    putDifference(to, change.entryId - entry_);
+    putDifference(to, change.trackId - track_);
+    putDifference(to, change.position - position_);
+    putText(to, change.title);
+    putText(to, change.artist);
+    entry_ = change.entryId;
+    track_ = change.trackId;
+    position_ = change.position;
+}
+
+bool PlaylistEntryCode::read(const QByteArray &from, const HistoryChange &head, QList<HistoryChange> &into)
+{
+    BlockReader reader{from.constData(), from.constData() + from.size()};
+    HistoryChange change = head;
+    change.entryId = change.trackId = change.position = 0;
+    while (reader.ok && reader.at < reader.end) {
+        change.entryId += reader.difference();
+        change.trackId += reader.difference();
+        change.position += reader.difference();
+        change.title = reader.text();
+        change.artist = reader.text();
+        if (reader.ok)
+            into << change;
+    }
+    return reader.ok;
+}
 
 QString historyKindName(HistoryChange::Kind kind)
 {
@@ -256,71 +389,160 @@ qint64 HistoryStore::beginRun(const QString &tool, const QString &source, qint64
     return run;
 }
 
+HistoryStore::Intent::Intent(HistoryStore &store, qint64 run)
+    : store_(store), run_(run), purpose_(QStringLiteral("record changes in the history %1").arg(store.path_))
+{
+    store_.db_->execute("PRAGMA synchronous = FULL", purpose_);
+    transaction_ = std::make_unique<sqlite::Transaction>(*store_.db_, purpose_);
+}
+
+HistoryStore::Intent::~Intent()
+{
+    transaction_.reset();
+    try {
+        store_.db_->execute("PRAGMA synchronous = NORMAL", purpose_);
+    } catch (const std::exception &) {
+        // Only the speed of later confirmations depends on it.
+    }
+}
+
+void HistoryStore::Intent::add(qint64 position, const HistoryChange &change)
+{
+    const bool packs = packable(change);
+    if (count_ > 0 && !(packs && change.kind == block_.kind && change.playlistId == block_.playlistId &&
+                        change.playlist == block_.playlist && position == last_ + 1 && count_ < blockSize))
+        flush();
+    if (packs) {
+        if (count_ == 0) {
+            block_ = change;
+            first_ = position;
+            code_ = {};
+            entries_.clear();
+        }
+        code_.append(entries_, change);
+        last_ = position;
+        ++count_;
+        return;
+    }
+    writeRow(position, change);
+}
+
+void HistoryStore::Intent::writeRow(qint64 position, const HistoryChange &change)
+{
+    Statement st(*store_.db_,
+                 "INSERT INTO changes (run, position, kind, track, path, key, before, after, playlist, "
+                 "playlistName, entry, entryPosition, title, artist, trashInfo, saved) "
+                 "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16)",
+                 purpose_);
+    const auto orNull = [&](int index, qint64 value) {
+        if (value != 0)
+            st.bind(index, value);
+        else
+            st.bindNull(index);
+    };
+    st.bind(1, run_).bind(2, position).bind(3, historyKindName(change.kind));
+    orNull(4, change.trackId);
+    st.bind(5, change.path).bind(6, change.key).bind(7, change.before).bind(8, change.after);
+    orNull(9, change.playlistId);
+    st.bind(10, change.playlist);
+    orNull(11, change.entryId);
+    st.bind(12, change.position).bind(13, change.title).bind(14, change.artist);
+    if (change.trashInfo.isEmpty())
+        st.bindNull(15);
+    else
+        st.bind(15, change.trashInfo);
+    if (change.saved.isEmpty())
+        st.bindNull(16);
+    else
+        st.bind(16, QString::fromUtf8(change.saved));
+    st.run();
+}
+
+void HistoryStore::Intent::flush()
+{
+    const qint64 count = std::exchange(count_, 0);
+    if (count == 0)
+        return;
+    if (count == 1) {
+        // A lone entry keeps the plain form.
+        writeRow(first_, block_);
+        return;
+    }
+    Statement st(*store_.db_,
+                 "INSERT INTO changes (run, position, kind, playlist, playlistName, count, entries) "
+                 "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)",
+                 purpose_);
+    st.bind(1, run_).bind(2, first_).bind(3, historyKindName(block_.kind));
+    if (block_.playlistId != 0)
+        st.bind(4, block_.playlistId);
+    else
+        st.bindNull(4);
+    st.bind(5, block_.playlist).bind(6, count).bindBlob(7, entries_);
+    st.run();
+}
+
+void HistoryStore::Intent::commit()
+{
+    flush();
+    transaction_->commit();
+}
+
 void HistoryStore::intend(qint64 run, const QList<qint64> &positions, const QList<HistoryChange> &changes)
 {
     if (changes.isEmpty())
         return;
-    const QString purpose = QStringLiteral("record %1 changes in the history %2").arg(changes.size()).arg(path_);
-    db_->execute("PRAGMA synchronous = FULL", purpose);
-    sqlite::Transaction transaction(*db_, purpose);
-    const QByteArray sql = "INSERT INTO changes (run, position, kind, track, path, key, before, after, playlist, "
-                           "playlistName, entry, entryPosition, title, artist, trashInfo, saved) "
-                           "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16)";
-    for (qsizetype i = 0; i < changes.size(); ++i) {
-        const HistoryChange &c = changes.at(i);
-        Statement st(*db_, sql, purpose);
-        const auto orNull = [&](int index, qint64 value) {
-            if (value != 0)
-                st.bind(index, value);
-            else
-                st.bindNull(index);
-        };
-        st.bind(1, run).bind(2, positions.at(i)).bind(3, historyKindName(c.kind));
-        orNull(4, c.trackId);
-        st.bind(5, c.path).bind(6, c.key).bind(7, c.before).bind(8, c.after);
-        orNull(9, c.playlistId);
-        st.bind(10, c.playlist);
-        orNull(11, c.entryId);
-        st.bind(12, c.position).bind(13, c.title).bind(14, c.artist);
-        if (c.trashInfo.isEmpty())
-            st.bindNull(15);
-        else
-            st.bind(15, c.trashInfo);
-        if (c.saved.isEmpty())
-            st.bindNull(16);
-        else
-            st.bind(16, QString::fromUtf8(c.saved));
-        st.run();
-    }
-    transaction.commit();
-    db_->execute("PRAGMA synchronous = NORMAL", purpose);
+    Intent intent(*this, run);
+    for (qsizetype i = 0; i < changes.size(); ++i)
+        intent.add(positions.at(i), changes.at(i));
+    intent.commit();
 }
 
 void HistoryStore::finishRun(qint64 run, const QList<qint64> &applied, const Limits &limits)
 {
     const QString purpose = QStringLiteral("record a run in the history %1").arg(path_);
-    {
-        sqlite::Transaction transaction(*db_, purpose);
-        for (qint64 position : applied)
-            Statement(*db_, "UPDATE changes SET pending = 0 WHERE run = ?1 AND position = ?2", purpose)
-                .bind(1, run)
-                .bind(2, position)
-                .run();
-        Statement(*db_, "DELETE FROM changes WHERE run = ?1 AND pending = 1", purpose).bind(1, run).run();
-        Statement(*db_, "UPDATE runs SET open = 0, count = (SELECT count(*) FROM changes WHERE run = ?1) WHERE id = ?1",
-                  purpose)
-            .bind(1, run)
-            .run();
-        Statement(*db_, "DELETE FROM runs WHERE id = ?1 AND count = 0", purpose).bind(1, run).run();
-        // An undo that changed something takes the run it undid out of the
-        // undoable ones, in the same step that records it.
-        Statement(*db_,
-                  "UPDATE runs SET undoneBy = ?1 WHERE id = (SELECT undoOf FROM runs WHERE id = ?1 AND count > 0)",
-                  purpose)
-            .bind(1, run)
-            .run();
-        transaction.commit();
+    sqlite::Transaction transaction(*db_, purpose);
+    Statement confirm(*db_, "UPDATE changes SET pending = 0 WHERE run = ?1 AND position = ?2", purpose);
+    for (qint64 position : applied) {
+        confirm.bind(1, run).bind(2, position).run();
+        confirm.reset();
     }
+    close(run, purpose);
+    transaction.commit();
+    forget(run, limits);
+}
+
+void HistoryStore::finishRunAll(qint64 run, const Limits &limits)
+{
+    const QString purpose = QStringLiteral("record a run in the history %1").arg(path_);
+    sqlite::Transaction transaction(*db_, purpose);
+    Statement(*db_, "UPDATE changes SET pending = 0 WHERE run = ?1", purpose).bind(1, run).run();
+    close(run, purpose);
+    transaction.commit();
+    forget(run, limits);
+}
+
+// Inside the transaction that confirmed the run's changes.
+void HistoryStore::close(qint64 run, const QString &purpose)
+{
+    Statement(*db_, "DELETE FROM changes WHERE run = ?1 AND pending = 1", purpose).bind(1, run).run();
+    Statement(*db_,
+              "UPDATE runs SET open = 0, count = (SELECT coalesce(sum(count), 0) FROM changes WHERE run = ?1) "
+              "WHERE id = ?1",
+              purpose)
+        .bind(1, run)
+        .run();
+    Statement(*db_, "DELETE FROM runs WHERE id = ?1 AND count = 0", purpose).bind(1, run).run();
+    // An undo that changed something takes the run it undid out of the
+    // undoable ones, in the same step that records it.
+    Statement(*db_, "UPDATE runs SET undoneBy = ?1 WHERE id = (SELECT undoOf FROM runs WHERE id = ?1 AND count > 0)",
+              purpose)
+        .bind(1, run)
+        .run();
+}
+
+// After the run was closed: no longer this object's, and the oldest runs beyond the limits go.
+void HistoryStore::forget(qint64 run, const Limits &limits)
+{
     {
         std::lock_guard lock(liveMutex);
         liveRuns().remove(liveKey(path_, run));
@@ -374,16 +596,40 @@ int HistoryStore::resolveAbandoned(const Resolver &resolver)
     }
     for (qint64 run : abandoned) {
         QList<qint64> kept;
+        // Blocks some of whose entries were not made keep only the others;
+        // written once the reading is done.
+        QList<std::pair<qint64, QList<HistoryChange>>> narrowed;
         {
-            Statement st(*db_,
-                         "SELECT kind, track, path, key, before, after, playlist, playlistName, entry, entryPosition, "
-                         "title, artist, trashInfo, saved, position FROM changes WHERE run = ?1 AND pending = 1 "
-                         "ORDER BY position",
+            Statement st(*db_, "SELECT " + changeColumns + " FROM changes WHERE run = ?1 AND pending = 1 ORDER BY position",
                          purpose);
             st.bind(1, run);
-            while (st.next())
-                if (resolver(changeFrom(st)) != Resolution::NotApplied)
-                    kept << st.integer(14);
+            while (st.next()) {
+                QList<HistoryChange> changes;
+                readChanges(st, changes);
+                QList<HistoryChange> made;
+                for (const HistoryChange &change : changes)
+                    if (resolver(change) != Resolution::NotApplied)
+                        made << change;
+                if (made.isEmpty())
+                    continue;
+                kept << st.integer(16);
+                if (made.size() != changes.size())
+                    narrowed.append({st.integer(16), made});
+            }
+        }
+        if (!narrowed.isEmpty()) {
+            Intent rewrite(*this, run);
+            for (const auto &[position, made] : narrowed) {
+                Statement(*db_, "DELETE FROM changes WHERE run = ?1 AND position = ?2", purpose)
+                    .bind(1, run)
+                    .bind(2, position)
+                    .run();
+                // Fewer entries from the same first position: the block still
+                // falls between the rows around it.
+                for (qsizetype i = 0; i < made.size(); ++i)
+                    rewrite.add(position + i, made.at(i));
+            }
+            rewrite.commit();
         }
         finishRun(run, kept, {std::numeric_limits<int>::max(), std::numeric_limits<qint64>::max()});
     }
@@ -413,13 +659,11 @@ std::optional<HistoryRun> HistoryStore::run(qint64 number) const
 QList<HistoryChange> HistoryStore::changes(qint64 run) const
 {
     QList<HistoryChange> list;
-    Statement st(*db_,
-                 "SELECT kind, track, path, key, before, after, playlist, playlistName, entry, entryPosition, title, "
-                 "artist, trashInfo, saved FROM changes WHERE run = ?1 AND pending = 0 ORDER BY position",
+    Statement st(*db_, "SELECT " + changeColumns + " FROM changes WHERE run = ?1 AND pending = 0 ORDER BY position",
                  QStringLiteral("read the changes of run %1 of the history %2").arg(run).arg(path_));
     st.bind(1, run);
     while (st.next())
-        list << changeFrom(st);
+        readChanges(st, list);
     return list;
 }
 

@@ -11,6 +11,7 @@
 
 namespace sqlite {
 class Database;
+class Transaction;
 }
 
 // One change a run made, as the history keeps it.
@@ -61,6 +62,19 @@ struct HistoryRun {
 QString historyKindName(HistoryChange::Kind kind);
 std::optional<HistoryChange::Kind> historyKindNamed(const QString &name);
 
+// The packed form of a block of playlist entries: per entry the entry, the
+// track and the position (each as its difference to the entry before), the
+// title and the artist.
+class PlaylistEntryCode {
+public:
+    void append(QByteArray &to, const HistoryChange &change);
+    // Reads the entries back into changes like head; false for a damaged block.
+    static bool read(const QByteArray &from, const HistoryChange &head, QList<HistoryChange> &into);
+
+private:
+    qint64 entry_ = 0, track_ = 0, position_ = 0;
+};
+
 // The journal of applied runs: one SQLite file (write-ahead logging) beside
 // the library. A run's changes are written as pending before they are made
 // and confirmed after, so a change that reached a file or the library is in
@@ -89,14 +103,45 @@ public:
 
     // A new run owned by this process; its number.
     qint64 beginRun(const QString &tool, const QString &source, qint64 undoOf = 0);
-    // Writes changes as pending at these positions (which order them within
-    // the run), in one transaction that reaches the disk before it returns:
-    // the caller makes them only afterwards.
+
+    // Pending changes of a run, written a part at a time in one transaction
+    // that reaches the disk in commit(): the caller makes them only
+    // afterwards. Dropped uncommitted, it leaves nothing. Playlist entries
+    // added or removed at consecutive positions of one playlist are kept
+    // packed, many to a row, so that a run of a million of them stays cheap;
+    // such a block stands at its first position.
+    class Intent {
+    public:
+        Intent(HistoryStore &store, qint64 run);
+        ~Intent();
+        Intent(const Intent &) = delete;
+        Intent &operator=(const Intent &) = delete;
+        // Positions order the changes within the run; each is above the last.
+        void add(qint64 position, const HistoryChange &change);
+        void commit();
+
+    private:
+        void flush();
+        void writeRow(qint64 position, const HistoryChange &change);
+
+        HistoryStore &store_;
+        qint64 run_;
+        QString purpose_;
+        std::unique_ptr<sqlite::Transaction> transaction_;
+        HistoryChange block_; // the block being packed: its first change
+        QByteArray entries_;
+        qint64 first_ = 0, last_ = 0, count_ = 0;
+        PlaylistEntryCode code_;
+    };
+    // One Intent for a list of changes at these positions.
     void intend(qint64 run, const QList<qint64> &positions, const QList<HistoryChange> &changes);
     // Confirms the pending changes at these positions, drops the run's other
     // pending ones and closes the run; a run that made no change is forgotten.
-    // Then the oldest whole runs beyond the limits go (never this one).
+    // Then the oldest whole runs beyond the limits go (never this one, however
+    // many changes it holds).
     void finishRun(qint64 run, const QList<qint64> &applied, const Limits &limits);
+    // The same when every pending change of the run was made.
+    void finishRunAll(qint64 run, const Limits &limits);
 
     // Whether a pending change was made after all.
     enum class Resolution { Applied, NotApplied, Unknown };
@@ -119,6 +164,8 @@ public:
     QList<HistoryChange> changes(qint64 number) const;
 
 private:
+    void close(qint64 run, const QString &purpose);
+    void forget(qint64 run, const Limits &limits);
     void prune(qint64 keep, const Limits &limits);
 
     QString path_;

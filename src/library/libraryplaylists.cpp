@@ -6,6 +6,9 @@
 #include "support/icuregex.h"
 
 #include <QSet>
+#include <algorithm>
+#include <optional>
+#include <vector>
 
 
 using namespace libraryinternal;
@@ -89,6 +92,29 @@ void MusicLibrary::setSelection(const QList<qint64> &trackIds)
     transaction.commit();
 }
 
+namespace {
+
+// Whether each playlist is smart, asked of the library once per playlist
+// however many entries of it a long list names.
+class SmartPlaylists {
+public:
+    explicit SmartPlaylists(const MusicLibrary &library) : library_(library) {}
+    // Throws LibraryError as smartRule does for a playlist that is gone.
+    bool is(qint64 playlistId)
+    {
+        auto it = known_.constFind(playlistId);
+        if (it == known_.constEnd())
+            it = known_.insert(playlistId, library_.smartRule(playlistId).has_value());
+        return *it;
+    }
+
+private:
+    const MusicLibrary &library_;
+    QHash<qint64, bool> known_;
+};
+
+} // namespace
+
 void MusicLibrary::deleteTrack(const TrackRef &ref)
 {
     deleteTracks({ref});
@@ -98,6 +124,7 @@ void MusicLibrary::deleteTracks(const QList<TrackRef> &refs)
 {
     Connection &db = connection();
     Transaction transaction(db, QStringLiteral("delete %1 tracks").arg(refs.size()));
+    SmartPlaylists smart(*this);
     for (const TrackRef &ref : refs) {
         const QString purpose = trackPurpose("delete", ref);
         if (ref.reachedThroughLibrary()) {
@@ -107,7 +134,7 @@ void MusicLibrary::deleteTracks(const QList<TrackRef> &refs)
                 throw LibraryError(purpose, QStringLiteral("the track no longer exists"));
             continue;
         }
-        if (smartRule(ref.playlistId))
+        if (smart.is(ref.playlistId))
             throw LibraryError(purpose, QStringLiteral("tracks cannot be removed from a smart playlist; its rule "
                                                        "decides what it holds"));
         Statement st(db, "DELETE FROM playlist_entries WHERE id = ?1 AND playlist = ?2 AND track = ?3", purpose);
@@ -122,10 +149,11 @@ void MusicLibrary::restoreEntries(const QList<QPair<qint64, PlaylistEntry>> &ent
 {
     Connection &db = connection();
     Transaction transaction(db, QStringLiteral("put %1 playlist entries back").arg(entries.size()));
+    SmartPlaylists smart(*this);
     for (const auto &[playlistId, entry] : entries) {
         const QString purpose =
             QStringLiteral("put track %1 back into playlist %2").arg(entry.trackId).arg(playlistId);
-        if (smartRule(playlistId))
+        if (smart.is(playlistId))
             throw LibraryError(purpose, QStringLiteral("tracks cannot be added to a smart playlist; its rule "
                                                        "decides what it holds"));
         // Positions need not be consecutive, so the old one still falls between the same neighbours.
@@ -158,6 +186,44 @@ bool MusicLibrary::hasEntry(qint64 playlistId, const PlaylistEntry &entry) const
     return st.next();
 }
 
+qint64 MusicLibrary::lastEntryId() const
+{
+    Statement st(connection(), "SELECT coalesce(max(id), 0) FROM playlist_entries",
+                 QStringLiteral("find the last playlist entry"));
+    return st.next() ? st.integer(0) : 0;
+}
+
+QList<PlaylistEntry> MusicLibrary::entriesAfter(qint64 playlistId, qint64 afterEntryId, int limit) const
+{
+    QList<PlaylistEntry> entries;
+    // Walked by id, which holds only the entries made since; the playlist's
+    // index (the unary + keeps the planner off it) would read all of its
+    // entries for every page.
+    Statement st(connection(),
+                 "SELECT id, track, position FROM playlist_entries WHERE id > ?2 AND +playlist = ?1 ORDER BY id LIMIT ?3",
+                 QStringLiteral("read the new entries of playlist %1").arg(playlistId));
+    st.bind(1, playlistId).bind(2, afterEntryId).bind(3, qint64(limit));
+    while (st.next())
+        entries << PlaylistEntry{st.integer(0), st.integer(1), st.integer(2)};
+    return entries;
+}
+
+QList<qint64> MusicLibrary::entryPositions(const QList<TrackRef> &refs) const
+{
+    QList<qint64> ids;
+    ids.reserve(refs.size());
+    for (const TrackRef &ref : refs)
+        ids << ref.entryId;
+    QList<qint64> positions(refs.size(), 0);
+    Statement st(connection(),
+                 "SELECT j.key, e.position FROM json_each(?1) j JOIN playlist_entries e ON e.id = j.value",
+                 QStringLiteral("read the positions of %1 playlist entries").arg(refs.size()));
+    st.bind(1, QString::fromLatin1(idsAsJson(ids)));
+    while (st.next())
+        positions[st.integer(0)] = st.integer(1);
+    return positions;
+}
+
 void MusicLibrary::duplicateTo(const TrackRef &ref, qint64 playlistId)
 {
     addTracksToPlaylist(playlistId, {ref.trackId}, false);
@@ -168,6 +234,45 @@ void MusicLibrary::addToPlaylist(qint64 playlistId, const QList<qint64> &trackId
     addTracksToPlaylist(playlistId, trackIds, false);
 }
 
+namespace {
+
+// Track ids seen so far: a bit per id while the ids are about as many as the
+// numbers they reach (a library's ids count up from 1), else a set, so that a
+// list of a million costs a few hundred kilobytes, not tens of megabytes.
+class SeenTracks {
+public:
+    explicit SeenTracks(const QList<qint64> &ids)
+    {
+        qint64 highest = 0;
+        for (qint64 id : ids)
+            highest = std::max(highest, id);
+        if (highest < 8 * qint64(ids.size()) + (1 << 20))
+            bits_.resize(size_t(highest) + 1);
+    }
+    // False when the id was seen before; marks it seen.
+    bool insert(qint64 id)
+    {
+        if (id >= 0 && !bits_.empty()) {
+            if (size_t(id) >= bits_.size())
+                return true; // above every id of the list: never asked for again
+            if (bits_[size_t(id)])
+                return false;
+            bits_[size_t(id)] = true;
+            return true;
+        }
+        if (set_.contains(id))
+            return false;
+        set_.insert(id);
+        return true;
+    }
+
+private:
+    std::vector<bool> bits_;
+    QSet<qint64> set_;
+};
+
+} // namespace
+
 int MusicLibrary::addTracksToPlaylist(qint64 playlistId, const QList<qint64> &trackIds, bool skipExisting)
 {
     Connection &db = connection();
@@ -176,23 +281,16 @@ int MusicLibrary::addTracksToPlaylist(qint64 playlistId, const QList<qint64> &tr
     if (smartRule(playlistId))
         throw LibraryError(purpose, QStringLiteral("tracks cannot be added to a smart playlist; its rule decides "
                                                    "what it holds"));
-    QList<qint64> wanted;
+    std::optional<SeenTracks> seen;
     if (skipExisting) {
         // The playlist's own tracks are read once; a track listed twice is
         // added once, where it first appears.
-        QSet<qint64> present;
+        seen.emplace(trackIds);
         Statement st(db, "SELECT track FROM playlist_entries WHERE playlist = ?1", purpose);
         st.bind(1, playlistId);
         while (st.next())
-            present.insert(st.integer(0));
-        wanted.reserve(trackIds.size());
-        for (qint64 trackId : trackIds)
-            if (!present.contains(trackId)) {
-                present.insert(trackId);
-                wanted.append(trackId);
-            }
+            seen->insert(st.integer(0));
     }
-    const QString ids = QString::fromLatin1(idsAsJson(skipExisting ? wanted : trackIds));
     qint64 last = 0;
     {
         Statement st(db, "SELECT COALESCE(MAX(position), 0) FROM playlist_entries WHERE playlist = ?1", purpose);
@@ -200,30 +298,42 @@ int MusicLibrary::addTracksToPlaylist(qint64 playlistId, const QList<qint64> &tr
         if (st.next())
             last = st.integer(0);
     }
-    // One statement for the whole list, the new entries in the list's order
-    // after the playlist's last one: their positions say the order, so the
-    // rows need no sorting. The track's foreign key refuses a track that is
-    // gone; only then is the list searched, to name it.
-    try {
-        Statement(db,
-                  "INSERT INTO playlist_entries (playlist, track, position) "
-                  "SELECT ?1, j.value, ?3 + j.key + 1 FROM json_each(?2) j",
-                  purpose)
-            .bind(1, playlistId)
-            .bind(2, ids)
-            .bind(3, last)
-            .run();
-    } catch (const LibraryError &) {
-        Statement st(db,
-                     "SELECT j.value FROM json_each(?1) j WHERE NOT EXISTS (SELECT 1 FROM tracks t WHERE t.id = j.value) "
-                     "ORDER BY j.key LIMIT 1",
-                     purpose);
-        st.bind(1, ids);
-        if (st.next())
-            throw LibraryError(purpose, QStringLiteral("track %1 no longer exists").arg(st.integer(0)));
-        throw;
+    // One statement for a chunk of the list, the new entries in the list's
+    // order after the playlist's last one: their positions say the order, so
+    // the rows need no sorting. The track's foreign key refuses a track that
+    // is gone; only then is the chunk searched, to name it.
+    constexpr qsizetype chunkSize = 65536;
+    int added = 0;
+    QList<qint64> chunk;
+    for (qsizetype first = 0; first < trackIds.size(); first += chunkSize) {
+        chunk.clear();
+        for (qsizetype i = first; i < std::min(first + chunkSize, trackIds.size()); ++i)
+            if (!seen || seen->insert(trackIds.at(i)))
+                chunk.append(trackIds.at(i));
+        if (chunk.isEmpty())
+            continue;
+        const QString ids = QString::fromLatin1(idsAsJson(chunk));
+        try {
+            Statement(db,
+                      "INSERT INTO playlist_entries (playlist, track, position) "
+                      "SELECT ?1, j.value, ?3 + j.key + 1 FROM json_each(?2) j",
+                      purpose)
+                .bind(1, playlistId)
+                .bind(2, ids)
+                .bind(3, last + added)
+                .run();
+        } catch (const LibraryError &) {
+            Statement st(db,
+                         "SELECT j.value FROM json_each(?1) j WHERE NOT EXISTS (SELECT 1 FROM tracks t WHERE t.id = "
+                         "j.value) ORDER BY j.key LIMIT 1",
+                         purpose);
+            st.bind(1, ids);
+            if (st.next())
+                throw LibraryError(purpose, QStringLiteral("track %1 no longer exists").arg(st.integer(0)));
+            throw;
+        }
+        added += db.changes();
     }
-    const int added = db.changes();
     transaction.commit();
     return added;
 }

@@ -215,6 +215,12 @@ public:
     QList<PlaylistEntry> entriesOf(qint64 playlistId) const;
     // Whether the playlist still has this entry of this track.
     bool hasEntry(qint64 playlistId, const PlaylistEntry &entry) const;
+    // The highest entry id in use; entries made later have higher ones.
+    qint64 lastEntryId() const;
+    // The playlist's entries whose ids are above afterEntryId, by id, at most limit of them.
+    QList<PlaylistEntry> entriesAfter(qint64 playlistId, qint64 afterEntryId, int limit) const;
+    // The position of each entry refs name; 0 for one that is gone.
+    QList<qint64> entryPositions(const QList<TrackRef> &refs) const;
 
     // The rule of a smart playlist; nothing for a plain one.
     std::optional<SmartRule> smartRule(qint64 playlistId) const;

@@ -190,8 +190,6 @@ Statement &Statement::bind(int index, const QVariant &value)
     }
 }
 
-namespace {
-
 // Text goes in and out as UTF-8, the file's own encoding. SQLite's own UTF-16
 // conversion would pair a lone surrogate (from a damaged tag) with the next
 // code unit, eating a character, and Qt's writes it as '?', which reads back
@@ -216,7 +214,14 @@ QByteArray utf8Of(const QString &text)
     return text.toUtf8();
 }
 
-} // namespace
+QString textOf(const char *bytes, qsizetype size)
+{
+    // Most tag text is ASCII, which needs no decoding at all.
+    unsigned char high = 0;
+    for (qsizetype i = 0; i < size; ++i)
+        high |= static_cast<unsigned char>(bytes[i]);
+    return high < 0x80 ? QString::fromLatin1(bytes, size) : QString::fromUtf8(bytes, size);
+}
 
 Statement &Statement::bind(int index, const QString &text)
 {
@@ -234,6 +239,20 @@ Statement &Statement::bind(int index, qint64 number)
     if (const int rc = sqlite3_bind_int64(stmt_, index, number); rc != SQLITE_OK)
         db_.fail(rc, purpose_);
     return *this;
+}
+
+Statement &Statement::bindBlob(int index, const QByteArray &bytes)
+{
+    if (const int rc = sqlite3_bind_blob64(stmt_, index, bytes.constData(), sqlite3_uint64(bytes.size()), SQLITE_TRANSIENT);
+        rc != SQLITE_OK)
+        db_.fail(rc, purpose_);
+    return *this;
+}
+
+void Statement::reset()
+{
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
 }
 
 Statement &Statement::bindNull(int index)
@@ -280,12 +299,13 @@ QString Statement::text(int column) const
     const auto *bytes = reinterpret_cast<const char *>(sqlite3_column_text(stmt_, column));
     if (!bytes)
         return {};
-    const int size = sqlite3_column_bytes(stmt_, column);
-    // Most tag text is ASCII, which needs no decoding at all.
-    unsigned char high = 0;
-    for (int i = 0; i < size; ++i)
-        high |= static_cast<unsigned char>(bytes[i]);
-    return high < 0x80 ? QString::fromLatin1(bytes, size) : QString::fromUtf8(bytes, size);
+    return textOf(bytes, sqlite3_column_bytes(stmt_, column));
+}
+
+QByteArray Statement::blob(int column) const
+{
+    const void *bytes = sqlite3_column_blob(stmt_, column);
+    return bytes ? QByteArray(static_cast<const char *>(bytes), sqlite3_column_bytes(stmt_, column)) : QByteArray();
 }
 
 QVariant Statement::value(int column) const

@@ -30,6 +30,12 @@ struct FileHeader {
 std::optional<FileHeader> fileHeader(const QString &path, const QString &purpose, const QString &folderReason,
                                      const QString &notDatabaseReason);
 
+// Text as it goes into the file: UTF-8, a lone surrogate (from a damaged tag)
+// written as U+FFFD, the mark of a lost character.
+QByteArray utf8Of(const QString &text);
+// Text as it comes out of the file.
+QString textOf(const char *bytes, qsizetype size);
+
 // One connection. Used by one thread only; close() may come from another
 // thread (the library going away), hence the lock around it.
 class Database {
@@ -74,6 +80,9 @@ public:
     Statement &bind(int index, const QString &text);
     Statement &bind(int index, qint64 number);
     Statement &bindNull(int index);
+    Statement &bindBlob(int index, const QByteArray &bytes);
+    // Makes the statement ready to be bound and run again, its bindings cleared.
+    void reset();
 
     // Steps once: true while a row is available.
     bool next();
@@ -86,6 +95,7 @@ public:
     QString text(int column) const;
     // The column as stored: invalid for NULL, else qlonglong, double or QString.
     QVariant value(int column) const;
+    QByteArray blob(int column) const;
 
     const QString &purpose() const { return purpose_; }
 

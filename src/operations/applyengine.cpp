@@ -566,7 +566,6 @@ ApplyResult applyMembership(const ApplyRun &run)
         // once. When files go to the Trash, their locations come with the check:
         // only a track backed by a file that is there has one.
         QList<const ChangeRecord *> work;
-        QList<TrackRef> refs;
         for (const ChangeRecord &record : list.records) {
             if (!record.enabled || !record.track.isLibraryTrack())
                 continue;
@@ -574,15 +573,19 @@ ApplyResult applyMembership(const ApplyRun &run)
             if (!list.comebacks.isEmpty() && list.comebacks.value(&record - list.records.constData()).saved)
                 continue;
             work << &record;
-            refs << *record.track.track();
         }
+        const auto ref = [&work](qsizetype i) -> const TrackRef & { return *work.at(i)->track.track(); };
         result.enabled = static_cast<int>(work.size());
         const bool trashing = list.remove && list.trash;
         const QStringList keys = trashing ? QStringList{artistKey, nameKey, locationKey} : QStringList{artistKey, nameKey};
-        QStringList locations; // beside refs; empty for a track without a file
+        QStringList locations; // beside work; empty for a track without a file
         constexpr qsizetype chunkSize = 1024;
-        for (qsizetype first = 0; first < refs.size(); first += chunkSize) {
-            const QList<QVariantList> now = library.propertyRows(refs.mid(first, chunkSize), keys);
+        QList<TrackRef> chunk;
+        for (qsizetype first = 0; first < work.size(); first += chunkSize) {
+            chunk.clear();
+            for (qsizetype i = first; i < std::min(first + chunkSize, work.size()); ++i)
+                chunk << ref(i);
+            const QList<QVariantList> now = library.propertyRows(chunk, keys);
             for (qsizetype k = 0; k < now.size(); ++k) {
                 const ChangeRecord &record = *work.at(first + k);
                 if (tagText(now[k].value(0)) != record.artist || tagText(now[k].value(1)) != record.title) {
@@ -601,7 +604,7 @@ ApplyResult applyMembership(const ApplyRun &run)
             current = work.at(i)->title;
             run.progress({QStringLiteral("%1/%2 - %3"), int(i + 1), int(total), current});
             if (!list.remove && !list.restore)
-                ids << refs.at(i).trackId;
+                ids << ref(i).trackId;
         }
         current.clear();
         int written = 0;
@@ -616,9 +619,9 @@ ApplyResult applyMembership(const ApplyRun &run)
             QSet<QString> kept = trashing ? claimTrash(locations, claims, result) : QSet<QString>();
             QList<TrackRef> removed;
             QStringList files;
-            for (qsizetype i = 0; i < refs.size(); ++i)
+            for (qsizetype i = 0; i < work.size(); ++i)
                 if (!trashing || locations.at(i).isEmpty() || !kept.contains(locations.at(i))) {
-                    removed << refs.at(i);
+                    removed << ref(i);
                     files << (trashing ? locations.at(i) : QString());
                 }
             if (run.journal)
@@ -642,12 +645,13 @@ ApplyResult applyMembership(const ApplyRun &run)
                     *made << i;
                 }
             *made << trashedAt;
+            if (made->size() == removed.size() + claims.size())
+                made.reset(); // every change the history was told of was made
             library.deleteTracks(leaving);
             written = static_cast<int>(leaving.size());
         } else {
             // A track already in the target, or listed twice, is added once.
-            const QList<PlaylistEntry> before =
-                run.journal ? run.journal->beforeAdding(library, target->id) : QList<PlaylistEntry>();
+            const qint64 before = run.journal ? run.journal->beforeAdding(library) : 0;
             written = library.addTracksToPlaylist(target->id, ids, true);
             if (run.journal)
                 run.journal->intendAdditions(library, target->id, before, list);

@@ -14,25 +14,39 @@ const QString locationKey = QStringLiteral("location");
 // The history's name for runs of the dead track removal.
 const QString deadTrackTool = QStringLiteral("Dead Track Removal");
 
-// The track a membership record names, with the record, by entry (or by track
-// for tracks reached through the library).
-QHash<QPair<qint64, qint64>, const ChangeRecord *> recordsByEntry(const ChangeList &list)
-{
-    QHash<QPair<qint64, qint64>, const ChangeRecord *> found;
-    for (const ChangeRecord &record : list.records)
-        if (record.enabled && record.track.isLibraryTrack()) {
-            const TrackRef &ref = *record.track.track();
-            found.insert({ref.playlistId, ref.playlistId ? ref.entryId : ref.trackId}, &record);
-        }
-    return found;
-}
+// Entries are read and recorded this many at a time, so that a list of a
+// million holds no more than a page of them beside the change list.
+constexpr int pageSize = 4096;
 
-QHash<qint64, QString> playlistNames(const MusicLibrary &library)
+// The enabled library records of a list, each found by walking on from the
+// last one found: asked in the list's order, the walk goes through it once.
+class RecordWalk {
+public:
+    explicit RecordWalk(const ChangeList &list) : records_(list.records) {}
+
+    template <typename Match>
+    const ChangeRecord *find(Match match)
+    {
+        for (qsizetype tried = 0; tried < records_.size(); ++tried) {
+            const ChangeRecord &record = records_.at(next_);
+            next_ = (next_ + 1) % records_.size();
+            if (record.enabled && record.track.isLibraryTrack() && match(*record.track.track()))
+                return &record;
+        }
+        return nullptr;
+    }
+
+private:
+    const QList<ChangeRecord> &records_;
+    qsizetype next_ = 0;
+};
+
+void takeNames(HistoryChange &change, const ChangeRecord *record)
 {
-    QHash<qint64, QString> names;
-    for (const Playlist &p : library.userPlaylists())
-        names.insert(p.id, p.name);
-    return names;
+    if (record) {
+        change.title = record->title;
+        change.artist = record->artist;
+    }
 }
 
 } // namespace
@@ -90,11 +104,17 @@ void RunJournal::intend(const QList<HistoryChange> &changes, const QList<qint64>
         return;
     try {
         store_->intend(number_, positions, changes);
-        std::lock_guard lock(mutex_);
-        intended_ << positions;
     } catch (const std::exception &e) {
         fail(e);
     }
+}
+
+QString RunJournal::playlistName(const MusicLibrary &library, qint64 playlistId)
+{
+    for (const Playlist &p : library.userPlaylists())
+        if (p.id == playlistId)
+            return p.name;
+    return {};
 }
 
 void RunJournal::intendChanges(const QList<HistoryChange> &changes, const QList<qint64> &positions)
@@ -144,114 +164,109 @@ void RunJournal::intendTags(const QList<ChangeRecord> &records)
 void RunJournal::intendRemovals(MusicLibrary &library, const QList<TrackRef> &removed, const ChangeList &list,
                                 const QStringList &files, const QList<trash::Moved> &claims)
 {
-    if (removed.isEmpty() && claims.isEmpty())
+    if ((removed.isEmpty() && claims.isEmpty()) || !open())
         return;
     try {
-        const auto records = recordsByEntry(list);
-        const QHash<qint64, QString> names = playlistNames(library);
-        QHash<qint64, QHash<qint64, qint64>> positions; // playlist -> entry -> position
-        QList<qint64> leaving;                          // tracks that leave the library
-        for (const TrackRef &ref : removed)
-            if (ref.reachedThroughLibrary())
-                leaving << ref.trackId;
-        QHash<qint64, QByteArray> saved;
-        for (const SavedTrack &track : library.savedTracks(leaving))
-            saved.insert(track.trackId, track.toJson());
-        QList<HistoryChange> changes;
+        QHash<qint64, QString> names;
+        RecordWalk walk(list);
+        HistoryStore::Intent intent(*store_, number_);
         QHash<QString, const ChangeRecord *> recordOfFile;
-        for (qsizetype i = 0; i < removed.size(); ++i) {
-            const TrackRef &ref = removed.at(i);
-            HistoryChange change;
-            change.trackId = ref.trackId;
-            change.path = files.value(i);
-            if (ref.reachedThroughLibrary()) {
-                change.kind = HistoryChange::Kind::RemovedFromLibrary;
-                if (change.path.isEmpty())
-                    change.path = library.storedLocation(ref);
-                change.saved = saved.value(ref.trackId);
-            } else {
-                // Dead entries are told apart: what comes back is an entry whose file is still missing.
-                change.kind = list.tool == deadTrackTool ? HistoryChange::Kind::DeadEntryRemoved
-                                                         : HistoryChange::Kind::RemovedFromPlaylist;
-                if (!positions.contains(ref.playlistId))
-                    for (const PlaylistEntry &entry : library.entriesOf(ref.playlistId))
-                        positions[ref.playlistId].insert(entry.entryId, entry.position);
-                change.playlistId = ref.playlistId;
-                change.playlist = names.value(ref.playlistId);
-                change.entryId = ref.entryId;
-                change.position = positions[ref.playlistId].value(ref.entryId);
+        for (qsizetype first = 0; first < removed.size(); first += pageSize) {
+            const QList<TrackRef> page = removed.mid(first, pageSize);
+            const QList<qint64> positions = library.entryPositions(page);
+            QList<qint64> leaving; // tracks that leave the library, kept whole
+            for (const TrackRef &ref : page)
+                if (ref.reachedThroughLibrary())
+                    leaving << ref.trackId;
+            QHash<qint64, QByteArray> saved;
+            if (!leaving.isEmpty())
+                for (const SavedTrack &track : library.savedTracks(leaving))
+                    saved.insert(track.trackId, track.toJson());
+            for (qsizetype k = 0; k < page.size(); ++k) {
+                const TrackRef &ref = page.at(k);
+                const QString file = files.value(first + k);
+                HistoryChange change;
+                change.trackId = ref.trackId;
+                change.path = file;
+                if (ref.reachedThroughLibrary()) {
+                    change.kind = HistoryChange::Kind::RemovedFromLibrary;
+                    if (change.path.isEmpty())
+                        change.path = library.storedLocation(ref);
+                    change.saved = saved.value(ref.trackId);
+                } else {
+                    // Dead entries are told apart: what comes back is an entry whose file is still missing.
+                    change.kind = list.tool == deadTrackTool ? HistoryChange::Kind::DeadEntryRemoved
+                                                             : HistoryChange::Kind::RemovedFromPlaylist;
+                    if (!names.contains(ref.playlistId))
+                        names.insert(ref.playlistId, playlistName(library, ref.playlistId));
+                    change.playlistId = ref.playlistId;
+                    change.playlist = names.value(ref.playlistId);
+                    change.entryId = ref.entryId;
+                    change.position = positions.at(k);
+                }
+                const ChangeRecord *record = walk.find([&ref](const TrackRef &r) {
+                    return r.playlistId == ref.playlistId &&
+                           (ref.playlistId ? r.entryId == ref.entryId : r.trackId == ref.trackId);
+                });
+                takeNames(change, record);
+                if (record && !file.isEmpty() && !recordOfFile.contains(file))
+                    recordOfFile.insert(file, record);
+                intent.add(first + k, change);
             }
-            if (const ChangeRecord *record =
-                    records.value({ref.playlistId, ref.playlistId ? ref.entryId : ref.trackId})) {
-                change.title = record->title;
-                change.artist = record->artist;
-                if (!files.value(i).isEmpty() && !recordOfFile.contains(files.value(i)))
-                    recordOfFile.insert(files.value(i), record);
-            }
-            changes << change;
         }
-        for (const trash::Moved &claim : claims) {
+        for (qsizetype j = 0; j < claims.size(); ++j) {
+            const trash::Moved &claim = claims.at(j);
             HistoryChange change;
             change.kind = HistoryChange::Kind::MovedToTrash;
             change.path = QFile::decodeName(claim.originalPath);
             change.before = change.path;
             change.after = QFile::decodeName(claim.trashedPath);
             change.trashInfo = QFile::decodeName(claim.infoPath);
-            if (const ChangeRecord *record = recordOfFile.value(change.path)) {
-                change.title = record->title;
-                change.artist = record->artist;
-            }
-            changes << change;
+            takeNames(change, recordOfFile.value(change.path));
+            intent.add(removed.size() + j, change);
         }
-        QList<qint64> order;
-        for (qsizetype i = 0; i < changes.size(); ++i)
-            order << i;
-        intend(changes, order);
+        intent.commit();
     } catch (const std::exception &e) {
         fail(e);
     }
 }
 
-QList<PlaylistEntry> RunJournal::beforeAdding(MusicLibrary &library, qint64 playlistId)
+qint64 RunJournal::beforeAdding(MusicLibrary &library)
 {
     // Opened now: what a crashed run left pending is judged before this run
     // adds entries that could be taken for its.
     open();
-    return library.entriesOf(playlistId);
+    return library.lastEntryId();
 }
 
-void RunJournal::intendAdditions(MusicLibrary &library, qint64 playlistId, const QList<PlaylistEntry> &before,
+void RunJournal::intendAdditions(MusicLibrary &library, qint64 playlistId, qint64 lastEntryBefore,
                                  const ChangeList &list)
 {
+    if (!open())
+        return;
     try {
-        QSet<qint64> old;
-        for (const PlaylistEntry &entry : before)
-            old.insert(entry.entryId);
-        QHash<qint64, const ChangeRecord *> records;
-        for (const ChangeRecord &record : list.records)
-            if (record.enabled && record.track.isLibraryTrack() && !records.contains(record.track.track()->trackId))
-                records.insert(record.track.track()->trackId, &record);
-        const QString name = playlistNames(library).value(playlistId);
-        QList<HistoryChange> changes;
-        QList<qint64> order;
-        for (const PlaylistEntry &entry : library.entriesOf(playlistId)) {
-            if (old.contains(entry.entryId))
-                continue;
-            HistoryChange change;
-            change.kind = HistoryChange::Kind::AddedToPlaylist;
-            change.trackId = entry.trackId;
-            change.playlistId = playlistId;
-            change.playlist = name;
-            change.entryId = entry.entryId;
-            change.position = entry.position;
-            if (const ChangeRecord *record = records.value(entry.trackId)) {
-                change.title = record->title;
-                change.artist = record->artist;
+        const QString name = playlistName(library, playlistId);
+        RecordWalk walk(list);
+        HistoryStore::Intent intent(*store_, number_);
+        qint64 position = 0;
+        for (qint64 after = lastEntryBefore;;) {
+            const QList<PlaylistEntry> page = library.entriesAfter(playlistId, after, pageSize);
+            for (const PlaylistEntry &entry : page) {
+                HistoryChange change;
+                change.kind = HistoryChange::Kind::AddedToPlaylist;
+                change.trackId = entry.trackId;
+                change.playlistId = playlistId;
+                change.playlist = name;
+                change.entryId = entry.entryId;
+                change.position = entry.position;
+                takeNames(change, walk.find([&entry](const TrackRef &r) { return r.trackId == entry.trackId; }));
+                intent.add(position++, change);
             }
-            order << changes.size();
-            changes << change;
+            if (page.size() < pageSize)
+                break;
+            after = page.last().entryId;
         }
-        intend(changes, order);
+        intent.commit();
     } catch (const std::exception &e) {
         fail(e);
     }
@@ -260,12 +275,15 @@ void RunJournal::intendAdditions(MusicLibrary &library, qint64 playlistId, const
 void RunJournal::intendRestores(MusicLibrary &library, const QList<QPair<qint64, PlaylistEntry>> &entries,
                                 const QList<const ChangeRecord *> &records)
 {
+    if (entries.isEmpty() || !open())
+        return;
     try {
-        const QHash<qint64, QString> names = playlistNames(library);
-        QList<HistoryChange> changes;
-        QList<qint64> order;
+        QHash<qint64, QString> names;
+        HistoryStore::Intent intent(*store_, number_);
         for (qsizetype i = 0; i < entries.size(); ++i) {
             const auto &[playlistId, entry] = entries.at(i);
+            if (!names.contains(playlistId))
+                names.insert(playlistId, playlistName(library, playlistId));
             HistoryChange change;
             change.kind = HistoryChange::Kind::AddedToPlaylist;
             change.trackId = entry.trackId;
@@ -273,12 +291,10 @@ void RunJournal::intendRestores(MusicLibrary &library, const QList<QPair<qint64,
             change.playlist = names.value(playlistId);
             change.entryId = entry.entryId;
             change.position = entry.position;
-            change.title = records.at(i)->title;
-            change.artist = records.at(i)->artist;
-            order << i;
-            changes << change;
+            takeNames(change, records.at(i));
+            intent.add(i, change);
         }
-        intend(changes, order);
+        intent.commit();
     } catch (const std::exception &e) {
         fail(e);
     }
@@ -293,7 +309,7 @@ void RunJournal::applied(qint64 position)
 void RunJournal::appliedAll()
 {
     std::lock_guard lock(mutex_);
-    applied_ = intended_;
+    appliedAll_ = true;
 }
 
 QString RunJournal::finish()
@@ -301,7 +317,10 @@ QString RunJournal::finish()
     if (store_ && number_ > 0) {
         try {
             std::lock_guard lock(mutex_);
-            store_->finishRun(number_, applied_, run_.limits);
+            if (appliedAll_)
+                store_->finishRunAll(number_, run_.limits);
+            else
+                store_->finishRun(number_, applied_, run_.limits);
         } catch (const std::exception &e) {
             fail(e);
         }

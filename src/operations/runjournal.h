@@ -6,7 +6,6 @@
 #include "library/musiclibrary.h"
 #include "support/trash.h"
 
-#include <QSet>
 #include <QString>
 #include <memory>
 #include <mutex>
@@ -36,16 +35,16 @@ public:
     void intendTags(const QList<ChangeRecord> &records);
     // Membership lists, inside the library transaction that makes the
     // change: before the entries are removed; before the tracks are added
-    // (what the playlist holds then), and after (with what it held before).
+    // (the last entry id then), and after (with that id). The records are
+    // found by walking the list once, in its order, the order of the changes.
     // A track removed from the library is kept whole, to be brought back.
     // files[i], when given, is the file of removed[i] that goes to the Trash;
     // claims are the names taken there, recorded before any file moves.
     // Removals stand at positions from 0, the claimed files after them.
     void intendRemovals(MusicLibrary &library, const QList<TrackRef> &removed, const ChangeList &list,
                         const QStringList &files = {}, const QList<trash::Moved> &claims = {});
-    QList<PlaylistEntry> beforeAdding(MusicLibrary &library, qint64 playlistId);
-    void intendAdditions(MusicLibrary &library, qint64 playlistId, const QList<PlaylistEntry> &before,
-                         const ChangeList &list);
+    qint64 beforeAdding(MusicLibrary &library);
+    void intendAdditions(MusicLibrary &library, qint64 playlistId, qint64 lastEntryBefore, const ChangeList &list);
     // Restoring lists, inside the library transaction, before the entries go back.
     void intendRestores(MusicLibrary &library, const QList<QPair<qint64, PlaylistEntry>> &entries,
                         const QList<const ChangeRecord *> &records);
@@ -74,12 +73,13 @@ private:
     bool open();
     void intend(const QList<HistoryChange> &changes, const QList<qint64> &positions);
     void fail(const std::exception &e);
+    QString playlistName(const MusicLibrary &library, qint64 playlistId);
 
     Run run_;
     std::unique_ptr<HistoryStore> store_;
     qint64 number_ = 0;
     QString problem_;
     std::mutex mutex_;
-    QList<qint64> intended_;
     QList<qint64> applied_;
+    bool appliedAll_ = false;
 };

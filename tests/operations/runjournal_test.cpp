@@ -144,7 +144,7 @@ TEST(RunJournal, ChangesACrashLeftPendingAreKeptWhenMadeAndDroppedWhenNot)
         // An addition whose library transaction never committed...
         auto lost = j.journal("Playlist Manager");
         MusicLibrary::Batch batch(*j.library, "add");
-        const QList<PlaylistEntry> before = lost->beforeAdding(*j.library, mine);
+        const qint64 before = lost->beforeAdding(*j.library);
         j.library->addTracksToPlaylist(mine, {a}, true);
         lost->intendAdditions(*j.library, mine, before, *adding);
     }
@@ -152,7 +152,7 @@ TEST(RunJournal, ChangesACrashLeftPendingAreKeptWhenMadeAndDroppedWhenNot)
         // ...and one that did, the process dying before it closed the run.
         auto made = j.journal("Playlist Manager");
         MusicLibrary::Batch batch(*j.library, "add");
-        const QList<PlaylistEntry> before = made->beforeAdding(*j.library, mine);
+        const qint64 before = made->beforeAdding(*j.library);
         j.library->addTracksToPlaylist(mine, {a}, true);
         made->intendAdditions(*j.library, mine, before, *adding);
         batch.commit();
@@ -168,6 +168,70 @@ TEST(RunJournal, ChangesACrashLeftPendingAreKeptWhenMadeAndDroppedWhenNot)
     ASSERT_EQ(tags.size(), 1);
     EXPECT_EQ(tags[0].trackId, a);
     EXPECT_EQ(runs[1].count, 1);
+}
+
+TEST(RunJournal, ALongAdditionIsRecordedEntryByEntryAndACrashAfterItsCommitKeepsWhatStillStands)
+{
+    Journalled j;
+    QList<ImportedFile> files;
+    for (int i = 0; i < 4500; ++i)
+        files.append({j.builder.folder().filePath(QStringLiteral("gone/%1.mp3").arg(i)),
+                      {{"name", QStringLiteral("Títle %1").arg(i)}, {"artist", QStringLiteral("Artist %1").arg(i % 7)}}});
+    const QList<qint64> ids = j.library->importFiles(files);
+    const qint64 mine = j.library->createPlaylist("Mine");
+    j.library->addToPlaylist(mine, {ids[10]});
+
+    // Every track, one of them twice and one unchecked; one is in the playlist already.
+    auto adding = std::make_shared<ChangeList>();
+    adding->playlist = true;
+    for (qint64 id : ids)
+        adding->records << j.record(id, {}, {}, {});
+    adding->records << j.record(ids[3], {}, {}, {});
+    adding->records[20].enabled = false;
+    ASSERT_EQ(j.apply(adding, "Playlist Manager", "Mine").outcome, ApplyResult::Finished);
+
+    const QList<PlaylistEntry> entries = j.library->entriesOf(mine);
+    ASSERT_EQ(entries.size(), 4499);
+    const HistoryRun run = j.history()->runs().first();
+    EXPECT_EQ(run.count, 4498);
+    const QList<HistoryChange> added = j.history()->changes(run.number);
+    ASSERT_EQ(added.size(), 4498);
+    for (int k = 0; k < added.size(); ++k) {
+        const PlaylistEntry &entry = entries.at(k + 1);
+        const int i = int(ids.indexOf(entry.trackId));
+        ASSERT_EQ(added[k].kind, HistoryChange::Kind::AddedToPlaylist);
+        ASSERT_EQ(added[k].entryId, entry.entryId) << k;
+        EXPECT_EQ(added[k].trackId, entry.trackId);
+        EXPECT_EQ(added[k].position, entry.position);
+        EXPECT_EQ(added[k].playlist, "Mine");
+        EXPECT_EQ(added[k].title, QStringLiteral("Títle %1").arg(i));
+        EXPECT_EQ(added[k].artist, QStringLiteral("Artist %1").arg(i % 7));
+    }
+
+    // The same addition into another playlist, the process dying after the
+    // library committed it; meanwhile two of its entries were taken out again.
+    const qint64 other = j.library->createPlaylist("Other");
+    {
+        auto made = j.journal("Playlist Manager");
+        MusicLibrary::Batch batch(*j.library, "add");
+        const qint64 before = made->beforeAdding(*j.library);
+        j.library->addTracksToPlaylist(other, ids, true);
+        made->intendAdditions(*j.library, other, before, *adding);
+        batch.commit();
+    }
+    const QList<TrackRef> inOther = j.library->tracksOf(other);
+    j.library->deleteTracks({inOther[5], inOther[3000]});
+    const auto history = j.history();
+    const HistoryRun settled = history->runs().first();
+    ASSERT_NE(settled.number, run.number);
+    EXPECT_EQ(settled.count, 4498);
+    const QList<HistoryChange> kept = history->changes(settled.number);
+    ASSERT_EQ(kept.size(), 4498);
+    const QList<PlaylistEntry> standing = j.library->entriesOf(other);
+    for (int k = 0; k < kept.size(); ++k) {
+        ASSERT_EQ(kept[k].entryId, standing.at(k).entryId) << k;
+        EXPECT_EQ(kept[k].playlist, "Other");
+    }
 }
 
 TEST(RunJournal, TheTrashNameIsRecordedBeforeTheFileMovesAndAMoveThatNeverCameLeavesNoTrace)
