@@ -717,6 +717,23 @@ QString trueAudioProblem(Reader &reader, qint64 start, qint64 end)
     return {};
 }
 
+// WavPack blocks one after another from start: a block that claims more bytes
+// than lie before the trailing tags would take in the tag a save appends
+// there, and the file would read back as other audio.
+QString wavPackProblem(Reader &reader, qint64 start, qint64 end)
+{
+    for (qint64 at = start; at + 8 <= end && reader.startsWith(at, "wvpk");) {
+        uchar header[8];
+        if (!reader.read(at, header, 8))
+            return cutOff;
+        const qint64 next = at + 8 + qint64(le32(header + 4));
+        if (next > end)
+            return cutOff;
+        at = next;
+    }
+    return {};
+}
+
 // Leading ID3v2 tags, the format's own structure, and trailing tags.
 QString problemAndAudio(const Bytes &file, Format format, QList<Range> *audio, bool thorough)
 {
@@ -752,6 +769,8 @@ QString problemAndAudio(const Bytes &file, Format format, QList<Range> *audio, b
         why = mpegFramesProblem(reader, start, end);
     if (why.isEmpty() && format == Format::TrueAudio)
         why = trueAudioProblem(reader, start, end);
+    if (why.isEmpty() && format == Format::Other && reader.startsWith(start, "wvpk"))
+        why = wavPackProblem(reader, start, end);
     if (why.isEmpty())
         audio->append({start, end - start});
     return why;

@@ -69,3 +69,18 @@ TEST(ApeTag, ASizeThatReachesIntoTheAudioIsRefusedAndTheFileKeptWhole)
         EXPECT_EQ(TestFolder::readAll(path), damaged);
     }
 }
+
+// A WavPack block that claims the bytes where the tag stands would take in
+// the tag a save writes there, and the file would read back as other audio.
+TEST(ApeTag, AWavPackBlockReachingIntoTheTagsIsRefusedAndTheFileKeptWhole)
+{
+    TestFolder folder;
+    QByteArray file = TestFolder::readAll(TestFolder::seedPath("seed.wv"));
+    ASSERT_TRUE(file.startsWith("wvpk"));
+    qToLittleEndian(qFromLittleEndian<quint32>(file.constData() + 4) + quint32(file.size()), file.data() + 4);
+    const QString path = folder.addFile("overlong.wv", file);
+    EXPECT_EQ(writeRefusal(path, "name", "New title").toStdString(),
+              ("The file is cut off: it ends in the middle of its audio; it was not written (" + path + ")")
+                  .toStdString());
+    EXPECT_EQ(TestFolder::readAll(path), file);
+}
