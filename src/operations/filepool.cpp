@@ -36,13 +36,21 @@ QThreadPool &pool()
     return threads;
 }
 
-// What the caller and the tasks of one ordered run share.
+// What the caller and the workers of one ordered run share. Everyone sleeps
+// on a condition only when there is nothing to do, and is woken only when
+// what it waits for has come: a wake-up per file would cost more than the
+// parse of a small file.
 struct Shared {
     std::mutex mutex;
-    std::condition_variable changed;
+    std::condition_variable resultCame; // the caller waits for its slot, or for the workers to end
+    std::condition_variable roomCame;   // workers wait for the window to move
     std::vector<char> ready;                // per slot
     std::vector<std::exception_ptr> errors; // per slot
-    int running = 0;
+    int next = 1;           // the next index a worker takes
+    int limit = 1;          // indices below this may be taken: their slots are free
+    int waitingFor = -1;    // the slot the caller sleeps on
+    int roomWaiters = 0;
+    int workers = 0;        // started and not yet ended
     bool stopped = false;
 };
 
@@ -90,59 +98,72 @@ void ordered(int n, int window, const std::function<void(int, int)> &work,
     // (a key no file holds) is refused there, once, where the run can ask the person.
     work(0, 0);
     deliver(0, 0);
+    const int threads = std::min(threadCount(), n - 1);
     pool().setMaxThreadCount(threadCount());
     Shared shared;
     shared.ready.assign(static_cast<size_t>(window), 0);
     shared.errors.assign(static_cast<size_t>(window), nullptr);
-    int started = 1;
-    const auto start = [&](int i) {
-        const int slot = i % window;
-        {
-            const std::lock_guard lock(shared.mutex);
-            ++shared.running;
-        }
-        pool().start([&shared, &work, i, slot] {
-            onPoolThread = true;
-            markLargeStack();
+    shared.limit = 1 + window;
+    // Workers take the indices in order, so everything before a failing
+    // index is already taken when it fails, and nothing after it starts.
+    const auto worker = [&shared, &work, n, window] {
+        onPoolThread = true;
+        markLargeStack();
+        std::unique_lock lock(shared.mutex);
+        for (;;) {
+            while (!shared.stopped && shared.next < n && shared.next >= shared.limit) {
+                ++shared.roomWaiters;
+                shared.roomCame.wait(lock);
+                --shared.roomWaiters;
+            }
+            if (shared.stopped || shared.next >= n)
+                break;
+            const int i = shared.next++;
+            const int slot = i % window;
+            lock.unlock();
             std::exception_ptr error;
-            bool skipped;
-            {
-                const std::lock_guard lock(shared.mutex);
-                skipped = shared.stopped;
+            try {
+                work(i, slot);
+            } catch (...) {
+                error = std::current_exception();
             }
-            if (!skipped) {
-                try {
-                    work(i, slot);
-                } catch (...) {
-                    error = std::current_exception();
-                }
-            }
-            const std::lock_guard lock(shared.mutex);
+            lock.lock();
             shared.errors[slot] = error;
             shared.ready[slot] = 1;
-            --shared.running;
-            shared.changed.notify_all();
-        });
+            if (error)
+                shared.stopped = true;
+            if (shared.waitingFor == slot)
+                shared.resultCame.notify_one();
+        }
+        if (--shared.workers == 0)
+            shared.resultCame.notify_one();
     };
-    // Whatever ends the run, no task outlives the state it writes to.
+    shared.workers = threads;
+    for (int t = 0; t < threads; ++t)
+        pool().start(worker);
+
+    // Whatever ends the run, no worker outlives the state it writes to.
     struct Drain {
         Shared &shared;
         ~Drain()
         {
             std::unique_lock lock(shared.mutex);
             shared.stopped = true;
-            shared.changed.wait(lock, [this] { return shared.running == 0; });
+            shared.roomCame.notify_all();
+            shared.resultCame.wait(lock, [this] { return shared.workers == 0; });
         }
     } drain{shared};
 
     for (int i = 1; i < n; ++i) {
-        while (started < n && started < i + window)
-            start(started++);
         const int slot = i % window;
         std::exception_ptr error;
         {
             std::unique_lock lock(shared.mutex);
-            shared.changed.wait(lock, [&] { return shared.ready[slot] != 0; });
+            while (!shared.ready[slot]) {
+                shared.waitingFor = slot;
+                shared.resultCame.wait(lock);
+            }
+            shared.waitingFor = -1;
             shared.ready[slot] = 0;
             error = std::exchange(shared.errors[slot], nullptr);
             if (error)
@@ -151,6 +172,11 @@ void ordered(int n, int window, const std::function<void(int, int)> &work,
         if (error)
             std::rethrow_exception(error);
         deliver(i, slot);
+        // The slot is free once its result is delivered.
+        const std::lock_guard lock(shared.mutex);
+        shared.limit = i + 1 + window;
+        if (shared.roomWaiters > 0)
+            shared.roomCame.notify_all();
     }
 }
 
