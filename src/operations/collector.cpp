@@ -61,6 +61,10 @@ std::shared_ptr<Run> collect(CollectRun collectRun, ProgressSink &sink)
             found = pages.has_value();
             if (pages) {
                 const int n = static_cast<int>(pages->size());
+                // Room for a record per track from the start: growing a list
+                // of a million records copies it again at every doubling.
+                // What no record fills is never touched, so it costs no memory.
+                records.reserve(n);
                 const int chunk = MusicTrack::readsFiles(keys) ? chunkSize : pageSize;
                 // Library values that need the track's file come from the
                 // pages without it: the files are read here, on the pool.
