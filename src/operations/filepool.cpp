@@ -36,21 +36,19 @@ QThreadPool &pool()
     return threads;
 }
 
-// What the caller and the workers of one ordered run share. Everyone sleeps
-// on a condition only when there is nothing to do, and is woken only when
-// what it waits for has come: a wake-up per file would cost more than the
-// parse of a small file.
+// What the caller and the workers of one ordered run share. A worker stays
+// while there is a file to take and ends when there is none; the caller
+// sleeps only on the file it waits for and is woken only for that one: a task
+// and two wake-ups per file cost more than the parse of a small file.
 struct Shared {
     std::mutex mutex;
     std::condition_variable resultCame; // the caller waits for its slot, or for the workers to end
-    std::condition_variable roomCame;   // workers wait for the window to move
     std::vector<char> ready;                // per slot
     std::vector<std::exception_ptr> errors; // per slot
-    int next = 1;           // the next index a worker takes
-    int limit = 1;          // indices below this may be taken: their slots are free
-    int waitingFor = -1;    // the slot the caller sleeps on
-    int roomWaiters = 0;
-    int workers = 0;        // started and not yet ended
+    int next = 1;        // the next index a worker takes
+    int limit = 1;       // indices below this may be taken: their slots are free
+    int waitingFor = -1; // the slot the caller sleeps on
+    int workers = 0;     // started and not yet ended
     bool stopped = false;
 };
 
@@ -105,19 +103,15 @@ void ordered(int n, int window, const std::function<void(int, int)> &work,
     shared.errors.assign(static_cast<size_t>(window), nullptr);
     shared.limit = 1 + window;
     // Workers take the indices in order, so everything before a failing
-    // index is already taken when it fails, and nothing after it starts.
+    // index is already taken when it fails, and nothing after it starts. A
+    // worker that finds the window full ends instead of waiting for room: a
+    // pool thread held idle could be the one another walk needs while this
+    // walk's caller waits (for the person, say).
     const auto worker = [&shared, &work, n, window] {
         onPoolThread = true;
         markLargeStack();
         std::unique_lock lock(shared.mutex);
-        for (;;) {
-            while (!shared.stopped && shared.next < n && shared.next >= shared.limit) {
-                ++shared.roomWaiters;
-                shared.roomCame.wait(lock);
-                --shared.roomWaiters;
-            }
-            if (shared.stopped || shared.next >= n)
-                break;
+        while (!shared.stopped && shared.next < n && shared.next < shared.limit) {
             const int i = shared.next++;
             const int slot = i % window;
             lock.unlock();
@@ -138,9 +132,16 @@ void ordered(int n, int window, const std::function<void(int, int)> &work,
         if (--shared.workers == 0)
             shared.resultCame.notify_one();
     };
-    shared.workers = threads;
-    for (int t = 0; t < threads; ++t)
-        pool().start(worker);
+    // Under the lock: a worker for each thread that has none and a file to take.
+    const auto startWorkers = [&] {
+        for (; shared.workers < threads && !shared.stopped && shared.next < n && shared.next < shared.limit;
+             ++shared.workers)
+            pool().start(worker);
+    };
+    {
+        const std::lock_guard lock(shared.mutex);
+        startWorkers();
+    }
 
     // Whatever ends the run, no worker outlives the state it writes to.
     struct Drain {
@@ -149,7 +150,6 @@ void ordered(int n, int window, const std::function<void(int, int)> &work,
         {
             std::unique_lock lock(shared.mutex);
             shared.stopped = true;
-            shared.roomCame.notify_all();
             shared.resultCame.wait(lock, [this] { return shared.workers == 0; });
         }
     } drain{shared};
@@ -158,6 +158,8 @@ void ordered(int n, int window, const std::function<void(int, int)> &work,
         const int slot = i % window;
         std::exception_ptr error;
         {
+            // Every index up to the window's end is taken, by a worker that
+            // is running or has finished it, before the caller waits on one.
             std::unique_lock lock(shared.mutex);
             while (!shared.ready[slot]) {
                 shared.waitingFor = slot;
@@ -175,8 +177,7 @@ void ordered(int n, int window, const std::function<void(int, int)> &work,
         // The slot is free once its result is delivered.
         const std::lock_guard lock(shared.mutex);
         shared.limit = i + 1 + window;
-        if (shared.roomWaiters > 0)
-            shared.roomCame.notify_all();
+        startWorkers();
     }
 }
 

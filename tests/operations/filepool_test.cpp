@@ -8,6 +8,7 @@
 #include <QThread>
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <gtest/gtest.h>
 #include <mutex>
 #include <set>
@@ -132,4 +133,41 @@ TEST(FilePool, OneThreadRunsEverythingOnTheCallerInTurn)
         },
         [&](int, int &&value) { events << -value - 1; });
     EXPECT_EQ(events, (QList<int>{0, -1, 1, -2, 2, -3, 3, -4, 4, -5}));
+}
+
+// A walk whose caller waits, as it does while the person answers an alert,
+// must not hold the pool's threads: another walk started meanwhile (from the
+// main thread, say, which the person needs) would wait on them for ever.
+TEST(FilePool, AWalkWhoseCallerWaitsLeavesThePoolToAnotherWalk)
+{
+    const ScopedThreadCount two(2);
+    std::promise<void> waiting;
+    std::promise<void> otherDone;
+    std::future<void> other = otherDone.get_future();
+    bool otherFinishedWhileWaiting = false;
+    QList<int> delivered;
+    std::thread first([&] {
+        filepool::ordered<int>(
+            40, [](int i) { return i; },
+            [&](int i, int &&value) {
+                delivered << value;
+                if (i == 1) {
+                    waiting.set_value();
+                    // Long enough for the other walk; a hang becomes a failure.
+                    otherFinishedWhileWaiting = other.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+                }
+            });
+    });
+    waiting.get_future().wait();
+    QList<int> otherDelivered;
+    filepool::ordered<int>(
+        30, [](int i) { return i * 2; }, [&](int, int &&value) { otherDelivered << value; });
+    otherDone.set_value();
+    first.join();
+    EXPECT_TRUE(otherFinishedWhileWaiting);
+    ASSERT_EQ(otherDelivered.size(), 30);
+    EXPECT_EQ(otherDelivered.last(), 58);
+    ASSERT_EQ(delivered.size(), 40);
+    for (int i = 0; i < 40; ++i)
+        ASSERT_EQ(delivered[i], i);
 }
