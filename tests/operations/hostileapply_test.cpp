@@ -5,6 +5,7 @@
 #include "operations/applyengine.h"
 #include "operations/changesmodel.h"
 #include "testfiles.h"
+#include "threadcount.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
@@ -51,6 +52,29 @@ TEST(HostileApply, TwoNamesOfOneFileAreWrittenOnceAndTheRunGoesOn)
               "Seed Title (same file as change 1)");
     EXPECT_EQ(review.data(review.index(1, ChangesModel::TitleColumn), Qt::EditRole).toString(), "Seed Title");
     EXPECT_EQ(review.data(review.index(0, ChangesModel::TitleColumn)).toString(), "Seed Title");
+    {
+        // A long review, its files looked at on every thread: each second
+        // name points at the first row of its file, whatever order the looks end in.
+        const ScopedThreadCount eight(8);
+        auto many = std::make_shared<ChangeList>();
+        for (int i = 0; i < 30; ++i)
+            many->records << titleChange(folder.addSeed("seed.mp3", QStringLiteral("many%1.mp3").arg(i)), "New");
+        for (int i = 29; i >= 0; --i) {
+            const QString link = folder.filePath(QStringLiteral("link%1.mp3").arg(i));
+            ASSERT_EQ(::link(QFile::encodeName(many->records.at(i).track.path()).constData(),
+                             QFile::encodeName(link).constData()),
+                      0);
+            many->records << titleChange(link, "New");
+        }
+        many->records << titleChange(folder.filePath("missing.mp3"), "New");
+        review.setChangeList(many);
+        for (int row = 0; row < 30; ++row)
+            EXPECT_EQ(review.sameFileAs(row), -1) << row;
+        for (int row = 30; row < 60; ++row)
+            EXPECT_EQ(review.sameFileAs(row), 59 - row) << row;
+        EXPECT_EQ(review.sameFileAs(60), -1);
+        review.setChangeList(list);
+    }
 
     const ApplyResult result = applyAll(records);
     EXPECT_EQ(result.outcome, ApplyResult::Finished);
