@@ -20,7 +20,7 @@ using filestructure::Format;
 using filestructure::Range;
 
 const Format formats[] = {Format::Mpeg, Format::Flac, Format::Mp4, Format::Ogg,       Format::Asf,
-                          Format::Wav,  Format::Aiff, Format::TrueAudio, Format::Other};
+                          Format::Wav,  Format::Aiff, Format::TrueAudio, Format::Musepack, Format::Other};
 
 QString describe(const QList<Range> &ranges)
 {

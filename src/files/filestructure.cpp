@@ -734,6 +734,45 @@ QString wavPackProblem(Reader &reader, qint64 start, qint64 end)
     return {};
 }
 
+// TagLib reads a Musepack stream's header from where the audio starts without
+// minding where the audio ends: a header cut short by the trailing tags (or by
+// the end of the file) is read on into the tag a save writes there, and the
+// file reads back with other audio properties. Stream versions 7 and older
+// keep a header of 56 bytes; version 8 a run of packets (a two-letter key and a
+// size that counts the whole packet), read until the stream-end packet or
+// until both the stream header and the gain packet are read.
+QString musepackProblem(Reader &reader, qint64 start, qint64 end)
+{
+    constexpr qint64 olderHeaderSize = 56;
+    if (!reader.startsWith(start, "MPCK"))
+        return end - start < olderHeaderSize ? cutOff : QString();
+    bool header = false;
+    bool gain = false;
+    for (qint64 at = start + 4; !(header && gain);) {
+        char key[2];
+        if (at + 2 > end || !reader.read(at, key, 2))
+            return cutOff;
+        qint64 size = 0;
+        qint64 sizeEnd = at + 2;
+        for (bool more = true; more;) {
+            uchar byte;
+            if (sizeEnd >= end || sizeEnd - at > 10 || !reader.read(sizeEnd, &byte, 1))
+                return cutOff;
+            ++sizeEnd;
+            size = size << 7 | (byte & 0x7f);
+            more = byte & 0x80;
+        }
+        if (size < sizeEnd - at || at + size > end)
+            return cutOff;
+        if (std::memcmp(key, "SE", 2) == 0)
+            return {};
+        header = header || std::memcmp(key, "SH", 2) == 0;
+        gain = gain || std::memcmp(key, "RG", 2) == 0;
+        at += size;
+    }
+    return {};
+}
+
 // Leading ID3v2 tags, the format's own structure, and trailing tags.
 QString problemAndAudio(const Bytes &file, Format format, QList<Range> *audio, bool thorough)
 {
@@ -757,6 +796,7 @@ QString problemAndAudio(const Bytes &file, Format format, QList<Range> *audio, b
         return riffProblem(reader, format == Format::Aiff, audio);
     case Format::Mpeg:
     case Format::TrueAudio:
+    case Format::Musepack:
     case Format::Other:
         break;
     }
@@ -769,6 +809,8 @@ QString problemAndAudio(const Bytes &file, Format format, QList<Range> *audio, b
         why = mpegFramesProblem(reader, start, end);
     if (why.isEmpty() && format == Format::TrueAudio)
         why = trueAudioProblem(reader, start, end);
+    if (why.isEmpty() && format == Format::Musepack)
+        why = musepackProblem(reader, start, end);
     if (why.isEmpty() && format == Format::Other && reader.startsWith(start, "wvpk"))
         why = wavPackProblem(reader, start, end);
     if (why.isEmpty())

@@ -12,7 +12,7 @@
 // would misread is caught before TagLib writes it.
 namespace filestructure {
 
-enum class Format { Mpeg, Flac, Mp4, Ogg, Asf, Wav, Aiff, TrueAudio, Other };
+enum class Format { Mpeg, Flac, Mp4, Ogg, Asf, Wav, Aiff, TrueAudio, Musepack, Other };
 
 // Reads up to size bytes at offset; fewer at the end, -1 on failure.
 using ReadAt = std::function<qint64(qint64 offset, char *buffer, qint64 size)>;

@@ -12,6 +12,7 @@
 #include <taglib/id3v1tag.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mp4file.h>
+#include <taglib/mpcfile.h>
 #include <taglib/mpegfile.h>
 #include <taglib/oggfile.h>
 #include <taglib/tag.h>
@@ -49,6 +50,8 @@ Format formatOf(const TagLib::File *file)
         return Format::Aiff;
     if (dynamic_cast<const TagLib::TrueAudio::File *>(file))
         return Format::TrueAudio;
+    if (dynamic_cast<const TagLib::MPC::File *>(file))
+        return Format::Musepack;
     return Format::Other;
 }
 

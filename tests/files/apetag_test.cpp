@@ -84,3 +84,38 @@ TEST(ApeTag, AWavPackBlockReachingIntoTheTagsIsRefusedAndTheFileKeptWhole)
                   .toStdString());
     EXPECT_EQ(TestFolder::readAll(path), file);
 }
+
+// TagLib reads a Musepack header on past the end of the audio, into the tag a
+// save appends. A header that the audio holds whole is written; one cut short
+// (version 7's 56 bytes, or a version 8 packet past the end) is refused.
+TEST(ApeTag, AMusepackHeaderCutShortIsRefusedAndAWholeOneIsWritten)
+{
+    TestFolder folder;
+    const auto packet = [](const char *key, const QByteArray &payload) {
+        return QByteArray(key, 2) + char(3 + payload.size()) + payload;
+    };
+    const QByteArray streamHeader = QByteArray(4, '\0') + QByteArray::fromHex("0810000000");
+    const QByteArray version8 = "MPCK" + packet("SH", streamHeader) + packet("RG", QByteArray(9, '\0')) +
+                                packet("AP", QByteArray(40, 'a')) + packet("SE", {});
+    QByteArray version7 = "MP+" + QByteArray::fromHex("17") + QByteArray::fromHex("10000000");
+    version7 += QByteArray(56 - version7.size(), '\0') + QByteArray(64, 'a');
+
+    for (const QByteArray &whole : {version7, version8}) {
+        const QString path = folder.addFile(QStringLiteral("whole%1.mpc").arg(whole.size()), whole);
+        filetags::write(path, "name", "New title");
+        EXPECT_EQ(filetags::read(path, {"name"}).value("name").toString(), "New title");
+        EXPECT_TRUE(TestFolder::readAll(path).startsWith(whole));
+    }
+
+    QByteArray overlong = version8;
+    overlong[6] = char(0x7f); // the stream header claims more bytes than the file has
+    const QByteArray noEnd = version8.left(version8.size() - 3); // the walk runs into the tag
+    for (const QByteArray &cut : {version7.left(6), version7.left(55), overlong, noEnd.left(4 + 12)}) {
+        const QString path = folder.addFile(QStringLiteral("cut%1.mpc").arg(cut.size()), cut);
+        const QString refusal = writeRefusal(path, "name", "New title");
+        EXPECT_EQ(refusal.toStdString(),
+                  ("The file is cut off: it ends in the middle of its audio; it was not written (" + path + ")")
+                      .toStdString());
+        EXPECT_EQ(TestFolder::readAll(path), cut) << cut.toHex().toStdString();
+    }
+}
