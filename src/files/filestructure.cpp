@@ -760,9 +760,12 @@ QString musepackProblem(Reader &reader, qint64 start, qint64 end)
                 return cutOff;
             ++sizeEnd;
             size = size << 7 | (byte & 0x7f);
+            // Checked as it grows: a long run of size bytes would overflow.
+            if (size > end - at)
+                return cutOff;
             more = byte & 0x80;
         }
-        if (size < sizeEnd - at || at + size > end)
+        if (size < sizeEnd - at)
             return cutOff;
         if (std::memcmp(key, "SE", 2) == 0)
             return {};

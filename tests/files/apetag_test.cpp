@@ -110,7 +110,9 @@ TEST(ApeTag, AMusepackHeaderCutShortIsRefusedAndAWholeOneIsWritten)
     QByteArray overlong = version8;
     overlong[6] = char(0x7f); // the stream header claims more bytes than the file has
     const QByteArray noEnd = version8.left(version8.size() - 3); // the walk runs into the tag
-    for (const QByteArray &cut : {version7.left(6), version7.left(55), overlong, noEnd.left(4 + 12)}) {
+    // A size of more bytes than any number holds.
+    const QByteArray hugeSize = "MPCK" + QByteArray("SH") + QByteArray(8, '\xff') + '\x7f' + QByteArray(40, 'a');
+    for (const QByteArray &cut : {version7.left(6), version7.left(55), overlong, noEnd.left(4 + 12), hugeSize}) {
         const QString path = folder.addFile(QStringLiteral("cut%1.mpc").arg(cut.size()), cut);
         const QString refusal = writeRefusal(path, "name", "New title");
         EXPECT_EQ(refusal.toStdString(),
