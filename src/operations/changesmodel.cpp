@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "changesmodel.h"
 
-#include "filepool.h"
 #include "support/textutils.h"
 
 #include <QFile>
@@ -31,19 +30,17 @@ QHash<int, int> sameFileRows(const ChangeList &list)
     QHash<int, int> same;
     if (list.playlist)
         return same;
-    // A look at the file system per record, several at a time: after a folder
-    // collect that is ten thousand path lookups while the person waits for the review.
     QHash<QString, int> firstRow;
-    filepool::ordered<QString>(
-        int(list.records.size()), [&](int row) { return changefiles::fileWrite(list.records.at(row)); },
-        [&](int row, QString &&write) {
-            if (write.isEmpty())
-                return;
-            if (const auto it = firstRow.constFind(write); it == firstRow.constEnd())
-                firstRow.insert(write, row);
-            else if (list.records.at(*it).track.path() != list.records.at(row).track.path())
-                same.insert(row, *it);
-        });
+    for (int row = 0; row < list.records.size(); ++row) {
+        const ChangeRecord &record = list.records.at(row);
+        const QString write = changefiles::fileWrite(record);
+        if (write.isEmpty())
+            continue;
+        if (const auto it = firstRow.constFind(write); it == firstRow.constEnd())
+            firstRow.insert(write, row);
+        else if (list.records.at(*it).track.path() != record.track.path())
+            same.insert(row, *it);
+    }
     return same;
 }
 
