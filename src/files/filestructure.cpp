@@ -756,7 +756,7 @@ QString musepackProblem(Reader &reader, qint64 start, qint64 end)
         qint64 sizeEnd = at + 2;
         for (bool more = true; more;) {
             uchar byte;
-            if (sizeEnd >= end || sizeEnd - at > 10 || !reader.read(sizeEnd, &byte, 1))
+            if (sizeEnd >= end || !reader.read(sizeEnd, &byte, 1))
                 return cutOff;
             ++sizeEnd;
             size = size << 7 | (byte & 0x7f);

@@ -167,9 +167,8 @@ void ordered(int n, int window, const std::function<void(int, int)> &work,
             }
             shared.waitingFor = -1;
             shared.ready[slot] = 0;
+            // A failed work stopped the workers itself.
             error = std::exchange(shared.errors[slot], nullptr);
-            if (error)
-                shared.stopped = true;
         }
         if (error)
             std::rethrow_exception(error);
