@@ -467,7 +467,7 @@ void writeTagsInTurn(const ApplyRun &run, RowBatches &rows, ApplyResult &result)
         turns.done(piece);
     };
     try {
-        filepool::ordered<PieceWrite>(int(pieces.size()), write, report);
+        filepool::ordered<PieceWrite>(int(pieces.size()), write, report, filepool::Caller::OnlyDelivers);
     } catch (const Stopped &) {
     }
 }

@@ -83,7 +83,7 @@ int window()
 }
 
 void ordered(int n, int window, const std::function<void(int, int)> &work,
-             const std::function<void(int, int)> &deliver)
+             const std::function<void(int, int)> &deliver, Caller caller)
 {
     if (threadCount() == 1 || onPoolThread || n <= 1) {
         for (int i = 0; i < n; ++i) {
@@ -96,37 +96,45 @@ void ordered(int n, int window, const std::function<void(int, int)> &work,
     // (a key no file holds) is refused there, once, where the run can ask the person.
     work(0, 0);
     deliver(0, 0);
-    const int threads = std::min(threadCount(), n - 1);
+    // A caller that works is one of the threads.
+    const int threads = std::min(threadCount() - (caller == Caller::Works ? 1 : 0), n - 1);
     pool().setMaxThreadCount(threadCount());
     Shared shared;
     shared.ready.assign(static_cast<size_t>(window), 0);
     shared.errors.assign(static_cast<size_t>(window), nullptr);
     shared.limit = 1 + window;
-    // Workers take the indices in order, so everything before a failing
-    // index is already taken when it fails, and nothing after it starts. A
-    // worker that finds the window full ends instead of waiting for room: a
-    // pool thread held idle could be the one another walk needs while this
+    // Under the lock: whether an index may be taken. Indices are taken in
+    // order, so everything before a failing index is already taken when it
+    // fails, and nothing after it starts.
+    const auto canTake = [&shared, n] { return !shared.stopped && shared.next < n && shared.next < shared.limit; };
+    // With the lock held, takes the next index and works it, the lock
+    // released meanwhile; a failure is kept for its delivery.
+    const auto takeOne = [&shared, &work, window](std::unique_lock<std::mutex> &lock) {
+        const int i = shared.next++;
+        const int slot = i % window;
+        lock.unlock();
+        std::exception_ptr error;
+        try {
+            work(i, slot);
+        } catch (...) {
+            error = std::current_exception();
+        }
+        lock.lock();
+        shared.errors[slot] = error;
+        shared.ready[slot] = 1;
+        if (error)
+            shared.stopped = true;
+        return slot;
+    };
+    // A worker that finds the window full ends instead of waiting for room:
+    // a pool thread held idle could be the one another walk needs while this
     // walk's caller waits (for the person, say).
-    const auto worker = [&shared, &work, n, window] {
+    const auto worker = [&shared, &canTake, &takeOne] {
         onPoolThread = true;
         markLargeStack();
         std::unique_lock lock(shared.mutex);
-        while (!shared.stopped && shared.next < n && shared.next < shared.limit) {
-            const int i = shared.next++;
-            const int slot = i % window;
-            lock.unlock();
-            std::exception_ptr error;
-            try {
-                work(i, slot);
-            } catch (...) {
-                error = std::current_exception();
-            }
-            lock.lock();
-            shared.errors[slot] = error;
-            shared.ready[slot] = 1;
-            if (error)
-                shared.stopped = true;
-            if (shared.waitingFor == slot)
+        while (canTake()) {
+            if (takeOne(lock) == shared.waitingFor)
                 shared.resultCame.notify_one();
         }
         if (--shared.workers == 0)
@@ -134,8 +142,7 @@ void ordered(int n, int window, const std::function<void(int, int)> &work,
     };
     // Under the lock: a worker for each thread that has none and a file to take.
     const auto startWorkers = [&] {
-        for (; shared.workers < threads && !shared.stopped && shared.next < n && shared.next < shared.limit;
-             ++shared.workers)
+        for (; shared.workers < threads && canTake(); ++shared.workers)
             pool().start(worker);
     };
     {
@@ -162,12 +169,19 @@ void ordered(int n, int window, const std::function<void(int, int)> &work,
             // is running or has finished it, before the caller waits on one.
             std::unique_lock lock(shared.mutex);
             while (!shared.ready[slot]) {
+                if (caller == Caller::Works && canTake()) {
+                    // Nested walks in the work run in turn, as on a worker.
+                    const bool wasOnPool = std::exchange(onPoolThread, true);
+                    takeOne(lock);
+                    onPoolThread = wasOnPool;
+                    continue;
+                }
                 shared.waitingFor = slot;
                 shared.resultCame.wait(lock);
             }
             shared.waitingFor = -1;
             shared.ready[slot] = 0;
-            // A failed work stopped the workers itself.
+            // A failed work stopped the walk itself.
             error = std::exchange(shared.errors[slot], nullptr);
         }
         if (error)

@@ -22,27 +22,35 @@ void setThreadCount(int count);
 // The rule itself, for a setting and a number of cores.
 int threadCountFor(const QByteArray &setting, int cores);
 
-// Runs work(i) for every i in [0, n), several at a time on the pool, and
-// hands the results to deliver(i, ...) on the calling thread in index order,
-// a bounded number ahead of the delivery. When work(i) or deliver(i) throws,
-// no work after i starts any more, the work already running is waited for and
-// its results dropped, and the exception reaches the caller: deliver has then
+// Whether the calling thread also does work while it waits for a result: it
+// should, as waking a sleeping caller for each file costs more than a small
+// file's parse, unless the work itself waits for deliveries (a save that
+// waits for its turn), which a caller busy with later work would never make.
+enum class Caller { Works, OnlyDelivers };
+
+// Runs work(i) for every i in [0, n), several at a time, and hands the
+// results to deliver(i, ...) on the calling thread in index order, a bounded
+// number ahead of the delivery. When work(i) or deliver(i) throws, no work
+// after i starts any more, the work already running is waited for and its
+// results dropped, and the exception reaches the caller: deliver has then
 // seen every index before i and none after. The first index runs on the
 // calling thread before any other starts. With one thread, or when called
-// from a pool thread, everything runs in turn on the calling thread.
+// from a pool thread or from work on the calling thread, everything runs in
+// turn on the calling thread.
 template<typename T>
-void ordered(int n, const std::function<T(int)> &work, const std::function<void(int, T &&)> &deliver);
+void ordered(int n, const std::function<T(int)> &work, const std::function<void(int, T &&)> &deliver,
+             Caller caller = Caller::Works);
 
 namespace detail {
 // The scheduling without the results: work(i, slot) stores its result in
 // slot (below window), deliver(i, slot) takes it from there.
 void ordered(int n, int window, const std::function<void(int, int)> &work,
-             const std::function<void(int, int)> &deliver);
+             const std::function<void(int, int)> &deliver, Caller caller);
 int window();
 } // namespace detail
 
 template<typename T>
-void ordered(int n, const std::function<T(int)> &work, const std::function<void(int, T &&)> &deliver)
+void ordered(int n, const std::function<T(int)> &work, const std::function<void(int, T &&)> &deliver, Caller caller)
 {
     const int window = detail::window();
     std::vector<std::optional<T>> results(static_cast<size_t>(std::min(window, std::max(n, 1))));
@@ -52,7 +60,8 @@ void ordered(int n, const std::function<T(int)> &work, const std::function<void(
             T result = std::move(*results[slot]);
             results[slot].reset();
             deliver(i, std::move(result));
-        });
+        },
+        caller);
 }
 
 } // namespace filepool

@@ -8,6 +8,7 @@
 #include <QThread>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <future>
 #include <gtest/gtest.h>
 #include <mutex>
@@ -170,4 +171,52 @@ TEST(FilePool, AWalkWhoseCallerWaitsLeavesThePoolToAnotherWalk)
     ASSERT_EQ(delivered.size(), 40);
     for (int i = 0; i < 40; ++i)
         ASSERT_EQ(delivered[i], i);
+}
+
+// A caller waiting for a result works on later files rather than sleeping,
+// unless the work itself waits for deliveries, as a save waiting for its
+// turn does: a caller busy with later work would never make them.
+TEST(FilePool, TheCallerWorksWhileItWaitsUnlessTheWorkWaitsForDeliveries)
+{
+    const ScopedThreadCount two(2);
+    const std::thread::id caller = std::this_thread::get_id();
+    const int n = 40;
+    for (const auto mode : {filepool::Caller::Works, filepool::Caller::OnlyDelivers}) {
+        const bool works = mode == filepool::Caller::Works;
+        std::mutex mutex;
+        std::condition_variable deliveredMore;
+        int delivered = 0;
+        int onCaller = 0;
+        bool turnTimedOut = false;
+        filepool::ordered<int>(
+            n,
+            [&](int i) {
+                std::unique_lock lock(mutex);
+                if (i > 0 && std::this_thread::get_id() == caller)
+                    ++onCaller;
+                if (!works) {
+                    // Its turn comes once everything before it is delivered.
+                    if (!deliveredMore.wait_for(lock, std::chrono::seconds(5), [&] { return delivered == i; }))
+                        turnTimedOut = true;
+                } else {
+                    lock.unlock();
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                }
+                return i;
+            },
+            [&](int i, int &&value) {
+                EXPECT_EQ(value, i);
+                const std::lock_guard lock(mutex);
+                ++delivered;
+                deliveredMore.notify_all();
+            },
+            mode);
+        EXPECT_EQ(delivered, n);
+        if (works) {
+            EXPECT_GT(onCaller, 0) << "the caller only waited";
+        } else {
+            EXPECT_EQ(onCaller, 0);
+            EXPECT_FALSE(turnTimedOut);
+        }
+    }
 }
