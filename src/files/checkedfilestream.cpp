@@ -117,6 +117,7 @@ CheckedFileStream::CheckedFileStream(const QString &path, Access access) : name_
         return;
     }
     length_ = originalLength_ = std::min<qint64>(st.st_size, LONG_MAX);
+    identity_ = {static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)};
 }
 
 CheckedFileStream::~CheckedFileStream()

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "fileidentity.h"
+
 #include <QByteArray>
 #include <QString>
 #include <taglib/tiostream.h>
@@ -38,6 +40,8 @@ public:
     // a few bytes at a time, which would otherwise cost a system call each.
     qint64 readOriginalAt(qint64 offset, char *buffer, qint64 size);
     qint64 originalLength() const { return originalLength_; }
+    // The file opened; unknown when none was.
+    FileIdentity identity() const { return identity_; }
     // Where size bytes at offset, edits included, lie unchanged in the file
     // on disk; -1 when they are not all original bytes in one run.
     qint64 originalOffset(qint64 offset, qint64 size) const;
@@ -103,6 +107,7 @@ private:
     long position_ = 0;
     qint64 length_ = 0;
     qint64 originalLength_ = 0;
+    FileIdentity identity_;
     bool edited_ = false;
     std::vector<Piece> pieces_;
     QString error_;

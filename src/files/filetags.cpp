@@ -420,7 +420,7 @@ bool containsPicture(const QString &path)
     return containsPicture(stream);
 }
 
-QVariantHash read(const QString &path, const QStringList &keys)
+QVariantHash read(const QString &path, const QStringList &keys, FileIdentity *opened)
 {
     if (!needsOpen(keys)) {
         QVariantHash values;
@@ -432,6 +432,8 @@ QVariantHash read(const QString &path, const QStringList &keys)
     runWithLargeStack([&] {
         MusicFile music(path, CheckedFileStream::Access::Read, needsTagLib(keys), needsAudioProperties(keys));
         values = readOpen(music, path, keys);
+        if (opened)
+            *opened = music.stream().identity();
     });
     return values;
 }

@@ -202,11 +202,11 @@ QVariant MusicTrack::valueForTag(const QString &key) const
     return orEmpty(library_->property(*track(), libraryKey(key)), emptyValueOf(libraryKey(key)));
 }
 
-QVariantHash MusicTrack::valuesForTags(const QStringList &keys) const
+QVariantHash MusicTrack::valuesForTags(const QStringList &keys, FileIdentity *opened) const
 {
     if (!isLibraryTrack()) {
         refuseUnreadable(port_, keys);
-        return filetags::read(path(), keys);
+        return filetags::read(path(), keys, opened);
     }
     return libraryValues(*library_, {*track()}, keys).value(0).toHash();
 }

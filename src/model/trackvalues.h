@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "files/fileidentity.h"
+
 #include <QStringList>
 #include <QVariant>
 #include <QVariantHash>
@@ -36,6 +38,10 @@ public:
     // For a reader that completes the values it left for later.
     void replace(qsizetype i, QVariant value) { values_[i] = std::move(value); }
 
+    // The file the values were read from; unknown for values from elsewhere.
+    const FileIdentity &file() const { return file_; }
+    void setFile(const FileIdentity &file) { file_ = file; }
+
     QVariantHash toHash() const
     {
         QVariantHash hash;
@@ -47,5 +53,6 @@ public:
 private:
     QStringList keys_;
     QVariantList values_;
+    FileIdentity file_;
 };
 Q_DECLARE_TYPEINFO(TrackValues, Q_RELOCATABLE_TYPE);

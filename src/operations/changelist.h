@@ -2,6 +2,7 @@
 #pragma once
 
 #include "model/musictrack.h"
+#include "files/fileidentity.h"
 #include "files/tagvalue.h"
 
 #include <QHash>
@@ -26,6 +27,9 @@ struct ChangeRecord {
     // Why the record deserves a second look before it is checked (an undo's
     // value that was changed since); empty for most records.
     QString note = {};
+    // The file the record's values were read from, when the collect opened
+    // one: the review tells hard links apart without looking again.
+    FileIdentity file = {};
 };
 // Long lists grow by moving their memory rather than each record: every
 // member (QString, MusicTrack) holds no pointer into itself.

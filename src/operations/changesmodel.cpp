@@ -11,12 +11,28 @@
 
 namespace changefiles {
 
+namespace {
+
+QString writeOf(const FileIdentity &file, const QString &key)
+{
+    return QString::number(file.device) + u':' + QString::number(file.inode) + u':' + key;
+}
+
+} // namespace
+
 QString fileWrite(const ChangeRecord &record)
 {
     struct stat st;
     if (record.track.isLibraryTrack() || ::stat(QFile::encodeName(record.track.path()).constData(), &st) != 0)
         return {};
-    return QStringLiteral("%1:%2:%3").arg(st.st_dev).arg(st.st_ino).arg(record.tagToChange);
+    return writeOf({static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)}, record.tagToChange);
+}
+
+QString collectedFileWrite(const ChangeRecord &record)
+{
+    if (record.file.known() && !record.track.isLibraryTrack())
+        return writeOf(record.file, record.tagToChange);
+    return fileWrite(record);
 }
 
 } // namespace changefiles
@@ -33,7 +49,7 @@ QHash<int, int> sameFileRows(const ChangeList &list)
     QHash<QString, int> firstRow;
     for (int row = 0; row < list.records.size(); ++row) {
         const ChangeRecord &record = list.records.at(row);
-        const QString write = changefiles::fileWrite(record);
+        const QString write = changefiles::collectedFileWrite(record);
         if (write.isEmpty())
             continue;
         if (const auto it = firstRow.constFind(write); it == firstRow.constEnd())

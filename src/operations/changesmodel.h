@@ -61,4 +61,7 @@ namespace changefiles {
 // text: records with the same text write one file. Empty for library tracks
 // and files that cannot be examined.
 QString fileWrite(const ChangeRecord &record);
+// The same for the file the collect read, when it opened one: the review's
+// look at a list just collected, not a write, which must look again.
+QString collectedFileWrite(const ChangeRecord &record);
 } // namespace changefiles

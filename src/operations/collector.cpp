@@ -93,7 +93,11 @@ std::shared_ptr<Run> collect(CollectRun collectRun, ProgressSink &sink)
                         const int i = first + k;
                         if ((!read || i % progressStride == 0 || i + 1 == n) && throttle.due(i, n))
                             progress.setProgress({run.progressFormat, i + 1, n, current});
+                        const qsizetype before = records.size();
                         run.step(page.tracks.at(k), trackValues, records);
+                        if (trackValues.file().known())
+                            for (qsizetype r = before; r < records.size(); ++r)
+                                records[r].file = trackValues.file();
                         // A read that fails next is not this track's.
                         current.clear();
                     };
@@ -103,7 +107,10 @@ std::shared_ptr<Run> collect(CollectRun collectRun, ProgressSink &sink)
                             count,
                             [&](int k) {
                                 const MusicTrack &track = page.tracks.at(k);
-                                return TrackValues::fromHash(keys, track.valuesForTags(keys));
+                                FileIdentity file;
+                                TrackValues values = TrackValues::fromHash(keys, track.valuesForTags(keys, &file));
+                                values.setFile(file);
+                                return values;
                             },
                             walk);
                     } else if (filesLater) {

@@ -7,9 +7,13 @@
 #include "support/dispatch.h"
 #include "testfiles.h"
 
+#include <QFile>
 #include <QMutex>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -113,14 +117,25 @@ TEST(Run, CollectingOverAFolderEndsInAReviewNothingToDoOrTheSourcesRefusal)
         return collector::collect(std::move(run), sink)->wait();
     };
 
+    // A second name of the song: the records carry the file each read
+    // opened, for the review to tell the two names of one file apart.
+    const QString again = folder.filePath("music/zz-again.mp3");
+    ASSERT_EQ(::link(QFile::encodeName(song).constData(), QFile::encodeName(again).constData()), 0);
     const RunOutcome reviewed = collectFrom(folder.filePath("music"), true);
     ASSERT_EQ(reviewed.kind, RunOutcome::Reviewed);
     ASSERT_TRUE(reviewed.changes);
-    ASSERT_EQ(reviewed.changes->records.size(), 1);
+    ASSERT_EQ(reviewed.changes->records.size(), 2);
     EXPECT_EQ(reviewed.changes->records[0].track.path(), song);
+    EXPECT_EQ(reviewed.changes->records[1].track.path(), again);
     EXPECT_EQ(reviewed.changes->records[0].newTag, "new");
+    struct stat st;
+    ASSERT_EQ(::stat(QFile::encodeName(song).constData(), &st), 0);
+    const FileIdentity songFile{quint64(st.st_dev), quint64(st.st_ino)};
+    EXPECT_EQ(reviewed.changes->records[0].file, songFile);
+    EXPECT_EQ(reviewed.changes->records[1].file, songFile);
     EXPECT_TRUE(reviewed.succeeded());
     EXPECT_TRUE(port->alerts.isEmpty());
+    ASSERT_TRUE(QFile::remove(again));
 
     EXPECT_EQ(collectFrom(folder.filePath("music"), false).kind, RunOutcome::NothingToDo);
     EXPECT_EQ(port->alertTitles(), QStringList{"No Changes"});
