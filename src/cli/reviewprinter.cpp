@@ -6,6 +6,9 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QStringView>
+
+#include <algorithm>
 
 namespace cli {
 namespace {
@@ -37,15 +40,22 @@ void printReview(QTextStream &out, const ChangesModel &model, const QString &sum
     QList<int> widths;
     for (int column : columns)
         widths << model.headerData(column, Qt::Horizontal).toString().size();
-    for (int row = 0; row < rows; ++row) {
-        for (int i = 0; i < columns.size(); ++i)
+    // A column as wide as a cell can be needs no more of its cells looked at.
+    for (int i = 0; i < columns.size(); ++i) {
+        for (int row = 0; row < rows && widths.at(i) < maxColumnWidth; ++row)
             widths[i] = std::max(widths.at(i), static_cast<int>(cell(model, row, columns.at(i)).size()));
     }
     const int numberWidth = static_cast<int>(QString::number(rows).size());
 
     // Columns are padded to their width except the last, so no line ends in blanks.
+    int widest = 0;
+    for (int width : widths)
+        widest = std::max(widest, width);
+    const QString blanks(widest, u' ');
     auto writeCell = [&](int i, const QString &text) {
-        out << "  " << (i + 1 < columns.size() ? text.leftJustified(widths.at(i)) : text);
+        out << "  " << text;
+        if (i + 1 < columns.size() && text.size() < widths.at(i))
+            out << QStringView(blanks).left(widths.at(i) - text.size());
     };
     out << QString(numberWidth + 4, QLatin1Char(' '));
     for (int i = 0; i < columns.size(); ++i)

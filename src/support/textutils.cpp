@@ -387,20 +387,20 @@ QString codeEscape(const char *prefix, char32_t c, int digits, bool upper)
 QString escapedControls(const QString &text, ControlStyle style, bool keepLineFeeds)
 {
     // Text kept as it is goes over in runs: most text has nothing to escape,
-    // and a million-track listing passes through here.
+    // and a million-track listing passes through here. Every character
+    // escaped lies in the basic plane, where no surrogate does, so the text
+    // is walked unit by unit.
     QString shown;
     qsizetype kept = 0; // where the run not yet copied begins
-    for (qsizetype i = 0; i < text.size();) {
-        const qsizetype n = codePointLength(text, i);
-        const char32_t c = codePointAt(text, i);
-        if (!isControlOrBidi(c) || (keepLineFeeds && c == U'\n')) {
-            i += n;
+    const ushort *units = text.utf16();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char32_t c = units[i];
+        if (!isControlOrBidi(c) || (keepLineFeeds && c == U'\n'))
             continue;
-        }
         if (shown.isNull())
             shown.reserve(text.size() + 8);
         shown.append(text.constData() + kept, i - kept);
-        kept = i + n;
+        kept = i + 1;
         if (style == ControlStyle::Json) {
             shown += codeEscape("\\u", c, 4, false);
         } else if (style == ControlStyle::Window && (c < 0x20 || c == 0x7f)) {
@@ -413,7 +413,6 @@ QString escapedControls(const QString &text, ControlStyle style, bool keepLineFe
         } else {
             shown += codeEscape("\\u", c, 4, true);
         }
-        i += n;
     }
     if (kept == 0)
         return text;

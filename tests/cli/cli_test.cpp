@@ -130,6 +130,13 @@ TEST(CliReview, DryRunPrintsTheTableAndWritesNothing)
         << lines[1].toStdString();
     EXPECT_TRUE(lines[2].startsWith("1 [x]")) << lines[2].toStdString();
     EXPECT_TRUE(lines[4].contains(" (live)"));
+    // Every column starts where its heading does.
+    for (const QString heading : {"Artist", "Tag", "Old Value", "New Value"}) {
+        const qsizetype at = lines[1].indexOf(heading);
+        for (int row = 2; row < 5; ++row)
+            EXPECT_TRUE(at > 2 && lines[row].mid(at - 2, 2) == "  " && lines[row].at(at) != u' ')
+                << heading.toStdString() << " in " << lines[row].toStdString();
+    }
     for (int i = 0; i < paths.size(); ++i)
         EXPECT_EQ(TestFolder::readAll(paths[i]), bytes[i]);
     EXPECT_FALSE(s.app.changes());
