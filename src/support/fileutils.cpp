@@ -23,6 +23,7 @@ struct Entry {
     bool isFolder; // a real folder, not a link to one
     QByteArray bytes; // the name as stored, when it is not valid UTF-8; else empty
     bool isRegular = false; // a regular file, not a link to one
+    qsizetype size = 0; // the name's length as stored, in bytes
 };
 
 bool isValidUtf8(const char *bytes, int32_t length)
@@ -57,9 +58,9 @@ std::optional<std::vector<Entry>> readFolder(const QString &folder)
         }
         const int32_t length = int32_t(std::strlen(n));
         if (isValidUtf8(n, length))
-            entries.push_back({QFile::decodeName(n), isFolder, {}, isRegular});
+            entries.push_back({QFile::decodeName(n), isFolder, {}, isRegular, length});
         else
-            entries.push_back({{}, isFolder, QByteArray(n, length), isRegular});
+            entries.push_back({{}, isFolder, QByteArray(n, length), isRegular, length});
     }
     ::closedir(dir);
     return entries;
@@ -75,8 +76,15 @@ QSettings userDefaults()
     return QSettings(QStringLiteral("Quavertin"), QStringLiteral("Quavertin"));
 }
 
-// Whether the entry can be listed under a path; when not, it goes to skipped.
-bool usable(const QString &folder, const Entry &entry, QList<Skipped> *skipped)
+// The length in bytes of the path of a folder's entry, from the folder's.
+qsizetype pathSize(const QString &folder, qsizetype folderSize, const Entry &entry)
+{
+    return folderSize + (folder.endsWith(QLatin1Char('/')) ? 0 : 1) + entry.size;
+}
+
+// Whether the entry can be listed under a folder whose path takes
+// folderSize bytes; when not, it goes to skipped.
+bool usable(const QString &folder, qsizetype folderSize, const Entry &entry, QList<Skipped> *skipped)
 {
     if (!entry.bytes.isEmpty()) {
         if (skipped)
@@ -84,7 +92,7 @@ bool usable(const QString &folder, const Entry &entry, QList<Skipped> *skipped)
                              QStringLiteral("the name is not valid UTF-8"), entry.isFolder});
         return false;
     }
-    const qsizetype length = QFile::encodeName(joined(folder, entry.name)).size();
+    const qsizetype length = pathSize(folder, folderSize, entry);
     // The limit counts the terminating NUL.
     if (length >= PATH_MAX) {
         if (skipped)
@@ -131,7 +139,7 @@ std::optional<QStringList> dirContents(const QString &folder, QList<Skipped> *sk
         if (e.bytes.isEmpty())
             names.append(e.name);
         else
-            usable(folder, e, skipped);
+            usable(folder, QFile::encodeName(folder).size(), e, skipped);
     }
     return names;
 }
@@ -145,11 +153,12 @@ std::optional<QStringList> dirContentsRecursive(const QString &folder, QList<Ski
     // and no folder handle stays open while its sub-folders are read.
     struct Level {
         QString path;
+        qsizetype size; // of the path, in bytes
         std::vector<Entry> entries;
         std::size_t next = 0;
     };
     std::vector<Level> stack;
-    stack.push_back({folder, std::move(*top)});
+    stack.push_back({folder, QFile::encodeName(folder).size(), std::move(*top)});
     QStringList paths;
     while (!stack.empty()) {
         Level &level = stack.back();
@@ -158,15 +167,16 @@ std::optional<QStringList> dirContentsRecursive(const QString &folder, QList<Ski
             continue;
         }
         const Entry &entry = level.entries[level.next++];
-        if (!usable(level.path, entry, skipped))
+        if (!usable(level.path, level.size, entry, skipped))
             continue;
         QString path = joined(level.path, entry.name);
         paths.append(path);
         if (regular)
             regular->append(entry.isRegular);
         if (entry.isFolder) {
+            const qsizetype size = pathSize(level.path, level.size, entry);
             if (auto inside = readFolder(path))
-                stack.push_back({std::move(path), std::move(*inside)});
+                stack.push_back({std::move(path), size, std::move(*inside)});
         }
     }
     return paths;

@@ -8,8 +8,13 @@
 #include <QSettings>
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <vector>
 
 using namespace files;
 
@@ -90,6 +95,50 @@ TEST(DirContentsRecursive, LinkCyclesAreListedButNotEntered)
     const auto all = dirContentsRecursive(f.path());
     ASSERT_TRUE(all.has_value());
     EXPECT_EQ(sorted(relative(*all, f.path())), (QStringList{"a", "a/self", "a/song.mp3", "a/up"}));
+}
+
+// The system's limit is on bytes, not characters: a path of two-byte
+// characters one byte short of it is listed, one byte longer is passed over
+// and told with its length.
+TEST(DirContentsRecursive, PathsAreHeldToTheSystemsLimitInBytes)
+{
+    TestFolder f;
+    const QByteArray base = QFile::encodeName(f.path());
+    const QByteArray component = QString(120, QChar(0xe4)).toUtf8(); // 240 bytes
+    // The folders leave between 20 and 260 bytes for the last name.
+    const qsizetype levels = (PATH_MAX - 1 - base.size() - 21) / (component.size() + 1);
+    const qsizetype last = PATH_MAX - 1 - base.size() - levels * (component.size() + 1) - 1;
+    ASSERT_GT(last, 4);
+    ASSERT_LT(last, 255);
+    std::vector<int> folders{::open(base.constData(), O_RDONLY | O_DIRECTORY)};
+    for (qsizetype i = 0; i < levels; ++i) {
+        ASSERT_EQ(::mkdirat(folders.back(), component.constData(), 0700), 0);
+        folders.push_back(::openat(folders.back(), component.constData(), O_RDONLY | O_DIRECTORY));
+        ASSERT_GE(folders.back(), 0);
+    }
+    const QByteArray fits = QByteArray(last - 4, 'f') + ".mp3";
+    const QByteArray over = QByteArray(last - 3, 'o') + ".mp3";
+    for (const QByteArray &name : {fits, over})
+        ::close(::openat(folders.back(), name.constData(), O_WRONLY | O_CREAT, 0600));
+
+    QList<Skipped> skipped;
+    const auto all = dirContentsRecursive(f.path(), &skipped);
+    ASSERT_TRUE(all.has_value());
+    ASSERT_EQ(all->size(), levels + 1);
+    EXPECT_EQ(QFile::encodeName(all->last()).size(), PATH_MAX - 1);
+    EXPECT_TRUE(all->last().endsWith(QString::fromLatin1(fits)));
+    ASSERT_EQ(skipped.size(), 1);
+    EXPECT_TRUE(skipped[0].shown.endsWith(QString::fromLatin1(over)));
+    EXPECT_TRUE(skipped[0].reason.startsWith(QStringLiteral("the path is too long (%1 bytes").arg(PATH_MAX)))
+        << skipped[0].reason.toStdString();
+
+    for (const QByteArray &name : {fits, over})
+        ::unlinkat(folders.back(), name.constData(), 0);
+    for (qsizetype i = levels; i > 0; --i) {
+        ::close(folders[i]);
+        ::unlinkat(folders[i - 1], component.constData(), AT_REMOVEDIR);
+    }
+    ::close(folders[0]);
 }
 
 TEST(DirContentsRecursive, UnreadableSubFolderIsPassedOver)
