@@ -2,6 +2,7 @@
 #include "reviewprinter.h"
 
 #include "operations/changesmodel.h"
+#include "operations/filepool.h"
 #include "support/textutils.h"
 
 #include <QJsonArray>
@@ -16,6 +17,8 @@ namespace {
 // Wide enough for most titles; longer values are cut so one long lyric does
 // not push every other column off the screen.
 constexpr int maxColumnWidth = 40;
+// Rows made into text at a time by one thread.
+constexpr int rowsPerBlock = 256;
 
 QString cell(const ChangesModel &model, int row, int column)
 {
@@ -34,17 +37,34 @@ void printReview(QTextStream &out, const ChangesModel &model, const QString &sum
     QList<int> columns = model.visibleColumns();
     columns.removeAll(ChangesModel::CheckColumn);
     const int rows = model.rowCount();
+    // Rows are made into text a block at a time, several blocks at once, and
+    // printed in their order.
+    const int blocks = (rows + rowsPerBlock - 1) / rowsPerBlock;
+    const auto rowsOf = [rows](int block) {
+        return std::pair{block * rowsPerBlock, std::min(rows, (block + 1) * rowsPerBlock)};
+    };
 
     // The cells are made twice, once for the widths and once to print them:
     // a review of a million rows held as text would take hundreds of megabytes.
     QList<int> widths;
     for (int column : columns)
         widths << model.headerData(column, Qt::Horizontal).toString().size();
-    // A column as wide as a cell can be needs no more of its cells looked at.
-    for (int i = 0; i < columns.size(); ++i) {
-        for (int row = 0; row < rows && widths.at(i) < maxColumnWidth; ++row)
-            widths[i] = std::max(widths.at(i), static_cast<int>(cell(model, row, columns.at(i)).size()));
-    }
+    filepool::ordered<QList<int>>(
+        blocks,
+        [&](int block) {
+            QList<int> blockWidths(columns.size(), 0);
+            const auto [first, end] = rowsOf(block);
+            // A column as wide as a cell can be needs no more of its cells looked at.
+            for (int i = 0; i < columns.size(); ++i) {
+                for (int row = first; row < end && blockWidths.at(i) < maxColumnWidth; ++row)
+                    blockWidths[i] = std::max(blockWidths.at(i), int(cell(model, row, columns.at(i)).size()));
+            }
+            return blockWidths;
+        },
+        [&](int, QList<int> &&blockWidths) {
+            for (int i = 0; i < columns.size(); ++i)
+                widths[i] = std::max(widths.at(i), blockWidths.at(i));
+        });
     const int numberWidth = static_cast<int>(QString::number(rows).size());
 
     // Columns are padded to their width except the last, so no line ends in blanks.
@@ -52,29 +72,37 @@ void printReview(QTextStream &out, const ChangesModel &model, const QString &sum
     for (int width : widths)
         widest = std::max(widest, width);
     const QString blanks(widest, u' ');
-    auto writeCell = [&](int i, const QString &text) {
-        out << "  " << text;
+    const auto addCell = [&](QString &line, int i, const QString &text) {
+        line += QLatin1String("  ") + text;
         if (i + 1 < columns.size() && text.size() < widths.at(i))
-            out << QStringView(blanks).left(widths.at(i) - text.size());
+            line += QStringView(blanks).left(widths.at(i) - text.size());
     };
-    out << QString(numberWidth + 4, QLatin1Char(' '));
+    QString heading(numberWidth + 4, QLatin1Char(' '));
     for (int i = 0; i < columns.size(); ++i)
-        writeCell(i, model.headerData(columns.at(i), Qt::Horizontal).toString());
-    out << '\n';
-    for (int row = 0; row < rows; ++row) {
-        const bool checked = model.data(model.index(row, ChangesModel::CheckColumn), Qt::CheckStateRole).toInt() ==
-                             Qt::Checked;
-        out << QString::number(row + 1).rightJustified(numberWidth) << (checked ? " [x]" : " [ ]");
-        for (int i = 0; i < columns.size(); ++i)
-            writeCell(i, cell(model, row, columns.at(i)));
-        out << '\n';
-        if (const int earlier = model.sameFileAs(row); earlier >= 0)
-            out << QString(numberWidth + 6, QLatin1Char(' ')) << ChangesModel::sameFileNote(earlier)
-                << ": written once\n";
-        if (const QString &note = model.changeList()->records.at(row).note; !note.isEmpty())
-            out << QString(numberWidth + 6, QLatin1Char(' '))
-                << text::escapedControls(note, text::ControlStyle::Terminal, true) << '\n';
-    }
+        addCell(heading, i, model.headerData(columns.at(i), Qt::Horizontal).toString());
+    out << heading << '\n';
+    const QString indent(numberWidth + 6, QLatin1Char(' '));
+    filepool::ordered<QString>(
+        blocks,
+        [&](int block) {
+            QString text;
+            const auto [first, end] = rowsOf(block);
+            for (int row = first; row < end; ++row) {
+                const bool checked =
+                    model.data(model.index(row, ChangesModel::CheckColumn), Qt::CheckStateRole).toInt() == Qt::Checked;
+                text += QString::number(row + 1).rightJustified(numberWidth) +
+                        (checked ? QLatin1String(" [x]") : QLatin1String(" [ ]"));
+                for (int i = 0; i < columns.size(); ++i)
+                    addCell(text, i, cell(model, row, columns.at(i)));
+                text += u'\n';
+                if (const int earlier = model.sameFileAs(row); earlier >= 0)
+                    text += indent + ChangesModel::sameFileNote(earlier) + QLatin1String(": written once\n");
+                if (const QString &note = model.changeList()->records.at(row).note; !note.isEmpty())
+                    text += indent + text::escapedControls(note, text::ControlStyle::Terminal, true) + u'\n';
+            }
+            return text;
+        },
+        [&](int, QString &&text) { out << text; });
 }
 
 void printJson(QTextStream &out, const QJsonDocument &document)

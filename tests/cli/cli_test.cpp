@@ -2,7 +2,10 @@
 #include "app/appdelegate.h"
 #include "clirunner.h"
 #include "library/librarybuilder.h"
+#include "operations/changesmodel.h"
 #include "operations/collector.h"
+#include "operations/threadcount.h"
+#include "reviewprinter.h"
 #include "support/dispatch.h"
 #include "terminalport.h"
 #include "testfiles.h"
@@ -14,6 +17,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QTextStream>
 #include <gtest/gtest.h>
 
 using namespace cli;
@@ -400,4 +404,37 @@ TEST(CliMain, LibraryCommandsShareTheGlobalLibraryOption)
     EXPECT_EQ(m.run({"--library=" + m.builder.libraryPath(), "library", "playlists"}), ExitCode::Success);
     EXPECT_TRUE(m.outText.contains("Road Trip")) << m.outText.toStdString();
     EXPECT_EQ(m.run({"--playlist", "Road Trip", "library", "playlists"}), ExitCode::BadUsage);
+}
+
+// A long review is made into text a block of rows at a time on several
+// threads: it still comes out in order, every row once, and a long value in
+// a late block widens its column in the early ones too.
+TEST(CliReview, ALongReviewComesOutInOrderWithColumnsAsWideAsItsWidestCell)
+{
+    const ScopedThreadCount four(4);
+    auto list = std::make_shared<ChangeList>();
+    const int rows = 1000;
+    for (int i = 0; i < rows; ++i)
+        list->records << ChangeRecord{MusicTrack::withPath(QStringLiteral("/music/%1.mp3").arg(i)), "name",
+                                      QStringLiteral("old %1").arg(i), QStringLiteral("new %1").arg(i),
+                                      i == rows - 3 ? QString(30, u'W') : QStringLiteral("t%1").arg(i), "Artist",
+                                      i % 7 != 0};
+    ChangesModel model;
+    model.setChangeList(list);
+    QString printed;
+    QTextStream out(&printed);
+    cli::printReview(out, model, "Summary");
+    out.flush();
+
+    const QStringList lines = printed.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), rows + 2);
+    const qsizetype artistAt = lines[1].indexOf("Artist");
+    EXPECT_EQ(artistAt, lines[1].indexOf("Title") + 32) << "the widest title is 30 characters";
+    for (int i = 0; i < rows; ++i) {
+        const QString &line = lines[i + 2];
+        ASSERT_TRUE(line.startsWith(QStringLiteral("%1 %2").arg(i + 1, 4).arg(i % 7 != 0 ? "[x]" : "[ ]")))
+            << line.toStdString();
+        EXPECT_EQ(line.mid(artistAt, 6), "Artist") << line.toStdString();
+        EXPECT_TRUE(line.endsWith(QStringLiteral("new %1").arg(i))) << line.toStdString();
+    }
 }
