@@ -2,7 +2,7 @@
 #include "reviewprinter.h"
 
 #include "operations/changesmodel.h"
-#include "operations/filepool.h"
+#include "support/filepool.h"
 #include "support/textutils.h"
 
 #include <QJsonArray>

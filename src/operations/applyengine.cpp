@@ -3,12 +3,12 @@
 
 #include "changesmodel.h"
 #include "comebacks.h"
-#include "filepool.h"
 #include "files/committurn.h"
 #include "files/filetags.h"
 #include "library/musiclibrary.h"
 #include "runjournal.h"
 #include "support/alerts.h"
+#include "support/filepool.h"
 #include "support/fileutils.h"
 #include "support/safemove.h"
 #include "support/trash.h"

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "collector.h"
 
-#include "filepool.h"
 #include "progressthrottle.h"
 #include "runreport.h"
 #include "library/libraryerror.h"
 #include "support/alerts.h"
+#include "support/filepool.h"
 #include "support/namedexception.h"
 
 #include <QDebug>

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fileutils.h"
 
+#include "filepool.h"
 #include "textutils.h"
 
 #include <QFile>
@@ -144,11 +145,21 @@ std::optional<QStringList> dirContents(const QString &folder, QList<Skipped> *sk
     return names;
 }
 
-std::optional<QStringList> dirContentsRecursive(const QString &folder, QList<Skipped> *skipped, QList<bool> *regular)
+namespace {
+
+// What a walk below one folder found, in the order it found it.
+struct Walked {
+    QStringList paths;
+    QList<bool> regular;
+    QList<Skipped> skipped;
+};
+
+// Lists the entry of a folder whose path takes folderSize bytes and, when it
+// is a folder, everything below it.
+void walkFrom(const QString &folder, qsizetype folderSize, const Entry &first, Walked &walked)
 {
-    auto top = readFolder(folder);
-    if (!top)
-        return std::nullopt;
+    if (!usable(folder, folderSize, first, &walked.skipped))
+        return;
     // An explicit stack: very deep trees must not exhaust the caller's stack,
     // and no folder handle stays open while its sub-folders are read.
     struct Level {
@@ -158,8 +169,17 @@ std::optional<QStringList> dirContentsRecursive(const QString &folder, QList<Ski
         std::size_t next = 0;
     };
     std::vector<Level> stack;
-    stack.push_back({folder, QFile::encodeName(folder).size(), std::move(*top)});
-    QStringList paths;
+    const auto take = [&](const QString &in, qsizetype inSize, const Entry &entry) {
+        QString path = joined(in, entry.name);
+        walked.paths.append(path);
+        walked.regular.append(entry.isRegular);
+        if (entry.isFolder) {
+            const qsizetype size = pathSize(in, inSize, entry);
+            if (auto inside = readFolder(path))
+                stack.push_back({std::move(path), size, std::move(*inside)});
+        }
+    };
+    take(folder, folderSize, first);
     while (!stack.empty()) {
         Level &level = stack.back();
         if (level.next == level.entries.size()) {
@@ -167,18 +187,37 @@ std::optional<QStringList> dirContentsRecursive(const QString &folder, QList<Ski
             continue;
         }
         const Entry &entry = level.entries[level.next++];
-        if (!usable(level.path, level.size, entry, skipped))
-            continue;
-        QString path = joined(level.path, entry.name);
-        paths.append(path);
-        if (regular)
-            regular->append(entry.isRegular);
-        if (entry.isFolder) {
-            const qsizetype size = pathSize(level.path, level.size, entry);
-            if (auto inside = readFolder(path))
-                stack.push_back({std::move(path), size, std::move(*inside)});
-        }
+        if (usable(level.path, level.size, entry, &walked.skipped))
+            take(level.path, level.size, entry);
     }
+}
+
+} // namespace
+
+std::optional<QStringList> dirContentsRecursive(const QString &folder, QList<Skipped> *skipped, QList<bool> *regular)
+{
+    const auto top = readFolder(folder);
+    if (!top)
+        return std::nullopt;
+    const qsizetype size = QFile::encodeName(folder).size();
+    // The entries of the folder are walked several at once, each with what
+    // lies below it: listing a folder waits on the disk, and a collection is
+    // mostly folders of folders. They are joined in the folder's order.
+    QStringList paths;
+    filepool::ordered<Walked>(
+        int(top->size()),
+        [&](int i) {
+            Walked walked;
+            walkFrom(folder, size, (*top)[size_t(i)], walked);
+            return walked;
+        },
+        [&](int, Walked &&walked) {
+            paths += walked.paths;
+            if (regular)
+                *regular += walked.regular;
+            if (skipped)
+                *skipped += walked.skipped;
+        });
     return paths;
 }
 

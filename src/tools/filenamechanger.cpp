@@ -4,7 +4,7 @@
 
 #include "library/musiclibrary.h"
 #include "model/musictrack.h"
-#include "operations/filepool.h"
+#include "support/filepool.h"
 #include "operations/run.h"
 #include "operations/runjournal.h"
 #include "operations/progressthrottle.h"

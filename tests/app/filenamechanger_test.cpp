@@ -100,7 +100,7 @@ TEST(FilenamePattern, SkipMissing)
 // ---- Renaming real files -------------------------------------------------
 
 #include "filetoolrun.h"
-#include "operations/filepool.h"
+#include "support/filepool.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -6,9 +6,9 @@
 #include "roadfixture.h"
 
 #include "files/filetags.h"
-#include "operations/filepool.h"
+#include "support/filepool.h"
+#include "support/threadcount.h"
 #include "testfiles.h"
-#include "operations/threadcount.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -5,10 +5,10 @@
 #include "files/filetags.h"
 #include "model/musictrack.h"
 #include "operations/applyengine.h"
-#include "operations/filepool.h"
+#include "support/filepool.h"
+#include "support/threadcount.h"
 #include "readonlyplace.h"
 #include "testfiles.h"
-#include "threadcount.h"
 
 #include <QFileInfo>
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/fileutils.h"
+#include "threadcount.h"
 #include "testfiles.h"
 #include "userlocations.h"
 
@@ -14,6 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <tuple>
 #include <vector>
 
 using namespace files;
@@ -84,6 +86,41 @@ TEST(DirContentsRecursive, EveryEntryAtAnyDepthEachFolderBeforeItsContents)
         EXPECT_TRUE(QFileInfo::exists(p)) << p.toStdString();
     // A trailing slash on the folder gives the same paths.
     EXPECT_EQ(dirContentsRecursive(f.path() + "/"), all);
+}
+
+// The folders inside are walked several at once; what comes out is what
+// one thread walking them in turn finds, in the same order.
+TEST(DirContentsRecursive, AWalkOnSeveralThreadsFindsWhatOneFindsInItsOrder)
+{
+    TestFolder f;
+    for (int artist = 0; artist < 12; ++artist)
+        for (int album = 0; album < 3; ++album)
+            for (int song = 0; song < 4; ++song)
+                f.addFile(QStringLiteral("artist %1/album %2/%3.mp3").arg(artist).arg(album).arg(song), "x");
+    f.addFile("loose.ogg", "x");
+    ASSERT_TRUE(QFile::link(f.filePath("artist 3"), f.filePath("artist 4/album 1/link")));
+    // Names that are not UTF-8, at several depths of several folders.
+    for (const char *bad : {"/artist 2/\xff.mp3", "/artist 7/album 0/caf\xe9", "/\xfe top"}) {
+        const QByteArray path = QFile::encodeName(f.path()) + bad;
+        ::close(::open(path.constData(), O_WRONLY | O_CREAT, 0600));
+    }
+
+    const auto walk = [&](int threads) {
+        const ScopedThreadCount count(threads);
+        QList<Skipped> skipped;
+        QList<bool> regular;
+        const auto paths = dirContentsRecursive(f.path(), &skipped, &regular);
+        QStringList told;
+        for (const Skipped &s : skipped)
+            told << s.shown + " " + s.reason;
+        return std::tuple{paths.value_or(QStringList()), regular, told};
+    };
+    const auto [paths, regular, told] = walk(1);
+    EXPECT_EQ(paths.size(), 12 + 12 * 3 + 12 * 3 * 4 + 1 + 1);
+    EXPECT_EQ(regular.count(true), 12 * 3 * 4 + 1);
+    EXPECT_EQ(told.size(), 3);
+    for (const int threads : {2, 8})
+        EXPECT_EQ(walk(threads), std::tuple(paths, regular, told)) << threads << " threads";
 }
 
 TEST(DirContentsRecursive, LinkCyclesAreListedButNotEntered)

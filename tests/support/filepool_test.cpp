@@ -2,7 +2,7 @@
 // The pool that reads files several at a time: how many threads it takes,
 // and that the caller still sees the results one by one, in order, and
 // nothing past an error.
-#include "operations/filepool.h"
+#include "support/filepool.h"
 #include "threadcount.h"
 
 #include <QThread>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "operations/filepool.h"
+#include "support/filepool.h"
 
 // File work on this many threads while it lives, whatever the environment
 // says; then the environment's number again.

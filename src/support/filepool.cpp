@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "filepool.h"
 
-#include "support/dispatch.h"
+#include "dispatch.h"
 
 #include <QThread>
 #include <QThreadPool>

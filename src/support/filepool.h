@@ -6,9 +6,9 @@
 #include <optional>
 #include <vector>
 
-// Threads for file work inside a run: reading many files is mostly waiting
-// for the disk (or the network), so several files are opened at once while
-// the run still sees them one by one, in the source's order.
+// Threads for file work inside a run: reading many files or folders is
+// mostly waiting for the disk (or the network), so several are opened at once
+// while the run still sees them one by one, in the source's order.
 namespace filepool {
 
 // The threads file work uses: QUAVERTIN_THREADS when it is a whole number
