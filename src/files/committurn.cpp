@@ -23,6 +23,11 @@ Scope::~Scope()
     current = outer_;
 }
 
+std::function<bool()> currentTurn()
+{
+    return current ? current->turn_ : std::function<bool()>();
+}
+
 void await()
 {
     if (current && current->turn_ && !current->turn_())

@@ -19,6 +19,11 @@ struct Refused : std::exception {
 // thread's turn says no.
 void await();
 
+// The turn of the saves on this thread: empty when every save may. A save
+// made on another thread for this one (TagLib on a large stack) takes it
+// along in a Scope of its own.
+std::function<bool()> currentTurn();
+
 // The turn for the saves on this thread while it lives: waits, then says
 // whether the save may go ahead. Scopes nest; without one every save may.
 class Scope {
@@ -30,6 +35,7 @@ public:
 
 private:
     friend void await();
+    friend std::function<bool()> currentTurn();
     std::function<bool()> turn_;
     Scope *outer_;
 };

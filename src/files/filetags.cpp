@@ -438,10 +438,24 @@ QVariantHash read(const QString &path, const QStringList &keys, FileIdentity *op
     return values;
 }
 
+namespace {
+
+// A save runs TagLib on a large stack, which may be another thread's; it
+// still waits for the turn of the thread it saves for.
+void runSaving(const std::function<void()> &save)
+{
+    runWithLargeStack([&save, turn = committurn::currentTurn()] {
+        const committurn::Scope scope(turn);
+        save();
+    });
+}
+
+} // namespace
+
 void write(const QString &path, const QString &key, const QVariant &value)
 {
     const Change change = changeFor(path, key, value);
-    runWithLargeStack([&] {
+    runSaving([&] {
         MusicFile music(path, CheckedFileStream::Access::ReadWrite, true, false);
         writeOpen(music, path, change);
     });
@@ -453,7 +467,7 @@ bool writeIfUnchanged(const QString &path, const QString &key, const QVariant &v
     const Change change = changeFor(path, key, value);
     const QStringList keys = tagvalue::keysOf(expected);
     bool written = false;
-    runWithLargeStack([&] {
+    runSaving([&] {
         MusicFile music(path, CheckedFileStream::Access::ReadWrite, true, needsAudioProperties(keys));
         // The text fields compared are among those the save must keep: read
         // once, they serve both.

@@ -294,7 +294,7 @@ public:
     void done(int piece)
     {
         const std::lock_guard lock(mutex_);
-        done_ = piece + 1;
+        done_ = std::max(done_, piece + 1);
         changed_.notify_all();
     }
     void stop(int piece)
@@ -352,7 +352,23 @@ void writeTagsInTurn(const ApplyRun &run, RowBatches &rows, ApplyResult &result)
     const qsizetype total = records.size();
     const QList<std::pair<qsizetype, qsizetype>> pieces = piecesOf(records);
     const QList<bool> onWorker = piecesOnWorker(records, pieces);
-    const bool follow = run.library != nullptr;
+    const QSet<QString> followed = followedFiles(run);
+    const auto isFollowed = [&followed](const ChangeRecord &r) {
+        return !r.track.isLibraryTrack() && followed.contains(r.track.path());
+    };
+    // A piece whose report only counts and logs (no library row to store or
+    // to follow its files) cannot stop the run once its files are on disk:
+    // the next piece's turn then comes from the thread that wrote it, not
+    // from the worker taking it in, which would cost two thread wake-ups in
+    // a row per file. When every piece is so, the worker writes files too.
+    QList<bool> quiet;
+    for (qsizetype p = 0; p < pieces.size(); ++p) {
+        bool q = !onWorker[p];
+        for (qsizetype i = pieces[p].first; q && i < pieces[p].second; ++i)
+            q = !records[i].enabled || !(records[i].track.isLibraryTrack() || isFollowed(records[i]));
+        quiet.append(q);
+    }
+    const bool allQuiet = !quiet.contains(false);
     Turns turns;
 
     // A pool thread reads, changes and checks a piece's files in memory; only
@@ -379,14 +395,14 @@ void writeTagsInTurn(const ApplyRun &run, RowBatches &rows, ApplyResult &result)
                     done.status = PieceWrite::SameFile;
                     continue;
                 }
-                const bool followed = follow && !record.track.isLibraryTrack();
-                done.stampBefore = followed ? files::stamp(record.track.path()) : QString();
+                const bool followedRecord = isFollowed(record);
+                done.stampBefore = followedRecord ? files::stamp(record.track.path()) : QString();
                 if (!writeRecord(record, writtenByRun, &done.row)) {
                     done.status = PieceWrite::Changed;
                     break;
                 }
                 done.status = PieceWrite::Written;
-                done.stampAfter = followed ? files::stamp(record.track.path()) : QString();
+                done.stampAfter = followedRecord ? files::stamp(record.track.path()) : QString();
                 if (!file.isEmpty())
                     writtenFiles.insert(file);
             } catch (const committurn::Refused &) {
@@ -398,6 +414,16 @@ void writeTagsInTurn(const ApplyRun &run, RowBatches &rows, ApplyResult &result)
                 break;
             }
         }
+        if (quiet[piece]) {
+            const bool stops = std::any_of(outcome.records.cbegin(), outcome.records.cend(), [](const auto &r) {
+                return r.status == PieceWrite::Changed || r.status == PieceWrite::Failed ||
+                       r.status == PieceWrite::NotReached;
+            });
+            if (stops)
+                turns.stop(piece);
+            else if (turns.await(piece))
+                turns.done(piece);
+        }
         return outcome;
     };
 
@@ -408,7 +434,7 @@ void writeTagsInTurn(const ApplyRun &run, RowBatches &rows, ApplyResult &result)
             if (outcome.onWorker) {
                 InOrder state;
                 for (qsizetype i = pieces[piece].first; i < pieces[piece].second; ++i)
-                    if (follow && !records[i].track.isLibraryTrack())
+                    if (isFollowed(records[i]))
                         state.followed.insert(records[i].track.path());
                 if (!writeInOrder(run, pieces[piece].first, pieces[piece].second, state, rows, result))
                     throw Stopped();
@@ -427,17 +453,21 @@ void writeTagsInTurn(const ApplyRun &run, RowBatches &rows, ApplyResult &result)
                     qInfo().noquote() << QStringLiteral("%1 is the same file as one already written").arg(record.track.path());
                     ++result.written;
                     continue;
-                case PieceWrite::Written:
-                    rows.before();
+                case PieceWrite::Written: {
+                    const bool followedRecord = isFollowed(record);
+                    const bool rowsTouched = done.row || followedRecord;
+                    if (rowsTouched)
+                        rows.before();
                     try {
                         if (done.row)
                             record.track.storeRow(*done.row);
                         ++result.written;
                         if (run.journal)
                             run.journal->applied(i);
-                        if (follow && !record.track.isLibraryTrack())
+                        if (followedRecord)
                             followFileWrite(*run.library, record, done.stampBefore, done.stampAfter);
-                        rows.after();
+                        if (rowsTouched)
+                            rows.after();
                     } catch (const std::exception &e) {
                         LOG_FAILURE(describe(e));
                         result.outcome = ApplyResult::Failed;
@@ -446,6 +476,7 @@ void writeTagsInTurn(const ApplyRun &run, RowBatches &rows, ApplyResult &result)
                         throw Stopped();
                     }
                     continue;
+                }
                 case PieceWrite::Changed:
                     result.outcome = ApplyResult::Aborted;
                     throw Stopped();
@@ -467,7 +498,8 @@ void writeTagsInTurn(const ApplyRun &run, RowBatches &rows, ApplyResult &result)
         turns.done(piece);
     };
     try {
-        filepool::ordered<PieceWrite>(int(pieces.size()), write, report, filepool::Caller::OnlyDelivers);
+        filepool::ordered<PieceWrite>(int(pieces.size()), write, report,
+                                      allQuiet ? filepool::Caller::Works : filepool::Caller::OnlyDelivers);
     } catch (const Stopped &) {
     }
 }

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A save whose written value would not read back is refused, not reported done.
+#include "files/committurn.h"
 #include "files/filetags.h"
 #include "support/namedexception.h"
 #include "testfiles.h"
 #include "writerefusal.h"
 
 #include <gtest/gtest.h>
+#include <thread>
 
 TEST(WrittenValue, AFrameTagLibWouldSaveUnreadableIsRefusedAndTheFileKept)
 {
@@ -65,4 +67,37 @@ TEST(WrittenValue, AFileTagLibReadsAsAnotherKindThanItsNameSaysIsNotWritten)
     EXPECT_EQ(writeRefusal(path, "name", "New title").toStdString(),
               ("The file is not the kind of file its name says (.m4a); it was not written (" + path + ")").toStdString());
     EXPECT_EQ(TestFolder::readAll(path), bytes);
+}
+
+// A save waits for its thread's turn even when TagLib runs it on another
+// thread's large stack: a turn that says no leaves the file as it was, one
+// that says yes lets it be written.
+TEST(WrittenValue, ASaveOnALargeStackKeepsTheTurnOfTheThreadItSavesFor)
+{
+    TestFolder folder;
+    const QString path = folder.addSeed("seed.flac", "song.flac");
+    const QByteArray before = TestFolder::readAll(path);
+    for (const bool allowed : {false, true}) {
+        bool refused = false;
+        int asked = 0;
+        // A thread of its own has the small stack every new thread has.
+        std::thread([&] {
+            const committurn::Scope turn([&] {
+                ++asked;
+                return allowed;
+            });
+            try {
+                filetags::write(path, "name", "In turn");
+            } catch (const committurn::Refused &) {
+                refused = true;
+            }
+        }).join();
+        EXPECT_EQ(asked, 1);
+        EXPECT_EQ(refused, !allowed);
+        if (allowed) {
+            EXPECT_EQ(filetags::read(path, {"name"}).value("name").toString(), "In turn");
+        } else {
+            EXPECT_EQ(TestFolder::readAll(path), before);
+        }
+    }
 }

@@ -3,6 +3,7 @@
 // time, yet a record that fails still stops the run exactly there, however
 // far the other threads had got.
 #include "files/filetags.h"
+#include "library/librarybuilder.h"
 #include "model/musictrack.h"
 #include "operations/applyengine.h"
 #include "support/filepool.h"
@@ -140,4 +141,82 @@ TEST(ApplyInTurn, RecordsAfterTheFailingOneStayUnwrittenWhicheverThreadHadThem)
             EXPECT_EQ(TestFolder::readAll(paths[i]), before[i]) << "file " << i << " was written after the change";
         }
     }
+}
+
+// A folder run with a library that holds some of its files: those files'
+// writes are followed into the library in their turn, the others pass the
+// turn on as soon as they are on disk; a failure still stops everything after
+// it, files and rows alike, exactly as one thread writing in turn does.
+TEST(ApplyInTurn, FilesTheLibraryHoldsAndFilesItDoesNotKeepOneOrder)
+{
+    QStringList outcome[2];
+    const int counts[2] = {1, 8};
+    for (int c = 0; c < 2; ++c) {
+        const ScopedThreadCount threads(counts[c]);
+        LibraryBuilder builder;
+        auto library = std::make_shared<MusicLibrary>(builder.libraryPath());
+        TestFolder loose;
+        ReadOnlyPlace locked(loose, "locked");
+        if (!locked.available())
+            GTEST_SKIP() << "no way to make a file unwritable here";
+        // Every third file is a library track's.
+        const int n = 24;
+        QStringList paths;
+        QHash<int, qint64> trackOf;
+        for (int i = 0; i < n; ++i) {
+            if (i % 3 == 0) {
+                trackOf[i] = builder.addTrack(QStringLiteral("Song %1").arg(i), "Band");
+                paths << builder.folder().filePath(QStringLiteral("music/%1.mp3").arg(i / 3 + 1));
+            } else {
+                paths << loose.addSeed("seed.ogg", QStringLiteral("f%1.ogg").arg(i));
+            }
+            tagged(paths.last(), QStringLiteral("Song %1").arg(i));
+        }
+        const QString stuck = tagged(locked.addSeed("seed.mp3", "stuck.mp3"), "Stuck");
+        ASSERT_TRUE(locked.lock());
+        const int failingAt = 16; // the locked file comes before file 16
+        QList<ChangeRecord> records;
+        for (int i = 0; i < n; ++i) {
+            if (i == failingAt)
+                records << recordFor(stuck, "genre", "Never");
+            records << recordFor(paths[i], "genre", QStringLiteral("Genre %1").arg(i));
+        }
+
+        const auto genreOf = [&](int i) {
+            return std::pair{filetags::read(paths[i], {"genre"}).value("genre").toString(),
+                             trackOf.contains(i)
+                                 ? library->property(LibraryBuilder::throughLibrary(trackOf[i]), "genre").toString()
+                                 : QStringLiteral("-")};
+        };
+        QList<std::pair<QString, QString>> before;
+        for (int i = 0; i < n; ++i)
+            before << genreOf(i);
+
+        auto list = std::make_shared<ChangeList>();
+        list->records = records;
+        ApplyRun run;
+        run.changes = list;
+        run.library = library;
+        QStringList details;
+        run.progress = [&](const ProgressDetail &detail) { details << detail.toString(); };
+        const ApplyResult result = applyengine::apply(run);
+        outcome[c] << QStringLiteral("outcome %1, written %2, failed %3")
+                          .arg(int(result.outcome))
+                          .arg(result.written)
+                          .arg(result.failedTrack)
+                   << details;
+        EXPECT_EQ(result.outcome, ApplyResult::Failed);
+        EXPECT_EQ(result.written, failingAt);
+        for (int i = 0; i < n; ++i) {
+            const auto [genre, row] = genreOf(i);
+            outcome[c] << QStringLiteral("%1: file %2, row %3").arg(i).arg(genre, row);
+            const QString written = QStringLiteral("Genre %1").arg(i);
+            EXPECT_EQ(genre, i < failingAt ? written : before[i].first) << i << " on " << counts[c] << " threads";
+            if (trackOf.contains(i)) {
+                EXPECT_EQ(row, i < failingAt ? written : before[i].second)
+                    << "the row of " << i << " on " << counts[c] << " threads";
+            }
+        }
+    }
+    EXPECT_EQ(outcome[0].join('\n').toStdString(), outcome[1].join('\n').toStdString());
 }
