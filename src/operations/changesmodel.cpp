@@ -11,46 +11,54 @@
 
 namespace changefiles {
 
-namespace {
-
-QString writeOf(const FileIdentity &file, const QString &key)
-{
-    return QString::number(file.device) + u':' + QString::number(file.inode) + u':' + key;
-}
-
-} // namespace
-
-QString fileWrite(const ChangeRecord &record)
+FileIdentity fileOf(const ChangeRecord &record)
 {
     struct stat st;
     if (record.track.isLibraryTrack() || ::stat(QFile::encodeName(record.track.path()).constData(), &st) != 0)
         return {};
-    return writeOf({static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)}, record.tagToChange);
+    return {static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)};
 }
 
-QString collectedFileWrite(const ChangeRecord &record)
+QString fileWrite(const ChangeRecord &record)
 {
-    if (record.file.known() && !record.track.isLibraryTrack())
-        return writeOf(record.file, record.tagToChange);
-    return fileWrite(record);
+    const FileIdentity file = fileOf(record);
+    if (!file.known())
+        return {};
+    return QString::number(file.device) + u':' + QString::number(file.inode) + u':' + record.tagToChange;
 }
 
 } // namespace changefiles
 
 namespace {
 
+// One tag of one file, whatever name the file goes by.
+struct FileWrite {
+    FileIdentity file;
+    QString key;
+    bool operator==(const FileWrite &) const = default;
+};
+
+size_t qHash(const FileWrite &write, size_t seed = 0)
+{
+    return qHashMulti(seed, write.file.device, write.file.inode, write.key);
+}
+
 // Each row whose file write an earlier row already makes under another name
-// (a hard link), with that row.
+// (a hard link), with that row. A record the collect read its file for
+// brings the file along; the others' files are looked up.
 QHash<int, int> sameFileRows(const ChangeList &list)
 {
     QHash<int, int> same;
     if (list.playlist)
         return same;
-    QHash<QString, int> firstRow;
+    QHash<FileWrite, int> firstRow;
+    firstRow.reserve(list.records.size());
     for (int row = 0; row < list.records.size(); ++row) {
         const ChangeRecord &record = list.records.at(row);
-        const QString write = changefiles::collectedFileWrite(record);
-        if (write.isEmpty())
+        if (record.track.isLibraryTrack())
+            continue;
+        const FileWrite write{record.file.known() ? record.file : changefiles::fileOf(record), record.tagToChange};
+        if (!write.file.known())
             continue;
         if (const auto it = firstRow.constFind(write); it == firstRow.constEnd())
             firstRow.insert(write, row);

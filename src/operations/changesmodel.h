@@ -57,11 +57,10 @@ private:
 };
 
 namespace changefiles {
-// The file a file track's record writes, with the tag it writes, as one
-// text: records with the same text write one file. Empty for library tracks
-// and files that cannot be examined.
+// The file a file track's record names now; unknown for library tracks and
+// files that cannot be examined.
+FileIdentity fileOf(const ChangeRecord &record);
+// That file with the tag the record writes, as one text: records with the
+// same text write one file. Empty when the file is unknown.
 QString fileWrite(const ChangeRecord &record);
-// The same for the file the collect read, when it opened one: the review's
-// look at a list just collected, not a write, which must look again.
-QString collectedFileWrite(const ChangeRecord &record);
 } // namespace changefiles
