@@ -420,22 +420,32 @@ bool containsPicture(const QString &path)
     return containsPicture(stream);
 }
 
-QVariantHash read(const QString &path, const QStringList &keys, FileIdentity *opened)
+QVariantList readInOrder(const QString &path, const QStringList &keys, FileIdentity *opened)
 {
+    QVariantList values;
+    values.reserve(keys.size());
     if (!needsOpen(keys)) {
-        QVariantHash values;
-        for (const QString &key : keys)
-            values.insert(key, path);
+        for (qsizetype i = 0; i < keys.size(); ++i)
+            values.append(path);
         return values;
     }
-    QVariantHash values;
     runWithLargeStack([&] {
         MusicFile music(path, CheckedFileStream::Access::Read, needsTagLib(keys), needsAudioProperties(keys));
-        values = readOpen(music, path, keys);
+        for (const QString &key : keys)
+            values.append(valueOf(music, path, key));
         if (opened)
             *opened = music.stream().identity();
     });
     return values;
+}
+
+QVariantHash read(const QString &path, const QStringList &keys)
+{
+    const QVariantList values = readInOrder(path, keys);
+    QVariantHash byKey;
+    for (qsizetype i = 0; i < keys.size(); ++i)
+        byKey.insert(keys[i], values[i]);
+    return byKey;
 }
 
 namespace {

@@ -30,10 +30,11 @@ bool canWrite(const QString &key);
 bool containsPicture(const QString &path);
 
 // The values of the keys, all with one open of the file. Absent values are
-// invalid QVariants; unreadable files give absent for every TagLib key. The
-// file opened goes to opened, when given; it stays unknown when the keys
-// needed no open or the file could not be opened.
-QVariantHash read(const QString &path, const QStringList &keys, FileIdentity *opened = nullptr);
+// invalid QVariants; unreadable files give absent for every TagLib key.
+QVariantHash read(const QString &path, const QStringList &keys);
+// The same in the keys' order. The file opened goes to opened, when given; it
+// stays unknown when the keys needed no open or the file could not be opened.
+QVariantList readInOrder(const QString &path, const QStringList &keys, FileIdentity *opened = nullptr);
 
 // Writes one key and saves the file keeping its tag layout (tag types and
 // ID3v2 version). Throws FileError, leaving the file as it was, when the file

@@ -202,13 +202,24 @@ QVariant MusicTrack::valueForTag(const QString &key) const
     return orEmpty(library_->property(*track(), libraryKey(key)), emptyValueOf(libraryKey(key)));
 }
 
-QVariantHash MusicTrack::valuesForTags(const QStringList &keys, FileIdentity *opened) const
+QVariantHash MusicTrack::valuesForTags(const QStringList &keys) const
 {
     if (!isLibraryTrack()) {
         refuseUnreadable(port_, keys);
-        return filetags::read(path(), keys, opened);
+        return filetags::read(path(), keys);
     }
     return libraryValues(*library_, {*track()}, keys).value(0).toHash();
+}
+
+TrackValues MusicTrack::valuesInOrder(const QStringList &keys) const
+{
+    if (isLibraryTrack())
+        return TrackValues::fromHash(keys, valuesForTags(keys));
+    refuseUnreadable(port_, keys);
+    FileIdentity file;
+    TrackValues values(keys, filetags::readInOrder(path(), keys, &file));
+    values.setFile(file);
+    return values;
 }
 
 QList<TrackValues> MusicTrack::valuesForTracks(const QList<MusicTrack> &tracks, const QStringList &keys)
@@ -218,7 +229,7 @@ QList<TrackValues> MusicTrack::valuesForTracks(const QList<MusicTrack> &tracks, 
     for (qsizetype first = 0; first < tracks.size();) {
         const MusicTrack &track = tracks[first];
         if (!track.isLibraryTrack()) {
-            values.append(TrackValues::fromHash(keys, track.valuesForTags(keys)));
+            values.append(track.valuesInOrder(keys));
             ++first;
             continue;
         }

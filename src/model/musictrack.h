@@ -44,9 +44,11 @@ public:
 
     // The values of several keys with one open of the file (one query for a
     // library track). Same values and refusals as valueForTag key by key: the
-    // first refused key (in the order given) refuses the whole read. A file
-    // track's file, when it was opened, goes to opened.
-    QVariantHash valuesForTags(const QStringList &keys, FileIdentity *opened = nullptr) const;
+    // first refused key (in the order given) refuses the whole read.
+    QVariantHash valuesForTags(const QStringList &keys) const;
+    // The same as a row in the keys' order; a file track's row names the file
+    // it was read from, when one was opened.
+    TrackValues valuesInOrder(const QStringList &keys) const;
 
     // valuesForTags for many tracks, in their order. Library tracks of one
     // library are read together with one query, so a long playlist costs one

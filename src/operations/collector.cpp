@@ -105,13 +105,7 @@ std::shared_ptr<Run> collect(CollectRun collectRun, ProgressSink &sink)
                     if (page.values.isEmpty()) {
                         filepool::ordered<TrackValues>(
                             count,
-                            [&](int k) {
-                                const MusicTrack &track = page.tracks.at(k);
-                                FileIdentity file;
-                                TrackValues values = TrackValues::fromHash(keys, track.valuesForTags(keys, &file));
-                                values.setFile(file);
-                                return values;
-                            },
+                            [&](int k) { return page.tracks.at(k).valuesInOrder(keys); },
                             walk);
                     } else if (filesLater) {
                         filepool::ordered<TrackValues>(
