@@ -158,7 +158,7 @@ bool writeRecord(const ChangeRecord &record, QHash<QString, QHash<QString, QVari
 struct InOrder {
     // What this run has written so far, per track.
     QHash<QString, QHash<QString, QVariant>> writtenByRun;
-    QSet<QString> writtenFiles;
+    QSet<changefiles::FileWrite> writtenFiles;
     // The files of the folder's records whose writes library tracks follow.
     QSet<QString> followed;
 };
@@ -181,8 +181,8 @@ bool writeInOrder(const ApplyRun &run, qsizetype from, qsizetype to, InOrder &st
         run.progress({QStringLiteral("%1/%2 %3"), int(i + 1), int(total), record.title});
         // Two names of one file (hard links) get one write: the second name's
         // record would find the first one's change and stop the run.
-        const QString write = fileWrite(record);
-        if (!write.isEmpty() && state.writtenFiles.contains(write)) {
+        const changefiles::FileWrite write = fileWrite(record);
+        if (write.file.known() && state.writtenFiles.contains(write)) {
             qInfo().noquote() << QStringLiteral("%1 is the same file as one already written").arg(record.track.path());
             ++result.written;
             continue;
@@ -198,7 +198,7 @@ bool writeInOrder(const ApplyRun &run, qsizetype from, qsizetype to, InOrder &st
             ++result.written;
             if (run.journal)
                 run.journal->applied(i);
-            if (!write.isEmpty())
+            if (write.file.known())
                 state.writtenFiles.insert(write);
             if (follow)
                 followFileWrite(*run.library, record, stampBefore, files::stamp(record.track.path()));
@@ -381,7 +381,7 @@ void writeTagsInTurn(const ApplyRun &run, RowBatches &rows, ApplyResult &result)
         }
         const committurn::Scope turn([&turns, piece] { return turns.await(piece); });
         QHash<QString, QHash<QString, QVariant>> writtenByRun;
-        QSet<QString> writtenFiles;
+        QSet<changefiles::FileWrite> writtenFiles;
         for (qsizetype i = pieces[piece].first; i < pieces[piece].second; ++i) {
             const ChangeRecord &record = records.at(i);
             PieceWrite::Record &done = outcome.records.emplace_back();
@@ -390,8 +390,8 @@ void writeTagsInTurn(const ApplyRun &run, RowBatches &rows, ApplyResult &result)
                 continue;
             }
             try {
-                const QString file = fileWrite(record);
-                if (!file.isEmpty() && writtenFiles.contains(file)) {
+                const changefiles::FileWrite file = fileWrite(record);
+                if (file.file.known() && writtenFiles.contains(file)) {
                     done.status = PieceWrite::SameFile;
                     continue;
                 }
@@ -403,7 +403,7 @@ void writeTagsInTurn(const ApplyRun &run, RowBatches &rows, ApplyResult &result)
                 }
                 done.status = PieceWrite::Written;
                 done.stampAfter = followedRecord ? files::stamp(record.track.path()) : QString();
-                if (!file.isEmpty())
+                if (file.file.known())
                     writtenFiles.insert(file);
             } catch (const committurn::Refused &) {
                 done.status = PieceWrite::NotReached;

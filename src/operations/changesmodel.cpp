@@ -19,29 +19,19 @@ FileIdentity fileOf(const ChangeRecord &record)
     return {static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)};
 }
 
-QString fileWrite(const ChangeRecord &record)
+FileWrite fileWrite(const ChangeRecord &record)
 {
-    const FileIdentity file = fileOf(record);
-    if (!file.known())
-        return {};
-    return QString::number(file.device) + u':' + QString::number(file.inode) + u':' + record.tagToChange;
+    return {fileOf(record), record.tagToChange};
+}
+
+size_t qHash(const FileWrite &write, size_t seed)
+{
+    return qHashMulti(seed, write.file.device, write.file.inode, write.key);
 }
 
 } // namespace changefiles
 
 namespace {
-
-// One tag of one file, whatever name the file goes by.
-struct FileWrite {
-    FileIdentity file;
-    QString key;
-    bool operator==(const FileWrite &) const = default;
-};
-
-size_t qHash(const FileWrite &write, size_t seed = 0)
-{
-    return qHashMulti(seed, write.file.device, write.file.inode, write.key);
-}
 
 // Each row whose file write an earlier row already makes under another name
 // (a hard link), with that row. A record the collect read its file for
@@ -51,13 +41,14 @@ QHash<int, int> sameFileRows(const ChangeList &list)
     QHash<int, int> same;
     if (list.playlist)
         return same;
-    QHash<FileWrite, int> firstRow;
+    QHash<changefiles::FileWrite, int> firstRow;
     firstRow.reserve(list.records.size());
     for (int row = 0; row < list.records.size(); ++row) {
         const ChangeRecord &record = list.records.at(row);
         if (record.track.isLibraryTrack())
             continue;
-        const FileWrite write{record.file.known() ? record.file : changefiles::fileOf(record), record.tagToChange};
+        const changefiles::FileWrite write{record.file.known() ? record.file : changefiles::fileOf(record),
+                                           record.tagToChange};
         if (!write.file.known())
             continue;
         if (const auto it = firstRow.constFind(write); it == firstRow.constEnd())

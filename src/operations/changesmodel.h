@@ -60,7 +60,15 @@ namespace changefiles {
 // The file a file track's record names now; unknown for library tracks and
 // files that cannot be examined.
 FileIdentity fileOf(const ChangeRecord &record);
-// That file with the tag the record writes, as one text: records with the
-// same text write one file. Empty when the file is unknown.
-QString fileWrite(const ChangeRecord &record);
+// One tag of one file, whatever name the file goes by: records with equal
+// writes write one file.
+struct FileWrite {
+    FileIdentity file;
+    QString key;
+    bool operator==(const FileWrite &) const = default;
+};
+size_t qHash(const FileWrite &write, size_t seed = 0);
+// The file a record names now, with the tag it writes; the file is unknown
+// when fileOf's is.
+FileWrite fileWrite(const ChangeRecord &record);
 } // namespace changefiles
