@@ -20,13 +20,27 @@ constexpr int maxColumnWidth = 40;
 // Rows made into text at a time by one thread.
 constexpr int rowsPerBlock = 256;
 
-QString cell(const ChangesModel &model, int row, int column)
+// How many characters a cell takes: its value with controls escaped, cut to maxColumnWidth.
+int cellWidth(const ChangesModel &model, int row, int column)
 {
-    QString text = text::escapedControls(model.data(model.index(row, column), Qt::EditRole).toString(),
-                                         text::ControlStyle::Terminal);
-    if (text.size() > maxColumnWidth)
-        text = text.left(maxColumnWidth - 1) + QChar(0x2026);
-    return text;
+    const qsizetype length =
+        text::escapedControlsLength(model.cellText(row, column), text::ControlStyle::Terminal);
+    return int(std::min<qsizetype>(length, maxColumnWidth));
+}
+
+// Appends the cell to line and returns its width. Written straight into the
+// line: a review of a million rows would otherwise make a text of every cell.
+int appendCell(QString &line, const ChangesModel &model, int row, int column)
+{
+    const QString &value = model.cellText(row, column);
+    const qsizetype length = text::escapedControlsLength(value, text::ControlStyle::Terminal);
+    if (length <= maxColumnWidth) {
+        text::appendEscapedControls(line, value, text::ControlStyle::Terminal);
+        return int(length);
+    }
+    line += QStringView(text::escapedControls(value, text::ControlStyle::Terminal)).left(maxColumnWidth - 1);
+    line += QChar(0x2026);
+    return maxColumnWidth;
 }
 
 } // namespace
@@ -57,7 +71,7 @@ void printReview(QTextStream &out, const ChangesModel &model, const QString &sum
             // A column as wide as a cell can be needs no more of its cells looked at.
             for (int i = 0; i < columns.size(); ++i) {
                 for (int row = first; row < end && blockWidths.at(i) < maxColumnWidth; ++row)
-                    blockWidths[i] = std::max(blockWidths.at(i), int(cell(model, row, columns.at(i)).size()));
+                    blockWidths[i] = std::max(blockWidths.at(i), cellWidth(model, row, columns.at(i)));
             }
             return blockWidths;
         },
@@ -71,15 +85,26 @@ void printReview(QTextStream &out, const ChangesModel &model, const QString &sum
     int widest = 0;
     for (int width : widths)
         widest = std::max(widest, width);
+    widest = std::max(widest, numberWidth);
     const QString blanks(widest, u' ');
-    const auto addCell = [&](QString &line, int i, const QString &text) {
-        line += QLatin1String("  ") + text;
-        if (i + 1 < columns.size() && text.size() < widths.at(i))
-            line += QStringView(blanks).left(widths.at(i) - text.size());
+    const auto pad = [&](QString &line, int width, int wanted) {
+        if (width < wanted)
+            line += QStringView(blanks).left(wanted - width);
     };
+    // Between columns, and after the last one only as far as its cell reaches.
+    const auto padCell = [&](QString &line, int i, int width) {
+        if (i + 1 < columns.size())
+            pad(line, width, widths.at(i));
+    };
+    int lineWidth = numberWidth + 5;
+    for (int width : widths)
+        lineWidth += width + 2;
     QString heading(numberWidth + 4, QLatin1Char(' '));
-    for (int i = 0; i < columns.size(); ++i)
-        addCell(heading, i, model.headerData(columns.at(i), Qt::Horizontal).toString());
+    for (int i = 0; i < columns.size(); ++i) {
+        const QString title = model.headerData(columns.at(i), Qt::Horizontal).toString();
+        heading += QLatin1String("  ") + title;
+        padCell(heading, i, int(title.size()));
+    }
     out << heading << '\n';
     const QString indent(numberWidth + 6, QLatin1Char(' '));
     filepool::ordered<QString>(
@@ -87,13 +112,17 @@ void printReview(QTextStream &out, const ChangesModel &model, const QString &sum
         [&](int block) {
             QString text;
             const auto [first, end] = rowsOf(block);
+            text.reserve(qsizetype(end - first) * lineWidth);
             for (int row = first; row < end; ++row) {
-                const bool checked =
-                    model.data(model.index(row, ChangesModel::CheckColumn), Qt::CheckStateRole).toInt() == Qt::Checked;
-                text += QString::number(row + 1).rightJustified(numberWidth) +
-                        (checked ? QLatin1String(" [x]") : QLatin1String(" [ ]"));
-                for (int i = 0; i < columns.size(); ++i)
-                    addCell(text, i, cell(model, row, columns.at(i)));
+                const bool checked = model.changeList()->records.at(row).enabled;
+                const QString number = QString::number(row + 1);
+                pad(text, int(number.size()), numberWidth);
+                text += number;
+                text += checked ? QLatin1String(" [x]") : QLatin1String(" [ ]");
+                for (int i = 0; i < columns.size(); ++i) {
+                    text += QLatin1String("  ");
+                    padCell(text, i, appendCell(text, model, row, columns.at(i)));
+                }
                 text += u'\n';
                 if (const int earlier = model.sameFileAs(row); earlier >= 0)
                     text += indent + ChangesModel::sameFileNote(earlier) + QLatin1String(": written once\n");

@@ -133,35 +133,40 @@ int ChangesModel::columnCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : ColumnCount;
 }
 
+const QString &ChangesModel::cellText(int row, int column) const
+{
+    static const QString none;
+    if (!list_ || row < 0 || row >= list_->records.size())
+        return none;
+    const ChangeRecord &record = list_->records.at(row);
+    switch (column) {
+    case TitleColumn:
+        return record.title;
+    case ArtistColumn:
+        return record.artist;
+    case TagColumn:
+        return record.tagToChange;
+    case OldColumn:
+        return record.oldTag;
+    case NewColumn:
+        return record.newTag;
+    default:
+        return none;
+    }
+}
+
 QVariant ChangesModel::data(const QModelIndex &index, int role) const
 {
     if (!list_ || !index.isValid() || index.row() >= list_->records.size())
         return {};
-    const ChangeRecord &record = list_->records.at(index.row());
-    if (index.column() == CheckColumn)
-        return role == Qt::CheckStateRole ? QVariant(record.enabled ? Qt::Checked : Qt::Unchecked) : QVariant();
-    if (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != Qt::EditRole)
-        return {};
-    QString value;
-    switch (index.column()) {
-    case TitleColumn:
-        value = record.title;
-        break;
-    case ArtistColumn:
-        value = record.artist;
-        break;
-    case TagColumn:
-        value = record.tagToChange;
-        break;
-    case OldColumn:
-        value = record.oldTag;
-        break;
-    case NewColumn:
-        value = record.newTag;
-        break;
-    default:
-        return {};
+    if (index.column() == CheckColumn) {
+        const bool enabled = list_->records.at(index.row()).enabled;
+        return role == Qt::CheckStateRole ? QVariant(enabled ? Qt::Checked : Qt::Unchecked) : QVariant();
     }
+    if ((role != Qt::DisplayRole && role != Qt::ToolTipRole && role != Qt::EditRole) || index.column() < TitleColumn ||
+        index.column() > NewColumn)
+        return {};
+    const QString &value = cellText(index.row(), index.column());
     if (role == Qt::EditRole)
         return value;
     // Shown, a control or bidi character in a tag becomes a visible symbol

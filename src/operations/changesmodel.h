@@ -44,6 +44,9 @@ public:
     // Display and tool tips show control and bidi characters as visible
     // symbols; the edit role gives a value exactly as the record holds it.
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    // The edit role's value of a text column without a QVariant around it,
+    // for printing a long review; null outside the list and its text columns.
+    const QString &cellText(int row, int column) const;
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;

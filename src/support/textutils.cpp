@@ -376,47 +376,85 @@ QString withoutControlAndBidi(const QString &text)
 
 namespace {
 
-QString codeEscape(const char *prefix, char32_t c, int digits, bool upper)
+// A hexadecimal code of c written into out as prefix and digits; the length written.
+int codeEscape(char16_t *out, char16_t prefix, char32_t c, int digits, bool upper)
 {
-    const QString hex = QString::number(uint(c), 16).rightJustified(digits, QLatin1Char('0'));
-    return QLatin1String(prefix) + (upper ? hex.toUpper() : hex);
+    static constexpr char lower[] = "0123456789abcdef";
+    static constexpr char higher[] = "0123456789ABCDEF";
+    out[0] = u'\\';
+    out[1] = prefix;
+    for (int i = 0; i < digits; ++i)
+        out[2 + i] = char16_t((upper ? higher : lower)[(c >> (4 * (digits - 1 - i))) & 0xf]);
+    return 2 + digits;
+}
+
+// Whether the unit is shown as something else.
+bool isEscaped(char16_t c, bool keepLineFeeds)
+{
+    return isControlOrBidi(c) && !(keepLineFeeds && c == u'\n');
+}
+
+// How c is shown, written into out; the length written (at most 6). Every
+// character escaped lies in the basic plane, where no surrogate does, so a
+// text is walked unit by unit.
+int escapeOf(char16_t c, ControlStyle style, char16_t *out)
+{
+    if (style == ControlStyle::Json)
+        return codeEscape(out, u'u', c, 4, false);
+    if (style == ControlStyle::Window && (c < 0x20 || c == 0x7f)) {
+        out[0] = c == 0x7f ? char16_t(0x2421) : char16_t(0x2400 + c);
+        return 1;
+    }
+    if (c == u'\n' || c == u'\r' || c == u'\t' || c == 0x1b) {
+        out[0] = u'\\';
+        out[1] = c == u'\n' ? u'n' : c == u'\r' ? u'r' : c == u'\t' ? u't' : u'e';
+        return 2;
+    }
+    if (c < 0x20 || c == 0x7f)
+        return codeEscape(out, u'x', c, 2, true);
+    return codeEscape(out, u'u', c, 4, true);
 }
 
 } // namespace
 
-QString escapedControls(const QString &text, ControlStyle style, bool keepLineFeeds)
+void appendEscapedControls(QString &out, QStringView text, ControlStyle style, bool keepLineFeeds)
 {
     // Text kept as it is goes over in runs: most text has nothing to escape,
-    // and a million-track listing passes through here. Every character
-    // escaped lies in the basic plane, where no surrogate does, so the text
-    // is walked unit by unit.
-    QString shown;
+    // and a million-track listing passes through here.
     qsizetype kept = 0; // where the run not yet copied begins
-    const ushort *units = text.utf16();
     for (qsizetype i = 0; i < text.size(); ++i) {
-        const char32_t c = units[i];
-        if (!isControlOrBidi(c) || (keepLineFeeds && c == U'\n'))
+        const char16_t c = text[i].unicode();
+        if (!isEscaped(c, keepLineFeeds))
             continue;
-        if (shown.isNull())
-            shown.reserve(text.size() + 8);
-        shown.append(text.constData() + kept, i - kept);
+        out.append(text.mid(kept, i - kept));
         kept = i + 1;
-        if (style == ControlStyle::Json) {
-            shown += codeEscape("\\u", c, 4, false);
-        } else if (style == ControlStyle::Window && (c < 0x20 || c == 0x7f)) {
-            shown += QChar(c == 0x7f ? 0x2421 : 0x2400 + c);
-        } else if (c == U'\n' || c == U'\r' || c == U'\t' || c == 0x1b) {
-            shown += QLatin1Char('\\');
-            shown += QLatin1Char(c == U'\n' ? 'n' : c == U'\r' ? 'r' : c == U'\t' ? 't' : 'e');
-        } else if (c < 0x20 || c == 0x7f) {
-            shown += codeEscape("\\x", c, 2, true);
-        } else {
-            shown += codeEscape("\\u", c, 4, true);
+        char16_t shown[6];
+        out.append(QStringView(shown, escapeOf(c, style, shown)));
+    }
+    out.append(text.mid(kept));
+}
+
+qsizetype escapedControlsLength(QStringView text, ControlStyle style, bool keepLineFeeds)
+{
+    qsizetype length = text.size();
+    for (const QChar unit : text) {
+        if (isEscaped(unit.unicode(), keepLineFeeds)) {
+            char16_t shown[6];
+            length += escapeOf(unit.unicode(), style, shown) - 1;
         }
     }
-    if (kept == 0)
+    return length;
+}
+
+QString escapedControls(const QString &text, ControlStyle style, bool keepLineFeeds)
+{
+    const auto escaped = [keepLineFeeds](QChar unit) { return isEscaped(unit.unicode(), keepLineFeeds); };
+    // Text with nothing to escape is shared, not copied.
+    if (std::none_of(text.cbegin(), text.cend(), escaped))
         return text;
-    shown.append(text.constData() + kept, text.size() - kept);
+    QString shown;
+    shown.reserve(text.size() + 8);
+    appendEscapedControls(shown, text, style, keepLineFeeds);
     return shown;
 }
 

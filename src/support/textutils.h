@@ -104,6 +104,10 @@ QString withoutControlAndBidi(const QString &text);
 // With keepLineFeeds, line feeds stay as they are: the text's own lines.
 enum class ControlStyle { Terminal, Json, Window };
 QString escapedControls(const QString &text, ControlStyle style, bool keepLineFeeds = false);
+// The same appended to out, and the length it takes, for tables that measure
+// and write many cells without making a text of each.
+void appendEscapedControls(QString &out, QStringView text, ControlStyle style, bool keepLineFeeds = false);
+qsizetype escapedControlsLength(QStringView text, ControlStyle style, bool keepLineFeeds = false);
 
 // Letter case and diacritics folded away, for comparisons that ignore both.
 QString foldedForComparison(const QString &text);

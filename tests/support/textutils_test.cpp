@@ -240,4 +240,18 @@ TEST(ControlAndBidi, EscapedForTheTerminalJsonAndTheWindow)
     // A text's own lines can stay lines; nothing else does.
     EXPECT_EQ(escapedControls(u(u"one\ntwo\r"), ControlStyle::Terminal, true), u(u"one\ntwo\\r"));
     EXPECT_EQ(escapedControls("plain text", ControlStyle::Window), "plain text");
+
+    // Appended to a text, and measured without making one, every style and
+    // line choice agrees with the escaped text itself.
+    for (const QString &text : {value, u(u"one\ntwo\r"), QString("plain"), QString(), u(u"\x01")}) {
+        for (ControlStyle style : {ControlStyle::Terminal, ControlStyle::Json, ControlStyle::Window}) {
+            for (bool keepLineFeeds : {false, true}) {
+                const QString escaped = escapedControls(text, style, keepLineFeeds);
+                QString line = "> ";
+                appendEscapedControls(line, text, style, keepLineFeeds);
+                EXPECT_EQ(line, "> " + escaped) << text.toStdString();
+                EXPECT_EQ(escapedControlsLength(text, style, keepLineFeeds), escaped.size()) << text.toStdString();
+            }
+        }
+    }
 }
