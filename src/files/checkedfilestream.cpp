@@ -88,28 +88,50 @@ bool copyAttributes(int from, int to)
 
 } // namespace
 
-CheckedFileStream::CheckedFileStream(const QString &path, Access access) : name_(QFile::encodeName(path))
+namespace {
+
+int openRetrying(const QByteArray &name, int flags)
 {
-    // stat before open: opening a device node can have effects of its own.
-    struct stat st;
-    if (::stat(name_.constData(), &st) != 0) {
-        fail(QStringLiteral("cannot be found"), errno);
-        return;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        error_ = QStringLiteral("is not a regular file");
-        return;
-    }
+    int fd;
+    do
+        fd = ::open(name.constData(), flags);
+    while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+} // namespace
+
+CheckedFileStream::CheckedFileStream(const QString &path, Access access, Listed listed)
+    : name_(QFile::encodeName(path))
+{
     writable_ = access == Access::ReadWrite;
     const int flags = (writable_ ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
-    do
-        fd_ = ::open(name_.constData(), flags);
-    while (fd_ < 0 && errno == EINTR);
+    struct stat st;
+    // A listed path held a regular file moments ago, or a link. Without
+    // following a link, only a rename could have put anything else there: a
+    // pipe, which the open does not wait on and the check below refuses, or a
+    // device node, which takes the privileges to make one. So it is opened
+    // straight away; a link, or any failure, takes the careful way.
+    if (listed == Listed::Yes)
+        fd_ = openRetrying(name_, flags | O_NOFOLLOW);
     if (fd_ < 0) {
-        fail(writable_ ? QStringLiteral("cannot be opened for writing") : QStringLiteral("cannot be opened"), errno);
-        return;
+        // stat before open: opening a device node can have effects of its own.
+        if (::stat(name_.constData(), &st) != 0) {
+            fail(QStringLiteral("cannot be found"), errno);
+            return;
+        }
+        if (!S_ISREG(st.st_mode)) {
+            error_ = QStringLiteral("is not a regular file");
+            return;
+        }
+        fd_ = openRetrying(name_, flags);
+        if (fd_ < 0) {
+            fail(writable_ ? QStringLiteral("cannot be opened for writing") : QStringLiteral("cannot be opened"),
+                 errno);
+            return;
+        }
     }
-    // The path may have been swapped for something else since the stat.
+    // The path may have been swapped for something else since it was looked at.
     if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd_);
         fd_ = -1;

@@ -21,8 +21,11 @@
 class CheckedFileStream : public TagLib::IOStream {
 public:
     enum class Access { Read, ReadWrite };
+    // Whether a folder listing has just named the path a regular file or a
+    // link to one. Such a path is opened without a look of its own first.
+    enum class Listed { No, Yes };
 
-    CheckedFileStream(const QString &path, Access access);
+    CheckedFileStream(const QString &path, Access access, Listed listed = Listed::No);
     ~CheckedFileStream() override;
     CheckedFileStream(const CheckedFileStream &) = delete;
     CheckedFileStream &operator=(const CheckedFileStream &) = delete;

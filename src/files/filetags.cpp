@@ -106,8 +106,9 @@ private:
 // One music file opened for the length of one read or write.
 class MusicFile {
 public:
-    MusicFile(const QString &path, CheckedFileStream::Access access, bool parse, bool audioProperties)
-        : stream_(path, access)
+    MusicFile(const QString &path, CheckedFileStream::Access access, bool parse, bool audioProperties,
+              CheckedFileStream::Listed listed = CheckedFileStream::Listed::No)
+        : stream_(path, access, listed)
     {
         if (!stream_.isOpen() || !parse)
             return;
@@ -420,7 +421,7 @@ bool containsPicture(const QString &path)
     return containsPicture(stream);
 }
 
-QVariantList readInOrder(const QString &path, const QStringList &keys, FileIdentity *opened)
+QVariantList readInOrder(const QString &path, const QStringList &keys, FileIdentity *opened, bool listed)
 {
     QVariantList values;
     values.reserve(keys.size());
@@ -430,7 +431,8 @@ QVariantList readInOrder(const QString &path, const QStringList &keys, FileIdent
         return values;
     }
     runWithLargeStack([&] {
-        MusicFile music(path, CheckedFileStream::Access::Read, needsTagLib(keys), needsAudioProperties(keys));
+        MusicFile music(path, CheckedFileStream::Access::Read, needsTagLib(keys), needsAudioProperties(keys),
+                        listed ? CheckedFileStream::Listed::Yes : CheckedFileStream::Listed::No);
         for (const QString &key : keys)
             values.append(valueOf(music, path, key));
         if (opened)

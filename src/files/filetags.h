@@ -34,7 +34,10 @@ bool containsPicture(const QString &path);
 QVariantHash read(const QString &path, const QStringList &keys);
 // The same in the keys' order. The file opened goes to opened, when given; it
 // stays unknown when the keys needed no open or the file could not be opened.
-QVariantList readInOrder(const QString &path, const QStringList &keys, FileIdentity *opened = nullptr);
+// listed: a folder listing has just named the path a music file (see
+// musicfiles::musicFilesBelow), which spares the open a look of its own.
+QVariantList readInOrder(const QString &path, const QStringList &keys, FileIdentity *opened = nullptr,
+                         bool listed = false);
 
 // Writes one key and saves the file keeping its tag layout (tag types and
 // ID3v2 version). Throws FileError, leaving the file as it was, when the file

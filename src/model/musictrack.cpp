@@ -184,9 +184,19 @@ MusicTrack MusicTrack::withPath(QString path, WindowPort *port)
     return track;
 }
 
+MusicTrack MusicTrack::listedFile(QString path, WindowPort *port)
+{
+    MusicTrack track;
+    track.port_ = port;
+    track.where_ = ListedFile{std::move(path)};
+    return track;
+}
+
 const QString &MusicTrack::path() const
 {
     static const QString none;
+    if (const ListedFile *listed = std::get_if<ListedFile>(&where_))
+        return listed->path;
     const QString *path = std::get_if<QString>(&where_);
     return path ? *path : none;
 }
@@ -217,7 +227,7 @@ TrackValues MusicTrack::valuesInOrder(const QStringList &keys) const
         return TrackValues::fromHash(keys, valuesForTags(keys));
     refuseUnreadable(port_, keys);
     FileIdentity file;
-    TrackValues values(keys, filetags::readInOrder(path(), keys, &file));
+    TrackValues values(keys, filetags::readInOrder(path(), keys, &file, std::holds_alternative<ListedFile>(where_)));
     values.setFile(file);
     return values;
 }

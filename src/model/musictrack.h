@@ -31,6 +31,9 @@ public:
     static MusicTrack withTrack(std::shared_ptr<MusicLibrary> library, TrackRef ref,
                                 WindowPort *port = nullptr);                // initWithTrack
     static MusicTrack withPath(QString path, WindowPort *port = nullptr); // initWithPath
+    // A music file a folder listing has just found; its reads open it with
+    // fewer looks (see filetags::readInOrder).
+    static MusicTrack listedFile(QString path, WindowPort *port = nullptr);
 
     bool isLibraryTrack() const { return std::holds_alternative<TrackRef>(where_); }
     // The library track; null for a music file.
@@ -119,9 +122,13 @@ private:
 
     std::shared_ptr<MusicLibrary> library_;
     WindowPort *port_ = nullptr; // where refusals are shown; outlives the track
+    // A file a folder listing found: the listing's own word that it is one.
+    struct ListedFile {
+        QString path;
+    };
     // A track is either in the library or a file, never both: one place
     // keeps a change list of a million tracks smaller.
-    std::variant<QString, TrackRef> where_;
+    std::variant<QString, ListedFile, TrackRef> where_;
 };
 // A list of tracks grows by moving its memory: neither the library pointer
 // (std::shared_ptr, two plain pointers), the reference nor the path points

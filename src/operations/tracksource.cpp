@@ -110,6 +110,6 @@ std::optional<QList<MusicTrack>> TrackSource::folderTracks() const
     QList<MusicTrack> list;
     list.reserve(paths.size());
     for (const QString &path : paths)
-        list.append(MusicTrack::withPath(path, port));
+        list.append(MusicTrack::listedFile(path, port));
     return list;
 }

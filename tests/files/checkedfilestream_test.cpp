@@ -4,7 +4,10 @@
 #include "files/checkedfilestream.h"
 #include "testfiles.h"
 
+#include <QFile>
+
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 TEST(CheckedFileStream, SmallReadsAnywhereReadTheFileAndACommitIsSeenAfter)
 {
@@ -80,4 +83,40 @@ TEST(CheckedFileStream, RunsOfSmallWritesInsertsAndRewritesReadBackAsAPlainFileW
     ASSERT_TRUE(stream.commit());
     EXPECT_EQ(TestFolder::readAll(path), expected);
     EXPECT_FALSE(stream.failed());
+}
+
+// A folder listing's paths are opened without a look first. Whatever lies at
+// such a path when it is opened, the stream must end as one opened with the
+// look does: the same file, or the same refusal, never a wait.
+TEST(CheckedFileStream, AListedPathEndsAsAnUnlistedOneWhateverLiesThereNow)
+{
+    TestFolder folder;
+    const QString regular = folder.addFile("song.mp3", QByteArray("ID3 and some bytes"));
+    const QString linked = folder.filePath("linked.mp3");
+    ASSERT_TRUE(QFile::link(regular, linked));
+    const QString pipe = folder.filePath("pipe.mp3");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const QString device = folder.filePath("zero.mp3");
+    ASSERT_TRUE(QFile::link("/dev/zero", device));
+    const QString directory = folder.addFolder("folder.mp3");
+    const QString dangling = folder.filePath("dangling.mp3");
+    ASSERT_TRUE(QFile::link(folder.filePath("nothing.mp3"), dangling));
+    const QString missing = folder.filePath("missing.mp3");
+
+    for (const QString &path : {regular, linked, pipe, device, directory, dangling, missing}) {
+        SCOPED_TRACE(path.toStdString());
+        CheckedFileStream looked(path, CheckedFileStream::Access::Read);
+        CheckedFileStream listed(path, CheckedFileStream::Access::Read, CheckedFileStream::Listed::Yes);
+        EXPECT_EQ(listed.isOpen(), looked.isOpen());
+        EXPECT_EQ(listed.error(), looked.error());
+        EXPECT_EQ(listed.identity(), looked.identity());
+        EXPECT_EQ(listed.length(), looked.length());
+        const bool opens = path == regular || path == linked;
+        EXPECT_EQ(listed.isOpen(), opens);
+        if (opens) {
+            char head[3] = {};
+            EXPECT_EQ(listed.readOriginalAt(0, head, 3), 3);
+            EXPECT_EQ(QByteArray(head, 3), "ID3");
+        }
+    }
 }
