@@ -32,13 +32,11 @@ int cellWidth(const ChangesModel &model, int row, int column)
 // line: a review of a million rows would otherwise make a text of every cell.
 int appendCell(QString &line, const ChangesModel &model, int row, int column)
 {
-    const QString &value = model.cellText(row, column);
-    const qsizetype length = text::escapedControlsLength(value, text::ControlStyle::Terminal);
-    if (length <= maxColumnWidth) {
-        text::appendEscapedControls(line, value, text::ControlStyle::Terminal);
-        return int(length);
-    }
-    line += QStringView(text::escapedControls(value, text::ControlStyle::Terminal)).left(maxColumnWidth - 1);
+    const qsizetype start = line.size();
+    text::appendEscapedControls(line, model.cellText(row, column), text::ControlStyle::Terminal);
+    if (line.size() - start <= maxColumnWidth)
+        return int(line.size() - start);
+    line.truncate(start + maxColumnWidth - 1);
     line += QChar(0x2026);
     return maxColumnWidth;
 }

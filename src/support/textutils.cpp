@@ -389,8 +389,11 @@ int codeEscape(char16_t *out, char16_t prefix, char32_t c, int digits, bool uppe
 }
 
 // Whether the unit is shown as something else.
-bool isEscaped(char16_t c, bool keepLineFeeds)
+inline bool isEscaped(char16_t c, bool keepLineFeeds)
 {
+    // Printable ASCII, most of any text, needs no closer look.
+    if (c >= 0x20 && c < 0x7f)
+        return false;
     return isControlOrBidi(c) && !(keepLineFeeds && c == u'\n');
 }
 

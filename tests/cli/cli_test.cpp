@@ -419,6 +419,9 @@ TEST(CliReview, ALongReviewComesOutInOrderWithColumnsAsWideAsItsWidestCell)
                                       QStringLiteral("old %1").arg(i), QStringLiteral("new %1").arg(i),
                                       i == rows - 3 ? QString(30, u'W') : QStringLiteral("t%1").arg(i), "Artist",
                                       i % 7 != 0};
+    // Longer than a cell may be: cut where its printed form, escapes
+    // included, reaches the cell's width.
+    list->records[500].oldTag = QString(38, u'L') + QChar(0x1b) + "tail";
     ChangesModel model;
     model.setChangeList(list);
     QString printed;
@@ -437,4 +440,6 @@ TEST(CliReview, ALongReviewComesOutInOrderWithColumnsAsWideAsItsWidestCell)
         EXPECT_EQ(line.mid(artistAt, 6), "Artist") << line.toStdString();
         EXPECT_TRUE(line.endsWith(QStringLiteral("new %1").arg(i))) << line.toStdString();
     }
+    EXPECT_EQ(lines[1].indexOf("New Value"), lines[1].indexOf("Old Value") + 42);
+    EXPECT_TRUE(lines[502].endsWith(QString(38, u'L') + QStringLiteral("\\\u2026  new 500"))) << lines[502].toStdString();
 }
