@@ -379,12 +379,15 @@ namespace {
 // A hexadecimal code of c written into out as prefix and digits; the length written.
 int codeEscape(char16_t *out, char16_t prefix, char32_t c, int digits, bool upper)
 {
-    static constexpr char lower[] = "0123456789abcdef";
-    static constexpr char higher[] = "0123456789ABCDEF";
+    // A pointer, not a subscripted conditional of two arrays: GCC 12 with
+    // -fsanitize=undefined gets the shift below wrong in that form.
+    const char *hex = upper ? "0123456789ABCDEF" : "0123456789abcdef";
     out[0] = u'\\';
     out[1] = prefix;
-    for (int i = 0; i < digits; ++i)
-        out[2 + i] = char16_t((upper ? higher : lower)[(c >> (4 * (digits - 1 - i))) & 0xf]);
+    for (int i = 0; i < digits; ++i) {
+        const unsigned nibble = (c >> (4 * (digits - 1 - i))) & 0xf;
+        out[2 + i] = char16_t(hex[nibble]);
+    }
     return 2 + digits;
 }
 
