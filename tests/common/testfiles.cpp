@@ -6,10 +6,45 @@
 #include <QFileInfo>
 #include <stdexcept>
 
+#include <ftw.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 TestFolder::TestFolder() : path_(dir_.path())
 {
     if (!dir_.isValid())
         throw std::runtime_error("cannot create a temporary folder");
+}
+
+namespace {
+
+int removeEntry(const char *path, const struct stat *, int kind, struct FTW *)
+{
+    if (kind == FTW_DP)
+        ::rmdir(path);
+    else
+        ::unlink(path);
+    return 0;
+}
+
+int openUp(const char *path, const struct stat *info, int kind, struct FTW *)
+{
+    if (kind == FTW_D || kind == FTW_DNR)
+        ::chmod(path, (info->st_mode & 07777) | S_IRWXU);
+    return 0;
+}
+
+} // namespace
+
+// Removed by its bytes: names that are not UTF-8, which tests make on
+// purpose, cannot be named through QString, so QTemporaryDir would leave
+// them (and the folder) behind. Folders a test made unreadable are opened
+// up first.
+TestFolder::~TestFolder()
+{
+    const QByteArray root = QFile::encodeName(path_);
+    ::nftw(root.constData(), openUp, 16, FTW_PHYS);
+    ::nftw(root.constData(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
 }
 
 QString TestFolder::filePath(const QString &relative) const

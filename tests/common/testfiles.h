@@ -11,6 +11,9 @@
 class TestFolder {
 public:
     TestFolder();
+    ~TestFolder();
+    TestFolder(const TestFolder &) = delete;
+    TestFolder &operator=(const TestFolder &) = delete;
     const QString &path() const { return path_; }
     QString filePath(const QString &relative) const;
 
