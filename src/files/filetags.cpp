@@ -7,6 +7,7 @@
 #include "musicfiles.h"
 #include "nestingguard.h"
 #include "savecheck.h"
+#include "taglibfile.h"
 #include "taglibtext.h"
 #include "wavtags.h"
 #include "support/dispatch.h"
@@ -48,11 +49,11 @@ const QStringList audioKeys = {"duration", "bitRate"};
 // TagLib's reading of a stream.
 class Parsed {
 public:
-    Parsed(CheckedFileStream &stream, bool audioProperties)
+    Parsed(CheckedFileStream &stream, const QString &extension, bool audioProperties)
     {
         stream.seek(0);
         try {
-            ref_ = TagLib::FileRef(&stream, audioProperties, TagLib::AudioProperties::Average);
+            ref_ = taglibfile::parse(stream, extension, audioProperties);
             if (looksLikeAudio(stream)) {
                 tag_ = ref_.file()->tag();
                 if (auto *wav = dynamic_cast<TagLib::RIFF::WAV::File *>(ref_.file())) {
@@ -112,9 +113,10 @@ public:
     {
         if (!stream_.isOpen() || !parse)
             return;
-        refusal_ = nestingguard::refusal(stream_, musicfiles::extensionOf(path));
+        const QString extension = musicfiles::extensionOf(path);
+        refusal_ = nestingguard::refusal(stream_, extension);
         if (refusal_.isEmpty())
-            parsed_ = std::make_unique<Parsed>(stream_, audioProperties);
+            parsed_ = std::make_unique<Parsed>(stream_, extension, audioProperties);
     }
 
     CheckedFileStream &stream() { return stream_; }
@@ -368,7 +370,7 @@ void writeOpen(MusicFile &music, const QString &path, const Change &change,
     if (!savecheck::keepsOtherFields(music.file(), stream, change.key)) {
         std::optional<QVariantHash> after = savecheck::fieldsAfterSave(music.file(), stream, change.key);
         if (!after) {
-            const Parsed again(stream, false);
+            const Parsed again(stream, musicfiles::extensionOf(path), false);
             if (!again.tag())
                 refuse(QStringLiteral("leave a file that cannot be read back"));
             after = savecheck::fields(*again.tag());

@@ -5,6 +5,7 @@
 #include "files/fileproperties.h"
 #include "files/musicfiles.h"
 #include "files/nestingguard.h"
+#include "files/taglibfile.h"
 #include "files/taglibtext.h"
 #include "support/dispatch.h"
 #include "support/fileutils.h"
@@ -70,12 +71,13 @@ ImportedFile readWithTagLib(const QString &path)
     CheckedFileStream stream(path, CheckedFileStream::Access::Read);
     if (!stream.isOpen())
         throw Unreadable{QStringLiteral("the file %1").arg(stream.error())};
-    const QString refusal = nestingguard::refusal(stream, musicfiles::extensionOf(path));
+    const QString extension = musicfiles::extensionOf(path);
+    const QString refusal = nestingguard::refusal(stream, extension);
     if (!refusal.isEmpty())
         throw Unreadable{QStringLiteral("the file %1").arg(refusal)};
     TagLib::FileRef ref;
     try {
-        ref = TagLib::FileRef(&stream, true, TagLib::AudioProperties::Average);
+        ref = taglibfile::parse(stream, extension, true);
     } catch (const std::exception &) {
         // A crafted size that cannot be allocated.
         throw Unreadable{QStringLiteral("not a music file that can be read")};
