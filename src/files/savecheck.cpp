@@ -222,22 +222,18 @@ std::optional<QList<QByteArray>> id3v2FramesBut(const filestructure::ReadAt &rea
     return kept;
 }
 
-std::optional<QVariantHash> mpegFields(TagLib::MPEG::File *mpeg, CheckedFileStream &stream, const QString &writtenKey)
+std::optional<QVariantHash> mpegFields(TagLib::MPEG::File *mpeg, CheckedFileStream &stream)
 {
     char head[3];
     if (mpeg->hasAPETag() || !mpeg->hasID3v2Tag() || stream.readAt(0, head, 3) != 3 || std::memcmp(head, "ID3", 3) != 0)
         return std::nullopt;
-    // The tag in memory is the one read before the save with only the written field set since.
-    std::unique_ptr<TagLib::ID3v2::Tag> readAgain;
-    const TagLib::Tag *id3v2 = mpeg->ID3v2Tag();
-    if (!keepsOtherId3v2Frames(stream, writtenKey)) {
-        readAgain = std::make_unique<TagLib::ID3v2::Tag>(mpeg, 0);
-        id3v2 = readAgain.get();
-    }
+    // Read again, not taken from memory: what TagLib holds for a frame is not
+    // always what it wrote.
+    const TagLib::ID3v2::Tag id3v2(mpeg, 0);
     if (!mpeg->hasID3v1Tag())
-        return fields(*id3v2);
+        return fields(id3v2);
     const TagLib::ID3v1::Tag id3v1(mpeg, static_cast<long>(stream.length() - 128));
-    return fields({id3v2, &id3v1});
+    return fields({&id3v2, &id3v1});
 }
 
 // The first atom called name among the atoms that fill [from, end), as
@@ -571,10 +567,10 @@ bool keepsOtherFields(TagLib::File *file, CheckedFileStream &stream, const QStri
     return false;
 }
 
-std::optional<QVariantHash> fieldsAfterSave(TagLib::File *file, CheckedFileStream &stream, const QString &writtenKey)
+std::optional<QVariantHash> fieldsAfterSave(TagLib::File *file, CheckedFileStream &stream)
 {
     if (auto *mpeg = dynamic_cast<TagLib::MPEG::File *>(file))
-        return mpegFields(mpeg, stream, writtenKey);
+        return mpegFields(mpeg, stream);
     if (dynamic_cast<TagLib::MP4::File *>(file))
         return mp4Fields(stream);
     if (dynamic_cast<TagLib::FLAC::File *>(file))

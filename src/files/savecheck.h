@@ -60,10 +60,9 @@ bool keepsOtherFields(TagLib::File *file, CheckedFileStream &stream, const QStri
 // parsing the whole file again: an MPEG file's ID3v2 tag at its start and
 // perhaps an ID3v1 tag, an MP4 file's user data, a FLAC stream's Vorbis
 // comment, an Ogg Vorbis stream's comment packet, a WAV file's tag chunks.
-// An ID3v2 tag that holds every frame but the written field's (writtenKey)
-// byte for byte as before is not parsed at all. Nothing for other files and
-// for layouts whose tag TagLib might find elsewhere: those are parsed whole.
-std::optional<QVariantHash> fieldsAfterSave(TagLib::File *file, CheckedFileStream &stream, const QString &writtenKey);
+// Nothing for other files and for layouts whose tag TagLib might find
+// elsewhere: those are parsed whole.
+std::optional<QVariantHash> fieldsAfterSave(TagLib::File *file, CheckedFileStream &stream);
 
 // Empty when after holds every field of before but the written key; else
 // what was lost, worded to follow "The save would ".
