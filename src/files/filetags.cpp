@@ -366,9 +366,9 @@ void writeOpen(MusicFile &music, const QString &path, const Change &change,
     // into nothing, or saves it unreadable.
     if (!change.text.isEmpty() && meant.isValid() && meant.toString().isEmpty())
         refuse(QStringLiteral("leave the %1 it writes unreadable").arg(fieldName));
-    // The saved tag is read back, the written field included even when every
-    // other field kept its bytes: TagLib renders some frames it read (one
-    // with a crafted text encoding) as nothing, whatever it holds for them.
+    // The saved tag is read back from its bytes, never taken from memory:
+    // TagLib renders some frames it read (one with a crafted text encoding)
+    // as nothing, whatever it holds for them.
     std::optional<QVariantHash> after = savecheck::fieldsAfterSave(music.file(), stream);
     if (!after) {
         const Parsed again(stream, musicfiles::extensionOf(path), false);
@@ -376,12 +376,9 @@ void writeOpen(MusicFile &music, const QString &path, const Change &change,
             refuse(QStringLiteral("leave a file that cannot be read back"));
         after = savecheck::fields(*again.tag());
     }
-    // A tag that kept every other field's bytes reads them as before.
-    if (!savecheck::keepsOtherFields(music.file(), stream, change.key)) {
-        const QString lost = savecheck::lostField(before, *after, written);
-        if (!lost.isEmpty())
-            refuse(lost);
-    }
+    const QString lost = savecheck::lostField(before, *after, written);
+    if (!lost.isEmpty())
+        refuse(lost);
     if (meant.isValid() && after->value(field) != meant) {
         if (!change.text.isEmpty() && after->value(field).toString().isEmpty())
             refuse(QStringLiteral("leave the %1 it writes unreadable").arg(fieldName));

@@ -165,63 +165,6 @@ TagLib::ByteVector toByteVector(const QByteArray &bytes)
     return TagLib::ByteVector(bytes.constData(), static_cast<unsigned int>(bytes.size()));
 }
 
-// The frame an ID3v2 tag keeps a written field in; empty for a field that
-// several frames make up.
-QByteArray id3v2FrameOf(const QString &key)
-{
-    if (key == QLatin1String("name") || key == QLatin1String("title"))
-        return "TIT2";
-    if (key == QLatin1String("artist"))
-        return "TPE1";
-    if (key == QLatin1String("album"))
-        return "TALB";
-    if (key == QLatin1String("comment"))
-        return "COMM";
-    if (key == QLatin1String("genre"))
-        return "TCON";
-    return {};
-}
-
-// The ID3v2.3 or 2.4 tag at the start of a file, its header and every frame
-// but those called skipped, each frame as its bytes. Nothing when the tag,
-// or a skipped frame, has flags that change how its frames read, or when
-// its frames are not split beyond doubt: each followed by another frame's
-// name, or by zero padding to the tag's end.
-std::optional<QList<QByteArray>> id3v2FramesBut(const filestructure::ReadAt &readAt, const QByteArray &skipped)
-{
-    uchar header[10];
-    if (readAt(0, reinterpret_cast<char *>(header), 10) != 10 || std::memcmp(header, "ID3", 3) != 0 ||
-        (header[3] != 3 && header[3] != 4) || header[5] != 0 || (header[6] | header[7] | header[8] | header[9]) & 0x80)
-        return std::nullopt;
-    const qint64 end = 10 + (qint64(header[6]) << 21 | header[7] << 14 | header[8] << 7 | header[9]);
-    QByteArray tag(end, Qt::Uninitialized);
-    if (readAt(0, tag.data(), end) != end)
-        return std::nullopt;
-    const auto *p = reinterpret_cast<const uchar *>(tag.constData());
-    QList<QByteArray> kept{tag.left(10)};
-    qint64 at = 10;
-    while (at < end && p[at] != 0) {
-        if (end - at < 10 || !std::all_of(p + at, p + at + 4, filestructure::isFrameIdChar))
-            return std::nullopt;
-        qint64 size = qFromBigEndian<quint32>(p + at + 4);
-        if (header[3] == 4) {
-            if ((p[at + 4] | p[at + 5] | p[at + 6] | p[at + 7]) & 0x80)
-                return std::nullopt;
-            size = qint64(p[at + 4]) << 21 | p[at + 5] << 14 | p[at + 6] << 7 | p[at + 7];
-        }
-        if (size == 0 || size > end - at - 10)
-            return std::nullopt;
-        if (std::memcmp(p + at, skipped.constData(), 4) != 0)
-            kept.append(tag.mid(at, 10 + size));
-        else if (p[at + 9] != 0)
-            return std::nullopt; // read in memory through its flags, saved without them
-        at += 10 + size;
-    }
-    if (std::any_of(p + at, p + end, [](uchar c) { return c != 0; }))
-        return std::nullopt;
-    return kept;
-}
-
 std::optional<QVariantHash> mpegFields(TagLib::MPEG::File *mpeg, CheckedFileStream &stream)
 {
     char head[3];
@@ -264,69 +207,6 @@ std::optional<filestructure::Range> mp4Atom(const filestructure::ReadAt &readAt,
 // TagLib finds an MP4 file's fields in moov.udta.meta.ilst alone, so they
 // read back from a movie atom that holds nothing but the saved user data,
 // without the walk through every track's tables.
-// The item atom an MP4 file keeps a written field in; empty for a field
-// that several atoms may make up.
-QByteArray mp4ItemOf(const QString &key)
-{
-    if (key == QLatin1String("name") || key == QLatin1String("title"))
-        return "\xa9" "nam";
-    if (key == QLatin1String("artist"))
-        return "\xa9" "ART";
-    if (key == QLatin1String("album"))
-        return "\xa9" "alb";
-    if (key == QLatin1String("comment"))
-        return "\xa9" "cmt";
-    return {};
-}
-
-// Every item atom of moov.udta.meta.ilst but those called skipped, each as
-// its bytes, in order. Nothing when the list is not found where TagLib finds
-// it or its atoms do not fill it exactly.
-std::optional<QList<QByteArray>> mp4ItemsBut(const filestructure::ReadAt &readAt, qint64 length,
-                                             const QByteArray &skipped)
-{
-    const auto moov = mp4Atom(readAt, 0, length, "moov");
-    const auto udta = moov ? mp4Atom(readAt, moov->offset + 8, moov->offset + moov->size, "udta") : std::nullopt;
-    // meta holds a version and flags before its atoms.
-    const auto meta = udta ? mp4Atom(readAt, udta->offset + 8, udta->offset + udta->size, "meta") : std::nullopt;
-    const auto ilst = meta ? mp4Atom(readAt, meta->offset + 12, meta->offset + meta->size, "ilst") : std::nullopt;
-    if (!ilst || ilst->size > 0x7fffffff)
-        return std::nullopt;
-    QByteArray list(ilst->size, Qt::Uninitialized);
-    if (readAt(ilst->offset, list.data(), ilst->size) != ilst->size)
-        return std::nullopt;
-    const auto *p = reinterpret_cast<const uchar *>(list.constData());
-    QList<QByteArray> kept;
-    for (qint64 at = 8; at < ilst->size;) {
-        const qint64 size = ilst->size - at >= 8 ? qint64(qFromBigEndian<quint32>(p + at)) : 0;
-        if (size < 8 || size > ilst->size - at)
-            return std::nullopt;
-        if (std::memcmp(p + at + 4, skipped.constData(), 4) != 0)
-            kept.append(list.mid(at, size));
-        at += size;
-    }
-    return kept;
-}
-
-// Whether the just saved item list holds, byte for byte and in order, every
-// item it had but the written field's: TagLib then reads every other field as
-// before, so the file need not be parsed again.
-bool keepsOtherMp4Items(CheckedFileStream &stream, const QString &writtenKey)
-{
-    const QByteArray written = mp4ItemOf(writtenKey);
-    if (written.isEmpty())
-        return false;
-    const auto before = mp4ItemsBut(
-        [&stream](qint64 offset, char *buffer, qint64 size) { return stream.readOriginalAt(offset, buffer, size); },
-        stream.originalLength(), written);
-    if (!before)
-        return false;
-    const auto after = mp4ItemsBut(
-        [&stream](qint64 offset, char *buffer, qint64 size) { return stream.readAt(offset, buffer, size); },
-        stream.length(), written);
-    return after && *after == *before;
-}
-
 std::optional<QVariantHash> mp4Fields(CheckedFileStream &stream)
 {
     const filestructure::ReadAt readAt = [&stream](qint64 offset, char *buffer, qint64 size) {
@@ -428,69 +308,6 @@ std::optional<QByteArray> vorbisComment(const filestructure::Bytes &bytes)
     return packet->mid(7);
 }
 
-// The Vorbis comment field a written field is kept in; empty for a field
-// that TagLib may keep under one of several names.
-QByteArray xiphFieldOf(const QString &key)
-{
-    if (key == QLatin1String("name") || key == QLatin1String("title"))
-        return "TITLE";
-    if (key == QLatin1String("artist"))
-        return "ARTIST";
-    if (key == QLatin1String("album"))
-        return "ALBUM";
-    return {};
-}
-
-// A Vorbis comment's vendor, every comment but those of the field called
-// skipped (whatever their case) and the bytes after the last, in order.
-// Nothing when a length runs past the end.
-std::optional<QList<QByteArray>> xiphCommentsBut(const QByteArray &comment, const QByteArray &skipped)
-{
-    const auto *p = reinterpret_cast<const uchar *>(comment.constData());
-    const qint64 size = comment.size();
-    qint64 at = 0;
-    const auto take = [&](QByteArray *into) {
-        if (size - at < 4)
-            return false;
-        const qint64 length = qFromLittleEndian<quint32>(p + at);
-        if (length > size - at - 4)
-            return false;
-        if (into)
-            *into = comment.mid(at + 4, length);
-        at += 4 + length;
-        return true;
-    };
-    QList<QByteArray> kept(1);
-    if (!take(&kept[0]) || size - at < 4)
-        return std::nullopt;
-    const quint32 count = qFromLittleEndian<quint32>(p + at);
-    at += 4;
-    for (quint32 i = 0; i < count; ++i) {
-        QByteArray field;
-        if (!take(&field))
-            return std::nullopt;
-        const qsizetype equals = field.indexOf('=');
-        if (equals < 0 || field.left(equals).toUpper() != skipped)
-            kept.append(field);
-    }
-    kept.append(comment.mid(at));
-    return kept;
-}
-
-// Whether the just saved Vorbis comment holds, byte for byte and in order,
-// every comment it had but the written field's: TagLib then reads every other
-// field as before.
-bool keepsOtherXiphComments(const std::optional<QByteArray> &before, const std::optional<QByteArray> &after,
-                            const QString &writtenKey)
-{
-    const QByteArray written = xiphFieldOf(writtenKey);
-    if (written.isEmpty() || !before || !after || before->isNull() || after->isNull())
-        return false;
-    const auto keptBefore = xiphCommentsBut(*before, written);
-    const auto keptAfter = keptBefore ? xiphCommentsBut(*after, written) : std::nullopt;
-    return keptAfter && *keptAfter == *keptBefore;
-}
-
 // The fields of a saved Vorbis comment; nothing when it is not where it should be.
 std::optional<QVariantHash> xiphFields(const std::optional<QByteArray> &comment)
 {
@@ -501,71 +318,7 @@ std::optional<QVariantHash> xiphFields(const std::optional<QByteArray> &comment)
     return fields(TagLib::Ogg::XiphComment(toByteVector(*comment)));
 }
 
-// Where an ID3v1 tag keeps a written field; nothing for a field that shares
-// its bytes with another (the comment holds the track number).
-std::optional<filestructure::Range> id3v1FieldOf(const QString &key)
-{
-    if (key == QLatin1String("name") || key == QLatin1String("title"))
-        return filestructure::Range{3, 30};
-    if (key == QLatin1String("artist"))
-        return filestructure::Range{33, 30};
-    if (key == QLatin1String("album"))
-        return filestructure::Range{63, 30};
-    return std::nullopt;
-}
-
-// Whether the file ends in an ID3v1 tag after the save exactly when it did
-// before, with every byte but the written field's as before.
-bool keepsOtherId3v1Bytes(CheckedFileStream &stream, const QString &writtenKey)
-{
-    const auto last128 = [](const filestructure::Bytes &bytes) {
-        QByteArray tag = bytes.length >= 128 ? bytesAt(bytes, bytes.length - 128, 128) : QByteArray();
-        return tag.startsWith("TAG") ? tag : QByteArray();
-    };
-    QByteArray before = last128(original(stream));
-    QByteArray after = last128(edited(stream));
-    if (before.isEmpty() || after.isEmpty())
-        return before.isEmpty() && after.isEmpty();
-    const auto written = id3v1FieldOf(writtenKey);
-    if (!written)
-        return false;
-    before.remove(written->offset, written->size);
-    after.remove(written->offset, written->size);
-    return before == after;
-}
-
 } // namespace
-
-bool keepsOtherId3v2Frames(CheckedFileStream &stream, const QString &writtenKey)
-{
-    const QByteArray written = id3v2FrameOf(writtenKey);
-    if (written.isEmpty())
-        return false;
-    const auto before = id3v2FramesBut(
-        [&stream](qint64 offset, char *buffer, qint64 size) { return stream.readOriginalAt(offset, buffer, size); }, written);
-    if (!before)
-        return false;
-    const auto after = id3v2FramesBut(
-        [&stream](qint64 offset, char *buffer, qint64 size) { return stream.readAt(offset, buffer, size); }, written);
-    return after && *after == *before;
-}
-
-bool keepsOtherFields(TagLib::File *file, CheckedFileStream &stream, const QString &writtenKey)
-{
-    if (auto *mpeg = dynamic_cast<TagLib::MPEG::File *>(file)) {
-        char head[3];
-        return !mpeg->hasAPETag() && mpeg->hasID3v2Tag() && stream.readAt(0, head, 3) == 3 &&
-               std::memcmp(head, "ID3", 3) == 0 && keepsOtherId3v2Frames(stream, writtenKey) &&
-               keepsOtherId3v1Bytes(stream, writtenKey);
-    }
-    if (dynamic_cast<TagLib::MP4::File *>(file))
-        return keepsOtherMp4Items(stream, writtenKey);
-    if (dynamic_cast<TagLib::FLAC::File *>(file))
-        return keepsOtherXiphComments(flacComment(original(stream)), flacComment(edited(stream)), writtenKey);
-    if (dynamic_cast<TagLib::Ogg::Vorbis::File *>(file))
-        return keepsOtherXiphComments(vorbisComment(original(stream)), vorbisComment(edited(stream)), writtenKey);
-    return false;
-}
 
 std::optional<QVariantHash> fieldsAfterSave(TagLib::File *file, CheckedFileStream &stream)
 {

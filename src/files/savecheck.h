@@ -41,21 +41,6 @@ QVariantHash fields(const QList<const TagLib::Tag *> &tags);
 // One of those fields; invalid for a key that is not among them.
 QVariant field(const QList<const TagLib::Tag *> &tags, const QString &key);
 
-// Whether the just saved ID3v2 tag at the stream's start holds, byte for
-// byte and in order, the frames it had other than the one of the written
-// field, under the same header. TagLib then reads every other field of it as
-// it read them before the save, so they need not be parsed again.
-bool keepsOtherId3v2Frames(CheckedFileStream &stream, const QString &writtenKey);
-
-// Whether the just saved file holds every field but the written one
-// (writtenKey) in the very bytes it held them before, where TagLib reads them:
-// every other frame of an ID3v2 tag at an MPEG file's start (and every other
-// byte of its ID3v1 tag, if it has one both before and after), every other
-// item of an MP4 file's item list, every other comment of a FLAC or Ogg
-// Vorbis stream's Vorbis comment, each in the same order. Those fields then
-// read as before without another parse. False when unsure.
-bool keepsOtherFields(TagLib::File *file, CheckedFileStream &stream, const QString &writtenKey);
-
 // The fields of a just saved file read from its tag alone, rather than by
 // parsing the whole file again: an MPEG file's ID3v2 tag at its start and
 // perhaps an ID3v1 tag, an MP4 file's user data, a FLAC stream's Vorbis
