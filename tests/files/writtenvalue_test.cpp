@@ -24,7 +24,8 @@ TEST(WrittenValue, AFrameTagLibWouldSaveUnreadableIsRefusedAndTheFileKept)
     const QString odd = folder.addFile("odd.mp3", bytes);
     // The same frame alone in its tag, the other frames' bytes made padding:
     // the save keeps every other frame as it was, and the title is still read back.
-    const qsizetype tagEnd = 10 + ((bytes[6] & 0x7f) << 21 | (bytes[7] & 0x7f) << 14 | (bytes[8] & 0x7f) << 7 | (bytes[9] & 0x7f));
+    const qsizetype tagEnd =
+        10 + ((bytes[6] & 0x7f) << 21 | (bytes[7] & 0x7f) << 14 | (bytes[8] & 0x7f) << 7 | (bytes[9] & 0x7f));
     QByteArray alone = bytes;
     alone.replace(32, tagEnd - 32, QByteArray(tagEnd - 32, '\0'));
     const QString lone = folder.addFile("lone.mp3", alone);
