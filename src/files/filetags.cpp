@@ -330,9 +330,10 @@ void writeOpen(MusicFile &music, const QString &path, const Change &change,
     // TagLib falls back on reading a file by its content when the reader its
     // name picks fails; a damaged MP4 file read as MPEG would get an ID3v2
     // tag before its first atom, which no MP4 player reads past.
-    if (const auto named = formatNamed(musicfiles::extensionOf(path)); named && *named != format)
+    const QString extension = musicfiles::extensionOf(path);
+    if (const auto named = formatNamed(extension); named && *named != format)
         throw FileError(path, QStringLiteral("The file is not the kind of file its name says (.%1); it was not written")
-                                  .arg(musicfiles::extensionOf(path)));
+                                  .arg(extension));
     QList<filestructure::Range> audioBefore;
     const QString problem = filestructure::problem(savecheck::original(stream), format, &audioBefore);
     if (!problem.isEmpty())
@@ -371,7 +372,7 @@ void writeOpen(MusicFile &music, const QString &path, const Change &change,
     // as nothing, whatever it holds for them.
     std::optional<QVariantHash> after = savecheck::fieldsAfterSave(music.file(), stream);
     if (!after) {
-        const Parsed again(stream, musicfiles::extensionOf(path), false);
+        const Parsed again(stream, extension, false);
         if (!again.tag())
             refuse(QStringLiteral("leave a file that cannot be read back"));
         after = savecheck::fields(*again.tag());

@@ -24,9 +24,7 @@
 
 #include <QtEndian>
 
-#include <algorithm>
 #include <cstring>
-#include <memory>
 
 namespace savecheck {
 

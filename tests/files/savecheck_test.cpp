@@ -7,7 +7,6 @@
 #include "testfiles.h"
 
 #include <QByteArray>
-#include <cstring>
 #include <gtest/gtest.h>
 #include <taglib/fileref.h>
 #include <taglib/id3v2tag.h>
