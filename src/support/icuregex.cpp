@@ -35,14 +35,65 @@ std::unique_ptr<icu::RegexPattern> compilePattern(const icu::UnicodeString &patt
 constexpr int32_t probeTimeLimit = 50;
 constexpr int32_t matchTimeLimit = 250;
 
-std::unique_ptr<icu::RegexMatcher> matcherFor(const icu::RegexPattern &pattern, const icu::UnicodeString &subject,
-                                              UErrorCode &status)
-{
-    std::unique_ptr<icu::RegexMatcher> matcher(pattern.matcher(subject, status));
-    if (U_SUCCESS(status))
-        matcher->setTimeLimit(matchTimeLimit, status);
-    return matcher;
-}
+// A matcher of the pattern, pointed at subject, for the length of one call.
+// Making a matcher allocates its backtracking stack and state, which costs
+// more than matching a tag value; a run matches thousands of values with one
+// pattern, so each thread keeps the matcher of the pattern it used last. The
+// cache holds the pattern too, so no other pattern can take its address.
+class Matcher {
+public:
+    Matcher(const std::shared_ptr<const icu::RegexPattern> &pattern, const icu::UnicodeString &subject,
+            UErrorCode &status)
+        : status_(status)
+    {
+        Cached &cached = cache();
+        if (cached.pattern == pattern && cached.matcher) {
+            cached.matcher->reset(subject);
+        } else {
+            cached.matcher.reset(); // it refers to the pattern that may go next
+            cached.pattern = pattern;
+            cached.matcher.reset(pattern->matcher(subject, status));
+            if (U_SUCCESS(status))
+                cached.matcher->setTimeLimit(matchTimeLimit, status);
+            if (U_FAILURE(status)) {
+                cached.matcher.reset();
+                cached.pattern.reset();
+                return;
+            }
+        }
+        matcher_ = cached.matcher.get();
+    }
+    // The subject is the caller's and goes with the call: the kept matcher
+    // must not point at it. One that failed (out of time, out of stack) is
+    // not kept, nor the stack it may have grown.
+    ~Matcher()
+    {
+        static const icu::UnicodeString nothing;
+        if (U_FAILURE(status_)) {
+            cache().matcher.reset();
+            cache().pattern.reset();
+        } else if (matcher_) {
+            matcher_->reset(nothing);
+        }
+    }
+    Matcher(const Matcher &) = delete;
+    Matcher &operator=(const Matcher &) = delete;
+
+    icu::RegexMatcher *operator->() const { return matcher_; }
+
+private:
+    struct Cached {
+        std::shared_ptr<const icu::RegexPattern> pattern;
+        std::unique_ptr<icu::RegexMatcher> matcher;
+    };
+    static Cached &cache()
+    {
+        thread_local Cached cached;
+        return cached;
+    }
+    UErrorCode &status_;
+    icu::RegexMatcher *matcher_ = nullptr;
+};
 
 } // namespace
 
@@ -89,7 +140,7 @@ bool IcuRegex::findsMatch(const QString &text) const
 {
     UErrorCode status = U_ZERO_ERROR;
     const icu::UnicodeString subject = alias(text);
-    std::unique_ptr<icu::RegexMatcher> matcher = matcherFor(*pattern_, subject, status);
+    const Matcher matcher(pattern_, subject, status);
     return U_SUCCESS(status) && matcher->find(0, status) && U_SUCCESS(status);
 }
 
@@ -120,7 +171,7 @@ QString IcuRegex::replaceAll(const QString &text, const QString &templ) const
 {
     UErrorCode status = U_ZERO_ERROR;
     const icu::UnicodeString input = alias(text);
-    std::unique_ptr<icu::RegexMatcher> matcher = matcherFor(*pattern_, input, status);
+    const Matcher matcher(pattern_, input, status);
     if (U_FAILURE(status))
         throw NamedException(QStringLiteral("Regular Expression"), QString::fromLatin1(u_errorName(status)));
     // ICU's own replaceAll takes a match that runs out of time for the end of
@@ -156,7 +207,7 @@ QString IcuRegex::concatenatedMatches(const QString &text) const
 {
     UErrorCode status = U_ZERO_ERROR;
     const icu::UnicodeString input = alias(text);
-    std::unique_ptr<icu::RegexMatcher> matcher = matcherFor(*pattern_, input, status);
+    const Matcher matcher(pattern_, input, status);
     QString matches;
     if (U_FAILURE(status))
         return matches;

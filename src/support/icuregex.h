@@ -14,8 +14,8 @@ U_NAMESPACE_END
 // An ICU regular expression as the tools use it: '^' and '$' always match at
 // every line start and end, letter case is ignored when asked. Compile once on
 // the main thread; the compiled pattern never changes afterwards, so the worker
-// may use it (each use makes its own matcher). Positions count UTF-16 code
-// units, like QString, so text crosses to ICU without conversion.
+// may use it (each thread keeps a matcher of its own). Positions count UTF-16
+// code units, like QString, so text crosses to ICU without conversion.
 class IcuRegex {
 public:
     // Nothing when ICU refuses the pattern.

@@ -129,3 +129,34 @@ TEST(IcuRegex, CompiledPatternServesAnotherThread)
     worker.join();
     EXPECT_EQ(fromThread, "f00");
 }
+
+TEST(IcuRegex, EachUseMatchesItsOwnTextWhateverCameBefore)
+{
+    // A thread keeps the matcher of the pattern it used last: nothing of one
+    // use may show in the next, whichever pattern, text or failure came before.
+    const auto words = IcuRegex::compile("(\\w+)", false);
+    const auto digit = IcuRegex::compile("[0-9]", false);
+    const auto overflowing = IcuRegex::compile("^++a", false);
+    ASSERT_TRUE(words && digit && overflowing);
+    for (int round = 0; round < 3; ++round) {
+        EXPECT_EQ(words->replaceAll("one two", "<$1>"), "<one> <two>");
+        EXPECT_EQ(words->replaceAll("three", "[$1]"), "[three]");
+        EXPECT_EQ(words->replaceAll("", "[$1]"), "");
+        EXPECT_TRUE(digit->findsMatch("track 7"));
+        EXPECT_FALSE(digit->findsMatch("track"));
+        EXPECT_THROW(overflowing->replaceAll("abc", "y"), NamedException);
+        EXPECT_EQ(words->concatenatedMatches("a-b"), "ab");
+    }
+    // A pattern compiled after another was dropped is matched as itself,
+    // wherever its memory lies.
+    for (const char *letter : {"x", "y", "z"}) {
+        {
+            const auto dropped = IcuRegex::compile("q", false);
+            ASSERT_TRUE(dropped);
+            EXPECT_EQ(dropped->replaceAll("xyzq", "_"), "xyz_");
+        }
+        const auto regex = IcuRegex::compile(letter, false);
+        ASSERT_TRUE(regex);
+        EXPECT_EQ(regex->replaceAll("xyzq", "_"), QString("xyzq").replace(letter, "_"));
+    }
+}
