@@ -154,6 +154,27 @@ void CheckedFileStream::fail(const QString &what, int errorNumber)
         error_ = what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errorNumber));
 }
 
+const char *CheckedFileStream::inBlock(qint64 offset, qint64 size, bool &ok)
+{
+    ok = true;
+    const qint64 start = offset & ~(blockSize - 1);
+    if (size >= blockSize || offset < 0)
+        return nullptr;
+    if (start != blockOffset_) {
+        block_.resize(std::min(blockSize, originalLength_ - start));
+        const qint64 got = readFull(fd_, start, block_.data(), block_.size());
+        if (got < 0) {
+            blockOffset_ = -1;
+            fail(QStringLiteral("cannot be read"), errno);
+            ok = false;
+            return nullptr;
+        }
+        block_.resize(got);
+        blockOffset_ = start;
+    }
+    return offset - start + size <= block_.size() ? block_.constData() + (offset - start) : nullptr;
+}
+
 qint64 CheckedFileStream::readOriginalAt(qint64 offset, char *buffer, qint64 size)
 {
     if (fd_ < 0)
@@ -163,25 +184,13 @@ qint64 CheckedFileStream::readOriginalAt(qint64 offset, char *buffer, qint64 siz
     size = std::min(size, std::max<qint64>(0, originalLength_ - offset));
     if (size <= 0)
         return 0;
-    constexpr qint64 blockSize = 8192;
-    const qint64 start = offset & ~(blockSize - 1);
-    if (size < blockSize && offset >= 0) {
-        if (start != blockOffset_) {
-            block_.resize(std::min(blockSize, originalLength_ - start));
-            const qint64 got = readFull(fd_, start, block_.data(), block_.size());
-            if (got < 0) {
-                blockOffset_ = -1;
-                fail(QStringLiteral("cannot be read"), errno);
-                return -1;
-            }
-            block_.resize(got);
-            blockOffset_ = start;
-        }
-        if (offset - start + size <= block_.size()) {
-            std::memcpy(buffer, block_.constData() + (offset - start), size_t(size));
-            return size;
-        }
+    bool ok = true;
+    if (const char *bytes = inBlock(offset, size, ok)) {
+        std::memcpy(buffer, bytes, size_t(size));
+        return size;
     }
+    if (!ok)
+        return -1;
     const qint64 got = readFull(fd_, offset, buffer, size);
     if (got < 0)
         fail(QStringLiteral("cannot be read"), errno);
@@ -243,6 +252,17 @@ TagLib::ByteVector CheckedFileStream::readBlock(unsigned long length)
     // out below zero) must not turn negative here.
     const qint64 most = std::min<qint64>(length_ - position_, INT_MAX);
     const qint64 wanted = length < static_cast<unsigned long>(most) ? static_cast<qint64>(length) : most;
+    // TagLib reads a tag or an atom tree a few bytes at a time: those come
+    // straight from the block in memory, copied once, not zeroed first.
+    if (!edited_) {
+        bool ok = true;
+        if (const char *bytes = inBlock(position_, wanted, ok)) {
+            position_ += static_cast<long>(wanted);
+            return TagLib::ByteVector(bytes, static_cast<unsigned int>(wanted));
+        }
+        if (!ok)
+            return {};
+    }
     TagLib::ByteVector data(static_cast<unsigned int>(wanted));
     const qint64 got = readAt(position_, data.data(), wanted);
     if (got <= 0)

@@ -103,6 +103,12 @@ private:
     bool replaceWithCopy(bool &tryInPlace);
     bool rewriteFromCopy();
     void fail(const QString &what, int errorNumber);
+    // Where size bytes of the file on disk at offset lie in the block kept in
+    // memory, the block read first when need be; nullptr when they are no
+    // small read or do not fit in one block. ok turns false, with error()
+    // set, when the block cannot be read.
+    const char *inBlock(qint64 offset, qint64 size, bool &ok);
+    static constexpr qint64 blockSize = 8192;
 
     QByteArray name_;
     int fd_ = -1;

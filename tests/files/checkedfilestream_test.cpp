@@ -30,17 +30,32 @@ TEST(CheckedFileStream, SmallReadsAnywhereReadTheFileAndACommitIsSeenAfter)
         ASSERT_EQ(n, expected.size()) << offset << "+" << size;
         EXPECT_EQ(got.left(n), expected) << offset << "+" << size;
     }
+    // TagLib's reads, handed over from the block where they fit in it.
+    const auto readBlockAt = [&stream](qint64 offset, qint64 size) {
+        stream.seek(offset);
+        const TagLib::ByteVector got = stream.readBlock(static_cast<unsigned long>(size));
+        return QByteArray(got.data(), got.size());
+    };
+    for (const auto &[offset, size] : reads) {
+        const QByteArray expected = bytes.mid(offset, size);
+        EXPECT_EQ(readBlockAt(offset, size), expected) << offset << "+" << size;
+        EXPECT_EQ(stream.tell(), offset + expected.size()) << offset << "+" << size;
+    }
 
-    // An edit inside the block read last; after the commit the file and the
-    // stream both hold it.
+    // An edit inside the block read last: read with it before the commit,
+    // and after it the file and the stream both hold it.
     stream.seek(14);
     stream.writeBlock(TagLib::ByteVector("EDITED", 6));
+    QByteArray edited = bytes;
+    edited.replace(14, 6, "EDITED");
+    EXPECT_EQ(readBlockAt(12, 10), edited.mid(12, 10));
     ASSERT_TRUE(stream.commit());
-    bytes.replace(14, 6, "EDITED");
+    bytes = edited;
     EXPECT_EQ(TestFolder::readAll(path), bytes);
     QByteArray again(10, '\0');
     ASSERT_EQ(stream.readOriginalAt(12, again.data(), 10), 10);
     EXPECT_EQ(again, bytes.mid(12, 10));
+    EXPECT_EQ(readBlockAt(10, 12), bytes.mid(10, 12));
     EXPECT_FALSE(stream.failed());
 }
 

@@ -50,8 +50,9 @@ TEST(TagLibFile, ReadsEveryFileAsTagLibsOwnDetectionDoes)
             EXPECT_EQ(readingOf(ours), readingOf(reference)) << path.toStdString() << (audio ? " with audio" : "");
             EXPECT_EQ(ours.audioProperties() != nullptr, reference.audioProperties() != nullptr) << path.toStdString();
             // Not a match of two failures: a seed under its own name is read.
-            if (QFileInfo(path).fileName().startsWith(QStringLiteral("seed.%1 ").arg(extension)))
+            if (QFileInfo(path).fileName().startsWith(QStringLiteral("seed.%1 ").arg(extension))) {
                 EXPECT_FALSE(ours.isNull()) << path.toStdString();
+            }
         }
     }
 }
