@@ -40,6 +40,8 @@ constexpr int32_t matchTimeLimit = 250;
 // more than matching a tag value; a run matches thousands of values with one
 // pattern, so each thread keeps the matcher of the pattern it used last. The
 // cache holds the pattern too, so no other pattern can take its address.
+// Nothing here matches while a match is going on, so one matcher a thread is
+// never wanted twice at once.
 class Matcher {
 public:
     Matcher(const std::shared_ptr<const icu::RegexPattern> &pattern, const icu::UnicodeString &subject,
