@@ -321,7 +321,7 @@ QString unusableReason(MusicFile &music)
 // saved file, read back, holds the same audio and every other field as before.
 // fieldsBefore, when given, are the file's fields as savecheck::fields read them.
 void writeOpen(MusicFile &music, const QString &path, const Change &change,
-               std::optional<QVariantHash> fieldsBefore = std::nullopt)
+               std::optional<savecheck::Fields> fieldsBefore = std::nullopt)
 {
     if (!music.tag())
         throw FileError(path, unusableReason(music));
@@ -338,7 +338,7 @@ void writeOpen(MusicFile &music, const QString &path, const Change &change,
     const QString problem = filestructure::problem(savecheck::original(stream), format, &audioBefore);
     if (!problem.isEmpty())
         throw FileError(path, QStringLiteral("The file %1; it was not written").arg(problem));
-    const QVariantHash before =
+    const savecheck::Fields before =
         fieldsBefore ? *std::move(fieldsBefore) : savecheck::fields(savecheck::tagsOf(music.file(), *music.tag()));
 
     if (fileproperties::holds(change.key)) {
@@ -370,7 +370,7 @@ void writeOpen(MusicFile &music, const QString &path, const Change &change,
     // The saved tag is read back from its bytes, never taken from memory:
     // TagLib renders some frames it read (one with a crafted text encoding)
     // as nothing, whatever it holds for them.
-    std::optional<QVariantHash> after = savecheck::fieldsAfterSave(music.file(), stream);
+    std::optional<savecheck::Fields> after = savecheck::fieldsAfterSave(music.file(), stream);
     if (!after) {
         const Parsed again(stream, extension, false);
         if (!again.tag())
@@ -486,7 +486,7 @@ bool writeIfUnchanged(const QString &path, const QString &key, const QVariant &v
         MusicFile music(path, CheckedFileStream::Access::ReadWrite, true, needsAudioProperties(keys));
         // The text fields compared are among those the save must keep: read
         // once, they serve both.
-        std::optional<QVariantHash> fields;
+        std::optional<savecheck::Fields> fields;
         if (music.tag() && std::all_of(keys.cbegin(), keys.cend(), [](const QString &k) { return textKeys.contains(k); }))
             fields = savecheck::fields(savecheck::tagsOf(music.file(), *music.tag()));
         // A file we may not write is still compared first: a changed file is

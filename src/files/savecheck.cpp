@@ -123,11 +123,21 @@ QVariant valueOf(const QList<const TagLib::Tag *> &tags, const FieldGetter &gett
 
 } // namespace
 
-QVariantHash fields(const QList<const TagLib::Tag *> &tags)
+QVariant Fields::value(const QString &key) const
 {
-    QVariantHash values;
-    for (const FieldGetter &getter : fieldGetters)
-        values.insert(QLatin1String(getter.key), valueOf(tags, getter));
+    for (size_t i = 0; i < std::size(fieldGetters); ++i) {
+        if (key == QLatin1String(fieldGetters[i].key))
+            return values_[i];
+    }
+    return {};
+}
+
+Fields fields(const QList<const TagLib::Tag *> &tags)
+{
+    static_assert(std::size(fieldGetters) == std::tuple_size_v<decltype(Fields::values_)>);
+    Fields values;
+    for (size_t i = 0; i < std::size(fieldGetters); ++i)
+        values.values_[i] = valueOf(tags, fieldGetters[i]);
     return values;
 }
 
@@ -140,7 +150,7 @@ QVariant field(const QList<const TagLib::Tag *> &tags, const QString &key)
     return {};
 }
 
-QVariantHash fields(const TagLib::Tag &tag)
+Fields fields(const TagLib::Tag &tag)
 {
     return fields(QList<const TagLib::Tag *>{&tag});
 }
@@ -163,7 +173,7 @@ TagLib::ByteVector toByteVector(const QByteArray &bytes)
     return TagLib::ByteVector(bytes.constData(), static_cast<unsigned int>(bytes.size()));
 }
 
-std::optional<QVariantHash> mpegFields(TagLib::MPEG::File *mpeg, CheckedFileStream &stream)
+std::optional<Fields> mpegFields(TagLib::MPEG::File *mpeg, CheckedFileStream &stream)
 {
     char head[3];
     if (mpeg->hasAPETag() || !mpeg->hasID3v2Tag() || stream.readAt(0, head, 3) != 3 || std::memcmp(head, "ID3", 3) != 0)
@@ -205,7 +215,7 @@ std::optional<filestructure::Range> mp4Atom(const filestructure::ReadAt &readAt,
 // TagLib finds an MP4 file's fields in moov.udta.meta.ilst alone, so they
 // read back from a movie atom that holds nothing but the saved user data,
 // without the walk through every track's tables.
-std::optional<QVariantHash> mp4Fields(CheckedFileStream &stream)
+std::optional<Fields> mp4Fields(CheckedFileStream &stream)
 {
     const filestructure::ReadAt readAt = [&stream](qint64 offset, char *buffer, qint64 size) {
         return stream.readAt(offset, buffer, size);
@@ -307,7 +317,7 @@ std::optional<QByteArray> vorbisComment(const filestructure::Bytes &bytes)
 }
 
 // The fields of a saved Vorbis comment; nothing when it is not where it should be.
-std::optional<QVariantHash> xiphFields(const std::optional<QByteArray> &comment)
+std::optional<Fields> xiphFields(const std::optional<QByteArray> &comment)
 {
     if (!comment)
         return std::nullopt;
@@ -318,7 +328,7 @@ std::optional<QVariantHash> xiphFields(const std::optional<QByteArray> &comment)
 
 } // namespace
 
-std::optional<QVariantHash> fieldsAfterSave(TagLib::File *file, CheckedFileStream &stream)
+std::optional<Fields> fieldsAfterSave(TagLib::File *file, CheckedFileStream &stream)
 {
     if (auto *mpeg = dynamic_cast<TagLib::MPEG::File *>(file))
         return mpegFields(mpeg, stream);
@@ -339,15 +349,16 @@ std::optional<QVariantHash> fieldsAfterSave(TagLib::File *file, CheckedFileStrea
     return std::nullopt;
 }
 
-QString lostField(const QVariantHash &before, const QVariantHash &after, const QString &writtenKey)
+QString lostField(const Fields &before, const Fields &after, const QString &writtenKey)
 {
     const QString written = writtenKey == QLatin1String("title") ? QStringLiteral("name") : writtenKey;
-    for (auto it = before.cbegin(); it != before.cend(); ++it) {
-        if (it.key() == written || after.value(it.key()) == it.value())
+    for (size_t i = 0; i < std::size(fieldGetters); ++i) {
+        const QLatin1String field(fieldGetters[i].key);
+        if (field == written || after.values_[i] == before.values_[i])
             continue;
-        const QString key = it.key() == QLatin1String("name") ? QStringLiteral("title") : it.key();
+        const QString key = field == QLatin1String("name") ? QStringLiteral("title") : QString(field);
         return QStringLiteral("change its %1 from \"%2\" to \"%3\"")
-            .arg(key, it.value().toString().left(100), after.value(it.key()).toString().left(100));
+            .arg(key, before.values_[i].toString().left(100), after.values_[i].toString().left(100));
     }
     return {};
 }

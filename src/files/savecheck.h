@@ -4,8 +4,9 @@
 #include "filestructure.h"
 
 #include <QString>
-#include <QVariantHash>
+#include <QVariant>
 
+#include <array>
 #include <optional>
 
 class CheckedFileStream;
@@ -34,10 +35,25 @@ QList<const TagLib::Tag *> tagsOf(TagLib::File *file, const TagLib::Tag &tag);
 TagLib::String firstText(const QList<const TagLib::Tag *> &tags, TagLib::String (TagLib::Tag::*get)() const);
 unsigned int firstNumber(const QList<const TagLib::Tag *> &tags, unsigned int (TagLib::Tag::*get)() const);
 
-// The fields a save must keep, as the tags read them; of several tags, the
-// first that has a field gives it.
-QVariantHash fields(const TagLib::Tag &tag);
-QVariantHash fields(const QList<const TagLib::Tag *> &tags);
+// The fields a save must keep, as the tags read them: the texts of artist,
+// name (the title), album, comment and genre, the numbers of year and track
+// ("number"). Held in that order, not hashed: every save reads them twice,
+// and a save that would lose several is told by the first in that order.
+class Fields {
+public:
+    // The field of key; invalid for a key that is not among them.
+    QVariant value(const QString &key) const;
+    bool operator==(const Fields &other) const = default;
+
+private:
+    friend Fields fields(const QList<const TagLib::Tag *> &tags);
+    friend QString lostField(const Fields &before, const Fields &after, const QString &writtenKey);
+    std::array<QVariant, 7> values_;
+};
+
+// Of several tags, the first that has a field gives it.
+Fields fields(const TagLib::Tag &tag);
+Fields fields(const QList<const TagLib::Tag *> &tags);
 // One of those fields; invalid for a key that is not among them.
 QVariant field(const QList<const TagLib::Tag *> &tags, const QString &key);
 
@@ -47,10 +63,10 @@ QVariant field(const QList<const TagLib::Tag *> &tags, const QString &key);
 // comment, an Ogg Vorbis stream's comment packet, a WAV file's tag chunks.
 // Nothing for other files and for layouts whose tag TagLib might find
 // elsewhere: those are parsed whole.
-std::optional<QVariantHash> fieldsAfterSave(TagLib::File *file, CheckedFileStream &stream);
+std::optional<Fields> fieldsAfterSave(TagLib::File *file, CheckedFileStream &stream);
 
 // Empty when after holds every field of before but the written key; else
-// what was lost, worded to follow "The save would ".
-QString lostField(const QVariantHash &before, const QVariantHash &after, const QString &writtenKey);
+// the first field lost, in the order above, worded to follow "The save would ".
+QString lostField(const Fields &before, const Fields &after, const QString &writtenKey);
 
 } // namespace savecheck

@@ -13,11 +13,22 @@
 #include <taglib/mpegfile.h>
 #include <taglib/tag.h>
 
+namespace savecheck {
+
+// What a failed comparison shows.
+void PrintTo(const Fields &fields, std::ostream *out)
+{
+    for (const char *key : {"artist", "name", "album", "comment", "genre", "year", "number"})
+        *out << key << "=\"" << fields.value(QLatin1String(key)).toString().toStdString() << "\" ";
+}
+
+} // namespace savecheck
+
 namespace {
 
 struct Saved {
-    QVariantHash quick;      // the tag-only read-back
-    QVariantHash fullParse;  // TagLib's parse of the whole saved file, through its union of tags (WAV: both tags)
+    savecheck::Fields quick;     // the tag-only read-back
+    savecheck::Fields fullParse; // TagLib's parse of the whole saved file, through its union of tags (WAV: both tags)
     bool hadQuickPath = false;
 };
 
@@ -56,9 +67,9 @@ Saved saveAndReadBack(const QString &path, const std::function<void(CheckedFileS
         EXPECT_TRUE(ref.save()) << path.toStdString();
         if (afterSave)
             afterSave(stream);
-        const std::optional<QVariantHash> quick = savecheck::fieldsAfterSave(ref.file(), stream);
+        const std::optional<savecheck::Fields> quick = savecheck::fieldsAfterSave(ref.file(), stream);
         saved.hadQuickPath = quick.has_value();
-        saved.quick = quick.value_or(QVariantHash());
+        saved.quick = quick.value_or(savecheck::Fields());
     }
     stream.seek(0);
     TagLib::FileRef again(&stream, false);
@@ -191,3 +202,33 @@ TEST(SaveCheck, LayoutsWhoseTagTagLibMightFindElsewhereAreParsedWhole)
 }
 
 } // namespace
+
+// What a save would lose is told by the first field that differs, the written
+// one aside, in the same order in every process.
+TEST(SaveCheck, ALostFieldIsNamedFirstOfTheFieldsInTheirOrder)
+{
+    TagLib::ID3v2::Tag before;
+    setEveryField(before);
+    TagLib::ID3v2::Tag after;
+    setEveryField(after);
+    const auto lost = [&](const QString &written) {
+        return savecheck::lostField(savecheck::fields(before), savecheck::fields(after), written);
+    };
+    EXPECT_EQ(lost("artist"), "");
+    after.setTitle("Another title");
+    EXPECT_EQ(lost("title"), "");
+    EXPECT_EQ(lost("name"), "");
+    after.setGenre("Lost genre");
+    after.setAlbum("Lost album");
+    EXPECT_EQ(lost("name"), "change its album from \"Read-back album\" to \"Lost album\"");
+    EXPECT_EQ(lost("album"), "change its title from \"Quavertin read-back title\" to \"Another title\"");
+    after.setTitle("Quavertin read-back title");
+    after.setAlbum("Read-back album");
+    EXPECT_EQ(lost("artist"), "change its genre from \"Read-back genre\" to \"Lost genre\"");
+    EXPECT_EQ(lost("genre"), "");
+    after.setGenre("Read-back genre");
+    after.setTrack(0);
+    EXPECT_EQ(lost("name"), "change its number from \"11\" to \"0\"");
+    EXPECT_EQ(savecheck::fields(before).value("number").toUInt(), 11u);
+    EXPECT_FALSE(savecheck::fields(before).value("track").isValid());
+}
