@@ -121,15 +121,22 @@ QVariant valueOf(const QList<const TagLib::Tag *> &tags, const FieldGetter &gett
     return firstNumber(tags, getter.number);
 }
 
+// Where key stands among the fields; -1 for a key that is not one.
+qsizetype indexOf(const QString &key)
+{
+    for (size_t i = 0; i < std::size(fieldGetters); ++i) {
+        if (key == QLatin1String(fieldGetters[i].key))
+            return qsizetype(i);
+    }
+    return -1;
+}
+
 } // namespace
 
 QVariant Fields::value(const QString &key) const
 {
-    for (size_t i = 0; i < std::size(fieldGetters); ++i) {
-        if (key == QLatin1String(fieldGetters[i].key))
-            return values_[i];
-    }
-    return {};
+    const qsizetype i = indexOf(key);
+    return i < 0 ? QVariant() : values_[size_t(i)];
 }
 
 Fields fields(const QList<const TagLib::Tag *> &tags)
@@ -143,11 +150,8 @@ Fields fields(const QList<const TagLib::Tag *> &tags)
 
 QVariant field(const QList<const TagLib::Tag *> &tags, const QString &key)
 {
-    for (const FieldGetter &getter : fieldGetters) {
-        if (key == QLatin1String(getter.key))
-            return valueOf(tags, getter);
-    }
-    return {};
+    const qsizetype i = indexOf(key);
+    return i < 0 ? QVariant() : valueOf(tags, fieldGetters[i]);
 }
 
 Fields fields(const TagLib::Tag &tag)
