@@ -19,7 +19,7 @@ for round in $(seq "$rounds"); do
   floor=$(lowest "$floor" "$s"); floor_cpu=$(lowest "$floor_cpu" "$cpu")
   echo "round $round: floor ${s}s, cpu ${cpu}s (${kb} KiB)"
   read -r s kb cpu < <(measure "$cli" --library "$work/library.sqlite" --folder "$work/cli" \
-    rename --pattern '#n - #t' --recursive)
+    rename --pattern '#n - #t' --recursive --yes)
   run=$(lowest "$run" "$s"); run_cpu=$(lowest "$run_cpu" "$cpu")
   renamed=$(find "$work/cli" -type f -name '* - *' | wc -l)
   echo "round $round: cli ${s}s, cpu ${cpu}s (${kb} KiB, $renamed renamed)"
