@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <QHash>
 
+#include <algorithm>
+
 namespace {
 
 const QString locationKey = QStringLiteral("location");
@@ -104,6 +106,8 @@ void RunJournal::intend(const QList<HistoryChange> &changes, const QList<qint64>
         return;
     try {
         store_->intend(number_, positions, changes);
+        std::lock_guard lock(mutex_);
+        intended_ += positions;
     } catch (const std::exception &e) {
         fail(e);
     }
@@ -169,6 +173,7 @@ void RunJournal::intendRemovals(MusicLibrary &library, const QList<TrackRef> &re
     try {
         QHash<qint64, QString> names;
         RecordWalk walk(list);
+        intendedElsewhere_ = true;
         HistoryStore::Intent intent(*store_, number_);
         QHash<QString, const ChangeRecord *> recordOfFile;
         for (qsizetype first = 0; first < removed.size(); first += pageSize) {
@@ -247,6 +252,7 @@ void RunJournal::intendAdditions(MusicLibrary &library, qint64 playlistId, qint6
     try {
         const QString name = playlistName(library, playlistId);
         RecordWalk walk(list);
+        intendedElsewhere_ = true;
         HistoryStore::Intent intent(*store_, number_);
         qint64 position = 0;
         for (qint64 after = lastEntryBefore;;) {
@@ -279,6 +285,7 @@ void RunJournal::intendRestores(MusicLibrary &library, const QList<QPair<qint64,
         return;
     try {
         QHash<qint64, QString> names;
+        intendedElsewhere_ = true;
         HistoryStore::Intent intent(*store_, number_);
         for (qsizetype i = 0; i < entries.size(); ++i) {
             const auto &[playlistId, entry] = entries.at(i);
@@ -317,7 +324,14 @@ QString RunJournal::finish()
     if (store_ && number_ > 0) {
         try {
             std::lock_guard lock(mutex_);
-            if (appliedAll_)
+            // A run that made every change it intended is confirmed whole in
+            // one statement: a look-up and an update a change cost a long run
+            // more than writing the changes did. Membership lists write their
+            // pending entries themselves and are confirmed as they say.
+            std::sort(applied_.begin(), applied_.end());
+            applied_.erase(std::unique(applied_.begin(), applied_.end()), applied_.end());
+            std::sort(intended_.begin(), intended_.end());
+            if (appliedAll_ || (!intendedElsewhere_ && !intended_.isEmpty() && applied_ == intended_))
                 store_->finishRunAll(number_, run_.limits);
             else
                 store_->finishRun(number_, applied_, run_.limits);

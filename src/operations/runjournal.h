@@ -80,6 +80,8 @@ private:
     qint64 number_ = 0;
     QString problem_;
     std::mutex mutex_;
+    QList<qint64> intended_; // the positions intend() wrote as pending
+    bool intendedElsewhere_ = false; // a membership list wrote its own
     QList<qint64> applied_;
     bool appliedAll_ = false;
 };
