@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 
 SECONDS ?= 30
 
-.PHONY: deps configure build run test test-sanitize fuzz bench clean
+.PHONY: deps configure build run test test-threads test-sanitize fuzz bench clean
 
 deps:
 	./scripts/install-deps.sh
@@ -21,6 +21,14 @@ run: build
 
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# The suite again with file work on one thread and on eight, whatever the
+# machine's cores: the results must not depend on how many files are read at once.
+test-threads: build
+	cd $(BUILD_DIR) && for threads in 1 8; do \
+	  echo "== QUAVERTIN_THREADS=$$threads"; \
+	  QUAVERTIN_THREADS=$$threads QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) || exit 1; \
+	done
 
 # The whole suite under AddressSanitizer and UBSan, in build-sanitize.
 test-sanitize: deps
