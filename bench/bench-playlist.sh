@@ -19,7 +19,7 @@ for round in $(seq "$rounds"); do
   echo "== round $round"
   "$build/bench/bench-playlist" run "$work/library.sqlite" | tee "$work/round"
   awk '/^floor:/ { print "floor", $5 } /^collecting/ { print "collect", $4; print "collectratio", $7 }
-       /^applying/ { print "apply", $4; print "applyratio", $7 }
+       /^applying \(/ { print "apply", $4; print "applyratio", $7 }
        /^insert floor:/ { print "insert", $6 } /^peak memory of this run/ { print "peak", $6 }' \
     "$work/round" >>"$work/times"
 done
