@@ -326,8 +326,8 @@ QString RunJournal::finish()
             std::lock_guard lock(mutex_);
             // A run that made every change it intended is confirmed whole in
             // one statement: a look-up and an update a change cost a long run
-            // more than writing the changes did. Membership lists write their
-            // pending entries themselves and are confirmed as they say.
+            // nearly as much as writing the changes did. Membership lists
+            // write their pending entries themselves and are confirmed as they say.
             std::sort(applied_.begin(), applied_.end());
             applied_.erase(std::unique(applied_.begin(), applied_.end()), applied_.end());
             std::sort(intended_.begin(), intended_.end());
