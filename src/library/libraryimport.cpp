@@ -5,6 +5,7 @@
 #include "files/fileproperties.h"
 #include "files/musicfiles.h"
 #include "files/nestingguard.h"
+#include "files/ratingconventions.h"
 #include "files/taglibfile.h"
 #include "files/taglibtext.h"
 #include "support/dispatch.h"
@@ -15,6 +16,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <climits>
 #include <sys/stat.h>
 #include <taglib/audioproperties.h>
 #include <taglib/fileref.h>
@@ -117,6 +119,13 @@ ImportedFile readWithTagLib(const QString &path)
     values.insert("duration", audio->lengthInMilliseconds() / 1000.0);
     putNumber(values, "bitRate", audio->bitrate());
     values.insert("kind", kindFor(musicfiles::extensionOf(path)));
+    // A re-import or refresh leaves the library's own rating and count
+    // alone: they may have moved on since the file was written.
+    const ratingconventions::Chosen kept = ratingconventions::choose(ratingconventions::read(*ref.file()));
+    if (kept.rating)
+        file.onAdd.insert("rating", *kept.rating);
+    if (kept.playCount)
+        file.onAdd.insert("playedCount", qlonglong(std::min<quint64>(*kept.playCount, INT_MAX)));
     return file;
 }
 

@@ -416,6 +416,13 @@ QList<qint64> MusicLibrary::importFiles(const QList<ImportedFile> &files, QList<
             st.run();
             id = db.lastInsertId();
             added = true;
+            for (auto it = file.onAdd.cbegin(); it != file.onAdd.cend(); ++it) {
+                if (file.values.contains(it.key()))
+                    continue;
+                const trackcolumns::Column &column = columnFor(it.key(), purpose);
+                Statement add(db, "UPDATE tracks SET " + QByteArray(column.key) + " = ?2 WHERE id = ?1", purpose);
+                add.bind(1, id).bind(2, trackcolumns::toStored(column, it.value(), purpose)).run();
+            }
         }
         ids.append(id);
         if (outcomes)

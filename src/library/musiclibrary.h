@@ -62,6 +62,9 @@ struct ImportedFile {
     QVariantHash values; // catalogue keys plus "duration" (real seconds), "bitRate", "kind"
     // files::stamp of the file when it was read; null: taken when the row is stored.
     QString stamp = {};
+    // What the file says of values the library keeps as its own (its rating
+    // and play count): taken by a new row only, and never over values.
+    QVariantHash onAdd = {};
 };
 
 // Tracks with some of their properties, read together: rows[i] holds the

@@ -12,3 +12,4 @@ ffmpeg -loglevel error -y -f lavfi -i "sine=frequency=440:duration=0.2:sample_ra
 ffmpeg -loglevel error -y "${tone[@]}" "${meta[@]}" -ac 1 -c:a aac -b:a 8k seed.m4a
 ffmpeg -loglevel error -y "${tone[@]}" "${meta[@]}" -ac 1 -c:a pcm_u8 seed.wav
 ffmpeg -loglevel error -y "${tone[@]}" "${meta[@]}" -ac 1 -c:a wavpack seed.wv
+ffmpeg -loglevel error -y "${tone[@]}" "${meta[@]}" -ac 1 -c:a wmav2 -b:a 24k seed.wma

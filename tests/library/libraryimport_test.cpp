@@ -210,4 +210,31 @@ TEST(LibraryImport, ImportingAgainUpdatesInsteadOfDuplicating)
     EXPECT_EQ(names[0].value("location").toString(), first);
 }
 
+TEST(LibraryImport, ANewTrackTakesItsFilesRatingAndPlayCountWhichLaterReadsLeaveToTheLibrary)
+{
+    LibraryBuilder b;
+    const QString rated = b.folder().addSeed("seed.mp3", "in/rated.mp3");
+    addProperties(rated, {{"FMPS_RATING", "0.8"}, {"FMPS_PLAYCOUNT", "14"}});
+    const QString odd = b.folder().addSeed("seed.flac", "in/odd.flac");
+    addProperties(odd, {{"RATING", "not a number"}});
+    libraryimport::importFolder(b.library(), b.folder().filePath("in"));
+    const auto values = [&] { return b.library().properties(b.library().allTracks(), {"rating", "playedCount"}); };
+    QList<QVariantHash> rows = values();
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows[0].value("rating").toInt(), 0) << "a rating that is no number is no rating";
+    EXPECT_EQ(rows[1].value("rating").toInt(), 80);
+    EXPECT_EQ(rows[1].value("playedCount").toInt(), 14);
+
+    // Played and rated in the library since: neither a re-import nor a
+    // refresh takes the file's older values back.
+    const TrackRef track = b.library().allTracks()[1];
+    b.library().setProperty(track, "rating", 40);
+    b.library().setProperty(track, "playedCount", 15);
+    libraryimport::importFolder(b.library(), b.folder().filePath("in"));
+    libraryimport::refresh(b.library(), b.library().allTracks());
+    rows = values();
+    EXPECT_EQ(rows[1].value("rating").toInt(), 40);
+    EXPECT_EQ(rows[1].value("playedCount").toInt(), 15);
+}
+
 } // namespace
