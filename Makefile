@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 
 SECONDS ?= 30
 
-.PHONY: deps configure build run test test-threads test-sanitize fuzz bench clean
+.PHONY: deps configure build run test test-threads test-sanitize fuzz bench deb clean
 
 deps:
 	./scripts/install-deps.sh
@@ -37,6 +37,12 @@ test-sanitize: deps
 # The libFuzzer targets of fuzz/, built with clang in build-fuzz, each run for SECONDS.
 fuzz: deps
 	JOBS=$(JOBS) ./scripts/fuzz.sh $(SECONDS)
+
+# The Debian packages, built by dpkg-buildpackage from a copy of the tree in
+# DEB_DIR (outside it), checked with lintian and run from a scratch root.
+DEB_DIR ?= ../quavertin-deb
+deb: deps
+	JOBS=$(JOBS) ./scripts/deb.sh $(DEB_DIR)
 
 bench: build
 	./bench/run-all.sh $(BUILD_DIR)

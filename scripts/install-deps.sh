@@ -26,6 +26,8 @@ packages=(
   zsh
   # bench: seed and corpus files are made with the encoders
   ffmpeg lame flac vorbis-tools
+  # make deb: the Debian packages, built with debhelper and checked with lintian
+  dpkg-dev debhelper lintian
 )
 
 missing=()
