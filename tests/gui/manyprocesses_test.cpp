@@ -70,20 +70,11 @@ protected:
     QString libraryPath() const { return folder.filePath("library/library.sqlite"); }
     QString historyPath() const { return folder.filePath("library/history.sqlite"); }
 
-    QProcessEnvironment environment() const
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_DATA_HOME", locations.dataHome());
-        env.insert("XDG_STATE_HOME", locations.stateHome());
-        env.insert("XDG_CONFIG_HOME", locations.settingsHome());
-        env.remove("QUAVERTIN_LIBRARY");
-        return env;
-    }
 
     int runCliNow(const QStringList &args)
     {
         QProcess process;
-        process.setProcessEnvironment(environment());
+        process.setProcessEnvironment(locations.programEnvironment());
         process.start(QStringLiteral(QUAVERTIN_CLI), QStringList{"--library", libraryPath()} + args);
         process.closeWriteChannel();
         if (!process.waitForFinished(60000)) {
@@ -239,7 +230,7 @@ TEST_F(ManyProcessesTest, TheWindowAndThreeCommandLinesWriteOneLibraryAtOnceAndN
         const QStringList args = lane.queue.takeFirst();
         auto *process = new QProcess;
         lane.process = process;
-        process->setProcessEnvironment(environment());
+        process->setProcessEnvironment(locations.programEnvironment());
         Lane *owner = &lane;
         QObject::connect(process, &QProcess::finished, process, [&, owner, process, args](int code, QProcess::ExitStatus how) {
             outcomes.append({owner->number, args, how == QProcess::NormalExit ? code : -1,
