@@ -15,7 +15,7 @@ trap 'rm -rf "$work"' EXIT
 "$build/bench/bench-playlist" build "$work/built.sqlite" "${PLAYLIST_TRACKS:-100000}"
 for round in $(seq "$rounds"); do
   rm -f "$work"/library.sqlite*
-  cp "$work/built.sqlite" "$work/library.sqlite"
+  sqlite3 "$work/built.sqlite" ".backup '$work/library.sqlite'"
   echo "== round $round"
   "$build/bench/bench-playlist" run "$work/library.sqlite" | tee "$work/round"
   awk '/^floor:/ { print "floor", $5 } /^collecting/ { print "collect", $4; print "collectratio", $7 }

@@ -24,6 +24,8 @@ packages=(
   libxml2-utils desktop-file-utils appstream
   # tests: the generated zsh completion is checked with zsh itself
   zsh
+  # bench: libraries are copied through SQLite's own backup, never with cp
+  sqlite3
   # bench: seed and corpus files are made with the encoders
   ffmpeg lame flac vorbis-tools
   # make deb: the Debian packages, built with debhelper and checked with lintian

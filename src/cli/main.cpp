@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "clirunner.h"
+#include "support/systemlog.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -10,6 +11,7 @@
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    sendDiagnosticsToSystemLog("quavertin-cli");
     QCoreApplication::setOrganizationName(QStringLiteral("Quavertin"));
     QCoreApplication::setApplicationName(QStringLiteral("Quavertin"));
     QTextStream out(stdout);

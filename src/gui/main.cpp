@@ -5,6 +5,7 @@
 #include "guiwindowport.h"
 #include "mainwindow.h"
 #include "screenshottour.h"
+#include "support/systemlog.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -13,6 +14,7 @@
 int main(int argc, char **argv)
 {
     QApplication application(argc, argv);
+    sendDiagnosticsToSystemLog("quavertin");
     QCoreApplication::setOrganizationName(QStringLiteral("Quavertin"));
     QCoreApplication::setApplicationName(QStringLiteral("Quavertin"));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.quavertin.Quavertin"));

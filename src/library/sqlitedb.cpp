@@ -3,11 +3,12 @@
 
 #include "libraryerror.h"
 
-#include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QtEndian>
 #include <sqlite3.h>
 
+#include <cstring>
 #include <exception>
 
 namespace sqlite {
@@ -22,13 +23,25 @@ std::optional<FileHeader> fileHeader(const QString &path, const QString &purpose
         throw LibraryError(purpose, folderReason);
     if (info.size() == 0)
         return std::nullopt;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw LibraryError(purpose, QStringLiteral("the file cannot be read (%1)").arg(file.errorString()));
-    const QByteArray header = file.read(100);
-    if (header.size() < 100 || !header.startsWith(QByteArrayLiteral("SQLite format 3\0")))
+    // The bytes come through a read-only connection's own descriptor, which
+    // SQLite keeps open while any connection of this process holds a lock on
+    // the file; a descriptor of our own would drop those locks when closed.
+    // Opening runs no statement, so nothing is written and no -wal or -shm is made.
+    sqlite3 *db = nullptr;
+    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+    const auto closing = qScopeGuard([&] { sqlite3_close_v2(db); });
+    if (rc != SQLITE_OK)
+        throw LibraryError(purpose, QStringLiteral("the file cannot be read (%1)").arg(QString::fromUtf8(sqlite3_errmsg(db))));
+    sqlite3_file *file = nullptr;
+    if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file || !file->pMethods)
+        throw LibraryError(purpose, QStringLiteral("the file cannot be read"));
+    char header[100] = {};
+    const int read = file->pMethods->xRead(file, header, sizeof header, 0);
+    if (read != SQLITE_OK && read != SQLITE_IOERR_SHORT_READ)
+        throw LibraryError(purpose, QStringLiteral("the file cannot be read (%1)").arg(QString::fromUtf8(sqlite3_errstr(read))));
+    if (read == SQLITE_IOERR_SHORT_READ || std::memcmp(header, "SQLite format 3", 16) != 0)
         throw LibraryError(purpose, notDatabaseReason, SQLITE_NOTADB);
-    const auto bigEndian = [&](int offset) { return qFromBigEndian<qint32>(header.constData() + offset); };
+    const auto bigEndian = [&](int offset) { return qFromBigEndian<qint32>(header + offset); };
     return FileHeader{bigEndian(68), bigEndian(60)};
 }
 
@@ -40,6 +53,7 @@ QString reasonFor(int code, sqlite3 *db)
     switch (code & 0xff) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
+    case SQLITE_PROTOCOL: // the write-ahead log's locks kept being taken by others
         return QStringLiteral("the library is locked by another program (%1)").arg(detail);
     case SQLITE_NOTADB:
         return QStringLiteral("the file is not a music library (%1)").arg(detail);

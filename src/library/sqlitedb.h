@@ -17,8 +17,11 @@ struct sqlite3_stmt;
 // LibraryError carrying the SQLite code and what the statement was for.
 namespace sqlite {
 
-// What an SQLite file's header says about its content, read before SQLite
-// opens (and might write to) the file.
+// What an SQLite file's header says about its content, read before a
+// connection that might write to the file is made. Read through SQLite, so
+// it is safe while this process has connections to the file (ARCHITECTURE.md,
+// "SQLite files are SQLite's alone"); every SQLite file of ours is checked
+// this way.
 struct FileHeader {
     qint32 applicationId = 0;
     qint32 userVersion = 0; // only a hint: with write-ahead logging it can lag behind, never lead

@@ -20,12 +20,7 @@ struct CliResult {
 inline CliResult runCli(const QStringList &args, const ScopedUserLocations &locations)
 {
     QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_DATA_HOME", locations.dataHome());
-    env.insert("XDG_STATE_HOME", locations.stateHome());
-    env.insert("XDG_CONFIG_HOME", locations.settingsHome());
-    env.remove("QUAVERTIN_LIBRARY");
-    process.setProcessEnvironment(env);
+    process.setProcessEnvironment(locations.programEnvironment());
     process.start(QStringLiteral(QUAVERTIN_CLI), args);
     process.closeWriteChannel();
     if (!process.waitForFinished(60000))

@@ -46,3 +46,13 @@ QString ScopedUserLocations::settingsHome() const
 {
     return dir_.path() + "/config";
 }
+
+QProcessEnvironment ScopedUserLocations::programEnvironment() const
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome());
+    env.insert(QStringLiteral("XDG_STATE_HOME"), stateHome());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), settingsHome());
+    env.remove(QStringLiteral("QUAVERTIN_LIBRARY"));
+    return env;
+}

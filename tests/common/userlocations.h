@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -19,6 +20,8 @@ public:
     QString dataHome() const;     // $XDG_DATA_HOME
     QString stateHome() const;    // $XDG_STATE_HOME
     QString settingsHome() const; // where QSettings keeps user files
+    // For a program the test starts: these places, and no library named by the environment.
+    QProcessEnvironment programEnvironment() const;
 
 private:
     QTemporaryDir dir_;
