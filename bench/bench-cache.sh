@@ -62,7 +62,8 @@ printf 'files %d, medians of %d rounds: again %sx the stat floor (target 1.5x); 
 entries=${BENCH_ENTRIES:-1000000}
 small="$work/small"
 mkdir -p "$small"
-find "$corpus" -type f | head -n 100 | while read -r f; do cp -p "$f" "$small/"; done
+mapfile -t picked < <(find "$corpus" -type f | sort | head -n 100)
+cp -p "${picked[@]}" "$small/"
 rm -rf "$work/cache"
 "$build/bench/bench-cachefill" "$work/cache/Quavertin/tags.sqlite" "$entries" >/dev/null
 sleep 1

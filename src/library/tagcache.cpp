@@ -199,20 +199,24 @@ void TagCache::open()
         if (version < schemaVersion) {
             // Set before the first table, so that pruned entries give their pages back.
             db_->execute("PRAGMA auto_vacuum = INCREMENTAL", purpose);
+            // Another process may make the tables at the same moment; the
+            // transaction takes turns, and the second finds them made.
             sqlite::Transaction transaction(*db_, purpose);
-            db_->execute("CREATE TABLE entries (device INTEGER NOT NULL, inode INTEGER NOT NULL, "
+            db_->execute("CREATE TABLE IF NOT EXISTS entries (device INTEGER NOT NULL, inode INTEGER NOT NULL, "
                          "size INTEGER NOT NULL, modified INTEGER NOT NULL, changed INTEGER NOT NULL, "
                          "looked INTEGER NOT NULL, seen INTEGER NOT NULL, tags BLOB NOT NULL, "
                          "PRIMARY KEY (device, inode)) WITHOUT ROWID",
                          purpose);
-            db_->execute("CREATE TABLE pruned (day INTEGER NOT NULL)", purpose);
+            db_->execute("CREATE TABLE IF NOT EXISTS pruned (day INTEGER NOT NULL)", purpose);
             db_->execute("PRAGMA user_version = 1", purpose);
             transaction.commit();
         }
         Statement mode(*db_, "PRAGMA journal_mode = WAL", purpose);
         mode.next();
-        // A cache lost to a power cut is only read again.
-        db_->execute("PRAGMA synchronous = NORMAL", purpose);
+        // Nothing waits for the disk: a cache a power cut damages is set aside
+        // and read again, and a wait for a busy disk at the end of every walk
+        // cost the first collect as much as its reads.
+        db_->execute("PRAGMA synchronous = OFF", purpose);
     } catch (const LibraryError &e) {
         const int code = e.sqliteCode() & 0xff;
         if ((code == SQLITE_NOTADB || code == SQLITE_CORRUPT) && !recovered_) {
