@@ -525,12 +525,14 @@ void insertText(QVariantHash &values, const char *key, const TagLib::String &tex
 
 } // namespace
 
-QVariantHash readListing(const QString &path)
+QVariantHash readListing(const QString &path, FileIdentity *opened)
 {
     QVariantHash values;
     try {
         runWithLargeStack([&] {
             MusicFile music(path, CheckedFileStream::Access::Read, true, false);
+            if (opened)
+                *opened = music.stream().identity();
             TagLib::Tag *tag = music.tag();
             if (!tag)
                 return;
@@ -558,6 +560,8 @@ QVariantHash readListing(const QString &path)
     } catch (const std::exception &) {
         // A file that cannot be read shows as a name without tags.
         values.clear();
+        if (opened)
+            *opened = {};
     }
     return values;
 }

@@ -54,7 +54,8 @@ bool writeIfUnchanged(const QString &path, const QString &key, const QVariant &v
 // "album", "genre" as texts, "albumArtist" as text and "year", "trackNumber",
 // "discNumber" as numbers. Album artist and disc come from the format's own
 // fields, which the tools do not read or write. Absent values are left out;
-// an unreadable file gives an empty hash. Never throws.
-QVariantHash readListing(const QString &path);
+// an unreadable file gives an empty hash. Never throws. The file opened goes
+// to opened, when given, as for readInOrder.
+QVariantHash readListing(const QString &path, FileIdentity *opened = nullptr);
 
 } // namespace filetags

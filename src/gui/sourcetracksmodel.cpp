@@ -2,7 +2,7 @@
 #include "sourcetracksmodel.h"
 
 #include "library/musiclibrary.h"
-#include "files/filetags.h"
+#include "library/tagcache.h"
 #include "files/musicfiles.h"
 #include "support/namedexception.h"
 #include "support/textutils.h"
@@ -142,7 +142,7 @@ void SourceTracksModel::loadFolder(const QString &folder)
         for (const QString &path : paths) {
             if (reader.stopped())
                 return;
-            const QVariantHash tags = filetags::readListing(path);
+            const QVariantHash tags = tagcache::readListing(path);
             SourceTrack row;
             row.values.reserve(ColumnCount);
             for (const char *key : columnKeys)
@@ -150,6 +150,7 @@ void SourceTracksModel::loadFolder(const QString &folder)
             row.path = path;
             reader.add(std::move(row));
         }
+        tagcache::flush();
     });
 }
 

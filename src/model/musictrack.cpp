@@ -4,6 +4,7 @@
 #include "files/fileproperties.h"
 #include "files/filetags.h"
 #include "library/musiclibrary.h"
+#include "library/tagcache.h"
 #include "library/trackcolumns.h"
 #include "support/alerts.h"
 #include "support/fileutils.h"
@@ -227,7 +228,7 @@ TrackValues MusicTrack::valuesInOrder(const QStringList &keys) const
         return TrackValues::fromHash(keys, valuesForTags(keys));
     refuseUnreadable(port_, keys);
     FileIdentity file;
-    TrackValues values(keys, filetags::readInOrder(path(), keys, &file, std::holds_alternative<ListedFile>(where_)));
+    TrackValues values(keys, tagcache::readInOrder(path(), keys, &file, std::holds_alternative<ListedFile>(where_)));
     values.setFile(file);
     return values;
 }

@@ -18,8 +18,8 @@ class WindowPort;
 struct TrackList;
 
 // One track to operate on: a library track or a music file. A tag value is a
-// QVariant: invalid means absent, otherwise a QString or a number. Nothing is
-// cached: every read and write goes to the library or to the file.
+// QVariant: invalid means absent, otherwise a QString or a number. Every read
+// and write goes to the library or to the file, except valuesInOrder's.
 //
 // Refused keys show the "Unsupported Tag" alert on the port the track was made
 // with (waiting for the person when called from a worker) and then throw
@@ -50,7 +50,9 @@ public:
     // first refused key (in the order given) refuses the whole read.
     QVariantHash valuesForTags(const QStringList &keys) const;
     // The same as a row in the keys' order; a file track's row names the file
-    // it was read from, when one was opened.
+    // it was read from, when one was opened. A file's values come from the
+    // tag cache when its entry still stands for the file (library/tagcache.h):
+    // for showing and planning, never for the check before a write.
     TrackValues valuesInOrder(const QStringList &keys) const;
 
     // valuesForTags for many tracks, in their order. Library tracks of one

@@ -4,6 +4,7 @@
 #include "progressthrottle.h"
 #include "runreport.h"
 #include "library/libraryerror.h"
+#include "library/tagcache.h"
 #include "support/alerts.h"
 #include "support/filepool.h"
 #include "support/namedexception.h"
@@ -122,6 +123,7 @@ std::shared_ptr<Run> collect(CollectRun collectRun, ProgressSink &sink)
                     }
                 }
                 current.clear();
+                tagcache::flush();
                 if (run.finish)
                     run.finish(records, progress);
                 complete = true;

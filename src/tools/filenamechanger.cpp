@@ -3,6 +3,7 @@
 #include "renamesummary.h"
 
 #include "library/musiclibrary.h"
+#include "library/tagcache.h"
 #include "model/musictrack.h"
 #include "support/filepool.h"
 #include "operations/run.h"
@@ -273,7 +274,7 @@ QList<PlannedRename> renamePlan(const QStringList &files, const RenameOptions &o
         if (options.pattern.isEmpty())
             return result;
         try {
-            result.tags = MusicTrack::withPath(files.at(i)).valuesForTags(keys);
+            result.tags = MusicTrack::withPath(files.at(i)).valuesInOrder(keys).toHash();
         } catch (const std::exception &e) {
             qWarning().noquote() << files.at(i) << e.what();
             result.unreadable = true;
@@ -308,6 +309,7 @@ QList<PlannedRename> renamePlan(const QStringList &files, const RenameOptions &o
         }
         plan.append(entry);
     });
+    tagcache::flush();
     return plan;
 }
 
