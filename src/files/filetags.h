@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "filedescription.h"
 #include "fileidentity.h"
 #include "tagvalue.h"
 
@@ -56,5 +57,9 @@ bool writeIfUnchanged(const QString &path, const QString &key, const QVariant &v
 // fields, which the tools do not read or write. Absent values are left out;
 // an unreadable file gives an empty hash. Never throws.
 QVariantHash readListing(const QString &path);
+
+// Every field and fact of the file (see FileDescription), with one open. A
+// file that cannot be read says why in problem. Never throws.
+FileDescription describe(const QString &path);
 
 } // namespace filetags
