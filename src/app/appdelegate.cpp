@@ -96,7 +96,14 @@ TrackSource AppDelegate::trackSource()
     // Opened on the worker when the run first needs it, as a library that
     // cannot be opened is a failure of the run, told as such.
     source.library = [this] { return library(); };
+    if (trackScope_)
+        source.scope = trackScope_();
     return source;
+}
+
+void AppDelegate::setTrackScope(std::function<std::optional<TrackScope>()> chooser)
+{
+    trackScope_ = std::move(chooser);
 }
 
 std::optional<QList<MusicTrack>> AppDelegate::tracks()

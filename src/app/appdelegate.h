@@ -33,6 +33,7 @@ struct NumericOptions;
 struct RenameOptions;
 struct RenameReport;
 struct SizeEstimate;
+struct TagEdit;
 } // namespace tools
 
 // One option of a tool pane: a property the window binds a control to.
@@ -68,6 +69,8 @@ class AppDelegate : public QObject, public ProgressSink {
     QUAVERTIN_OPTION(int, selectedPlaylist, SelectedPlaylist)
     QUAVERTIN_OPTION(QString, folderPath, FolderPath) // a local path; empty until chosen
     QUAVERTIN_OPTION(bool, recursiveScan, RecursiveScan)
+    // Which of the source's tracks the tools take, in words ("12 selected tracks").
+    QUAVERTIN_OPTION(QString, trackScopeText, TrackScopeText)
 
     // Playlist manager.
     QUAVERTIN_OPTION(int, selectedPlaylistActionPlaylist, SelectedPlaylistActionPlaylist)
@@ -193,6 +196,10 @@ public:
     // The source the options choose now, as a value a run takes to the
     // worker. Main thread.
     TrackSource trackSource();
+    // Narrows every tool's source to what chooser gives when the tool starts
+    // (nothing: the whole source): the window's table hands its selection or
+    // its filter, the command line its --only and --match. Main thread.
+    void setTrackScope(std::function<std::optional<TrackScope>()> chooser);
     // The tracks of the chosen source (see TrackSource::tracks).
     std::optional<QList<MusicTrack>> tracks();
     std::optional<TrackList> tracksWithValues(const QStringList &keys);
@@ -230,6 +237,9 @@ public:
     std::shared_ptr<Run> rename(std::function<void(const tools::RenameReport &)> finished);
     std::shared_ptr<Run> calculate(std::function<void(const tools::SizeEstimate &)> finished);
     std::shared_ptr<Run> exportPlaylist(int tag, const QString &relativeTo);
+    // Saves values typed in through the review, as an "Edit Tags" run over
+    // the source (over the tracks the edits name, when they all do).
+    std::shared_ptr<Run> editTags(QList<tools::TagEdit> edits);
 
     // Makes a control still being edited commit its text to its option. Main thread.
     void endEditing();
@@ -305,6 +315,7 @@ private:
     std::unique_ptr<Lindarc> lindarc_;
     QString libraryPath_;
     std::shared_ptr<MusicLibrary> library_;
+    std::function<std::optional<TrackScope>()> trackScope_;
     TagCatalogue catalogue_;
     QStringList playlists_;
     QStringList editablePlaylists_;

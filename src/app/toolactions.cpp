@@ -9,6 +9,7 @@
 #include "tools/datamover.h"
 #include "tools/deadtrackrelinking.h"
 #include "tools/deadtrackremoval.h"
+#include "tools/edittags.h"
 #include "tools/encodingconversion.h"
 #include "tools/filenamechanger.h"
 #include "tools/numerictagchanger.h"
@@ -189,4 +190,11 @@ void AppDelegate::performUndo(qint64 number)
 {
     endEditing();
     startTool(tools::undoRun({HistoryStore::pathBeside(libraryPath()), number}, trackSource()));
+}
+
+// ---- Edits typed in
+std::shared_ptr<Run> AppDelegate::editTags(QList<tools::TagEdit> edits)
+{
+    endEditing();
+    return startTool(tools::editTags({std::move(edits)}, trackSource()));
 }

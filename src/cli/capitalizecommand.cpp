@@ -15,7 +15,7 @@ ExitCode capitalizationCommand(ToolContext &context)
     parser.addOption({QStringLiteral("method"),
                       QStringLiteral("title (A Man for All Seasons), upper, lower, words (A Man For All Seasons) "
                                      "or proper (A man for all seasons); or 0-4."),
-                      QStringLiteral("METHOD")});
+                      QStringLiteral("title|upper|lower|words|proper")});
     if (const std::optional<ExitCode> done = context.parse(parser, QStringLiteral("capitalize"),
                                                       QStringLiteral("Changes the letter case of a text tag.")))
         return *done;

@@ -3,6 +3,7 @@
 
 #include "clirunner.h"
 #include "library/playerimport.h"
+#include "model/tagcatalogue.h"
 #include "toolcommands.h"
 
 #include <QMap>
@@ -106,6 +107,14 @@ Model buildModel()
     return model;
 }
 
+// The tag keys a --tag or a --match names.
+QStringList tagKeys()
+{
+    QStringList keys = TagCatalogue::build().allTags;
+    keys.removeAll(QStringLiteral("cover"));
+    return keys;
+}
+
 QString words(const QList<Option> &options)
 {
     QStringList names;
@@ -126,6 +135,11 @@ QString valueCases(const QList<Option> &options, const char *files, const char *
             dirOptions.append(o.name);
         else if (o.value.contains(u'|'))
             text += QStringLiteral("        %1) %2 ;;\n").arg(o.name, QString(QLatin1String(choices)).arg(o.value.split(u'|').join(u' ')));
+        else if (o.value == QLatin1String("TAG"))
+            text += QStringLiteral("        %1) %2 ;;\n").arg(o.name, QString(QLatin1String(choices)).arg(tagKeys().join(u' ')));
+        else if (o.value == QLatin1String("KEY=REGEX"))
+            text += QStringLiteral("        %1) %2 ;;\n")
+                        .arg(o.name, QString(QLatin1String(choices)).arg(tagKeys().join(QLatin1String("= ")) + u'='));
         else if (!o.value.isEmpty())
             other.append(o.name);
     }

@@ -19,7 +19,7 @@ ExitCode sizeCalculatorCommand(ToolContext &context)
     if (const auto done = context.parse(parser, QStringLiteral("size"),
                                         QStringLiteral("Estimates the space the tracks of the source take, from their "
                                                        "bitrates and durations, and what they would take converted."),
-                                        ToolContext::JsonOption))
+                                        ToolContext::JsonOption | ToolContext::ScopeOption))
         return *done;
 
     ExitCode failure = ExitCode::BadUsage;

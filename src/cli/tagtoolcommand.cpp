@@ -22,12 +22,11 @@ std::optional<int> requiredChoice(ToolContext &context, const QCommandLineParser
     return context.choiceOption(parser, option, choices, failure);
 }
 
-std::optional<int> requiredTag(ToolContext &context, const QCommandLineParser &parser, const QString &option,
-                               const QStringList &keys, const QStringList &displayNames, ExitCode *failure)
+namespace {
+
+qsizetype tagIndex(const QStringList &keys, const QStringList &displayNames, const QString &name)
 {
-    if (!parser.isSet(option))
-        return requiredChoice(context, parser, option, keys, failure);
-    const QString value = parser.value(option).trimmed();
+    const QString value = name.trimmed();
     // The track's title is "name" to the library; people call it the title.
     const QString wanted = value.compare(QLatin1String("title"), Qt::CaseInsensitive) == 0 &&
                                    !keys.contains(value, Qt::CaseInsensitive)
@@ -38,6 +37,23 @@ std::optional<int> requiredTag(ToolContext &context, const QCommandLineParser &p
         if (keys.at(i).compare(wanted, Qt::CaseInsensitive) == 0 ||
             displayNames.value(i).compare(wanted, Qt::CaseInsensitive) == 0)
             index = i;
+    return index;
+}
+
+} // namespace
+
+std::optional<QString> tagKeyNamed(const QStringList &keys, const QStringList &displayNames, const QString &name)
+{
+    const qsizetype index = tagIndex(keys, displayNames, name);
+    return index >= 0 ? std::optional<QString>(keys.at(index)) : std::nullopt;
+}
+
+std::optional<int> requiredTag(ToolContext &context, const QCommandLineParser &parser, const QString &option,
+                               const QStringList &keys, const QStringList &displayNames, ExitCode *failure)
+{
+    if (!parser.isSet(option))
+        return requiredChoice(context, parser, option, keys, failure);
+    const qsizetype index = tagIndex(keys, displayNames, parser.value(option));
     if (index >= 0)
         return int(index);
     return context.choiceOption(parser, option, keys, failure);

@@ -26,6 +26,9 @@ bool setTagOption(ToolContext &context, const QCommandLineParser &parser, ExitCo
 std::optional<int> requiredTag(ToolContext &context, const QCommandLineParser &parser, const QString &option,
                                const QStringList &keys, const QStringList &displayNames, ExitCode *failure);
 
+// The key a tag name names, as requiredTag reads it (not by index); nothing when none.
+std::optional<QString> tagKeyNamed(const QStringList &keys, const QStringList &displayNames, const QString &name);
+
 // Reads a required option as an index into choices (a name, or its index).
 std::optional<int> requiredChoice(ToolContext &context, const QCommandLineParser &parser, const QString &option,
                                   const QStringList &choices, ExitCode *failure);

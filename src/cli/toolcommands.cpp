@@ -39,6 +39,10 @@ const QList<ToolCommand> &toolCommands()
         // Dead track relinking
         {"relink", "relink dead tracks to files found in a folder", relinkCommand},
 
+        // Looking at and setting any field
+        {"show", "print every field and fact of the tracks' files", showCommand},
+        {"set", "set one tag to one value on the tracks, through the review", setCommand},
+
         // Undo
         {"undo", "take back a run of the history (the newest by default), reviewed like any tool", undoCommand},
     };

@@ -55,6 +55,10 @@ ExitCode sizeCalculatorCommand(ToolContext &context);
 // Dead track relinking
 ExitCode relinkCommand(ToolContext &context);
 
+// Every field of the tracks; one value set on them
+ExitCode showCommand(ToolContext &context);
+ExitCode setCommand(ToolContext &context);
+
 // Undo of a run of the history
 ExitCode undoCommand(ToolContext &context);
 

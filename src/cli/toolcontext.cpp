@@ -8,6 +8,7 @@
 #include "support/dispatch.h"
 #include "support/namedexception.h"
 #include "support/textutils.h"
+#include "tagtoolcommand.h"
 #include "terminalport.h"
 
 #include <QCoreApplication>
@@ -16,10 +17,10 @@
 namespace cli {
 namespace {
 
-// "1,3,5-7" as zero-based rows; nothing when the text is not such a list.
-std::optional<QList<int>> parseRows(const QString &text)
+// "1,3,5-7" as zero-based inclusive ranges; nothing when the text is not such a list.
+std::optional<QList<std::pair<qsizetype, qsizetype>>> parseRanges(const QString &text)
 {
-    QList<int> rows;
+    QList<std::pair<qsizetype, qsizetype>> ranges;
     for (const QString &piece : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         const QStringList ends = piece.trimmed().split(QLatin1Char('-'));
         bool okFirst = false;
@@ -28,11 +29,23 @@ std::optional<QList<int>> parseRows(const QString &text)
         const int last = ends.size() == 2 ? ends.value(1).toInt(&okLast) : first;
         if (ends.size() > 2 || !okFirst || (ends.size() == 2 && !okLast) || first < 1 || last < first)
             return std::nullopt;
-        for (int n = first; n <= last; ++n)
-            rows << n - 1;
+        ranges.append({first - 1, last - 1});
     }
-    if (rows.isEmpty())
+    if (ranges.isEmpty())
         return std::nullopt;
+    return ranges;
+}
+
+// "1,3,5-7" as zero-based rows; nothing when the text is not such a list.
+std::optional<QList<int>> parseRows(const QString &text)
+{
+    const auto ranges = parseRanges(text);
+    if (!ranges)
+        return std::nullopt;
+    QList<int> rows;
+    for (const auto &[first, last] : *ranges)
+        for (qsizetype n = first; n <= last; ++n)
+            rows << int(n);
     return rows;
 }
 
@@ -64,6 +77,17 @@ std::optional<ExitCode> ToolContext::parse(QCommandLineParser &parser, const QSt
                           QStringLiteral("Uncheck these rows of the review (e.g. 1,3,5-7)."), QStringLiteral("LIST")});
     if (reviewOptions & JsonOption)
         parser.addOption({QStringLiteral("json"), QStringLiteral("Print the result as JSON.")});
+    if (reviewOptions & ScopeOption) {
+        parser.addOption({QStringLiteral("match"),
+                          QStringLiteral("Only the tracks whose value of KEY the ICU regular expression finds "
+                                         "(letter case ignored); repeat it and every one must match."),
+                          QStringLiteral("KEY=REGEX")});
+        parser.addOption({QStringLiteral("match-case"), QStringLiteral("--match heeds letter case.")});
+        parser.addOption({QStringLiteral("only"),
+                          QStringLiteral("Only these tracks of the source, by their position in its order as "
+                                         "\"show\" numbers them (e.g. 1,3,5-7)."),
+                          QStringLiteral("LIST")});
+    }
     parser.addOption({{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")});
     if (!parser.parse(QStringList{QStringLiteral("quavertin-cli ") + name} + args_))
         return usageError(parser.errorText());
@@ -91,9 +115,44 @@ std::optional<ExitCode> ToolContext::parse(QCommandLineParser &parser, const QSt
             return usageError(QStringLiteral("--uncheck wants row numbers like 1,3,5-7"));
         uncheck_ = *rows;
     }
+    if ((reviewOptions & ScopeOption) && !takeScope(parser))
+        return ExitCode::BadUsage;
     if (yes_)
         port_.setInteractive(false);
     return std::nullopt;
+}
+
+bool ToolContext::takeScope(const QCommandLineParser &parser)
+{
+    TrackScope scope;
+    if (parser.isSet(QStringLiteral("only"))) {
+        const auto ranges = parseRanges(parser.value(QStringLiteral("only")));
+        if (!ranges) {
+            usageError(QStringLiteral("--only wants track numbers like 1,3,5-7"));
+            return false;
+        }
+        scope.positions = *ranges;
+    }
+    const bool caseInsensitive = !parser.isSet(QStringLiteral("match-case"));
+    for (const QString &match : parser.values(QStringLiteral("match"))) {
+        const qsizetype equals = match.indexOf(QLatin1Char('='));
+        const std::optional<QString> key =
+            equals > 0 ? tagKeyNamed(app_.allTags(), app_.allReadableTags(), match.left(equals)) : std::nullopt;
+        if (!key) {
+            usageError(QStringLiteral("--match wants KEY=REGEX with a tag of: %1")
+                           .arg(app_.allTags().join(QStringLiteral(", "))));
+            return false;
+        }
+        std::optional<IcuRegex> pattern = IcuRegex::compile(match.mid(equals + 1), caseInsensitive);
+        if (!pattern) {
+            usageError(QStringLiteral("--match: '%1' is not a regular expression ICU accepts").arg(match.mid(equals + 1)));
+            return false;
+        }
+        scope.matches.append({*key, std::move(*pattern)});
+    }
+    if (!scope.positions.isEmpty() || !scope.matches.isEmpty())
+        app_.setTrackScope([scope] { return std::optional<TrackScope>(scope); });
+    return true;
 }
 
 std::optional<int> ToolContext::intOption(const QCommandLineParser &parser, const QString &option, int min, int max,

@@ -31,10 +31,19 @@ public:
     QTextStream &err() { return err_; }
 
     // The review options a command honours; the others are refused as unknown.
-    enum ReviewOption { YesOption = 1, DryRunOption = 2, UncheckOption = 4, JsonOption = 8, AllReviewOptions = 15 };
+    // ScopeOption: --match and --only narrow the source's tracks.
+    enum ReviewOption {
+        YesOption = 1,
+        DryRunOption = 2,
+        UncheckOption = 4,
+        JsonOption = 8,
+        ScopeOption = 16,
+        AllReviewOptions = 31
+    };
 
     // Parses the tool's arguments with the tool's own options plus the review
-    // options it honours (--yes, --dry-run, --uncheck, --json) and --help.
+    // options it honours (--yes, --dry-run, --uncheck, --json, --match, --only)
+    // and --help; --match and --only narrow the controller's source.
     // Returns the exit status when the command is done already (help shown,
     // bad usage reported), nothing when it should go on.
     // Up to `positionals` positional arguments are taken (see the parser's).
@@ -68,6 +77,8 @@ public:
     ExitCode usageError(const QString &message);
 
 private:
+    // Narrows the controller's source to --only and --match; false after a usage error.
+    bool takeScope(const QCommandLineParser &parser);
     // Says on stderr when the history could not record an applied run.
     void tellNotRecorded(const RunOutcome &outcome);
 

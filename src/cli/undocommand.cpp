@@ -18,7 +18,7 @@ ExitCode undoCommand(ToolContext &context)
                           QStringLiteral("Puts back every value a run of the history changed, through the same "
                                          "review as every tool. A value changed since the run is shown unchecked "
                                          "and never written."),
-                          ToolContext::AllReviewOptions, 1))
+                          ToolContext::AllReviewOptions & ~ToolContext::ScopeOption, 1))
         return *done;
     qint64 number = 0;
     if (!parser.positionalArguments().isEmpty()) {

@@ -14,6 +14,7 @@
 #include "support/namedexception.h"
 #include "support/textutils.h"
 
+#include <QFileInfo>
 #include <QHash>
 
 #include <taglib/aifffile.h>
@@ -564,6 +565,32 @@ QVariantHash readListing(const QString &path, FileIdentity *opened)
             *opened = {};
     }
     return values;
+}
+
+FileDescription describe(const QString &path)
+{
+    FileDescription description;
+    description.path = path;
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        description.problem = QStringLiteral("The file is missing.");
+        return description;
+    }
+    description.size = info.size();
+    try {
+        runWithLargeStack([&] {
+            MusicFile music(path, CheckedFileStream::Access::Read, true, true);
+            if (!music.refusal().isEmpty())
+                description.problem = music.refusal();
+            else if (!music.file())
+                description.problem = QStringLiteral("This is not a music file that can be read.");
+            else
+                filedescription::describeFile(*music.file(), description);
+        });
+    } catch (const std::exception &e) {
+        description.problem = QString::fromUtf8(e.what());
+    }
+    return description;
 }
 
 } // namespace filetags

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "filedescription.h"
 #include "fileidentity.h"
 #include "tagvalue.h"
 
@@ -57,5 +58,9 @@ bool writeIfUnchanged(const QString &path, const QString &key, const QVariant &v
 // an unreadable file gives an empty hash. Never throws. The file opened goes
 // to opened, when given, as for readInOrder.
 QVariantHash readListing(const QString &path, FileIdentity *opened = nullptr);
+
+// Every field and fact of the file (see FileDescription), with one open. A
+// file that cannot be read says why in problem. Never throws.
+FileDescription describe(const QString &path);
 
 } // namespace filetags

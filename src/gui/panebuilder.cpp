@@ -24,6 +24,7 @@ SourceChooser *PaneBuilder::addSourceChooser()
 {
     auto *chooser = new SourceChooser(app_, pane_);
     column_->insertWidget(0, chooser);
+    scoped_ = true;
     return chooser;
 }
 
@@ -131,6 +132,14 @@ void PaneBuilder::finish(const QList<QPushButton *> &runButtons)
     auto *row = new QHBoxLayout;
     row->addWidget(help);
     row->addStretch();
+    if (scoped_) {
+        auto *scope = new QLabel;
+        scope->setObjectName("trackScope");
+        scope->setTextFormat(Qt::PlainText);
+        scope->setToolTip(QObject::tr("Select rows of the track table, or filter it, to run the tool on fewer tracks"));
+        Binding::observe(scope, app_, "trackScopeText", [scope](const QVariant &text) { scope->setText(text.toString()); });
+        row->addWidget(scope);
+    }
     for (QPushButton *button : runButtons)
         row->addWidget(button);
     if (!runButtons.isEmpty())

@@ -26,6 +26,9 @@ public:
     AppDelegate *app() const { return app_; }
 
     SourceChooser *addSourceChooser();
+    // The bottom row says which of the source's tracks the tool takes (a
+    // pane with a source chooser says it without being asked).
+    void showTrackScope() { scoped_ = true; }
     // A titled group holding its own form; later rows go into it until endGroup.
     QGroupBox *beginGroup(const QString &title, QBoxLayout *into = nullptr);
     void endGroup();
@@ -58,4 +61,5 @@ private:
     QFormLayout *form_;
     QFormLayout *outerForm_ = nullptr;
     QBoxLayout *outerColumn_ = nullptr;
+    bool scoped_ = false;
 };

@@ -166,6 +166,7 @@ void SourceTracksModel::loadLibrary(std::shared_ptr<MusicLibrary> library, std::
                 return;
             SourceTrack row;
             row.values = tracks.rows.at(i);
+            row.trackId = tracks.refs.at(i).trackId;
             row.path = row.values.at(FileColumn).toString();
             // No live location: a stream, or a file track whose file is gone.
             if (row.path.isEmpty()) {

@@ -17,6 +17,7 @@ struct SourceTrack {
     QVariantList values; // one per column; invalid when absent
     QString path;        // the file, or a library track's stored location; empty for a stream
     bool dead = false;   // a library track whose file is gone
+    qint64 trackId = 0;  // the library track; 0 for a file
 };
 
 // The tracks of the current source as the window's track table shows them.

@@ -55,6 +55,7 @@ QWidget *capitalization(AppDelegate *app)
 QWidget *playlistManager(AppDelegate *app)
 {
     PaneBuilder b(app, QStringLiteral("playlistManagerView"));
+    b.showTrackScope();
     b.popUp(QObject::tr("Playlist:"), "selectedPlaylist", "playlists", PopUpButton::PlaylistTag);
     b.popUp(QObject::tr("Tag:"), "selectedTag", "allReadableTags");
     b.popUp(QObject::tr("Condition:"), "selectedCondition",

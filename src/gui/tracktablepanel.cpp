@@ -9,6 +9,8 @@
 #include "sourcetracksmodel.h"
 
 #include <QHBoxLayout>
+#include <QItemSelectionModel>
+#include <QPointer>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -88,6 +90,7 @@ TrackTablePanel::TrackTablePanel(AppDelegate *app, QWidget *parent)
     connect(filter_, &QLineEdit::textChanged, this, [this](const QString &text) {
         proxy_->setFilterFixedString(text);
         updateCount();
+        updateScope();
     });
 
     count_->setObjectName("trackCount");
@@ -127,6 +130,15 @@ TrackTablePanel::TrackTablePanel(AppDelegate *app, QWidget *parent)
     });
     connect(proxy_, &QAbstractItemModel::rowsInserted, this, &TrackTablePanel::updateCount);
     connect(proxy_, &QAbstractItemModel::modelReset, this, &TrackTablePanel::updateCount);
+    // The count of the chosen tracks follows every change of rows, filter and selection.
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(proxy_, signal, this, &TrackTablePanel::updateScope);
+    connect(proxy_, &QAbstractItemModel::modelReset, this, &TrackTablePanel::updateScope);
+    connect(proxy_, &QAbstractItemModel::layoutChanged, this, &TrackTablePanel::updateScope);
+    connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &TrackTablePanel::updateScope);
+    app->setTrackScope([panel = QPointer<TrackTablePanel>(this)]() -> std::optional<TrackScope> {
+        return panel ? panel->chosenTracks() : std::nullopt;
+    });
 
     // Several options change together (choosing a folder sets the folder and
     // the source kind): the table reads the source once they all have.
@@ -138,7 +150,13 @@ TrackTablePanel::TrackTablePanel(AppDelegate *app, QWidget *parent)
         connect(app, signal, this, [this] { scheduleLoad(false); });
     connect(&app->news(), &RunNews::tracksChanged, this, [this] { scheduleLoad(true); });
     updateColumns();
+    updateScope();
     scheduleLoad(false);
+}
+
+TrackTablePanel::~TrackTablePanel()
+{
+    app_->setTrackScope({});
 }
 
 void TrackTablePanel::setColumnChosen(int column, bool chosen)
@@ -178,6 +196,13 @@ void TrackTablePanel::showEvent(QShowEvent *event)
     // Changes made while hidden were not read.
     if (sourceKey() != shownKey_)
         scheduleLoad(false);
+    updateScope();
+}
+
+void TrackTablePanel::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    updateScope();
 }
 
 QString TrackTablePanel::sourceKey() const
@@ -230,6 +255,55 @@ void TrackTablePanel::load()
     } catch (const NamedException &e) {
         model_->clear(e.reason());
     }
+}
+
+std::optional<TrackScope> TrackTablePanel::chosenTracks() const
+{
+    if (isHidden())
+        return std::nullopt;
+    QList<int> rows;
+    const QItemSelection selection = table_->selectionModel()->selection();
+    for (const QItemSelectionRange &range : selection)
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            rows << proxy_->mapToSource(proxy_->index(row, 0)).row();
+    if (rows.isEmpty()) {
+        if (proxy_->rowCount() == model_->rowCount())
+            return std::nullopt;
+        for (int row = 0; row < proxy_->rowCount(); ++row)
+            rows << proxy_->mapToSource(proxy_->index(row, 0)).row();
+    }
+    TrackScope scope;
+    scope.byName = true;
+    for (const int row : rows) {
+        const SourceTrack &track = model_->track(row);
+        if (track.trackId != 0)
+            scope.trackIds.insert(track.trackId);
+        else
+            scope.paths.insert(track.path);
+    }
+    return scope;
+}
+
+void TrackTablePanel::updateScope()
+{
+    qsizetype selected = 0;
+    // Whole rows are selected, so a range that starts past the first column
+    // only repeats rows another range holds.
+    for (const QItemSelectionRange &range : table_->selectionModel()->selection())
+        if (range.left() == 0)
+            selected += range.height();
+    const int shown = proxy_->rowCount();
+    const int total = model_->rowCount();
+    QString text;
+    if (isHidden())
+        text = tr("all tracks");
+    else if (selected > 0)
+        text = selected == 1 ? tr("1 selected track") : tr("%1 selected tracks").arg(runreport::number(selected));
+    else if (shown != total)
+        text = shown == 1 ? tr("1 shown track") : tr("%1 shown tracks").arg(runreport::number(shown));
+    else
+        text = total == 1 ? tr("1 track") : tr("all %1 tracks").arg(runreport::number(total));
+    app_->setTrackScopeText(text);
 }
 
 void TrackTablePanel::updateCount()

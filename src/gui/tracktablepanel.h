@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "operations/tracksource.h"
+
 #include <QSet>
 #include <QString>
 #include <QWidget>
+#include <optional>
 
 class AppDelegate;
 class QLabel;
@@ -24,6 +27,7 @@ class TrackTablePanel : public QWidget {
     Q_OBJECT
 public:
     TrackTablePanel(AppDelegate *app, QWidget *parent = nullptr);
+    ~TrackTablePanel() override;
 
     QTableView *table() const { return table_; }
     SourceTracksModel *model() const { return model_; }
@@ -41,14 +45,22 @@ public:
     // Reads the current source again, even when it is the one shown.
     void reload();
 
+    // The tracks the tools take: the selected rows, else the rows the filter
+    // shows when it hides some; nothing (the whole source) otherwise, and
+    // while the table is hidden, as its rows are then not read.
+    std::optional<TrackScope> chosenTracks() const;
+
 protected:
     void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     void scheduleLoad(bool force);
     void load();
     void updateColumns();
     void updateCount();
+    // Tells the controller's trackScopeText what chosenTracks takes.
+    void updateScope();
     QString sourceKey() const;
 
     AppDelegate *app_;

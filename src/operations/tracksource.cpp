@@ -3,7 +3,10 @@
 
 #include "files/musicfiles.h"
 #include "library/musiclibrary.h"
+#include "changelist.h"
 #include "support/alerts.h"
+
+#include <algorithm>
 
 std::optional<QList<MusicTrack>> TrackSource::tracks() const
 {
@@ -14,6 +17,86 @@ std::optional<QList<MusicTrack>> TrackSource::tracks() const
 }
 
 std::optional<TrackList> TrackSource::tracksWithValues(const QStringList &keys) const
+{
+    if (!scope)
+        return allTracks(keys);
+    // A library reads what the matches need in the same query.
+    QStringList wanted = keys;
+    for (const QString &key : scope->matchKeys())
+        if (!wanted.contains(key))
+            wanted << key;
+    std::optional<TrackList> list = allTracks(wanted);
+    if (list)
+        scope->narrow(*list);
+    return list;
+}
+
+bool TrackScope::isNamed(const MusicTrack &track) const
+{
+    if (const TrackRef *ref = track.track())
+        return trackIds.contains(ref->trackId);
+    return paths.contains(track.path());
+}
+
+bool TrackScope::atPosition(qsizetype position) const
+{
+    if (positions.isEmpty())
+        return true;
+    return std::any_of(positions.cbegin(), positions.cend(),
+                       [position](const auto &range) { return position >= range.first && position <= range.second; });
+}
+
+QStringList TrackScope::matchKeys() const
+{
+    QStringList keys;
+    for (const Match &match : matches)
+        if (!keys.contains(match.key))
+            keys << match.key;
+    return keys;
+}
+
+void TrackScope::narrow(TrackList &list, QList<qsizetype> *positions) const
+{
+    const bool withValues = !list.values.isEmpty() && list.values.size() == list.tracks.size();
+    QList<bool> keep(list.tracks.size());
+    QList<MusicTrack> toMatch;
+    for (qsizetype i = 0; i < list.tracks.size(); ++i) {
+        keep[i] = atPosition(i) && (!byName || isNamed(list.tracks.at(i)));
+        if (keep[i] && !matches.isEmpty() && !withValues)
+            toMatch << list.tracks.at(i);
+    }
+    if (!matches.isEmpty()) {
+        const QStringList keys = matchKeys();
+        const QList<TrackValues> read = withValues ? QList<TrackValues>() : MusicTrack::valuesForTracks(toMatch, keys);
+        qsizetype next = 0;
+        for (qsizetype i = 0; i < list.tracks.size(); ++i) {
+            if (!keep[i])
+                continue;
+            const TrackValues &values = withValues ? list.values.at(i) : read.at(next++);
+            keep[i] = std::all_of(matches.cbegin(), matches.cend(), [&values](const Match &match) {
+                return match.pattern.findsMatch(tagText(values.value(match.key)));
+            });
+        }
+    }
+    qsizetype kept = 0;
+    for (qsizetype i = 0; i < list.tracks.size(); ++i) {
+        if (!keep.at(i))
+            continue;
+        if (positions)
+            positions->append(i);
+        if (kept != i) {
+            list.tracks[kept] = std::move(list.tracks[i]);
+            if (withValues)
+                list.values[kept] = std::move(list.values[i]);
+        }
+        ++kept;
+    }
+    list.tracks.resize(kept);
+    if (withValues)
+        list.values.resize(kept);
+}
+
+std::optional<TrackList> TrackSource::allTracks(const QStringList &keys) const
 {
     switch (method) {
     case choices::PlaylistSource:
@@ -62,6 +145,13 @@ std::optional<TrackList> TrackSource::playlistTracks(const QStringList &keys) co
 
 std::optional<TrackPages> TrackSource::pages(const QStringList &keys) const
 {
+    // A chosen few are read whole: what is chosen was shown, so it fits in memory.
+    if (scope) {
+        std::optional<TrackList> list = tracksWithValues(keys);
+        if (!list)
+            return std::nullopt;
+        return TrackPages(std::move(*list));
+    }
     switch (method) {
     case choices::PlaylistSource: {
         auto lib = library();
@@ -87,6 +177,8 @@ TrackList TrackPages::next(qsizetype count)
         return library_->next(count);
     TrackList page;
     page.tracks = tracks_.mid(given_, count);
+    if (!values_.isEmpty())
+        page.values = values_.mid(given_, count);
     given_ += page.tracks.size();
     return page;
 }

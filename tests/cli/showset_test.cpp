@@ -1,0 +1,159 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "clirunner.h"
+#include "model/musictrack.h"
+#include "testfiles.h"
+
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <gtest/gtest.h>
+
+#include <taglib/mpegfile.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/textidentificationframe.h>
+
+namespace {
+
+// show, set, --match and --only as a person types them, over real files in a
+// folder and a real library file beside them; standard input is empty.
+class ShowSetTest : public ::testing::Test {
+protected:
+    QString addFile(const QString &name, const QString &artist)
+    {
+        const QString path = folder.addSeed("seed.mp3", "music/" + name);
+        MusicTrack::withPath(path).setTag("artist", artist);
+        return path;
+    }
+
+    // With the folder as the source unless source is false.
+    int cli(const QStringList &args, bool source = true)
+    {
+        out.clear();
+        errors.clear();
+        QTextStream outStream(&out);
+        QTextStream errStream(&errors);
+        FILE *empty = std::fopen("/dev/null", "r");
+        const QStringList folderSource{"--folder", folder.filePath("music")};
+        const int status = int(cli::runMain(QStringList{"--library", folder.filePath("library.sqlite")} +
+                                                (source ? folderSource : QStringList()) + args,
+                                            outStream, errStream, empty, false, false));
+        std::fclose(empty);
+        return status;
+    }
+
+    QJsonArray jsonArray(const char *name) const
+    {
+        return QJsonDocument::fromJson(out.toUtf8()).object()[name].toArray();
+    }
+
+    // The paths a review printed with --json names, in its order.
+    QStringList reviewedPaths() const
+    {
+        QStringList paths;
+        for (const QJsonValue &record : jsonArray("records"))
+            paths << record["path"].toString();
+        return paths;
+    }
+
+    TestFolder folder;
+    QString out;
+    QString errors;
+};
+
+} // namespace
+
+TEST_F(ShowSetTest, ShowListsEveryFieldInItsTagsTermsWithTheFactsAndOnlyNarrowsIt)
+{
+    const QString tagged = addFile("a.mp3", "Owls");
+    addFile("b.mp3", "Cats");
+    folder.addFile("music/broken.mp3", QByteArray(64, 'x'));
+    {
+        TagLib::MPEG::File file(QFile::encodeName(tagged).constData());
+        auto *mood = new TagLib::ID3v2::UserTextIdentificationFrame(TagLib::String::UTF8);
+        mood->setDescription("MOOD");
+        mood->setText(TagLib::String("calm\u202E", TagLib::String::UTF8));
+        file.ID3v2Tag(true)->addFrame(mood);
+        ASSERT_TRUE(file.save());
+    }
+
+    ASSERT_EQ(cli({"show", "--json"}), 0) << errors.toStdString();
+    const QJsonArray tracks = jsonArray("tracks");
+    ASSERT_EQ(tracks.size(), 3);
+    QStringList paths;
+    for (const QJsonValue &track : tracks)
+        paths << track["path"].toString();
+    const QJsonObject a = tracks.at(paths.indexOf(tagged)).toObject();
+    EXPECT_EQ(a["position"].toInt(), paths.indexOf(tagged) + 1);
+    EXPECT_EQ(a["format"].toString(), "MP3");
+    EXPECT_TRUE(a["codec"].toString().startsWith("MPEG")) << a["codec"].toString().toStdString();
+    EXPECT_GT(a["sampleRate"].toInt(), 0);
+    EXPECT_GT(a["channels"].toInt(), 0);
+    EXPECT_EQ(a["size"].toInteger(), QFileInfo(tagged).size());
+    EXPECT_TRUE(a["tagTypes"].toArray().contains(QJsonValue(QString("ID3v2.4"))));
+    QStringList fields;
+    for (const QJsonValue &field : a["fields"].toArray())
+        fields << field["tag"].toString() + " " + field["id"].toString() + "=" + field["value"].toString();
+    // The bidi override comes out as a visible mark, never as the character itself.
+    EXPECT_TRUE(fields.contains("ID3v2.4 TPE1=Owls")) << fields.join(" | ").toStdString();
+    EXPECT_TRUE(fields.filter("ID3v2.4 TXXX:MOOD=calm").size() == 1) << fields.join(" | ").toStdString();
+    EXPECT_FALSE(out.contains(QChar(0x202E)));
+    const QJsonObject broken = tracks.at(paths.indexOf(folder.filePath("music/broken.mp3"))).toObject();
+    EXPECT_FALSE(broken["problem"].toString().isEmpty());
+
+    // --only takes positions as show numbers them; the text form says the same.
+    const int position = int(paths.indexOf(tagged)) + 1;
+    ASSERT_EQ(cli({"show", "--only", QString::number(position)}), 0);
+    EXPECT_TRUE(out.startsWith(QStringLiteral("%1  %2\n").arg(position).arg(tagged))) << out.toStdString();
+    EXPECT_TRUE(out.contains("TXXX:MOOD")) << out.toStdString();
+    EXPECT_FALSE(out.contains("b.mp3"));
+    EXPECT_EQ(cli({"show", "--only", "0"}), 2);
+    EXPECT_EQ(cli({"show", folder.filePath("music/nothing.mp3")}), 2);
+}
+
+TEST_F(ShowSetTest, SetChangesTheMatchingTracksAloneThroughTheReviewAndAnyToolTakesOnlyAndMatch)
+{
+    const QString owls = addFile("1.mp3", "Owls");
+    const QString owlsBand = addFile("2.mp3", "the OWLS band");
+    const QString cats = addFile("3.mp3", "Cats");
+    const QByteArray catsBefore = TestFolder::readAll(cats);
+
+    // Letter case is ignored unless asked; the other file stays byte for byte.
+    ASSERT_EQ(cli({"set", "--tag", "genre", "--value", "Folk", "--match", "artist=owls", "--yes"}), 0)
+        << errors.toStdString();
+    EXPECT_EQ(MusicTrack::withPath(owls).valueForTag("genre").toString(), "Folk");
+    EXPECT_EQ(MusicTrack::withPath(owlsBand).valueForTag("genre").toString(), "Folk");
+    EXPECT_EQ(TestFolder::readAll(cats), catsBefore);
+    ASSERT_EQ(cli({"history", "--json"}, false), 0);
+    EXPECT_TRUE(out.contains("Edit Tags")) << out.toStdString();
+
+    ASSERT_EQ(cli({"set", "--tag", "year", "--value", "1987", "--match", "artist=^Owls$", "--match-case",
+                   "--dry-run", "--json"}),
+              0);
+    EXPECT_EQ(reviewedPaths(), QStringList{owls});
+    // Two matches must both hold.
+    ASSERT_EQ(cli({"set", "--tag", "year", "--value", "1987", "--match", "artist=owls", "--match", "title=nothing",
+                   "--dry-run"}),
+              1);
+
+    // An empty value removes the field; a value the tag cannot hold is refused and nothing changes.
+    ASSERT_EQ(cli({"set", "--tag", "genre", "--value", "", "--only", "1-3", "--yes"}), 0) << errors.toStdString();
+    EXPECT_EQ(MusicTrack::withPath(owls).valueForTag("genre").toString(), "");
+    ASSERT_EQ(cli({"show", "--json", owls}), 0);
+    EXPECT_FALSE(out.contains("TCON")) << out.toStdString();
+    const QByteArray owlsBefore = TestFolder::readAll(owls);
+    EXPECT_EQ(cli({"set", "--tag", "year", "--value", "abc", "--yes"}), 1);
+    EXPECT_EQ(cli({"set", "--tag", "trackNumber", "--value", "2147483648", "--yes"}), 1);
+    EXPECT_EQ(TestFolder::readAll(owls), owlsBefore);
+
+    // Any tool's source narrows the same way.
+    ASSERT_EQ(cli({"show", "--json"}), 0);
+    QStringList order;
+    for (const QJsonValue &track : jsonArray("tracks"))
+        order << track["path"].toString();
+    ASSERT_EQ(cli({"capitalize", "--tag", "artist", "--method", "upper", "--only", "1,3", "--dry-run", "--json"}), 0)
+        << errors.toStdString();
+    EXPECT_EQ(reviewedPaths(), QStringList({order.at(0), order.at(2)}));
+    EXPECT_EQ(cli({"capitalize", "--tag", "artist", "--method", "upper", "--match", "nokey=x"}), 2);
+    EXPECT_EQ(cli({"capitalize", "--tag", "artist", "--method", "upper", "--match", "artist=("}), 2);
+}
