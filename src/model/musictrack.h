@@ -51,7 +51,10 @@ public:
     QVariantHash valuesForTags(const QStringList &keys) const;
     // The same as a row in the keys' order; a file track's row names the file
     // it was read from, when one was opened.
-    TrackValues valuesInOrder(const QStringList &keys) const;
+    // With SaveLook::Check a file track's row also tells why a save would
+    // refuse its file, looked at with the same open.
+    enum class SaveLook { Skip, Check };
+    TrackValues valuesInOrder(const QStringList &keys, SaveLook look = SaveLook::Skip) const;
 
     // valuesForTags for many tracks, in their order. Library tracks of one
     // library are read together with one query, so a long playlist costs one
