@@ -126,6 +126,10 @@ void printReview(QTextStream &out, const ChangesModel &model, const QString &sum
                     text += indent + ChangesModel::sameFileNote(earlier) + QLatin1String(": written once\n");
                 if (const QString &note = model.changeList()->records.at(row).note; !note.isEmpty())
                     text += indent + text::escapedControls(note, text::ControlStyle::Terminal, true) + u'\n';
+                if (const QString &refusal = model.changeList()->records.at(row).refusal; !refusal.isEmpty())
+                    text += indent +
+                            text::escapedControls(ChangesModel::refusalNote(refusal), text::ControlStyle::Terminal, true) +
+                            u'\n';
             }
             return text;
         },
@@ -166,6 +170,8 @@ QJsonObject reviewJson(const ChangesModel &model, const QString &summary)
             }
             if (!r.note.isEmpty())
                 record[QStringLiteral("note")] = r.note;
+            if (!r.refusal.isEmpty())
+                record[QStringLiteral("refusal")] = r.refusal;
             if (const int earlier = model.sameFileAs(number - 1); earlier >= 0)
                 record[QStringLiteral("sameFileAs")] = earlier + 1;
             const QString where = r.track.isLibraryTrack() ? QString() : r.track.path();

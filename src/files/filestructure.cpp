@@ -273,67 +273,6 @@ QString trailingTagsProblem(Reader &reader, qint64 start, qint64 *end)
     return {};
 }
 
-// ---- MPEG -------------------------------------------------------------------
-
-// The length of the MPEG audio frame whose header is h; 0 when it is none.
-qint64 mpegFrameLength(const uchar *h)
-{
-    if (h[0] != 0xff || (h[1] & 0xe0) != 0xe0)
-        return 0;
-    const int version = (h[1] >> 3) & 3; // 0: 2.5, 2: 2, 3: 1
-    const int layer = (h[1] >> 1) & 3;   // 1: III, 2: II, 3: I
-    const int bitrateIndex = h[2] >> 4;
-    const int rateIndex = (h[2] >> 2) & 3;
-    if (version == 1 || layer == 0 || bitrateIndex == 0 || bitrateIndex == 15 || rateIndex == 3)
-        return 0;
-    static const int bitrates[2][3][16] = {
-        {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 0},
-         {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 0},
-         {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0}},
-        {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256, 0},
-         {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0},
-         {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0}}};
-    static const int rates[4] = {44100, 48000, 32000, 0};
-    const bool mpeg1 = version == 3;
-    const int layerIndex = 3 - layer; // 0: I, 1: II, 2: III
-    const qint64 bitrate = qint64(bitrates[mpeg1 ? 0 : 1][layerIndex][bitrateIndex]) * 1000;
-    int rate = rates[rateIndex];
-    if (version == 2)
-        rate /= 2;
-    else if (version == 0)
-        rate /= 4;
-    const int padding = (h[2] >> 1) & 1;
-    if (layerIndex == 0)
-        return (12 * bitrate / rate + padding) * 4;
-    const int factor = (layerIndex == 2 && !mpeg1) ? 72 : 144;
-    return factor * bitrate / rate + padding;
-}
-
-// Walks the frames from the first one: a frame that runs past the end of
-// the audio is a cut-off file. Junk between frames ends the walk unjudged.
-QString mpegFramesProblem(Reader &reader, qint64 start, qint64 end)
-{
-    qint64 at = start;
-    uchar h[4];
-    // The first frame may sit after some junk, as readers allow.
-    const qint64 searchEnd = std::min(end, start + 64 * 1024);
-    for (; at + 4 <= searchEnd; ++at) {
-        if (reader.read(at, h, 4) && mpegFrameLength(h) > 0)
-            break;
-    }
-    if (at + 4 > searchEnd)
-        return {};
-    while (at + 4 <= end && reader.read(at, h, 4)) {
-        const qint64 length = mpegFrameLength(h);
-        if (length <= 0)
-            return {};
-        if (at + length > end)
-            return cutOff;
-        at += length;
-    }
-    return {};
-}
-
 // ---- FLAC -------------------------------------------------------------------
 
 QString flacPictureProblem(const QByteArray &block)
@@ -565,42 +504,51 @@ const Guid metadataGuid = {0xEA, 0xCB, 0xF8, 0xC5, 0xAF, 0x5B, 0x77, 0x48, 0x84,
 const Guid metadataLibraryGuid = {0x94, 0x1C, 0x23, 0x44, 0x98, 0x94, 0xD1, 0x49, 0xA1, 0x41, 0x1D, 0x13, 0x4E, 0x45, 0x70, 0x54};
 
 const QString asfObjectTooBig = QStringLiteral("has an ASF object claiming more bytes than its container holds");
-const QString asfFieldsTooBig = QStringLiteral("has an ASF metadata object whose fields do not fit it");
 
 bool is(const uchar *guid, const Guid &wanted) { return std::memcmp(guid, wanted, 16) == 0; }
 
-// The attribute lists inside one metadata object: every field within it.
+// The attribute lists inside one metadata object must fill it exactly. TagLib
+// writes their lengths and counts in 16 bits: a field of 64 KiB or more, or
+// more than 65,535 attributes, leaves lengths that wrap round or a count that
+// falls short, and the object then holds bytes its fields do not account for.
+// Read again, such an object gives other fields than were written, and a save
+// renders it from what was read, losing the rest.
 QString asfAttributesProblem(const QByteArray &object, const uchar *guid)
 {
     const auto *p = reinterpret_cast<const uchar *>(object.constData());
     const qint64 size = object.size();
+    const QString name = is(guid, contentGuid)           ? QStringLiteral("Content Description")
+                         : is(guid, extendedContentGuid) ? QStringLiteral("Extended Content Description")
+                         : is(guid, metadataGuid)        ? QStringLiteral("Metadata")
+                                                         : QStringLiteral("Metadata Library");
+    const QString unfilled = QStringLiteral("has an ASF %1 object whose fields do not fill it exactly").arg(name);
     if (is(guid, contentGuid)) {
         if (size < 10)
-            return asfFieldsTooBig;
+            return unfilled;
         qint64 total = 10;
         for (int i = 0; i < 5; ++i)
             total += le16(p + 2 * i);
-        return total > size ? asfFieldsTooBig : QString();
+        return total != size ? unfilled : QString();
     }
     if (size < 2)
-        return asfFieldsTooBig;
+        return unfilled;
     const int count = le16(p);
     qint64 at = 2;
     for (int i = 0; i < count; ++i) {
         if (is(guid, extendedContentGuid)) {
             if (at + 2 > size || at + 2 + le16(p + at) + 4 > size)
-                return asfFieldsTooBig;
+                return unfilled;
             at += 2 + le16(p + at) + 2;
             at += 2 + le16(p + at);
         } else {
             if (at + 12 > size)
-                return asfFieldsTooBig;
+                return unfilled;
             at += 12 + qint64(le16(p + at + 4)) + qint64(le32(p + at + 8));
         }
         if (at > size)
-            return asfFieldsTooBig;
+            return unfilled;
     }
-    return {};
+    return at != size ? unfilled : QString();
 }
 
 // The objects from at to end, count of them when count >= 0.
@@ -777,7 +725,7 @@ QString musepackProblem(Reader &reader, qint64 start, qint64 end)
 }
 
 // Leading ID3v2 tags, the format's own structure, and trailing tags.
-QString problemAndAudio(const Bytes &file, Format format, QList<Range> *audio, bool thorough)
+QString problemAndAudio(const Bytes &file, Format format, QList<Range> *audio)
 {
     Reader reader(file);
     switch (format) {
@@ -808,8 +756,9 @@ QString problemAndAudio(const Bytes &file, Format format, QList<Range> *audio, b
     qint64 end = 0;
     if (why.isEmpty())
         why = trailingTagsProblem(reader, start, &end);
-    if (why.isEmpty() && format == Format::Mpeg && thorough)
-        why = mpegFramesProblem(reader, start, end);
+    // MPEG frames are not walked: a short last frame, or junk after the last
+    // whole one, is common in files that play well, and a save leaves the
+    // bytes between the tags as they are; the comparison after it sees to that.
     if (why.isEmpty() && format == Format::TrueAudio)
         why = trueAudioProblem(reader, start, end);
     if (why.isEmpty() && format == Format::Musepack)
@@ -826,13 +775,13 @@ QString problemAndAudio(const Bytes &file, Format format, QList<Range> *audio, b
 QString problem(const Bytes &file, Format format, QList<Range> *audio)
 {
     QList<Range> ranges;
-    return problemAndAudio(file, format, audio ? audio : &ranges, true);
+    return problemAndAudio(file, format, audio ? audio : &ranges);
 }
 
 QList<Range> audioOfSaved(const Bytes &file, Format format)
 {
     QList<Range> ranges;
-    if (!problemAndAudio(file, format, &ranges, false).isEmpty())
+    if (!problemAndAudio(file, format, &ranges).isEmpty())
         ranges.clear();
     return ranges;
 }

@@ -43,8 +43,8 @@ constexpr qint64 maxInflatedFrame = 16 * 1024 * 1024;
 // order; it is complete only when there is no problem.
 QString problem(const Bytes &file, Format format, QList<Range> *audio = nullptr);
 
-// Where the audio lies in a file TagLib has just written: problem's ranges
-// without its look at every audio frame and compressed tag frame.
+// Where the audio lies in a file TagLib has just written: problem's ranges,
+// none when the saved file has a problem.
 QList<Range> audioOfSaved(const Bytes &file, Format format);
 
 // Whether the ranges of a hold the same bytes, in order, as those of b.

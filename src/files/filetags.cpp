@@ -318,27 +318,36 @@ QString unusableReason(MusicFile &music)
     return QStringLiteral("The file is not audio that TagLib can tag");
 }
 
-// The save happens in the stream's edits only; they reach the disk once the
-// saved file, read back, holds the same audio and every other field as before.
-// fieldsBefore, when given, are the file's fields as savecheck::fields read them.
-void writeOpen(MusicFile &music, const QString &path, const Change &change,
-               std::optional<savecheck::Fields> fieldsBefore = std::nullopt)
+// Why a save would refuse the file before TagLib writes anything, as a
+// sentence beginning "The file"; empty when nothing stands against it. audio,
+// when given, gets where the audio lies.
+QString layoutRefusal(MusicFile &music, const QString &path, QList<filestructure::Range> *audio = nullptr)
 {
     if (!music.tag())
-        throw FileError(path, unusableReason(music));
-    CheckedFileStream &stream = music.stream();
+        return unusableReason(music);
     const filestructure::Format format = savecheck::formatOf(music.file());
     // TagLib falls back on reading a file by its content when the reader its
     // name picks fails; a damaged MP4 file read as MPEG would get an ID3v2
     // tag before its first atom, which no MP4 player reads past.
     const QString extension = musicfiles::extensionOf(path);
     if (const auto named = formatNamed(extension); named && *named != format)
-        throw FileError(path, QStringLiteral("The file is not the kind of file its name says (.%1); it was not written")
-                                  .arg(extension));
+        return QStringLiteral("The file is not the kind of file its name says (.%1)").arg(extension);
+    const QString problem = filestructure::problem(savecheck::original(music.stream()), format, audio);
+    return problem.isEmpty() ? QString() : QStringLiteral("The file %1").arg(problem);
+}
+
+// The save happens in the stream's edits only; they reach the disk once the
+// saved file, read back, holds the same audio and every other field as before.
+// fieldsBefore, when given, are the file's fields as savecheck::fields read them.
+void writeOpen(MusicFile &music, const QString &path, const Change &change,
+               std::optional<savecheck::Fields> fieldsBefore = std::nullopt)
+{
     QList<filestructure::Range> audioBefore;
-    const QString problem = filestructure::problem(savecheck::original(stream), format, &audioBefore);
-    if (!problem.isEmpty())
-        throw FileError(path, QStringLiteral("The file %1; it was not written").arg(problem));
+    if (const QString refusal = layoutRefusal(music, path, &audioBefore); !refusal.isEmpty())
+        throw FileError(path, music.tag() ? refusal + QStringLiteral("; it was not written") : refusal);
+    CheckedFileStream &stream = music.stream();
+    const filestructure::Format format = savecheck::formatOf(music.file());
+    const QString extension = musicfiles::extensionOf(path);
     const savecheck::Fields before =
         fieldsBefore ? *std::move(fieldsBefore) : savecheck::fields(savecheck::tagsOf(music.file(), *music.tag()));
 
@@ -425,22 +434,26 @@ bool containsPicture(const QString &path)
     return containsPicture(stream);
 }
 
-QVariantList readInOrder(const QString &path, const QStringList &keys, FileIdentity *opened, bool listed)
+QVariantList readInOrder(const QString &path, const QStringList &keys, FileIdentity *opened, bool listed,
+                         QString *saveRefusal)
 {
     QVariantList values;
     values.reserve(keys.size());
-    if (!needsOpen(keys)) {
+    if (!needsOpen(keys) && !saveRefusal) {
         for (qsizetype i = 0; i < keys.size(); ++i)
             values.append(path);
         return values;
     }
     runWithLargeStack([&] {
-        MusicFile music(path, CheckedFileStream::Access::Read, needsTagLib(keys), needsAudioProperties(keys),
+        MusicFile music(path, CheckedFileStream::Access::Read, needsTagLib(keys) || saveRefusal,
+                        needsAudioProperties(keys),
                         listed ? CheckedFileStream::Listed::Yes : CheckedFileStream::Listed::No);
         for (const QString &key : keys)
             values.append(valueOf(music, path, key));
         if (opened)
             *opened = music.stream().identity();
+        if (saveRefusal)
+            *saveRefusal = layoutRefusal(music, path);
     });
     return values;
 }

@@ -37,8 +37,12 @@ QVariantHash read(const QString &path, const QStringList &keys);
 // stays unknown when the keys needed no open or the file could not be opened.
 // listed: a folder listing has just named the path a music file (see
 // musicfiles::musicFilesBelow), which spares the open a look of its own.
+// saveRefusal, when given, gets why write would refuse the file before
+// writing anything (its layout is not understood, it is not audio TagLib can
+// tag), as a sentence beginning "The file"; empty when nothing stands against
+// it. It is what write checks first, looked at with the same open.
 QVariantList readInOrder(const QString &path, const QStringList &keys, FileIdentity *opened = nullptr,
-                         bool listed = false);
+                         bool listed = false, QString *saveRefusal = nullptr);
 
 // Writes one key and saves the file keeping its tag layout (tag types and
 // ID3v2 version). Throws FileError, leaving the file as it was, when the file

@@ -5,7 +5,9 @@
 #include "operations/changesmodel.h"
 #include "support/namedexception.h"
 
+#include <QApplication>
 #include <QDebug>
+#include <QStyle>
 #include <QPoint>
 
 ReviewTableModel::ReviewTableModel(ChangesModel *changes, QObject *parent)
@@ -76,6 +78,12 @@ QVariant ReviewTableModel::data(const QModelIndex &index, int role) const
         if (role == Qt::DisplayRole || role == Qt::ToolTipRole || role == SortRole)
             return fileName(index.row());
         return {};
+    }
+    // A row the save would refuse carries a warning by its check box.
+    if (role == Qt::DecorationRole && column == ChangesModel::CheckColumn) {
+        if (changes_->changeList()->records.at(index.row()).refusal.isEmpty())
+            return {};
+        return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
     }
     const QModelIndex source = changes_->index(index.row(), column);
     if (role == SortRole)

@@ -32,6 +32,9 @@ constexpr size_t batchSize = 1024;
 constexpr qint64 nsPerDay = 86400LL * 1000 * 1000 * 1000;
 
 const QString listingMark = QStringLiteral("listing/");
+// Why a save would refuse the file, kept with its values: the empty text when
+// it would not. Its layout changes only with its bytes, which change its key.
+const QString refusalMark = QStringLiteral("refusal/");
 
 qint64 nowNs()
 {
@@ -430,28 +433,33 @@ bool needsFile(const QStringList &keys)
 
 } // namespace
 
-QVariantList readInOrder(const QString &path, const QStringList &keys, FileIdentity *opened, bool listed)
+QVariantList readInOrder(const QString &path, const QStringList &keys, FileIdentity *opened, bool listed,
+                         QString *saveRefusal)
 {
-    TagCache *cache = needsFile(keys) ? TagCache::shared() : nullptr;
+    TagCache *cache = needsFile(keys) || saveRefusal ? TagCache::shared() : nullptr;
     const std::optional<CacheKey> key = cache ? CacheKey::of(path) : std::nullopt;
     if (!key)
-        return filetags::readInOrder(path, keys, opened, listed);
+        return filetags::readInOrder(path, keys, opened, listed, saveRefusal);
     // The location is the path's, never the entry's: a hard link names the file too.
     const QString location = QStringLiteral("location");
     QStringList stored = keys;
     stored.removeAll(location);
+    if (saveRefusal)
+        stored.append(refusalMark);
     QVariantHash entry;
     if (const std::optional<QVariantList> found = cache->find(*key, stored, &entry)) {
         QVariantList values;
         values.reserve(keys.size());
         for (const QString &k : keys)
             values.append(k == location ? QVariant(path) : entry.value(k));
+        if (saveRefusal)
+            *saveRefusal = entry.value(refusalMark).toString();
         if (opened)
             *opened = key->file;
         return values;
     }
     FileIdentity read;
-    QVariantList values = filetags::readInOrder(path, keys, &read, listed);
+    QVariantList values = filetags::readInOrder(path, keys, &read, listed, saveRefusal);
     if (opened)
         *opened = read;
     // A path that named another file by the time it was opened keeps its entry as it was.
@@ -459,6 +467,8 @@ QVariantList readInOrder(const QString &path, const QStringList &keys, FileIdent
         for (qsizetype i = 0; i < keys.size(); ++i)
             if (keys[i] != location)
                 entry.insert(keys[i], values[i]);
+        if (saveRefusal)
+            entry.insert(refusalMark, *saveRefusal);
         cache->store(*key, entry);
     }
     return values;

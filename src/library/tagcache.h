@@ -121,7 +121,7 @@ private:
 namespace tagcache {
 
 QVariantList readInOrder(const QString &path, const QStringList &keys, FileIdentity *opened = nullptr,
-                         bool listed = false);
+                         bool listed = false, QString *saveRefusal = nullptr);
 QVariantHash readListing(const QString &path);
 // Writes the process's pending entries (the end of a walk).
 void flush();

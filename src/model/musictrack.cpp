@@ -222,14 +222,17 @@ QVariantHash MusicTrack::valuesForTags(const QStringList &keys) const
     return libraryValues(*library_, {*track()}, keys).value(0).toHash();
 }
 
-TrackValues MusicTrack::valuesInOrder(const QStringList &keys) const
+TrackValues MusicTrack::valuesInOrder(const QStringList &keys, SaveLook look) const
 {
     if (isLibraryTrack())
         return TrackValues::fromHash(keys, valuesForTags(keys));
     refuseUnreadable(port_, keys);
     FileIdentity file;
-    TrackValues values(keys, tagcache::readInOrder(path(), keys, &file, std::holds_alternative<ListedFile>(where_)));
+    QString refusal;
+    TrackValues values(keys, tagcache::readInOrder(path(), keys, &file, std::holds_alternative<ListedFile>(where_),
+                                                   look == SaveLook::Check ? &refusal : nullptr));
     values.setFile(file);
+    values.setSaveRefusal(std::move(refusal));
     return values;
 }
 

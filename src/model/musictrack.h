@@ -53,7 +53,10 @@ public:
     // it was read from, when one was opened. A file's values come from the
     // tag cache when its entry still stands for the file (library/tagcache.h):
     // for showing and planning, never for the check before a write.
-    TrackValues valuesInOrder(const QStringList &keys) const;
+    // With SaveLook::Check a file track's row also tells why a save would
+    // refuse its file, looked at with the same open (or kept with its entry).
+    enum class SaveLook { Skip, Check };
+    TrackValues valuesInOrder(const QStringList &keys, SaveLook look = SaveLook::Skip) const;
 
     // valuesForTags for many tracks, in their order. Library tracks of one
     // library are read together with one query, so a long playlist costs one

@@ -42,6 +42,11 @@ public:
     const FileIdentity &file() const { return file_; }
     void setFile(const FileIdentity &file) { file_ = file; }
 
+    // Why a save would refuse the file the values were read from, when the
+    // read was asked to look (a sentence beginning "The file"); empty otherwise.
+    const QString &saveRefusal() const { return saveRefusal_; }
+    void setSaveRefusal(QString refusal) { saveRefusal_ = std::move(refusal); }
+
     QVariantHash toHash() const
     {
         QVariantHash hash;
@@ -54,5 +59,6 @@ private:
     QStringList keys_;
     QVariantList values_;
     FileIdentity file_;
+    QString saveRefusal_;
 };
 Q_DECLARE_TYPEINFO(TrackValues, Q_RELOCATABLE_TYPE);

@@ -27,6 +27,10 @@ struct ChangeRecord {
     // Why the record deserves a second look before it is checked (an undo's
     // value that was changed since); empty for most records.
     QString note = {};
+    // Why a save would refuse the record's file, as the collect found it (a
+    // sentence beginning "The file"): such a record comes unchecked, and
+    // checked, its write fails as any failed write does. Empty for most.
+    QString refusal = {};
     // The file the record's values were read from, when the collect opened
     // one: the review tells hard links apart without looking again.
     FileIdentity file = {};

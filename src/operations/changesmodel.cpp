@@ -68,6 +68,11 @@ QString ChangesModel::sameFileNote(int earlierRow)
     return QStringLiteral("same file as change %1").arg(earlierRow + 1);
 }
 
+QString ChangesModel::refusalNote(const QString &refusal)
+{
+    return QStringLiteral("%1; it cannot be written, and checked it stops the run there").arg(refusal);
+}
+
 void ChangesModel::setChangeList(std::shared_ptr<ChangeList> list)
 {
     const bool wasMembership = list_ && list_->playlist;
@@ -159,7 +164,10 @@ QVariant ChangesModel::data(const QModelIndex &index, int role) const
 {
     if (!list_ || !index.isValid() || index.row() >= list_->records.size())
         return {};
+    const QString &refusal = list_->records.at(index.row()).refusal;
     if (index.column() == CheckColumn) {
+        if (role == Qt::ToolTipRole && !refusal.isEmpty())
+            return refusalNote(text::escapedControls(refusal, text::ControlStyle::Window));
         const bool enabled = list_->records.at(index.row()).enabled;
         return role == Qt::CheckStateRole ? QVariant(enabled ? Qt::Checked : Qt::Unchecked) : QVariant();
     }
@@ -175,6 +183,9 @@ QVariant ChangesModel::data(const QModelIndex &index, int role) const
     // A second name of a file already written by an earlier row says so where the eye starts.
     if (index.column() == TitleColumn && sameFileAs_.contains(index.row()))
         shown += QStringLiteral(" (%1)").arg(sameFileNote(sameFileAs_.value(index.row())));
+    // Wherever the pointer rests on a row the save would refuse, it says why.
+    if (role == Qt::ToolTipRole && !refusal.isEmpty())
+        shown += QLatin1Char('\n') + refusalNote(text::escapedControls(refusal, text::ControlStyle::Window));
     return shown;
 }
 

@@ -34,6 +34,9 @@ public:
     int sameFileAs(int row) const { return sameFileAs_.value(row, -1); }
     // The note shown with such a row.
     static QString sameFileNote(int earlierRow);
+    // What a row whose record has a refusal says of it: in the tool tip of
+    // each of its cells, and under it in the printed review.
+    static QString refusalNote(const QString &refusal);
 
     // Sets `enabled` of the given rows (rows out of range are ignored).
     void setEnabled(const QList<int> &rows, bool enabled);

@@ -70,6 +70,11 @@ std::shared_ptr<Run> collect(CollectRun collectRun, ProgressSink &sink)
                 // Library values that need the track's file come from the
                 // pages without it: the files are read here, on the pool.
                 const bool filesLater = MusicTrack::leavesFileValues(keys);
+                // A file a save would refuse is found with the read, so that
+                // its records come unchecked instead of stopping the apply.
+                const bool writesTags = !run.report && !run.playlist && !run.rename;
+                const MusicTrack::SaveLook look =
+                    writesTags ? MusicTrack::SaveLook::Check : MusicTrack::SaveLook::Skip;
                 ProgressThrottle throttle;
                 for (int first = 0; first < n; first += chunk) {
                     TrackList page = pages->next(chunk);
@@ -99,6 +104,14 @@ std::shared_ptr<Run> collect(CollectRun collectRun, ProgressSink &sink)
                         if (trackValues.file().known())
                             for (qsizetype r = before; r < records.size(); ++r)
                                 records[r].file = trackValues.file();
+                        if (!trackValues.saveRefusal().isEmpty()) {
+                            for (qsizetype r = before; r < records.size(); ++r) {
+                                if (records[r].tagToChange == QLatin1String("location"))
+                                    continue;
+                                records[r].refusal = trackValues.saveRefusal();
+                                records[r].enabled = false;
+                            }
+                        }
                         // A read that fails next is not this track's.
                         current.clear();
                     };
@@ -106,7 +119,7 @@ std::shared_ptr<Run> collect(CollectRun collectRun, ProgressSink &sink)
                     if (page.values.isEmpty()) {
                         filepool::ordered<TrackValues>(
                             count,
-                            [&](int k) { return page.tracks.at(k).valuesInOrder(keys); },
+                            [&](int k) { return page.tracks.at(k).valuesInOrder(keys, look); },
                             walk);
                     } else if (filesLater) {
                         filepool::ordered<TrackValues>(

@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 namespace {
@@ -178,4 +179,42 @@ TEST_F(TagToolCommandTest, BadOptionsAreUsageErrors)
     // A tag the tool itself refuses is a refusal, not bad usage.
     EXPECT_EQ(cli({"search-replace", "--tag", "year", "--search", "x"}), 1);
     EXPECT_EQ(value(id, "name"), "x");
+}
+
+// A file the save would refuse comes into the review unchecked, with the
+// reason in its row, and the other files of the folder are written.
+TEST_F(TagToolCommandTest, AFileTheSaveWouldRefuseComesUncheckedAndTheOthersAreWritten)
+{
+    QStringList good;
+    for (int i = 0; i < 50; ++i)
+        good << folder.addSeed("seed.mp3", QStringLiteral("fifty/%1.mp3").arg(i, 2, 10, QLatin1Char('0')));
+    // An APE footer whose size takes in ten bytes of audio: a save would replace them with the tag.
+    QByteArray footer = QByteArray("APETAGEX") + QByteArray::fromHex("d0070000") + QByteArray::fromHex("2a000000") +
+                        QByteArray(16, '\0');
+    const QByteArray lying = TestFolder::readAll(TestFolder::seedPath("seed.mp3")) + footer;
+    const QString odd = folder.addFile("fifty/25-odd.mp3", lying);
+    const QString reason = "The file has an APE tag whose size does not fit its items: its tag size runs into the audio";
+    const QStringList source{"--folder", folder.filePath("fifty")};
+    const QStringList run{"search-replace", "--tag", "name", "--search", "Seed", "--replace", "Kept"};
+
+    ASSERT_EQ(cli(run + QStringList{"--json", "--dry-run"}, source), 0) << errors.toStdString();
+    const QJsonArray records = QJsonDocument::fromJson(out.toUtf8()).object()["records"].toArray();
+    ASSERT_EQ(records.size(), 51);
+    QStringList unchecked;
+    for (const QJsonValue &record : records) {
+        if (!record["enabled"].toBool())
+            unchecked << record["path"].toString() + ": " + record["refusal"].toString();
+        else
+            EXPECT_FALSE(record.toObject().contains("refusal"));
+    }
+    EXPECT_EQ(unchecked, QStringList{odd + ": " + reason});
+
+    ASSERT_EQ(cli(run + QStringList{"--yes"}, source), 0) << errors.toStdString();
+    EXPECT_TRUE(out.contains(QRegularExpression("\\d+ \\[ \\]  Seed Title.*\n +" + QRegularExpression::escape(reason) +
+                                                "; it cannot be written, and checked it stops the run there\n")))
+        << out.toStdString();
+    EXPECT_TRUE(out.contains("50 changes applied.")) << out.toStdString();
+    for (const QString &path : good)
+        EXPECT_EQ(MusicTrack::withPath(path).title(), "Kept Title") << path.toStdString();
+    EXPECT_EQ(TestFolder::readAll(odd), lying);
 }

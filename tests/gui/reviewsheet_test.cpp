@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QIcon>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -209,6 +210,47 @@ TEST_F(ReviewSheetTest, RunButtonReviewAndApplyWriteOnlyTheCheckedTracks)
         EXPECT_EQ(MusicTrack::withPath(path).valueForTag("name").toString(),
                   path == untouched ? "Seed Title" : "SEED TITLE");
     }
+}
+
+// A file the save would refuse comes unchecked, marked, its reason in the
+// tool tip; checked anyway, its write fails and the run stops there.
+TEST_F(ReviewSheetTest, ARowWhoseFileTheSaveWouldRefuseComesUncheckedAndMarked)
+{
+    folder.addSeed("seed.mp3", "album/a.mp3");
+    const QByteArray cut = TestFolder::readAll(TestFolder::seedPath("seed.wav")).left(1000);
+    const QString cutPath = folder.addFile("album/b.wav", cut);
+    app.pathSelected(folder.filePath("album"));
+    app.setSelectedTag(0);
+    app.setSelectedCapitalizationMethod(1); // upper case
+    window->showTab(1);
+    window->pane(1)->findChild<QPushButton *>("performCapitalization")->click();
+    ReviewSheet *sheet = window->reviewSheet();
+    ASSERT_TRUE(awaitLastRun(app));
+    ASSERT_TRUE(sheet->isVisible()) << port->alertTitles.join(", ").toStdString();
+    ASSERT_EQ(app.changes()->records.size(), 2);
+    // The folder lists its files in no set order.
+    const int refused = app.changes()->records.at(0).track.path() == cutPath ? 0 : 1;
+    const int good = 1 - refused;
+    EXPECT_FALSE(enabled().at(refused));
+    EXPECT_TRUE(enabled().at(good));
+
+    const QAbstractItemModel *table = sheet->table()->model();
+    const QString reason = "The file is cut off: its RIFF header claims more bytes than the file holds";
+    for (int column : {int(ChangesModel::CheckColumn), int(ChangesModel::TitleColumn), int(ChangesModel::NewColumn)}) {
+        EXPECT_TRUE(table->index(refused, column).data(Qt::ToolTipRole).toString().contains(reason)) << column;
+        EXPECT_FALSE(table->index(good, column).data(Qt::ToolTipRole).toString().contains("cannot be written")) << column;
+    }
+    EXPECT_FALSE(table->index(refused, ChangesModel::CheckColumn).data(Qt::DecorationRole).value<QIcon>().isNull());
+    EXPECT_FALSE(table->index(good, ChangesModel::CheckColumn).data(Qt::DecorationRole).isValid());
+
+    selectRows({refused});
+    sheet->checkButton()->click();
+    sheet->applyButton()->click();
+    ASSERT_TRUE(awaitLastRun(app));
+    EXPECT_EQ(port->alertTitles, QStringList{"Changes Not Completed"});
+    // The run stops at the refused file: what comes before it is written, what comes after is not.
+    EXPECT_EQ(MusicTrack::withPath(folder.filePath("album/a.mp3")).title(), good < refused ? "SEED TITLE" : "Seed Title");
+    EXPECT_EQ(TestFolder::readAll(cutPath), cut);
 }
 
 TEST_F(ReviewSheetTest, TheCheckBoxOfARowTogglesFromTheKeyboard)

@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QtEndian>
 #include <gtest/gtest.h>
+#include <taglib/asffile.h>
+#include <taglib/asftag.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -340,7 +342,6 @@ TEST(SaveSafety, CutOffFilesAreNotWrittenAndStillRead)
         const char *problem;
     };
     const Cut cuts[] = {
-        {"seed.mp3", seed("seed.mp3").size() - 10, "is cut off: it ends in the middle of its audio"},
         {"seed.flac", 8422, "is cut off: it ends before its audio"},
         {"seed.ogg", 3600, "is cut off in the middle of an Ogg page"},
         {"seed.wav", 1000, "is cut off: its RIFF header claims more bytes than the file holds"},
@@ -363,6 +364,66 @@ TEST(SaveSafety, CutOffFilesAreNotWrittenAndStillRead)
             expectRefused(path, "");
         }
     }
+}
+
+// Real MP3s often end in a short frame or in junk after the last whole
+// frame (cut downloads, encoders' leftovers), sometimes with an ID3v1 tag
+// added after the cut. A save of the tag at the start leaves all of that as
+// it was, so they are written.
+TEST(SaveSafety, AnMp3EndingInAShortFrameOrJunkIsWrittenKeepingItsEnd)
+{
+    TestFolder folder;
+    const QByteArray mp3 = seed("seed.mp3");
+    const QByteArray cut = mp3.left(mp3.size() - 10);
+    // Junk that begins like a frame header claiming more bytes than follow.
+    const QByteArray junk = mp3 + QByteArray("\xff\xfb\x90\x00", 4) + QByteArray(30, '\x01');
+    QByteArray id3v1 = "TAG" + QByteArray("V1 Title").leftJustified(30, '\0') + QByteArray(95, '\0');
+    id3v1[127] = char(0xff); // no genre
+    for (const QByteArray &tail : {QByteArray(), id3v1}) {
+        for (const QByteArray &bytes : {cut, junk}) {
+            const QString path = folder.addFile(QString("odd-end-%1-%2.mp3").arg(bytes.size()).arg(tail.size()), bytes + tail);
+            const MusicTrack track = MusicTrack::withPath(path);
+            track.setTag("name", QString("Written Title"));
+            EXPECT_EQ(MusicTrack::withPath(path).title(), "Written Title");
+            const QByteArray after = TestFolder::readAll(path);
+            EXPECT_TRUE(after.chopped(tail.size()).endsWith(bytes.mid(mp3TagEnd))) << path.toStdString();
+            if (!tail.isEmpty()) {
+                EXPECT_TRUE(after.right(128).startsWith("TAGWritten Title")) << path.toStdString();
+            }
+        }
+    }
+}
+
+// TagLib writes the lengths of an ASF Content Description in 16 bits: with a
+// comment of 1 MiB they wrap round, the fields no longer fill the object, and
+// a title edit saved from what was read back shrank the file and lost the
+// comment and the track number. A count of extended attributes short of the
+// records the object holds loses the others the same way.
+TEST(SaveSafety, AnAsfObjectWhoseFieldsDoNotFillItIsNotWritten)
+{
+    TestFolder folder;
+    const QString wrapped = folder.addFile("wrapped.asf", asf::file());
+    {
+        TagLib::ASF::File file(QFile::encodeName(wrapped).constData());
+        ASSERT_TRUE(file.isValid());
+        file.tag()->setComment(TagLib::String(std::string(1024 * 1024, 'c')));
+        file.tag()->setTrack(5);
+        ASSERT_TRUE(file.save());
+    }
+    ASSERT_GT(QFileInfo(wrapped).size(), 2 * 1024 * 1024);
+    expectRefused(wrapped, "The file has an ASF Content Description object whose fields do not fill it exactly; "
+                           "it was not written");
+
+    QByteArray counted = asf::file();
+    counted[counted.indexOf(asf::extendedContent) + 24] = 0; // no attributes, but WM/TrackNumber follows
+    expectRefused(folder.addFile("counted.asf", counted),
+                  "The file has an ASF Extended Content Description object whose fields do not fill it exactly");
+
+    // Fields that fill their objects exactly are written, the other fields kept.
+    const QString good = folder.addFile("exact.asf", asf::file());
+    MusicTrack::withPath(good).setTag("name", QString("Exact"));
+    EXPECT_EQ(MusicTrack::withPath(good).title(), "Exact");
+    EXPECT_EQ(MusicTrack::withPath(good).valueForTag("number"), QVariant(QString("7")));
 }
 
 TEST(SaveSafety, ASaveKeepsTheFilesPropertiesAndRewritesNoAudioWhenItFits)
