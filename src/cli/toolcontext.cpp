@@ -93,6 +93,8 @@ std::optional<ExitCode> ToolContext::parse(QCommandLineParser &parser, const QSt
     }
     if (yes_)
         port_.setInteractive(false);
+    if (prepare_)
+        return prepare_();
     return std::nullopt;
 }
 

@@ -33,10 +33,15 @@ public:
     // The review options a command honours; the others are refused as unknown.
     enum ReviewOption { YesOption = 1, DryRunOption = 2, UncheckOption = 4, JsonOption = 8, AllReviewOptions = 15 };
 
+    // Runs once the arguments are parsed and ask for a run (not for --help
+    // or bad usage): opens the library and chooses the source. Its exit
+    // status, when it gives one, ends the command.
+    void whenParsed(std::function<std::optional<ExitCode>()> prepare) { prepare_ = std::move(prepare); }
+
     // Parses the tool's arguments with the tool's own options plus the review
     // options it honours (--yes, --dry-run, --uncheck, --json) and --help.
     // Returns the exit status when the command is done already (help shown,
-    // bad usage reported), nothing when it should go on.
+    // bad usage reported, the source not found), nothing when it should go on.
     // Up to `positionals` positional arguments are taken (see the parser's).
     std::optional<ExitCode> parse(QCommandLineParser &parser, const QString &name, const QString &description,
                                   int reviewOptions = AllReviewOptions, int positionals = 0);
@@ -80,6 +85,7 @@ private:
     bool dryRun_ = false;
     bool json_ = false;
     QList<int> uncheck_;
+    std::function<std::optional<ExitCode>()> prepare_;
 };
 
 } // namespace cli
