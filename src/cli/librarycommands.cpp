@@ -28,7 +28,7 @@ commands:
   import DIR                  add every music file below DIR, or update it when known
   import-player KIND [PATH]   bring over a player's library: rhythmbox, strawberry,
                               clementine or beets (its files are only read)
-  import-playlist FILE [--name NAME]
+  import-playlist FILE [--name NAME] [--base DIR]
                               make a playlist from an M3U, M3U8, PLS or XSPF file
   refresh [--playlist NAME]   read the files of the library's tracks (or a playlist's) again
   tracks [--playlist NAME] [--columns TAG,...] [--json]
