@@ -95,7 +95,9 @@ ExitCode runImportPlayer(const LibraryOpener &open, const QStringList &args, QTe
             err << "left out of \"" << printable(playlist.name) << "\": " << printable(entry.path) << ": "
                 << printable(entry.reason) << '\n';
     using Outcome = playerimport::ImportedPlaylist::Outcome;
-    out << "Imported " << summary.added + summary.updated << " of " << summary.tracks << " tracks from "
+    // Of every file the player names, its playlists' included.
+    out << "Imported " << summary.added + summary.updated << " of "
+        << summary.added + summary.updated + summary.failures.size() << " tracks from "
         << playerimport::playerName(read.value.player) << " (" << summary.added << " new, " << summary.changed
         << " changed, " << summary.updated - summary.changed << " unchanged, " << summary.failures.size()
         << " skipped).\n";

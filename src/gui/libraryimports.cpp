@@ -42,7 +42,7 @@ QString playerReport(const playerimport::Summary &s, playerimport::Player player
     QString text = QObject::tr("%1 of %2 tracks came over from %3: %4 new, %5 changed, %6 unchanged.\n"
                                "Playlists: %7 added, %8 updated, %9 unchanged, %10 skipped.")
                        .arg(s.added + s.updated)
-                       .arg(s.tracks)
+                       .arg(s.added + s.updated + s.failures.size())
                        .arg(playerimport::playerName(player))
                        .arg(s.added)
                        .arg(s.changed)

@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QUrl>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 
 TEST(ImportCommands, PlayerFromItsDefaultPlaceThenExportedAsM3u8RelativeAndImportedBack)
@@ -147,4 +148,74 @@ TEST(ImportCommands, PlaylistFilesLeaveOutMissingEntriesByNameAndMakeNothingOfNo
     const CliResult listed = runCli({"--library", library, "library", "tracks", "--playlist", "relative"}, locations);
     EXPECT_TRUE(listed.out.endsWith("\t" + one + "\n")) << listed.out.toStdString();
     EXPECT_EQ(listed.out.count('\n'), 1);
+}
+
+// A player's playlist that came shortened names what it lacks, and the next
+// import repairs it under the name the person gave it; a playlist the person
+// made keeps its tracks. beets is found from its configuration's folder, its
+// playlist plugin's files read against its music folder.
+TEST(ImportCommands, PlayersShortenedPlaylistsAreNamedAndRepairedWhereTheyStand)
+{
+    ScopedUserLocations locations;
+    TestFolder folder;
+    const QString library = folder.filePath("lib/library.sqlite");
+    const QString one = folder.addSeed("seed.mp3", "Music/one.mp3");
+    const QString two = folder.addSeed("seed.ogg", "Music/two.ogg");
+    const QString gone = folder.filePath("Music/gone.mp3");
+    const auto uri = [](const QString &path) { return QString::fromLatin1(QUrl::fromLocalFile(path).toEncoded()); };
+    folder.addFile("rb/rhythmdb.xml", QStringLiteral("<rhythmdb version=\"2.0\"><entry type=\"song\"><location>%1</location>"
+                                                     "</entry><entry type=\"song\"><location>%2</location></entry></rhythmdb>")
+                                          .arg(uri(one), uri(gone))
+                                          .toUtf8());
+    folder.addFile("rb/playlists.xml",
+                   QStringLiteral("<rhythmdb-playlists><playlist name=\"Walk\" type=\"static\"><location>%1</location>"
+                                  "<location>%2</location></playlist><playlist name=\"Dinner\" type=\"static\">"
+                                  "<location>%1</location></playlist></rhythmdb-playlists>")
+                       .arg(uri(one), uri(gone))
+                       .toUtf8());
+    const QStringList importRhythmbox{"--library", library, "library", "import-player", "rhythmbox", folder.filePath("rb")};
+    const CliResult first = runCli(importRhythmbox, locations);
+    ASSERT_EQ(first.status, 0) << first.err.toStdString();
+    EXPECT_TRUE(first.out.contains("  \"Walk\" added: 1 tracks, 1 entries left out\n")) << first.out.toStdString();
+    EXPECT_TRUE(first.err.contains("left out of \"Walk\": " + gone + ": the file does not exist\n")) << first.err.toStdString();
+
+    folder.addSeed("seed.mp3", "Music/gone.mp3");
+    ASSERT_EQ(runCli({"--library", library, "library", "playlist-rename", "Walk", "Evening walk"}, locations).status, 0);
+    ASSERT_EQ(runCli({"--library", library, "library", "playlist-delete", "Dinner"}, locations).status, 0);
+    ASSERT_EQ(runCli({"--library", library, "library", "playlist-create", "Dinner"}, locations).status, 0);
+    const CliResult again = runCli(importRhythmbox, locations);
+    ASSERT_EQ(again.status, 0) << again.err.toStdString();
+    EXPECT_TRUE(again.out.contains("(1 new, 0 changed, 1 unchanged, 0 skipped).\n"
+                                   "Playlists: 0 added, 1 updated, 0 unchanged, 1 skipped.\n"
+                                   "  \"Evening walk\" updated: 2 tracks\n"))
+        << again.out.toStdString();
+    EXPECT_TRUE(again.err.contains("skipped playlist \"Dinner\": the library has a playlist of that name with other "
+                                   "tracks, not one brought over from Rhythmbox"))
+        << again.err.toStdString();
+    EXPECT_EQ(runCli({"--library", library, "library", "tracks", "--playlist", "Evening walk"}, locations).out.count('\n'), 2);
+    EXPECT_TRUE(runCli({"--library", library, "library", "tracks", "--playlist", "Dinner"}, locations).out.isEmpty());
+
+    // beets, given the folder of its configuration.
+    folder.addFile("beets/config.yaml", QStringLiteral("library: music.db\ndirectory: %1\nplugins: playlist smartplaylist\n"
+                                                       "playlist:\n  playlist_dir: %2\n"
+                                                       "smartplaylist:\n  playlists:\n    - {name: all.m3u, query: ''}\n")
+                                            .arg(folder.filePath("Music"), folder.filePath("mpd"))
+                                            .toUtf8());
+    folder.addFile("mpd/road.m3u", "two.ogg\none.mp3\n");
+    folder.addFile("mpd/all.m3u", "one.mp3\ntwo.ogg\ngone.mp3\n");
+    const QString database = folder.filePath("beets/music.db");
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(database.toUtf8().constData(), &db), SQLITE_OK);
+    const QByteArray sql = "CREATE TABLE items (id INTEGER PRIMARY KEY, path BLOB); INSERT INTO items (path) VALUES (CAST('" +
+                           QFile::encodeName(two) + "' AS BLOB));";
+    ASSERT_EQ(sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    const CliResult beets =
+        runCli({"--library", library, "library", "import-player", "beets", folder.filePath("beets")}, locations);
+    ASSERT_EQ(beets.status, 0) << beets.err.toStdString();
+    EXPECT_TRUE(beets.out.contains("Imported 2 of 2 tracks from beets (1 new, 0 changed, 1 unchanged, 0 skipped).\n"
+                                   "Playlists: 1 added, 0 updated, 0 unchanged, 1 skipped.\n  \"road\" added: 2 tracks\n"
+                                   "Nothing was written to " + database + ".\n"))
+        << beets.out.toStdString();
+    EXPECT_EQ(beets.err, "skipped playlist \"all\": a playlist of beets' smartplaylist plugin; its query is beets' own\n");
 }
