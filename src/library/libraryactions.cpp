@@ -111,6 +111,22 @@ std::optional<Problem> folderRefusal(const QString &folder)
     return refusal(QStringLiteral("%1 is not a folder").arg(folder));
 }
 
+Result<libraryimport::FolderListing> listFolder(const QString &folder)
+{
+    return attempt<libraryimport::FolderListing>([&](Result<libraryimport::FolderListing> &result) {
+        if (!(result.problem = folderRefusal(folder)))
+            result.value = libraryimport::listFolder(folder);
+    });
+}
+
+Result<libraryimport::Summary> importListed(MusicLibrary &library, const libraryimport::FolderListing &listing,
+                                            const Progress &progress)
+{
+    return attempt<libraryimport::Summary>([&](Result<libraryimport::Summary> &result) {
+        result.value = libraryimport::importListed(library, listing, progress);
+    });
+}
+
 Result<libraryimport::Summary> importFolder(MusicLibrary &library, const QString &folder, const Progress &progress)
 {
     return attempt<libraryimport::Summary>([&](Result<libraryimport::Summary> &result) {

@@ -62,6 +62,11 @@ std::optional<Problem> folderRefusal(const QString &folder);
 // Every music file below folder into the library (libraryimport::importFolder).
 // Refused when folder is not a folder.
 Result<libraryimport::Summary> importFolder(MusicLibrary &library, const QString &folder, const Progress &progress = {});
+// The same in two steps, so that a front end lists the folder before it opens
+// the library: a folder without music files leaves no library file behind.
+Result<libraryimport::FolderListing> listFolder(const QString &folder);
+Result<libraryimport::Summary> importListed(MusicLibrary &library, const libraryimport::FolderListing &listing,
+                                            const Progress &progress = {});
 // A player's library read (playerimport::read); path empty: where the player
 // keeps it. A front end reads before it opens the library, so that a player's
 // file that is not there or not the player's leaves no library file behind.
