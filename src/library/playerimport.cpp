@@ -485,6 +485,8 @@ PlayerLibrary readBeets(const QString &path)
     PlayerDatabase db(path);
     requireColumns(db, "items", {"id", "path"}, QStringLiteral("beets"));
     PlayerLibrary library;
+    // Its plugins set a play count at the first play.
+    library.unplayedHasNoCount = true;
     QHash<qint64, qsizetype> rowOf;
     db.query("SELECT id, path FROM items ORDER BY id", [&](sqlite3_stmt *st) {
         // beets keeps paths as the file system's bytes.
@@ -492,8 +494,7 @@ PlayerLibrary readBeets(const QString &path)
         if (bytes.isEmpty())
             return;
         rowOf.insert(sqlite3_column_int64(st, 0), library.tracks.size());
-        // Its plugins set a play count at the first play: without one, never played.
-        library.tracks.append({QDir::cleanPath(QFile::decodeName(bytes)), 0});
+        library.tracks.append({QDir::cleanPath(QFile::decodeName(bytes))});
     });
     // Counts and ratings are flexible attributes, set by its plugins
     // (mpdstats keeps all three, lastimport the play count).
@@ -585,9 +586,7 @@ void readRhythmdb(const QString &path, PlayerLibrary &library)
             xml.skipCurrentElement();
             continue;
         }
-        // Rhythmbox leaves a count of 0 out of the file.
         PlayerTrack track;
-        track.playCount = 0;
         QString location;
         while (xml.readNextStartElement()) {
             const QString name = xml.name().toString();
@@ -658,6 +657,8 @@ PlayerLibrary readRhythmbox(const QString &path)
     const QString folder = info.isDir() ? info.absoluteFilePath() : info.absolutePath();
     const QString database = info.isDir() ? folder + QLatin1String("/rhythmdb.xml") : info.absoluteFilePath();
     PlayerLibrary library;
+    // Rhythmbox leaves a count of 0 out of its file.
+    library.unplayedHasNoCount = true;
     readRhythmdb(database, library);
     readRhythmboxPlaylists(folder + QLatin1String("/playlists.xml"), library);
     return library;
@@ -766,12 +767,17 @@ Summary importPlayer(MusicLibrary &library, const PlayerLibrary &source,
     for (const PlayerTrack &track : source.tracks)
         if (take(track.path))
             byPath.insert(track.path, &track);
-    const auto extra = [&byPath](ImportedFile &file) {
+    const auto extra = [&byPath, &source](ImportedFile &file) {
         const PlayerTrack *track = byPath.value(file.location);
         if (!track)
             return;
+        const QString played = QStringLiteral("playedCount");
         if (track->playCount >= 0)
-            file.values.insert(QStringLiteral("playedCount"), track->playCount);
+            file.values.insert(played, track->playCount);
+        else if (source.unplayedHasNoCount && !file.onAdd.contains(played))
+            // Never played in the player: a new track starts at 0, unless its
+            // file counts plays; a track the library has keeps its own count.
+            file.onAdd.insert(played, 0);
         if (track->skipCount >= 0)
             file.values.insert(QStringLiteral("skippedCount"), track->skipCount);
         if (track->rating >= 0)

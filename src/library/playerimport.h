@@ -52,6 +52,8 @@ struct PlayerLibrary {
     QList<PlayerTrack> tracks;
     QList<PlayerPlaylist> playlists;
     QList<SkippedPlaylist> skipped; // smart, automatic or dynamic ones, the play queue
+    // A track the player never played has no count (-1) rather than 0.
+    bool unplayedHasNoCount = false;
 };
 
 // Reads the player's library at path (defaultPath when empty) without
