@@ -10,6 +10,8 @@ packages=(
   qt6-base-dev libgl-dev
   libtag1-dev libtagc0-dev
   libicu-dev libsqlite3-dev
+  # beets' configuration (config.yaml) names its library and playlists
+  libyaml-dev
   # the allocator of every program: TagLib's many small allocations
   libmimalloc-dev
   # the save check inflates compressed ID3v2 frames within a bound

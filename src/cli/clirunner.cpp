@@ -41,7 +41,8 @@ void printUsage(QTextStream &out)
            "  completion      print the bash or zsh completion script\n"
            "\n"
            "Every tool answers --help. Exit status: 0 done, 1 the tool refused, found\n"
-           "nothing, or the changes were not applied, 2 bad usage.\n";
+           "nothing, could not run on its input (a folder, file or playlist that is not\n"
+           "there), or the changes were not applied, 2 bad usage.\n";
 }
 
 struct GlobalOptions {
@@ -162,30 +163,36 @@ ExitCode runMain(const QStringList &args, QTextStream &out, QTextStream &err, FI
 
     AppDelegate app(port);
     port.setProgressSource([&app] { return app.currentProgressTitle() + QLatin1Char(' ') + app.currentProgressDetail(); });
-    app.setLibraryPath(options.library.isEmpty() ? QString() : QFileInfo(options.library).absoluteFilePath());
-    app.applicationDidFinishLaunching();
-
-    if (options.playlist) {
-        const int index = static_cast<int>(app.playlists().indexOf(*options.playlist));
-        if (index < 0) {
-            err << "quavertin-cli: the library has no playlist named '" << *options.playlist << "'\n";
-            return ExitCode::BadUsage;
-        }
-        app.setSelectedMethod(choices::PlaylistSource);
-        app.setSelectedPlaylist(index);
-    } else if (options.folder) {
-        const QFileInfo folder(*options.folder);
-        if (!folder.isDir()) {
-            err << "quavertin-cli: '" << *options.folder << "' is not a folder\n";
-            return ExitCode::BadUsage;
-        }
-        port.setFolder(folder.absoluteFilePath());
-        app.pathSelected(folder.absoluteFilePath());
-    } else if (options.selection) {
-        app.setSelectedMethod(choices::SelectionSource);
-    }
-
     ToolContext context(app, port, options.rest, out, err);
+    // The library is opened, and the source looked for, only once the tool's
+    // arguments are known to ask for a run: --help and bad usage never meet
+    // a missing or broken library. A source that is not there is input the
+    // tool cannot run on (1), as for a folder `library import` cannot find.
+    context.whenParsed([&]() -> std::optional<ExitCode> {
+        app.setLibraryPath(options.library.isEmpty() ? QString() : QFileInfo(options.library).absoluteFilePath());
+        app.applicationDidFinishLaunching();
+        if (options.playlist) {
+            const int index = static_cast<int>(app.playlists().indexOf(*options.playlist));
+            if (index < 0) {
+                err << "quavertin-cli: the library has no playlist named '" << *options.playlist << "'\n";
+                return ExitCode::Failed;
+            }
+            app.setSelectedMethod(choices::PlaylistSource);
+            app.setSelectedPlaylist(index);
+        } else if (options.folder) {
+            const QFileInfo folder(*options.folder);
+            if (!folder.isDir()) {
+                err << "quavertin-cli: '" << *options.folder
+                    << (folder.exists() ? "' is not a folder\n" : "' is not a folder: it does not exist\n");
+                return ExitCode::Failed;
+            }
+            port.setFolder(folder.absoluteFilePath());
+            app.pathSelected(folder.absoluteFilePath());
+        } else if (options.selection) {
+            app.setSelectedMethod(choices::SelectionSource);
+        }
+        return std::nullopt;
+    });
     return tool->run(context);
 }
 

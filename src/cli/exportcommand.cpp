@@ -20,7 +20,8 @@ ExitCode exportCommand(ToolContext &context)
                       QStringLiteral("txt|xml|m3u8|xspf"), QStringLiteral("txt")});
     parser.addOption({QStringLiteral("relative-to"),
                       QStringLiteral("m3u8: write the paths relative to this folder."), QStringLiteral("DIR")});
-    parser.addOption({QStringLiteral("output"), QStringLiteral("The file to write; - for standard output."), QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("output"), QStringLiteral("The file to write; - or none for standard output."),
+                      QStringLiteral("FILE")});
     if (const auto done = context.parse(parser, QStringLiteral("export"),
                                   QStringLiteral("Saves the tracks of the source as a list, one line per track. "
                                                  "The XML playlist is named after the selected playlist."),
@@ -34,11 +35,12 @@ ExitCode exportCommand(ToolContext &context)
                                              &failure);
     if (!format)
         return failure;
-    if (parser.value(QStringLiteral("output")).isEmpty())
-        return context.usageError(QStringLiteral("export wants --output FILE"));
+    if (parser.isSet(QStringLiteral("output")) && parser.value(QStringLiteral("output")).isEmpty())
+        return context.usageError(QStringLiteral("--output wants a file, or - for standard output"));
     // Standard output gets the document once it is whole: the tool writes a
     // file, here one of its own that nobody else sees.
-    const bool toStandardOutput = parser.value(QStringLiteral("output")) == QLatin1String("-");
+    const bool toStandardOutput = !parser.isSet(QStringLiteral("output")) ||
+                                  parser.value(QStringLiteral("output")) == QLatin1String("-");
     QTemporaryDir scratch;
     if (toStandardOutput && !scratch.isValid())
         return context.usageError(QStringLiteral("no temporary folder for the export: %1").arg(scratch.errorString()));

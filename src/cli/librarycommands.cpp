@@ -28,7 +28,7 @@ commands:
   import DIR                  add every music file below DIR, or update it when known
   import-player KIND [PATH]   bring over a player's library: rhythmbox, strawberry,
                               clementine or beets (its files are only read)
-  import-playlist FILE [--name NAME]
+  import-playlist FILE [--name NAME] [--base DIR]
                               make a playlist from an M3U, M3U8, PLS or XSPF file
   refresh [--playlist NAME]   read the files of the library's tracks (or a playlist's) again
   tracks [--playlist NAME] [--columns TAG,...] [--json]
@@ -276,15 +276,20 @@ ExitCode runImport(const LibraryOpener &open, const QStringList &args, QTextStre
     if (!p.ok || p.words.size() != 1)
         return badUsage(p, err);
     const QString folder = p.words.first();
-    // Told before the library is opened: a mistyped folder leaves no library file behind.
-    if (const std::optional<libraryactions::Problem> refused = libraryactions::folderRefusal(folder))
-        return cli::failed(*refused, err);
+    // Listed before the library is opened: a mistyped folder, or one without
+    // music, leaves no library file behind.
+    const auto listed = libraryactions::listFolder(folder);
+    if (!listed.ok())
+        return cli::failed(*listed.problem, err);
     const bool onTerminal = ::isatty(STDERR_FILENO);
     const auto progress = [&](int done, int total) {
         if (onTerminal)
             err << "\rImporting " << done << '/' << total << "\u2026" << Qt::flush;
     };
-    const auto imported = libraryactions::importFolder(open(), folder, progress);
+    libraryactions::Result<libraryimport::Summary> imported;
+    imported.value.failures = listed.value.unlisted;
+    if (!listed.value.paths.isEmpty())
+        imported = libraryactions::importListed(open(), listed.value, progress);
     if (!imported.ok())
         return cli::failed(*imported.problem, err);
     const libraryimport::Summary &summary = imported.value;

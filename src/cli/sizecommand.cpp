@@ -34,10 +34,13 @@ ExitCode sizeCalculatorCommand(ToolContext &context)
     context.run([&app, &figures] {
         app.calculate([&figures](const tools::SizeEstimate &estimate) { figures = estimate; });
     });
-    // The estimate is itself an alert; without figures there was nothing to estimate.
+    // Without figures there was nothing to estimate, and the alerts said why.
     if (!figures)
         return ExitCode::Failed;
-    if (context.json()) {
+    if (!context.json()) {
+        context.out() << tools::sizeReport(*figures) << '\n';
+        context.out().flush();
+    } else {
         const QJsonObject json{
             {QStringLiteral("tracks"), figures->tracks},
             {QStringLiteral("targetBitrate"), figures->target},

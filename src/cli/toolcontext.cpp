@@ -119,6 +119,8 @@ std::optional<ExitCode> ToolContext::parse(QCommandLineParser &parser, const QSt
         return ExitCode::BadUsage;
     if (yes_)
         port_.setInteractive(false);
+    if (prepare_)
+        return prepare_();
     return std::nullopt;
 }
 

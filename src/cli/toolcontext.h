@@ -41,11 +41,16 @@ public:
         AllReviewOptions = 31
     };
 
+    // Runs once the arguments are parsed and ask for a run (not for --help
+    // or bad usage): opens the library and chooses the source. Its exit
+    // status, when it gives one, ends the command.
+    void whenParsed(std::function<std::optional<ExitCode>()> prepare) { prepare_ = std::move(prepare); }
+
     // Parses the tool's arguments with the tool's own options plus the review
     // options it honours (--yes, --dry-run, --uncheck, --json, --match, --only)
     // and --help; --match and --only narrow the controller's source.
     // Returns the exit status when the command is done already (help shown,
-    // bad usage reported), nothing when it should go on.
+    // bad usage reported, the source not found), nothing when it should go on.
     // Up to `positionals` positional arguments are taken (see the parser's).
     std::optional<ExitCode> parse(QCommandLineParser &parser, const QString &name, const QString &description,
                                   int reviewOptions = AllReviewOptions, int positionals = 0);
@@ -91,6 +96,7 @@ private:
     bool dryRun_ = false;
     bool json_ = false;
     QList<int> uncheck_;
+    std::function<std::optional<ExitCode>()> prepare_;
 };
 
 } // namespace cli

@@ -38,23 +38,35 @@ QString problemList(const QStringList &problems)
 
 QString playerReport(const playerimport::Summary &s, playerimport::Player player)
 {
-    QString text = QObject::tr("%1 of %2 tracks came over from %3: %4 new, %5 updated.\n"
-                               "Playlists: %6 added, %7 already there, %8 skipped.\n"
-                               "Nothing was written to %9.")
+    using Outcome = playerimport::ImportedPlaylist::Outcome;
+    QString text = QObject::tr("%1 of %2 tracks came over from %3: %4 new, %5 changed, %6 unchanged.\n"
+                               "Playlists: %7 added, %8 updated, %9 unchanged, %10 skipped.")
                        .arg(s.added + s.updated)
-                       .arg(s.tracks)
+                       .arg(s.added + s.updated + s.failures.size())
                        .arg(playerimport::playerName(player))
                        .arg(s.added)
-                       .arg(s.updated)
-                       .arg(s.playlistsAdded.size())
-                       .arg(s.playlistsUnchanged.size())
-                       .arg(s.playlistsSkipped.size())
-                       .arg(s.source);
+                       .arg(s.changed)
+                       .arg(s.updated - s.changed)
+                       .arg(s.playlistsWith(Outcome::Added))
+                       .arg(s.playlistsWith(Outcome::Updated))
+                       .arg(s.playlistsWith(Outcome::Unchanged))
+                       .arg(s.playlistsSkipped.size());
+    for (const playerimport::ImportedPlaylist &playlist : s.playlists)
+        text += QStringLiteral("\n") + (playlist.leftOut.isEmpty()
+                                            ? QObject::tr("\"%1\": %2 tracks").arg(playlist.name).arg(playlist.tracks)
+                                            : QObject::tr("\"%1\": %2 tracks, %3 entries left out")
+                                                  .arg(playlist.name)
+                                                  .arg(playlist.tracks)
+                                                  .arg(playlist.leftOut.size()));
+    text += QObject::tr("\nNothing was written to %1.").arg(s.source);
     QStringList problems;
     for (const libraryimport::Failure &failure : s.failures)
         problems.append(failure.path + QStringLiteral(": ") + failure.reason);
     for (const playerimport::SkippedPlaylist &playlist : s.playlistsSkipped)
         problems.append(QObject::tr("playlist \"%1\": %2").arg(playlist.name, playlist.reason));
+    for (const playerimport::ImportedPlaylist &playlist : s.playlists)
+        for (const libraryimport::Failure &entry : playlist.leftOut)
+            problems.append(QObject::tr("left out of \"%1\": %2: %3").arg(playlist.name, entry.path, entry.reason));
     if (!problems.isEmpty())
         text += QStringLiteral("\n") + problemList(problems);
     return text;

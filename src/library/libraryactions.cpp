@@ -111,6 +111,22 @@ std::optional<Problem> folderRefusal(const QString &folder)
     return refusal(QStringLiteral("%1 is not a folder").arg(folder));
 }
 
+Result<libraryimport::FolderListing> listFolder(const QString &folder)
+{
+    return attempt<libraryimport::FolderListing>([&](Result<libraryimport::FolderListing> &result) {
+        if (!(result.problem = folderRefusal(folder)))
+            result.value = libraryimport::listFolder(folder);
+    });
+}
+
+Result<libraryimport::Summary> importListed(MusicLibrary &library, const libraryimport::FolderListing &listing,
+                                            const Progress &progress)
+{
+    return attempt<libraryimport::Summary>([&](Result<libraryimport::Summary> &result) {
+        result.value = libraryimport::importListed(library, listing, progress);
+    });
+}
+
 Result<libraryimport::Summary> importFolder(MusicLibrary &library, const QString &folder, const Progress &progress)
 {
     return attempt<libraryimport::Summary>([&](Result<libraryimport::Summary> &result) {
@@ -119,19 +135,77 @@ Result<libraryimport::Summary> importFolder(MusicLibrary &library, const QString
     });
 }
 
-Result<playerimport::Summary> importPlayer(MusicLibrary &library, playerimport::Player player, const QString &path,
-                                           const Progress &progress)
+Result<playerimport::PlayerLibrary> readPlayer(playerimport::Player player, const QString &path)
 {
-    return attempt<playerimport::Summary>([&](Result<playerimport::Summary> &result) {
-        result.value = playerimport::importPlayer(library, player, path, progress);
+    return attempt<playerimport::PlayerLibrary>([&](Result<playerimport::PlayerLibrary> &result) {
+        result.value = playerimport::read(player, path);
     });
 }
 
-Result<playlistfiles::ImportSummary> importPlaylist(MusicLibrary &library, const QString &file, const QString &name)
+Result<playerimport::Summary> importPlayer(MusicLibrary &library, const playerimport::PlayerLibrary &source,
+                                           const Progress &progress)
+{
+    return attempt<playerimport::Summary>([&](Result<playerimport::Summary> &result) {
+        result.value = playerimport::importPlayer(library, source, progress);
+    });
+}
+
+Result<playerimport::Summary> importPlayer(MusicLibrary &library, playerimport::Player player, const QString &path,
+                                           const Progress &progress)
+{
+    const Result<playerimport::PlayerLibrary> read = readPlayer(player, path);
+    if (!read.ok())
+        return {{}, read.problem};
+    return libraryactions::importPlayer(library, read.value, progress);
+}
+
+namespace {
+
+Problem nothingToMake(const playlistfiles::ParsedPlaylist &parsed)
+{
+    return refusal(QStringLiteral("no playlist was made from %1: none of its %2 entries is a music file here")
+                       .arg(parsed.file)
+                       .arg(parsed.entries));
+}
+
+} // namespace
+
+Result<playlistfiles::ParsedPlaylist> readPlaylist(const QString &file, const QString &base)
+{
+    return attempt<playlistfiles::ParsedPlaylist>([&](Result<playlistfiles::ParsedPlaylist> &result) {
+        if (!base.isEmpty() && !QFileInfo(base).isDir()) {
+            result.problem = refusal(QStringLiteral("%1 is not a folder").arg(base));
+            return;
+        }
+        result.value = playlistfiles::read(file, base);
+        QList<playlistfiles::Notice> notices = result.value.notices;
+        if (result.value.entries > 0 && playlistfiles::existingFiles(result.value, notices).isEmpty()) {
+            result.value.notices = notices;
+            result.problem = nothingToMake(result.value);
+        }
+    });
+}
+
+Result<playlistfiles::ImportSummary> importPlaylist(MusicLibrary &library, const playlistfiles::ParsedPlaylist &parsed,
+                                                    const QString &name)
 {
     return attempt<playlistfiles::ImportSummary>([&](Result<playlistfiles::ImportSummary> &result) {
-        result.value = playlistfiles::importPlaylist(library, file, name);
+        result.value = playlistfiles::importPlaylist(library, parsed, name);
+        if (result.value.playlistId == 0)
+            result.problem = nothingToMake(parsed);
     });
+}
+
+Result<playlistfiles::ImportSummary> importPlaylist(MusicLibrary &library, const QString &file, const QString &name,
+                                                    const QString &base)
+{
+    const Result<playlistfiles::ParsedPlaylist> read = readPlaylist(file, base);
+    if (!read.ok()) {
+        Result<playlistfiles::ImportSummary> refused{{}, read.problem};
+        refused.value.notices = read.value.notices;
+        return refused;
+    }
+    return libraryactions::importPlaylist(library, read.value, name);
 }
 
 Result<libraryimport::RefreshSummary> refresh(MusicLibrary &library, const std::optional<PlaylistChoice> &playlist,

@@ -62,11 +62,33 @@ std::optional<Problem> folderRefusal(const QString &folder);
 // Every music file below folder into the library (libraryimport::importFolder).
 // Refused when folder is not a folder.
 Result<libraryimport::Summary> importFolder(MusicLibrary &library, const QString &folder, const Progress &progress = {});
-// A player's library (playerimport::importPlayer); path empty: where the player keeps it.
+// The same in two steps, so that a front end lists the folder before it opens
+// the library: a folder without music files leaves no library file behind.
+Result<libraryimport::FolderListing> listFolder(const QString &folder);
+Result<libraryimport::Summary> importListed(MusicLibrary &library, const libraryimport::FolderListing &listing,
+                                            const Progress &progress = {});
+// A player's library read (playerimport::read); path empty: where the player
+// keeps it. A front end reads before it opens the library, so that a player's
+// file that is not there or not the player's leaves no library file behind.
+Result<playerimport::PlayerLibrary> readPlayer(playerimport::Player player, const QString &path);
+// A player's library read before, stored (playerimport::importPlayer).
+Result<playerimport::Summary> importPlayer(MusicLibrary &library, const playerimport::PlayerLibrary &source,
+                                           const Progress &progress = {});
+// readPlayer, then importPlayer.
 Result<playerimport::Summary> importPlayer(MusicLibrary &library, playerimport::Player player, const QString &path,
                                            const Progress &progress = {});
-// A playlist file as a new playlist (playlistfiles::importPlaylist); name empty: the file's own.
-Result<playlistfiles::ImportSummary> importPlaylist(MusicLibrary &library, const QString &file, const QString &name = {});
+// A playlist file read (playlistfiles::read), relative entries from base when
+// given. Refused when the file lists entries and none of them is a file here:
+// no playlist would come of it; the value's notices then say why each was left out.
+Result<playlistfiles::ParsedPlaylist> readPlaylist(const QString &file, const QString &base = {});
+// A playlist file read before as a new playlist (playlistfiles::importPlaylist);
+// name empty: the file's own. Refused, with the notices, when none of its
+// entries came in and so no playlist was made.
+Result<playlistfiles::ImportSummary> importPlaylist(MusicLibrary &library, const playlistfiles::ParsedPlaylist &parsed,
+                                                    const QString &name = {});
+// readPlaylist, then importPlaylist.
+Result<playlistfiles::ImportSummary> importPlaylist(MusicLibrary &library, const QString &file, const QString &name = {},
+                                                    const QString &base = {});
 
 // Reads the files of the library's tracks again, or of the tracks of the
 // chosen playlist when one is given. Refused when there is no such playlist.

@@ -155,26 +155,36 @@ ImportedFile readFile(const QString &path)
     }
 }
 
-Summary importFolder(MusicLibrary &library, const QString &folder,
-                     const std::function<void(int done, int total)> &progress)
+FolderListing listFolder(const QString &folder)
 {
     QList<files::Skipped> skipped;
     const std::optional<QStringList> entries = files::dirContentsRecursive(folder, &skipped);
     if (!entries)
         throw FileError(folder, QStringLiteral("the folder cannot be read"));
-    QStringList paths;
+    FolderListing listing;
     for (const QString &entry : *entries) {
         if (musicfiles::isMusicFile(entry))
-            paths.append(QFileInfo(entry).absoluteFilePath());
+            listing.paths.append(QFileInfo(entry).absoluteFilePath());
     }
-    paths.sort();
-    Summary summary = importPaths(library, paths, {}, progress);
-    // Names the walk could not take are reported first, as they were met before any file was read.
-    QList<Failure> unlisted;
+    listing.paths.sort();
     for (const files::Skipped &s : musicfiles::concerningMusic(skipped))
-        unlisted.append({s.shown, s.reason});
-    summary.failures = unlisted + summary.failures;
+        listing.unlisted.append({s.shown, s.reason});
+    return listing;
+}
+
+Summary importListed(MusicLibrary &library, const FolderListing &listing,
+                     const std::function<void(int done, int total)> &progress)
+{
+    Summary summary = importPaths(library, listing.paths, {}, progress);
+    // Names the walk could not take are reported first, as they were met before any file was read.
+    summary.failures = listing.unlisted + summary.failures;
     return summary;
+}
+
+Summary importFolder(MusicLibrary &library, const QString &folder,
+                     const std::function<void(int done, int total)> &progress)
+{
+    return importListed(library, listFolder(folder), progress);
 }
 
 Summary importPaths(MusicLibrary &library, const QStringList &paths, const ExtraValues &extra,

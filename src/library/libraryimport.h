@@ -35,6 +35,18 @@ struct Summary {
 // library keeps of its own (play and skip counts, rating), by catalogue key.
 using ExtraValues = std::function<void(ImportedFile &file)>;
 
+// The music files (musicfiles::isMusicFile) below folder, at any depth, as
+// absolute paths in path order, and the names below it that could not be
+// taken. Throws FileError when folder cannot be listed.
+struct FolderListing {
+    QStringList paths;
+    QList<Failure> unlisted;
+};
+FolderListing listFolder(const QString &folder);
+// Stores the files of a listing as importFolder does.
+Summary importListed(MusicLibrary &library, const FolderListing &listing,
+                     const std::function<void(int done, int total)> &progress = {});
+
 // Reads every music file (musicfiles::isMusicFile) below folder, at any
 // depth and in path order, and stores it in the library in batches of one
 // transaction each; a re-import updates instead of duplicating. A file that cannot be read is recorded in

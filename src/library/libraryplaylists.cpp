@@ -383,6 +383,37 @@ void MusicLibrary::deletePlaylist(qint64 playlistId)
         throw LibraryError(purpose, QStringLiteral("the playlist no longer exists"));
 }
 
+void MusicLibrary::setPlaylistOrigin(qint64 playlistId, const QString &origin)
+{
+    const QString purpose = QStringLiteral("remember where playlist %1 came from").arg(playlistId);
+    Connection &db = connection();
+    Statement st(db, "UPDATE playlists SET importedFrom = ?2 WHERE id = ?1 AND smart = 0", purpose);
+    st.bind(1, playlistId).bind(2, origin).run();
+    if (db.changes() == 0)
+        throw LibraryError(purpose, QStringLiteral("the playlist no longer exists"));
+}
+
+std::optional<Playlist> MusicLibrary::playlistFrom(const QString &origin) const
+{
+    Statement st(connection(),
+                 "SELECT id, name, smart FROM playlists WHERE importedFrom = ?1 ORDER BY position, id LIMIT 1",
+                 QStringLiteral("find the playlist imported from %1").arg(origin));
+    st.bind(1, origin);
+    if (!st.next())
+        return std::nullopt;
+    return Playlist{st.integer(0), st.text(1), st.integer(2) != 0};
+}
+
+void MusicLibrary::replacePlaylistTracks(qint64 playlistId, const QList<qint64> &trackIds)
+{
+    const QString purpose = QStringLiteral("set the tracks of playlist %1").arg(playlistId);
+    Connection &db = connection();
+    Transaction transaction(db, purpose);
+    Statement(db, "DELETE FROM playlist_entries WHERE playlist = ?1", purpose).bind(1, playlistId).run();
+    addTracksToPlaylist(playlistId, trackIds, false);
+    transaction.commit();
+}
+
 void MusicLibrary::renamePlaylist(qint64 playlistId, const QString &name)
 {
     const QString purpose = QStringLiteral("rename the playlist %1 to \"%2\"").arg(playlistId).arg(name);

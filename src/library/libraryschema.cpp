@@ -51,6 +51,12 @@ const char *const steps[] = {
     R"sql(
     ALTER TABLE tracks ADD COLUMN fileStamp TEXT;
     )sql",
+    // 2 -> 3: the player's playlist an imported playlist came from, so that
+    // importing that player again brings the same playlist up to date.
+    R"sql(
+    ALTER TABLE playlists ADD COLUMN importedFrom TEXT;
+    CREATE INDEX playlists_by_origin ON playlists(importedFrom) WHERE importedFrom IS NOT NULL;
+    )sql",
 };
 
 constexpr int stepCount = int(sizeof steps / sizeof steps[0]);

@@ -154,6 +154,13 @@ public:
     void deletePlaylist(qint64 playlistId);
     void renamePlaylist(qint64 playlistId, const QString &name);
     void addToPlaylist(qint64 playlistId, const QList<qint64> &trackIds);
+    // Where an imported plain playlist came from (another program's playlist,
+    // named by the importer), so that the next import of the same playlist
+    // finds it whatever it is called now. A playlist made here has none.
+    void setPlaylistOrigin(qint64 playlistId, const QString &origin);
+    std::optional<Playlist> playlistFrom(const QString &origin) const;
+    // Makes the plain playlist hold exactly these tracks in this order, in one transaction.
+    void replacePlaylistTracks(qint64 playlistId, const QList<qint64> &trackIds);
     // Adds a file track, or updates the tracks already stored for that location
     // (the first one's id is returned). The values replace every property a
     // music file provides (a missing one becomes absent); play counts, rating

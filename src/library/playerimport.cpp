@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "playerimport.h"
 
+#include "playlistfiles.h"
 #include "support/namedexception.h"
 
 #include <QDir>
@@ -8,13 +9,16 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QUrl>
 #include <QXmlStreamReader>
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <optional>
 #include <sqlite3.h>
+#include <yaml.h>
 
 namespace playerimport {
 
@@ -44,28 +48,113 @@ QString expandHome(QString path)
     return path;
 }
 
-// beets reads its library's path from the top-level "library:" key of its
-// configuration (relative paths are taken from the configuration's folder).
-QString beetsLibraryPath()
+// ---- beets' configuration
+
+// A YAML document as Qt values: mappings as QVariantMap, sequences as
+// QVariantList, scalars as QString. Throws FileError when it is no YAML.
+QVariant yamlValue(yaml_document_t &document, yaml_node_t *node, int depth = 0)
+{
+    if (!node || depth > 64)
+        return {};
+    switch (node->type) {
+    case YAML_SCALAR_NODE:
+        return QString::fromUtf8(reinterpret_cast<const char *>(node->data.scalar.value), qsizetype(node->data.scalar.length));
+    case YAML_SEQUENCE_NODE: {
+        QVariantList list;
+        for (yaml_node_item_t *item = node->data.sequence.items.start; item < node->data.sequence.items.top; ++item)
+            list.append(yamlValue(document, yaml_document_get_node(&document, *item), depth + 1));
+        return list;
+    }
+    case YAML_MAPPING_NODE: {
+        QVariantMap map;
+        for (yaml_node_pair_t *pair = node->data.mapping.pairs.start; pair < node->data.mapping.pairs.top; ++pair)
+            map.insert(yamlValue(document, yaml_document_get_node(&document, pair->key), depth + 1).toString(),
+                       yamlValue(document, yaml_document_get_node(&document, pair->value), depth + 1));
+        return map;
+    }
+    default:
+        return {};
+    }
+}
+
+QVariantMap readYaml(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw FileError(path, QStringLiteral("the file cannot be read (%1)").arg(file.errorString()));
+    const QByteArray bytes = file.readAll();
+    yaml_parser_t parser;
+    yaml_document_t document;
+    yaml_parser_initialize(&parser);
+    yaml_parser_set_input_string(&parser, reinterpret_cast<const unsigned char *>(bytes.constData()), size_t(bytes.size()));
+    const bool loaded = yaml_parser_load(&parser, &document) != 0;
+    const QString problem = loaded ? QString() : QString::fromUtf8(parser.problem ? parser.problem : "unknown error");
+    const qsizetype line = qsizetype(parser.problem_mark.line) + 1;
+    yaml_parser_delete(&parser);
+    if (!loaded)
+        throw FileError(path, QStringLiteral("not a YAML file beets can read (%1, line %2)").arg(problem).arg(line));
+    const QVariant root = yamlValue(document, yaml_document_get_root_node(&document));
+    yaml_document_delete(&document);
+    return root.toMap();
+}
+
+// What import-player needs of beets' configuration. Paths are absolute.
+struct BeetsConfig {
+    QString library;     // the database
+    QString directory;   // the music folder, which paths in playlists may be relative to
+    QString playlistDir; // the playlist plugin's folder; empty when not set
+    QString relativeTo;  // what its playlists' paths are relative to: a folder, or empty for each playlist's own
+    QStringList smartPlaylists; // the smartplaylist plugin's file names (beets templates allowed)
+};
+
+// beets reads a relative path of its configuration from the configuration's folder.
+QString configPath(const QString &folder, const QVariant &value, const QString &fallback)
+{
+    const QString text = value.toString().trimmed();
+    return QDir::cleanPath(QDir(folder).absoluteFilePath(expandHome(text.isEmpty() ? fallback : text)));
+}
+
+BeetsConfig beetsConfig(const QString &configFile)
+{
+    const QString folder = QFileInfo(configFile).absolutePath();
+    const QVariantMap config = QFileInfo::exists(configFile) ? readYaml(configFile) : QVariantMap();
+    BeetsConfig beets;
+    beets.library = configPath(folder, config.value(QStringLiteral("library")), QStringLiteral("library.db"));
+    beets.directory = configPath(folder, config.value(QStringLiteral("directory")), QStringLiteral("~/Music"));
+    const QVariantMap playlist = config.value(QStringLiteral("playlist")).toMap();
+    if (!playlist.value(QStringLiteral("playlist_dir")).toString().trimmed().isEmpty()) {
+        beets.playlistDir = configPath(folder, playlist.value(QStringLiteral("playlist_dir")), {});
+        // The plugin's default: paths relative to the music folder.
+        const QString relative = playlist.value(QStringLiteral("relative_to")).toString().trimmed();
+        if (relative.isEmpty() || relative == QLatin1String("library"))
+            beets.relativeTo = beets.directory;
+        else if (relative != QLatin1String("playlist"))
+            beets.relativeTo = configPath(folder, relative, {});
+    }
+    for (const QVariant &smart : config.value(QStringLiteral("smartplaylist")).toMap().value(QStringLiteral("playlists")).toList()) {
+        const QString name = smart.toMap().value(QStringLiteral("name")).toString().trimmed();
+        if (!name.isEmpty())
+            beets.smartPlaylists.append(name);
+    }
+    return beets;
+}
+
+QString beetsConfigFolder()
 {
     const QString beetsDir = qEnvironmentVariable("BEETSDIR");
-    const QString folder = beetsDir.isEmpty() ? configHome() + QLatin1String("/beets") : expandHome(beetsDir);
-    QString library = QStringLiteral("library.db");
-    QFile config(folder + QLatin1String("/config.yaml"));
-    if (config.open(QIODevice::ReadOnly)) {
-        static const QRegularExpression key(QStringLiteral("^library:\\s*(.*?)\\s*(#.*)?$"));
-        while (!config.atEnd()) {
-            const QString line = QString::fromUtf8(config.readLine()).trimmed();
-            const QRegularExpressionMatch m = key.match(line);
-            if (m.hasMatch() && !m.captured(1).isEmpty()) {
-                QString value = m.captured(1);
-                if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') && value.back() == value.front())
-                    value = value.mid(1, value.size() - 2);
-                library = expandHome(value);
-            }
-        }
+    return beetsDir.isEmpty() ? configHome() + QLatin1String("/beets") : expandHome(beetsDir);
+}
+
+// beets reads its library's path from the top-level "library:" key of its
+// configuration.
+QString beetsLibraryPath()
+{
+    try {
+        return beetsConfig(beetsConfigFolder() + QLatin1String("/config.yaml")).library;
+    } catch (const FileError &) {
+        // Reading it then says what is wrong with the configuration.
+        return QDir(beetsConfigFolder()).absoluteFilePath(QStringLiteral("library.db"));
     }
-    return QDir(folder).absoluteFilePath(library);
 }
 
 // A player's stored address: a file:// URL (percent-encoded) or a plain path.
@@ -202,13 +291,70 @@ int schemaVersion(PlayerDatabase &db, const QString &what)
     return version;
 }
 
+// The smart playlists Strawberry and Clementine keep in their settings
+// file, not in the database: their names, in the settings' order.
+QStringList settingsSmartPlaylists(const QString &settingsFile)
+{
+    QStringList names;
+    if (!QFileInfo(settingsFile).isFile())
+        return names;
+    // Only read: settings are written back only when a value was set.
+    QSettings settings(settingsFile, QSettings::IniFormat);
+    // Clementine and older Strawberry spell the group one way, Strawberry now the other.
+    for (const char *group : {"SerialisedSmartPlaylists", "SerializedSmartPlaylists"}) {
+        settings.beginGroup(QLatin1String(group));
+        for (const QString &array : settings.childGroups()) {
+            const int count = settings.beginReadArray(array);
+            for (int i = 0; i < count; ++i) {
+                settings.setArrayIndex(i);
+                const QString name = settings.value(QStringLiteral("name")).toString();
+                if (!name.isEmpty())
+                    names.append(name);
+            }
+            settings.endArray();
+        }
+        settings.endGroup();
+    }
+    return names;
+}
+
+// The settings file that belongs to the database at path: one beside it, or
+// the player's own when the database is the player's own.
+QString settingsFileFor(Player player, const QString &path)
+{
+    const bool strawberry = player == Player::Strawberry;
+    const QString name = strawberry ? QStringLiteral("strawberry.conf") : QStringLiteral("Clementine.conf");
+    const QString beside = QFileInfo(path).absolutePath() + u'/' + name;
+    if (QFileInfo(beside).isFile())
+        return beside;
+    if (QFileInfo(path).absoluteFilePath() != QFileInfo(defaultPath(player)).absoluteFilePath())
+        return {};
+    return strawberry ? configHome() + QLatin1String("/strawberry/strawberry.conf")
+                      : QDir::homePath() + QLatin1String("/.config/Clementine/Clementine.conf");
+}
+
 // Strawberry is a fork of Clementine; their databases differ in the names
-// of a few columns.
+// of a few columns, which also tell one's file from the other's.
+void checkIsClementineFamily(PlayerDatabase &db, Player player)
+{
+    const bool strawberry = player == Player::Strawberry;
+    const QStringList songs = db.columns("songs");
+    const bool looksStrawberry = songs.contains(QLatin1String("url")) && !songs.contains(QLatin1String("filename"));
+    const bool looksClementine = songs.contains(QLatin1String("filename")) && !songs.contains(QLatin1String("url"));
+    if ((strawberry && looksClementine) || (!strawberry && looksStrawberry)) {
+        const Player other = strawberry ? Player::Clementine : Player::Strawberry;
+        throw FileError(db.path(), QStringLiteral("this looks like a %1 database, not a %2 one; import it with "
+                                                  "\"import-player %3\"")
+                                       .arg(playerName(other), playerName(player), playerNames().at(int(other))));
+    }
+}
+
 PlayerLibrary readClementineFamily(Player player, const QString &path)
 {
     const bool strawberry = player == Player::Strawberry;
     const QString what = playerName(player);
     PlayerDatabase db(path);
+    checkIsClementineFamily(db, player);
     const int version = schemaVersion(db, what);
     const int oldest = strawberry ? strawberryOldest : clementineOldest;
     const int newest = strawberry ? strawberryNewest : clementineNewest;
@@ -262,21 +408,76 @@ PlayerLibrary readClementineFamily(Player player, const QString &path)
             library.skipped.append({row.name, QStringLiteral("a dynamic (smart) playlist; its rules are %1's own").arg(what)});
             continue;
         }
-        PlayerPlaylist playlist{row.name, {}};
+        PlayerPlaylist playlist{row.name, {}, {}};
         db.query(QByteArray("SELECT ") + songId + ", " + itemAddress +
                      " FROM playlist_items WHERE playlist = ?1 ORDER BY ROWID",
                  [&](sqlite3_stmt *st) {
                      const qint64 id = sqlite3_column_int64(st, 0);
-                     if (sqlite3_column_type(st, 0) != SQLITE_NULL && pathsById.contains(id)) {
+                     const QString address = PlayerDatabase::text(st, 1);
+                     if (sqlite3_column_type(st, 0) != SQLITE_NULL && pathsById.contains(id))
                          playlist.paths.append(pathsById.value(id));
-                     } else if (const std::optional<QString> file = localPath(PlayerDatabase::text(st, 1))) {
+                     else if (const std::optional<QString> file = localPath(address))
                          playlist.paths.append(*file);
-                     }
+                     else
+                         playlist.leftOut.append({address, QStringLiteral("not a file of this computer")});
                  },
                  row.id);
+        // Both players make an empty "Playlist 1" at their first start and keep it.
+        if (row.name == QLatin1String("Playlist 1") && playlist.paths.isEmpty() && playlist.leftOut.isEmpty()) {
+            library.skipped.append({row.name, QStringLiteral("%1's first, empty playlist").arg(what)});
+            continue;
+        }
         library.playlists.append(playlist);
     }
+    const QString settings = settingsFileFor(player, path);
+    for (const QString &smart : settingsSmartPlaylists(settings))
+        library.skipped.append(
+            {smart, QStringLiteral("a smart playlist of %1's settings (%2); its search is %1's own").arg(what, settings)});
     return library;
+}
+
+// The playlist plugin's .m3u files, their paths read as the plugin reads
+// them; the smartplaylist plugin's files (made from beets queries, perhaps in
+// the same folder) are named as skipped.
+void readBeetsPlaylists(const BeetsConfig &config, PlayerLibrary &library)
+{
+    QList<QRegularExpression> smartNames;
+    for (const QString &name : config.smartPlaylists) {
+        // A name may be a beets template ("ReleasedIn$year.m3u"): each field stands for any text.
+        QString pattern = QRegularExpression::escape(name);
+        static const QRegularExpression field(QStringLiteral(R"re(\\\$(\\\{[^}]*\\\}|[A-Za-z_][A-Za-z0-9_]*))re"));
+        pattern.replace(field, QStringLiteral(".*"));
+        smartNames.append(QRegularExpression(QRegularExpression::anchoredPattern(pattern)));
+        library.skipped.append({QFileInfo(name).completeBaseName(),
+                                QStringLiteral("a playlist of beets' smartplaylist plugin; its query is beets' own")});
+    }
+    if (config.playlistDir.isEmpty())
+        return;
+    const QDir folder(config.playlistDir);
+    if (!folder.exists()) {
+        // The tracks still come; what is missing is said where the playlists would be named.
+        library.skipped.append({QStringLiteral("(beets' playlists)"),
+                                QStringLiteral("the playlist plugin's playlist_dir %1 does not exist").arg(config.playlistDir)});
+        return;
+    }
+    const QStringList files =
+        folder.entryList({QStringLiteral("*.m3u"), QStringLiteral("*.m3u8")}, QDir::Files | QDir::Readable, QDir::Name);
+    for (const QString &file : files) {
+        if (std::any_of(smartNames.cbegin(), smartNames.cend(),
+                        [&](const QRegularExpression &smart) { return smart.match(file).hasMatch(); }))
+            continue;
+        const QString name = QFileInfo(file).completeBaseName();
+        try {
+            const playlistfiles::ParsedPlaylist parsed = playlistfiles::read(folder.filePath(file), config.relativeTo);
+            PlayerPlaylist playlist{name, parsed.paths, {}};
+            for (const playlistfiles::Notice &notice : parsed.notices)
+                if (notice.skipped)
+                    playlist.leftOut.append({notice.entry, notice.reason});
+            library.playlists.append(playlist);
+        } catch (const FileError &e) {
+            library.skipped.append({name, e.reason()});
+        }
+    }
 }
 
 PlayerLibrary readBeets(const QString &path)
@@ -284,6 +485,8 @@ PlayerLibrary readBeets(const QString &path)
     PlayerDatabase db(path);
     requireColumns(db, "items", {"id", "path"}, QStringLiteral("beets"));
     PlayerLibrary library;
+    // Its plugins set a play count at the first play.
+    library.unplayedHasNoCount = true;
     QHash<qint64, qsizetype> rowOf;
     db.query("SELECT id, path FROM items ORDER BY id", [&](sqlite3_stmt *st) {
         // beets keeps paths as the file system's bytes.
@@ -317,6 +520,35 @@ PlayerLibrary readBeets(const QString &path)
                  });
     }
     return library;
+}
+
+// What path names for beets: nothing (its own configuration), its
+// configuration file or folder, or a database. A database is read with the
+// playlists of beets' own configuration only when that names it.
+BeetsConfig beetsSource(const QString &path)
+{
+    if (path.isEmpty())
+        return beetsConfig(beetsConfigFolder() + QLatin1String("/config.yaml"));
+    const QFileInfo info(path);
+    if (info.isDir())
+        return beetsConfig(info.absoluteFilePath() + QLatin1String("/config.yaml"));
+    const QString suffix = info.suffix().toLower();
+    if (suffix == QLatin1String("yaml") || suffix == QLatin1String("yml")) {
+        if (!info.isFile())
+            throw FileError(path, QStringLiteral("the file does not exist"));
+        return beetsConfig(info.absoluteFilePath());
+    }
+    BeetsConfig own;
+    try {
+        own = beetsConfig(beetsConfigFolder() + QLatin1String("/config.yaml"));
+    } catch (const FileError &) {
+        // A broken configuration of its own does not keep a given database from being read.
+    }
+    if (own.library == info.absoluteFilePath())
+        return own;
+    BeetsConfig given;
+    given.library = info.absoluteFilePath();
+    return given;
 }
 
 // ---- Rhythmbox's XML files
@@ -401,11 +633,14 @@ void readRhythmboxPlaylists(const QString &path, PlayerLibrary &library)
             xml.skipCurrentElement();
             continue;
         }
-        PlayerPlaylist playlist{name, {}};
+        PlayerPlaylist playlist{name, {}, {}};
         while (xml.readNextStartElement()) {
             if (xml.name() == QLatin1String("location")) {
-                if (const std::optional<QString> file = localPath(xml.readElementText()))
+                const QString location = xml.readElementText();
+                if (const std::optional<QString> file = localPath(location))
                     playlist.paths.append(*file);
+                else
+                    playlist.leftOut.append({location, QStringLiteral("not a file of this computer")});
             } else {
                 xml.skipCurrentElement();
             }
@@ -422,6 +657,8 @@ PlayerLibrary readRhythmbox(const QString &path)
     const QString folder = info.isDir() ? info.absoluteFilePath() : info.absolutePath();
     const QString database = info.isDir() ? folder + QLatin1String("/rhythmdb.xml") : info.absoluteFilePath();
     PlayerLibrary library;
+    // Rhythmbox leaves a count of 0 out of its file.
+    library.unplayedHasNoCount = true;
     readRhythmdb(database, library);
     readRhythmboxPlaylists(folder + QLatin1String("/playlists.xml"), library);
     return library;
@@ -466,25 +703,47 @@ QString defaultPath(Player player)
 
 PlayerLibrary read(Player player, const QString &path)
 {
+    PlayerLibrary library;
     const QString source = path.isEmpty() ? defaultPath(player) : path;
     switch (player) {
     case Player::Rhythmbox:
-        return readRhythmbox(source);
+        library = readRhythmbox(source);
+        break;
     case Player::Strawberry:
     case Player::Clementine:
-        return readClementineFamily(player, source);
-    case Player::Beets:
-        return readBeets(source);
+        library = readClementineFamily(player, source);
+        break;
+    case Player::Beets: {
+        const BeetsConfig config = beetsSource(path);
+        library = readBeets(config.library);
+        readBeetsPlaylists(config, library);
+        library.source = config.library;
+        break;
     }
-    return {};
+    }
+    library.player = player;
+    if (library.source.isEmpty())
+        library.source = source;
+    return library;
+}
+
+int Summary::playlistsWith(ImportedPlaylist::Outcome outcome) const
+{
+    return int(std::count_if(playlists.cbegin(), playlists.cend(),
+                             [outcome](const ImportedPlaylist &playlist) { return playlist.outcome == outcome; }));
 }
 
 Summary importPlayer(MusicLibrary &library, Player player, const QString &path,
                      const std::function<void(int done, int total)> &progress)
 {
+    return importPlayer(library, read(player, path), progress);
+}
+
+Summary importPlayer(MusicLibrary &library, const PlayerLibrary &source,
+                     const std::function<void(int done, int total)> &progress)
+{
     Summary summary;
-    summary.source = path.isEmpty() ? defaultPath(player) : path;
-    const PlayerLibrary source = read(player, summary.source);
+    summary.source = source.source;
     summary.tracks = int(source.tracks.size());
 
     // Every file the player names, its tracks first and then those only its
@@ -508,12 +767,17 @@ Summary importPlayer(MusicLibrary &library, Player player, const QString &path,
     for (const PlayerTrack &track : source.tracks)
         if (take(track.path))
             byPath.insert(track.path, &track);
-    const auto extra = [&byPath](ImportedFile &file) {
+    const auto extra = [&byPath, &source](ImportedFile &file) {
         const PlayerTrack *track = byPath.value(file.location);
         if (!track)
             return;
+        const QString played = QStringLiteral("playedCount");
         if (track->playCount >= 0)
-            file.values.insert(QStringLiteral("playedCount"), track->playCount);
+            file.values.insert(played, track->playCount);
+        else if (source.unplayedHasNoCount && !file.onAdd.contains(played))
+            // Never played in the player: a new track starts at 0, unless its
+            // file counts plays; a track the library has keeps its own count.
+            file.onAdd.insert(played, 0);
         if (track->skipCount >= 0)
             file.values.insert(QStringLiteral("skippedCount"), track->skipCount);
         if (track->rating >= 0)
@@ -526,30 +790,59 @@ Summary importPlayer(MusicLibrary &library, Player player, const QString &path,
     const libraryimport::Summary imported = libraryimport::importPaths(library, paths, extra, progress);
     summary.added = imported.added;
     summary.updated = imported.updated;
+    summary.changed = imported.changed;
     summary.failures += imported.failures;
+    QHash<QString, QString> whyLeftOut;
+    for (const libraryimport::Failure &failure : summary.failures)
+        whyLeftOut.insert(failure.path, failure.reason);
 
     summary.playlistsSkipped = source.skipped;
+    const QString player = playerNames().at(int(source.player));
     for (const PlayerPlaylist &playlist : source.playlists) {
+        ImportedPlaylist result{playlist.name, ImportedPlaylist::Outcome::Added, 0, playlist.leftOut};
         QList<qint64> order;
-        for (const QString &file : playlist.paths)
+        for (const QString &file : playlist.paths) {
             if (imported.ids.contains(file))
                 order.append(imported.ids.value(file));
-        if (const std::optional<Playlist> existing = library.playlistNamed(playlist.name)) {
-            QList<qint64> present;
-            if (!existing->smart)
-                for (const TrackRef &ref : library.tracksOf(existing->id))
-                    present.append(ref.trackId);
-            if (!existing->smart && present == order)
-                summary.playlistsUnchanged.append(playlist.name);
             else
-                summary.playlistsSkipped.append(
-                    {playlist.name, QStringLiteral("the library has a playlist of that name with other tracks")});
-            continue;
+                result.leftOut.append({file, whyLeftOut.value(file, QStringLiteral("the file cannot be read"))});
         }
-        MusicLibrary::Batch batch(library, QStringLiteral("make the playlist %1").arg(playlist.name));
-        library.addTracksToPlaylist(library.createPlaylist(playlist.name), order, false);
+        result.tracks = int(order.size());
+        const QString origin = player + u':' + playlist.name;
+        const auto tracksOf = [&library](qint64 id) {
+            QList<qint64> ids;
+            for (const TrackRef &ref : library.tracksOf(id))
+                ids.append(ref.trackId);
+            return ids;
+        };
+        MusicLibrary::Batch batch(library, QStringLiteral("bring over the playlist %1").arg(playlist.name));
+        if (const std::optional<Playlist> earlier = library.playlistFrom(origin)) {
+            result.name = earlier->name;
+            if (tracksOf(earlier->id) == order) {
+                result.outcome = ImportedPlaylist::Outcome::Unchanged;
+            } else {
+                library.replacePlaylistTracks(earlier->id, order);
+                result.outcome = ImportedPlaylist::Outcome::Updated;
+            }
+        } else if (const std::optional<Playlist> namesake = library.playlistNamed(playlist.name)) {
+            if (namesake->smart || tracksOf(namesake->id) != order) {
+                summary.playlistsSkipped.append(
+                    {playlist.name, QStringLiteral("the library has a playlist of that name with other tracks, "
+                                                   "not one brought over from %1")
+                                        .arg(playerName(source.player))});
+                continue;
+            }
+            // The same tracks under the same name: this player's playlist,
+            // brought over before playlists remembered where they came from.
+            library.setPlaylistOrigin(namesake->id, origin);
+            result.outcome = ImportedPlaylist::Outcome::Unchanged;
+        } else {
+            const qint64 id = library.createPlaylist(playlist.name);
+            library.addTracksToPlaylist(id, order, false);
+            library.setPlaylistOrigin(id, origin);
+        }
         batch.commit();
-        summary.playlistsAdded.append(playlist.name);
+        summary.playlists.append(result);
     }
     return summary;
 }

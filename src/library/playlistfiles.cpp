@@ -231,11 +231,12 @@ std::optional<QString> resolveEntry(const QString &entry, const QString &folder,
     return path;
 }
 
-ParsedPlaylist read(const QString &path)
+ParsedPlaylist read(const QString &path, const QString &base)
 {
     const QByteArray bytes = readBytes(path);
     const Kind kind = kindOf(path, bytes);
     ParsedPlaylist parsed;
+    parsed.file = path;
     QStringList entries;
     switch (kind) {
     case Kind::M3u:
@@ -249,7 +250,8 @@ ParsedPlaylist read(const QString &path)
         entries = xspfEntries(bytes, path, parsed.title);
         break;
     }
-    const QString folder = QFileInfo(path).absolutePath();
+    const QString folder = base.isEmpty() ? QFileInfo(path).absolutePath() : QFileInfo(base).absoluteFilePath();
+    parsed.entries = int(entries.size());
     for (const QString &entry : entries) {
         if (const std::optional<QString> resolved = resolveEntry(entry, folder, parsed.notices))
             parsed.paths.append(*resolved);
@@ -257,16 +259,8 @@ ParsedPlaylist read(const QString &path)
     return parsed;
 }
 
-ImportSummary importPlaylist(MusicLibrary &library, const QString &path, const QString &name)
+QStringList existingFiles(const ParsedPlaylist &parsed, QList<Notice> &notices)
 {
-    ParsedPlaylist parsed = read(path);
-    ImportSummary summary;
-    summary.name = !name.isEmpty() ? name : !parsed.title.isEmpty() ? parsed.title : QFileInfo(path).completeBaseName();
-    if (library.playlistNamed(summary.name))
-        throw LibraryError(QStringLiteral("import the playlist %1").arg(path),
-                           QStringLiteral("a playlist named \"%1\" exists already; give another name").arg(summary.name));
-    summary.notices = parsed.notices;
-
     QStringList present;
     QSet<QString> seen;
     for (const QString &file : parsed.paths) {
@@ -276,8 +270,30 @@ ImportSummary importPlaylist(MusicLibrary &library, const QString &path, const Q
         if (QFileInfo(file).isFile())
             present.append(file);
         else
-            summary.notices.append({file, QStringLiteral("the file does not exist")});
+            notices.append({file, QStringLiteral("the file does not exist")});
     }
+    return present;
+}
+
+QString defaultName(const ParsedPlaylist &parsed)
+{
+    return !parsed.title.isEmpty() ? parsed.title : QFileInfo(parsed.file).completeBaseName();
+}
+
+ImportSummary importPlaylist(MusicLibrary &library, const QString &path, const QString &name, const QString &base)
+{
+    return importPlaylist(library, read(path, base), name);
+}
+
+ImportSummary importPlaylist(MusicLibrary &library, const ParsedPlaylist &parsed, const QString &name)
+{
+    ImportSummary summary;
+    summary.name = !name.isEmpty() ? name : defaultName(parsed);
+    if (library.playlistNamed(summary.name))
+        throw LibraryError(QStringLiteral("import the playlist %1").arg(parsed.file),
+                           QStringLiteral("a playlist named \"%1\" exists already; give another name").arg(summary.name));
+    summary.notices = parsed.notices;
+    const QStringList present = existingFiles(parsed, summary.notices);
     QHash<QString, qint64> ids = library.fileTracksAt(present);
     QStringList missing;
     for (const QString &file : present)
@@ -294,6 +310,9 @@ ImportSummary importPlaylist(MusicLibrary &library, const QString &path, const Q
     for (const QString &file : parsed.paths)
         if (ids.contains(file))
             order.append(ids.value(file));
+    // A playlist of none of the file's entries would stand for nothing the file holds.
+    if (order.isEmpty() && parsed.entries > 0)
+        return summary;
     // The playlist comes whole or not at all.
     MusicLibrary::Batch batch(library, QStringLiteral("make the playlist %1").arg(summary.name));
     summary.playlistId = library.createPlaylist(summary.name);

@@ -113,9 +113,10 @@ CollectRun sizeCalculation(int selectedBitrate, TrackSource source,
         // A walk that stopped has been reported; half a sum would mislead.
         if (!found || !complete)
             return false;
-        alertPanel(port, sizeReportTitle(), sizeReport(*estimate));
         if (finished)
             finished(*estimate);
+        else
+            alertPanel(port, sizeReportTitle(), sizeReport(*estimate));
         return true;
     };
     return run;

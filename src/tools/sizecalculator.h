@@ -41,8 +41,9 @@ QString sizeReportTitle();
 QString sizeReport(const SizeEstimate &estimate);
 
 // The tool: sums the source on the worker and shows the result for the
-// target bitrate of selectedBitrate; finished, when given, gets the figures
-// too. Main thread.
+// target bitrate of selectedBitrate. finished, when given, gets the figures
+// in place of the alert, and its caller shows them (the command line prints
+// the report as its output). Main thread.
 CollectRun sizeCalculation(int selectedBitrate, TrackSource source,
                            std::function<void(const SizeEstimate &)> finished = {});
 

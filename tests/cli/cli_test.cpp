@@ -385,16 +385,37 @@ TEST(CliMain, HelpAndUsageErrors)
     EXPECT_TRUE(m.errText.contains("choose one source"));
 }
 
-TEST(CliMain, SourcesAreCheckedBeforeTheToolRuns)
+// A source that is not there is input the tool cannot run on, as a folder
+// that `library import` cannot find: both exit 1. Help never needs the source
+// or the library, not even a broken one.
+TEST(CliMain, SourcesAreCheckedBeforeTheToolRunsAndHelpNeedsNoLibrary)
 {
     Main m;
     m.builder.library().createPlaylist("Mix");
     const QString lib = m.builder.libraryPath();
-    EXPECT_EQ(m.run({"--library", lib, "--playlist", "Nope", "move"}), ExitCode::BadUsage);
+    const QString missing = m.builder.folder().filePath("missing");
+    EXPECT_EQ(m.run({"--library", lib, "--playlist", "Nope", "move", "--source-tag", "year", "--target-tag", "comment"}),
+              ExitCode::Failed);
     EXPECT_TRUE(m.errText.contains("no playlist named 'Nope'"));
-    EXPECT_EQ(m.run({"--library", lib, "--folder", m.builder.folder().filePath("missing"), "move"}),
-              ExitCode::BadUsage);
-    EXPECT_TRUE(m.errText.contains("is not a folder"));
+    EXPECT_EQ(m.run({"--library", lib, "--folder", missing, "move"}), ExitCode::Failed);
+    EXPECT_TRUE(m.errText.contains("'" + missing + "' is not a folder: it does not exist")) << m.errText.toStdString();
+    EXPECT_EQ(m.run({"--library", lib, "--folder", lib, "size"}), ExitCode::Failed);
+    EXPECT_TRUE(m.errText.contains("is not a folder\n")) << m.errText.toStdString();
+    EXPECT_EQ(m.run({"--library", lib, "library", "import", missing}), ExitCode::Failed);
+    EXPECT_EQ(m.run({"--library", lib, "--folder", missing, "move", "--bogus"}), ExitCode::BadUsage);
+
+    const QString broken = m.builder.folder().addFile("broken.sqlite", QByteArray(4096, 'x'));
+    const QString unborn = m.builder.folder().filePath("unborn/library.sqlite");
+    for (const QString &library : {broken, unborn}) {
+        for (const QString tool : {"numeric", "size", "search-replace", "undo"}) {
+            SCOPED_TRACE((library + " " + tool).toStdString());
+            EXPECT_EQ(m.run({"--library", library, "--playlist", "Nope", tool, "--help"}), ExitCode::Success);
+            EXPECT_TRUE(m.outText.startsWith("Usage: quavertin-cli [source] " + tool)) << m.outText.toStdString();
+            EXPECT_TRUE(m.errText.isEmpty()) << m.errText.toStdString();
+        }
+    }
+    EXPECT_FALSE(QFileInfo::exists(unborn));
+    EXPECT_EQ(TestFolder::readAll(broken), QByteArray(4096, 'x'));
 }
 
 TEST(CliMain, LibraryCommandsShareTheGlobalLibraryOption)

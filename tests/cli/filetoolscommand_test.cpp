@@ -90,7 +90,10 @@ TEST_F(FileToolCommands, ExportWritesTheChosenFormat)
     EXPECT_EQ(cli({"--folder", files.filePath("m"), "export", "--output", files.filePath("list.txt")}), 0);
     EXPECT_EQ(TestFolder::readAll(files.filePath("list.txt")), "Seed Artist\tIntro\tSeed Album\t0.0\n");
 
-    EXPECT_EQ(cli({"--folder", files.filePath("m"), "export", "--format", "xml"}), 2);
+    // Without --output the document goes to standard output, as with "-".
+    EXPECT_EQ(cli({"--folder", files.filePath("m"), "export", "--format", "xml"}), 0) << err.toStdString();
+    EXPECT_EQ(out.toUtf8(), xml);
+    EXPECT_EQ(cli({"--folder", files.filePath("m"), "export", "--output="}), 2);
     EXPECT_EQ(cli({"--folder", files.filePath("m"), "export", "--format", "csv", "--output", output}), 2);
 }
 
@@ -102,6 +105,12 @@ TEST_F(FileToolCommands, SizeReportsOrRefuses)
         library.addToPlaylist(library.createPlaylist("Loud"), {id});
     }
     EXPECT_EQ(cli({"--playlist", "Loud", "size", "--bitrate", "192"}), 0) << err.toStdString();
+    // The report is the command's output, said once.
+    EXPECT_TRUE(out.startsWith("These files are currently occupying approximately 3.91 MB with an average bitrate of "
+                               "320.0 kbps.\n\n"))
+        << out.toStdString();
+    EXPECT_TRUE(out.contains("when converting them all to 192 kbps")) << out.toStdString();
+    EXPECT_FALSE(err.contains("occupying")) << err.toStdString();
     EXPECT_EQ(cli({"--playlist", "Loud", "size", "--bitrate", "100"}), 2);
     files.addFile("text/notes.txt", "hello");
     EXPECT_EQ(cli({"--folder", files.filePath("text"), "size"}), 1);

@@ -130,7 +130,10 @@ TEST_F(LibraryCommandsTest, RefusalsAreStatusOneWithAReason)
     EXPECT_TRUE(noFolder.err.contains("absent"));
     EXPECT_FALSE(QFile::exists(libraryPath)) << "a mistyped folder leaves no library behind";
     folder.addFile("empty/readme.txt", "no music here");
-    EXPECT_EQ(run({"import", folder.filePath("empty")}).code, ExitCode::Failed);
+    const CommandRun empty = run({"import", folder.filePath("empty")});
+    EXPECT_EQ(empty.code, ExitCode::Failed);
+    EXPECT_TRUE(empty.err.contains("no music files found in " + folder.filePath("empty"))) << empty.err.toStdString();
+    EXPECT_FALSE(QFile::exists(libraryPath)) << "nor does a folder without music";
 
     const CommandRun noPlaylist = run({"tracks", "--playlist", "Nope"});
     EXPECT_EQ(noPlaylist.code, ExitCode::Failed);

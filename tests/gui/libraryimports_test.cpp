@@ -51,7 +51,9 @@ TEST_F(WindowTest, FileMenuImportsFromAPlayerAndAPlaylistAndTheExportPaneWritesM
     ASSERT_TRUE(finished.wait(15000));
     ASSERT_EQ(port->alertTitles, QStringList{"Import Finished"});
     const QString report = port->alertMessages.last();
-    EXPECT_TRUE(report.contains("2 of 3 tracks came over from Rhythmbox: 2 new, 0 updated.")) << report.toStdString();
+    EXPECT_TRUE(report.contains("2 of 3 tracks came over from Rhythmbox: 2 new, 0 changed, 0 unchanged.\n"
+                                "Playlists: 1 added, 0 updated, 0 unchanged, 1 skipped.\n\"Evening\": 2 tracks\n"))
+        << report.toStdString();
     EXPECT_TRUE(report.contains("gone.mp3: the file does not exist")) << report.toStdString();
     EXPECT_TRUE(report.contains("playlist \"Smart\": an automatic playlist")) << report.toStdString();
     EXPECT_TRUE(app.playlists().contains("Evening"));

@@ -162,3 +162,35 @@ TEST(LibraryFile, ALockedLibraryIsReportedWithWhatWasBeingDone)
 }
 
 } // namespace
+
+// A library written before playlists remembered their origin opens with its
+// tracks and playlists as they were, and takes origins from then on.
+TEST(LibraryFile, ALibraryOfTheLayoutBeforePlaylistOriginsIsBroughtUpToDate)
+{
+    TestFolder folder;
+    const QString path = folder.filePath("library.sqlite");
+    qint64 track = 0, playlist = 0;
+    {
+        MusicLibrary lib(path);
+        track = lib.importFile({folder.addSeed("seed.flac", "a.flac"), {{"name", "Kept"}}});
+        playlist = lib.createPlaylist("Road Trip");
+        lib.addToPlaylist(playlist, {track});
+    }
+    runSql(path, "DROP INDEX playlists_by_origin; ALTER TABLE playlists DROP COLUMN importedFrom; "
+                 "PRAGMA user_version = 2;");
+    MusicLibrary lib(path);
+    EXPECT_EQ(lib.tracksOf(playlist).size(), 1);
+    EXPECT_EQ(lib.property({track, 0, 0}, "name").toString(), "Kept");
+    EXPECT_FALSE(lib.playlistFrom("rhythmbox:Road Trip"));
+    lib.setPlaylistOrigin(playlist, "rhythmbox:Road Trip");
+    ASSERT_TRUE(lib.playlistFrom("rhythmbox:Road Trip"));
+    EXPECT_EQ(lib.playlistFrom("rhythmbox:Road Trip")->id, playlist);
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.toUtf8().constData(), &db), SQLITE_OK);
+    sqlite3_stmt *st = nullptr;
+    sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &st, nullptr);
+    ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(st, 0), libraryschema::currentVersion());
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+}

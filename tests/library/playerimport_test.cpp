@@ -72,6 +72,17 @@ QList<qint64> playlistTracks(MusicLibrary &library, const QString &name)
     return ids;
 }
 
+using Outcome = playerimport::ImportedPlaylist::Outcome;
+
+QStringList playlistsWith(const playerimport::Summary &summary, Outcome outcome)
+{
+    QStringList names;
+    for (const playerimport::ImportedPlaylist &playlist : summary.playlists)
+        if (playlist.outcome == outcome)
+            names.append(playlist.name);
+    return names;
+}
+
 void exec(sqlite3 *db, const QString &sql)
 {
     char *error = nullptr;
@@ -160,7 +171,7 @@ TEST(PlayerImport, RhythmboxLibraryComesOverWithCountsRatingsAndStaticPlaylistsI
     EXPECT_EQ(summary.updated, 0);
     ASSERT_EQ(summary.failures.size(), 1);
     EXPECT_EQ(summary.failures[0].path, music.gone);
-    EXPECT_EQ(summary.playlistsAdded, (QStringList{"Party & Co", "Calm"}));
+    EXPECT_EQ(playlistsWith(summary, Outcome::Added), (QStringList{"Party & Co", "Calm"}));
     ASSERT_EQ(summary.playlistsSkipped.size(), 2);
     EXPECT_EQ(summary.playlistsSkipped[0].name, "Top rated");
     EXPECT_TRUE(summary.playlistsSkipped[0].reason.contains("automatic"));
@@ -175,18 +186,59 @@ TEST(PlayerImport, RhythmboxLibraryComesOverWithCountsRatingsAndStaticPlaylistsI
     const qint64 first = trackAt(library, music.first), second = trackAt(library, music.second);
     EXPECT_EQ(playlistTracks(library, "Party & Co"), (QList<qint64>{second, first, second}));
     EXPECT_EQ(playlistTracks(library, "Calm"), (QList<qint64>{trackAt(library, music.third)}));
+    // A playlist that came shortened names what it lacks; Rhythmbox leaves a
+    // play count of 0 out, and the track is never played, not unknown.
+    ASSERT_EQ(summary.playlists.size(), 2);
+    EXPECT_EQ(summary.playlists[0].tracks, 3);
+    ASSERT_EQ(summary.playlists[0].leftOut.size(), 1);
+    EXPECT_EQ(summary.playlists[0].leftOut[0].path, music.gone);
+    EXPECT_EQ(summary.playlists[0].leftOut[0].reason, "the file does not exist");
+    EXPECT_TRUE(summary.playlists[1].leftOut.isEmpty());
+    EXPECT_EQ(value(library, music.second, "playedCount").toInt(), 0);
+    EXPECT_TRUE(value(library, music.second, "playedCount").isValid());
 
     // Twice: nothing new, and the player's files are as they were.
     const playerimport::Summary again =
         playerimport::importPlayer(library, Player::Rhythmbox, builder.folder().filePath("rhythmbox/rhythmdb.xml"));
     EXPECT_EQ(again.added, 0);
     EXPECT_EQ(again.updated, 3);
-    EXPECT_TRUE(again.playlistsAdded.isEmpty());
-    EXPECT_EQ(again.playlistsUnchanged, (QStringList{"Party & Co", "Calm"}));
+    EXPECT_TRUE(playlistsWith(again, Outcome::Added).isEmpty());
+    EXPECT_EQ(playlistsWith(again, Outcome::Unchanged), (QStringList{"Party & Co", "Calm"}));
+    EXPECT_EQ(again.changed, 0);
     EXPECT_EQ(library.trackCount(), 3);
     EXPECT_EQ(library.userPlaylists().size(), 2);
     EXPECT_EQ(fingerprint(db), dbBefore);
     EXPECT_EQ(fingerprint(playlists), playlistsBefore);
+
+    // The missing file is back, the person renamed the imported playlist and
+    // made one of their own under the name of another of Rhythmbox's: the
+    // import repairs the first where it stands and leaves the person's alone.
+    builder.folder().addSeed("seed.mp3", "My Music/gone away.mp3");
+    library.renamePlaylist(library.playlistNamed("Party & Co")->id, "Party");
+    const qint64 mine = library.createPlaylist("Mine");
+    library.addToPlaylist(mine, {first});
+    builder.folder().addFile(
+        "rhythmbox/playlists.xml",
+        (QString::fromUtf8(TestFolder::readAll(playlists)).replace(
+             "</rhythmdb-playlists>", QStringLiteral("<playlist name=\"Mine\" type=\"static\"><location>%1</location>"
+                                                     "</playlist></rhythmdb-playlists>")
+                                          .arg(uri(music.second))))
+            .toUtf8());
+    const playerimport::Summary repaired =
+        playerimport::importPlayer(library, Player::Rhythmbox, builder.folder().filePath("rhythmbox"));
+    EXPECT_EQ(repaired.added, 1);
+    EXPECT_EQ(repaired.changed, 0);
+    EXPECT_EQ(playlistsWith(repaired, Outcome::Updated), QStringList{"Party"});
+    EXPECT_EQ(playlistsWith(repaired, Outcome::Unchanged), QStringList{"Calm"});
+    EXPECT_TRUE(repaired.playlists[0].leftOut.isEmpty());
+    EXPECT_EQ(playlistTracks(library, "Party"), (QList<qint64>{second, first, trackAt(library, music.gone), second}));
+    EXPECT_FALSE(library.playlistNamed("Party & Co"));
+    ASSERT_EQ(repaired.playlistsSkipped.size(), 3); // with the automatic one and the play queue
+    EXPECT_EQ(repaired.playlistsSkipped[2].name, "Mine");
+    EXPECT_EQ(repaired.playlistsSkipped[2].reason,
+              "the library has a playlist of that name with other tracks, not one brought over from Rhythmbox");
+    EXPECT_EQ(playlistTracks(library, "Mine"), QList<qint64>{first});
+    EXPECT_EQ(library.userPlaylists().size(), 3);
 }
 
 TEST(PlayerImport, StrawberryAndClementineAreReadWhileRunningWithoutTouchingTheDatabaseOrItsLog)
@@ -201,6 +253,21 @@ TEST(PlayerImport, StrawberryAndClementineAreReadWhileRunningWithoutTouchingTheD
         const QString path = builder.folder().filePath("player/music library.db");
         QDir().mkpath(QFileInfo(path).absolutePath());
         sqlite3 *player_db = clementineFamilyDatabase(path, player, music, player == Player::Strawberry ? 16 : 45);
+        // The empty "Playlist 1" both players make at their first start, and a
+        // playlist holding a stream besides a file.
+        exec(player_db, "INSERT INTO playlists (ROWID, name, ui_order) VALUES (4, 'Playlist 1', 3), (5, 'Radio', 4);"
+                        "INSERT INTO playlist_items (playlist, url) VALUES (5, 'http://radio.example/stream');");
+        exec(player_db, QStringLiteral("INSERT INTO playlist_items (playlist, %1) VALUES (5, 1)")
+                            .arg(player == Player::Strawberry ? "collection_id" : "library_id"));
+        // Their smart playlists live in the settings file beside, as QSettings writes it.
+        const bool strawberry = player == Player::Strawberry;
+        const QString settings = builder.folder().addFile(
+            strawberry ? "player/strawberry.conf" : "player/Clementine.conf",
+            QByteArray("[General]\nstartupbehaviour=1\n\n[") +
+                (strawberry ? "SerializedSmartPlaylists" : "SerialisedSmartPlaylists") +
+                "]\nsongs\\1\\data=@ByteArray(\\0\\0\\0\\x1)\nsongs\\1\\name=Newest tracks\nsongs\\1\\type=1\n"
+                "songs\\2\\name=Ever played\nsongs\\2\\type=1\nsongs\\size=2\nsongs_version=4\n");
+        const QByteArray settingsBefore = fingerprint(settings);
         ASSERT_TRUE(QFileInfo::exists(path + "-wal"));
         ASSERT_GT(QFileInfo(path + "-wal").size(), 0);
         const QByteArray dbBefore = statePrint(path), walBefore = statePrint(path + "-wal");
@@ -211,10 +278,26 @@ TEST(PlayerImport, StrawberryAndClementineAreReadWhileRunningWithoutTouchingTheD
         EXPECT_EQ(summary.updated, 1);
         ASSERT_EQ(summary.failures.size(), 1);
         EXPECT_EQ(summary.failures[0].path, music.gone);
-        // Playlists in the player's order (ui_order), the dynamic one skipped.
-        EXPECT_EQ(summary.playlistsAdded, (QStringList{"Évening", "Road Trip"}));
-        ASSERT_EQ(summary.playlistsSkipped.size(), 1);
-        EXPECT_EQ(summary.playlistsSkipped[0].name, "Most played");
+        // Playlists in the player's order (ui_order); the dynamic one, the
+        // empty first one and those of the settings skipped, each named.
+        EXPECT_EQ(playlistsWith(summary, Outcome::Added), (QStringList{"Évening", "Road Trip", "Radio"}));
+        QStringList skipped;
+        for (const playerimport::SkippedPlaylist &playlist : summary.playlistsSkipped)
+            skipped.append(playlist.name + ": " + playlist.reason);
+        const QString name = playerimport::playerName(player);
+        EXPECT_EQ(skipped, (QStringList{"Most played: a dynamic (smart) playlist; its rules are " + name + "'s own",
+                                        "Playlist 1: " + name + "'s first, empty playlist",
+                                        "Newest tracks: a smart playlist of " + name + "'s settings (" + settings +
+                                            "); its search is " + name + "'s own",
+                                        "Ever played: a smart playlist of " + name + "'s settings (" + settings +
+                                            "); its search is " + name + "'s own"}));
+        ASSERT_EQ(summary.playlists.size(), 3);
+        EXPECT_EQ(summary.playlists[2].tracks, 1);
+        ASSERT_EQ(summary.playlists[2].leftOut.size(), 1);
+        EXPECT_EQ(summary.playlists[2].leftOut[0].path, "http://radio.example/stream");
+        EXPECT_EQ(summary.playlists[2].leftOut[0].reason, "not a file of this computer");
+        ASSERT_EQ(summary.playlists[1].leftOut.size(), 1); // Road Trip's gone song
+        EXPECT_EQ(summary.playlists[1].leftOut[0].path, music.gone);
 
         EXPECT_EQ(value(library, music.first, "playedCount").toInt(), 12);
         EXPECT_EQ(value(library, music.first, "skippedCount").toInt(), 3);
@@ -227,9 +310,12 @@ TEST(PlayerImport, StrawberryAndClementineAreReadWhileRunningWithoutTouchingTheD
 
         const playerimport::Summary again = playerimport::importPlayer(library, player, path);
         EXPECT_EQ(again.added, 0);
-        EXPECT_EQ(again.playlistsUnchanged.size(), 2);
+        EXPECT_EQ(again.changed, 0);
+        EXPECT_EQ(playlistsWith(again, Outcome::Unchanged).size(), 3);
         EXPECT_EQ(library.trackCount(), 3);
 
+        EXPECT_EQ(fingerprint(settings), settingsBefore);
+        EXPECT_FALSE(QFileInfo::exists(settings + ".lock"));
         EXPECT_EQ(statePrint(path), dbBefore);
         EXPECT_EQ(statePrint(path + "-wal"), walBefore);
         sqlite3_close(player_db);
@@ -244,8 +330,21 @@ TEST(PlayerImport, BeetsCountsAndRatingsComeFromItsFlexibleAttributesAndItsConfi
     PlayerMusic music(builder.folder());
     const QString config = builder.folder().filePath("beets");
     qputenv("BEETSDIR", config.toUtf8());
-    builder.folder().addFile("beets/config.yaml", "directory: ~/Music\nlibrary: \"my library.db\"  # the catalogue\n"
-                                                  "plugins: mpdstats\n");
+    // The playlist plugin's files hold paths relative to the music folder; the
+    // smartplaylist plugin writes its own into the same folder.
+    builder.folder().addFile("beets/config.yaml",
+                             QStringLiteral("directory: %1\nlibrary: \"my library.db\"  # the catalogue\n"
+                                            "plugins: [mpdstats, playlist, smartplaylist]\n"
+                                            "playlist:\n    auto: no\n    playlist_dir: lists\n"
+                                            "smartplaylist:\n    playlist_dir: lists\n    playlists:\n"
+                                            "        - name: all.m3u\n          query: ''\n"
+                                            "        - name: 'ReleasedIn$year.m3u'\n          query: 'year::201(0|1)'\n")
+                                 .arg(builder.folder().filePath("My Music"))
+                                 .toUtf8());
+    builder.folder().addFile("beets/lists/road trip.m3u",
+                             "Björk Ünïcode/01 Jóga.mp3\nthird.ogg\ngone away.mp3\nhttp://radio.example/\n");
+    builder.folder().addFile("beets/lists/all.m3u", QFile::encodeName(music.first) + "\n");
+    builder.folder().addFile("beets/lists/ReleasedIn2011.m3u", QFile::encodeName(music.third) + "\n");
     const QString path = config + "/my library.db";
     ASSERT_EQ(playerimport::defaultPath(Player::Beets), path);
     sqlite3 *db = nullptr;
@@ -277,10 +376,34 @@ TEST(PlayerImport, BeetsCountsAndRatingsComeFromItsFlexibleAttributesAndItsConfi
     EXPECT_EQ(value(library, music.first, "skippedCount").toInt(), 2);
     EXPECT_EQ(value(library, music.first, "rating").toInt(), 25);
     EXPECT_FALSE(value(library, music.third, "rating").isValid());
+    EXPECT_EQ(value(library, music.third, "playedCount").toInt(), 0); // never played, as beets knows
+    EXPECT_TRUE(value(library, music.third, "playedCount").isValid());
+    ASSERT_EQ(summary.playlists.size(), 1);
+    EXPECT_EQ(summary.playlists[0].name, "road trip");
+    EXPECT_EQ(playlistTracks(library, "road trip"),
+              (QList<qint64>{trackAt(library, music.first), trackAt(library, music.third)}));
+    ASSERT_EQ(summary.playlists[0].leftOut.size(), 2);
+    EXPECT_EQ(summary.playlists[0].leftOut[0].path, "http://radio.example/");
+    EXPECT_EQ(summary.playlists[0].leftOut[1].path, music.gone);
+    ASSERT_EQ(summary.playlistsSkipped.size(), 2);
+    EXPECT_EQ(summary.playlistsSkipped[0].name, "all");
+    EXPECT_EQ(summary.playlistsSkipped[1].name, "ReleasedIn$year");
+    EXPECT_EQ(summary.playlistsSkipped[1].reason, "a playlist of beets' smartplaylist plugin; its query is beets' own");
+    EXPECT_FALSE(library.playlistNamed("all"));
+    EXPECT_FALSE(library.playlistNamed("ReleasedIn2011"));
+
+    // Its configuration file, or the folder that holds it, finds the same library.
+    qunsetenv("BEETSDIR");
+    for (const QString &given : {config + "/config.yaml", config}) {
+        const playerimport::Summary again = playerimport::importPlayer(library, Player::Beets, given);
+        EXPECT_EQ(again.source, path);
+        EXPECT_EQ(again.added, 0);
+        EXPECT_EQ(again.changed, 0);
+        EXPECT_EQ(playlistsWith(again, Outcome::Unchanged), QStringList{"road trip"});
+    }
     EXPECT_EQ(fingerprint(path), before);
     EXPECT_FALSE(QFileInfo::exists(path + "-wal"));
     EXPECT_FALSE(QFileInfo::exists(path + "-journal"));
-    qunsetenv("BEETSDIR");
 }
 
 TEST(PlayerImport, UnknownLayoutsDamagedAndMissingFilesAreRefusedAndTheLibraryKeepsWhatItHad)
@@ -299,14 +422,25 @@ TEST(PlayerImport, UnknownLayoutsDamagedAndMissingFilesAreRefusedAndTheLibraryKe
     const QString newer = builder.folder().filePath("newer.db");
     sqlite3_close(clementineFamilyDatabase(newer, Player::Strawberry, music, 99));
     EXPECT_TRUE(refusal(Player::Strawberry, newer).contains("schema version 99")) << refusal(Player::Strawberry, newer).toStdString();
-    // A Strawberry file given as Clementine's: its songs have no "filename".
-    const QString strawberry = builder.folder().filePath("strawberry.db");
-    sqlite3_close(clementineFamilyDatabase(strawberry, Player::Strawberry, music, 45));
-    EXPECT_TRUE(refusal(Player::Clementine, strawberry).contains("\"filename\""));
+    // A Strawberry file given as Clementine's, and the reverse, say whose they
+    // look like, whatever their schema numbers.
+    for (const auto &[file, given, looksLike] : {std::tuple{Player::Strawberry, Player::Clementine, "Strawberry"},
+                                                  std::tuple{Player::Clementine, Player::Strawberry, "Clementine"}}) {
+        const QString path = builder.folder().filePath(QString(looksLike) + ".db");
+        sqlite3_close(clementineFamilyDatabase(path, file, music, file == Player::Strawberry ? 16 : 45));
+        const QString expected = QStringLiteral("this looks like a %1 database, not a %2 one; import it with "
+                                                "\"import-player %3\"")
+                                     .arg(looksLike, playerimport::playerName(given), QString(looksLike).toLower());
+        EXPECT_TRUE(refusal(given, path).startsWith(expected)) << refusal(given, path).toStdString();
+    }
     const QString garbage = builder.folder().addFile("garbage.db", QByteArray(4096, 'x'));
     EXPECT_TRUE(refusal(Player::Clementine, garbage).contains("damaged"));
     EXPECT_TRUE(refusal(Player::Beets, garbage).contains("damaged"));
     EXPECT_TRUE(refusal(Player::Strawberry, builder.folder().filePath("nothing.db")).contains("does not exist"));
+    builder.folder().addFile("beets-broken/config.yaml", "library: [unclosed\n");
+    EXPECT_TRUE(refusal(Player::Beets, builder.folder().filePath("beets-broken")).contains("not a YAML file beets can read"))
+        << refusal(Player::Beets, builder.folder().filePath("beets-broken")).toStdString();
+    EXPECT_TRUE(refusal(Player::Beets, builder.folder().filePath("beets-none/config.yaml")).contains("does not exist"));
     builder.folder().addFile("rb3/rhythmdb.xml", "<?xml version=\"1.0\"?><rhythmdb version=\"3.0\"></rhythmdb>");
     EXPECT_TRUE(refusal(Player::Rhythmbox, builder.folder().filePath("rb3")).contains("version \"3.0\""));
     builder.folder().addFile("rbbad/rhythmdb.xml", "<?xml version=\"1.0\"?><rhythmdb version=\"2.0\"><entry type=");
