@@ -147,10 +147,10 @@ TEST(CliReview, DryRunPrintsTheTableAndWritesNothing)
     for (int row = 2; row < 5; ++row) {
         EXPECT_EQ(lines[row].mid(tagAt, 6), "Title ") << lines[row].toStdString();
         const QString file = lines[row].mid(fileAt);
-        ASSERT_TRUE(paths.first().size() > 40) << "the test folder's paths are long enough to be cut";
-        EXPECT_EQ(file.size(), 40);
-        EXPECT_TRUE(file.startsWith(QChar(0x2026))) << file.toStdString();
-        EXPECT_EQ(std::count_if(paths.cbegin(), paths.cend(), [&](const QString &p) { return p.endsWith(file.mid(1)); }),
+        EXPECT_EQ(std::count_if(paths.cbegin(), paths.cend(),
+                                [&](const QString &p) {
+                                    return file == (p.size() > 40 ? QChar(0x2026) + p.right(39) : p);
+                                }),
                   1)
             << file.toStdString();
     }
@@ -451,8 +451,9 @@ TEST(CliReview, ALongReviewComesOutInOrderWithColumnsAsWideAsItsWidestCell)
         ASSERT_TRUE(line.startsWith(QStringLiteral("%1 %2").arg(i + 1, 4).arg(i % 7 != 0 ? "[x]" : "[ ]")))
             << line.toStdString();
         EXPECT_EQ(line.mid(artistAt, 6), "Artist") << line.toStdString();
-        EXPECT_TRUE(line.endsWith(QStringLiteral("new %1").arg(i))) << line.toStdString();
+        EXPECT_TRUE(line.contains(QStringLiteral("new %1 ").arg(i))) << line.toStdString();
+        EXPECT_TRUE(line.endsWith(QStringLiteral("  /music/%1.mp3").arg(i))) << "the file last: " << line.toStdString();
     }
     EXPECT_EQ(lines[1].indexOf("New Value"), lines[1].indexOf("Old Value") + 42);
-    EXPECT_TRUE(lines[502].endsWith(QString(38, u'L') + QStringLiteral("\\\u2026  new 500"))) << lines[502].toStdString();
+    EXPECT_TRUE(lines[502].contains(QString(38, u'L') + QStringLiteral("\\\u2026  new 500 "))) << lines[502].toStdString();
 }
