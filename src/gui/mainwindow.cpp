@@ -46,6 +46,14 @@ namespace {
 
 const QString geometryKey = QStringLiteral("WindowGeometry");
 
+// Asks for the whole pane, where a scroll area asks for a fraction of a tall
+// one: the track table below then gives up its room first.
+class PaneArea : public QScrollArea {
+public:
+    using QScrollArea::QScrollArea;
+    QSize sizeHint() const override { return widget() ? widget()->size() : QScrollArea::sizeHint(); }
+};
+
 struct PaneItem {
     const char *title;
     const char *icon;
@@ -107,7 +115,7 @@ MainWindow::MainWindow(AppDelegate *app, QWidget *parent) : QMainWindow(parent),
     auto *column = new QVBoxLayout(central);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
-    paneArea_ = new QScrollArea(central);
+    paneArea_ = new PaneArea(central);
     paneArea_->setObjectName("paneArea");
     paneArea_->setFrameShape(QFrame::NoFrame);
     paneArea_->setWidgetResizable(true);
