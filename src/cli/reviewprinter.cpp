@@ -20,11 +20,20 @@ constexpr int maxColumnWidth = 40;
 // Rows made into text at a time by one thread.
 constexpr int rowsPerBlock = 256;
 
+// After the model's columns: the path of the track's file, cut from the left
+// so that the file's own name stays.
+constexpr int fileColumn = ChangesModel::ColumnCount;
+
+QString pathCell(const ChangesModel &model, int row)
+{
+    return changefiles::pathOf(model.changeList()->records.at(row));
+}
+
 // How many characters a cell takes: its value with controls escaped, cut to maxColumnWidth.
 int cellWidth(const ChangesModel &model, int row, int column)
 {
-    const qsizetype length =
-        text::escapedControlsLength(model.cellText(row, column), text::ControlStyle::Terminal);
+    const qsizetype length = text::escapedControlsLength(
+        column == fileColumn ? pathCell(model, row) : model.cellText(row, column), text::ControlStyle::Terminal);
     return int(std::min<qsizetype>(length, maxColumnWidth));
 }
 
@@ -33,12 +42,26 @@ int cellWidth(const ChangesModel &model, int row, int column)
 int appendCell(QString &line, const ChangesModel &model, int row, int column)
 {
     const qsizetype start = line.size();
-    text::appendEscapedControls(line, model.cellText(row, column), text::ControlStyle::Terminal);
+    text::appendEscapedControls(line, column == fileColumn ? pathCell(model, row) : model.cellText(row, column),
+                                text::ControlStyle::Terminal);
     if (line.size() - start <= maxColumnWidth)
         return int(line.size() - start);
+    if (column == fileColumn) {
+        qsizetype keep = line.size() - (maxColumnWidth - 1);
+        if (line.at(keep).isLowSurrogate())
+            ++keep;
+        line.remove(start, keep - start);
+        line.insert(start, QChar(0x2026));
+        return int(line.size() - start);
+    }
     line.truncate(start + maxColumnWidth - 1);
     line += QChar(0x2026);
     return maxColumnWidth;
+}
+
+QString columnHeading(const ChangesModel &model, int column)
+{
+    return column == fileColumn ? QStringLiteral("File") : model.headerData(column, Qt::Horizontal).toString();
 }
 
 } // namespace
@@ -48,6 +71,7 @@ void printReview(QTextStream &out, const ChangesModel &model, const QString &sum
     out << text::escapedControls(summary, text::ControlStyle::Terminal, true) << '\n';
     QList<int> columns = model.visibleColumns();
     columns.removeAll(ChangesModel::CheckColumn);
+    columns << fileColumn;
     const int rows = model.rowCount();
     // Rows are made into text a block at a time, several blocks at once, and
     // printed in their order.
@@ -60,7 +84,7 @@ void printReview(QTextStream &out, const ChangesModel &model, const QString &sum
     // a review of a million rows held as text would take hundreds of megabytes.
     QList<int> widths;
     for (int column : columns)
-        widths << model.headerData(column, Qt::Horizontal).toString().size();
+        widths << int(columnHeading(model, column).size());
     filepool::ordered<QList<int>>(
         blocks,
         [&](int block) {
@@ -99,7 +123,7 @@ void printReview(QTextStream &out, const ChangesModel &model, const QString &sum
         lineWidth += width + 2;
     QString heading(numberWidth + 4, QLatin1Char(' '));
     for (int i = 0; i < columns.size(); ++i) {
-        const QString title = model.headerData(columns.at(i), Qt::Horizontal).toString();
+        const QString title = columnHeading(model, columns.at(i));
         heading += QLatin1String("  ") + title;
         padCell(heading, i, int(title.size()));
     }

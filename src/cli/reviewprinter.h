@@ -10,8 +10,8 @@ class ChangesModel;
 namespace cli {
 
 // The review as a table a person reads: number, check mark, then the visible
-// columns of the model (membership lists have no value columns), after the
-// summary line. Control and bidi characters inside values are shown escaped,
+// columns of the model (membership lists have no value columns) and the
+// track's file, its path cut from the left when long, after the summary line. Control and bidi characters inside values are shown escaped,
 // so each record stays on one line and nothing in a tag can drive the terminal.
 void printReview(QTextStream &out, const ChangesModel &model, const QString &summary);
 

@@ -2,6 +2,7 @@
 #include "musicfiles.h"
 
 #include "support/fileutils.h"
+#include "support/textutils.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -110,3 +111,11 @@ QString skippedMessage(const QList<files::Skipped> &skipped)
 }
 
 } // namespace musicfiles
+
+QString musicfiles::vanishedFolderMessage(const QString &folder)
+{
+    if (QFileInfo(folder).isDir())
+        return {};
+    return QStringLiteral("The folder %1 no longer exists.")
+        .arg(text::escapedControls(folder, text::ControlStyle::Window));
+}

@@ -32,4 +32,8 @@ QList<files::Skipped> concerningMusic(const QList<files::Skipped> &skipped);
 // the first few of a long list.
 QString skippedMessage(const QList<files::Skipped> &skipped);
 
+// "The folder … no longer exists." when a chosen folder is gone (or is no
+// folder now); empty while it is there.
+QString vanishedFolderMessage(const QString &folder);
+
 } // namespace musicfiles

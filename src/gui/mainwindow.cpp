@@ -19,6 +19,8 @@
 #include "support/textutils.h"
 #include "tools/undo.h"
 #include "tracktablepanel.h"
+
+#include <QTableView>
 #include "operations/choices.h"
 
 #include <QActionGroup>
@@ -33,12 +35,24 @@
 #include <QPointer>
 #include <QPropertyAnimation>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 
 namespace {
+
+const QString geometryKey = QStringLiteral("WindowGeometry");
+
+// Asks for the whole pane, where a scroll area asks for a fraction of a tall
+// one: the track table below then gives up its room first.
+class PaneArea : public QScrollArea {
+public:
+    using QScrollArea::QScrollArea;
+    QSize sizeHint() const override { return widget() ? widget()->size() : QScrollArea::sizeHint(); }
+};
 
 struct PaneItem {
     const char *title;
@@ -93,13 +107,21 @@ MainWindow::MainWindow(AppDelegate *app, QWidget *parent) : QMainWindow(parent),
         layout->setContentsMargins(0, 0, 0, 0);
         tabView_->addWidget(item);
     }
-    // The panes on top, the source's tracks below them.
+    // The panes on top, the source's tracks below them. A pane taller than
+    // the room the table leaves it scrolls, rather than pushing the window
+    // past the screen.
     auto *central = new QWidget(this);
     central->setObjectName("centralArea");
     auto *column = new QVBoxLayout(central);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
-    column->addWidget(tabView_);
+    paneArea_ = new PaneArea(central);
+    paneArea_->setObjectName("paneArea");
+    paneArea_->setFrameShape(QFrame::NoFrame);
+    paneArea_->setWidgetResizable(true);
+    paneArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    paneArea_->setWidget(tabView_);
+    column->addWidget(paneArea_);
     trackPanel_ = new TrackTablePanel(app, central);
     trackPanel_->setHidden(files::defaultInt(QStringLiteral("TrackTableHidden")) != 0);
     trackPanel_->installEventFilter(this);
@@ -112,7 +134,7 @@ MainWindow::MainWindow(AppDelegate *app, QWidget *parent) : QMainWindow(parent),
     buildViewMenu();
     buildStatusLine();
 
-    helpView_ = new QLabel(tabView_);
+    helpView_ = new QLabel(central);
     helpView_->setObjectName("helpView");
     helpView_->setPixmap(paneIcon("hint").pixmap(300, 86));
     helpView_->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -126,7 +148,14 @@ MainWindow::MainWindow(AppDelegate *app, QWidget *parent) : QMainWindow(parent),
     help_ = new HelpSheet(app, this);
 
     connect(app, &AppDelegate::currentPaneChanged, this, [this] { showPane(app_->currentPane()); });
-    resize(880, ChromeHeight + 300);
+    // The size the person left the window at; at first, one that shows the
+    // panes and a good part of the track table, within the screen.
+    if (!restoreGeometry(files::defaultValue(geometryKey).toByteArray())) {
+        QSize size(1040, 800);
+        if (const QScreen *shown = screen())
+            size = size.boundedTo(shown->availableGeometry().size() * 0.9);
+        resize(size);
+    }
 }
 
 MainWindow::~MainWindow() = default;
@@ -285,7 +314,7 @@ void MainWindow::setTrackTableShown(bool shown)
     }
     files::setDefaultInt(QStringLiteral("TrackTableHidden"), shown ? 0 : 1);
     if (QWidget *shownPane = pane(shownPosition_))
-        fitWindow(shownPane->height());
+        fitWindow(shownPane->height(), shown);
 }
 
 QLabel *MainWindow::statusLine() const
@@ -302,17 +331,25 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-void MainWindow::fitWindow(int paneHeight)
+void MainWindow::fitWindow(int paneHeight, bool tableShownNow)
 {
     fitting_ = true;
     tabView_->setFixedHeight(paneHeight);
+    paneArea_->setMaximumHeight(paneHeight);
     // The window's layouts must forget the previous pane's size before the window may shrink.
     centralWidget()->layout()->activate();
     layout()->activate();
-    // The window takes the pane's height (and the track table's) and keeps its top edge where it was.
+    // With the table the window keeps the size the person gave it (the pane
+    // scrolls when it has too little room); the table just shown adds the
+    // height it had. Without it the window is the pane's height exactly.
+    // Either way the top edge stays where it was.
     QRect frame = geometry();
-    frame.setHeight(paneHeight + ChromeHeight + (isTrackTableShown() ? trackAreaHeight_ : 0));
-    setGeometry(frame);
+    if (!isTrackTableShown())
+        frame.setHeight(paneHeight + ChromeHeight);
+    else if (tableShownNow)
+        frame.setHeight(std::max(frame.height(), paneHeight + ChromeHeight) + trackAreaHeight_);
+    if (frame != geometry())
+        setGeometry(frame);
     fitting_ = false;
     placeHint();
 }
@@ -322,15 +359,22 @@ void MainWindow::placeHint()
     // The rows of a pane have their places once the window is laid out (see showEvent).
     if (!isVisible() || helpView_->isHidden())
         return;
-    // Below the source row, which the person needs first.
+    // Where it covers no label: over the track table's rows, empty at first;
+    // without the table, at the right end of the row below the source row.
+    QWidget *central = centralWidget();
+    if (isTrackTableShown()) {
+        QWidget *rows = trackPanel_->table()->viewport();
+        helpView_->move(rows->mapTo(central, QPoint(8, 4)));
+        return;
+    }
     int top = 0;
     if (QWidget *shownPane = pane(shownPosition_)) {
         if (shownPane->layout())
             shownPane->layout()->activate();
         if (auto *chooser = shownPane->findChild<SourceChooser *>())
-            top = chooser->mapTo(tabView_, QPoint(0, chooser->height())).y() + 2;
+            top = chooser->mapTo(central, QPoint(0, chooser->height())).y() + 2;
     }
-    helpView_->move(8, top);
+    helpView_->move(std::max(8, central->width() - helpView_->width() - 8), top);
 }
 
 void MainWindow::buildMenus()
@@ -524,6 +568,7 @@ void MainWindow::refreshLibrary()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    files::setDefaultValue(geometryKey, saveGeometry());
     // Closing the main window ends the application.
     event->accept();
     QMetaObject::invokeMethod(qApp, &QApplication::quit, Qt::QueuedConnection);

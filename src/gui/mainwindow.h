@@ -13,6 +13,7 @@ class ProgressSheet;
 class QAction;
 class QActionGroup;
 class QLabel;
+class QScrollArea;
 class QStackedWidget;
 class QToolBar;
 class RenamePreview;
@@ -35,6 +36,8 @@ public:
 
     QToolBar *toolbar() const { return toolbar_; }
     QStackedWidget *tabView() const { return tabView_; }
+    // Holds the tab view; scrolls when the pane has less room than its height.
+    QScrollArea *paneArea() const { return paneArea_; }
     // The pane of a position (6 and 7 share the about pane).
     QWidget *pane(int position) const;
     QLabel *helpView() const { return helpView_; }
@@ -45,9 +48,11 @@ public:
     // The filename changer's preview, made on first use.
     RenamePreview *renamePreview();
 
-    // The tracks of the current source below the panes. Shown, it adds its
-    // own height to the window; hidden, the window is the pane's height plus
-    // the chrome exactly. The choice is remembered across launches.
+    // The tracks of the current source below the panes. Shown, the window
+    // keeps the size the person gives it whatever the pane, and a pane taller
+    // than its room scrolls; showing the table adds the height it last had.
+    // Hidden, the window is the pane's height plus the chrome exactly. The
+    // choice is remembered across launches, as is the window's size.
     TrackTablePanel *trackTable() const { return trackPanel_; }
     bool isTrackTableShown() const;
     void setTrackTableShown(bool shown);
@@ -95,7 +100,7 @@ private:
     void buildViewMenu();
     void buildStatusLine();
     void placeHint();
-    void fitWindow(int paneHeight);
+    void fitWindow(int paneHeight, bool tableShownNow = false);
     bool eventFilter(QObject *watched, QEvent *event) override;
     void showPane(int position);
     void connectPaneRequests(QWidget *pane);
@@ -104,6 +109,7 @@ private:
     QToolBar *toolbar_ = nullptr;
     QActionGroup *paneGroup_ = nullptr;
     QStackedWidget *tabView_ = nullptr;
+    QScrollArea *paneArea_ = nullptr;
     QWidget *paneStore_ = nullptr;
     QList<QWidget *> panes_; // by position 0-6
     QLabel *helpView_ = nullptr;

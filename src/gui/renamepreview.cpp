@@ -53,7 +53,7 @@ public:
         case NewNameColumn:
             return renamed ? entry.target.mid(entry.target.lastIndexOf(QLatin1Char('/')) + 1) : QString();
         case OutcomeColumn:
-            return renamed ? tr("renamed") : tr("keeps its name: %1").arg(tools::renameOutcomeText(entry.outcome));
+            return renamed ? tr("will be renamed") : tr("keeps its name: %1").arg(tools::renameOutcomeText(entry.outcome));
         default:
             return {};
         }

@@ -7,16 +7,42 @@
 #include "operations/runreport.h"
 #include "reviewtablemodel.h"
 #include "reviewvaluedelegate.h"
+#include "support/fileutils.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QSortFilterProxyModel>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
+
+namespace {
+
+// A path keeps its end, the file's name, when its column is too narrow.
+class PathDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->textElideMode = Qt::ElideLeft;
+    }
+};
+
+const QString sizeKey = QStringLiteral("ReviewSheetSize");
+// The file column's width when the sheet opens at its own size.
+constexpr int fileColumnWidth = 280;
+
+} // namespace
 
 ReviewSheet::ReviewSheet(AppDelegate *app, QWidget *window)
     : Sheet(window, QStringLiteral("changePanel")), app_(app), summary_(new QLabel(this)), table_(new QTableView(this)),
@@ -26,7 +52,6 @@ ReviewSheet::ReviewSheet(AppDelegate *app, QWidget *window)
       sorted_(new QSortFilterProxyModel(this)), checkedCount_(new QLabel(this))
 {
     setWindowTitle(tr("Review Changes"));
-    resize(760, 460);
 
     summary_->setObjectName("changeInfoTextField");
     summary_->setWordWrap(true);
@@ -42,6 +67,7 @@ ReviewSheet::ReviewSheet(AppDelegate *app, QWidget *window)
     table_->sortByColumn(-1, Qt::AscendingOrder);
     table_->setItemDelegateForColumn(ChangesModel::OldColumn, new ReviewValueDelegate(false, table_));
     table_->setItemDelegateForColumn(ChangesModel::NewColumn, new ReviewValueDelegate(true, table_));
+    table_->setItemDelegateForColumn(ReviewTableModel::FileColumn, new PathDelegate(table_));
     table_->installEventFilter(this);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -82,6 +108,7 @@ ReviewSheet::ReviewSheet(AppDelegate *app, QWidget *window)
 
     checkedCount_->setObjectName("checkedCount");
     checkedCount_->setTextFormat(Qt::PlainText);
+    checkedCount_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     auto *top = new QHBoxLayout;
     top->addWidget(summary_, 1);
     top->addWidget(checkedCount_, 0, Qt::AlignRight | Qt::AlignBottom);
@@ -94,9 +121,35 @@ ReviewSheet::ReviewSheet(AppDelegate *app, QWidget *window)
     updateCheckedCount();
 }
 
+QSize ReviewSheet::fittingSize() const
+{
+    // Every column at its width, the file's included, and the rows beside the scroll bar.
+    int width = fileColumnWidth + 2 * table_->frameWidth() + table_->verticalScrollBar()->sizeHint().width();
+    for (int column = 0; column < ReviewTableModel::FileColumn; ++column)
+        if (!table_->isColumnHidden(column))
+            width += table_->horizontalHeader()->sectionSize(column);
+    const QMargins margins = layout()->contentsMargins();
+    QSize size(width + margins.left() + margins.right(), 520);
+    if (const QScreen *screen = parentWidget() ? parentWidget()->screen() : QApplication::primaryScreen())
+        size = size.boundedTo(screen->availableGeometry().size() * 0.95);
+    return size;
+}
+
+void ReviewSheet::resizeEvent(QResizeEvent *event)
+{
+    Sheet::resizeEvent(event);
+    // The size the person gives the sheet is the one it opens at next time.
+    if (isVisible() && !opening_)
+        files::setDefaultValue(sizeKey, size());
+}
+
 void ReviewSheet::open()
 {
     updateColumns();
+    opening_ = true;
+    const QSize remembered = files::defaultValue(sizeKey).toSize();
+    resize(remembered.isValid() ? remembered : fittingSize());
+    opening_ = false;
     table_->clearSelection();
     table_->scrollToTop();
     QDialog::open();
@@ -152,8 +205,13 @@ bool ReviewSheet::eventFilter(QObject *watched, QEvent *event)
 void ReviewSheet::updateCheckedCount()
 {
     const ChangesModel *model = app_->changesModel();
-    checkedCount_->setText(tr("%1 of %2 checked")
-                               .arg(runreport::number(model->enabledCount()), runreport::number(model->rowCount())));
+    const QString total = runreport::number(model->rowCount());
+    // As wide as the count can ever get for this list, so that the label
+    // neither moves nor leaves digits of a longer count behind it.
+    checkedCount_->setMinimumWidth(
+        checkedCount_->fontMetrics().horizontalAdvance(tr("%1 of %2 checked").arg(total, total)) + 4);
+    checkedCount_->setText(tr("%1 of %2 checked").arg(runreport::number(model->enabledCount()), total));
+    checkedCount_->update();
 }
 
 void ReviewSheet::updateColumns()

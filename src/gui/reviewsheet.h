@@ -35,8 +35,13 @@ public:
     // The window's Escape key cancels like the Cancel button.
     void reject() override;
 
+    // Wide enough for every column, file path included, within the screen: the
+    // size the sheet first opens at, before the person gives it one.
+    QSize fittingSize() const;
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void checkSelected(int tag);
@@ -55,4 +60,5 @@ private:
     ReviewTableModel *model_;
     QSortFilterProxyModel *sorted_;
     QLabel *checkedCount_;
+    bool opening_ = false;
 };

@@ -1,21 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "reviewtablemodel.h"
 
-#include "library/musiclibrary.h"
 #include "operations/changesmodel.h"
-#include "support/namedexception.h"
+#include "support/textutils.h"
 
 #include <QApplication>
 #include <QDebug>
-#include <QStyle>
 #include <QPoint>
+#include <QStyle>
 
 ReviewTableModel::ReviewTableModel(ChangesModel *changes, QObject *parent)
     : QAbstractTableModel(parent), changes_(changes)
 {
     connect(changes, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
         beginResetModel();
-        fileNames_.clear();
+        filePaths_.clear();
     });
     connect(changes, &QAbstractItemModel::modelReset, this, &ReviewTableModel::endResetModel);
     connect(changes, &QAbstractItemModel::dataChanged, this,
@@ -50,23 +49,14 @@ int ReviewTableModel::columnCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : ColumnCount;
 }
 
-QString ReviewTableModel::fileName(int row) const
+QString ReviewTableModel::filePath(int row) const
 {
-    if (auto found = fileNames_.constFind(row); found != fileNames_.cend())
+    if (auto found = filePaths_.constFind(row); found != filePaths_.cend())
         return *found;
-    const MusicTrack &track = changes_->changeList()->records.at(row).track;
-    QString path = track.path();
-    if (track.isLibraryTrack()) {
-        try {
-            path = track.library()->location(*track.track());
-        } catch (const NamedException &e) {
-            qWarning().noquote() << e.description();
-            path.clear();
-        }
-    }
-    const QString name = path.isEmpty() ? tr("missing") : path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
-    fileNames_.insert(row, name);
-    return name;
+    const QString path = text::escapedControls(changefiles::pathOf(changes_->changeList()->records.at(row)),
+                                               text::ControlStyle::Window);
+    filePaths_.insert(row, path);
+    return path;
 }
 
 QVariant ReviewTableModel::data(const QModelIndex &index, int role) const
@@ -76,7 +66,7 @@ QVariant ReviewTableModel::data(const QModelIndex &index, int role) const
     const int column = index.column();
     if (column == FileColumn) {
         if (role == Qt::DisplayRole || role == Qt::ToolTipRole || role == SortRole)
-            return fileName(index.row());
+            return filePath(index.row());
         return {};
     }
     // A row the save would refuse carries a warning by its check box.
@@ -92,6 +82,17 @@ QVariant ReviewTableModel::data(const QModelIndex &index, int role) const
         const Spans spans = changedSpans(changes_->index(index.row(), ChangesModel::OldColumn).data().toString(),
                                          changes_->index(index.row(), ChangesModel::NewColumn).data().toString());
         return QPoint(int(spans.start), int(column == ChangesModel::OldColumn ? spans.oldLength : spans.newLength));
+    }
+    // Why a record came unchecked (an undo's file that is gone, a value changed
+    // since) stands in its row, as the command line prints it under the row.
+    if (const QString &note = changes_->changeList()->records.at(index.row()).note; !note.isEmpty()) {
+        const QString shown = text::escapedControls(note, text::ControlStyle::Window);
+        if (role == Qt::DisplayRole && column == ChangesModel::TitleColumn)
+            return QStringLiteral("%1 (%2)").arg(source.data(role).toString(), shown);
+        if (role == Qt::ToolTipRole)
+            return shown;
+        if (role == Qt::DecorationRole && column == ChangesModel::TitleColumn)
+            return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
     }
     return source.data(role);
 }

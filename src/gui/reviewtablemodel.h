@@ -8,7 +8,8 @@
 class ChangesModel;
 
 // The review sheet's view of the change list: the columns of ChangesModel
-// (same numbers) and after them the file each record's track is in. Adds
+// (same numbers) and after them the path of the file each record's track is
+// in (changefiles::pathOf). Adds
 // what the sheet draws with: the part of the old and of the new value that
 // differs, and a sort key for every column. Follows the change list model;
 // check marks go to it. Main thread only.
@@ -44,9 +45,9 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 private:
-    QString fileName(int row) const;
+    QString filePath(int row) const;
 
     ChangesModel *changes_;
-    // Library tracks' file names, found once per row shown: each is a query.
-    mutable QHash<int, QString> fileNames_;
+    // The records' paths, found once per row shown: a library track's is a query.
+    mutable QHash<int, QString> filePaths_;
 };

@@ -135,6 +135,8 @@ void SourceTracksModel::start(bool librarySource, ReadFunction read)
 void SourceTracksModel::loadFolder(const QString &folder)
 {
     start(false, [folder](Reader &reader) {
+        if (const QString vanished = musicfiles::vanishedFolderMessage(folder); !vanished.isEmpty())
+            throw NamedException(QStringLiteral("No Folder"), vanished);
         const QStringList paths = musicfiles::musicFilesBelow(folder);
         if (paths.isEmpty())
             throw NamedException(QStringLiteral("No Files"),

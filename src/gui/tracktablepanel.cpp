@@ -5,13 +5,18 @@
 #include "library/musiclibrary.h"
 #include "app/runnews.h"
 #include "operations/runreport.h"
+#include "support/fileutils.h"
 #include "support/namedexception.h"
+#include "operations/run.h"
 #include "sourcetracksmodel.h"
+#include "sourcewatcher.h"
 
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
 #include <QPointer>
 #include <QHeaderView>
+#include <QItemSelection>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -25,6 +30,10 @@
 namespace {
 
 const int columnWidths[SourceTracksModel::ColumnCount] = {170, 120, 130, 110, 80, 44, 44, 40, 170, 76, 70};
+// Fitted to its content, no column takes more than this: one long title
+// would push every other column out of view.
+constexpr int widestFittedColumn = 320;
+const QString widthsKey = QStringLiteral("TrackTableColumnWidths");
 
 bool libraryOnly(int column)
 {
@@ -37,7 +46,7 @@ TrackTablePanel::TrackTablePanel(AppDelegate *app, QWidget *parent)
     : QWidget(parent), app_(app), model_(new SourceTracksModel(this)), proxy_(new QSortFilterProxyModel(this)),
       table_(new QTableView(this)), filter_(new QLineEdit(this)), count_(new QLabel(this)),
       columnsButton_(new QToolButton(this)), columnsMenu_(new QMenu(tr("Columns"), this)), status_(new QLabel(this)),
-      loadTimer_(new QTimer(this))
+      loadTimer_(new QTimer(this)), watcher_(new SourceWatcher(this))
 {
     setObjectName("trackTablePanel");
     setMinimumHeight(140);
@@ -65,8 +74,28 @@ TrackTablePanel::TrackTablePanel(AppDelegate *app, QWidget *parent)
     header->setSectionResizeMode(QHeaderView::Interactive);
     header->setStretchLastSection(true);
     header->setSectionsMovable(true);
-    for (int column = 0; column < SourceTracksModel::ColumnCount; ++column)
-        header->resizeSection(column, columnWidths[column]);
+    // The widths the person set stay, across launches too; the others are
+    // fitted to the first tracks shown.
+    const QVariantList kept = files::defaultValue(widthsKey).toList();
+    for (int column = 0; column < SourceTracksModel::ColumnCount; ++column) {
+        const int width = kept.value(column).toInt();
+        header->resizeSection(column, width > 0 ? width : columnWidths[column]);
+        if (width > 0)
+            setByPerson_.insert(column);
+    }
+    connect(header, &QHeaderView::sectionResized, this, [this, header](int column, int, int width) {
+        // The last column stretches with the table; only a drag makes it the person's.
+        const bool stretched = header->visualIndex(column) == lastShownColumn() &&
+                               QGuiApplication::mouseButtons() == Qt::NoButton;
+        if (fittingColumns_ || stretched || !isVisible())
+            return;
+        setByPerson_.insert(column);
+        QVariantList widths = files::defaultValue(widthsKey).toList();
+        while (widths.size() < SourceTracksModel::ColumnCount)
+            widths << 0;
+        widths[column] = width;
+        files::setDefaultValue(widthsKey, widths);
+    });
     header->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(header, &QHeaderView::customContextMenuRequested, this,
             [this, header](const QPoint &at) { columnsMenu_->popup(header->mapToGlobal(at)); });
@@ -123,9 +152,22 @@ TrackTablePanel::TrackTablePanel(AppDelegate *app, QWidget *parent)
     connect(model_, &SourceTracksModel::loadingChanged, this, [this] {
         updateColumns();
         updateCount();
+        if (!model_->isLoading() && !columnsFitted_ && model_->rowCount() > 0)
+            fitColumns();
+        if (!model_->isLoading() && !keptSelection_.isEmpty())
+            restoreSelection();
         if (!model_->isLoading() && restoreScroll_ >= 0) {
-            table_->verticalScrollBar()->setValue(restoreScroll_);
-            restoreScroll_ = -1;
+            // The view may not have measured the last rows yet: then once it has.
+            QScrollBar *bar = table_->verticalScrollBar();
+            const int value = std::exchange(restoreScroll_, -1);
+            if (value <= bar->maximum())
+                bar->setValue(value);
+            else
+                connect(
+                    bar, &QScrollBar::rangeChanged, this, [bar, value](int, int maximum) {
+                        bar->setValue(std::min(value, maximum));
+                    },
+                    Qt::SingleShotConnection);
         }
     });
     connect(proxy_, &QAbstractItemModel::rowsInserted, this, &TrackTablePanel::updateCount);
@@ -149,6 +191,8 @@ TrackTablePanel::TrackTablePanel(AppDelegate *app, QWidget *parent)
                         &AppDelegate::folderPathChanged, &AppDelegate::playlistsChanged})
         connect(app, signal, this, [this] { scheduleLoad(false); });
     connect(&app->news(), &RunNews::tracksChanged, this, [this] { scheduleLoad(true); });
+    // Another program (the command line, a player, a file manager) changed the source.
+    connect(watcher_, &SourceWatcher::changed, this, &TrackTablePanel::sourceChanged);
     updateColumns();
     updateScope();
     scheduleLoad(false);
@@ -177,6 +221,31 @@ void TrackTablePanel::updateColumns()
     for (int column = 0; column < SourceTracksModel::ColumnCount; ++column)
         table_->setColumnHidden(column,
                                 !isColumnChosen(column) || (libraryOnly(column) && !model_->isLibrarySource()));
+}
+
+int TrackTablePanel::lastShownColumn() const
+{
+    const QHeaderView *header = table_->horizontalHeader();
+    for (int visual = header->count() - 1; visual >= 0; --visual)
+        if (!header->isSectionHidden(header->logicalIndex(visual)))
+            return visual;
+    return -1;
+}
+
+void TrackTablePanel::fitColumns()
+{
+    columnsFitted_ = true;
+    fittingColumns_ = true;
+    QHeaderView *header = table_->horizontalHeader();
+    for (int column = 0; column < SourceTracksModel::ColumnCount; ++column) {
+        if (setByPerson_.contains(column) || table_->isColumnHidden(column))
+            continue;
+        // QTableView hides the view's public measure; the view's own is the same.
+        const QAbstractItemView *view = table_;
+        const int content = std::max(view->sizeHintForColumn(column), header->sectionSizeHint(column));
+        header->resizeSection(column, std::min(content, widestFittedColumn));
+    }
+    fittingColumns_ = false;
 }
 
 void TrackTablePanel::reload()
@@ -228,18 +297,31 @@ void TrackTablePanel::load()
     }
     if (key == shownKey_ && !force)
         return;
-    restoreScroll_ = key == shownKey_ ? table_->verticalScrollBar()->value() : -1;
+    // The same source read again keeps the rows the person selected and the
+    // scroll position; a read that stops one still going keeps what it kept.
+    if (key != shownKey_ || !model_->isLoading()) {
+        restoreScroll_ = key == shownKey_ ? table_->verticalScrollBar()->value() : -1;
+        keptSelection_.clear();
+        if (key == shownKey_)
+            for (const QModelIndex &index : table_->selectionModel()->selectedRows())
+                keptSelection_.insert(model_->track(proxy_->mapToSource(index).row()).path);
+    }
     shownKey_ = key;
     const int method = app_->selectedMethod();
     if (method == 1) {
-        if (app_->folderPath().isEmpty())
+        if (app_->folderPath().isEmpty()) {
+            watcher_->stop();
             model_->clear(tr("No folder chosen"));
-        else
+        } else {
+            watcher_->watchFolder(app_->folderPath());
             model_->loadFolder(app_->folderPath());
+        }
         return;
     }
     try {
+        watcher_->watchLibrary(app_->libraryPath());
         std::shared_ptr<MusicLibrary> library = app_->library();
+        libraryVersion_ = library->dataVersion();
         if (method != 0) {
             model_->loadLibrary(std::move(library), std::nullopt);
             return;
@@ -304,6 +386,36 @@ void TrackTablePanel::updateScope()
     else
         text = total == 1 ? tr("1 track") : tr("all %1 tracks").arg(runreport::number(total));
     app_->setTrackScopeText(text);
+}
+
+void TrackTablePanel::sourceChanged()
+{
+    // A run's own writes are read again when it ends.
+    if (Run::busy())
+        return;
+    if (app_->selectedMethod() != 1) {
+        // The library file is also written when nothing in it changed (a checkpoint).
+        try {
+            if (app_->library()->dataVersion() == libraryVersion_)
+                return;
+        } catch (const NamedException &) {
+            // Read again: the table then says why it cannot.
+        }
+    }
+    scheduleLoad(true);
+}
+
+void TrackTablePanel::restoreSelection()
+{
+    QItemSelection rows;
+    for (int row = 0; row < model_->rowCount(); ++row)
+        if (keptSelection_.contains(model_->track(row).path)) {
+            const QModelIndex shown = proxy_->mapFromSource(model_->index(row, 0));
+            if (shown.isValid())
+                rows.select(shown, shown);
+        }
+    keptSelection_.clear();
+    table_->selectionModel()->select(rows, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 void TrackTablePanel::updateCount()

@@ -17,12 +17,15 @@ class QTableView;
 class QTimer;
 class QToolButton;
 class SourceTracksModel;
+class SourceWatcher;
 
 // Below the panes: the tracks of the current source in a table whose
 // columns can be chosen, sorted and resized, a filter box that matches any
 // column, and the status line that says what the last run did. Follows the
 // source options and reads the tracks again after every run that wrote
-// them. While hidden it reads nothing; shown again, it catches up.
+// them, or after another program changed them (the folder's files, the
+// library file), keeping the person's selection and scroll position. While
+// hidden it reads nothing; shown again, it catches up.
 class TrackTablePanel : public QWidget {
     Q_OBJECT
 public:
@@ -35,6 +38,7 @@ public:
     QLineEdit *filterBox() const { return filter_; }
     QLabel *countLabel() const { return count_; }
     QLabel *statusLine() const { return status_; }
+    SourceWatcher *watcher() const { return watcher_; }
     QMenu *columnsMenu() const { return columnsMenu_; }
 
     // Whether the person chose to see the column (library-only columns still
@@ -58,9 +62,14 @@ private:
     void scheduleLoad(bool force);
     void load();
     void updateColumns();
+    // Fits the columns the person did not size to the tracks shown, once.
+    void fitColumns();
+    int lastShownColumn() const;
     void updateCount();
     // Tells the controller's trackScopeText what chosenTracks takes.
     void updateScope();
+    void sourceChanged();
+    void restoreSelection();
     QString sourceKey() const;
 
     AppDelegate *app_;
@@ -73,8 +82,14 @@ private:
     QMenu *columnsMenu_;
     QLabel *status_;
     QTimer *loadTimer_;
+    SourceWatcher *watcher_;
+    QSet<QString> keptSelection_; // the paths of the selected rows, while the same source is read again
+    qint64 libraryVersion_ = 0;   // the library's data version when it was read
     QSet<int> unchosen_;
     QString shownKey_;     // the source whose tracks are shown or being read
     bool forceLoad_ = false;
     int restoreScroll_ = -1; // where to scroll once the same source is read again
+    QSet<int> setByPerson_;  // columns whose width the person chose
+    bool columnsFitted_ = false;
+    bool fittingColumns_ = false;
 };

@@ -667,6 +667,21 @@ QList<HistoryChange> HistoryStore::changes(qint64 run) const
     return list;
 }
 
+QList<HistoryChange> HistoryStore::movesAfter(qint64 run) const
+{
+    QList<HistoryChange> list;
+    Statement st(*db_,
+                 "SELECT " + changeColumns +
+                     " FROM changes WHERE run > ?1 AND pending = 0 AND kind IN (?2, ?3) ORDER BY run, position",
+                 QStringLiteral("read the files moved after run %1 in the history %2").arg(run).arg(path_));
+    st.bind(1, run)
+        .bind(2, historyKindName(HistoryChange::Kind::Renamed))
+        .bind(3, historyKindName(HistoryChange::Kind::Relinked));
+    while (st.next())
+        readChanges(st, list);
+    return list;
+}
+
 bool HistoryStore::isUndone(const HistoryRun &run) const
 {
     // Its undo counts only while that undo stands itself; a chain of undos

@@ -162,6 +162,9 @@ public:
     std::optional<HistoryRun> lastUndoable() const;
     // The run's confirmed changes in the order they were made.
     QList<HistoryChange> changes(qint64 number) const;
+    // The files renamed and the tracks relinked by the runs after this one, in
+    // the order they were made: where a file of that run has gone since.
+    QList<HistoryChange> movesAfter(qint64 number) const;
 
 private:
     void close(qint64 run, const QString &purpose);

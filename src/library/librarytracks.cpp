@@ -24,6 +24,12 @@ int MusicLibrary::trackCount() const
     return st.next() ? int(st.integer(0)) : 0;
 }
 
+qint64 MusicLibrary::dataVersion() const
+{
+    Statement st(connection(), "PRAGMA data_version", QStringLiteral("ask whether the library changed"));
+    return st.next() ? st.integer(0) : 0;
+}
+
 QVariant MusicLibrary::property(const TrackRef &ref, const QString &key) const
 {
     if (key == QLatin1StringView("location"))

@@ -109,6 +109,10 @@ public:
     // Every track of the library, reached through the library.
     QList<TrackRef> allTracks() const;
     int trackCount() const;
+    // A number that changes whenever another connection (another process, or
+    // another thread of this one) committed a change since this thread's
+    // last look, and stays when nothing but a checkpoint happened.
+    qint64 dataVersion() const;
 
     // The library window's selection, resolved.
     QList<TrackRef> selection() const;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tagcatalogue.h"
 
+#include <QHash>
+
 TagCatalogue TagCatalogue::build()
 {
     TagCatalogue c;
@@ -14,4 +16,19 @@ TagCatalogue TagCatalogue::build()
     c.allTags = c.tags + c.integerTags + QStringList{"cover"};
     c.allReadableTags = c.readableTags + c.readableIntegerTags + QStringList{"EmbeddedCover"};
     return c;
+}
+
+const QString &TagCatalogue::displayName(const QString &key)
+{
+    static const QHash<QString, QString> names = [] {
+        const TagCatalogue catalogue = build();
+        QHash<QString, QString> byKey;
+        for (qsizetype i = 0; i < catalogue.allTags.size(); ++i)
+            byKey.insert(catalogue.allTags.at(i), catalogue.allReadableTags.at(i));
+        byKey.insert(QStringLiteral("path"), QStringLiteral("File"));
+        byKey.insert(QStringLiteral("location"), QStringLiteral("Location"));
+        return byKey;
+    }();
+    const auto found = names.constFind(key);
+    return found == names.cend() ? key : *found;
 }

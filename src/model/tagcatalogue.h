@@ -15,4 +15,10 @@ struct TagCatalogue {
     QStringList allReadableTags;     // readableTags, readableIntegerTags, "EmbeddedCover"
 
     static TagCatalogue build();
+
+    // The name a person reads for a key: its display name ("Title" for
+    // "name"); "File" and "Location" for the path a rename and the location
+    // a relink change; any other key as it is. What the review shows, while
+    // programs get the key itself.
+    static const QString &displayName(const QString &key);
 };

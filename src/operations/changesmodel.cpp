@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "changesmodel.h"
 
+#include "library/musiclibrary.h"
+#include "model/tagcatalogue.h"
+#include "support/namedexception.h"
 #include "support/textutils.h"
 
+#include <QDebug>
 #include <QFile>
 
 #include <algorithm>
@@ -17,6 +21,18 @@ FileIdentity fileOf(const ChangeRecord &record)
     if (record.track.isLibraryTrack() || ::stat(QFile::encodeName(record.track.path()).constData(), &st) != 0)
         return {};
     return {static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)};
+}
+
+QString pathOf(const ChangeRecord &record)
+{
+    if (!record.track.isLibraryTrack())
+        return record.track.path();
+    try {
+        return record.track.library() ? record.track.library()->storedLocation(*record.track.track()) : QString();
+    } catch (const NamedException &e) {
+        qWarning().noquote() << e.description();
+        return {};
+    }
 }
 
 FileWrite fileWrite(const ChangeRecord &record)
@@ -150,7 +166,7 @@ const QString &ChangesModel::cellText(int row, int column) const
     case ArtistColumn:
         return record.artist;
     case TagColumn:
-        return record.tagToChange;
+        return TagCatalogue::displayName(record.tagToChange);
     case OldColumn:
         return record.oldTag;
     case NewColumn:
@@ -176,7 +192,7 @@ QVariant ChangesModel::data(const QModelIndex &index, int role) const
         return {};
     const QString &value = cellText(index.row(), index.column());
     if (role == Qt::EditRole)
-        return value;
+        return index.column() == TagColumn ? list_->records.at(index.row()).tagToChange : value;
     // Shown, a control or bidi character in a tag becomes a visible symbol
     // instead of reordering or hiding the text around it.
     QString shown = text::escapedControls(value, text::ControlStyle::Window);

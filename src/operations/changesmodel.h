@@ -45,10 +45,12 @@ public:
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
     // Display and tool tips show control and bidi characters as visible
-    // symbols; the edit role gives a value exactly as the record holds it.
+    // symbols, and the tag by its display name ("Title"); the edit role gives
+    // a value, and the tag's key, exactly as the record holds them.
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
-    // The edit role's value of a text column without a QVariant around it,
-    // for printing a long review; null outside the list and its text columns.
+    // A text column's value as the record holds it (the tag by its display
+    // name) without a QVariant around it, for printing a long review; null
+    // outside the list and its text columns.
     const QString &cellText(int row, int column) const;
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
@@ -66,6 +68,10 @@ namespace changefiles {
 // The file a file track's record names now; unknown for library tracks and
 // files that cannot be examined.
 FileIdentity fileOf(const ChangeRecord &record);
+// Where the record's track is, for the person: a file track's path, a library
+// track's stored location (where its file was, for a dead one); empty for a
+// stream or a track the library no longer has. A query for a library track.
+QString pathOf(const ChangeRecord &record);
 // One tag of one file, whatever name the file goes by: records with equal
 // writes write one file.
 struct FileWrite {

@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "reviewsummary.h"
 
+#include "model/tagcatalogue.h"
+
 namespace review {
 
-QString summary(const ChangeList &list, const QString &playlistName)
+namespace {
+
+QString listSummary(const ChangeList &list, const QString &playlistName)
 {
     const qsizetype count = list.records.size();
     // An undo's entries stand in the playlists its run changed, not in the one chosen now.
@@ -33,13 +37,25 @@ QString summary(const ChangeList &list, const QString &playlistName)
     // changes without walking a list of a hundred thousand.
     QStringList keys;
     for (qsizetype i = 0; i < count && i < 10; ++i)
-        if (!keys.contains(list.records.at(i).tagToChange))
-            keys << list.records.at(i).tagToChange;
+        if (const QString &name = TagCatalogue::displayName(list.records.at(i).tagToChange); !keys.contains(name))
+            keys << name;
     if (keys.size() == 1)
         return QStringLiteral("Checked tracks of these %1 tracks will get their tag '%2' changed:").arg(count).arg(keys.first());
     return QStringLiteral("Checked tracks of these %1 tracks will get their tags '%2' changed:")
         .arg(count)
         .arg(keys.join(QStringLiteral("', '")));
+}
+
+} // namespace
+
+QString summary(const ChangeList &list, const QString &playlistName)
+{
+    // An undo looks like the run it takes back; it says which run it undoes first.
+    if (list.undoOf != 0)
+        return QStringLiteral("Undo of %1. %2")
+            .arg(list.source.isEmpty() ? QStringLiteral("run %1").arg(list.undoOf) : list.source,
+                 listSummary(list, playlistName));
+    return listSummary(list, playlistName);
 }
 
 } // namespace review

@@ -28,9 +28,7 @@ QString stopped(const ApplyResult &result, const QString &singular, const QStrin
     return QStringLiteral("Stopped after %1 of %2").arg(counted(result.written, singular, plural)).arg(result.enabled);
 }
 
-} // namespace
-
-QString applied(const ApplyResult &result, const ChangeList &list, const QString &playlistName)
+QString appliedList(const ApplyResult &result, const ChangeList &list, const QString &playlistName)
 {
     const QString singular = list.playlist ? QStringLiteral("track") : QStringLiteral("change");
     const QString plural = list.playlist ? QStringLiteral("tracks") : QStringLiteral("changes");
@@ -70,6 +68,16 @@ QString applied(const ApplyResult &result, const ChangeList &list, const QString
     if (result.written < result.enabled)
         text += QStringLiteral(", %1 there already").arg(result.enabled - result.written);
     return text;
+}
+
+} // namespace
+
+QString applied(const ApplyResult &result, const ChangeList &list, const QString &playlistName)
+{
+    // An undo's words would read like the run it took back's.
+    if (list.undoOf != 0)
+        return QStringLiteral("Undo of run %1: %2").arg(list.undoOf).arg(appliedList(result, list, playlistName));
+    return appliedList(result, list, playlistName);
 }
 
 QString notRecorded(const ApplyResult &result)

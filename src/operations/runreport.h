@@ -16,7 +16,8 @@ QString number(qsizetype count);
 // "1 change" / "1,642 changes": the number, grouped, and the word in the singular or plural.
 QString counted(qsizetype count, const QString &singular, const QString &plural);
 
-// After an apply run over a change list (membership lists name their playlist).
+// After an apply run over a change list (membership lists name their
+// playlist; an undo's list the run it undid: "Undo of run 3: 1 change applied").
 QString applied(const ApplyResult &result, const ChangeList &list, const QString &playlistName);
 
 // Why the run is missing from the history; empty when it is there.

@@ -190,6 +190,10 @@ std::optional<QList<MusicTrack>> TrackSource::folderTracks() const
                    QStringLiteral("You didn't select a folder with music files to operate on."));
         return std::nullopt;
     }
+    if (const QString vanished = musicfiles::vanishedFolderMessage(folder); !vanished.isEmpty()) {
+        alertPanel(port, QStringLiteral("No Folder"), vanished);
+        return std::nullopt;
+    }
     QList<files::Skipped> skipped;
     const QStringList paths = musicfiles::musicFilesBelow(folder, &skipped);
     if (!skipped.isEmpty())

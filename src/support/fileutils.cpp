@@ -240,6 +240,16 @@ void setDefaultInt(const QString &key, int value)
     userDefaults().setValue(key, value);
 }
 
+QVariant defaultValue(const QString &key)
+{
+    return userDefaults().value(key);
+}
+
+void setDefaultValue(const QString &key, const QVariant &value)
+{
+    userDefaults().setValue(key, value);
+}
+
 QString userDefaultsPath()
 {
     return userDefaults().fileName();

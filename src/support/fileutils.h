@@ -50,6 +50,9 @@ QString stamp(const QString &path);
 // The integer stored in the user defaults under key; 0 when absent.
 int defaultInt(const QString &key);
 void setDefaultInt(const QString &key, int value);
+// Any value stored there (a size, a list of widths); invalid when absent.
+QVariant defaultValue(const QString &key);
+void setDefaultValue(const QString &key, const QVariant &value);
 
 // Where the user defaults are kept on disk.
 QString userDefaultsPath();

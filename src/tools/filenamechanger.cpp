@@ -73,9 +73,10 @@ qsizetype extensionDot(QStringView fileName)
 
 // The text a tag value puts into a name, or nothing when it counts as
 // absent. Characters that would steer a terminal or disguise the name
-// ("evil\u202Egpj.exe") are dropped; a track number or year that is not a
-// whole number from 1 to 2^31-1 (a negative one read back as 4294967295) is
-// no number at all.
+// ("evil\u202Egpj.exe") are dropped, and so are blanks at either end, which
+// would only leave a gap or a blank before the dot ("09 -   Purple Rain .mp3");
+// a track number or year that is not a whole number from 1 to 2^31-1 (a
+// negative one read back as 4294967295) is no number at all.
 std::optional<QString> placedValue(const QString &key, const QVariant &value)
 {
     if (!value.isValid())
@@ -88,7 +89,7 @@ std::optional<QString> placedValue(const QString &key, const QVariant &value)
             return std::nullopt;
         return text;
     }
-    return text::withoutControlAndBidi(text);
+    return text::withoutControlAndBidi(text).trimmed();
 }
 
 // The pattern filled from tags, with number standing for the "number" tag.

@@ -57,9 +57,30 @@ struct TrackNow {
     QString unreadable;
 };
 
+bool taken(const QString &path)
+{
+    return QFileInfo::exists(path) || QFileInfo(path).isSymLink();
+}
+
+// Where the file that was at path is now: a file that is gone is followed
+// through the renames and relinks of the runs after (moves, in their order).
+QString followed(const QString &path, const QList<HistoryChange> &moves)
+{
+    if (taken(path))
+        return path;
+    QString now = path;
+    for (const HistoryChange &move : moves)
+        if (move.before.toString() == now)
+            now = move.after.toString();
+    return now;
+}
+
 class Tracks {
 public:
-    explicit Tracks(std::shared_ptr<MusicLibrary> library) : library_(std::move(library)) {}
+    Tracks(std::shared_ptr<MusicLibrary> library, QList<HistoryChange> moves)
+        : library_(std::move(library)), moves_(std::move(moves))
+    {
+    }
 
     TrackNow &of(const HistoryChange &change, const QStringList &keys)
     {
@@ -78,8 +99,9 @@ public:
                 if (keys.contains(locationKey))
                     now.stored = library_->storedLocation(ref);
             } else {
-                now.track = MusicTrack::withPath(change.path);
-                if (!QFileInfo::exists(change.path))
+                const QString path = followed(change.path, moves_);
+                now.track = MusicTrack::withPath(path);
+                if (!QFileInfo::exists(path))
                     now.unreadable = QStringLiteral("the file is gone");
                 else
                     now.values = now.track.valuesForTags(keys);
@@ -92,6 +114,7 @@ public:
 
 private:
     std::shared_ptr<MusicLibrary> library_;
+    QList<HistoryChange> moves_;
     QHash<QString, TrackNow> tracks_;
 };
 
@@ -111,8 +134,8 @@ ChangeRecord recordFor(const TrackNow &now, const HistoryChange &change)
 // Every value back from "after" to "before", the last change first: a key a
 // run wrote twice goes back through its middle value. A value that is no
 // longer the run's "after" was changed since; its record stays unchecked.
-void tagRecords(const QList<HistoryChange> &changes, const std::shared_ptr<MusicLibrary> &library,
-                QList<ChangeRecord> &records)
+void tagRecords(const QList<HistoryChange> &changes, const QList<HistoryChange> &moves,
+                const std::shared_ptr<MusicLibrary> &library, QList<ChangeRecord> &records)
 {
     QHash<QString, QStringList> keysOf; // per track, all read with one open
     const auto idOf = [](const HistoryChange &c) { return c.trackId != 0 ? QString::number(c.trackId) : c.path; };
@@ -123,7 +146,7 @@ void tagRecords(const QList<HistoryChange> &changes, const std::shared_ptr<Music
         if (!keys.contains(c.key))
             keys << c.key;
     }
-    Tracks tracks(library);
+    Tracks tracks(library, moves);
     QHash<QString, QString> expected; // track and key -> the value the next record finds
     for (qsizetype i = changes.size() - 1; i >= 0; --i) {
         const HistoryChange &change = changes.at(i);
@@ -153,9 +176,10 @@ void tagRecords(const QList<HistoryChange> &changes, const std::shared_ptr<Music
 
 // Files get their old names back, the last renamed first, so that a name a
 // later rename took over is free again when an earlier file wants it back.
-void renameRecords(const QList<HistoryChange> &changes, QList<ChangeRecord> &records)
+void renameRecords(const QList<HistoryChange> &changes, const QList<HistoryChange> &moves,
+                   QList<ChangeRecord> &records)
 {
-    Tracks tracks(nullptr);
+    Tracks tracks(nullptr, moves);
     QSet<QString> freed; // old names that an earlier record of this undo gives up
     for (qsizetype i = changes.size() - 1; i >= 0; --i) {
         HistoryChange atNew = changes.at(i);
@@ -163,10 +187,9 @@ void renameRecords(const QList<HistoryChange> &changes, QList<ChangeRecord> &rec
         const TrackNow &now = tracks.of(atNew, {nameKey, artistKey});
         ChangeRecord record = recordFor(now, changes.at(i));
         record.tagToChange = QStringLiteral("path");
-        record.oldTag = atNew.path;
+        record.oldTag = now.track.path();
         record.newTag = changes.at(i).before.toString();
-        if (record.enabled && !freed.contains(record.newTag) &&
-            (QFileInfo::exists(record.newTag) || QFileInfo(record.newTag).isSymLink())) {
+        if (record.enabled && !freed.contains(record.newTag) && taken(record.newTag)) {
             record.enabled = false;
             record.note = QStringLiteral("changed since the run: another file has the old name");
         }
@@ -174,11 +197,6 @@ void renameRecords(const QList<HistoryChange> &changes, QList<ChangeRecord> &rec
             freed.insert(record.oldTag);
         records << record;
     }
-}
-
-bool taken(const QString &path)
-{
-    return QFileInfo::exists(path) || QFileInfo(path).isSymLink();
 }
 
 // A file the run moved to the Trash comes back to its old name only while it
@@ -210,7 +228,7 @@ void entryRecords(const QList<HistoryChange> &changes, Way way, const std::share
         if (change.kind == Kind::MovedToTrash)
             trashed.insert(change.path, &change);
     QSet<QString> claimed; // of those, the ones a track brings back
-    Tracks tracks(library);
+    Tracks tracks(library, {});
     for (qsizetype i = changes.size() - 1; i >= 0; --i) {
         const HistoryChange &change = changes.at(i);
         if (change.kind == Kind::MovedToTrash || change.kind == Kind::PutBackFromTrash)
@@ -333,8 +351,11 @@ ToolStart undoRun(const UndoOptions &options, TrackSource source)
     const HistoryRun run = *target.run;
 
     QList<HistoryChange> changes;
+    QList<HistoryChange> moves;
     try {
-        changes = HistoryStore(options.historyPath).changes(run.number);
+        const HistoryStore store(options.historyPath);
+        changes = store.changes(run.number);
+        moves = store.movesAfter(run.number);
     } catch (const std::exception &e) {
         return Refusal{QStringLiteral("History Not Readable"), QString::fromUtf8(e.what())};
     }
@@ -377,7 +398,7 @@ ToolStart undoRun(const UndoOptions &options, TrackSource source)
     // Nothing is walked: the history names the tracks.
     collect.listed = [] { return std::optional<QList<MusicTrack>>(QList<MusicTrack>()); };
     collect.step = [](const MusicTrack &, const TrackValues &, QList<ChangeRecord> &) {};
-    collect.finish = [undoable, way, library = collect.source.library,
+    collect.finish = [undoable, moves, way, library = collect.source.library,
                       comebacks = collect.comebacks](QList<ChangeRecord> &records, ProgressSink &) {
         std::shared_ptr<MusicLibrary> opened;
         const bool needsLibrary = way == Way::TakeOut || way == Way::PutBack || std::any_of(undoable.cbegin(), undoable.cend(),
@@ -385,9 +406,9 @@ ToolStart undoRun(const UndoOptions &options, TrackSource source)
         if (needsLibrary && library)
             opened = library();
         if (way == Way::Tags)
-            tagRecords(undoable, opened, records);
+            tagRecords(undoable, moves, opened, records);
         else if (way == Way::Rename)
-            renameRecords(undoable, records);
+            renameRecords(undoable, moves, records);
         else
             entryRecords(undoable, way, opened, records, *comebacks);
     };

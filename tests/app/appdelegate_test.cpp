@@ -178,10 +178,11 @@ TEST(TrackSources, FolderSourceAlertsWhenThereIsNothingToWorkOn)
     road.app.pathSelected(notes.filePath("missing"));
     EXPECT_FALSE(road.app.tracks());
     ASSERT_EQ(road.port->alerts.size(), 3);
-    for (int i : {1, 2}) {
-        EXPECT_EQ(road.port->alerts[i].title, "No Files");
-        EXPECT_EQ(road.port->alerts[i].message, "The folder you have selected doesn't seem to contain music files.");
-    }
+    EXPECT_EQ(road.port->alerts[1].title, "No Files");
+    EXPECT_EQ(road.port->alerts[1].message, "The folder you have selected doesn't seem to contain music files.");
+    // A folder that is gone says so, not that it holds no music.
+    EXPECT_EQ(road.port->alerts[2].title, "No Folder");
+    EXPECT_EQ(road.port->alerts[2].message, "The folder " + notes.filePath("missing") + " no longer exists.");
 }
 
 TEST(TrackSources, FolderAlertFromTheWorkerWaitsForTheAnswer)

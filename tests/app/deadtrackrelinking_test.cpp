@@ -65,7 +65,7 @@ TEST_F(DeadTrackRelinking, ExactlyOneMatchRelinksAndTwoOrACaseDifferenceDoNot)
     EXPECT_EQ(record.tagToChange, "location");
     EXPECT_TRUE(record.oldTag.isEmpty());
     EXPECT_EQ(record.newTag, found);
-    EXPECT_EQ(app_.changeInfo(), "Checked tracks of these 1 tracks will get their tag 'location' changed:");
+    EXPECT_EQ(app_.changeInfo(), "Checked tracks of these 1 tracks will get their tag 'Location' changed:");
     EXPECT_EQ(app_.folderPath(), search_.path());
     EXPECT_EQ(app_.selectedMethod(), 0);
 

@@ -68,7 +68,7 @@ TEST(Road, TagListOverFolderFilesIsReviewedAndWritten)
     ASSERT_TRUE(road.app.changes());
     EXPECT_EQ(road.app.changes()->records.size(), 3);
     EXPECT_FALSE(road.app.changes()->playlist);
-    EXPECT_EQ(road.app.changeInfo(), "Checked tracks of these 3 tracks will get their tag 'name' changed:");
+    EXPECT_EQ(road.app.changeInfo(), "Checked tracks of these 3 tracks will get their tag 'Title' changed:");
     QStringList sent{""};
     for (int i = 0; i < 3; ++i)
         sent << QStringLiteral("%1/3 - %2").arg(i + 1).arg(road.app.changes()->records[i].title);
@@ -91,7 +91,7 @@ TEST(Road, TagListOverALibraryPlaylistWritesTheLibrary)
     const QList<qint64> ids = road.startOnPlaylist("Mix", 3);
     road.collectAppending("genre", "Jazz");
     ASSERT_EQ(road.port->reviewsBegun, 1);
-    EXPECT_EQ(road.app.changeInfo(), "Checked tracks of these 3 tracks will get their tag 'genre' changed:");
+    EXPECT_EQ(road.app.changeInfo(), "Checked tracks of these 3 tracks will get their tag 'Genre' changed:");
 
     const QStringList details = detailsDuring(road.app, [&] { road.apply(); });
     expectDetailsFrom(details, {"", "1/3 Song 1", "2/3 Song 2", "3/3 Song 3"});

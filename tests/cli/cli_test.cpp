@@ -129,8 +129,8 @@ TEST(CliReview, DryRunPrintsTheTableAndWritesNothing)
 
     const QStringList lines = s.outText.split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 5) << s.outText.toStdString();
-    EXPECT_EQ(lines[0], "Checked tracks of these 3 tracks will get their tag 'name' changed:");
-    EXPECT_TRUE(lines[1].contains(QRegularExpression("^ +Title +Artist +Tag +Old Value +New Value$")))
+    EXPECT_EQ(lines[0], "Checked tracks of these 3 tracks will get their tag 'Title' changed:");
+    EXPECT_TRUE(lines[1].contains(QRegularExpression("^ +Title +Artist +Tag +Old Value +New Value +File$")))
         << lines[1].toStdString();
     EXPECT_TRUE(lines[2].startsWith("1 [x]")) << lines[2].toStdString();
     EXPECT_TRUE(lines[4].contains(" (live)"));
@@ -140,6 +140,19 @@ TEST(CliReview, DryRunPrintsTheTableAndWritesNothing)
         for (int row = 2; row < 5; ++row)
             EXPECT_TRUE(at > 2 && lines[row].mid(at - 2, 2) == "  " && lines[row].at(at) != u' ')
                 << heading.toStdString() << " in " << lines[row].toStdString();
+    }
+    // The tag by its display name, and each track's file, its path cut from the left.
+    const qsizetype tagAt = lines[1].indexOf("Tag");
+    const qsizetype fileAt = lines[1].indexOf("File");
+    for (int row = 2; row < 5; ++row) {
+        EXPECT_EQ(lines[row].mid(tagAt, 6), "Title ") << lines[row].toStdString();
+        const QString file = lines[row].mid(fileAt);
+        EXPECT_EQ(std::count_if(paths.cbegin(), paths.cend(),
+                                [&](const QString &p) {
+                                    return file == (p.size() > 40 ? QChar(0x2026) + p.right(39) : p);
+                                }),
+                  1)
+            << file.toStdString();
     }
     for (int i = 0; i < paths.size(); ++i)
         EXPECT_EQ(TestFolder::readAll(paths[i]), bytes[i]);
@@ -203,7 +216,7 @@ TEST(CliReview, JsonReviewCarriesEveryField)
     s.addFiles();
     EXPECT_EQ(s.runOverFolder({"--json", "--dry-run", "--uncheck", "1,3"}), ExitCode::Success);
     const QJsonObject review = QJsonDocument::fromJson(s.outText.toUtf8()).object();
-    EXPECT_EQ(review["summary"].toString(), "Checked tracks of these 3 tracks will get their tag 'name' changed:");
+    EXPECT_EQ(review["summary"].toString(), "Checked tracks of these 3 tracks will get their tag 'Title' changed:");
     EXPECT_FALSE(review["playlist"].toBool());
     const QJsonArray records = review["records"].toArray();
     ASSERT_EQ(records.size(), 3);
@@ -459,8 +472,9 @@ TEST(CliReview, ALongReviewComesOutInOrderWithColumnsAsWideAsItsWidestCell)
         ASSERT_TRUE(line.startsWith(QStringLiteral("%1 %2").arg(i + 1, 4).arg(i % 7 != 0 ? "[x]" : "[ ]")))
             << line.toStdString();
         EXPECT_EQ(line.mid(artistAt, 6), "Artist") << line.toStdString();
-        EXPECT_TRUE(line.endsWith(QStringLiteral("new %1").arg(i))) << line.toStdString();
+        EXPECT_TRUE(line.contains(QStringLiteral("new %1 ").arg(i))) << line.toStdString();
+        EXPECT_TRUE(line.endsWith(QStringLiteral("  /music/%1.mp3").arg(i))) << "the file last: " << line.toStdString();
     }
     EXPECT_EQ(lines[1].indexOf("New Value"), lines[1].indexOf("Old Value") + 42);
-    EXPECT_TRUE(lines[502].endsWith(QString(38, u'L') + QStringLiteral("\\\u2026  new 500"))) << lines[502].toStdString();
+    EXPECT_TRUE(lines[502].contains(QString(38, u'L') + QStringLiteral("\\\u2026  new 500 "))) << lines[502].toStdString();
 }

@@ -66,7 +66,7 @@ TEST(CliProcess, ToolRunAppliesWithYesAndPrintsTheReview)
                                "name", "--method", "upper", "--dry-run"},
                               locations);
     EXPECT_EQ(dry.status, 0) << dry.err.toStdString();
-    EXPECT_TRUE(dry.out.contains("Checked tracks of these 1 tracks will get their tag 'name' changed:"));
+    EXPECT_TRUE(dry.out.contains("Checked tracks of these 1 tracks will get their tag 'Title' changed:"));
     EXPECT_TRUE(dry.out.contains("quiet song") && dry.out.contains("QUIET SONG"));
     EXPECT_EQ(MusicTrack::withPath(song).title(), "quiet song");
 

@@ -84,7 +84,7 @@ TEST_F(TagToolCommandTest, SearchReplacePrintsTheReviewAndAppliesAllButTheUnchec
 
     EXPECT_EQ(cli({"search-replace", "--tag", "name", "--search", "the ", "--replace", "A ", "--uncheck", "2", "--yes"}), 0)
         << errors.toStdString();
-    EXPECT_TRUE(out.contains("Checked tracks of these 2 tracks will get their tag 'name' changed:")) << out.toStdString();
+    EXPECT_TRUE(out.contains("Checked tracks of these 2 tracks will get their tag 'Title' changed:")) << out.toStdString();
     EXPECT_TRUE(out.contains("The Band")) << out.toStdString();
     EXPECT_TRUE(out.contains("A Band"));
     EXPECT_TRUE(out.contains("A end"));

@@ -63,10 +63,10 @@ TEST_F(ReviewClarityTest, ValuesAreMarkedCheckedRowsCountedSpaceTogglesAndColumn
     QTableView *table = sheet->table();
     QAbstractItemModel *model = table->model();
 
-    // The file column: a file's name, a library track's location's name, or "missing".
+    // The file column: a file's path, a library track's location, where its file was for a dead one.
     EXPECT_EQ(model->headerData(ReviewTableModel::FileColumn, Qt::Horizontal).toString(), "File");
-    EXPECT_EQ(model->index(0, ReviewTableModel::FileColumn).data().toString(), "01 song.mp3");
-    EXPECT_EQ(model->index(2, ReviewTableModel::FileColumn).data().toString(), "missing");
+    EXPECT_EQ(model->index(0, ReviewTableModel::FileColumn).data().toString(), song);
+    EXPECT_EQ(model->index(2, ReviewTableModel::FileColumn).data().toString(), folder.filePath("album/gone.mp3"));
     // A long value shows whole in its tooltip.
     EXPECT_EQ(model->index(2, ChangesModel::NewColumn).data(Qt::ToolTipRole).toString(), longValue);
 

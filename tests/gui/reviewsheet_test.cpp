@@ -79,7 +79,7 @@ TEST_F(ReviewSheetTest, OpensWindowModalWithTheSummaryAndOneCheckedRowPerRecord)
     ReviewSheet *sheet = window->reviewSheet();
     ASSERT_TRUE(sheet->isVisible());
     EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
-    EXPECT_EQ(sheet->summary()->text(), "Checked tracks of these 25 tracks will get their tag 'name' changed:");
+    EXPECT_EQ(sheet->summary()->text(), "Checked tracks of these 25 tracks will get their tag 'Title' changed:");
     QAbstractItemModel *model = sheet->table()->model();
     ASSERT_EQ(model->rowCount(), 25);
     EXPECT_EQ(model->index(3, ChangesModel::CheckColumn).data(Qt::CheckStateRole).toInt(), Qt::Checked);

@@ -43,14 +43,14 @@ TEST(ReviewSummary, OnlyTheFirstTenRecordsNameTheTag)
     keys << QStringLiteral("artist");
     keys += QStringList(14, QStringLiteral("name"));
     EXPECT_EQ(review::summary(*tagList(keys), {}),
-              "Checked tracks of these 25 tracks will get their tag 'name' changed:");
+              "Checked tracks of these 25 tracks will get their tag 'Title' changed:");
 }
 
 TEST(ReviewSummary, MixedKeysAreJoinedInThePluralText)
 {
     const QString text = review::summary(*tagList({"name", "artist", "name"}), {});
-    EXPECT_TRUE(text == "Checked tracks of these 3 tracks will get their tags 'name', 'artist' changed:" ||
-                text == "Checked tracks of these 3 tracks will get their tags 'artist', 'name' changed:")
+    EXPECT_TRUE(text == "Checked tracks of these 3 tracks will get their tags 'Title', 'Artist' changed:" ||
+                text == "Checked tracks of these 3 tracks will get their tags 'Artist', 'Title' changed:")
         << text.toStdString();
 }
 
@@ -92,7 +92,8 @@ TEST(ChangesModel, CheckColumnEditsTheSharedListAndShowsValues)
     ChangesModel model;
     model.setChangeList(list);
     ASSERT_EQ(model.rowCount(), 2);
-    EXPECT_EQ(model.data(model.index(1, ChangesModel::TagColumn)).toString(), "genre");
+    EXPECT_EQ(model.data(model.index(1, ChangesModel::TagColumn)).toString(), "Genre");
+    EXPECT_EQ(model.data(model.index(1, ChangesModel::TagColumn), Qt::EditRole).toString(), "genre");
     EXPECT_EQ(model.data(model.index(1, ChangesModel::OldColumn)).toString(), "Rock");
     EXPECT_EQ(model.data(model.index(1, ChangesModel::NewColumn)).toString(), "rock");
     EXPECT_TRUE(model.flags(model.index(0, ChangesModel::CheckColumn)) & Qt::ItemIsUserCheckable);
