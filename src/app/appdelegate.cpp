@@ -41,6 +41,8 @@ void AppDelegate::applicationDidFinishLaunching()
     emit tagListsChanged();
 
     setFilenameString(QStringLiteral("#n - #t"));
+    setFromFilenameString(QStringLiteral("#n - #t"));
+    setFromFilenameTrim(true);
     setSelectedCondition(2);
     setCaseInsensitive(true);
 

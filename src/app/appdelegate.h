@@ -116,6 +116,13 @@ class AppDelegate : public QObject, public ProgressSink {
     // Size calculator.
     QUAVERTIN_OPTION(int, selectedBitrate, SelectedBitrate)
 
+    // Tags from File Name.
+    QUAVERTIN_OPTION(QString, fromFilenameString, FromFilenameString)
+    QUAVERTIN_OPTION(bool, fromFilenameRegular, FromFilenameRegular)
+    QUAVERTIN_OPTION(bool, fromFilenameUnderscores, FromFilenameUnderscores)
+    QUAVERTIN_OPTION(bool, fromFilenameTrim, FromFilenameTrim)
+    QUAVERTIN_OPTION(bool, fromFilenameKeepExisting, FromFilenameKeepExisting)
+
     // The tag lists (indexes of the options above point into them).
     Q_PROPERTY(QStringList tags READ tags NOTIFY tagListsChanged)
     Q_PROPERTY(QStringList readableTags READ readableTags NOTIFY tagListsChanged)
@@ -255,6 +262,7 @@ public slots:
     void performDead();
     void performCalculate();
     void performFix();
+    void performTagsFromFilename();
     // Takes back run number of the history beside the library (0: the newest
     // that is no undo and was not undone), through the review.
     void performUndo(qint64 number = 0);

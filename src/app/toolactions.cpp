@@ -17,6 +17,7 @@
 #include "tools/renamesummary.h"
 #include "tools/searchreplace.h"
 #include "tools/sizecalculator.h"
+#include "tools/tagsfromfilename.h"
 #include "tools/tagtoolrun.h"
 #include "tools/undo.h"
 
@@ -182,6 +183,15 @@ void AppDelegate::performFix()
     setFolderPath(*folder);
     setSelectedMethod(choices::PlaylistSource);
     startTool(tools::deadTrackRelinking(*folder, trackSource()));
+}
+
+// ---- Tags from File Name
+void AppDelegate::performTagsFromFilename()
+{
+    endEditing();
+    startTool(tools::tagsFromFilename({fromFilenameString(), fromFilenameRegular(), fromFilenameUnderscores(),
+                                       fromFilenameTrim(), fromFilenameKeepExisting()},
+                                      trackSource()));
 }
 
 // ---- Undo

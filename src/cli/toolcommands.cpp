@@ -39,6 +39,9 @@ const QList<ToolCommand> &toolCommands()
         // Dead track relinking
         {"relink", "relink dead tracks to files found in a folder", relinkCommand},
 
+        // Tags from File Name
+        {"from-filename", "set tags from the names of the files and their folders", fromFilenameCommand},
+
         // Undo
         {"undo", "take back a run of the history (the newest by default), reviewed like any tool", undoCommand},
     };

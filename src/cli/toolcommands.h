@@ -55,6 +55,9 @@ ExitCode sizeCalculatorCommand(ToolContext &context);
 // Dead track relinking
 ExitCode relinkCommand(ToolContext &context);
 
+// Tags from File Name
+ExitCode fromFilenameCommand(ToolContext &context);
+
 // Undo of a run of the history
 ExitCode undoCommand(ToolContext &context);
 

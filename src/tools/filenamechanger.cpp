@@ -26,18 +26,10 @@
 
 namespace tools {
 
-namespace {
-
-struct Placeholder {
-    QString text;
-    QString key;
-};
-
-// The six placeholders and the tag each one stands for; made once, as every
-// file of a run needs them.
-const std::array<Placeholder, 6> &placeholders()
+const std::array<NamePlaceholder, 6> &namePlaceholders()
 {
-    static const std::array<Placeholder, 6> list{{
+    // Made once, as every file of a run needs them.
+    static const std::array<NamePlaceholder, 6> list{{
         {QStringLiteral("#a"), QStringLiteral("artist")},
         {QStringLiteral("#t"), QStringLiteral("name")},
         {QStringLiteral("#g"), QStringLiteral("genre")},
@@ -48,9 +40,18 @@ const std::array<Placeholder, 6> &placeholders()
     return list;
 }
 
+bool isPlaceableNumber(const QString &text)
+{
+    bool ok = false;
+    const qlonglong number = text.toLongLong(&ok);
+    return ok && number >= 1 && number <= std::numeric_limits<qint32>::max();
+}
+
+namespace {
+
 const QString &numberKey()
 {
-    return placeholders()[5].key;
+    return namePlaceholders()[5].key;
 }
 
 // NAME_MAX of the file systems the program meets, in bytes of the encoded name.
@@ -81,9 +82,7 @@ std::optional<QString> placedValue(const QString &key, const QVariant &value)
         return std::nullopt;
     const QString text = value.toString();
     if (key == numberKey() || key == QLatin1String("year")) {
-        bool ok = false;
-        const qlonglong number = text.toLongLong(&ok);
-        if (!ok || number < 1 || number > std::numeric_limits<qint32>::max())
+        if (!isPlaceableNumber(text))
             return std::nullopt;
         return text;
     }
@@ -96,7 +95,7 @@ std::optional<QString> placedValue(const QString &key, const QVariant &value)
 QString filledPattern(const QString &pattern, const QVariantHash &tags, const QVariant &number)
 {
     text::ReplacementMap map;
-    for (const Placeholder &p : placeholders()) {
+    for (const NamePlaceholder &p : namePlaceholders()) {
         if (const auto value = placedValue(p.key, p.key == numberKey() ? number : tags.value(p.key)))
             map.append({p.text, *value});
     }
@@ -108,7 +107,7 @@ QString filledPattern(const QString &pattern, const QVariantHash &tags, const QV
 QStringList renameTagKeys()
 {
     QStringList keys;
-    for (const Placeholder &p : placeholders())
+    for (const NamePlaceholder &p : namePlaceholders())
         keys << p.key;
     return keys;
 }
@@ -128,7 +127,7 @@ QString nameFromPattern(const QString &pattern, const QVariantHash &tags)
 
 bool containsPlaceholder(const QString &name)
 {
-    for (const Placeholder &p : placeholders())
+    for (const NamePlaceholder &p : namePlaceholders())
         if (name.contains(p.text))
             return true;
     return false;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "clirunner.h"
 #include "library/musiclibrary.h"
+#include "model/musictrack.h"
 #include "testfiles.h"
 #include "app/filetoolrun.h"
 #include "userlocations.h"
@@ -105,4 +106,36 @@ TEST_F(FileToolCommands, SizeReportsOrRefuses)
     EXPECT_EQ(cli({"--playlist", "Loud", "size", "--bitrate", "100"}), 2);
     files.addFile("text/notes.txt", "hello");
     EXPECT_EQ(cli({"--folder", files.filePath("text"), "size"}), 1);
+}
+
+TEST_F(FileToolCommands, FromFilenameTakesTagsFromFolderLevelsWithItsOptions)
+{
+    const QString song = addTrack("m/Some_Band/03_-_Big_Song.mp3", "old", 0);
+    const QString stray = addTrack("m/Some_Band/stray.mp3", "Stray", 1);
+    const auto tag = [](const QString &path, const QString &key) { return MusicTrack::withPath(path).valueForTag(key); };
+    // A dry run shows the review and writes nothing.
+    EXPECT_EQ(cli({"--folder", files.filePath("m"), "from-filename", "--pattern", "#a/#n_-_#t",
+                   "--underscores", "--dry-run"}),
+              0)
+        << err.toStdString();
+    EXPECT_TRUE(out.contains("Big Song")) << out.toStdString();
+    EXPECT_EQ(tag(song, "name"), "old");
+
+    EXPECT_EQ(cli({"--folder", files.filePath("m"), "from-filename", "--pattern", "#a/#n_-_#t",
+                   "--keep-existing", "--yes"}),
+              0)
+        << err.toStdString();
+    EXPECT_EQ(tag(song, "name"), "old");
+    EXPECT_EQ(tag(song, "artist"), "Seed Artist");
+    EXPECT_EQ(tag(song, "trackNumber").toInt(), 3);
+    EXPECT_EQ(tag(stray, "trackNumber").toInt(), 1);
+
+    // A regular expression without a group it knows is refused; one with them takes the tags.
+    EXPECT_EQ(cli({"--folder", files.filePath("m"), "from-filename", "--regex", "--pattern", "(?<x>.+)"}), 1);
+    EXPECT_EQ(cli({"--folder", files.filePath("m"), "from-filename", "--regex", "--pattern",
+                   "/(?<artist>[^/]+)/(?<track>\\d+)_-_(?<title>[^/]+)", "--underscores", "--yes"}),
+              0)
+        << err.toStdString();
+    EXPECT_EQ(tag(song, "name"), "Big Song");
+    EXPECT_EQ(tag(song, "artist"), "Some Band");
 }
