@@ -43,6 +43,8 @@ void AppDelegate::applicationDidFinishLaunching()
     setFilenameString(QStringLiteral("#n - #t"));
     setFromFilenameString(QStringLiteral("#n - #t"));
     setFromFilenameTrim(true);
+    setNumberStart(1);
+    setOrganizePattern(QStringLiteral("#a/#l/#n - #t"));
     setSelectedCondition(2);
     setCaseInsensitive(true);
 

@@ -11,7 +11,9 @@
 #include "tools/deadtrackremoval.h"
 #include "tools/encodingconversion.h"
 #include "tools/filenamechanger.h"
+#include "tools/numbertracks.h"
 #include "tools/numerictagchanger.h"
+#include "tools/organize.h"
 #include "tools/playlistexport.h"
 #include "tools/playlistmanager.h"
 #include "tools/renamesummary.h"
@@ -192,6 +194,24 @@ void AppDelegate::performTagsFromFilename()
     startTool(tools::tagsFromFilename({fromFilenameString(), fromFilenameRegular(), fromFilenameUnderscores(),
                                        fromFilenameTrim(), fromFilenameKeepExisting()},
                                       trackSource()));
+}
+
+// ---- Number Tracks
+void AppDelegate::performNumberTracks()
+{
+    endEditing();
+    tools::NumberTracksOptions options{numberStart(), numberRestart(), numberTotals(), numberDiscs(), {}};
+    for (const QString &key : numberOrder().split(QLatin1Char(','), Qt::SkipEmptyParts))
+        options.order << key.trimmed();
+    startTool(tools::numberTracks(options, trackSource()));
+}
+
+// ---- Organize Files into Folders
+void AppDelegate::performOrganize()
+{
+    endEditing();
+    startTool(tools::organize({organizeFolder(), organizePattern(), organizeRemoveEmpty(), organizeTakeAlong()},
+                              trackSource()));
 }
 
 // ---- Undo

@@ -42,6 +42,12 @@ const QList<ToolCommand> &toolCommands()
         // Tags from File Name
         {"from-filename", "set tags from the names of the files and their folders", fromFilenameCommand},
 
+        // Number Tracks
+        {"number", "number the tracks in order, per album, per folder or throughout", numberTracksCommand},
+
+        // Organize Files into Folders
+        {"organize", "move the files into folders made from their tags", organizeCommand},
+
         // Undo
         {"undo", "take back a run of the history (the newest by default), reviewed like any tool", undoCommand},
     };

@@ -54,4 +54,8 @@ void setDefaultInt(const QString &key, int value);
 // Where the user defaults are kept on disk.
 QString userDefaultsPath();
 
+// The folder part of an absolute path, as QFileInfo::path gives it, without
+// asking the file system.
+QString folderOf(const QString &path);
+
 } // namespace files

@@ -57,12 +57,6 @@ const QString &numberKey()
 // NAME_MAX of the file systems the program meets, in bytes of the encoded name.
 constexpr qsizetype maxFileNameBytes = 255;
 
-// The folder part of an absolute path, as QFileInfo::path gives it.
-QString folderOf(const QString &path)
-{
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    return slash > 0 ? path.left(slash) : QStringLiteral("/");
-}
 
 // The extension is what follows the last dot of the name, as the listing of
 // music files sees it: a file named ".mp3" is an MP3 file with an empty name.
@@ -143,7 +137,7 @@ QHash<QString, int> filesPerFolder(const QStringList &paths)
 {
     QHash<QString, int> counts;
     for (const QString &path : paths)
-        ++counts[folderOf(path)];
+        ++counts[files::folderOf(path)];
     return counts;
 }
 
@@ -291,7 +285,7 @@ QList<PlannedRename> renamePlan(const QStringList &files, const RenameOptions &o
             plan.append({path, QString(), RenameOutcome::Unreadable});
             return;
         }
-        PlannedRename entry = plannedRename(path, tags.tags, options, counts.value(folderOf(path)));
+        PlannedRename entry = plannedRename(path, tags.tags, options, counts.value(files::folderOf(path)));
         if (entry.outcome == RenameOutcome::Renamed) {
             const QFileInfo there(entry.target);
             const bool onDisk = !freed.contains(entry.target) && (there.exists() || there.isSymLink());

@@ -13,6 +13,7 @@ namespace tools {
 namespace {
 
 const QString locationKey = QStringLiteral("location");
+const QString durationKey = QStringLiteral("duration");
 const QString trackNumberKey = QStringLiteral("trackNumber");
 const QString yearKey = QStringLiteral("year");
 
@@ -217,7 +218,7 @@ ToolStart tagsFromFilename(const FromFilenameOptions &options, TrackSource sourc
     run.keys = made->keys();
     run.keys.removeAll(QString());
     run.keys.removeDuplicates();
-    run.keys << locationKey;
+    run.keys << locationKey << durationKey;
     run.tool = QStringLiteral("Tags from File Name");
     run.noChangesMessage = QStringLiteral("The file names of the tracks you've selected give no tags they don't "
                                           "already have.");
@@ -228,6 +229,10 @@ ToolStart tagsFromFilename(const FromFilenameOptions &options, TrackSource sourc
             path = track.path();
         if (path.isEmpty())
             return; // a library track whose file is gone has no name to read
+        // TagLib gives the length of every file it can read as audio: one
+        // without (a broken file named .mp3) could not take the tag.
+        if (!track.isLibraryTrack() && !values.value(durationKey).isValid())
+            return;
         const std::optional<NameValues> found = pattern.match(path);
         if (!found) {
             left->notMatching << path;
