@@ -41,6 +41,10 @@ void AppDelegate::applicationDidFinishLaunching()
     emit tagListsChanged();
 
     setFilenameString(QStringLiteral("#n - #t"));
+    setFromFilenameString(QStringLiteral("#n - #t"));
+    setFromFilenameTrim(true);
+    setNumberStart(1);
+    setOrganizePattern(QStringLiteral("#a/#l/#n - #t"));
     setSelectedCondition(2);
     setCaseInsensitive(true);
 

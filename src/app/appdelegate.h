@@ -119,6 +119,26 @@ class AppDelegate : public QObject, public ProgressSink {
     // Size calculator.
     QUAVERTIN_OPTION(int, selectedBitrate, SelectedBitrate)
 
+    // Tags from File Name.
+    QUAVERTIN_OPTION(QString, fromFilenameString, FromFilenameString)
+    QUAVERTIN_OPTION(bool, fromFilenameRegular, FromFilenameRegular)
+    QUAVERTIN_OPTION(bool, fromFilenameUnderscores, FromFilenameUnderscores)
+    QUAVERTIN_OPTION(bool, fromFilenameTrim, FromFilenameTrim)
+    QUAVERTIN_OPTION(bool, fromFilenameKeepExisting, FromFilenameKeepExisting)
+
+    // Number Tracks.
+    QUAVERTIN_OPTION(int, numberStart, NumberStart)
+    QUAVERTIN_OPTION(int, numberRestart, NumberRestart)
+    QUAVERTIN_OPTION(bool, numberTotals, NumberTotals)
+    QUAVERTIN_OPTION(bool, numberDiscs, NumberDiscs)
+    QUAVERTIN_OPTION(QString, numberOrder, NumberOrder) // tags to sort by, comma-separated; empty: as shown
+
+    // Organize Files into Folders.
+    QUAVERTIN_OPTION(QString, organizeFolder, OrganizeFolder)
+    QUAVERTIN_OPTION(QString, organizePattern, OrganizePattern)
+    QUAVERTIN_OPTION(bool, organizeRemoveEmpty, OrganizeRemoveEmpty)
+    QUAVERTIN_OPTION(bool, organizeTakeAlong, OrganizeTakeAlong)
+
     // The tag lists (indexes of the options above point into them).
     Q_PROPERTY(QStringList tags READ tags NOTIFY tagListsChanged)
     Q_PROPERTY(QStringList readableTags READ readableTags NOTIFY tagListsChanged)
@@ -265,6 +285,9 @@ public slots:
     void performDead();
     void performCalculate();
     void performFix();
+    void performTagsFromFilename();
+    void performNumberTracks();
+    void performOrganize();
     // Takes back run number of the history beside the library (0: the newest
     // that is no undo and was not undone), through the review.
     void performUndo(qint64 number = 0);

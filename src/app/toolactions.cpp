@@ -12,12 +12,15 @@
 #include "tools/edittags.h"
 #include "tools/encodingconversion.h"
 #include "tools/filenamechanger.h"
+#include "tools/numbertracks.h"
 #include "tools/numerictagchanger.h"
+#include "tools/organize.h"
 #include "tools/playlistexport.h"
 #include "tools/playlistmanager.h"
 #include "tools/renamesummary.h"
 #include "tools/searchreplace.h"
 #include "tools/sizecalculator.h"
+#include "tools/tagsfromfilename.h"
 #include "tools/tagtoolrun.h"
 #include "tools/undo.h"
 
@@ -183,6 +186,33 @@ void AppDelegate::performFix()
     setFolderPath(*folder);
     setSelectedMethod(choices::PlaylistSource);
     startTool(tools::deadTrackRelinking(*folder, trackSource()));
+}
+
+// ---- Tags from File Name
+void AppDelegate::performTagsFromFilename()
+{
+    endEditing();
+    startTool(tools::tagsFromFilename({fromFilenameString(), fromFilenameRegular(), fromFilenameUnderscores(),
+                                       fromFilenameTrim(), fromFilenameKeepExisting()},
+                                      trackSource()));
+}
+
+// ---- Number Tracks
+void AppDelegate::performNumberTracks()
+{
+    endEditing();
+    tools::NumberTracksOptions options{numberStart(), numberRestart(), numberTotals(), numberDiscs(), {}};
+    for (const QString &key : numberOrder().split(QLatin1Char(','), Qt::SkipEmptyParts))
+        options.order << key.trimmed();
+    startTool(tools::numberTracks(options, trackSource()));
+}
+
+// ---- Organize Files into Folders
+void AppDelegate::performOrganize()
+{
+    endEditing();
+    startTool(tools::organize({organizeFolder(), organizePattern(), organizeRemoveEmpty(), organizeTakeAlong()},
+                              trackSource()));
 }
 
 // ---- Undo

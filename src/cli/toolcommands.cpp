@@ -43,6 +43,15 @@ const QList<ToolCommand> &toolCommands()
         {"show", "print every field and fact of the tracks' files", showCommand},
         {"set", "set one tag to one value on the tracks, through the review", setCommand},
 
+        // Tags from File Name
+        {"from-filename", "set tags from the names of the files and their folders", fromFilenameCommand},
+
+        // Number Tracks
+        {"number", "number the tracks in order, per album, per folder or throughout", numberTracksCommand},
+
+        // Organize Files into Folders
+        {"organize", "move the files into folders made from their tags", organizeCommand},
+
         // Undo
         {"undo", "take back a run of the history (the newest by default), reviewed like any tool", undoCommand},
     };

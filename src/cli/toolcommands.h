@@ -59,6 +59,15 @@ ExitCode relinkCommand(ToolContext &context);
 ExitCode showCommand(ToolContext &context);
 ExitCode setCommand(ToolContext &context);
 
+// Tags from File Name
+ExitCode fromFilenameCommand(ToolContext &context);
+
+// Number Tracks
+ExitCode numberTracksCommand(ToolContext &context);
+
+// Organize Files into Folders
+ExitCode organizeCommand(ToolContext &context);
+
 // Undo of a run of the history
 ExitCode undoCommand(ToolContext &context);
 

@@ -5,11 +5,15 @@
 #include "popupbutton.h"
 #include "tools/textencodings.h"
 #include "operations/choices.h"
+#include "support/windowport.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLineEdit>
 #include <QLocale>
+#include <QPushButton>
+#include <QSpinBox>
 
 namespace panes {
 
@@ -40,6 +44,56 @@ QWidget *buttonRow(const QList<QPushButton *> &buttons)
     for (QPushButton *button : buttons)
         layout->addWidget(button);
     return row;
+}
+
+// Tags from File Name, Number Tracks, and Organize Files into Folders.
+void namesNumbersFolders(PaneBuilder &b, QBoxLayout *left, QBoxLayout *right)
+{
+    AppDelegate *app = b.app();
+    b.beginGroup(QObject::tr("Tags from File Name"), left);
+    b.field(QObject::tr("Pattern:"), "fromFilenameString", QStringLiteral("#a/#l/#n - #t"));
+    b.check(QObject::tr("Regular expression with named groups"), "fromFilenameRegular");
+    b.check(QObject::tr("Read \"_\" as a space"), "fromFilenameUnderscores");
+    b.check(QObject::tr("Trim spaces"), "fromFilenameTrim");
+    b.check(QObject::tr("Only fill empty tags"), "fromFilenameKeepExisting");
+    auto *fromFilename = b.button(QObject::tr("Take Tags"), &AppDelegate::performTagsFromFilename);
+    fromFilename->setObjectName("performTagsFromFilename");
+    b.form()->addRow(buttonRow({fromFilename}));
+    b.endGroup();
+
+    b.beginGroup(QObject::tr("Number Tracks (in the order shown)"), left);
+    auto *start = new QSpinBox;
+    start->setObjectName("numberStart");
+    start->setRange(1, 9999);
+    Binding::bind(start, "value", app, "numberStart");
+    b.form()->addRow(QObject::tr("Start at:"), start);
+    b.popUp(QObject::tr("Start again:"), "numberRestart",
+            {QObject::tr("per album"), QObject::tr("per folder"), QObject::tr("never")});
+    b.field(QObject::tr("Order by:"), "numberOrder", QObject::tr("album, discNumber, name (empty: as shown)"));
+    b.check(QObject::tr("Set track totals"), "numberTotals");
+    b.check(QObject::tr("Set disc numbers (a folder per disc)"), "numberDiscs");
+    auto *number = b.button(QObject::tr("Number"), &AppDelegate::performNumberTracks);
+    number->setObjectName("performNumberTracks");
+    b.form()->addRow(buttonRow({number}));
+    b.endGroup();
+
+    b.beginGroup(QObject::tr("Organize Files into Folders"), right);
+    b.field(QObject::tr("Into:"), "organizeFolder", QObject::tr("a folder"));
+    auto *choose = new QPushButton(QObject::tr("Choose…"));
+    choose->setObjectName("chooseOrganizeFolder");
+    QObject::connect(choose, &QPushButton::clicked, app, [app] {
+        if (const std::optional<QString> chosen =
+                app->port()->chooseFolder(QObject::tr("Choose the folder to organize the files into")))
+            app->setOrganizeFolder(*chosen);
+    });
+    b.form()->addRow(buttonRow({choose}));
+    b.field(QObject::tr("Pattern:"), "organizePattern", QStringLiteral("#a/#l/#n - #t"));
+    b.check(QObject::tr("Take covers and other files along"), "organizeTakeAlong");
+    b.check(QObject::tr("Remove folders left empty"), "organizeRemoveEmpty");
+    auto *organize = b.button(QObject::tr("Organize"), &AppDelegate::performOrganize);
+    organize->setObjectName("performOrganize");
+    b.form()->addRow(buttonRow({organize}));
+    b.endGroup();
 }
 
 } // namespace
@@ -109,6 +163,8 @@ QWidget *misc(AppDelegate *app)
     calculate->setObjectName("performCalculate");
     b.form()->addRow(buttonRow({calculate}));
     b.endGroup();
+
+    namesNumbersFolders(b, left, right);
 
     left->addStretch();
     right->addStretch();

@@ -27,17 +27,26 @@ const QString coverRefusal = QStringLiteral("You can use this tag only as the se
     throw NamedException(unsupportedTag, text);
 }
 
+// Track and disc numbers and their totals stand in every file's own tags,
+// and naming, numbering and sorting files into folders work with them; the
+// other library-only numbers (play count, rating, ...) do not.
+bool isFileNumber(const QString &key)
+{
+    return key == QLatin1String("trackNumber") || key == QLatin1String("trackCount") ||
+           key == QLatin1String("discNumber") || key == QLatin1String("discCount");
+}
+
 void refuseUnreadable(WindowPort *port, const QStringList &keys)
 {
     for (const QString &key : keys) {
-        if (!filetags::canRead(key))
+        if (!filetags::canRead(key) && !isFileNumber(key))
             refuse(port, folderRefusal);
     }
 }
 
 void refuseUnwritable(WindowPort *port, const QString &key)
 {
-    if (!filetags::canWrite(key))
+    if (!filetags::canWrite(key) && !isFileNumber(key))
         refuse(port, folderRefusal);
 }
 

@@ -14,6 +14,7 @@
 #include "support/trash.h"
 
 #include <QDebug>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
@@ -719,8 +720,32 @@ ApplyResult applyMembership(const ApplyRun &run)
     return result;
 }
 
+
+// The folders the moved files left, and those above them that held nothing
+// else, below the folder all of them shared: that one, and anything above
+// it, the run did not empty.
+void removeEmptiedFolders(const QStringList &moved)
+{
+    if (moved.isEmpty())
+        return;
+    QString common = files::folderOf(moved.constFirst());
+    for (const QString &path : moved)
+        while (common != QLatin1String("/") && !path.startsWith(common + QLatin1Char('/')))
+            common = files::folderOf(common);
+    QStringList folders;
+    for (const QString &path : moved)
+        if (!folders.contains(files::folderOf(path)))
+            folders << files::folderOf(path);
+    // rmdir removes only a folder that is empty.
+    for (QString folder : folders)
+        while (folder.startsWith(common + QLatin1Char('/')) && QDir().rmdir(folder))
+            folder = files::folderOf(folder);
+}
+
 // Each file gets its new name only while it still has the old one and the
-// title and artist recorded, and never over another file; the library follows.
+// title and artist recorded, and never over another file; the folders of a
+// new name are made, and a name on another file system is reached by a
+// verified copy. The library follows.
 ApplyResult applyRenames(const ApplyRun &run)
 {
     ApplyResult result;
@@ -744,6 +769,7 @@ ApplyResult applyRenames(const ApplyRun &run)
     if (run.journal)
         run.journal->intendChanges(changes, positions);
     const qsizetype total = records.size();
+    QStringList moved;
     for (qsizetype i = 0; i < total; ++i) {
         const ChangeRecord &record = records.at(i);
         if (!record.enabled)
@@ -759,7 +785,7 @@ ApplyResult applyRenames(const ApplyRun &run)
                 result.outcome = ApplyResult::Aborted;
                 break;
             }
-            if (!safemove::moveWithoutReplacing(record.oldTag, record.newTag))
+            if (!safemove::moveMakingFolders(record.oldTag, record.newTag))
                 throw FileError(record.oldTag, QFileInfo::exists(record.newTag) || QFileInfo(record.newTag).isSymLink()
                                                    ? QStringLiteral("another file has the name %1").arg(record.newTag)
                                                    : QStringLiteral("the file could not be given the name %1")
@@ -769,10 +795,11 @@ ApplyResult applyRenames(const ApplyRun &run)
                     run.library->fileMoved(record.oldTag, record.newTag);
             } catch (const std::exception &) {
                 // The library could not follow: the file keeps the name the library knows.
-                safemove::moveWithoutReplacing(record.newTag, record.oldTag);
+                safemove::moveMakingFolders(record.newTag, record.oldTag);
                 throw;
             }
             ++result.written;
+            moved << record.oldTag;
             if (run.journal)
                 run.journal->applied(i);
         } catch (const std::exception &e) {
@@ -783,6 +810,8 @@ ApplyResult applyRenames(const ApplyRun &run)
             break;
         }
     }
+    if (run.changes->removeEmptyFolders)
+        removeEmptiedFolders(moved);
     return result;
 }
 

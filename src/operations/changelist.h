@@ -67,6 +67,10 @@ struct ChangeList {
     // Tag lists that give files other names: each record's oldTag is the
     // file's path now, its newTag the path it gets; no file is ever replaced.
     bool rename = false;
+    // Rename lists: a folder the files leave goes too once it holds nothing,
+    // and so do the folders above it that held only it, up to the folder the
+    // moved files all share.
+    bool removeEmptyFolders = false;
     qint64 undoOf = 0; // an undo: the history's number of the run it takes back
     QString source;    // when set, the source as the history names the run
 };

@@ -39,6 +39,9 @@ enum TrailingZeroes : int { PadInFullFolders = 0, NeverPad = 1, AlwaysPad = 2 };
 // selectedBitrate of the size calculator: 128, 192 or 256 kbps.
 enum TargetBitrate : int { Bitrate128 = 0, Bitrate192 = 1, Bitrate256 = 2 };
 
+// numberRestart of Number Tracks: where the count starts again.
+enum NumberRestart : int { RestartPerAlbum = 0, RestartPerFolder = 1, NeverRestart = 2 };
+
 // The export buttons' tags.
 enum class ExportFormat { Text = 1, Xml = 2, M3u8 = 3, Xspf = 4 };
 

@@ -180,6 +180,7 @@ std::shared_ptr<Run> collect(CollectRun collectRun, ProgressSink &sink)
                 if (run.comebacks)
                     list->comebacks = std::move(*run.comebacks);
                 list->rename = run.rename;
+                list->removeEmptyFolders = run.removeEmptyFolders;
                 list->undoOf = run.undoOf;
                 list->source = run.historySource;
                 outcome.kind = RunOutcome::Reviewed;

@@ -65,6 +65,7 @@ struct CollectRun {
     // Filled by finish for a restoring list: what comes back with each record.
     std::shared_ptr<QHash<qsizetype, Comeback>> comebacks;
     bool rename = false;
+    bool removeEmptyFolders = false;
     qint64 undoOf = 0;
     QString historySource;
 };

@@ -255,4 +255,10 @@ QString userDefaultsPath()
     return userDefaults().fileName();
 }
 
+QString folderOf(const QString &path)
+{
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    return slash > 0 ? path.left(slash) : QStringLiteral("/");
+}
+
 } // namespace files

@@ -57,4 +57,8 @@ void setDefaultValue(const QString &key, const QVariant &value);
 // Where the user defaults are kept on disk.
 QString userDefaultsPath();
 
+// The folder part of an absolute path, as QFileInfo::path gives it, without
+// asking the file system.
+QString folderOf(const QString &path);
+
 } // namespace files

@@ -220,3 +220,34 @@ QString IcuRegex::concatenatedMatches(const QString &text) const
     }
     return matches;
 }
+
+std::optional<QStringList> IcuRegex::groupsOfMatch(const QString &text) const
+{
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::UnicodeString input = alias(text);
+    const Matcher matcher(pattern_, input, status);
+    if (U_FAILURE(status))
+        throw NamedException(QStringLiteral("Regular Expression"), QString::fromLatin1(u_errorName(status)));
+    const bool found = matcher->find(status);
+    if (status == U_REGEX_TIME_OUT)
+        throw NamedException(QStringLiteral("Regular Expression"),
+                             QStringLiteral("The regular expression did not finish matching \"%1\".").arg(text));
+    if (U_FAILURE(status) || !found)
+        return std::nullopt;
+    QStringList groups;
+    for (int32_t g = 1; g <= matcher->groupCount(); ++g) {
+        const int32_t start = matcher->start(g, status);
+        const int32_t end = matcher->end(g, status);
+        groups << (U_FAILURE(status) || start < 0 ? QString() : QStringView(text).mid(start, end - start).toString());
+    }
+    return groups;
+}
+
+std::optional<int> IcuRegex::groupNumber(const QString &name) const
+{
+    UErrorCode status = U_ZERO_ERROR;
+    const int32_t number = pattern_->groupNumberFromName(alias(name), status);
+    if (U_FAILURE(status))
+        return std::nullopt;
+    return int(number);
+}

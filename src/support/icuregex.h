@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <unicode/uversion.h>
 
 #include <memory>
@@ -43,6 +44,14 @@ public:
 
     // The whole matches (not their groups) joined in order; empty when none.
     QString concatenatedMatches(const QString &text) const;
+
+    // The text of every group of the first match, group 1 first (a group
+    // that took no part in it is a null QString), or nothing when there is
+    // no match. Throws NamedException when the match does not finish.
+    std::optional<QStringList> groupsOfMatch(const QString &text) const;
+
+    // The number of the group with this name; nothing when there is none.
+    std::optional<int> groupNumber(const QString &name) const;
 
 private:
     explicit IcuRegex(std::shared_ptr<const icu::RegexPattern> pattern);

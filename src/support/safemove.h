@@ -19,4 +19,13 @@ bool moveWithoutReplacing(const QString &from, const QString &to);
 // why (EEXIST when the name is taken).
 bool moveWithoutReplacing(const QByteArray &from, const QByteArray &to);
 
+// moveWithoutReplacing to a path whose folders may not exist yet (they are
+// made) and may lie on another file system: there the file is copied beside
+// its new name under a hidden one, synced, read back and compared byte for
+// byte, given its new name without replacing anything, and only then is the
+// original removed. The copy keeps the file's permissions and modification
+// time. Returns false, with the original where it was and nothing left at
+// to, when the move cannot be made (errno EEXIST when the name is taken).
+bool moveMakingFolders(const QString &from, const QString &to);
+
 } // namespace safemove

@@ -27,18 +27,10 @@
 
 namespace tools {
 
-namespace {
-
-struct Placeholder {
-    QString text;
-    QString key;
-};
-
-// The six placeholders and the tag each one stands for; made once, as every
-// file of a run needs them.
-const std::array<Placeholder, 6> &placeholders()
+const std::array<NamePlaceholder, 6> &namePlaceholders()
 {
-    static const std::array<Placeholder, 6> list{{
+    // Made once, as every file of a run needs them.
+    static const std::array<NamePlaceholder, 6> list{{
         {QStringLiteral("#a"), QStringLiteral("artist")},
         {QStringLiteral("#t"), QStringLiteral("name")},
         {QStringLiteral("#g"), QStringLiteral("genre")},
@@ -49,20 +41,23 @@ const std::array<Placeholder, 6> &placeholders()
     return list;
 }
 
+bool isPlaceableNumber(const QString &text)
+{
+    bool ok = false;
+    const qlonglong number = text.toLongLong(&ok);
+    return ok && number >= 1 && number <= std::numeric_limits<qint32>::max();
+}
+
+namespace {
+
 const QString &numberKey()
 {
-    return placeholders()[5].key;
+    return namePlaceholders()[5].key;
 }
 
 // NAME_MAX of the file systems the program meets, in bytes of the encoded name.
 constexpr qsizetype maxFileNameBytes = 255;
 
-// The folder part of an absolute path, as QFileInfo::path gives it.
-QString folderOf(const QString &path)
-{
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    return slash > 0 ? path.left(slash) : QStringLiteral("/");
-}
 
 // The extension is what follows the last dot of the name, as the listing of
 // music files sees it: a file named ".mp3" is an MP3 file with an empty name.
@@ -83,9 +78,7 @@ std::optional<QString> placedValue(const QString &key, const QVariant &value)
         return std::nullopt;
     const QString text = value.toString();
     if (key == numberKey() || key == QLatin1String("year")) {
-        bool ok = false;
-        const qlonglong number = text.toLongLong(&ok);
-        if (!ok || number < 1 || number > std::numeric_limits<qint32>::max())
+        if (!isPlaceableNumber(text))
             return std::nullopt;
         return text;
     }
@@ -98,7 +91,7 @@ std::optional<QString> placedValue(const QString &key, const QVariant &value)
 QString filledPattern(const QString &pattern, const QVariantHash &tags, const QVariant &number)
 {
     text::ReplacementMap map;
-    for (const Placeholder &p : placeholders()) {
+    for (const NamePlaceholder &p : namePlaceholders()) {
         if (const auto value = placedValue(p.key, p.key == numberKey() ? number : tags.value(p.key)))
             map.append({p.text, *value});
     }
@@ -110,7 +103,7 @@ QString filledPattern(const QString &pattern, const QVariantHash &tags, const QV
 QStringList renameTagKeys()
 {
     QStringList keys;
-    for (const Placeholder &p : placeholders())
+    for (const NamePlaceholder &p : namePlaceholders())
         keys << p.key;
     return keys;
 }
@@ -130,7 +123,7 @@ QString nameFromPattern(const QString &pattern, const QVariantHash &tags)
 
 bool containsPlaceholder(const QString &name)
 {
-    for (const Placeholder &p : placeholders())
+    for (const NamePlaceholder &p : namePlaceholders())
         if (name.contains(p.text))
             return true;
     return false;
@@ -146,7 +139,7 @@ QHash<QString, int> filesPerFolder(const QStringList &paths)
 {
     QHash<QString, int> counts;
     for (const QString &path : paths)
-        ++counts[folderOf(path)];
+        ++counts[files::folderOf(path)];
     return counts;
 }
 
@@ -294,7 +287,7 @@ QList<PlannedRename> renamePlan(const QStringList &files, const RenameOptions &o
             plan.append({path, QString(), RenameOutcome::Unreadable});
             return;
         }
-        PlannedRename entry = plannedRename(path, tags.tags, options, counts.value(folderOf(path)));
+        PlannedRename entry = plannedRename(path, tags.tags, options, counts.value(files::folderOf(path)));
         if (entry.outcome == RenameOutcome::Renamed) {
             const QFileInfo there(entry.target);
             const bool onDisk = !freed.contains(entry.target) && (there.exists() || there.isSymLink());

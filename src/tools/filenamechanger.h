@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QVariantHash>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -17,6 +18,18 @@ class ProgressSink;
 class Run;
 
 namespace tools {
+
+// A placeholder of a name pattern and the tag it stands for ("#n" for
+// "number", the track number as a file's basic tag holds it).
+struct NamePlaceholder {
+    QString text;
+    QString key;
+};
+const std::array<NamePlaceholder, 6> &namePlaceholders();
+
+// Whether a track number or year is one a name shows: a whole number from 1
+// to 2^31-1 (a negative one read back as 4294967295 is no number at all).
+bool isPlaceableNumber(const QString &text);
 
 // The tag keys that fill a name pattern, read together with one open of the file.
 QStringList renameTagKeys();

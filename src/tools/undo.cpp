@@ -387,6 +387,8 @@ ToolStart undoRun(const UndoOptions &options, TrackSource source)
     collect.undoOf = run.number;
     collect.playlist = way == Way::TakeOut || way == Way::PutBack;
     collect.rename = way == Way::Rename;
+    // Files that went into folders of their own leave those folders empty behind them.
+    collect.removeEmptyFolders = way == Way::Rename;
     collect.remove = way == Way::TakeOut ? 1 : 0;
     collect.restore = way == Way::PutBack;
     // Files the undone undo took out of the Trash go back there.

@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "clirunner.h"
 #include "library/musiclibrary.h"
+#include "model/musictrack.h"
 #include "testfiles.h"
 #include "app/filetoolrun.h"
 #include "userlocations.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 
 namespace {
@@ -114,4 +116,74 @@ TEST_F(FileToolCommands, SizeReportsOrRefuses)
     EXPECT_EQ(cli({"--playlist", "Loud", "size", "--bitrate", "100"}), 2);
     files.addFile("text/notes.txt", "hello");
     EXPECT_EQ(cli({"--folder", files.filePath("text"), "size"}), 1);
+}
+
+TEST_F(FileToolCommands, FromFilenameTakesTagsFromFolderLevelsWithItsOptions)
+{
+    const QString song = addTrack("m/Some_Band/03_-_Big_Song.mp3", "old", 0);
+    const QString stray = addTrack("m/Some_Band/stray.mp3", "Stray", 1);
+    const auto tag = [](const QString &path, const QString &key) { return MusicTrack::withPath(path).valueForTag(key); };
+    // A dry run shows the review and writes nothing.
+    EXPECT_EQ(cli({"--folder", files.filePath("m"), "from-filename", "--pattern", "#a/#n_-_#t",
+                   "--underscores", "--dry-run"}),
+              0)
+        << err.toStdString();
+    EXPECT_TRUE(out.contains("Big Song")) << out.toStdString();
+    EXPECT_EQ(tag(song, "name"), "old");
+
+    EXPECT_EQ(cli({"--folder", files.filePath("m"), "from-filename", "--pattern", "#a/#n_-_#t",
+                   "--keep-existing", "--yes"}),
+              0)
+        << err.toStdString();
+    EXPECT_EQ(tag(song, "name"), "old");
+    EXPECT_EQ(tag(song, "artist"), "Seed Artist");
+    EXPECT_EQ(tag(song, "trackNumber").toInt(), 3);
+    EXPECT_EQ(tag(stray, "trackNumber").toInt(), 1);
+
+    // A regular expression without a group it knows is refused; one with them takes the tags.
+    EXPECT_EQ(cli({"--folder", files.filePath("m"), "from-filename", "--regex", "--pattern", "(?<x>.+)"}), 1);
+    EXPECT_EQ(cli({"--folder", files.filePath("m"), "from-filename", "--regex", "--pattern",
+                   "/(?<artist>[^/]+)/(?<track>\\d+)_-_(?<title>[^/]+)", "--underscores", "--yes"}),
+              0)
+        << err.toStdString();
+    EXPECT_EQ(tag(song, "name"), "Big Song");
+    EXPECT_EQ(tag(song, "artist"), "Some Band");
+}
+
+TEST_F(FileToolCommands, NumberAndOrganizeWithTheirOptions)
+{
+    const QString b = addTrack("m/x/b.mp3", "Second", 9);
+    const QString a = addTrack("m/x/a.mp3", "First", 9);
+    const QString c = addTrack("m/y/c.mp3", "Third", 9);
+    const auto tag = [](const QString &path, const QString &key) { return MusicTrack::withPath(path).valueForTag(key); };
+    EXPECT_EQ(cli({"--folder", files.filePath("m"), "number", "--restart", "folder", "--totals", "--start", "3",
+                   "--yes"}),
+              0)
+        << err.toStdString();
+    EXPECT_EQ(tag(a, "trackNumber").toInt(), 3);
+    EXPECT_EQ(tag(b, "trackNumber").toInt(), 4);
+    EXPECT_EQ(tag(c, "trackNumber").toInt(), 3);
+    EXPECT_EQ(tag(c, "trackCount").toInt(), 1);
+    EXPECT_EQ(cli({"--folder", files.filePath("m"), "number", "--order", "name", "--restart", "never", "--yes"}), 0);
+    EXPECT_EQ(tag(a, "trackNumber").toInt(), 1);
+    EXPECT_EQ(tag(b, "trackNumber").toInt(), 2);
+    EXPECT_EQ(tag(c, "trackNumber").toInt(), 3);
+    EXPECT_EQ(cli({"--folder", files.filePath("m"), "number", "--restart", "sometimes"}), 2);
+    EXPECT_EQ(cli({"--folder", files.filePath("m"), "number", "--start", "0"}), 2);
+
+    EXPECT_EQ(cli({"--folder", files.filePath("m"), "organize"}), 2);
+    // A dry run shows old and new paths (the table shortens long ones) and moves nothing.
+    EXPECT_EQ(cli({"--folder", files.filePath("m"), "organize", "--to", files.filePath("lib"), "--pattern",
+                   "#a/#n #t", "--dry-run", "--json"}),
+              0)
+        << err.toStdString();
+    EXPECT_TRUE(out.contains(files.filePath("lib/Seed Artist/01 First.mp3"))) << out.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(a));
+    EXPECT_EQ(cli({"--folder", files.filePath("m"), "organize", "--to", files.filePath("lib"), "--pattern",
+                   "#a/#n #t", "--remove-empty", "--yes"}),
+              0)
+        << err.toStdString();
+    EXPECT_EQ(QDir(files.filePath("lib/Seed Artist")).entryList(QDir::Files),
+              (QStringList{"01 First.mp3", "02 Second.mp3", "03 Third.mp3"}));
+    EXPECT_EQ(QDir(files.filePath("m")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{});
 }

@@ -30,6 +30,8 @@ std::unique_ptr<QProcess> startCli(const QStringList &args, const ScopedUserLoca
     env.insert("XDG_CONFIG_HOME", locations.settingsHome());
     env.insert("XDG_CACHE_HOME", cacheHome);
     env.remove("QUAVERTIN_LIBRARY");
+    // The cache's log lines are read from standard error, not the system log.
+    env.insert("QT_FORCE_STDERR_LOGGING", "1");
     if (cacheOff)
         env.insert("QUAVERTIN_CACHE", "0");
     process->setProcessEnvironment(env);

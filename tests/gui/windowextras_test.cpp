@@ -7,6 +7,9 @@
 #include "windowfixture.h"
 
 #include <QAction>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -137,4 +140,30 @@ TEST_F(WindowTest, TheLibraryBrowserFitsSortsFiltersAndMarksDeadTracks)
     EXPECT_EQ(library->property(library->selection().first(), "name").toString(), "Alpha");
     browser->filterBox()->clear();
     EXPECT_EQ(model->rowCount(), 3);
+}
+
+// The Miscellaneous Tools pane carries the naming, numbering and organizing
+// tools, their controls bound to the controller's options.
+TEST_F(WindowTest, NamingNumberingAndOrganizingHaveTheirControlsInTheMiscellaneousPane)
+{
+    launch();
+    window->showTab(5);
+    QWidget *misc = window->pane(5);
+    auto *pattern = misc->findChild<QLineEdit *>("fromFilenameString");
+    ASSERT_NE(pattern, nullptr);
+    EXPECT_EQ(pattern->text(), "#n - #t");
+    pattern->setText("#a/#t");
+    EXPECT_EQ(app.fromFilenameString(), "#a/#t");
+    auto *start = misc->findChild<QSpinBox *>("numberStart");
+    ASSERT_NE(start, nullptr);
+    EXPECT_EQ(start->value(), 1);
+    start->setValue(4);
+    EXPECT_EQ(app.numberStart(), 4);
+    for (const char *name : {"performTagsFromFilename", "performNumberTracks", "chooseOrganizeFolder"})
+        EXPECT_NE(misc->findChild<QPushButton *>(name), nullptr) << name;
+    // Without a folder to organize into the tool refuses.
+    auto *organize = misc->findChild<QPushButton *>("performOrganize");
+    ASSERT_NE(organize, nullptr);
+    organize->click();
+    EXPECT_EQ(port->alertTitles, QStringList({"No Folder"}));
 }
