@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "toolcontext.h"
 
+#include "model/tagcatalogue.h"
+
 #include "app/appdelegate.h"
 #include "operations/changesmodel.h"
 #include "operations/runreport.h"
@@ -136,13 +138,16 @@ bool ToolContext::takeScope(const QCommandLineParser &parser)
         scope.positions = *ranges;
     }
     const bool caseInsensitive = !parser.isSet(QStringLiteral("match-case"));
+    // Checked before the program starts up (a usage error never opens the
+    // library), so from the catalogue itself rather than the controller's copy.
+    const TagCatalogue catalogue = parser.isSet(QStringLiteral("match")) ? TagCatalogue::build() : TagCatalogue();
     for (const QString &match : parser.values(QStringLiteral("match"))) {
         const qsizetype equals = match.indexOf(QLatin1Char('='));
         const std::optional<QString> key =
-            equals > 0 ? tagKeyNamed(app_.allTags(), app_.allReadableTags(), match.left(equals)) : std::nullopt;
+            equals > 0 ? tagKeyNamed(catalogue.allTags, catalogue.allReadableTags, match.left(equals)) : std::nullopt;
         if (!key) {
             usageError(QStringLiteral("--match wants KEY=REGEX with a tag of: %1")
-                           .arg(app_.allTags().join(QStringLiteral(", "))));
+                           .arg(catalogue.allTags.join(QStringLiteral(", "))));
             return false;
         }
         std::optional<IcuRegex> pattern = IcuRegex::compile(match.mid(equals + 1), caseInsensitive);

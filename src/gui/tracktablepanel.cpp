@@ -377,8 +377,10 @@ void TrackTablePanel::updateScope()
     const int shown = proxy_->rowCount();
     const int total = model_->rowCount();
     QString text;
+    // Without the table a tool takes the whole source, as it always has; the
+    // first-launch hint then lies where this would stand.
     if (isHidden())
-        text = tr("all tracks");
+        text.clear();
     else if (selected > 0)
         text = selected == 1 ? tr("1 selected track") : tr("%1 selected tracks").arg(runreport::number(selected));
     else if (shown != total)

@@ -118,7 +118,7 @@ TEST_F(TrackScopeTest, ToolsTakeTheSelectedRowsElseTheShownOnesElseTheWholeFolde
     EXPECT_EQ(scopeLabel(1), "all 10 tracks");
     selectShownRows({0});
     window->setTrackTableShown(false);
-    EXPECT_EQ(scopeLabel(1), "all tracks");
+    EXPECT_EQ(scopeLabel(1), "");
     EXPECT_EQ(capitalizeReviewed().size(), 8);
 }
 
