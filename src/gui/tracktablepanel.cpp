@@ -259,6 +259,11 @@ void TrackTablePanel::scheduleLoad(bool force)
     loadTimer_->start();
 }
 
+bool TrackTablePanel::loadPending() const
+{
+    return loadTimer_->isActive();
+}
+
 void TrackTablePanel::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);

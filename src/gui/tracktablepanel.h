@@ -39,6 +39,8 @@ public:
     QLabel *countLabel() const { return count_; }
     QLabel *statusLine() const { return status_; }
     SourceWatcher *watcher() const { return watcher_; }
+    // Whether a reading of the source is asked for and not yet begun.
+    bool loadPending() const;
     QMenu *columnsMenu() const { return columnsMenu_; }
 
     // Whether the person chose to see the column (library-only columns still

@@ -156,7 +156,9 @@ TagCache *TagCache::shared()
     static std::once_flag once;
     static std::unique_ptr<TagCache> cache;
     std::call_once(once, [] {
-        if (qgetenv("QUAVERTIN_CACHE") == "0")
+        // Asked for, not yet on by default: filling it still costs a first
+        // read of a folder more than it saves there (see the cache bench).
+        if (qgetenv("QUAVERTIN_CACHE") != "1")
             return;
         const int megabytes = files::defaultInt(QStringLiteral("TagCacheSize"));
         cache = std::make_unique<TagCache>(defaultPath(),

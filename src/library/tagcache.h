@@ -66,7 +66,7 @@ public:
     TagCache(const TagCache &) = delete;
     TagCache &operator=(const TagCache &) = delete;
 
-    // The process's cache, made on first use; nullptr when QUAVERTIN_CACHE=0
+    // The process's cache, made on first use; nullptr unless QUAVERTIN_CACHE=1
     // or when it cannot be used.
     static TagCache *shared();
     // Where the process's cache lives.

@@ -32,8 +32,9 @@ std::unique_ptr<QProcess> startCli(const QStringList &args, const ScopedUserLoca
     env.remove("QUAVERTIN_LIBRARY");
     // The cache's log lines are read from standard error, not the system log.
     env.insert("QT_FORCE_STDERR_LOGGING", "1");
+    // Off is the default: only QUAVERTIN_CACHE=1 asks for it.
     if (cacheOff)
-        env.insert("QUAVERTIN_CACHE", "0");
+        env.remove("QUAVERTIN_CACHE");
     process->setProcessEnvironment(env);
     process->start(QStringLiteral(QUAVERTIN_CLI), args);
     process->closeWriteChannel();
