@@ -386,6 +386,10 @@ HistoryStore::Resolution RunJournal::resolve(const HistoryChange &change, const 
             // Judged by where the file is: at the new name and not the old one.
             const bool atNew = QFileInfo::exists(change.after.toString());
             const bool atOld = QFileInfo::exists(change.before.toString());
+            // A run ended between the rename and its rows' following leaves
+            // them at a name no file has: they follow now (a no-op when they did).
+            if (atNew && !atOld && library)
+                library->fileMoved(change.before.toString(), change.after.toString());
             if (atNew != atOld)
                 return atNew ? R::Applied : R::NotApplied;
             break;
