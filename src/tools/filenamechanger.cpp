@@ -55,8 +55,6 @@ const QString &numberKey()
     return namePlaceholders()[5].key;
 }
 
-// NAME_MAX of the file systems the program meets, in bytes of the encoded name.
-constexpr qsizetype maxFileNameBytes = 255;
 
 
 // The extension is what follows the last dot of the name, as the listing of

@@ -27,6 +27,9 @@ struct NamePlaceholder {
 };
 const std::array<NamePlaceholder, 6> &namePlaceholders();
 
+// NAME_MAX of the file systems the program meets, in bytes of the encoded name.
+constexpr qsizetype maxFileNameBytes = 255;
+
 // Whether a track number or year is one a name shows: a whole number from 1
 // to 2^31-1 (a negative one read back as 4294967295 is no number at all).
 bool isPlaceableNumber(const QString &text);

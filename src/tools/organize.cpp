@@ -21,9 +21,8 @@ namespace {
 const QString locationKey = QStringLiteral("location");
 const QString trackNumberKey = QStringLiteral("trackNumber");
 
-// What the file systems the program meets allow, in bytes of the encoded
-// name: NAME_MAX, and PATH_MAX with its closing NUL.
-constexpr qsizetype maxNameBytes = 255;
+// PATH_MAX of the file systems the program meets with its closing NUL, in
+// bytes of the encoded path; a name's own limit is the filename changer's.
 constexpr qsizetype maxPathBytes = 4095;
 
 
@@ -131,7 +130,7 @@ PlannedMove organizeTarget(const QString &path, const QVariantHash &tags, const 
     if (dot >= 0)
         names.last() += fileName.mid(dot);
     for (const QString &name : names)
-        if (QFile::encodeName(name).size() > maxNameBytes) {
+        if (QFile::encodeName(name).size() > maxFileNameBytes) {
             move.reason = QStringLiteral("name too long");
             return move;
         }
