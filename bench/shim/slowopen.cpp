@@ -4,6 +4,8 @@
 // SLOWOPEN_MS milliseconds. Only opens are slowed; reads stay as fast as the
 // page cache makes them, so what a benchmark measures is how many opens wait
 // at once.
+#include "openhooks.h"
+
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -45,78 +47,14 @@ void waitIfMusic(const char *path)
     errno = saved;
 }
 
-template<typename F>
-F next(const char *name)
-{
-    return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
-}
-
-// The mode argument is there only when the file may be created.
-mode_t modeOf(int flags, va_list args)
-{
-    return (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE ? static_cast<mode_t>(va_arg(args, int)) : 0;
-}
-
 } // namespace
 
-extern "C" {
-
-int open(const char *path, int flags, ...)
+void openhooks::beforeOpen(const char *path)
 {
-    va_list args;
-    va_start(args, flags);
-    const mode_t mode = modeOf(flags, args);
-    va_end(args);
-    static const auto real = next<int (*)(const char *, int, ...)>("open");
     waitIfMusic(path);
-    return real(path, flags, mode);
 }
 
-int open64(const char *path, int flags, ...)
+int openhooks::afterOpen(int fd, const char *)
 {
-    va_list args;
-    va_start(args, flags);
-    const mode_t mode = modeOf(flags, args);
-    va_end(args);
-    static const auto real = next<int (*)(const char *, int, ...)>("open64");
-    waitIfMusic(path);
-    return real(path, flags, mode);
+    return fd;
 }
-
-int openat(int folder, const char *path, int flags, ...)
-{
-    va_list args;
-    va_start(args, flags);
-    const mode_t mode = modeOf(flags, args);
-    va_end(args);
-    static const auto real = next<int (*)(int, const char *, int, ...)>("openat");
-    waitIfMusic(path);
-    return real(folder, path, flags, mode);
-}
-
-int openat64(int folder, const char *path, int flags, ...)
-{
-    va_list args;
-    va_start(args, flags);
-    const mode_t mode = modeOf(flags, args);
-    va_end(args);
-    static const auto real = next<int (*)(int, const char *, int, ...)>("openat64");
-    waitIfMusic(path);
-    return real(folder, path, flags, mode);
-}
-
-FILE *fopen(const char *path, const char *mode)
-{
-    static const auto real = next<FILE *(*)(const char *, const char *)>("fopen");
-    waitIfMusic(path);
-    return real(path, mode);
-}
-
-FILE *fopen64(const char *path, const char *mode)
-{
-    static const auto real = next<FILE *(*)(const char *, const char *)>("fopen64");
-    waitIfMusic(path);
-    return real(path, mode);
-}
-
-} // extern "C"

@@ -435,10 +435,12 @@ bool containsPicture(const QString &path)
 }
 
 QVariantList readInOrder(const QString &path, const QStringList &keys, FileIdentity *opened, bool listed,
-                         QString *saveRefusal)
+                         QString *saveRefusal, bool *whole)
 {
     QVariantList values;
     values.reserve(keys.size());
+    if (whole)
+        *whole = true;
     if (!needsOpen(keys) && !saveRefusal) {
         for (qsizetype i = 0; i < keys.size(); ++i)
             values.append(path);
@@ -454,6 +456,8 @@ QVariantList readInOrder(const QString &path, const QStringList &keys, FileIdent
             *opened = music.stream().identity();
         if (saveRefusal)
             *saveRefusal = layoutRefusal(music, path);
+        if (whole)
+            *whole = music.stream().isOpen() && !music.stream().failed();
     });
     return values;
 }
@@ -539,14 +543,19 @@ void insertText(QVariantHash &values, const char *key, const TagLib::String &tex
 
 } // namespace
 
-QVariantHash readListing(const QString &path, FileIdentity *opened)
+QVariantHash readListing(const QString &path, FileIdentity *opened, bool *whole)
 {
     QVariantHash values;
+    if (whole)
+        *whole = false;
     try {
         runWithLargeStack([&] {
             MusicFile music(path, CheckedFileStream::Access::Read, true, false);
             if (opened)
                 *opened = music.stream().identity();
+            // TagLib has read all it reads of the file by now.
+            if (whole)
+                *whole = music.stream().isOpen() && !music.stream().failed();
             TagLib::Tag *tag = music.tag();
             if (!tag)
                 return;
@@ -576,6 +585,8 @@ QVariantHash readListing(const QString &path, FileIdentity *opened)
         values.clear();
         if (opened)
             *opened = {};
+        if (whole)
+            *whole = false;
     }
     return values;
 }

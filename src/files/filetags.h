@@ -41,8 +41,11 @@ QVariantHash read(const QString &path, const QStringList &keys);
 // writing anything (its layout is not understood, it is not audio TagLib can
 // tag), as a sentence beginning "The file"; empty when nothing stands against
 // it. It is what write checks first, looked at with the same open.
+// whole, when given, is set to whether every byte asked of the file came: a
+// read that failed part way (a network share that dropped, a bad sector)
+// gives what it could, which must not stand for the file later.
 QVariantList readInOrder(const QString &path, const QStringList &keys, FileIdentity *opened = nullptr,
-                         bool listed = false, QString *saveRefusal = nullptr);
+                         bool listed = false, QString *saveRefusal = nullptr, bool *whole = nullptr);
 
 // Writes one key and saves the file keeping its tag layout (tag types and
 // ID3v2 version). Throws FileError, leaving the file as it was, when the file
@@ -60,8 +63,8 @@ bool writeIfUnchanged(const QString &path, const QString &key, const QVariant &v
 // "discNumber" as numbers. Album artist and disc come from the format's own
 // fields, which the tools do not read or write. Absent values are left out;
 // an unreadable file gives an empty hash. Never throws. The file opened goes
-// to opened, when given, as for readInOrder.
-QVariantHash readListing(const QString &path, FileIdentity *opened = nullptr);
+// to opened and whether it was read whole to whole, when given, as for readInOrder.
+QVariantHash readListing(const QString &path, FileIdentity *opened = nullptr, bool *whole = nullptr);
 
 // Every field and fact of the file (see FileDescription), with one open. A
 // file that cannot be read says why in problem. Never throws.

@@ -16,9 +16,15 @@
 #include <QStandardPaths>
 
 #include <sqlite3.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
+#include <chrono>
+#include <cstring>
 #include <ctime>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -143,6 +149,10 @@ TagCache::TagCache(QString path, qint64 limitBytes) : path_(std::move(path)), li
 TagCache::~TagCache()
 {
     flush();
+    std::lock_guard lock(mutex_);
+    db_.reset();
+    if (lockFd_ >= 0)
+        ::close(lockFd_);
 }
 
 QString TagCache::defaultPath()
@@ -173,6 +183,24 @@ bool TagCache::usable() const
     return db_ != nullptr;
 }
 
+bool TagCache::lockShared()
+{
+    if (lockFd_ < 0) {
+        const QByteArray name = QFile::encodeName(path_ + QStringLiteral(".lock"));
+        do
+            lockFd_ = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644);
+        while (lockFd_ < 0 && errno == EINTR);
+        if (lockFd_ < 0)
+            return false;
+    }
+    // Held alone only for the moments a damaged cache is set aside.
+    int done;
+    do
+        done = ::flock(lockFd_, LOCK_SH);
+    while (done != 0 && errno == EINTR);
+    return done == 0;
+}
+
 void TagCache::open()
 {
     const QString purpose = QStringLiteral("open the tag cache %1").arg(path_);
@@ -181,8 +209,16 @@ void TagCache::open()
         turnOff(QStringLiteral("the folder %1 cannot be made").arg(folder));
         return;
     }
+    if (!lockShared()) {
+        turnOff(QStringLiteral("its lock file cannot be made: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+        return;
+    }
     try {
         db_ = std::make_unique<sqlite::Database>(path_, sqlite::Database::Mode::Create);
+        // Under the shared lock the path keeps naming this file.
+        struct stat st {};
+        if (::stat(QFile::encodeName(path_).constData(), &st) == 0)
+            opened_ = {static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)};
         db_->setBusyTimeout(2000);
         const qint64 tables = integerOf(*db_, "SELECT count(*) FROM sqlite_schema", purpose);
         if (sqlite3_db_readonly(db_->handle(), "main") == 1) {
@@ -225,8 +261,8 @@ void TagCache::open()
     } catch (const LibraryError &e) {
         const int code = e.sqliteCode() & 0xff;
         if ((code == SQLITE_NOTADB || code == SQLITE_CORRUPT) && !recovered_) {
-            setAside(e.reason());
-            open();
+            if (setAside(e.reason()))
+                open();
             return;
         }
         turnOff(e.reason());
@@ -238,13 +274,17 @@ void TagCache::turnOff(const QString &reason)
     if (db_)
         db_->close();
     db_.reset();
+    // Not in the way of a process that would mend the cache.
+    if (lockFd_ >= 0)
+        ::close(lockFd_);
+    lockFd_ = -1;
     pending_.clear();
     seen_.clear();
     qWarning().noquote() << QStringLiteral("The tag cache %1 cannot be used (%2); music files are read without it.")
                                 .arg(path_, reason);
 }
 
-void TagCache::setAside(const QString &reason)
+bool TagCache::setAside(const QString &reason)
 {
     recovered_ = true;
     if (db_)
@@ -252,16 +292,38 @@ void TagCache::setAside(const QString &reason)
     db_.reset();
     pending_.clear();
     seen_.clear();
-    // Renamed, never opened: the file, its log and its index stay SQLite's.
-    const QString aside = path_ + QStringLiteral(".damaged");
     const QByteArray from = QFile::encodeName(path_);
-    const QByteArray to = QFile::encodeName(aside);
-    ::rename(from.constData(), to.constData());
-    ::rename((from + "-wal").constData(), (to + "-wal").constData());
-    ::unlink((from + "-shm").constData());
-    qWarning().noquote()
-        << QStringLiteral("The tag cache %1 was damaged or no tag cache (%2); it was set aside as %3 and is made anew.")
-               .arg(path_, reason, aside);
+    const auto replaced = [&] {
+        struct stat st {};
+        return ::stat(from.constData(), &st) == 0 &&
+               FileIdentity{static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)} != opened_;
+    };
+    // Another process starting at the same moment may hold the shared lock
+    // for a few moments; one that keeps the cache open keeps it.
+    bool alone = false;
+    for (int attempt = 0; attempt < 10 && !alone; ++attempt) {
+        alone = ::flock(lockFd_, LOCK_EX | LOCK_NB) == 0;
+        if (!alone)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (alone && !replaced()) {
+        // Renamed, never opened: the file, its log and its index stay
+        // SQLite's, and no other process has them open.
+        const QString aside = path_ + QStringLiteral(".damaged");
+        const QByteArray to = QFile::encodeName(aside);
+        ::rename(from.constData(), to.constData());
+        ::rename((from + "-wal").constData(), (to + "-wal").constData());
+        ::unlink((from + "-shm").constData());
+        qWarning().noquote()
+            << QStringLiteral("The tag cache %1 was damaged or no tag cache (%2); it was set aside as %3 and is made anew.")
+                   .arg(path_, reason, aside);
+        return true;
+    }
+    // A failed change of the lock may have dropped the shared one.
+    if (alone || replaced())
+        return true; // another process has made it anew already
+    turnOff(QStringLiteral("%1, and another process is using it").arg(reason));
+    return false;
 }
 
 void TagCache::failed(const std::exception &error)
@@ -275,8 +337,8 @@ void TagCache::failed(const std::exception &error)
             turnOff(library->reason());
             return;
         }
-        setAside(library->reason());
-        open();
+        if (setAside(library->reason()))
+            open();
     }
     // Anything else (another process holding the lock too long, a full disk)
     // costs only the entries of this batch.
@@ -461,11 +523,14 @@ QVariantList readInOrder(const QString &path, const QStringList &keys, FileIdent
         return values;
     }
     FileIdentity read;
-    QVariantList values = filetags::readInOrder(path, keys, &read, listed, saveRefusal);
+    bool whole = false;
+    QVariantList values = filetags::readInOrder(path, keys, &read, listed, saveRefusal, &whole);
     if (opened)
         *opened = read;
-    // A path that named another file by the time it was opened keeps its entry as it was.
-    if (read == key->file) {
+    // A path that named another file by the time it was opened keeps its
+    // entry as it was; so does a file that could not be read whole, which
+    // reads as having fewer tags than it has.
+    if (read == key->file && whole) {
         for (qsizetype i = 0; i < keys.size(); ++i)
             if (keys[i] != location)
                 entry.insert(keys[i], values[i]);
@@ -491,8 +556,9 @@ QVariantHash readListing(const QString &path)
         return values;
     }
     FileIdentity read;
-    const QVariantHash values = filetags::readListing(path, &read);
-    if (read != key->file)
+    bool whole = false;
+    const QVariantHash values = filetags::readListing(path, &read, &whole);
+    if (read != key->file || !whole)
         return values;
     entry.insert(listingMark, true);
     for (auto it = values.cbegin(); it != values.cend(); ++it)

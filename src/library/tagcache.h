@@ -55,6 +55,12 @@ struct CacheKey {
 // read-only home, leaves it off with one line in the log; a damaged or
 // foreign file is set aside (renamed with ".damaged") and made anew, with one
 // line in the log. Thread-safe: lookups come from the file pool's threads.
+//
+// Every process using the cache holds a shared lock on a file beside it
+// ("tags.sqlite.lock", never one of SQLite's); only a process that gets it
+// alone sets the cache aside, so no process ever has its cache renamed or its
+// index deleted under it. A process that finds the cache damaged while others
+// use it goes on without it, and the next one to start alone mends it.
 class TagCache {
 public:
     // Entries of files not looked at for this many days are dropped.
@@ -97,7 +103,9 @@ private:
         QByteArray bytes;
     };
     void open();
-    void setAside(const QString &reason);
+    bool lockShared();
+    // False when the cache stays off: others are using the damaged file.
+    bool setAside(const QString &reason);
     void turnOff(const QString &reason);
     void writePending(std::vector<Pending> &pending, std::vector<CacheKey> &seen);
     void prune();
@@ -109,6 +117,8 @@ private:
     qint64 limitBytes_;
     mutable std::mutex mutex_;
     std::unique_ptr<sqlite::Database> db_;
+    int lockFd_ = -1;
+    FileIdentity opened_; // the cache file db_ has open
     std::vector<Pending> pending_;
     std::vector<CacheKey> seen_; // hits whose entries were last seen on an earlier day
     bool pruned_ = false;

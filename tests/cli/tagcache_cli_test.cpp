@@ -21,7 +21,8 @@
 namespace {
 
 std::unique_ptr<QProcess> startCli(const QStringList &args, const ScopedUserLocations &locations,
-                                   const QString &cacheHome, bool cacheOff = false)
+                                   const QString &cacheHome, bool cacheOff = false,
+                                   const QString &failingFile = QString())
 {
     auto process = std::make_unique<QProcess>();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -35,6 +36,12 @@ std::unique_ptr<QProcess> startCli(const QStringList &args, const ScopedUserLoca
     // Off is the default: only QUAVERTIN_CACHE=1 asks for it.
     if (cacheOff)
         env.remove("QUAVERTIN_CACHE");
+    if (!failingFile.isEmpty()) {
+        env.insert("LD_PRELOAD", QStringLiteral(FAILING_READS));
+        env.insert("FAILREADS_NAME", "/" + failingFile);
+        // Under the sanitizers the preloaded disk comes before their runtime.
+        env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
+    }
     process->setProcessEnvironment(env);
     process->start(QStringLiteral(QUAVERTIN_CLI), args);
     process->closeWriteChannel();
@@ -128,6 +135,37 @@ TEST(TagCacheCli, ProcessesFillOneCacheAtOnceAndAnEditOutsideReachesTheReview)
     const CliResult after = finished(*startCli(dryRun(folder.filePath("one")), locations, cacheHome));
     EXPECT_EQ(after.status, 1);
     EXPECT_FALSE(after.out.contains("Song"));
+}
+
+// A file the disk gives up on part way reads as having no tags; that is what
+// the run shows, and nothing the next run may take for the file.
+TEST(TagCacheCli, AFileReadOnlyInPartIsReadAgainNextTime)
+{
+    ScopedUserLocations locations;
+    TestFolder folder;
+    const QString cacheHome = folder.filePath("cache");
+    const QStringList paths = songs(folder, "music", 4);
+
+    const CliResult failing =
+        finished(*startCli(dryRun(folder.filePath("music")), locations, cacheHome, false, "2.mp3"));
+    EXPECT_EQ(failing.status, 0) << failing.err.toStdString();
+    EXPECT_TRUE(failing.out.contains("Tune 01")) << failing.out.toStdString();
+    EXPECT_TRUE(failing.out.contains("Tune 03"));
+    EXPECT_FALSE(failing.out.contains("Tune 02"));
+    {
+        TagCache cache(cacheHome + "/Quavertin/tags.sqlite");
+        ASSERT_TRUE(cache.usable());
+        const std::optional<CacheKey> key = CacheKey::of(paths[2]);
+        ASSERT_TRUE(key);
+        EXPECT_FALSE(cache.find(*key, {"name"}));
+        EXPECT_TRUE(cache.find(*CacheKey::of(paths[1]), {"name"}));
+    }
+
+    // The disk reads again: so does the file, untouched since.
+    const CliResult again = finished(*startCli(dryRun(folder.filePath("music")), locations, cacheHome));
+    EXPECT_EQ(again.status, 0) << again.err.toStdString();
+    EXPECT_TRUE(again.out.contains("Tune 02")) << again.out.toStdString();
+    EXPECT_TRUE(again.out.contains("Tune 03"));
 }
 
 TEST(TagCacheCli, WorksUncachedOnAReadOnlyHomeAndWhenTurnedOff)

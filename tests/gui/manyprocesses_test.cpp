@@ -67,11 +67,6 @@ struct Lane {
 
 class ManyProcessesTest : public WindowTest {
 protected:
-    // The tag cache, which a person asks for, is left out of this test of the
-    // library and the history, for this process and every one it starts: many
-    // processes making it at once can still set aside a cache another process
-    // is using, a fault of the cache that is not mended yet.
-    ManyProcessesTest() { qunsetenv("QUAVERTIN_CACHE"); }
     QString libraryPath() const { return folder.filePath("library/library.sqlite"); }
     QString historyPath() const { return folder.filePath("library/history.sqlite"); }
 

@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 #include <sys/stat.h>
 
 namespace {
@@ -204,6 +206,39 @@ TEST(TagCache, SetsAsideADamagedOrForeignFileAndWorksWithoutAPlace)
     }
     EXPECT_EQ(Messages::lines.size(), 1);
     EXPECT_TRUE(QFileInfo::exists(foreign + ".damaged"));
+
+    // The same file while another process uses the cache there (it holds the
+    // shared lock): nothing is renamed or deleted under it; this process goes
+    // without the cache, and the first to come alone sets the file aside.
+    const QString inUse = folder.filePath("inuse/tags.sqlite");
+    QDir().mkpath(QFileInfo(inUse).absolutePath());
+    {
+        sqlite::Database other(inUse, sqlite::Database::Mode::Create);
+        other.execute("CREATE TABLE songs (title TEXT)", "make another program's file");
+    }
+    const int otherProcess = ::open(QFile::encodeName(inUse + ".lock").constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_GE(otherProcess, 0);
+    ASSERT_EQ(::flock(otherProcess, LOCK_SH), 0);
+    Messages::lines.clear();
+    {
+        TagCache cache(inUse);
+        EXPECT_FALSE(cache.usable());
+        EXPECT_FALSE(cache.find(*key, {"name"}));
+    }
+    EXPECT_EQ(Messages::lines.size(), 1) << Messages::lines.join("\n").toStdString();
+    EXPECT_TRUE(Messages::lines.value(0).contains("another process is using it"));
+    EXPECT_FALSE(QFileInfo::exists(inUse + ".damaged"));
+    {
+        sqlite::Database still(inUse, sqlite::Database::Mode::ReadOnly);
+        sqlite::Statement count(still, "SELECT count(*) FROM songs", "read another program's file");
+        EXPECT_TRUE(count.next());
+    }
+    ::close(otherProcess);
+    {
+        TagCache cache(inUse);
+        EXPECT_TRUE(cache.usable());
+    }
+    EXPECT_TRUE(QFileInfo::exists(inUse + ".damaged"));
 
     // A folder where the cache's folder cannot be made.
     const QString blocked = folder.addFile("blocked", "a file, not a folder");
