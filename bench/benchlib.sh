@@ -7,6 +7,8 @@ rounds=${BENCH_ROUNDS:-2}
 work=$(mktemp -d "${TMPDIR:-/tmp}/bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 cli="$build/src/cli/quavertin-cli"
+# The tag cache starts empty, as on a person's first run, and goes with the work folder.
+export XDG_CACHE_HOME="$work/cache"
 
 # Prints the wall time in seconds, the peak memory in KiB and the processor
 # time (user + system) in seconds of one command. On a busy machine the

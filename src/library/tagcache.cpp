@@ -166,9 +166,7 @@ TagCache *TagCache::shared()
     static std::once_flag once;
     static std::unique_ptr<TagCache> cache;
     std::call_once(once, [] {
-        // Asked for, not yet on by default: filling it still costs a first
-        // read of a folder more than it saves there (see the cache bench).
-        if (qgetenv("QUAVERTIN_CACHE") != "1")
+        if (qgetenv("QUAVERTIN_CACHE") == "0")
             return;
         const int megabytes = files::defaultInt(QStringLiteral("TagCacheSize"));
         cache = std::make_unique<TagCache>(defaultPath(),
@@ -258,6 +256,14 @@ void TagCache::open()
         // and read again, and a wait for a busy disk at the end of every walk
         // cost the first collect as much as its reads.
         db_->execute("PRAGMA synchronous = OFF", purpose);
+        // The log and its index stay when the last process closes the cache:
+        // deleting them is how SQLite ends its last connection, and a command
+        // that ends while another starts would otherwise make them anew, or
+        // be caught holding ones it has just deleted. Kept, the log is cut
+        // back to a megabyte.
+        int persist = 1;
+        sqlite3_file_control(db_->handle(), "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
+        db_->execute("PRAGMA journal_size_limit = 1048576", purpose);
     } catch (const LibraryError &e) {
         const int code = e.sqliteCode() & 0xff;
         if ((code == SQLITE_NOTADB || code == SQLITE_CORRUPT) && !recovered_) {

@@ -72,7 +72,7 @@ public:
     TagCache(const TagCache &) = delete;
     TagCache &operator=(const TagCache &) = delete;
 
-    // The process's cache, made on first use; nullptr unless QUAVERTIN_CACHE=1
+    // The process's cache, made on first use; nullptr with QUAVERTIN_CACHE=0
     // or when it cannot be used.
     static TagCache *shared();
     // Where the process's cache lives.

@@ -33,9 +33,8 @@ std::unique_ptr<QProcess> startCli(const QStringList &args, const ScopedUserLoca
     env.remove("QUAVERTIN_LIBRARY");
     // The cache's log lines are read from standard error, not the system log.
     env.insert("QT_FORCE_STDERR_LOGGING", "1");
-    // Off is the default: only QUAVERTIN_CACHE=1 asks for it.
     if (cacheOff)
-        env.remove("QUAVERTIN_CACHE");
+        env.insert("QUAVERTIN_CACHE", "0");
     if (!failingFile.isEmpty()) {
         env.insert("LD_PRELOAD", QStringLiteral(FAILING_READS));
         env.insert("FAILREADS_NAME", "/" + failingFile);

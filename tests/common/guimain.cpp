@@ -9,8 +9,6 @@ int main(int argc, char **argv)
     // goes with it, never in the real ~/.cache.
     QTemporaryDir cacheHome;
     qputenv("XDG_CACHE_HOME", cacheHome.path().toLocal8Bit());
-    // Every test reads through the cache, as a person who turns it on does.
-    qputenv("QUAVERTIN_CACHE", "1");
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName("QuavertinTests");
