@@ -36,6 +36,10 @@ constexpr int schemaVersion = 1;
 // Pending entries are written once this many have gathered.
 constexpr size_t batchSize = 1024;
 constexpr qint64 nsPerDay = 86400LL * 1000 * 1000 * 1000;
+// A read transaction held open keeps other processes' writes from being
+// folded into the file; it ends after this many lookups, or this long.
+constexpr int readsPerTransaction = 1024;
+constexpr qint64 readingLimitNs = 100LL * 1000 * 1000;
 
 const QString listingMark = QStringLiteral("listing/");
 // Why a save would refuse the file, kept with its values: the empty text when
@@ -150,6 +154,7 @@ TagCache::~TagCache()
 {
     flush();
     std::lock_guard lock(mutex_);
+    reading_.reset();
     db_.reset();
     if (lockFd_ >= 0)
         ::close(lockFd_);
@@ -217,6 +222,10 @@ void TagCache::open()
         struct stat st {};
         if (::stat(QFile::encodeName(path_).constData(), &st) == 0)
             opened_ = {static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)};
+        // Nothing waits for the disk: a cache a power cut damages is set aside
+        // and read again, and a wait for a busy disk, when the cache is made or
+        // at the end of every walk, cost the first collect as much as its reads.
+        db_->execute("PRAGMA synchronous = OFF", purpose);
         db_->setBusyTimeout(2000);
         const qint64 tables = integerOf(*db_, "SELECT count(*) FROM sqlite_schema", purpose);
         if (sqlite3_db_readonly(db_->handle(), "main") == 1) {
@@ -252,10 +261,6 @@ void TagCache::open()
         }
         Statement mode(*db_, "PRAGMA journal_mode = WAL", purpose);
         mode.next();
-        // Nothing waits for the disk: a cache a power cut damages is set aside
-        // and read again, and a wait for a busy disk at the end of every walk
-        // cost the first collect as much as its reads.
-        db_->execute("PRAGMA synchronous = OFF", purpose);
         // The log and its index stay when the last process closes the cache:
         // deleting them is how SQLite ends its last connection, and a command
         // that ends while another starts would otherwise make them anew, or
@@ -277,6 +282,7 @@ void TagCache::open()
 
 void TagCache::turnOff(const QString &reason)
 {
+    reading_.reset();
     if (db_)
         db_->close();
     db_.reset();
@@ -293,6 +299,7 @@ void TagCache::turnOff(const QString &reason)
 bool TagCache::setAside(const QString &reason)
 {
     recovered_ = true;
+    reading_.reset();
     if (db_)
         db_->close();
     db_.reset();
@@ -336,6 +343,7 @@ void TagCache::failed(const std::exception &error)
 {
     const auto *library = dynamic_cast<const LibraryError *>(&error);
     const int code = library ? library->sqliteCode() & 0xff : 0;
+    reading_.reset();
     pending_.clear();
     seen_.clear();
     if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB) {
@@ -358,9 +366,19 @@ std::optional<QVariantList> TagCache::find(const CacheKey &key, const QStringLis
     std::optional<QVariantHash> stored;
     qint64 seen = 0;
     try {
+        const QString purpose = QStringLiteral("look up a file in the tag cache %1").arg(path_);
+        const qint64 now = nowNs();
+        if (reading_ && (readsInTransaction_ >= readsPerTransaction || now - readingSinceNs_ > readingLimitNs))
+            reading_.reset();
+        if (!reading_) {
+            reading_ = std::make_unique<sqlite::ReadTransaction>(*db_, purpose);
+            readsInTransaction_ = 0;
+            readingSinceNs_ = now;
+        }
+        ++readsInTransaction_;
         Statement st(*db_, "SELECT size, modified, changed, looked, seen, tags FROM entries "
                            "WHERE device = ?1 AND inode = ?2",
-                     QStringLiteral("look up a file in the tag cache %1").arg(path_));
+                     purpose);
         st.bind(1, qint64(key.file.device)).bind(2, qint64(key.file.inode));
         if (st.next()) {
             CacheKey entry = key;
@@ -414,6 +432,7 @@ void TagCache::store(const CacheKey &key, const QVariantHash &values)
 void TagCache::flush()
 {
     std::lock_guard lock(mutex_);
+    reading_.reset();
     if (db_ && (!pending_.empty() || !seen_.empty()))
         writePending(pending_, seen_);
 }
@@ -422,6 +441,7 @@ void TagCache::writePending(std::vector<Pending> &pending, std::vector<CacheKey>
 {
     const QString purpose = QStringLiteral("write the tag cache %1").arg(path_);
     const qint64 day = today();
+    reading_.reset();
     try {
         sqlite::Transaction transaction(*db_, purpose);
         for (const Pending &entry : pending) {

@@ -16,6 +16,7 @@
 
 namespace sqlite {
 class Database;
+class ReadTransaction;
 }
 
 // What a file is as far as the cache can tell without opening it: its
@@ -117,6 +118,11 @@ private:
     qint64 limitBytes_;
     mutable std::mutex mutex_;
     std::unique_ptr<sqlite::Database> db_;
+    // Lookups share one read transaction, a few at a time: each of its own
+    // cost more locking than reading.
+    std::unique_ptr<sqlite::ReadTransaction> reading_;
+    int readsInTransaction_ = 0;
+    qint64 readingSinceNs_ = 0;
     int lockFd_ = -1;
     FileIdentity opened_; // the cache file db_ has open
     std::vector<Pending> pending_;
