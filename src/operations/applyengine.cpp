@@ -770,6 +770,39 @@ ApplyResult applyRenames(const ApplyRun &run)
         run.journal->intendChanges(changes, positions);
     const qsizetype total = records.size();
     QStringList moved;
+    // Moved files wait here until the library has followed them, a few
+    // hundred in one transaction: one each cost a long run more than its moves.
+    constexpr qsizetype followBatch = 256;
+    QList<qsizetype> waiting;
+    const auto follow = [&] {
+        if (waiting.isEmpty())
+            return true;
+        QList<QPair<QString, QString>> moves;
+        for (qsizetype i : waiting)
+            moves.append({records.at(i).oldTag, records.at(i).newTag});
+        try {
+            if (run.library)
+                run.library->filesMoved(moves);
+        } catch (const std::exception &e) {
+            // The library could not follow: the files keep the names the library knows.
+            for (auto it = waiting.crbegin(); it != waiting.crend(); ++it)
+                safemove::moveMakingFolders(records.at(*it).newTag, records.at(*it).oldTag);
+            result.written -= int(waiting.size());
+            LOG_FAILURE(describe(e));
+            result.outcome = ApplyResult::Failed;
+            result.failedTrack = records.at(waiting.constFirst()).title;
+            result.error = describe(e);
+            waiting.clear();
+            return false;
+        }
+        for (qsizetype i : waiting) {
+            moved << records.at(i).oldTag;
+            if (run.journal)
+                run.journal->applied(i);
+        }
+        waiting.clear();
+        return true;
+    };
     for (qsizetype i = 0; i < total; ++i) {
         const ChangeRecord &record = records.at(i);
         if (!record.enabled)
@@ -790,18 +823,10 @@ ApplyResult applyRenames(const ApplyRun &run)
                                                    ? QStringLiteral("another file has the name %1").arg(record.newTag)
                                                    : QStringLiteral("the file could not be given the name %1")
                                                          .arg(record.newTag));
-            try {
-                if (run.library)
-                    run.library->fileMoved(record.oldTag, record.newTag);
-            } catch (const std::exception &) {
-                // The library could not follow: the file keeps the name the library knows.
-                safemove::moveMakingFolders(record.newTag, record.oldTag);
-                throw;
-            }
             ++result.written;
-            moved << record.oldTag;
-            if (run.journal)
-                run.journal->applied(i);
+            waiting << i;
+            if (waiting.size() >= followBatch && !follow())
+                break;
         } catch (const std::exception &e) {
             LOG_FAILURE(describe(e));
             result.outcome = ApplyResult::Failed;
@@ -810,6 +835,8 @@ ApplyResult applyRenames(const ApplyRun &run)
             break;
         }
     }
+    // What moved before a run stopped is followed too; a failure here outranks the stop.
+    follow();
     if (run.changes->removeEmptyFolders)
         removeEmptiedFolders(moved);
     return result;

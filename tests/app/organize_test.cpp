@@ -9,6 +9,7 @@
 #include <QDirIterator>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 
 using namespace tools;
@@ -144,6 +145,42 @@ TEST_F(Organize, MovesIntoANewTreeTakesAlongFollowsInTheLibraryAndUndoes)
               (QStringList{"First/01 - Intro.mp3", "First/02 - Outro.flac", "First/cover.jpg"}));
     EXPECT_TRUE(QFileInfo::exists(files.filePath("in/cd"))) << "the source folder itself stays";
     EXPECT_TRUE(tree(files.filePath("in/cd")).isEmpty());
+}
+
+// The library follows moved files a batch at a time; a batch it refuses is
+// moved back, so no track loses its file and no file is left where the
+// library does not look.
+TEST_F(Organize, FilesTheLibraryCannotFollowGoBackToTheirOldNames)
+{
+    QStringList paths;
+    QList<qint64> ids;
+    for (int i = 1; i <= 3; ++i) {
+        paths << addTrack(QStringLiteral("in/%1.mp3").arg(i), "Band", "First", QStringLiteral("Song %1").arg(i), i);
+        ids << library().importFile(ImportedFile{paths.last(), {{"name", QStringLiteral("Song %1").arg(i)}}});
+    }
+    // Another program's trigger refuses every change of a location.
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(libraryPath()).constData(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "CREATE TRIGGER stay BEFORE UPDATE OF location ON tracks BEGIN "
+                           "SELECT RAISE(ABORT, 'locations are fixed here'); END;",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+
+    organize(files.filePath("in"), files.filePath("lib"));
+    applyAll();
+    EXPECT_FALSE(port->alerts.isEmpty());
+    EXPECT_TRUE(port->alerts.constLast().message.contains("locations are fixed here"))
+        << port->alertTitles().join(", ").toStdString();
+    EXPECT_EQ(tree(files.filePath("in")), (QStringList{"1.mp3", "2.mp3", "3.mp3"}));
+    EXPECT_TRUE(tree(files.filePath("lib")).isEmpty());
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(library().property(TrackRef{ids[i]}, "location").toString(), paths[i]);
+    // Nothing moved, so the history has nothing to take back.
+    port->alerts.clear();
+    run([&] { app.performUndo(); });
+    EXPECT_FALSE(app.changes() && !app.changes()->records.isEmpty());
 }
 
 TEST_F(Organize, ATargetOnAnotherFileSystemIsReachedByAVerifiedCopy)
