@@ -50,7 +50,7 @@ TEST_F(MpdSync, PushReadBackPullIntoAFreshLibraryAndUndo)
     const QString outsidePath = folder_.addSeed(QStringLiteral("seed.mp3"), QStringLiteral("elsewhere/odd 'name'.mp3"));
     const qint64 outside = library().importFile({outsidePath, {{"name", "outside"}, {"rating", 20}}});
 
-    MpdServer server({musicFolder()});
+    MpdServer server(musicFolder());
     REQUIRE_MPD(server);
     MpdClient(address(server.port())).updateDatabase(20000);
     // Known to the library, not yet to MPD's database.
@@ -140,7 +140,7 @@ TEST_F(MpdSync, UnreachableRefusedAndStoppedRunsChangeNothing)
     runAndWait([this] { app_.performMpdPush(); });
     EXPECT_EQ(port_->alertTitles(), QStringList{"MPD's Music Folder Unknown"});
 
-    MpdServer guarded({musicFolder(), QStringLiteral("s3cret")});
+    MpdServer guarded(musicFolder(), QStringLiteral("s3cret"));
     REQUIRE_MPD(guarded);
     for (const QString &password : {QStringLiteral("wrong"), QString()}) {
         pointAt(app_, guarded.port(), password);
@@ -166,7 +166,7 @@ TEST_F(MpdSync, UnreachableRefusedAndStoppedRunsChangeNothing)
     EXPECT_EQ(value(second, "rating").toInt(), 20);
 
     // An MPD that keeps no stickers says so.
-    MpdServer plain({musicFolder(), {}, false});
+    MpdServer plain(musicFolder(), {}, false);
     REQUIRE_MPD(plain);
     pointAt(app_, plain.port());
     port_->alerts.clear();

@@ -16,6 +16,10 @@ public:
         QString password;     // when set, nothing is allowed without it
         bool stickers = true; // false: no sticker_file, as a plain mpd
     };
+    explicit MpdServer(QString musicFolder, QString password = {}, bool stickers = true)
+        : MpdServer(Config{std::move(musicFolder), std::move(password), stickers})
+    {
+    }
     explicit MpdServer(Config config);
     ~MpdServer();
     MpdServer(const MpdServer &) = delete;
