@@ -14,7 +14,11 @@ const QString mpdError = QStringLiteral("MPD Error");
 
 // MPD answers every command list of this many at once: fewer round trips
 // than one per sticker, and a failure still names its command.
-constexpr int commandsPerList = 1000;
+constexpr int commandsPerList = 250;
+// MPD commits each sticker on its own; where the disk syncs every commit
+// that is tens of milliseconds a sticker, so a list's answer may take
+// seconds. The wait for it is this long, whatever the connection's timeout.
+constexpr unsigned listTimeoutMs = 120000;
 
 QString where(const MpdAddress &address)
 {
@@ -150,6 +154,7 @@ void MpdClient::setStickers(const QList<StickerWrite> &writes, int &stored, cons
 {
     mpd_connection *c = connection_.get();
     stored = 0;
+    mpd_connection_set_timeout(c, std::max(listTimeoutMs, unsigned(address_.timeoutMs)));
     for (qsizetype first = 0; first < writes.size(); first += commandsPerList) {
         const qsizetype end = std::min(writes.size(), first + commandsPerList);
         const QString doing = QStringLiteral("store stickers");
