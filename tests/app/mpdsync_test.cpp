@@ -165,6 +165,19 @@ TEST_F(MpdSync, UnreachableRefusedAndStoppedRunsChangeNothing)
     EXPECT_EQ(value(first, "rating").toInt(), 60);
     EXPECT_EQ(value(second, "rating").toInt(), 20);
 
+    // A song MPD loses between the review and the push: MPD stops at it and the alert names it.
+    runAndWait([this] { app_.performMpdPush(); });
+    ASSERT_EQ(changes(app_), (QStringList{"first rating: '10' -> '6'", "second rating: '10' -> '2'"}));
+    ASSERT_TRUE(QFile::remove(musicFolder() + QStringLiteral("/1.mp3")));
+    MpdClient(address(guarded.port(), QStringLiteral("s3cret"))).updateDatabase(20000);
+    port_->alerts.clear();
+    apply();
+    EXPECT_EQ(app_.lastRun()->outcome().applied.written, 0);
+    ASSERT_EQ(port_->alertTitles(), QStringList{"Changes Not Completed"});
+    EXPECT_TRUE(port_->alerts[0].message.contains(QStringLiteral("holds no song '1.mp3'")))
+        << port_->alerts[0].message.toStdString();
+    EXPECT_EQ(MpdClient(address(guarded.port(), QStringLiteral("s3cret"))).sticker("2.mp3", "rating"), "10");
+
     // An MPD that keeps no stickers says so.
     MpdServer plain(musicFolder(), {}, false);
     REQUIRE_MPD(plain);
