@@ -12,6 +12,8 @@ packages=(
   libicu-dev libsqlite3-dev
   # beets' configuration (config.yaml) names its library and playlists
   libyaml-dev
+  # MPD's protocol for its stickers (rating, playCount); tests start their own mpd
+  libmpdclient-dev mpd
   # the allocator of every program: TagLib's many small allocations
   libmimalloc-dev
   # the save check inflates compressed ID3v2 frames within a bound
@@ -52,3 +54,11 @@ fi
 echo "installing: ${missing[*]}"
 $sudo apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+
+# Debian's mpd package enables a system-wide mpd (service and socket on port
+# 6600). The tests start their own on a free port; a daemon that this script
+# brought in unasked would only hold the port and read /var/lib/mpd, so it is
+# stopped and left disabled. A person who had mpd before keeps theirs.
+if [[ " ${missing[*]} " == *" mpd "* ]] && [[ -d /run/systemd/system ]]; then
+  $sudo systemctl disable --now mpd.socket mpd.service >/dev/null 2>&1 || true
+fi

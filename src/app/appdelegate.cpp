@@ -47,6 +47,7 @@ void AppDelegate::applicationDidFinishLaunching()
     setOrganizePattern(QStringLiteral("#a/#l/#n - #t"));
     setSelectedCondition(2);
     setCaseInsensitive(true);
+    loadMpdDefaults();
 
     build_ = QStringLiteral("%1 %2").arg(tr("Build:")).arg(lindarc_->appBuild());
     version_ = QStringLiteral("%1 %2").arg(tr("Version:"), lindarc_->appVersionString());

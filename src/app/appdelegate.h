@@ -29,6 +29,7 @@ class MusicLibrary;
 class WindowPort;
 
 namespace tools {
+struct MpdSyncOptions;
 struct NumericOptions;
 struct RenameOptions;
 struct RenameReport;
@@ -138,6 +139,14 @@ class AppDelegate : public QObject, public ProgressSink {
     QUAVERTIN_OPTION(QString, organizePattern, OrganizePattern)
     QUAVERTIN_OPTION(bool, organizeRemoveEmpty, OrganizeRemoveEmpty)
     QUAVERTIN_OPTION(bool, organizeTakeAlong, OrganizeTakeAlong)
+
+    // Sync with MPD. Host, port, music folder and scale are remembered in the
+    // settings once a sync starts; the password never is.
+    QUAVERTIN_OPTION(QString, mpdHost, MpdHost)
+    QUAVERTIN_OPTION(int, mpdPort, MpdPort)
+    QUAVERTIN_OPTION(QString, mpdPassword, MpdPassword)
+    QUAVERTIN_OPTION(QString, mpdMusicFolder, MpdMusicFolder)
+    QUAVERTIN_OPTION(int, mpdRatingScale, MpdRatingScale)
 
     // The tag lists (indexes of the options above point into them).
     Q_PROPERTY(QStringList tags READ tags NOTIFY tagListsChanged)
@@ -288,6 +297,10 @@ public slots:
     void performTagsFromFilename();
     void performNumberTracks();
     void performOrganize();
+    // Stores the library's ratings and play counts as MPD's stickers, or
+    // takes MPD's into the library; both reviewed.
+    void performMpdPush();
+    void performMpdPull();
     // Takes back run number of the history beside the library (0: the newest
     // that is no undo and was not undone), through the review.
     void performUndo(qint64 number = 0);
@@ -332,6 +345,9 @@ private:
     std::shared_ptr<MusicLibrary> existingLibrary();
     QString sourceDescription() const;
     std::shared_ptr<MusicLibrary> membershipLibrary(const ChangeList &list);
+    void loadMpdDefaults();
+    // The sync's options as set now; remembers them in the settings.
+    tools::MpdSyncOptions mpdOptions();
 
     WindowPort *port_;
     UrlOpener urlOpener_;

@@ -24,7 +24,7 @@ struct Option {
 struct Completed {
     QString name;
     QList<Option> options;
-    QString positional; // what its words are: "DIR", "FILE", "KIND", or empty for none
+    QString positional; // what its words are: "DIR", "FILE", "KIND", "WORDS:a b", or empty for none
 };
 
 // The options a help text names, read from the text itself, so the
@@ -83,7 +83,13 @@ Model buildModel()
         const QString help = capture([&](QTextStream &o, QTextStream &e) {
             runMain({"--library", library, tool.name, "--help"}, o, e, stdin, false, false);
         });
-        model.commands.append({tool.name, optionsIn(help), {}});
+        // A tool whose usage ends in words to choose from (mpd pull|push) completes them.
+        static const QRegularExpression words(QStringLiteral(" \\[options\\] ([a-z]+(?:\\|[a-z]+)+)$"),
+                                              QRegularExpression::MultilineOption);
+        const QRegularExpressionMatch chosen = words.match(help.section(QLatin1Char('\n'), 0, 0));
+        const QString positional =
+            chosen.hasMatch() ? QStringLiteral("WORDS:") + chosen.captured(1).replace(u'|', u' ') : QString();
+        model.commands.append({tool.name, optionsIn(help), positional});
     }
     model.tools.append(QStringLiteral("library"));
     model.tools.append(QStringLiteral("history"));
@@ -215,6 +221,9 @@ QString script(const Model &model, bool zsh)
             positional = QStringLiteral("((positional == 0)) && [[ $cur != -* ]] && { %1; return 0; }\n        "
                                         "[[ $cur != -* ]] && { %2; }\n        ")
                              .arg(offerOf.arg(playerimport::playerNames().join(u' ')), QLatin1String(files));
+        else if (c.positional.startsWith(QLatin1String("WORDS:")))
+            positional = QStringLiteral("((positional == 0)) && [[ $cur != -* ]] && { %1; return 0; }\n        ")
+                             .arg(offerOf.arg(c.positional.mid(6)));
         else if (c.positional == QLatin1String("DIR"))
             positional = QStringLiteral("[[ $cur != -* ]] && { %1 }\n        ").arg(QLatin1String(dirs) + QLatin1Char(';'));
         else if (c.positional == QLatin1String("FILE"))

@@ -54,6 +54,9 @@ const QList<ToolCommand> &toolCommands()
 
         // Undo
         {"undo", "take back a run of the history (the newest by default), reviewed like any tool", undoCommand},
+
+        // Sync with MPD
+        {"mpd", "pull ratings and play counts from MPD's stickers into the library, or push them", mpdCommand},
     };
     return commands;
 }

@@ -71,4 +71,7 @@ ExitCode organizeCommand(ToolContext &context);
 // Undo of a run of the history
 ExitCode undoCommand(ToolContext &context);
 
+// Ratings and play counts to and from MPD's stickers
+ExitCode mpdCommand(ToolContext &context);
+
 } // namespace cli

@@ -9,6 +9,7 @@
 #include "operations/historyview.h"
 #include "app/runnews.h"
 #include "libraryimports.h"
+#include "mpddialog.h"
 #include "panes.h"
 #include "progresssheet.h"
 #include "renamepreview.h"
@@ -395,6 +396,7 @@ void MainWindow::buildMenus()
             library_->open();
     });
     file->addAction(tr("&Refresh Library from Files"), this, &MainWindow::refreshLibrary);
+    file->addAction(tr("Sync with &MPD…"), this, &MainWindow::syncWithMpd)->setObjectName("syncWithMpd");
     file->addSeparator();
     file->addAction(tr("&Quit"), QKeySequence::Quit, qApp, &QApplication::quit);
 
@@ -564,6 +566,15 @@ void MainWindow::refreshLibrary()
 {
     libraryBrowser()->open();
     libraryBrowser()->refreshFromFiles();
+}
+
+void MainWindow::syncWithMpd()
+{
+    auto *dialog = findChild<MpdDialog *>();
+    if (!dialog)
+        dialog = new MpdDialog(app_, this);
+    dialog->load();
+    dialog->open();
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

@@ -79,6 +79,8 @@ public:
     void showLibrary();
     void importIntoLibrary();
     void refreshLibrary();
+    // File → Sync with MPD…: the dialog, filled from the remembered options.
+    void syncWithMpd();
 
     // Edit → History…, made on first use.
     HistoryWindow *historyWindow();

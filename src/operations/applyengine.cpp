@@ -24,6 +24,7 @@
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 #include <sys/stat.h>
 
@@ -537,6 +538,44 @@ ApplyResult applyTags(const ApplyRun &run)
     return result;
 }
 
+// Library-only values (ratings, play counts brought from another program)
+// are stored all in one transaction: a run that stops at a changed track or
+// an error leaves every row as it was, and the history confirms the run only
+// once the rows are committed.
+ApplyResult applyInOneTransaction(const ApplyRun &run)
+{
+    ApplyResult result;
+    for (const ChangeRecord &r : run.changes->records)
+        result.enabled += r.enabled ? 1 : 0;
+    MusicLibrary *library = libraryOf(run);
+    if (run.journal)
+        run.journal->intendTags(run.changes->records);
+    try {
+        std::optional<MusicLibrary::Batch> batch;
+        if (library)
+            batch.emplace(*library, QStringLiteral("apply %1 library changes").arg(result.enabled));
+        ApplyRun quiet = run;
+        quiet.journal = nullptr;
+        InOrder state;
+        RowBatches joined(nullptr); // the rows join the batch above
+        if (writeInOrder(quiet, 0, run.changes->records.size(), state, joined, result)) {
+            if (batch)
+                batch->commit();
+            if (run.journal)
+                run.journal->appliedAll();
+        } else {
+            result.written = 0;
+        }
+    } catch (const std::exception &e) {
+        const QString description = describe(e);
+        LOG_FAILURE(description);
+        result.outcome = ApplyResult::Failed;
+        result.error = description;
+        result.written = 0;
+    }
+    return result;
+}
+
 // The first playlist of that name that can take tracks: names are how the
 // menus remember playlists, and a smart namesake never takes any.
 std::optional<Playlist> editablePlaylistNamed(const MusicLibrary &library, const QString &name)
@@ -846,6 +885,10 @@ ApplyResult applyList(const ApplyRun &run)
 {
     if (!run.changes)
         return {};
+    if (run.changes->writeElsewhere)
+        return run.changes->writeElsewhere(*run.changes, run.progress);
+    if (run.changes->oneTransaction)
+        return applyInOneTransaction(run);
     if (run.changes->rename)
         return applyRenames(run);
     if (run.changes->playlist) {

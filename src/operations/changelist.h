@@ -9,9 +9,12 @@
 #include <QList>
 #include <QString>
 #include <QVariant>
+#include <functional>
 #include <memory>
 
 struct SavedTrack;
+struct ApplyResult;
+struct ProgressDetail;
 
 // One proposed change. A tag change carries every field; a membership change
 // (adding to or removing from a playlist) only track, title, artist and
@@ -73,6 +76,14 @@ struct ChangeList {
     bool removeEmptyFolders = false;
     qint64 undoOf = 0; // an undo: the history's number of the run it takes back
     QString source;    // when set, the source as the history names the run
+    // Tag lists of library-only values: every row in one transaction, so
+    // that a run that stops midway leaves the library as it was.
+    bool oneTransaction = false;
+    // A list whose changes go to another program (MPD's stickers) rather
+    // than to files or the library: the apply engine hands it the list and
+    // the progress, and the history keeps nothing of it. Worker thread.
+    using Writer = std::function<ApplyResult(const ChangeList &, const std::function<void(const ProgressDetail &)> &)>;
+    Writer writeElsewhere;
 };
 
 // A tag value as records hold it and as the apply engine compares it: numbers

@@ -165,7 +165,10 @@ std::shared_ptr<Run> collect(CollectRun collectRun, ProgressSink &sink)
                 outcome.ok = run.report(found, complete, outcome.news) && !error;
                 return outcome;
             }
+            const QString remark = run.remark ? run.remark() : QString();
             if (!records.isEmpty()) {
+                if (!remark.isEmpty())
+                    alertPanel(port, QStringLiteral("Tracks Left Out"), remark);
                 if (run.beforeReview && !run.beforeReview()) {
                     outcome.kind = RunOutcome::Declined;
                     return outcome;
@@ -183,10 +186,13 @@ std::shared_ptr<Run> collect(CollectRun collectRun, ProgressSink &sink)
                 list->removeEmptyFolders = run.removeEmptyFolders;
                 list->undoOf = run.undoOf;
                 list->source = run.historySource;
+                list->oneTransaction = run.oneTransaction;
+                list->writeElsewhere = run.writeElsewhere;
                 outcome.kind = RunOutcome::Reviewed;
                 outcome.changes = std::move(list);
             } else if (found && !error) {
-                alertPanel(port, run.noChangesTitle, run.noChangesMessage);
+                alertPanel(port, run.noChangesTitle,
+                           remark.isEmpty() ? run.noChangesMessage : run.noChangesMessage + QLatin1Char(' ') + remark);
                 outcome.news = runreport::nothingToChange();
                 outcome.kind = RunOutcome::NothingToDo;
             } else {

@@ -68,6 +68,13 @@ struct CollectRun {
     bool removeEmptyFolders = false;
     qint64 undoOf = 0;
     QString historySource;
+    bool oneTransaction = false;
+    ChangeList::Writer writeElsewhere;
+
+    // Runs on the main thread after the walk: what the person should know of
+    // tracks the walk left out (outside MPD's music folder, say); told with
+    // the review, or after "No Changes". Empty: nothing to tell.
+    std::function<QString()> remark;
 };
 
 // Why a tool would not start: the alert the person gets.
