@@ -435,19 +435,26 @@ QList<qint64> MusicLibrary::importFiles(const QList<ImportedFile> &files, QList<
                 names += ", " + QByteArray(columns[i]->key);
                 placeholders += ", ?" + QByteArray::number(i + 2);
             }
-            Statement st(db, "INSERT INTO tracks (" + names + ") VALUES (" + placeholders + ")", purpose);
-            bindValues(st);
-            st.bind(int(columns.size() + 2), stamp.isNull() ? QVariant() : QVariant(stamp));
-            st.run();
-            id = db.lastInsertId();
-            added = true;
+            // What the file says of the library's own values goes in with the
+            // row: a statement of its own per value cost an import of rated
+            // files a fifth more.
+            QVariantList onAdd;
             for (auto it = file.onAdd.cbegin(); it != file.onAdd.cend(); ++it) {
                 if (file.values.contains(it.key()))
                     continue;
                 const trackcolumns::Column &column = columnFor(it.key(), purpose);
-                Statement add(db, "UPDATE tracks SET " + QByteArray(column.key) + " = ?2 WHERE id = ?1", purpose);
-                add.bind(1, id).bind(2, trackcolumns::toStored(column, it.value(), purpose)).run();
+                names += ", " + QByteArray(column.key);
+                placeholders += ", ?" + QByteArray::number(columns.size() + 3 + onAdd.size());
+                onAdd.append(trackcolumns::toStored(column, it.value(), purpose));
             }
+            Statement st(db, "INSERT INTO tracks (" + names + ") VALUES (" + placeholders + ")", purpose);
+            bindValues(st);
+            st.bind(int(columns.size() + 2), stamp.isNull() ? QVariant() : QVariant(stamp));
+            for (qsizetype i = 0; i < onAdd.size(); ++i)
+                st.bind(int(columns.size() + 3 + i), onAdd[i]);
+            st.run();
+            id = db.lastInsertId();
+            added = true;
         }
         ids.append(id);
         if (outcomes)
