@@ -3,6 +3,7 @@
 
 #include "importcommands.h"
 #include "library/libraryactions.h"
+#include "files/ratingconventions.h"
 #include "library/musiclibrary.h"
 #include "model/tagcatalogue.h"
 #include "reviewprinter.h"
@@ -202,16 +203,28 @@ struct Parsed {
     bool json = false;
     QString playlist;
     QString columns;
+    QString ratingProfile; // null when not given
     bool ok = true;
     QString problem;
 };
 
-Parsed parse(const QStringList &args, bool allowJson, bool allowPlaylist, bool allowColumns = false)
+Parsed parse(const QStringList &args, bool allowJson, bool allowPlaylist, bool allowColumns = false,
+             bool allowProfile = false)
 {
     Parsed p;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString &a = args[i];
-        if (allowJson && a == "--json") {
+        if (allowProfile && a == "--rating-profile") {
+            const std::optional<QString> profile =
+                i + 1 < args.size() ? ratingconventions::profileNamed(args[++i]) : std::nullopt;
+            if (!profile) {
+                p.ok = false;
+                p.problem = QStringLiteral("--rating-profile needs one of %1")
+                                .arg(ratingconventions::profileNames().join(QStringLiteral(", ")));
+                return p;
+            }
+            p.ratingProfile = *profile;
+        } else if (allowJson && a == "--json") {
             p.json = true;
         } else if (allowColumns && a == "--columns") {
             if (i + 1 >= args.size()) {
@@ -270,9 +283,29 @@ ExitCode usage(QTextStream &err, const QString &problem, const char *help)
     return ExitCode::BadUsage;
 }
 
+// The profile asked for, else the person's saved one.
+QString ratingProfile(const Parsed &p)
+{
+    return p.ratingProfile.isNull() ? ratingconventions::savedProfile() : p.ratingProfile;
+}
+
+// Where the files and the library disagree on ratings and play counts, and
+// the fields that were passed over.
+void printRatingReport(const QList<Disagreement> &disagreements, const QList<libraryimport::Failure> &ignored,
+                       QTextStream &out)
+{
+    if (!disagreements.isEmpty()) {
+        out << libraryimport::disagreementHeading(disagreements) << '\n';
+        for (const QString &row : libraryimport::disagreementRows(disagreements))
+            out << "  " << oneLine(row) << '\n';
+    }
+    for (const libraryimport::Failure &line : ignored)
+        out << "passed over in " << oneLine(line.path) << ": " << oneLine(line.reason) << '\n';
+}
+
 ExitCode runImport(const LibraryOpener &open, const QStringList &args, QTextStream &out, QTextStream &err)
 {
-    const Parsed p = parse(args, false, false);
+    const Parsed p = parse(args, false, false, false, true);
     if (!p.ok || p.words.size() != 1)
         return badUsage(p, err);
     const QString folder = p.words.first();
@@ -289,7 +322,7 @@ ExitCode runImport(const LibraryOpener &open, const QStringList &args, QTextStre
     libraryactions::Result<libraryimport::Summary> imported;
     imported.value.failures = listed.value.unlisted;
     if (!listed.value.paths.isEmpty())
-        imported = libraryactions::importListed(open(), listed.value, progress);
+        imported = libraryactions::importListed(open(), listed.value, progress, ratingProfile(p));
     if (!imported.ok())
         return cli::failed(*imported.problem, err);
     const libraryimport::Summary &summary = imported.value;
@@ -301,6 +334,7 @@ ExitCode runImport(const LibraryOpener &open, const QStringList &args, QTextStre
         << summary.added << " new, " << summary.updated << " updated, " << summary.failures.size() << " skipped).\n";
     if (summary.updated > 0)
         out << summary.changed << " of the " << summary.updated << " tracks already in the library took new values from their files.\n";
+    printRatingReport(summary.disagreements, summary.ignored, out);
     if (summary.found == 0)
         err << "quavertin-cli: no music files found in " << folder << '\n';
     return summary.found > 0 && summary.added + summary.updated > 0 ? ExitCode::Success : ExitCode::Failed;
@@ -323,7 +357,7 @@ bool playlistAsked(MusicLibrary &library, const Parsed &p, std::optional<qint64>
 
 ExitCode runRefresh(const LibraryOpener &open, const QStringList &args, QTextStream &out, QTextStream &err)
 {
-    const Parsed p = parse(args, false, true);
+    const Parsed p = parse(args, false, true, false, true);
     if (!p.ok || !p.words.isEmpty())
         return badUsage(p, err);
     const bool onTerminal = ::isatty(STDERR_FILENO);
@@ -335,7 +369,7 @@ ExitCode runRefresh(const LibraryOpener &open, const QStringList &args, QTextStr
         if (onTerminal)
             err << "\rRefreshing " << done << '/' << total << "\u2026" << Qt::flush;
         reported = true;
-    });
+    }, ratingProfile(p));
     if (onTerminal && reported)
         err << '\n';
     if (!refreshed.ok())
@@ -344,6 +378,7 @@ ExitCode runRefresh(const LibraryOpener &open, const QStringList &args, QTextStr
     for (const libraryimport::Failure &failure : summary.failures)
         err << "unreadable " << oneLine(failure.path) << ": " << oneLine(failure.reason) << '\n';
     out << libraryimport::describe(summary) << '\n';
+    printRatingReport(summary.disagreements, summary.ignored, out);
     return summary.failures.isEmpty() ? ExitCode::Success : ExitCode::Failed;
 }
 
@@ -498,23 +533,34 @@ ExitCode runSelection(const LibraryOpener &open, const QStringList &args, QTextS
     return ExitCode::Success;
 }
 
+// A new track takes the rating and play count of its file; one already
+// stored keeps its own, and the report lists where its changed file differs.
+#define RATING_PROFILE_HELP                                                                                    \
+    "\nA new track takes its file's rating and play count, read from every player's fields; a track\n"      \
+    "already stored keeps its own, and the tracks whose changed files hold other values are listed\n"       \
+    "(file -> library). --rating-profile names the player whose fields win (wmp, musicbee, mediamonkey,\n"   \
+    "winamp, picard, quodlibet, fmps, rating); without it the saved RatingProfile setting, then FMPS,\n"    \
+    "then the surest POPM frame.\n"
+
 const Command commands[] = {
     {"import",
-     "usage: quavertin-cli library import DIR\n\n"
+     "usage: quavertin-cli library import DIR [--rating-profile NAME]\n\n"
      "Reads every music file below DIR (mp3 aac m4a ogg flac mpc spx wv tta wav aiff mp4 asf, in\n"
      "any letter case) and stores its tags in the library. A file already in the library is\n"
      "updated, not added twice: its tracks take the file's values (play counts, ratings and\n"
      "playlists stay), and the count of those that changed is shown. Files that cannot be read\n"
-     "are named on standard error and skipped.\n",
+     "are named on standard error and skipped.\n"
+     RATING_PROFILE_HELP,
      runImport},
     {"import-player", cli::importPlayerHelp, cli::runImportPlayer},
     {"import-playlist", cli::importPlaylistHelp, cli::runImportPlaylist},
     {"refresh",
-     "usage: quavertin-cli library refresh [--playlist NAME]\n\n"
+     "usage: quavertin-cli library refresh [--playlist NAME] [--rating-profile NAME]\n\n"
      "Reads the file of every track of the library (or of the first playlist of that name) again\n"
      "and updates the tracks whose values differ from their files', as an import would; play\n"
      "counts, ratings and playlists stay. Prints how many tracks changed, were unchanged, or are\n"
-     "dead (no file). Files that cannot be read are named on standard error; the status is then 1.\n",
+     "dead (no file). Files that cannot be read are named on standard error; the status is then 1.\n"
+     RATING_PROFILE_HELP,
      runRefresh},
     {"tracks",
      "usage: quavertin-cli library tracks [--playlist NAME] [--columns TAG,...] [--json]\n\n"

@@ -2,8 +2,10 @@
 #include "app/appdelegate.h"
 #include "files/filetags.h"
 #include "files/musicfiles.h"
+#include "files/ratingconventions.h"
 #include "library/musiclibrary.h"
 #include "reviewprinter.h"
+#include "tagtoolcommand.h"
 #include "support/namedexception.h"
 #include "support/textutils.h"
 #include "toolcommands.h"
@@ -48,7 +50,71 @@ QString factsLine(const FileDescription &file)
     return facts.join(QStringLiteral(", "));
 }
 
-void printShown(QTextStream &out, const Shown &shown)
+QString ratingText(const ratingconventions::Found &found)
+{
+    QStringList said;
+    if (found.rating)
+        said << QStringLiteral("rating %1").arg(*found.rating);
+    if (found.playCount)
+        said << QStringLiteral("played %1").arg(*found.playCount);
+    return said.isEmpty() ? QStringLiteral("unrated") : said.join(QStringLiteral(", "));
+}
+
+// Each rating or play count the file holds, what it reads as, and which of
+// them the library takes by the profile.
+void printRatings(QTextStream &out, const FileDescription &file, const QString &profile)
+{
+    const ratingconventions::Reading &reading = file.ratings;
+    if (reading.found.empty() && reading.ignored.isEmpty())
+        return;
+    const ratingconventions::Chosen chosen = ratingconventions::choose(reading, profile);
+    qsizetype width = 0;
+    for (const ratingconventions::Found &found : reading.found)
+        width = std::max(width, terminal(found.field).size());
+    for (qsizetype i = 0; i < qsizetype(reading.found.size()); ++i) {
+        const ratingconventions::Found &found = reading.found[size_t(i)];
+        QStringList wins;
+        if (chosen.ratingIndex == i)
+            wins << QStringLiteral("rating");
+        if (chosen.playCountIndex == i)
+            wins << QStringLiteral("play count");
+        out << "   " << QStringLiteral("rating").leftJustified(10) << terminal(found.field).leftJustified(width + 2)
+            << terminal(found.raw) << " \u2192 " << ratingText(found);
+        if (!wins.isEmpty())
+            out << "  (the library's " << wins.join(QStringLiteral(" and ")) << ')';
+        out << '\n';
+    }
+    for (const QString &ignored : reading.ignored)
+        out << "   " << QStringLiteral("rating").leftJustified(10) << "ignored: " << terminal(ignored) << '\n';
+}
+
+QJsonObject ratingsJson(const FileDescription &file, const QString &profile)
+{
+    const ratingconventions::Reading &reading = file.ratings;
+    const ratingconventions::Chosen chosen = ratingconventions::choose(reading, profile);
+    QJsonArray found;
+    for (qsizetype i = 0; i < qsizetype(reading.found.size()); ++i) {
+        const ratingconventions::Found &f = reading.found[size_t(i)];
+        QJsonObject one{{"field", f.field}, {"raw", f.raw}, {"chosenForRating", chosen.ratingIndex == i},
+                        {"chosenForPlayCount", chosen.playCountIndex == i}};
+        if (!f.owner.isEmpty())
+            one.insert("owner", f.owner);
+        if (f.rating)
+            one.insert("rating", *f.rating);
+        if (f.playCount)
+            one.insert("playCount", qint64(*f.playCount));
+        found.append(one);
+    }
+    QJsonObject ratings{{"profile", profile}, {"found", found},
+                        {"ignored", QJsonArray::fromStringList(reading.ignored)}};
+    if (chosen.rating)
+        ratings.insert("rating", *chosen.rating);
+    if (chosen.playCount)
+        ratings.insert("playCount", qint64(*chosen.playCount));
+    return ratings;
+}
+
+void printShown(QTextStream &out, const Shown &shown, const QString &profile)
 {
     out << shown.position + 1 << "  " << terminal(shown.file.path.isEmpty() ? QStringLiteral("(no file)") : shown.file.path)
         << '\n';
@@ -68,12 +134,13 @@ void printShown(QTextStream &out, const Shown &shown)
     for (const FileField &field : shown.file.fields)
         out << "   " << field.tag.leftJustified(10) << terminal(field.id).leftJustified(idWidth + 2)
             << terminal(field.value) << '\n';
+    printRatings(out, shown.file, profile);
     for (const auto &[key, value] : shown.library)
         out << "   " << QStringLiteral("library").leftJustified(10) << key.leftJustified(idWidth + 2) << terminal(value)
             << '\n';
 }
 
-QJsonObject shownJson(const Shown &shown)
+QJsonObject shownJson(const Shown &shown, const QString &profile)
 {
     QJsonObject track{{"position", shown.position + 1}, {"path", shown.file.path}};
     if (shown.trackId != 0) {
@@ -91,6 +158,7 @@ QJsonObject shownJson(const Shown &shown)
         track.insert("channels", shown.file.channels);
         track.insert("size", shown.file.size);
         track.insert("tagTypes", QJsonArray::fromStringList(shown.file.tagTypes));
+        track.insert("ratings", ratingsJson(shown.file, profile));
     }
     QJsonArray fields;
     for (const FileField &field : shown.file.fields)
@@ -114,14 +182,20 @@ ExitCode showCommand(ToolContext &context)
                                  QStringLiteral("Music files, or folders whose music files are shown; without one, "
                                                 "the tracks of the source."),
                                  QStringLiteral("[PATH...]"));
+    addRatingProfileOption(parser);
     if (const auto done = context.parse(
             parser, QStringLiteral("show"),
             QStringLiteral("Prints every field each track's file holds, in its own tags' terms (ID3v2 frames, Vorbis "
                            "comments, MP4 items, APE items, ASF attributes), and what the file is: format, length, "
                            "bitrate, sample rate, channels, tags present, size. Library tracks add their row's "
-                           "values. Tracks are numbered in the source's order, as --only counts them."),
+                           "values. The ratings and play counts among the fields are read as the library reads them, "
+                           "naming the ones it takes by the rating profile. Tracks are numbered in the source's order, as --only counts them."),
             ToolContext::JsonOption | ToolContext::ScopeOption, INT_MAX))
         return *done;
+    ExitCode failure = ExitCode::Success;
+    const std::optional<QString> profile = ratingProfileOption(context, parser, &failure);
+    if (!profile)
+        return failure;
 
     AppDelegate &app = context.app();
     TrackSource source = app.trackSource();
@@ -178,9 +252,9 @@ ExitCode showCommand(ToolContext &context)
             else
                 shown.file = filetags::describe(path);
             if (context.json())
-                tracks.append(shownJson(shown));
+                tracks.append(shownJson(shown, *profile));
             else
-                printShown(context.out(), shown);
+                printShown(context.out(), shown, *profile);
         }
         if (context.json())
             printJson(context.out(), QJsonDocument(QJsonObject{{"tracks", tracks}}));

@@ -2,6 +2,7 @@
 #include "tagtoolcommand.h"
 
 #include "app/appdelegate.h"
+#include "files/ratingconventions.h"
 #include "toolcontext.h"
 
 namespace cli {
@@ -68,6 +69,26 @@ bool setTagOption(ToolContext &context, const QCommandLineParser &parser, ExitCo
         return false;
     app.setSelectedTag(*tag);
     return true;
+}
+
+void addRatingProfileOption(QCommandLineParser &parser)
+{
+    parser.addOption({QStringLiteral("rating-profile"),
+                      QStringLiteral("Whose fields win when a file holds several ratings or play counts: %1 "
+                                     "(default: the saved RatingProfile setting, then FMPS, then the surest POPM).")
+                          .arg(ratingconventions::profileNames().join(QStringLiteral(", "))),
+                      QStringLiteral("NAME")});
+}
+
+std::optional<QString> ratingProfileOption(ToolContext &context, const QCommandLineParser &parser, ExitCode *failure)
+{
+    if (!parser.isSet(QStringLiteral("rating-profile")))
+        return ratingconventions::savedProfile();
+    const std::optional<int> index =
+        context.choiceOption(parser, QStringLiteral("rating-profile"), ratingconventions::profileNames(), failure);
+    if (!index)
+        return std::nullopt;
+    return ratingconventions::profileNames().at(*index);
 }
 
 } // namespace cli

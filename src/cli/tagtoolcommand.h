@@ -33,4 +33,11 @@ std::optional<QString> tagKeyNamed(const QStringList &keys, const QStringList &d
 std::optional<int> requiredChoice(ToolContext &context, const QCommandLineParser &parser, const QString &option,
                                   const QStringList &choices, ExitCode *failure);
 
+// --rating-profile NAME: whose fields win when a file holds several ratings
+// or play counts.
+void addRatingProfileOption(QCommandLineParser &parser);
+// The profile --rating-profile names, else the person's saved one (maybe
+// none: the empty text). Nothing, with *failure set, for a name no profile has.
+std::optional<QString> ratingProfileOption(ToolContext &context, const QCommandLineParser &parser, ExitCode *failure);
+
 } // namespace cli

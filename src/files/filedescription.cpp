@@ -223,6 +223,7 @@ QString mpegCodec(const TagLib::MPEG::Properties *properties)
 
 void describeFile(TagLib::File &file, FileDescription &d)
 {
+    d.ratings = ratingconventions::read(file);
     if (const TagLib::AudioProperties *audio = file.audioProperties()) {
         d.lengthMs = audio->lengthInMilliseconds();
         d.bitrate = audio->bitrate();

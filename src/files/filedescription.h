@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "ratingconventions.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -29,6 +31,7 @@ struct FileDescription {
     int channels = 0;
     QStringList tagTypes; // the tags present, in the order of FileField::tag
     QList<FileField> fields;
+    ratingconventions::Reading ratings; // the ratings and play counts among the fields, read as the library does
 };
 
 namespace filedescription {

@@ -3,6 +3,8 @@
 
 #include "taglibtext.h"
 
+#include "support/fileutils.h"
+
 #include <taglib/apefile.h>
 #include <taglib/apetag.h>
 #include <taglib/asftag.h>
@@ -34,21 +36,29 @@ struct Player {
     const char *profile;
     const char *owner;
     bool fraction; // the byte is a fraction of 255, not a star band
+    const char *title;
 };
 
 constexpr std::array players{
-    Player{"wmp", "Windows Media Player 9 Series", false},
-    Player{"musicbee", "MusicBee", false},
-    Player{"mediamonkey", "no@email", false},
-    Player{"winamp", "rating@winamp.com", false},
-    Player{"picard", "users@musicbrainz.org", true},
-    Player{"quodlibet", "quodlibet@lists.sacredchao.net", true},
-    Player{"traktor", "traktor@native-instruments.de", true},
+    Player{"wmp", "Windows Media Player 9 Series", false, "Windows Media Player"},
+    Player{"musicbee", "MusicBee", false, "MusicBee"},
+    Player{"mediamonkey", "no@email", false, "MediaMonkey"},
+    Player{"winamp", "rating@winamp.com", false, "Winamp"},
+    Player{"picard", "users@musicbrainz.org", true, "MusicBrainz Picard"},
+    Player{"quodlibet", "quodlibet@lists.sacredchao.net", true, "Quod Libet"},
+    Player{"traktor", "traktor@native-instruments.de", true, "Traktor"},
 };
 
 // Profiles that write no POPM of their own come after the players in the
 // list a person picks from.
-constexpr std::array otherProfiles{"fmps", "rating"};
+struct OtherProfile {
+    const char *profile;
+    const char *title;
+};
+constexpr std::array otherProfiles{
+    OtherProfile{"fmps", "FMPS (Strawberry, Clementine, Amarok)"},
+    OtherProfile{"rating", "plain RATING"},
+};
 
 const Player *playerOwning(const QString &owner)
 {
@@ -88,7 +98,8 @@ public:
             if (!popm)
                 continue;
             const QString owner = taglibtext::fromTagLib(popm->email());
-            Found found{Convention::Popm, popmField(owner), owner, ratingFromPopm(owner, popm->rating()), {}};
+            Found found{Convention::Popm, popmField(owner), owner, ratingFromPopm(owner, popm->rating()), {},
+                        QStringLiteral("%1, counter %2").arg(popm->rating()).arg(popm->counter())};
             // TagLib reads at most four bytes of the counter, the high ones of
             // a longer counter, which would give a wrong count: the counter's
             // length is what is left of the frame after owner, nul and rating.
@@ -139,7 +150,7 @@ public:
         const std::optional<double> v = number(value);
         if (!v || *v < 0 || *v > 1)
             return ignore(name, value, QStringLiteral("not a fraction from 0 to 1"));
-        reading.found.push_back({convention, name, owner, percent(*v), {}});
+        reading.found.push_back({convention, name, owner, percent(*v), {}, value});
     }
 
     void count(Convention convention, const QString &name, const QString &owner, const QString &value)
@@ -148,7 +159,7 @@ public:
         const std::optional<double> v = number(value);
         if (!v || *v < 0 || *v >= 1e18)
             return ignore(name, value, QStringLiteral("not a play count"));
-        reading.found.push_back({convention, name, owner, {}, quint64(std::llround(*v))});
+        reading.found.push_back({convention, name, owner, {}, quint64(std::llround(*v)), value});
     }
 
     // RATING is written on three scales; which one is told by the value:
@@ -168,7 +179,7 @@ public:
             rating = int(*v) * 20;
         else
             rating = int(std::lround(*v));
-        reading.found.push_back({Convention::Plain, name, {}, rating, {}});
+        reading.found.push_back({Convention::Plain, name, {}, rating, {}, value});
     }
 
     void mp4(const TagLib::MP4::Tag &tag)
@@ -185,7 +196,7 @@ public:
                 if (!v || *v < 0 || *v > 100)
                     ignore(QStringLiteral("rate"), text, QStringLiteral("not a rating from 0 to 100"));
                 else if (*v > 0)
-                    reading.found.push_back({Convention::Mp4Rate, key, {}, int(std::lround(*v)), {}});
+                    reading.found.push_back({Convention::Mp4Rate, key, {}, int(std::lround(*v)), {}, text});
             }
         }
     }
@@ -215,7 +226,7 @@ public:
         if (*v == 0)
             return;
         const int stars = *v < 13 ? 1 : *v < 37.5 ? 2 : *v < 62.5 ? 3 : *v < 87 ? 4 : 5;
-        reading.found.push_back({Convention::SharedRating, name, {}, stars * 20, {}});
+        reading.found.push_back({Convention::SharedRating, name, {}, stars * 20, {}, text});
     }
 
     void xiph(const TagLib::Ogg::XiphComment &comment)
@@ -327,9 +338,28 @@ QStringList profileNames()
     for (const Player &p : players)
         if (QLatin1StringView(p.profile) != u"traktor")
             names.append(QLatin1StringView(p.profile));
-    for (const char *name : otherProfiles)
-        names.append(QLatin1StringView(name));
+    for (const OtherProfile &other : otherProfiles)
+        names.append(QLatin1StringView(other.profile));
     return names;
+}
+
+QString profileTitle(const QString &profile)
+{
+    for (const Player &p : players)
+        if (profile == QLatin1StringView(p.profile))
+            return QLatin1StringView(p.title);
+    for (const OtherProfile &other : otherProfiles)
+        if (profile == QLatin1StringView(other.profile))
+            return QLatin1StringView(other.title);
+    return profile;
+}
+
+std::optional<QString> profileNamed(const QString &name)
+{
+    for (const QString &profile : profileNames())
+        if (profile.compare(name.trimmed(), Qt::CaseInsensitive) == 0)
+            return profile;
+    return std::nullopt;
 }
 
 QString popmOwnerOf(const QString &profile)
@@ -338,6 +368,17 @@ QString popmOwnerOf(const QString &profile)
         if (profile == QLatin1StringView(p.profile))
             return QLatin1StringView(p.owner);
     return {};
+}
+
+QString savedProfile()
+{
+    const QString saved = files::defaultValue(QStringLiteral("RatingProfile")).toString();
+    return profileNames().contains(saved) ? saved : QString();
+}
+
+void saveProfile(const QString &profile)
+{
+    files::setDefaultValue(QStringLiteral("RatingProfile"), profile);
 }
 
 Reading read(TagLib::File &file)
@@ -406,10 +447,12 @@ Chosen choose(const Reading &reading, const QString &profile)
         if (!chosen.rating && f->rating && f->convention != Convention::AmarokScore) {
             chosen.rating = f->rating;
             chosen.ratingFrom = f->field;
+            chosen.ratingIndex = int(f - reading.found.data());
         }
         if (!chosen.playCount && f->playCount) {
             chosen.playCount = f->playCount;
             chosen.playCountFrom = f->field;
+            chosen.playCountIndex = int(f - reading.found.data());
         }
     }
     return chosen;

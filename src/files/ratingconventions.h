@@ -34,6 +34,7 @@ struct Found {
     QString owner; // a POPM frame's owner or a Quod Libet field's email; empty for the others
     std::optional<int> rating;        // 0-100; absent when the field says "unrated" or holds a count only
     std::optional<quint64> playCount; // absent when the field holds no count
+    QString raw; // what the field holds, as written: "196, counter 12" for a POPM frame
 };
 
 struct Reading {
@@ -56,14 +57,24 @@ std::optional<int> ratingFromPopm(const QString &owner, int byte);
 
 // The profiles a person chooses among: the CLI's names, in the order shown.
 QStringList profileNames();
+// A profile as the window names it: "MusicBee", "FMPS (Strawberry, Clementine, Amarok)".
+QString profileTitle(const QString &profile);
+// The profile a person named, in any letter case; nothing when there is none of that name.
+std::optional<QString> profileNamed(const QString &name);
 
 // The POPM owner a profile writes, or the empty text when it writes none.
 QString popmOwnerOf(const QString &profile);
+
+// The person's profile as the window and the command line keep it (the
+// setting RatingProfile), or the empty text when none, or no known one, is set.
+QString savedProfile();
+void saveProfile(const QString &profile);
 
 struct Chosen {
     std::optional<int> rating;
     std::optional<quint64> playCount;
     QString ratingFrom, playCountFrom; // the fields they came from
+    int ratingIndex = -1, playCountIndex = -1; // their places in Reading::found; -1 when absent
 };
 
 // One rating and one play count out of all a file holds: the profile's own

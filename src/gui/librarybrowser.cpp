@@ -11,6 +11,7 @@
 #include "support/alerts.h"
 #include "support/dispatch.h"
 
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
@@ -78,6 +79,18 @@ LibraryBrowser::LibraryBrowser(AppDelegate *app, QWidget *window)
     auto *importButton = new QPushButton(tr("Import Folder…"), this);
     importButton->setObjectName("importFolder");
     connect(importButton, &QPushButton::clicked, this, &LibraryBrowser::importFolder);
+    // Which player's fields win when a file holds several ratings: kept as
+    // the setting the command line reads too.
+    auto *ratingProfile = new QComboBox(this);
+    ratingProfile->setObjectName("ratingProfile");
+    ratingProfile->setToolTip(tr("Whose rating and play count an imported file brings when it holds several"));
+    ratingProfile->addItem(tr("Ratings: any player"), QString());
+    for (const QString &profile : ratingconventions::profileNames())
+        ratingProfile->addItem(tr("Ratings: %1").arg(ratingconventions::profileTitle(profile)), profile);
+    ratingProfile->setCurrentIndex(std::max(0, ratingProfile->findData(ratingconventions::savedProfile())));
+    connect(ratingProfile, &QComboBox::currentIndexChanged, this, [ratingProfile](int index) {
+        ratingconventions::saveProfile(ratingProfile->itemData(index).toString());
+    });
     auto *newButton = new QPushButton(tr("New Playlist…"), this);
     connect(newButton, &QPushButton::clicked, this, &LibraryBrowser::newPlaylist);
     renameButton_->setObjectName("renamePlaylist");
@@ -104,6 +117,7 @@ LibraryBrowser::LibraryBrowser(AppDelegate *app, QWidget *window)
 
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(importButton);
+    buttons->addWidget(ratingProfile);
     buttons->addWidget(newButton);
     buttons->addWidget(renameButton_);
     buttons->addWidget(deleteButton_);
@@ -319,15 +333,43 @@ void LibraryBrowser::importFolder()
         importFolderAt(folder);
 }
 
+namespace {
+
+// The first ten lines, then how many more there are.
+QString firstLines(const QStringList &all)
+{
+    QStringList lines = all.mid(0, 10);
+    if (all.size() > 10)
+        lines << LibraryBrowser::tr("… and %1 more.").arg(all.size() - 10);
+    return lines.join(QLatin1Char('\n'));
+}
+
+QStringList failureTexts(const QList<libraryimport::Failure> &failures)
+{
+    QStringList lines;
+    for (const libraryimport::Failure &failure : failures)
+        lines << QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(failure.path), failure.reason);
+    return lines;
+}
+
+} // namespace
+
 // The first files that could not be read, one per line.
 QString LibraryBrowser::failureLines(const QList<libraryimport::Failure> &failures)
 {
-    QStringList lines;
-    for (const libraryimport::Failure &failure : failures.mid(0, 10))
-        lines << QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(failure.path), failure.reason);
-    if (failures.size() > 10)
-        lines << tr("… and %1 more.").arg(failures.size() - 10);
-    return lines.join(QLatin1Char('\n'));
+    return firstLines(failureTexts(failures));
+}
+
+QString LibraryBrowser::ratingLines(const QList<Disagreement> &disagreements,
+                                    const QList<libraryimport::Failure> &ignored)
+{
+    QStringList parts;
+    if (!disagreements.isEmpty())
+        parts << libraryimport::disagreementHeading(disagreements) + QLatin1Char('\n') +
+                     firstLines(libraryimport::disagreementRows(disagreements));
+    if (!ignored.isEmpty())
+        parts << tr("Rating and play count fields passed over:") + QLatin1Char('\n') + firstLines(failureTexts(ignored));
+    return parts.join(QStringLiteral("\n\n"));
 }
 
 std::shared_ptr<MusicLibrary> LibraryBrowser::libraryOr(const QString &failureTitle)
@@ -377,10 +419,16 @@ void LibraryBrowser::finishImport(const libraryimport::Summary &summary, const Q
         alertPanel(app_->port(), tr("Import Failed"), problem + QStringLiteral("\n\n") + done);
         return;
     }
-    if (summary.failures.isEmpty())
+    const QString ratings = ratingLines(summary.disagreements, summary.ignored);
+    if (summary.failures.isEmpty() && ratings.isEmpty())
         return;
-    alertPanel(app_->port(), tr("Some Files Were Not Imported"),
-               done + QStringLiteral("\n\n") + failureLines(summary.failures));
+    QString text = done;
+    if (!summary.failures.isEmpty())
+        text += QStringLiteral("\n\n") + failureLines(summary.failures);
+    if (!ratings.isEmpty())
+        text += QStringLiteral("\n\n") + ratings;
+    alertPanel(app_->port(), summary.failures.isEmpty() ? tr("Import Finished") : tr("Some Files Were Not Imported"),
+               text);
 }
 
 void LibraryBrowser::refreshFromFiles()
@@ -413,6 +461,10 @@ void LibraryBrowser::finishRefresh(const libraryimport::RefreshSummary &summary,
         alertPanel(app_->port(), tr("Refresh Failed"), problem + QStringLiteral("\n\n") + done);
         return;
     }
-    alertPanel(app_->port(), tr("Library Refreshed"),
-               summary.failures.isEmpty() ? done : done + QStringLiteral("\n\n") + failureLines(summary.failures));
+    QString text = done;
+    if (!summary.failures.isEmpty())
+        text += QStringLiteral("\n\n") + failureLines(summary.failures);
+    if (const QString ratings = ratingLines(summary.disagreements, summary.ignored); !ratings.isEmpty())
+        text += QStringLiteral("\n\n") + ratings;
+    alertPanel(app_->port(), tr("Library Refreshed"), text);
 }

@@ -85,6 +85,9 @@ private:
     void finishImport(const libraryimport::Summary &summary, const QString &problem);
     void finishRefresh(const libraryimport::RefreshSummary &summary, const QString &problem);
     static QString failureLines(const QList<libraryimport::Failure> &failures);
+    // Where the files' ratings and play counts differ from the library's, and
+    // the fields passed over; empty when there is nothing to say.
+    static QString ratingLines(const QList<Disagreement> &disagreements, const QList<libraryimport::Failure> &ignored);
     // The controller's library; null, after telling the person why, when it cannot be opened.
     std::shared_ptr<MusicLibrary> libraryOr(const QString &failureTitle);
 

@@ -120,18 +120,19 @@ Result<libraryimport::FolderListing> listFolder(const QString &folder)
 }
 
 Result<libraryimport::Summary> importListed(MusicLibrary &library, const libraryimport::FolderListing &listing,
-                                            const Progress &progress)
+                                            const Progress &progress, const QString &ratingProfile)
 {
     return attempt<libraryimport::Summary>([&](Result<libraryimport::Summary> &result) {
-        result.value = libraryimport::importListed(library, listing, progress);
+        result.value = libraryimport::importListed(library, listing, progress, ratingProfile);
     });
 }
 
-Result<libraryimport::Summary> importFolder(MusicLibrary &library, const QString &folder, const Progress &progress)
+Result<libraryimport::Summary> importFolder(MusicLibrary &library, const QString &folder, const Progress &progress,
+                                            const QString &ratingProfile)
 {
     return attempt<libraryimport::Summary>([&](Result<libraryimport::Summary> &result) {
         if (!(result.problem = folderRefusal(folder)))
-            result.value = libraryimport::importFolder(library, folder, progress);
+            result.value = libraryimport::importFolder(library, folder, progress, ratingProfile);
     });
 }
 
@@ -209,7 +210,7 @@ Result<playlistfiles::ImportSummary> importPlaylist(MusicLibrary &library, const
 }
 
 Result<libraryimport::RefreshSummary> refresh(MusicLibrary &library, const std::optional<PlaylistChoice> &playlist,
-                                              const Progress &progress)
+                                              const Progress &progress, const QString &ratingProfile)
 {
     return attempt<libraryimport::RefreshSummary>([&](Result<libraryimport::RefreshSummary> &result) {
         QList<TrackRef> tracks;
@@ -220,7 +221,7 @@ Result<libraryimport::RefreshSummary> refresh(MusicLibrary &library, const std::
         } else {
             return;
         }
-        result.value = libraryimport::refresh(library, tracks, progress);
+        result.value = libraryimport::refresh(library, tracks, progress, ratingProfile);
     });
 }
 

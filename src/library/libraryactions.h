@@ -60,13 +60,16 @@ Result<Playlist> findPlaylist(const MusicLibrary &library, const PlaylistChoice 
 // before it opens the library.
 std::optional<Problem> folderRefusal(const QString &folder);
 // Every music file below folder into the library (libraryimport::importFolder).
-// Refused when folder is not a folder.
-Result<libraryimport::Summary> importFolder(MusicLibrary &library, const QString &folder, const Progress &progress = {});
+// Refused when folder is not a folder. A file's rating and play count are
+// chosen by ratingProfile, the person's saved one unless given.
+Result<libraryimport::Summary> importFolder(MusicLibrary &library, const QString &folder, const Progress &progress = {},
+                                            const QString &ratingProfile = ratingconventions::savedProfile());
 // The same in two steps, so that a front end lists the folder before it opens
 // the library: a folder without music files leaves no library file behind.
 Result<libraryimport::FolderListing> listFolder(const QString &folder);
 Result<libraryimport::Summary> importListed(MusicLibrary &library, const libraryimport::FolderListing &listing,
-                                            const Progress &progress = {});
+                                            const Progress &progress = {},
+                                            const QString &ratingProfile = ratingconventions::savedProfile());
 // A player's library read (playerimport::read); path empty: where the player
 // keeps it. A front end reads before it opens the library, so that a player's
 // file that is not there or not the player's leaves no library file behind.
@@ -93,7 +96,8 @@ Result<playlistfiles::ImportSummary> importPlaylist(MusicLibrary &library, const
 // Reads the files of the library's tracks again, or of the tracks of the
 // chosen playlist when one is given. Refused when there is no such playlist.
 Result<libraryimport::RefreshSummary> refresh(MusicLibrary &library, const std::optional<PlaylistChoice> &playlist = {},
-                                              const Progress &progress = {});
+                                              const Progress &progress = {},
+                                              const QString &ratingProfile = ratingconventions::savedProfile());
 
 // A new empty plain playlist. Refused for a blank name and for a name a
 // plain playlist has already: tools and menus find the playlists they edit

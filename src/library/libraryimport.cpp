@@ -63,7 +63,7 @@ struct Unreadable {
 };
 
 // Called on a large stack only.
-ImportedFile readWithTagLib(const QString &path)
+ImportedFile readWithTagLib(const QString &path, const QString &ratingProfile)
 {
     // Opened as the track's own reads open it: regular files only, and nesting
     // that would exhaust even the large stack is refused before TagLib sees it.
@@ -121,11 +121,17 @@ ImportedFile readWithTagLib(const QString &path)
     values.insert("kind", kindFor(musicfiles::extensionOf(path)));
     // A re-import or refresh leaves the library's own rating and count
     // alone: they may have moved on since the file was written.
-    const ratingconventions::Chosen kept = ratingconventions::choose(ratingconventions::read(*ref.file()));
-    if (kept.rating)
+    ratingconventions::Reading reading = ratingconventions::read(*ref.file());
+    const ratingconventions::Chosen kept = ratingconventions::choose(reading, ratingProfile);
+    if (kept.rating) {
         file.onAdd.insert("rating", *kept.rating);
-    if (kept.playCount)
+        file.onAddFrom.insert("rating", kept.ratingFrom);
+    }
+    if (kept.playCount) {
         file.onAdd.insert("playedCount", qlonglong(std::min<quint64>(*kept.playCount, INT_MAX)));
+        file.onAddFrom.insert("playedCount", kept.playCountFrom);
+    }
+    file.ignored = std::move(reading.ignored);
     return file;
 }
 
@@ -141,14 +147,52 @@ void checkRegularFile(const QString &path)
         throw Unreadable{QStringLiteral("the file is empty")};
 }
 
+void noteIgnored(const QList<ImportedFile> &files, QList<Failure> &ignored)
+{
+    for (const ImportedFile &file : files)
+        for (const QString &line : file.ignored)
+            ignored.append({file.location, line});
+}
+
+QString valueText(const QVariant &value)
+{
+    return value.isNull() ? QStringLiteral("none") : QString::number(value.toLongLong());
+}
+
 } // namespace
 
-ImportedFile readFile(const QString &path)
+QStringList disagreementRows(const QList<Disagreement> &disagreements)
+{
+    QStringList rows;
+    for (qsizetype i = 0; i < disagreements.size();) {
+        const Disagreement &first = disagreements[i];
+        QStringList parts;
+        for (; i < disagreements.size() && disagreements[i].trackId == first.trackId &&
+               disagreements[i].location == first.location;
+             ++i) {
+            const Disagreement &d = disagreements[i];
+            parts << QStringLiteral("%1 %2 (%3) \u2192 %4")
+                         .arg(d.key == u"rating" ? QStringLiteral("rating") : QStringLiteral("play count"),
+                              valueText(d.file), d.from, valueText(d.library));
+        }
+        rows << first.location + QStringLiteral(": ") + parts.join(QStringLiteral("; "));
+    }
+    return rows;
+}
+
+QString disagreementHeading(const QList<Disagreement> &disagreements)
+{
+    return QStringLiteral("The files of %1 tracks rate or count them otherwise than the library, which keeps its "
+                          "own (file \u2192 library):")
+        .arg(disagreementRows(disagreements).size());
+}
+
+ImportedFile readFile(const QString &path, const QString &ratingProfile)
 {
     try {
         checkRegularFile(path);
         ImportedFile file;
-        runWithLargeStack([&] { file = readWithTagLib(path); });
+        runWithLargeStack([&] { file = readWithTagLib(path, ratingProfile); });
         return file;
     } catch (const Unreadable &e) {
         throw FileError(path, e.reason);
@@ -173,22 +217,22 @@ FolderListing listFolder(const QString &folder)
 }
 
 Summary importListed(MusicLibrary &library, const FolderListing &listing,
-                     const std::function<void(int done, int total)> &progress)
+                     const std::function<void(int done, int total)> &progress, const QString &ratingProfile)
 {
-    Summary summary = importPaths(library, listing.paths, {}, progress);
+    Summary summary = importPaths(library, listing.paths, {}, progress, ratingProfile);
     // Names the walk could not take are reported first, as they were met before any file was read.
     summary.failures = listing.unlisted + summary.failures;
     return summary;
 }
 
 Summary importFolder(MusicLibrary &library, const QString &folder,
-                     const std::function<void(int done, int total)> &progress)
+                     const std::function<void(int done, int total)> &progress, const QString &ratingProfile)
 {
-    return importListed(library, listFolder(folder), progress);
+    return importListed(library, listFolder(folder), progress, ratingProfile);
 }
 
 Summary importPaths(MusicLibrary &library, const QStringList &paths, const ExtraValues &extra,
-                    const std::function<void(int done, int total)> &progress)
+                    const std::function<void(int done, int total)> &progress, const QString &ratingProfile)
 {
     Summary summary;
     summary.found = int(paths.size());
@@ -199,7 +243,7 @@ Summary importPaths(MusicLibrary &library, const QStringList &paths, const Extra
             for (const QString &path : batch) {
                 try {
                     checkRegularFile(path);
-                    read.append(readWithTagLib(path));
+                    read.append(readWithTagLib(path, ratingProfile));
                 } catch (const Unreadable &e) {
                     summary.failures.append({path, e.reason});
                 }
@@ -209,7 +253,8 @@ Summary importPaths(MusicLibrary &library, const QStringList &paths, const Extra
             for (ImportedFile &file : read)
                 extra(file);
         QList<MusicLibrary::Stored> outcomes;
-        const QList<qint64> ids = library.importFiles(read, &outcomes);
+        const QList<qint64> ids = library.importFiles(read, &outcomes, &summary.disagreements);
+        noteIgnored(read, summary.ignored);
         for (qsizetype i = 0; i < ids.size(); ++i)
             summary.ids.insert(read[i].location, ids[i]);
         for (const MusicLibrary::Stored outcome : outcomes) {
@@ -238,7 +283,7 @@ QString describe(const RefreshSummary &summary)
 }
 
 RefreshSummary refresh(MusicLibrary &library, const QList<TrackRef> &tracks,
-                       const std::function<void(int done, int total)> &progress)
+                       const std::function<void(int done, int total)> &progress, const QString &ratingProfile)
 {
     QList<qint64> ids;
     QSet<qint64> seen;
@@ -259,13 +304,14 @@ RefreshSummary refresh(MusicLibrary &library, const QList<TrackRef> &tracks,
                 continue;
             }
             try {
-                read.append(readFile(path));
+                read.append(readFile(path, ratingProfile));
             } catch (const FileError &e) {
                 summary.failures.append({path, e.reason()});
             }
         }
         QList<MusicLibrary::Stored> outcomes;
-        library.importFiles(read, &outcomes);
+        library.importFiles(read, &outcomes, &summary.disagreements);
+        noteIgnored(read, summary.ignored);
         for (const MusicLibrary::Stored outcome : outcomes)
             (outcome == MusicLibrary::Stored::Changed ? summary.changed : summary.unchanged) += 1;
         if (progress)

@@ -65,6 +65,22 @@ struct ImportedFile {
     // What the file says of values the library keeps as its own (its rating
     // and play count): taken by a new row only, and never over values.
     QVariantHash onAdd = {};
+    // The field each value of onAdd came from ("POPM MusicBee"), by key.
+    QHash<QString, QString> onAddFrom = {};
+    // Fields of the file that were passed over, each with its reason.
+    QStringList ignored = {};
+};
+
+// A track already in the library whose file, changed since the library last
+// read it, holds another value of one of the library's own keys (onAdd) than
+// the row: the row keeps its own.
+struct Disagreement {
+    qint64 trackId = 0;
+    QString location;
+    QString key;     // "rating" or "playedCount"
+    QVariant file;   // the file's value
+    QString from;    // the file's field it came from
+    QVariant library; // the row's value; null when it has none
 };
 
 // Tracks with some of their properties, read together: rows[i] holds the
@@ -173,8 +189,10 @@ public:
     // How the tracks of one imported file fared.
     enum class Stored { Added, Changed, Unchanged };
     // importFile for many files in one transaction: all are stored or none. Ids
-    // in order; outcomes, when given, gets one entry per file.
-    QList<qint64> importFiles(const QList<ImportedFile> &files, QList<Stored> *outcomes = nullptr);
+    // in order; outcomes, when given, gets one entry per file; disagreements,
+    // when given, the rows that keep their own values of onAdd's keys.
+    QList<qint64> importFiles(const QList<ImportedFile> &files, QList<Stored> *outcomes = nullptr,
+                              QList<Disagreement> *disagreements = nullptr);
 
     // A file track's file as the library last saw it: the path (null for a
     // dead track or a stream) and the file's stamp then (null when unknown).

@@ -1,16 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "clirunner.h"
 #include "model/musictrack.h"
+#include "files/ratingconventions.h"
 #include "testfiles.h"
+#include "userlocations.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QThread>
 #include <gtest/gtest.h>
 
 #include <taglib/mpegfile.h>
 #include <taglib/id3v2tag.h>
+#include <taglib/popularimeterframe.h>
 #include <taglib/textidentificationframe.h>
 
 namespace {
@@ -156,4 +160,87 @@ TEST_F(ShowSetTest, SetChangesTheMatchingTracksAloneThroughTheReviewAndAnyToolTa
     EXPECT_EQ(reviewedPaths(), QStringList({order.at(0), order.at(2)}));
     EXPECT_EQ(cli({"capitalize", "--tag", "artist", "--method", "upper", "--match", "nokey=x"}), 2);
     EXPECT_EQ(cli({"capitalize", "--tag", "artist", "--method", "upper", "--match", "artist=("}), 2);
+}
+
+// A file rated by two players and FMPS, with a play count that is no number:
+// show names every field with what it holds and what it reads as, and which
+// one the library takes by the profile (the option, else the saved setting);
+// the library's import and refresh take and report by the same rule.
+TEST_F(ShowSetTest, RatingsShowWithTheirReadingsAndTheProfileDecidesWhatTheLibraryTakes)
+{
+    ScopedUserLocations home;
+    const QString path = addFile("rated.mp3", "Owls");
+    const auto rate = [&](const char *fmps, int musicBee) {
+        TagLib::MPEG::File file(QFile::encodeName(path).constData());
+        TagLib::ID3v2::Tag *tag = file.ID3v2Tag(true);
+        tag->removeFrames("POPM");
+        tag->removeFrames("TXXX");
+        for (const auto &[owner, byte, count] : {std::tuple{"MusicBee", musicBee, 0u}, std::tuple{"no@email", 64, 5u}}) {
+            auto *frame = new TagLib::ID3v2::PopularimeterFrame();
+            frame->setEmail(owner);
+            frame->setRating(byte);
+            frame->setCounter(count);
+            tag->addFrame(frame);
+        }
+        for (const auto &[name, value] : {std::pair{"FMPS_Rating", fmps}, std::pair{"FMPS_Playcount", "many"}}) {
+            auto *text = new TagLib::ID3v2::UserTextIdentificationFrame(TagLib::String::UTF8);
+            text->setDescription(name);
+            text->setText(value);
+            tag->addFrame(text);
+        }
+        ASSERT_TRUE(file.save());
+    };
+    rate("0.4", 196);
+
+    const auto ratings = [&] { return jsonArray("tracks")[0].toObject()["ratings"].toObject(); };
+    const auto chosenFor = [&](const char *what) {
+        for (const QJsonValue &found : ratings()["found"].toArray())
+            if (found[what].toBool())
+                return found["field"].toString();
+        return QString();
+    };
+    ASSERT_EQ(cli({"show", "--json"}), 0) << errors.toStdString();
+    const QJsonArray found = ratings()["found"].toArray();
+    ASSERT_EQ(found.size(), 3);
+    EXPECT_EQ(found[0]["field"].toString(), "POPM MusicBee");
+    EXPECT_EQ(found[0]["raw"].toString(), "196, counter 0");
+    EXPECT_EQ(found[0]["rating"].toInt(), 80);
+    EXPECT_EQ(found[1]["rating"].toInt(), 40);
+    EXPECT_EQ(found[1]["playCount"].toInt(), 5);
+    EXPECT_EQ(found[2]["rating"].toInt(), 40);
+    ASSERT_EQ(ratings()["ignored"].toArray().size(), 1);
+    EXPECT_TRUE(ratings()["ignored"][0].toString().contains("many"));
+    EXPECT_EQ(chosenFor("chosenForRating"), "FMPS_Rating");
+    EXPECT_EQ(chosenFor("chosenForPlayCount"), "POPM no@email");
+    EXPECT_EQ(ratings()["rating"].toInt(), 40);
+
+    ASSERT_EQ(cli({"show", "--json", "--rating-profile", "MusicBee"}), 0) << errors.toStdString();
+    EXPECT_EQ(chosenFor("chosenForRating"), "POPM MusicBee");
+    EXPECT_EQ(ratings()["rating"].toInt(), 80);
+    ratingconventions::saveProfile("mediamonkey");
+    ASSERT_EQ(cli({"show", "--json"}), 0) << errors.toStdString();
+    EXPECT_EQ(chosenFor("chosenForRating"), "POPM no@email") << "the saved setting stands when no option is given";
+    ASSERT_EQ(cli({"show"}), 0) << errors.toStdString();
+    EXPECT_TRUE(out.contains(QStringLiteral("POPM no@email  64, counter 5 \u2192 rating 40, played 5  (the library's "
+                                            "rating and play count)")))
+        << out.toStdString();
+    EXPECT_TRUE(out.contains("ignored: FMPS_Playcount")) << out.toStdString();
+    EXPECT_EQ(cli({"show", "--rating-profile", "nobody"}), 2);
+    EXPECT_TRUE(errors.contains("musicbee")) << errors.toStdString();
+
+    // The library: a new track by the profile asked for, the saved one aside.
+    ASSERT_EQ(cli({"library", "import", folder.filePath("music"), "--rating-profile", "musicbee"}, false), 0)
+        << errors.toStdString();
+    EXPECT_TRUE(out.contains("passed over in " + path + ": FMPS_Playcount")) << out.toStdString();
+    ASSERT_EQ(cli({"library", "tracks", "--columns", "rating,playedCount"}, false), 0);
+    EXPECT_TRUE(out.endsWith("\t80\t5\n")) << out.toStdString();
+    // Rated again elsewhere: the refresh keeps the library's 80 and says so.
+    QThread::msleep(20);
+    rate("0.4", 255);
+    ASSERT_EQ(cli({"library", "refresh", "--rating-profile", "musicbee"}, false), 0) << errors.toStdString();
+    EXPECT_TRUE(out.contains("The files of 1 tracks rate or count them otherwise than the library, which keeps its "
+                             "own (file \u2192 library):\n  " +
+                             path + ": rating 100 (POPM MusicBee) \u2192 80\n"))
+        << out.toStdString();
+    EXPECT_EQ(cli({"library", "refresh", "--rating-profile"}, false), 2);
 }

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "files/ratingconventions.h"
 #include "library/musiclibrary.h"
 #include "model/musictrack.h"
 #include "librarybrowser.h"
@@ -6,6 +7,7 @@
 #include "model/musictrack.h"
 #include "windowfixture.h"
 
+#include <QComboBox>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QListWidget>
@@ -13,6 +15,9 @@
 #include <QMenuBar>
 #include <QSignalSpy>
 #include <QTableView>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+#include <taglib/popularimeterframe.h>
 
 class LibraryBrowserTest : public WindowTest {
 protected:
@@ -130,7 +135,22 @@ TEST_F(LibraryBrowserTest, RefreshFromTheFileMenuTakesAnOutsideEditAndTellsHowMa
     import();
     port->alertTitles.clear();
     port->alertMessages.clear();
-    MusicTrack::withPath(folder.filePath("music/a/one.mp3")).setTag("name", QString("Edited Outside"));
+    // Rated in MusicBee besides: the profile the person chose in the browser
+    // reads it, and the library keeps its own (none), naming the track.
+    auto *profiles = browser->findChild<QComboBox *>("ratingProfile");
+    ASSERT_NE(profiles, nullptr);
+    profiles->setCurrentIndex(profiles->findData(QStringLiteral("musicbee")));
+    EXPECT_EQ(ratingconventions::savedProfile(), "musicbee");
+    const QString one = folder.filePath("music/a/one.mp3");
+    MusicTrack::withPath(one).setTag("name", QString("Edited Outside"));
+    {
+        TagLib::MPEG::File file(QFile::encodeName(one).constData());
+        auto *popm = new TagLib::ID3v2::PopularimeterFrame();
+        popm->setEmail("MusicBee");
+        popm->setRating(196);
+        file.ID3v2Tag(true)->addFrame(popm);
+        ASSERT_TRUE(file.save());
+    }
     QFile::remove(folder.filePath("music/b/three.ogg"));
 
     QAction *refresh = nullptr;
@@ -146,7 +166,10 @@ TEST_F(LibraryBrowserTest, RefreshFromTheFileMenuTakesAnOutsideEditAndTellsHowMa
     const QString told = "Refreshed 3 tracks from their files: 1 changed, 1 unchanged, 1 dead.";
     EXPECT_EQ(browser->status()->text(), told);
     ASSERT_EQ(port->alertTitles, QStringList{"Library Refreshed"});
-    EXPECT_EQ(port->alertMessages.first(), told);
+    EXPECT_EQ(port->alertMessages.first(),
+              told + "\n\nThe files of 1 tracks rate or count them otherwise than the library, which keeps its own "
+                     "(file \u2192 library):\n" +
+                  one + ": rating 80 (POPM MusicBee) \u2192 none");
     QStringList titles;
     for (int row = 0; row < browser->trackModel()->rowCount(); ++row)
         titles << browser->trackModel()->index(row, LibraryTracksModel::TitleColumn).data().toString();

@@ -9,6 +9,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <taglib/fileref.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+#include <taglib/popularimeterframe.h>
+#include <taglib/textidentificationframe.h>
 #include <taglib/tpropertymap.h>
 
 namespace {
@@ -210,14 +214,18 @@ TEST(LibraryImport, ImportingAgainUpdatesInsteadOfDuplicating)
     EXPECT_EQ(names[0].value("location").toString(), first);
 }
 
-TEST(LibraryImport, ANewTrackTakesItsFilesRatingAndPlayCountWhichLaterReadsLeaveToTheLibrary)
+TEST(LibraryImport, ANewTrackTakesItsFilesRatingAndPlayCountAndAChangedFileThatDisagreesIsReported)
 {
     LibraryBuilder b;
     const QString rated = b.folder().addSeed("seed.mp3", "in/rated.mp3");
     addProperties(rated, {{"FMPS_RATING", "0.8"}, {"FMPS_PLAYCOUNT", "14"}});
     const QString odd = b.folder().addSeed("seed.flac", "in/odd.flac");
     addProperties(odd, {{"RATING", "not a number"}});
-    libraryimport::importFolder(b.library(), b.folder().filePath("in"));
+    libraryimport::Summary summary = libraryimport::importFolder(b.library(), b.folder().filePath("in"), {}, {});
+    ASSERT_EQ(summary.ignored.size(), 1);
+    EXPECT_EQ(summary.ignored[0].path, odd);
+    EXPECT_TRUE(summary.ignored[0].reason.contains("not a number")) << summary.ignored[0].reason.toStdString();
+    EXPECT_TRUE(summary.disagreements.isEmpty()) << "new tracks take their files' values";
     const auto values = [&] { return b.library().properties(b.library().allTracks(), {"rating", "playedCount"}); };
     QList<QVariantHash> rows = values();
     ASSERT_EQ(rows.size(), 2);
@@ -226,15 +234,67 @@ TEST(LibraryImport, ANewTrackTakesItsFilesRatingAndPlayCountWhichLaterReadsLeave
     EXPECT_EQ(rows[1].value("playedCount").toInt(), 14);
 
     // Played and rated in the library since: neither a re-import nor a
-    // refresh takes the file's older values back.
+    // refresh takes the file's older values back, and an unchanged file has
+    // nothing new to report.
     const TrackRef track = b.library().allTracks()[1];
     b.library().setProperty(track, "rating", 40);
     b.library().setProperty(track, "playedCount", 15);
-    libraryimport::importFolder(b.library(), b.folder().filePath("in"));
-    libraryimport::refresh(b.library(), b.library().allTracks());
+    summary = libraryimport::importFolder(b.library(), b.folder().filePath("in"), {}, {});
+    EXPECT_TRUE(summary.disagreements.isEmpty());
+
+    // Another player rates the file: the refresh reads it, keeps the
+    // library's values and lists the track, the file's value first.
+    QThread::msleep(20); // a stamp of another time
+    addProperties(rated, {{"FMPS_RATING", "0.6"}, {"FMPS_PLAYCOUNT", "15"}});
+    libraryimport::RefreshSummary refreshed = libraryimport::refresh(b.library(), b.library().allTracks(), {}, {});
+    ASSERT_EQ(refreshed.disagreements.size(), 1) << "the counts agree, the ratings do not";
+    EXPECT_EQ(refreshed.disagreements[0].key, "rating");
+    EXPECT_EQ(refreshed.disagreements[0].file.toInt(), 60);
+    EXPECT_EQ(refreshed.disagreements[0].library.toInt(), 40);
+    EXPECT_EQ(libraryimport::disagreementRows(refreshed.disagreements),
+              QStringList{rated + QStringLiteral(": rating 60 (FMPS_RATING) \u2192 40")});
     rows = values();
     EXPECT_EQ(rows[1].value("rating").toInt(), 40);
     EXPECT_EQ(rows[1].value("playedCount").toInt(), 15);
+    refreshed = libraryimport::refresh(b.library(), b.library().allTracks(), {}, {});
+    EXPECT_TRUE(refreshed.disagreements.isEmpty()) << "reported once, until the file changes again";
+}
+
+// One file rated by three players and FMPS: which one a new track takes is
+// the person's profile, else FMPS, else the surest POPM.
+TEST(LibraryImport, TheRatingProfileChoosesAmongAFilesPlayers)
+{
+    LibraryBuilder b;
+    const QString path = b.folder().addSeed("seed.mp3", "many.mp3");
+    {
+        TagLib::MPEG::File file(QFile::encodeName(path).constData());
+        TagLib::ID3v2::Tag *tag = file.ID3v2Tag(true);
+        for (const auto &[owner, byte, count] : {std::tuple{"MusicBee", 64, 0u}, std::tuple{"no@email", 255, 9u}}) {
+            auto *frame = new TagLib::ID3v2::PopularimeterFrame();
+            frame->setEmail(owner);
+            frame->setRating(byte);
+            frame->setCounter(count);
+            tag->addFrame(frame);
+        }
+        auto *fmps = new TagLib::ID3v2::UserTextIdentificationFrame(TagLib::String::UTF8);
+        fmps->setDescription("FMPS_Rating");
+        fmps->setText("0.6");
+        tag->addFrame(fmps);
+        ASSERT_TRUE(file.save());
+    }
+    const auto taken = [&](const QString &profile) {
+        const ImportedFile file = libraryimport::readFile(path, profile);
+        return QStringLiteral("%1 %2 %3").arg(file.onAdd.value("rating").toString(),
+                                              file.onAddFrom.value("rating"),
+                                              file.onAdd.value("playedCount").toString());
+    };
+    EXPECT_EQ(taken({}), "60 FMPS_Rating 9");
+    EXPECT_EQ(taken("musicbee"), "40 POPM MusicBee 9");
+    EXPECT_EQ(taken("mediamonkey"), "100 POPM no@email 9");
+    EXPECT_EQ(taken("winamp"), "60 FMPS_Rating 9") << "a profile the file lacks falls back to the order";
+    const libraryimport::Summary summary = libraryimport::importPaths(b.library(), {path}, {}, {}, "musicbee");
+    EXPECT_EQ(b.library().property(b.library().allTracks()[0], "rating").toInt(), 40);
+    EXPECT_TRUE(summary.ignored.isEmpty());
 }
 
 } // namespace
