@@ -120,7 +120,8 @@ tools::RenameOptions AppDelegate::renameOptions() const
     return tools::RenameOptions{filenameString(), selectedTrailingZeroes(), renameSkipMissing()};
 }
 
-std::shared_ptr<Run> AppDelegate::rename(std::function<void(const tools::RenameReport &)> finished)
+std::shared_ptr<Run> AppDelegate::rename(std::function<void(const tools::RenameReport &)> finished,
+                                         QList<tools::PlannedRename> plan)
 {
     endEditing();
     tools::RenameStart start;
@@ -129,6 +130,7 @@ std::shared_ptr<Run> AppDelegate::rename(std::function<void(const tools::RenameR
     start.recursive = renameRecursiveScan();
     start.options = renameOptions();
     start.library = [this] { return library(); };
+    start.plan = std::move(plan);
     return started(tools::renameFiles(start, *this, std::move(finished)));
 }
 
