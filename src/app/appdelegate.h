@@ -32,7 +32,6 @@ namespace tools {
 struct NumericOptions;
 struct RenameOptions;
 struct RenameReport;
-struct PlannedRename;
 struct SizeEstimate;
 struct TagEdit;
 } // namespace tools
@@ -255,9 +254,7 @@ public:
     tools::NumericOptions numericOptions() const;
     // Actions with what the window's buttons leave out: the report or figures
     // when the run has ended, an M3U8 list's folder.
-    // plan: see tools::RenameStart.
-    std::shared_ptr<Run> rename(std::function<void(const tools::RenameReport &)> finished,
-                                QList<tools::PlannedRename> plan = {});
+    std::shared_ptr<Run> rename(std::function<void(const tools::RenameReport &)> finished);
     std::shared_ptr<Run> calculate(std::function<void(const tools::SizeEstimate &)> finished);
     std::shared_ptr<Run> exportPlaylist(int tag, const QString &relativeTo);
     // Saves values typed in through the review, as an "Edit Tags" run over

@@ -120,8 +120,7 @@ tools::RenameOptions AppDelegate::renameOptions() const
     return tools::RenameOptions{filenameString(), selectedTrailingZeroes(), renameSkipMissing()};
 }
 
-std::shared_ptr<Run> AppDelegate::rename(std::function<void(const tools::RenameReport &)> finished,
-                                         QList<tools::PlannedRename> plan)
+std::shared_ptr<Run> AppDelegate::rename(std::function<void(const tools::RenameReport &)> finished)
 {
     endEditing();
     tools::RenameStart start;
@@ -130,7 +129,6 @@ std::shared_ptr<Run> AppDelegate::rename(std::function<void(const tools::RenameR
     start.recursive = renameRecursiveScan();
     start.options = renameOptions();
     start.library = [this] { return library(); };
-    start.plan = std::move(plan);
     return started(tools::renameFiles(start, *this, std::move(finished)));
 }
 

@@ -84,10 +84,8 @@ ExitCode renameCommand(ToolContext &context)
         return ExitCode::Failed;
 
     std::optional<tools::RenameReport> report;
-    // The run renames as the plan just shown and confirmed says.
-    ExitCode code = context.run([&app, &report, &plan] {
-        app.rename([&report](const tools::RenameReport &r) { report = r; }, plan);
-    });
+    ExitCode code = context.run(
+        [&app, &report] { app.rename([&report](const tools::RenameReport &r) { report = r; }); });
     if (!report)
         return code == ExitCode::Success ? ExitCode::Failed : code;
     // With --json the standard output holds only the plan.

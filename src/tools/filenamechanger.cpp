@@ -23,7 +23,6 @@
 
 #include <array>
 #include <limits>
-#include <algorithm>
 #include <optional>
 
 namespace tools {
@@ -374,7 +373,6 @@ private:
 
 struct RenameRun {
     QStringList files;
-    std::optional<QList<PlannedRename>> plan;
     RenameOptions options;
     std::shared_ptr<MusicLibrary> library;
     HistoryStore::Limits limits;
@@ -415,14 +413,11 @@ RenameReport renameFiles(ProgressSink &progress, const RenameRun &run)
     progress.setProgress(QStringLiteral("Preparing changes…"));
     ProgressThrottle throttle;
     RenameReport report;
-    report.files = run.plan ? *run.plan
-                            : renamePlan(run.files, run.options, [&progress, &throttle](int i, int n, const QString &path) {
-                                  if (throttle.due(i, n))
-                                      progress.setProgress(QStringLiteral("%1/%2 - %3")
-                                                               .arg(i + 1)
-                                                               .arg(n)
-                                                               .arg(QUrl::fromLocalFile(path).toString()));
-                              });
+    report.files = renamePlan(run.files, run.options, [&progress, &throttle](int i, int n, const QString &path) {
+        if (throttle.due(i, n))
+            progress.setProgress(
+                QStringLiteral("%1/%2 - %3").arg(i + 1).arg(n).arg(QUrl::fromLocalFile(path).toString()));
+    });
     RunJournal journal({HistoryStore::pathBeside(run.library->path()), QStringLiteral("Filename Changer"),
                         QStringLiteral("folder %1").arg(run.folder), run.limits, run.library});
     journalRenames(journal, report.files, false);
@@ -500,11 +495,6 @@ std::shared_ptr<Run> renameFiles(const RenameStart &start, ProgressSink &progres
     run.options = start.options;
     run.limits = RunJournal::limitsFromSettings();
     run.folder = folder;
-    // A plan for other files than the folder holds now is not this run's.
-    if (!start.plan.isEmpty() && start.plan.size() == run.files.size() &&
-        std::equal(run.files.cbegin(), run.files.cend(), start.plan.cbegin(),
-                   [](const QString &file, const PlannedRename &entry) { return file == entry.path; }))
-        run.plan = start.plan;
 
     return Run::start(progress, QStringLiteral("Applying changes…"),
                       [finished = std::move(finished), run = std::move(run)](ProgressSink &sink) -> Run::Finish {

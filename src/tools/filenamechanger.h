@@ -131,10 +131,6 @@ struct RenameStart {
     RenameOptions options;
     // Opens the music library; may throw NamedException.
     std::function<std::shared_ptr<MusicLibrary>()> library;
-    // The plan the person has just seen and confirmed (the command line's),
-    // for exactly the files the run finds; the run then follows it rather
-    // than reading every file again. Empty: the run makes its own.
-    QList<PlannedRename> plan;
 };
 
 // The tool: validates on the main thread, then renames the music files of the
