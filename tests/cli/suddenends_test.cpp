@@ -16,6 +16,8 @@
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <csignal>
 #include <memory>
 #include <unistd.h>
@@ -97,14 +99,18 @@ TEST_F(SuddenEnds, AWritingRunKilledAtRandomMomentsLeavesTheLibraryTheHistoryAnd
     };
     const QRegularExpression written("^Song [1-9] r\\d+$");
     QRandomGenerator random(20261209);
-    // How long each kind took when it ran to its end: the kill falls anywhere in it.
+    // How long each kind took when it ran to its end: the kill falls anywhere
+    // in it. The shorter of two runs: the first reads the files into the tag
+    // cache, and the trials, which find them there, end sooner.
     qint64 took[4] = {0, 0, 0, 0};
     for (int kind = 0; kind < 4; ++kind) {
-        QElapsedTimer clock;
-        clock.start();
-        const CliResult r = run(commandFor(kind, 1000 + kind)); // a run that changes something
-        took[kind] = clock.elapsed();
-        ASSERT_TRUE(r.status == 0 || r.status == 1) << r.err.toStdString();
+        for (int again = 0; again < 2; ++again) {
+            QElapsedTimer clock;
+            clock.start();
+            const CliResult r = run(commandFor(kind, 1000 + 2 * kind + again)); // a run that changes something
+            took[kind] = again ? std::min(took[kind], clock.elapsed()) : clock.elapsed();
+            ASSERT_TRUE(r.status == 0 || r.status == 1) << r.err.toStdString();
+        }
     }
 
     // This process plays the window's part: it holds the library and the
