@@ -59,6 +59,12 @@ void MpdClient::fail(const QString &doing)
     if (error != MPD_ERROR_SERVER)
         throw MpdError(unreachable, QStringLiteral("The connection to MPD at %1 failed while it was to %2: %3.")
                                         .arg(where(address_), doing, said));
+    // MPD gives its database's failures the code of an unknown command, so the words tell them apart.
+    if (said.contains(QLatin1String("readonly"), Qt::CaseInsensitive) ||
+        said.contains(QLatin1String("read-only"), Qt::CaseInsensitive))
+        throw MpdError(mpdError, QStringLiteral("MPD at %1 could not %2: its sticker database cannot be written (%3). "
+                                                "Check the file its sticker_file names.")
+                                     .arg(where(address_), doing, said));
     switch (mpd_connection_get_server_error(c)) {
     case MPD_SERVER_ERROR_PASSWORD:
         throw MpdError(refusedPassword,
@@ -69,17 +75,15 @@ void MpdClient::fail(const QString &doing)
                                       "grants reading and changing its database.")
                            .arg(where(address_), doing, said));
     case MPD_SERVER_ERROR_UNKNOWN_CMD:
+        if (!said.contains(QLatin1String("unknown command"), Qt::CaseInsensitive) &&
+            !said.contains(QLatin1String("disabled"), Qt::CaseInsensitive))
+            break;
         throw MpdError(mpdError, QStringLiteral("MPD at %1 keeps no stickers (%2): its configuration must name a "
                                                 "sticker_file for ratings and play counts.")
                                      .arg(where(address_), said));
     default:
         break;
     }
-    if (said.contains(QLatin1String("readonly"), Qt::CaseInsensitive) ||
-        said.contains(QLatin1String("read-only"), Qt::CaseInsensitive))
-        throw MpdError(mpdError, QStringLiteral("MPD at %1 could not %2: its sticker database cannot be written (%3). "
-                                                "Check the file its sticker_file names.")
-                                     .arg(where(address_), doing, said));
     throw MpdError(mpdError, QStringLiteral("MPD at %1 could not %2: %3.").arg(where(address_), doing, said));
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "librarytoolfixture.h"
 #include "mpdserver.h"
+#include "readonlyplace.h"
 
 #include "library/mpdclient.h"
 #include "operations/choices.h"
@@ -185,5 +186,38 @@ TEST_F(MpdSync, UnreachableRefusedAndStoppedRunsChangeNothing)
     port_->alerts.clear();
     runAndWait([this] { app_.performMpdPush(); });
     ASSERT_EQ(port_->alertTitles(), QStringList{"MPD Error"});
-    EXPECT_TRUE(port_->alerts[0].message.contains(QStringLiteral("keeps no stickers")));
+    EXPECT_TRUE(port_->alerts[0].message.contains(QStringLiteral("keeps no stickers"))) << port_->alerts[0].message.toStdString();
+}
+
+// A sticker database MPD can no longer write: the push stops with MPD's words
+// and what to look at.
+TEST_F(MpdSync, AReadOnlyStickerDatabaseIsSaid)
+{
+    const qint64 id = addTrack("first", "Band", {{"rating", 60}});
+    library().setSelection({id});
+    ReadOnlyPlace place(folder_, QStringLiteral("stickers"));
+    if (!place.available())
+        GTEST_SKIP() << "no way to make a folder read-only here";
+    const MpdServer::Config config{musicFolder(), {}, true, folder_.filePath(QStringLiteral("stickers"))};
+    {
+        // The first mpd makes the sticker database; the second finds it read-only.
+        MpdServer maker(config);
+        REQUIRE_MPD(maker);
+        int stored = 0;
+        MpdClient mpd(address(maker.port()));
+        mpd.updateDatabase(20000);
+        mpd.setStickers({{"1.mp3", "rating", "1"}}, stored);
+    }
+    ASSERT_TRUE(place.lock());
+    MpdServer server(config);
+    REQUIRE_MPD(server);
+    MpdClient(address(server.port())).updateDatabase(20000);
+    pointAt(app_, server.port());
+    runAndWait([this] { app_.performMpdPush(); });
+    ASSERT_EQ(changes(app_), QStringList{"first rating: '1' -> '6'"});
+    apply();
+    ASSERT_EQ(port_->alertTitles(), QStringList{"Changes Not Completed"});
+    EXPECT_TRUE(port_->alerts[0].message.contains(QStringLiteral("sticker database cannot be written")))
+        << port_->alerts[0].message.toStdString();
+    EXPECT_EQ(MpdClient(address(server.port())).sticker("1.mp3", "rating"), "1");
 }

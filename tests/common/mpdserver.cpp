@@ -87,8 +87,10 @@ bool MpdServer::start()
     QString conf;
     conf += QStringLiteral("music_directory %1\n").arg(quoted(config_.musicFolder));
     conf += QStringLiteral("db_file %1\n").arg(quoted(dir_.filePath(QStringLiteral("database"))));
-    if (config_.stickers)
-        conf += QStringLiteral("sticker_file %1\n").arg(quoted(dir_.filePath(QStringLiteral("sticker.sql"))));
+    if (config_.stickers) {
+        const QString folder = config_.stickerFolder.isEmpty() ? dir_.path() : config_.stickerFolder;
+        conf += QStringLiteral("sticker_file %1\n").arg(quoted(folder + QStringLiteral("/sticker.sql")));
+    }
     conf += QStringLiteral("log_file %1\n").arg(quoted(dir_.filePath(QStringLiteral("log"))));
     conf += QStringLiteral("bind_to_address \"127.0.0.1\"\nport \"%1\"\n").arg(port_);
     conf += QStringLiteral("zeroconf_enabled \"no\"\nauto_update \"no\"\n");

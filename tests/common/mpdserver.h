@@ -15,9 +15,10 @@ public:
         QString musicFolder;
         QString password;     // when set, nothing is allowed without it
         bool stickers = true; // false: no sticker_file, as a plain mpd
+        QString stickerFolder; // where sticker.sql lies; empty: beside the configuration
     };
     explicit MpdServer(QString musicFolder, QString password = {}, bool stickers = true)
-        : MpdServer(Config{std::move(musicFolder), std::move(password), stickers})
+        : MpdServer(Config{std::move(musicFolder), std::move(password), stickers, {}})
     {
     }
     explicit MpdServer(Config config);
