@@ -139,6 +139,10 @@ class AppDelegate : public QObject, public ProgressSink {
     QUAVERTIN_OPTION(bool, organizeRemoveEmpty, OrganizeRemoveEmpty)
     QUAVERTIN_OPTION(bool, organizeTakeAlong, OrganizeTakeAlong)
 
+    // Ratings & Play Counts: 0 any player (FMPS first), else the place in
+    // ratingconventions::profileNames() plus one.
+    QUAVERTIN_OPTION(int, ratingsProfile, RatingsProfile)
+
     // The tag lists (indexes of the options above point into them).
     Q_PROPERTY(QStringList tags READ tags NOTIFY tagListsChanged)
     Q_PROPERTY(QStringList readableTags READ readableTags NOTIFY tagListsChanged)
@@ -288,6 +292,7 @@ public slots:
     void performTagsFromFilename();
     void performNumberTracks();
     void performOrganize();
+    void performImportRatings();
     // Takes back run number of the history beside the library (0: the newest
     // that is no undo and was not undone), through the review.
     void performUndo(qint64 number = 0);
