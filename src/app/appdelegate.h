@@ -147,6 +147,9 @@ class AppDelegate : public QObject, public ProgressSink {
     QUAVERTIN_OPTION(QString, mpdPassword, MpdPassword)
     QUAVERTIN_OPTION(QString, mpdMusicFolder, MpdMusicFolder)
     QUAVERTIN_OPTION(int, mpdRatingScale, MpdRatingScale)
+    // Ratings & Play Counts: 0 any player (FMPS first), else the place in
+    // ratingconventions::profileNames() plus one.
+    QUAVERTIN_OPTION(int, ratingsProfile, RatingsProfile)
 
     // The tag lists (indexes of the options above point into them).
     Q_PROPERTY(QStringList tags READ tags NOTIFY tagListsChanged)
@@ -301,6 +304,7 @@ public slots:
     // takes MPD's into the library; both reviewed.
     void performMpdPush();
     void performMpdPull();
+    void performImportRatings();
     // Takes back run number of the history beside the library (0: the newest
     // that is no undo and was not undone), through the review.
     void performUndo(qint64 number = 0);

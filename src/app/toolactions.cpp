@@ -3,6 +3,7 @@
 // tool's options once, on the main thread, and starts the run the tool gives.
 #include "appdelegate.h"
 
+#include "files/ratingconventions.h"
 #include "library/musiclibrary.h"
 #include "operations/choices.h"
 #include "tools/capitalization.h"
@@ -17,6 +18,7 @@
 #include "tools/organize.h"
 #include "tools/playlistexport.h"
 #include "tools/playlistmanager.h"
+#include "tools/ratings.h"
 #include "tools/renamesummary.h"
 #include "tools/searchreplace.h"
 #include "tools/sizecalculator.h"
@@ -205,6 +207,16 @@ void AppDelegate::performNumberTracks()
     for (const QString &key : numberOrder().split(QLatin1Char(','), Qt::SkipEmptyParts))
         options.order << key.trimmed();
     startTool(tools::numberTracks(options, trackSource()));
+}
+
+// ---- Ratings & Play Counts
+void AppDelegate::performImportRatings()
+{
+    endEditing();
+    const QStringList profiles = ratingconventions::profileNames();
+    const int chosen = ratingsProfile() - 1;
+    startTool(tools::importRatings({chosen >= 0 && chosen < profiles.size() ? profiles.at(chosen) : QString()},
+                                   trackSource()));
 }
 
 // ---- Organize Files into Folders

@@ -52,6 +52,9 @@ const QList<ToolCommand> &toolCommands()
         // Organize Files into Folders
         {"organize", "move the files into folders made from their tags", organizeCommand},
 
+        // Ratings & Play Counts
+        {"ratings", "take the files' ratings and play counts into the library's tracks, reviewed", ratingsCommand},
+
         // Undo
         {"undo", "take back a run of the history (the newest by default), reviewed like any tool", undoCommand},
 

@@ -68,6 +68,9 @@ ExitCode numberTracksCommand(ToolContext &context);
 // Organize Files into Folders
 ExitCode organizeCommand(ToolContext &context);
 
+// Ratings & Play Counts
+ExitCode ratingsCommand(ToolContext &context);
+
 // Undo of a run of the history
 ExitCode undoCommand(ToolContext &context);
 

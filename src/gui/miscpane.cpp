@@ -3,6 +3,7 @@
 #include "panebuilder.h"
 #include "panes.h"
 #include "popupbutton.h"
+#include "files/ratingconventions.h"
 #include "tools/textencodings.h"
 #include "operations/choices.h"
 #include "support/windowport.h"
@@ -75,6 +76,16 @@ void namesNumbersFolders(PaneBuilder &b, QBoxLayout *left, QBoxLayout *right)
     auto *number = b.button(QObject::tr("Number"), &AppDelegate::performNumberTracks);
     number->setObjectName("performNumberTracks");
     b.form()->addRow(buttonRow({number}));
+    b.endGroup();
+
+    b.beginGroup(QObject::tr("Ratings & Play Counts (library tracks)"), right);
+    QStringList profiles{QObject::tr("any player (FMPS first)")};
+    for (const QString &profile : ratingconventions::profileNames())
+        profiles << ratingconventions::profileTitle(profile);
+    b.popUp(QObject::tr("Profile:"), "ratingsProfile", profiles);
+    auto *ratings = b.button(QObject::tr("Take from Files"), &AppDelegate::performImportRatings);
+    ratings->setObjectName("performImportRatings");
+    b.form()->addRow(buttonRow({ratings}));
     b.endGroup();
 
     b.beginGroup(QObject::tr("Organize Files into Folders"), right);

@@ -243,4 +243,14 @@ TEST_F(ShowSetTest, RatingsShowWithTheirReadingsAndTheProfileDecidesWhatTheLibra
                              path + ": rating 100 (POPM MusicBee) \u2192 80\n"))
         << out.toStdString();
     EXPECT_EQ(cli({"library", "refresh", "--rating-profile"}, false), 2);
+
+    // Taken in on purpose, reviewed: the library's 80 becomes the file's 100.
+    EXPECT_EQ(cli({"ratings", "import", "--profile", "musicbee", "--yes"}), 1) << "a folder has no library values";
+    EXPECT_EQ(cli({"--selection", "ratings", "export"}, false), 2);
+    ASSERT_EQ(cli({"library", "select", "1"}, false), 0) << errors.toStdString();
+    ASSERT_EQ(cli({"--selection", "ratings", "import", "--profile", "musicbee", "--yes"}, false), 0)
+        << errors.toStdString();
+    EXPECT_TRUE(out.contains("80") && out.contains("100")) << out.toStdString();
+    ASSERT_EQ(cli({"library", "tracks", "--columns", "rating,playedCount"}, false), 0);
+    EXPECT_TRUE(out.endsWith("\t100\t5\n")) << out.toStdString();
 }
