@@ -19,6 +19,7 @@
 #include "sourcechooser.h"
 #include "support/dispatch.h"
 #include "support/fileutils.h"
+#include "support/namedexception.h"
 #include "support/textutils.h"
 #include "tools/undo.h"
 #include "tracktablepanel.h"
@@ -166,6 +167,8 @@ MainWindow::MainWindow(AppDelegate *app, QWidget *parent) : QMainWindow(parent),
 
     connect(app, &AppDelegate::currentPaneChanged, this, [this] { showPane(app_->currentPane()); });
     connect(pending_, &PendingEdits::changed, this, &MainWindow::updatePendingActions);
+    // A run (the command line's too, read when the pane shows) may change the selection.
+    connect(app, &AppDelegate::runFinished, this, &MainWindow::updateLibrarySelectionCount);
     updatePendingActions();
     // The size the person left the window at; at first, one that shows the
     // panes and a good part of the track table, within the screen.
@@ -453,6 +456,8 @@ void MainWindow::connectPaneRequests(QWidget *pane)
             connect(button, &QPushButton::clicked, this, &MainWindow::chooseFolder);
         else if (button->property("previewsRename").toBool())
             connect(button, &QPushButton::clicked, this, [this] { renamePreview()->preview(); });
+        else if (button->property("showsLibrarySelection").toBool())
+            connect(button, &QPushButton::clicked, this, [this] { libraryBrowser()->showSelection(); });
 }
 
 QWidget *MainWindow::pane(int position) const
@@ -509,6 +514,7 @@ void MainWindow::showPane(int position)
     tabView_->setCurrentIndex(position);
     shownPosition_ = position;
     fitWindow(pane->height());
+    updateLibrarySelectionCount();
     // Started from the controller (at launch, from a menu): mark the item too.
     const QList<QAction *> all = toolbar_->actions();
     if (position < all.size() && !isSystemItem(all.at(position)) && !paneGroup_->checkedAction())
@@ -551,6 +557,7 @@ LibraryBrowser *MainWindow::libraryBrowser()
             if (app_->selectedMethod() != choices::FolderSource)
                 trackPanel_->reload();
         });
+        connect(library_, &LibraryBrowser::selectionStored, this, &MainWindow::updateLibrarySelectionCount);
     }
     return library_;
 }
@@ -589,6 +596,21 @@ void MainWindow::refreshLibrary()
 {
     libraryBrowser()->open();
     libraryBrowser()->refreshFromFiles();
+}
+
+void MainWindow::updateLibrarySelectionCount()
+{
+    auto *label = pane(5)->findChild<QLabel *>("numericSelection");
+    if (!label || !label->isVisible())
+        return;
+    try {
+        const qsizetype count = app_->library()->selection().size();
+        label->setText(count == 0 ? tr("none selected in the library")
+                                  : tr("%1 in the library's selection")
+                                        .arg(runreport::counted(count, tr("track"), tr("tracks"))));
+    } catch (const NamedException &e) {
+        label->setText(e.reason());
+    }
 }
 
 void MainWindow::updatePendingActions()

@@ -109,6 +109,8 @@ private:
     void fitWindow(int paneHeight, bool tableShownNow = false);
     bool eventFilter(QObject *watched, QEvent *event) override;
     void updatePendingActions();
+    // The numeric tag changer's count of the library's selection, while its pane shows.
+    void updateLibrarySelectionCount();
     void showPane(int position);
     void connectPaneRequests(QWidget *pane);
 

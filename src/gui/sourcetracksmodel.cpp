@@ -243,10 +243,14 @@ void SourceTracksModel::setPendingEdits(const PendingEdits *pending)
     if (!pending_)
         return;
     // The view repaints only the rows it shows, however many rows change.
+    // The text roles are left out of the news on purpose: the filter and the
+    // sort then stay as they were, so an edited row neither vanishes nor
+    // jumps away while the person works on it (and a hundred thousand rows
+    // are not filtered again for one edit).
     connect(pending_, &PendingEdits::changed, this, [this] {
         if (!rows_.isEmpty())
             emit dataChanged(index(0, 0), index(int(rows_.size()) - 1, ColumnCount - 1),
-                             {Qt::DisplayRole, Qt::EditRole, PendingRole, Qt::FontRole, Qt::BackgroundRole});
+                             {PendingRole, Qt::FontRole, Qt::BackgroundRole});
     });
 }
 

@@ -213,6 +213,7 @@ TrackTablePanel::TrackTablePanel(AppDelegate *app, PendingEdits *pending, QWidge
     app->setTrackScope([panel = QPointer<TrackTablePanel>(this)]() -> std::optional<TrackScope> {
         return panel ? panel->chosenTracks() : std::nullopt;
     });
+    app->setTrackOrder([panel = QPointer<TrackTablePanel>(this)] { return panel ? panel->shownOrder() : TrackOrder(); });
 
     // Several options change together (choosing a folder sets the folder and
     // the source kind): the table reads the source once they all have.
@@ -233,6 +234,7 @@ TrackTablePanel::TrackTablePanel(AppDelegate *app, PendingEdits *pending, QWidge
 TrackTablePanel::~TrackTablePanel()
 {
     app_->setTrackScope({});
+    app_->setTrackOrder({});
 }
 
 void TrackTablePanel::setColumnChosen(int column, bool chosen)
@@ -412,6 +414,21 @@ std::optional<TrackScope> TrackTablePanel::chosenTracks() const
             scope.paths.insert(track.path);
     }
     return scope;
+}
+
+TrackOrder TrackTablePanel::shownOrder() const
+{
+    TrackOrder order;
+    if (isHidden())
+        return order;
+    for (int shown = 0; shown < proxy_->rowCount(); ++shown) {
+        const SourceTrack &track = model_->track(proxy_->mapToSource(proxy_->index(shown, 0)).row());
+        if (track.trackId != 0)
+            order.trackIds.insert(track.trackId, shown);
+        else
+            order.paths.insert(track.path, shown);
+    }
+    return order;
 }
 
 void TrackTablePanel::updateScope()

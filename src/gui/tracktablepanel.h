@@ -70,6 +70,8 @@ public:
     // shows when it hides some; nothing (the whole source) otherwise, and
     // while the table is hidden, as its rows are then not read.
     std::optional<TrackScope> chosenTracks() const;
+    // The order the rows are shown in; empty while the table is hidden.
+    TrackOrder shownOrder() const;
 
     // Saves the pending edits through the "Edit Tags" run and its review;
     // then runs once none is left pending (not when the review is cancelled

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "celleditdelegate.h"
+#include "librarybrowser.h"
+#include "librarytracksmodel.h"
 #include "files/filetags.h"
 #include "library/historystore.h"
 #include "library/musiclibrary.h"
@@ -206,8 +208,21 @@ TEST_F(TableEditTest, PendingEditsAreDroppedOrKeptAsThePersonAnswersAndAFileWith
     EXPECT_TRUE(pending->isEmpty());
     EXPECT_FALSE(window->saveChangesAction()->isEnabled());
 
-    // Changing the source asks: cancelled, the source and the edit stay.
+    // A file another program changes while the save is in review: the save stops before it,
+    // offers to read the tracks again, and the value stays pending.
     typeInto(0, SourceTracksModel::TitleColumn, "One");
+    window->saveChangesAction()->trigger();
+    ASSERT_TRUE(awaitLastRun(app));
+    ASSERT_TRUE(app.changes());
+    filetags::write(paths[0], "name", "Changed Elsewhere");
+    window->reviewSheet()->applyButton()->click();
+    ASSERT_TRUE(awaitLastRun(app));
+    EXPECT_TRUE(port->alertTitles.contains("Tracks Changed Elsewhere")) << port->alertTitles.join(" | ").toStdString();
+    EXPECT_EQ(pending->count(), 1);
+    EXPECT_EQ(filetags::read(paths[0], {"name"}).value("name").toString(), "Changed Elsewhere");
+    ASSERT_TRUE(loaded(4));
+
+    // Changing the source asks: cancelled, the source and the edit stay.
     const int alerts = int(port->alertTitles.size());
     port->answers = {-1};
     app.pathSelected(folder.path());
@@ -227,6 +242,53 @@ TEST_F(TableEditTest, PendingEditsAreDroppedOrKeptAsThePersonAnswersAndAFileWith
     port->answers = {0};
     EXPECT_TRUE(window->close());
     EXPECT_TRUE(pending->isEmpty());
-    EXPECT_EQ(filetags::read(paths[0], {"name"}).value("name").toString(), "Seed Title");
+    EXPECT_EQ(filetags::read(paths[0], {"name"}).value("name").toString(), "Changed Elsewhere");
     EXPECT_EQ(TestFolder::readAll(old), oldBytes);
+}
+
+TEST_F(TableEditTest, NumberTracksTakesTheRowsInTheOrderTheTableShows)
+{
+    QStringList paths;
+    for (const char *name : {"a", "b", "c", "d"})
+        paths << folder.addSeed("seed.mp3", QStringLiteral("album/%1.mp3").arg(QLatin1String(name)));
+    app.pathSelected(folder.filePath("album"));
+    ASSERT_TRUE(loaded(4));
+    panel->table()->sortByColumn(SourceTracksModel::FileColumn, Qt::DescendingOrder);
+    window->showTab(5);
+    window->pane(5)->findChild<QPushButton *>("performNumberTracks")->click();
+    ASSERT_TRUE(awaitLastRun(app));
+    ASSERT_TRUE(app.changes());
+    window->reviewSheet()->applyButton()->click();
+    ASSERT_TRUE(awaitLastRun(app));
+    QStringList numbers;
+    for (const QString &path : paths)
+        numbers << filetags::read(path, {"number"}).value("number").toString();
+    EXPECT_EQ(numbers, QStringList({"4", "3", "2", "1"}));
+}
+
+TEST_F(TableEditTest, TheNumericChangerPaneCountsTheLibrarySelectionAndShowsIt)
+{
+    auto library = app.library();
+    QList<qint64> ids;
+    for (int i = 0; i < 4; ++i)
+        ids << library->importFile({folder.addSeed("seed.flac", QStringLiteral("lib/%1.flac").arg(i)),
+                                    {{"name", QStringLiteral("Song %1").arg(i)}}});
+    library->setSelection({ids[1], ids[3]});
+    window->showTab(5);
+    QLabel *count = window->pane(5)->findChild<QLabel *>("numericSelection");
+    ASSERT_TRUE(count);
+    EXPECT_EQ(count->text(), "2 tracks in the library's selection");
+    window->pane(5)->findChild<QPushButton *>("showNumericSelection")->click();
+    LibraryBrowser *browser = window->libraryBrowser();
+    ASSERT_TRUE(waitUntil([&] { return browser->isVisible(); }));
+    QList<qint64> shown;
+    for (const QModelIndex &index : browser->trackTable()->selectionModel()->selectedRows())
+        shown << browser->trackModel()->ref(index.row()).trackId;
+    std::sort(shown.begin(), shown.end());
+    EXPECT_EQ(shown, QList<qint64>({ids[1], ids[3]}));
+    // Choosing other rows there stores them as the selection, and the pane follows.
+    browser->trackTable()->selectionModel()->select(browser->trackModel()->index(0, 0),
+                                                     QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    browser->storeSelection();
+    EXPECT_EQ(count->text(), "1 track in the library's selection");
 }
