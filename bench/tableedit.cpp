@@ -48,11 +48,13 @@ double median(QList<double> values)
     return values.isEmpty() ? 0 : values.at(values.size() / 2);
 }
 
-// Serves the main loop until done holds (or 60 s), noting the longest gap between two ticks.
-double serveUntil(const std::function<bool()> &done, QElapsedTimer &clock)
+// Serves the main loop until done holds (or 60 s), noting the longest gap
+// between two ticks; the first gap counts from since (ns on the clock), so
+// that work done before the loop is served counts as a pause too.
+double serveUntil(const std::function<bool()> &done, QElapsedTimer &clock, qint64 since = -1)
 {
     double longest = 0;
-    qint64 last = clock.nsecsElapsed();
+    qint64 last = since < 0 ? clock.nsecsElapsed() : since;
     QTimer ticker;
     ticker.setTimerType(Qt::PreciseTimer);
     ticker.setInterval(5);
@@ -128,12 +130,16 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "no editor opened\n");
             return 1;
         }
+        const double opened = clock.nsecsElapsed() / 1e6;
         editor->setText(QStringLiteral("Edited %1").arg(i));
         editor->setModified(true);
         emit panel->cellEditor()->commitData(editor);
         emit panel->cellEditor()->closeEditor(editor);
         const qint64 started = clock.nsecsElapsed();
-        const double pause = serveUntil([&] { return clock.nsecsElapsed() - started > 300'000'000; }, clock);
+        std::printf("round %d: the editor opened in %.1f ms, the commit took %.1f ms\n", i, opened,
+                    started / 1e6 - opened);
+        // From the editor's opening (it reads every selected row's value) through the commit to the repaint.
+        const double pause = serveUntil([&] { return clock.nsecsElapsed() - started > 300'000'000; }, clock, 0);
         const qsizetype pending = window.pendingEdits()->count();
 
         clock.restart();

@@ -42,9 +42,9 @@ void CellEditDelegate::setEditorData(QWidget *widget, const QModelIndex &index) 
     auto *editor = qobject_cast<QLineEdit *>(widget);
     if (!editor)
         return;
-    const QStringList values = values_(index);
-    const QString first = values.value(0);
-    const bool several = std::any_of(values.cbegin(), values.cend(), [&](const QString &v) { return v != first; });
+    const std::optional<QString> shared = values_(index);
+    const bool several = !shared.has_value();
+    const QString first = shared.value_or(QString());
     editor->setProperty(severalProperty, several);
     editor->setProperty(startProperty, several ? QString() : first);
     editor->setText(several ? QString() : first);

@@ -2,8 +2,9 @@
 #pragma once
 
 #include <QStyledItemDelegate>
-#include <QStringList>
+#include <QString>
 #include <functional>
+#include <optional>
 
 // Edits one cell of the track table for every row the edit goes to. When
 // those rows hold different values the editor starts empty, saying
@@ -11,9 +12,9 @@
 class CellEditDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:
-    // values: the cell's current text in each row the edit of index goes to;
-    // commit: the text typed for those rows.
-    using Values = std::function<QStringList(const QModelIndex &index)>;
+    // value: the text the rows the edit of index goes to share, nothing when
+    // they differ; commit: the text typed for those rows.
+    using Values = std::function<std::optional<QString>(const QModelIndex &index)>;
     using Commit = std::function<void(const QModelIndex &index, const QString &text)>;
 
     CellEditDelegate(Values values, Commit commit, QObject *parent = nullptr);

@@ -237,28 +237,21 @@ PendingTrack SourceTracksModel::pendingTrack(const SourceTrack &track)
 
 void SourceTracksModel::setPendingEdits(const PendingEdits *pending)
 {
-    if (pending_)
-        disconnect(pending_, nullptr, this, nullptr);
     pending_ = pending;
-    if (!pending_)
-        return;
-    // The view repaints only the rows it shows, however many rows change.
-    // The text roles are left out of the news on purpose: the filter and the
-    // sort then stay as they were, so an edited row neither vanishes nor
-    // jumps away while the person works on it (and a hundred thousand rows
-    // are not filtered again for one edit).
-    connect(pending_, &PendingEdits::changed, this, [this] {
-        if (!rows_.isEmpty())
-            emit dataChanged(index(0, 0), index(int(rows_.size()) - 1, ColumnCount - 1),
-                             {PendingRole, Qt::FontRole, Qt::BackgroundRole});
-    });
 }
 
 std::optional<QString> SourceTracksModel::pendingValue(const SourceTrack &row, int column) const
 {
     if (!pending_ || pending_->isEmpty() || !columnKeys[column])
         return std::nullopt;
-    return pending_->valueFor(pendingTrack(row), QLatin1String(columnKeys[column]));
+    // Made once: a hundred thousand cells are read for one edit of a column.
+    static const QStringList keys = [] {
+        QStringList all;
+        for (int c = 0; c < ColumnCount; ++c)
+            all << columnKey(c);
+        return all;
+    }();
+    return pending_->valueFor(pendingTrack(row), keys.at(column));
 }
 
 Qt::ItemFlags SourceTracksModel::flags(const QModelIndex &index) const

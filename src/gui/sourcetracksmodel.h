@@ -72,7 +72,10 @@ public:
 
     // Cells show these values until they are saved or dropped; editable
     // cells are those of a column with a key (a dead track's too: its row
-    // in the library takes the value).
+    // in the library takes the value). The model sends no dataChanged when
+    // they change: the view is repainted instead, since telling a proxy of
+    // a hundred thousand rows that each changed took longer than the edit
+    // (and an edited row is not filtered or sorted away while worked on).
     void setPendingEdits(const PendingEdits *pending);
 
     // The catalogue key of a column; empty for the file name.

@@ -51,12 +51,14 @@ TrackTablePanel::TrackTablePanel(AppDelegate *app, PendingEdits *pending, QWidge
       columnsButton_(new QToolButton(this)), columnsMenu_(new QMenu(tr("Columns"), this)), status_(new QLabel(this)),
       loadTimer_(new QTimer(this)), watcher_(new SourceWatcher(this)), pending_(pending),
       editor_(new CellEditDelegate(
-          [this](const QModelIndex &index) {
-              QStringList values;
+          [this](const QModelIndex &index) -> std::optional<QString> {
               const int column = proxy_->mapToSource(index).column();
-              for (const int row : editedRows(index))
-                  values << model_->index(row, column).data(Qt::EditRole).toString();
-              return values;
+              const QList<int> rows = editedRows(index);
+              const QString first = model_->index(rows.value(0), column).data(Qt::EditRole).toString();
+              for (const int row : rows)
+                  if (model_->index(row, column).data(Qt::EditRole).toString() != first)
+                      return std::nullopt;
+              return first;
           },
           [this](const QModelIndex &index, const QString &text) { commitEdit(index, text); }, this)),
       pendingLine_(new QLabel(this))
@@ -160,6 +162,7 @@ TrackTablePanel::TrackTablePanel(AppDelegate *app, PendingEdits *pending, QWidge
     pendingLine_->setObjectName("pendingLine");
     pendingLine_->setTextFormat(Qt::PlainText);
     connect(pending_, &PendingEdits::changed, this, &TrackTablePanel::updatePendingLine);
+    connect(pending_, &PendingEdits::changed, table_->viewport(), qOverload<>(&QWidget::update));
     updatePendingLine();
     // The save's review was closed without applying: what it held stays pending.
     connect(app, &AppDelegate::changesChanged, this, [this] {
@@ -514,9 +517,12 @@ QList<int> TrackTablePanel::selectedSourceRows() const
     // A selection of whole rows may still come in several ranges per row
     // (around hidden columns): each row counts once.
     QList<bool> selected(model_->rowCount(), false);
+    // Unsorted and unfiltered, a shown row is the model's row: a hundred
+    // thousand rows selected are not mapped one by one.
+    const bool same = proxy_->sortColumn() < 0 && proxy_->rowCount() == model_->rowCount();
     for (const QItemSelectionRange &range : table_->selectionModel()->selection())
         for (int row = range.top(); row <= range.bottom(); ++row)
-            selected[proxy_->mapToSource(proxy_->index(row, 0)).row()] = true;
+            selected[same ? row : proxy_->mapToSource(proxy_->index(row, 0)).row()] = true;
     QList<int> rows;
     for (int row = 0; row < selected.size(); ++row)
         if (selected.at(row))
