@@ -233,6 +233,19 @@ TEST_F(TableEditTest, PendingEditsAreDroppedOrKeptAsThePersonAnswersAndAFileWith
     EXPECT_EQ(pending->count(), 1);
     EXPECT_EQ(panel->model()->rowCount(), 4);
 
+    // Saved instead: the review first, then the source asked for.
+    port->answers = {1};
+    app.pathSelected(folder.path());
+    ASSERT_TRUE(waitUntil([&] { return app.changes() != nullptr; }, 15000));
+    window->reviewSheet()->applyButton()->click();
+    ASSERT_TRUE(awaitLastRun(app));
+    ASSERT_TRUE(waitUntil([&] { return app.folderPath() == folder.path(); }));
+    EXPECT_TRUE(pending->isEmpty());
+    EXPECT_EQ(filetags::read(paths[0], {"name"}).value("name").toString(), "One");
+    ASSERT_TRUE(loaded(4));
+    typeInto(0, SourceTracksModel::TitleColumn, "Two");
+    ASSERT_EQ(pending->count(), 1);
+
     // Quitting asks too: cancelled, the window stays; discarded, it closes and nothing was written.
     port->answers = {-1};
     EXPECT_FALSE(window->close());
@@ -242,7 +255,7 @@ TEST_F(TableEditTest, PendingEditsAreDroppedOrKeptAsThePersonAnswersAndAFileWith
     port->answers = {0};
     EXPECT_TRUE(window->close());
     EXPECT_TRUE(pending->isEmpty());
-    EXPECT_EQ(filetags::read(paths[0], {"name"}).value("name").toString(), "Changed Elsewhere");
+    EXPECT_EQ(filetags::read(paths[0], {"name"}).value("name").toString(), "One");
     EXPECT_EQ(TestFolder::readAll(old), oldBytes);
 }
 
