@@ -106,6 +106,11 @@ TrackSource AppDelegate::trackSource()
     return source;
 }
 
+void AppDelegate::setTrackOrder(std::function<TrackOrder()> order)
+{
+    trackOrder_ = std::move(order);
+}
+
 void AppDelegate::setTrackScope(std::function<std::optional<TrackScope>()> chooser)
 {
     trackScope_ = std::move(chooser);

@@ -232,6 +232,9 @@ public:
     // (nothing: the whole source): the window's table hands its selection or
     // its filter, the command line its --only and --match. Main thread.
     void setTrackScope(std::function<std::optional<TrackScope>()> chooser);
+    // The order the window shows the source's tracks in, for the tools that
+    // take the tracks in an order of the person's (Number Tracks). Main thread.
+    void setTrackOrder(std::function<TrackOrder()> order);
     // The tracks of the chosen source (see TrackSource::tracks).
     std::optional<QList<MusicTrack>> tracks();
     std::optional<TrackList> tracksWithValues(const QStringList &keys);
@@ -359,6 +362,7 @@ private:
     QString libraryPath_;
     std::shared_ptr<MusicLibrary> library_;
     std::function<std::optional<TrackScope>()> trackScope_;
+    std::function<TrackOrder()> trackOrder_;
     TagCatalogue catalogue_;
     QStringList playlists_;
     QStringList editablePlaylists_;

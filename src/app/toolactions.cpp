@@ -206,6 +206,8 @@ void AppDelegate::performNumberTracks()
     tools::NumberTracksOptions options{numberStart(), numberRestart(), numberTotals(), numberDiscs(), {}};
     for (const QString &key : numberOrder().split(QLatin1Char(','), Qt::SkipEmptyParts))
         options.order << key.trimmed();
+    if (trackOrder_)
+        options.shown = trackOrder_();
     startTool(tools::numberTracks(options, trackSource()));
 }
 

@@ -107,10 +107,22 @@ Model buildModel()
         for (const char *kind : {"KIND", "DIR", "FILE"})
             if (usageLine.contains(QRegularExpression(QStringLiteral("library %1 (\\[--[a-z-]+ [A-Z]+\\] )*%2").arg(name, kind))))
                 positional = QLatin1String(kind);
+        // The playlist commands name an existing playlist first (OLD for a rename).
+        if (name.startsWith(QLatin1String("playlist-")) &&
+            usageLine.contains(QRegularExpression(QStringLiteral("library %1 (NAME|OLD)\\b").arg(name))))
+            positional = QStringLiteral("PLAYLIST");
         model.librarySubcommands.append(name);
         model.commands.append({QStringLiteral("library/") + name, optionsIn(help), positional});
     }
     return model;
+}
+
+// Whether an option names a library playlist: its names are offered, read
+// from the library when completing.
+bool namesPlaylist(const Option &option)
+{
+    return option.value == QLatin1String("NAME") &&
+           (option.name == QLatin1String("--playlist") || option.name == QLatin1String("--target"));
 }
 
 // The tag keys a --tag or a --match names.
@@ -139,6 +151,8 @@ QString valueCases(const QList<Option> &options, const char *files, const char *
             fileOptions.append(o.name);
         else if (o.value == QLatin1String("DIR"))
             dirOptions.append(o.name);
+        else if (namesPlaylist(o))
+            text += QStringLiteral("        %1) _quavertin_cli_playlists; return 0 ;;\n").arg(o.name);
         else if (o.value.contains(u'|'))
             text += QStringLiteral("        %1) %2 ;;\n").arg(o.name, QString(QLatin1String(choices)).arg(o.value.split(u'|').join(u' ')));
         else if (o.value == QLatin1String("TAG"))
@@ -181,7 +195,26 @@ QString script(const Model &model, bool zsh)
     if (zsh)
         s += QLatin1String("#compdef quavertin-cli\n");
     s += QLatin1String("# Completion for quavertin-cli, made by `quavertin-cli completion ") + (zsh ? "zsh" : "bash") +
-         QLatin1String("` from the\n# options its --help shows.\n\n_quavertin_cli() {\n");
+         QLatin1String("` from the\n# options its --help shows.\n\n");
+    // The playlists of the library the command line names (else the default
+    // one), as `library playlists` lists them: the name is the second column.
+    if (zsh)
+        s += QLatin1String("_quavertin_cli_playlists() {\n"
+                           "    local -a names\n"
+                           "    names=(\"${(@f)$(quavertin-cli ${library:+--library \"$library\"} library playlists "
+                           "2>/dev/null | cut -f2)}\")\n"
+                           "    compadd -- \"${names[@]}\"\n"
+                           "}\n\n");
+    else
+        s += QLatin1String("_quavertin_cli_playlists() {\n"
+                           "    local name; local -a names\n"
+                           "    mapfile -t names < <(quavertin-cli ${library:+--library \"$library\"} library playlists "
+                           "2>/dev/null | cut -f2)\n"
+                           "    for name in \"${names[@]}\"; do\n"
+                           "        [[ -n $name && $name == \"$cur\"* ]] && COMPREPLY+=(\"$(printf '%q' \"$name\")\")\n"
+                           "    done\n"
+                           "}\n\n");
+    s += QLatin1String("_quavertin_cli() {\n");
     if (zsh)
         s += QLatin1String("    local -a all; all=(\"${words[@]:1:$((CURRENT-2))}\")\n"
                            "    local cur=\"${words[CURRENT]}\" prev=\"${words[CURRENT-1]}\"\n");
@@ -189,9 +222,10 @@ QString script(const Model &model, bool zsh)
         s += QLatin1String("    local -a all; all=(\"${COMP_WORDS[@]:1:$((COMP_CWORD-1))}\")\n"
                            "    local cur=\"${COMP_WORDS[COMP_CWORD]}\" prev=\"${COMP_WORDS[COMP_CWORD-1]}\"\n"
                            "    COMPREPLY=()\n");
-    s += QStringLiteral("    local command=\"\" sub=\"\" positional=0 skip=0 w\n"
+    s += QStringLiteral("    local command=\"\" sub=\"\" positional=0 skip=0 library=\"\" prev_w=\"\" w\n"
                         "    for w in \"${all[@]}\"; do\n"
-                        "        if ((skip)); then skip=0; continue; fi\n"
+                        "        if ((skip)); then skip=0; [[ $prev_w == --library ]] && library=$w; continue; fi\n"
+                        "        prev_w=$w\n"
                         "        case \"$w\" in\n"
                         "            %1) [[ -z $command ]] && skip=1 ;;\n"
                         "            -*) ;;\n"
@@ -224,6 +258,8 @@ QString script(const Model &model, bool zsh)
         else if (c.positional.startsWith(QLatin1String("WORDS:")))
             positional = QStringLiteral("((positional == 0)) && [[ $cur != -* ]] && { %1; return 0; }\n        ")
                              .arg(offerOf.arg(c.positional.mid(6)));
+        else if (c.positional == QLatin1String("PLAYLIST"))
+            positional = QStringLiteral("((positional == 0)) && [[ $cur != -* ]] && { _quavertin_cli_playlists; return 0; }\n        ");
         else if (c.positional == QLatin1String("DIR"))
             positional = QStringLiteral("[[ $cur != -* ]] && { %1 }\n        ").arg(QLatin1String(dirs) + QLatin1Char(';'));
         else if (c.positional == QLatin1String("FILE"))

@@ -591,6 +591,24 @@ QVariantHash readListing(const QString &path, FileIdentity *opened, bool *whole)
     return values;
 }
 
+QString roomRefusal(const QString &path, const QString &key, const QVariant &value)
+{
+    if (!fileproperties::holds(key) || value.toString().isEmpty())
+        return {};
+    QString refusal;
+    try {
+        runWithLargeStack([&] {
+            // The change goes to TagLib's copy of the tags only: the stream is read-only and never saved.
+            MusicFile music(path, CheckedFileStream::Access::Read, true, false);
+            if (music.file())
+                refusal = fileproperties::write(*music.file(), key, value);
+        });
+    } catch (const std::exception &) {
+        // Unreadable: the save says why.
+    }
+    return refusal;
+}
+
 FileDescription describe(const QString &path)
 {
     FileDescription description;

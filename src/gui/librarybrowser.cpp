@@ -136,6 +136,33 @@ void LibraryBrowser::open()
     QDialog::open();
 }
 
+void LibraryBrowser::showSelection()
+{
+    playlists_->setCurrentRow(0);
+    open();
+    QSet<qint64> selected;
+    try {
+        for (const TrackRef &ref : app_->library()->selection())
+            selected.insert(ref.trackId);
+    } catch (const LibraryError &error) {
+        report(error.reason());
+        return;
+    }
+    QItemSelection rows;
+    int first = -1;
+    for (int row = 0; row < model_->rowCount(); ++row)
+        if (selected.contains(model_->ref(row).trackId)) {
+            rows.select(model_->index(row, 0), model_->index(row, 0));
+            first = first < 0 ? row : first;
+        }
+    tracks_->selectionModel()->select(rows, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    if (first >= 0)
+        tracks_->scrollTo(model_->index(first, 0));
+    // Selecting what is the selection already stores nothing new.
+    selectionTimer_->stop();
+    status_->setText(tr("%n track(s) selected in the library.", nullptr, int(selected.size())));
+}
+
 void LibraryBrowser::report(const QString &problem)
 {
     status_->setText(problem);
@@ -211,9 +238,10 @@ void LibraryBrowser::storeSelection()
     const QList<qint64> ids = selectedTrackIds();
     try {
         const libraryactions::Result<int> selected = libraryactions::select(*app_->library(), ids);
-        if (selected.ok())
+        if (selected.ok()) {
             status_->setText(tr("%n track(s) selected in the library.", nullptr, selected.value));
-        else
+            emit selectionStored();
+        } else
             report(selected.problem->reason);
     } catch (const LibraryError &error) {
         report(error.reason());

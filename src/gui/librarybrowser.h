@@ -64,12 +64,16 @@ public:
     void refreshFromFiles();
 
     void open() override;
+    // Opens on the whole library with the library's selection selected.
+    void showSelection();
 
 signals:
     // An import started by importFolderAt has ended and the browser shows its result.
     void importFinished();
     // A refresh started by refreshFromFiles has ended and its result is shown.
     void refreshFinished();
+    // The selected rows were stored as the library's selection.
+    void selectionStored();
 
 private:
     void showPlaylist();

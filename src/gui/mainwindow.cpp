@@ -6,7 +6,10 @@
 #include "helpsheet.h"
 #include "historywindow.h"
 #include "librarybrowser.h"
+#include "files/filetags.h"
 #include "operations/historyview.h"
+#include "operations/runreport.h"
+#include "pendingedits.h"
 #include "app/runnews.h"
 #include "libraryimports.h"
 #include "mpddialog.h"
@@ -17,6 +20,7 @@
 #include "sourcechooser.h"
 #include "support/dispatch.h"
 #include "support/fileutils.h"
+#include "support/namedexception.h"
 #include "support/textutils.h"
 #include "tools/undo.h"
 #include "tracktablepanel.h"
@@ -27,6 +31,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QFileDialog>
@@ -123,7 +128,20 @@ MainWindow::MainWindow(AppDelegate *app, QWidget *parent) : QMainWindow(parent),
     paneArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     paneArea_->setWidget(tabView_);
     column->addWidget(paneArea_);
-    trackPanel_ = new TrackTablePanel(app, central);
+    pending_ = new PendingEdits(this);
+    // Refused when typed, rather than when saved: a field the file's tags have no room for.
+    pending_->setTrackCheck([](const PendingTrack &track, const QString &key,
+                               const QString &value) -> std::optional<QString> {
+        if (track.trackId != 0)
+            return std::nullopt;
+        const QString refusal = filetags::roomRefusal(track.path, key, value);
+        if (refusal.isEmpty())
+            return std::nullopt;
+        return QStringLiteral("%1.\n\n%2").arg(refusal,
+                                                text::escapedControls(QDir::toNativeSeparators(track.path),
+                                                                      text::ControlStyle::Window));
+    });
+    trackPanel_ = new TrackTablePanel(app, pending_, central);
     trackPanel_->setHidden(files::defaultInt(QStringLiteral("TrackTableHidden")) != 0);
     trackPanel_->installEventFilter(this);
     column->addWidget(trackPanel_, 1);
@@ -149,6 +167,10 @@ MainWindow::MainWindow(AppDelegate *app, QWidget *parent) : QMainWindow(parent),
     help_ = new HelpSheet(app, this);
 
     connect(app, &AppDelegate::currentPaneChanged, this, [this] { showPane(app_->currentPane()); });
+    connect(pending_, &PendingEdits::changed, this, &MainWindow::updatePendingActions);
+    // A run (the command line's too, read when the pane shows) may change the selection.
+    connect(app, &AppDelegate::runFinished, this, &MainWindow::updateLibrarySelectionCount);
+    updatePendingActions();
     // The size the person left the window at; at first, one that shows the
     // panes and a good part of the track table, within the screen.
     if (!restoreGeometry(files::defaultValue(geometryKey).toByteArray())) {
@@ -398,7 +420,13 @@ void MainWindow::buildMenus()
     file->addAction(tr("&Refresh Library from Files"), this, &MainWindow::refreshLibrary);
     file->addAction(tr("Sync with &MPD…"), this, &MainWindow::syncWithMpd)->setObjectName("syncWithMpd");
     file->addSeparator();
-    file->addAction(tr("&Quit"), QKeySequence::Quit, qApp, &QApplication::quit);
+    saveChanges_ = file->addAction(tr("&Save Changes"), QKeySequence::Save, this, [this] { trackPanel_->saveChanges(); });
+    saveChanges_->setObjectName("saveChanges");
+    revertChanges_ = file->addAction(tr("Re&vert Changes"), this, [this] { trackPanel_->revertChanges(); });
+    revertChanges_->setObjectName("revertChanges");
+    file->addSeparator();
+    // Through the window's close, which asks about unsaved changes.
+    file->addAction(tr("&Quit"), QKeySequence::Quit, this, &QWidget::close);
 
     QMenu *help = menuBar()->addMenu(tr("&Help"));
     help->addAction(tr("Tool &Help"), QKeySequence::HelpContents, app_, &AppDelegate::openHelp);
@@ -430,6 +458,8 @@ void MainWindow::connectPaneRequests(QWidget *pane)
             connect(button, &QPushButton::clicked, this, &MainWindow::chooseFolder);
         else if (button->property("previewsRename").toBool())
             connect(button, &QPushButton::clicked, this, [this] { renamePreview()->preview(); });
+        else if (button->property("showsLibrarySelection").toBool())
+            connect(button, &QPushButton::clicked, this, [this] { libraryBrowser()->showSelection(); });
 }
 
 QWidget *MainWindow::pane(int position) const
@@ -486,6 +516,7 @@ void MainWindow::showPane(int position)
     tabView_->setCurrentIndex(position);
     shownPosition_ = position;
     fitWindow(pane->height());
+    updateLibrarySelectionCount();
     // Started from the controller (at launch, from a menu): mark the item too.
     const QList<QAction *> all = toolbar_->actions();
     if (position < all.size() && !isSystemItem(all.at(position)) && !paneGroup_->checkedAction())
@@ -528,6 +559,7 @@ LibraryBrowser *MainWindow::libraryBrowser()
             if (app_->selectedMethod() != choices::FolderSource)
                 trackPanel_->reload();
         });
+        connect(library_, &LibraryBrowser::selectionStored, this, &MainWindow::updateLibrarySelectionCount);
     }
     return library_;
 }
@@ -577,8 +609,37 @@ void MainWindow::syncWithMpd()
     dialog->open();
 }
 
+void MainWindow::updateLibrarySelectionCount()
+{
+    auto *label = pane(5)->findChild<QLabel *>("numericSelection");
+    if (!label || !label->isVisible())
+        return;
+    try {
+        const qsizetype count = app_->library()->selection().size();
+        label->setText(count == 0 ? tr("none selected in the library")
+                                  : tr("%1 in the library's selection")
+                                        .arg(runreport::counted(count, tr("track"), tr("tracks"))));
+    } catch (const NamedException &e) {
+        label->setText(e.reason());
+    }
+}
+
+void MainWindow::updatePendingActions()
+{
+    const qsizetype count = pending_->count();
+    saveChanges_->setEnabled(count > 0);
+    revertChanges_->setEnabled(count > 0);
+    setWindowTitle(count == 0 ? QStringLiteral("Quavertin")
+                              : QStringLiteral("Quavertin — %1")
+                                    .arg(runreport::counted(count, tr("unsaved change"), tr("unsaved changes"))));
+}
+
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    if (!trackPanel_->settlePendingEdits(tr("quitting"), [this] { close(); })) {
+        event->ignore();
+        return;
+    }
     files::setDefaultValue(geometryKey, saveGeometry());
     // Closing the main window ends the application.
     event->accept();

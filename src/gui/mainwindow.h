@@ -9,6 +9,7 @@ class HelpSheet;
 class HistoryWindow;
 class LibraryBrowser;
 class LibraryImports;
+class PendingEdits;
 class ProgressSheet;
 class QAction;
 class QActionGroup;
@@ -58,6 +59,11 @@ public:
     void setTrackTableShown(bool shown);
     // What the last run did: below the track table, or in the toolbar while the table is hidden.
     QLabel *statusLine() const;
+    // The values typed into the window and not yet saved.
+    PendingEdits *pendingEdits() const { return pending_; }
+    // File → Save Changes and Revert Changes.
+    QAction *saveChangesAction() const { return saveChanges_; }
+    QAction *revertChangesAction() const { return revertChanges_; }
     // File → Import from Player… and Import Playlist….
     LibraryImports *libraryImports() const { return imports_; }
 
@@ -104,6 +110,9 @@ private:
     void placeHint();
     void fitWindow(int paneHeight, bool tableShownNow = false);
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void updatePendingActions();
+    // The numeric tag changer's count of the library's selection, while its pane shows.
+    void updateLibrarySelectionCount();
     void showPane(int position);
     void connectPaneRequests(QWidget *pane);
 
@@ -126,6 +135,9 @@ private:
     qint64 undoableRun_ = 0; // the run Edit → Undo names; 0 for none
     int shownPosition_ = -1;
     TrackTablePanel *trackPanel_ = nullptr;
+    PendingEdits *pending_ = nullptr;
+    QAction *saveChanges_ = nullptr;
+    QAction *revertChanges_ = nullptr;
     QAction *trackTableAction_ = nullptr;
     QLabel *toolbarStatus_ = nullptr;
     int trackAreaHeight_ = 280; // the track table's height, as the person last left it

@@ -11,6 +11,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
@@ -128,9 +129,18 @@ QWidget *misc(AppDelegate *app)
     number->setPlaceholderText(QObject::tr("a number"));
     Binding::bind(number, "text", app, "numericString", textFromNumber, numberFromText);
     b.form()->addRow(QObject::tr("Number:"), number);
+    // The tool takes the library's selection, not the track table's rows: how many, and which.
+    auto *selection = new QLabel;
+    selection->setObjectName("numericSelection");
+    selection->setTextFormat(Qt::PlainText);
+    b.form()->addRow(QObject::tr("Tracks:"), selection);
+    auto *show = new QPushButton(QObject::tr("Show in Library"));
+    show->setObjectName("showNumericSelection");
+    show->setToolTip(QObject::tr("Shows the library's selection in the library browser"));
+    show->setProperty("showsLibrarySelection", true);
     auto *numeric = b.button(QObject::tr("Change Numbers"), &AppDelegate::performNumeric);
     numeric->setObjectName("performNumeric");
-    b.form()->addRow(buttonRow({numeric}));
+    b.form()->addRow(buttonRow({show, numeric}));
     b.endGroup();
 
     b.beginGroup(QObject::tr("Encoding Conversion"), left);

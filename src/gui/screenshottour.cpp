@@ -6,6 +6,7 @@
 #include "helpsheet.h"
 #include "librarybrowser.h"
 #include "mainwindow.h"
+#include "pendingedits.h"
 #include "renamepreview.h"
 #include "reviewsheet.h"
 #include "sourcetracksmodel.h"
@@ -15,6 +16,7 @@
 #include <QDir>
 #include <QPixmap>
 #include <QScreen>
+#include <QSortFilterProxyModel>
 #include <QTableView>
 #include "librarytracksmodel.h"
 #include <QTimer>
@@ -151,6 +153,22 @@ void startScreenshotTour(MainWindow *window, AppDelegate *app, const QString &di
         };
         tour->steps << [tour, later] {
             tour->window->grab().save(tour->dir.filePath(QStringLiteral("main-window.png")));
+            // Three rows given an album typed in, before it is saved.
+            TrackTablePanel *panel = tour->window->trackTable();
+            panel->table()->clearSelection();
+            QList<PendingTrack> tracks;
+            for (int row = 1; row <= 3 && row < panel->proxy()->rowCount(); ++row) {
+                const QModelIndex shown = panel->proxy()->index(row, 0);
+                panel->table()->selectionModel()->select(shown, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+                tracks << SourceTracksModel::pendingTrack(panel->model()->track(panel->proxy()->mapToSource(shown).row()));
+            }
+            tour->window->pendingEdits()->put(tracks, QStringLiteral("album"), QStringLiteral("Night Drives"));
+            later(400);
+        };
+        tour->steps << [tour, later] {
+            tour->window->grab().save(tour->dir.filePath(QStringLiteral("pending-edits.png")));
+            // Dropped, so that quitting does not ask about them.
+            tour->window->trackTable()->revertChanges();
             tour->window->showTab(4);
             tour->app->setRenameRecursiveScan(true);
             tour->window->renamePreview()->preview();

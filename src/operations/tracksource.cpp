@@ -31,6 +31,14 @@ std::optional<TrackList> TrackSource::tracksWithValues(const QStringList &keys) 
     return list;
 }
 
+qsizetype TrackOrder::positionOf(const MusicTrack &track) const
+{
+    const qsizetype past = trackIds.size() + paths.size();
+    if (const TrackRef *ref = track.track())
+        return trackIds.value(ref->trackId, past);
+    return paths.value(track.path(), past);
+}
+
 bool TrackScope::isNamed(const MusicTrack &track) const
 {
     if (const TrackRef *ref = track.track())

@@ -5,6 +5,7 @@
 #include "model/musictrack.h"
 #include "support/icuregex.h"
 
+#include <QHash>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -67,6 +68,17 @@ struct TrackScope {
     // by one); the list's own values stay as they were. The positions kept
     // go to kept, when given. Worker; throws as MusicTrack::valuesForTracks does.
     void narrow(TrackList &list, QList<qsizetype> *kept = nullptr) const;
+};
+
+// The order a person sees tracks in (the window's table, sorted as they
+// chose): library tracks by their id, files by their path.
+struct TrackOrder {
+    QHash<qint64, qsizetype> trackIds;
+    QHash<QString, qsizetype> paths;
+
+    bool isEmpty() const { return trackIds.isEmpty() && paths.isEmpty(); }
+    // Where the track stands; past every track named when it is not named.
+    qsizetype positionOf(const MusicTrack &track) const;
 };
 
 // The tracks a tool works on, as the person chose them when the tool was

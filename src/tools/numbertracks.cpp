@@ -123,6 +123,10 @@ ToolStart numberTracks(const NumberTracksOptions &options, TrackSource source)
     run.finish = [seen, options, numberKeys, integers = catalogue.integerTags](QList<ChangeRecord> &records,
                                                                                  ProgressSink &) {
         QList<Seen> &tracks = *seen;
+        if (!options.shown.isEmpty())
+            std::stable_sort(tracks.begin(), tracks.end(), [&](const Seen &a, const Seen &b) {
+                return options.shown.positionOf(a.track) < options.shown.positionOf(b.track);
+            });
         if (!options.order.isEmpty())
             std::stable_sort(tracks.begin(), tracks.end(), [&](const Seen &a, const Seen &b) {
                 for (const QString &key : options.order) {

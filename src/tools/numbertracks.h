@@ -26,6 +26,9 @@ struct NumberTracksOptions {
     // Catalogue keys (or "path") to sort the tracks by before numbering;
     // empty keeps the source's order.
     QStringList order;
+    // The order the tracks are shown in, which they are taken in before
+    // order sorts them; empty keeps the source's order.
+    TrackOrder shown;
 };
 
 // What numbering needs to know of one track.

@@ -75,6 +75,17 @@ check "completion offers the players" \
 check "completion of import-playlist matches its --help" \
     diff <("$cli" library import-playlist --help | head -1 | grep -oE -- '--[a-z-]+' | sort -u; echo) \
          <(complete_line quavertin-cli library import-playlist -- ; echo)
+# Playlist names come from the library the command line names, spaces and all.
+"$cli" library playlist-create "Road Trip" >/dev/null
+"$cli" library playlist-create "Rock" >/dev/null
+check "completion offers the library's playlists" \
+    diff <(printf '%s\n' 'Road\ Trip' Rock) <(PATH=$prefix/bin:$PATH complete_line quavertin-cli --playlist R)
+check "completion offers playlists to playlist commands" \
+    diff <(printf '%s\n' Rock) <(PATH=$prefix/bin:$PATH complete_line quavertin-cli library playlist-delete Roc)
+other=$prefix/home/other.sqlite
+"$cli" --library "$other" library playlist-create "Elsewhere" >/dev/null
+check "completion reads the playlists of --library" \
+    diff <(printf '%s\n' Elsewhere) <(PATH=$prefix/bin:$PATH complete_line quavertin-cli --library "$other" playlist --target '')
 check "installed quavertin-cli runs" "$cli" --help
 
 echo "$passed passed, $failed failed"
