@@ -14,7 +14,8 @@
 // defines them: texts for the text fields, "year" and "number" as decimal
 // text (0 is absent), "duration" in whole seconds and "bitRate" in kb/s.
 //
-// Only keys for which canRead / canWrite hold may be passed, and the library
+// Only keys for which canRead / canWrite hold may be passed (the field
+// addresses of fieldaddress.h among them: a raw field as its tag names it), and the library
 // keys of fileproperties::holds, through which the library keeps its files in
 // step (they read as the library stores them); refusing the others is the
 // caller's business. TagLib runs on a large stack, so hostile

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/edittags.h"
 
+#include "files/fieldaddress.h"
 #include "model/tagcatalogue.h"
 
 #include <limits>
@@ -9,6 +10,10 @@ namespace tools {
 
 std::optional<QString> editRefusal(const QString &key, const QString &value)
 {
+    if (fieldaddress::isAddress(key)) {
+        const QString refusal = fieldaddress::refusal(key);
+        return refusal.isEmpty() ? std::nullopt : std::optional<QString>(refusal);
+    }
     static const TagCatalogue catalogue = TagCatalogue::build();
     if (catalogue.tags.contains(key))
         return std::nullopt;
