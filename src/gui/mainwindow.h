@@ -9,8 +9,10 @@ class HelpSheet;
 class HistoryWindow;
 class LibraryBrowser;
 class LibraryImports;
+class PendingEdits;
 class ProgressSheet;
 class QAction;
+class QDockWidget;
 class QActionGroup;
 class QLabel;
 class QScrollArea;
@@ -18,6 +20,7 @@ class QStackedWidget;
 class QToolBar;
 class RenamePreview;
 class ReviewSheet;
+class TagPanel;
 class TrackTablePanel;
 
 // The main window: a toolbar with one item per pane, the panes in a tab view,
@@ -58,6 +61,12 @@ public:
     void setTrackTableShown(bool shown);
     // What the last run did: below the track table, or in the toolbar while the table is hidden.
     QLabel *statusLine() const;
+    // The values typed in and not yet saved, and the panel of the selected
+    // tracks' fields beside the table (View → Tag Panel, remembered).
+    PendingEdits *pendingEdits() const { return pendingEdits_; }
+    TagPanel *tagPanel() const { return tagPanel_; }
+    bool isTagPanelShown() const;
+    void setTagPanelShown(bool shown);
     // File → Import from Player… and Import Playlist….
     LibraryImports *libraryImports() const { return imports_; }
 
@@ -125,6 +134,9 @@ private:
     int shownPosition_ = -1;
     TrackTablePanel *trackPanel_ = nullptr;
     QAction *trackTableAction_ = nullptr;
+    PendingEdits *pendingEdits_ = nullptr;
+    TagPanel *tagPanel_ = nullptr;
+    QDockWidget *tagDock_ = nullptr;
     QLabel *toolbarStatus_ = nullptr;
     int trackAreaHeight_ = 280; // the track table's height, as the person last left it
     bool fitting_ = false;
