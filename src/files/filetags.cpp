@@ -606,6 +606,26 @@ QVariantHash readListing(const QString &path, FileIdentity *opened)
     return values;
 }
 
+QString roomRefusal(const QString &path, const QString &key, const QVariant &value)
+{
+    const bool address = fieldaddress::isAddress(key);
+    if ((!fileproperties::holds(key) && !address) || value.toString().isEmpty())
+        return {};
+    QString refusal;
+    try {
+        runWithLargeStack([&] {
+            // The change goes to TagLib's copy of the tags only: the stream is read-only and never saved.
+            MusicFile music(path, CheckedFileStream::Access::Read, true, false);
+            if (music.file())
+                refusal = address ? fieldaddress::write(*music.file(), key, value.toString())
+                                  : fileproperties::write(*music.file(), key, value);
+        });
+    } catch (const std::exception &) {
+        // Unreadable: the save says why.
+    }
+    return refusal;
+}
+
 FileDescription describe(const QString &path)
 {
     FileDescription description;

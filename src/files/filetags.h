@@ -56,6 +56,13 @@ void write(const QString &path, const QString &key, const QVariant &value);
 bool writeIfUnchanged(const QString &path, const QString &key, const QVariant &value,
                       const TagExpectations &expected);
 
+// Why the file's tags have no room for key (an MPEG file with only an ID3v1
+// tag and no album artist field, a WAV file with only RIFF INFO, an MP3 file
+// and a field address of a Vorbis comment), as write
+// would refuse it; empty when they have, for an empty value (a removal), and
+// when the file cannot be read (write then says why). Nothing is written.
+QString roomRefusal(const QString &path, const QString &key, const QVariant &value);
+
 // What a list of tracks shows of one file, with one open: "name", "artist",
 // "album", "genre" as texts, "albumArtist" as text and "year", "trackNumber",
 // "discNumber" as numbers. Album artist and disc come from the format's own

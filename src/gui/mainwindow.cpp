@@ -6,7 +6,10 @@
 #include "helpsheet.h"
 #include "historywindow.h"
 #include "librarybrowser.h"
+#include "files/filetags.h"
 #include "operations/historyview.h"
+#include "operations/runreport.h"
+#include "pendingedits.h"
 #include "app/runnews.h"
 #include "libraryimports.h"
 #include "panes.h"
@@ -29,6 +32,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDockWidget>
+#include <QDir>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QFileDialog>
@@ -125,13 +129,25 @@ MainWindow::MainWindow(AppDelegate *app, QWidget *parent) : QMainWindow(parent),
     paneArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     paneArea_->setWidget(tabView_);
     column->addWidget(paneArea_);
-    trackPanel_ = new TrackTablePanel(app, central);
+    pending_ = new PendingEdits(this);
+    // Refused when typed, rather than when saved: a field the file's tags have no room for.
+    pending_->setTrackCheck([](const PendingTrack &track, const QString &key,
+                               const QString &value) -> std::optional<QString> {
+        if (track.trackId != 0)
+            return std::nullopt;
+        const QString refusal = filetags::roomRefusal(track.path, key, value);
+        if (refusal.isEmpty())
+            return std::nullopt;
+        return QStringLiteral("%1.\n\n%2").arg(refusal,
+                                                text::escapedControls(QDir::toNativeSeparators(track.path),
+                                                                      text::ControlStyle::Window));
+    });
+    trackPanel_ = new TrackTablePanel(app, pending_, central);
     trackPanel_->setHidden(files::defaultInt(QStringLiteral("TrackTableHidden")) != 0);
     trackPanel_->installEventFilter(this);
     column->addWidget(trackPanel_, 1);
     setCentralWidget(central);
-    pendingEdits_ = new PendingEdits(this);
-    tagPanel_ = new TagPanel(trackPanel_, pendingEdits_, app->urlOpener(), this);
+    tagPanel_ = new TagPanel(trackPanel_, pending_, app->urlOpener(), this);
     tagDock_ = new QDockWidget(tr("Tag Panel"), this);
     tagDock_->setObjectName("tagPanelDock");
     tagDock_->setWidget(tagPanel_);
@@ -158,6 +174,8 @@ MainWindow::MainWindow(AppDelegate *app, QWidget *parent) : QMainWindow(parent),
     help_ = new HelpSheet(app, this);
 
     connect(app, &AppDelegate::currentPaneChanged, this, [this] { showPane(app_->currentPane()); });
+    connect(pending_, &PendingEdits::changed, this, &MainWindow::updatePendingActions);
+    updatePendingActions();
     // The size the person left the window at; at first, one that shows the
     // panes and a good part of the track table, within the screen.
     if (!restoreGeometry(files::defaultValue(geometryKey).toByteArray())) {
@@ -424,7 +442,13 @@ void MainWindow::buildMenus()
     });
     file->addAction(tr("&Refresh Library from Files"), this, &MainWindow::refreshLibrary);
     file->addSeparator();
-    file->addAction(tr("&Quit"), QKeySequence::Quit, qApp, &QApplication::quit);
+    saveChanges_ = file->addAction(tr("&Save Changes"), QKeySequence::Save, this, [this] { trackPanel_->saveChanges(); });
+    saveChanges_->setObjectName("saveChanges");
+    revertChanges_ = file->addAction(tr("Re&vert Changes"), this, [this] { trackPanel_->revertChanges(); });
+    revertChanges_->setObjectName("revertChanges");
+    file->addSeparator();
+    // Through the window's close, which asks about unsaved changes.
+    file->addAction(tr("&Quit"), QKeySequence::Quit, this, &QWidget::close);
 
     QMenu *help = menuBar()->addMenu(tr("&Help"));
     help->addAction(tr("Tool &Help"), QKeySequence::HelpContents, app_, &AppDelegate::openHelp);
@@ -594,8 +618,22 @@ void MainWindow::refreshLibrary()
     libraryBrowser()->refreshFromFiles();
 }
 
+void MainWindow::updatePendingActions()
+{
+    const qsizetype count = pending_->count();
+    saveChanges_->setEnabled(count > 0);
+    revertChanges_->setEnabled(count > 0);
+    setWindowTitle(count == 0 ? QStringLiteral("Quavertin")
+                              : QStringLiteral("Quavertin — %1")
+                                    .arg(runreport::counted(count, tr("unsaved change"), tr("unsaved changes"))));
+}
+
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    if (!trackPanel_->settlePendingEdits(tr("quitting"), [this] { close(); })) {
+        event->ignore();
+        return;
+    }
     files::setDefaultValue(geometryKey, saveGeometry());
     // Closing the main window ends the application.
     event->accept();

@@ -61,9 +61,12 @@ public:
     void setTrackTableShown(bool shown);
     // What the last run did: below the track table, or in the toolbar while the table is hidden.
     QLabel *statusLine() const;
-    // The values typed in and not yet saved, and the panel of the selected
-    // tracks' fields beside the table (View → Tag Panel, remembered).
-    PendingEdits *pendingEdits() const { return pendingEdits_; }
+    // The values typed into the window and not yet saved.
+    PendingEdits *pendingEdits() const { return pending_; }
+    // File → Save Changes and Revert Changes.
+    QAction *saveChangesAction() const { return saveChanges_; }
+    QAction *revertChangesAction() const { return revertChanges_; }
+    // The panel of the selected tracks' fields beside the table (View → Tag Panel, remembered).
     TagPanel *tagPanel() const { return tagPanel_; }
     bool isTagPanelShown() const;
     void setTagPanelShown(bool shown);
@@ -111,6 +114,7 @@ private:
     void placeHint();
     void fitWindow(int paneHeight, bool tableShownNow = false);
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void updatePendingActions();
     void showPane(int position);
     void connectPaneRequests(QWidget *pane);
 
@@ -133,8 +137,10 @@ private:
     qint64 undoableRun_ = 0; // the run Edit → Undo names; 0 for none
     int shownPosition_ = -1;
     TrackTablePanel *trackPanel_ = nullptr;
+    PendingEdits *pending_ = nullptr;
+    QAction *saveChanges_ = nullptr;
+    QAction *revertChanges_ = nullptr;
     QAction *trackTableAction_ = nullptr;
-    PendingEdits *pendingEdits_ = nullptr;
     TagPanel *tagPanel_ = nullptr;
     QDockWidget *tagDock_ = nullptr;
     QLabel *toolbarStatus_ = nullptr;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "sourcetracksmodel.h"
 
+#include "pendingedits.h"
+
 #include "library/musiclibrary.h"
 #include "library/tagcache.h"
 #include "files/musicfiles.h"
@@ -11,6 +13,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QColor>
 #include <QFont>
 #include <QPalette>
 #include <QStyle>
@@ -221,6 +224,47 @@ bool SourceTracksModel::isNumberColumn(int column)
            column == RatingColumn;
 }
 
+QString SourceTracksModel::columnKey(int column)
+{
+    return column >= 0 && column < ColumnCount && columnKeys[column] ? QString::fromLatin1(columnKeys[column])
+                                                                     : QString();
+}
+
+PendingTrack SourceTracksModel::pendingTrack(const SourceTrack &track)
+{
+    return PendingTrack{track.trackId, track.path};
+}
+
+void SourceTracksModel::setPendingEdits(const PendingEdits *pending)
+{
+    if (pending_)
+        disconnect(pending_, nullptr, this, nullptr);
+    pending_ = pending;
+    if (!pending_)
+        return;
+    // The view repaints only the rows it shows, however many rows change.
+    connect(pending_, &PendingEdits::changed, this, [this] {
+        if (!rows_.isEmpty())
+            emit dataChanged(index(0, 0), index(int(rows_.size()) - 1, ColumnCount - 1),
+                             {Qt::DisplayRole, Qt::EditRole, PendingRole, Qt::FontRole, Qt::BackgroundRole});
+    });
+}
+
+std::optional<QString> SourceTracksModel::pendingValue(const SourceTrack &row, int column) const
+{
+    if (!pending_ || pending_->isEmpty() || !columnKeys[column])
+        return std::nullopt;
+    return pending_->valueFor(pendingTrack(row), QLatin1String(columnKeys[column]));
+}
+
+Qt::ItemFlags SourceTracksModel::flags(const QModelIndex &index) const
+{
+    Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+    if (index.isValid() && index.column() < ColumnCount && columnKeys[index.column()])
+        flags |= Qt::ItemIsEditable;
+    return flags;
+}
+
 int SourceTracksModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : int(rows_.size());
@@ -237,8 +281,23 @@ QVariant SourceTracksModel::data(const QModelIndex &index, int role) const
         return {};
     const SourceTrack &row = rows_.at(index.row());
     const int column = index.column();
-    const QVariant &value = row.values.at(column);
+    const std::optional<QString> pending =
+        role == Qt::DisplayRole || role == Qt::EditRole || role == PendingRole || role == Qt::FontRole ||
+                role == Qt::BackgroundRole
+            ? pendingValue(row, column)
+            : std::nullopt;
+    const QVariant value = !pending ? row.values.at(column)
+                           : pending->isEmpty()       ? QVariant()
+                           : isNumberColumn(column)   ? QVariant(pending->toLongLong())
+                                                      : QVariant(*pending);
     switch (role) {
+    case Qt::EditRole:
+        return value.isValid() ? value.toString() : QString();
+    case PendingRole:
+        return pending.has_value();
+    case Qt::BackgroundRole:
+        // A light tint that dark text reads on, in light and dark themes alike.
+        return pending ? QVariant(QColor(0xff, 0xec, 0xa8)) : QVariant();
     case Qt::DisplayRole:
         if (column == RatingColumn)
             return stars(value);
@@ -266,8 +325,15 @@ QVariant SourceTracksModel::data(const QModelIndex &index, int role) const
     case Qt::ForegroundRole:
         if (row.dead)
             return QApplication::palette().brush(QPalette::Disabled, QPalette::Text);
+        if (pendingValue(row, column))
+            return QColor(Qt::black);
         return {};
     case Qt::FontRole:
+        if (pending) {
+            QFont font;
+            font.setItalic(true);
+            return font;
+        }
         if (row.dead && column == FileColumn) {
             QFont font;
             font.setStrikeOut(true);

@@ -3,6 +3,7 @@
 
 #include <QAbstractTableModel>
 #include <QList>
+#include <QPointer>
 #include <QThreadPool>
 #include <QVariantList>
 #include <atomic>
@@ -11,6 +12,8 @@
 #include <optional>
 
 class MusicLibrary;
+class PendingEdits;
+struct PendingTrack;
 
 // One row of the track table: its values by column, and where its file is.
 struct SourceTrack {
@@ -46,6 +49,8 @@ public:
     // The value to sort by: numbers as numbers, texts as they are.
     static constexpr int SortRole = Qt::UserRole;
     static constexpr int DeadRole = Qt::UserRole + 1;
+    // Whether the cell shows a value typed in and not yet saved.
+    static constexpr int PendingRole = Qt::UserRole + 2;
 
     explicit SourceTracksModel(QObject *parent = nullptr);
     ~SourceTracksModel() override;
@@ -63,6 +68,15 @@ public:
     // Why the last load gave no rows or stopped; empty when it did not.
     const QString &problem() const { return problem_; }
     const SourceTrack &track(int row) const { return rows_.at(row); }
+    static PendingTrack pendingTrack(const SourceTrack &track);
+
+    // Cells show these values until they are saved or dropped; editable
+    // cells are those of a column with a key (a dead track's too: its row
+    // in the library takes the value).
+    void setPendingEdits(const PendingEdits *pending);
+
+    // The catalogue key of a column; empty for the file name.
+    static QString columnKey(int column);
 
     static QString columnTitle(int column);
     static bool isNumberColumn(int column);
@@ -71,6 +85,7 @@ public:
     int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
 
 signals:
     // A load started or ended (isLoading tells which); rows arrive in between.
@@ -84,7 +99,10 @@ private:
     void append(int generation, QList<SourceTrack> rows);
     void finish(int generation, const QString &problem);
 
+    std::optional<QString> pendingValue(const SourceTrack &row, int column) const;
+
     QList<SourceTrack> rows_;
+    QPointer<const PendingEdits> pending_;
     bool loading_ = false;
     bool librarySource_ = false;
     QString problem_;

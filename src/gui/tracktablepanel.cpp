@@ -2,9 +2,11 @@
 #include "tracktablepanel.h"
 
 #include "app/appdelegate.h"
+#include "celleditdelegate.h"
 #include "library/musiclibrary.h"
 #include "app/runnews.h"
 #include "operations/runreport.h"
+#include "support/alerts.h"
 #include "support/fileutils.h"
 #include "support/namedexception.h"
 #include "operations/run.h"
@@ -21,6 +23,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QTimer>
@@ -42,11 +45,21 @@ bool libraryOnly(int column)
 
 } // namespace
 
-TrackTablePanel::TrackTablePanel(AppDelegate *app, QWidget *parent)
+TrackTablePanel::TrackTablePanel(AppDelegate *app, PendingEdits *pending, QWidget *parent)
     : QWidget(parent), app_(app), model_(new SourceTracksModel(this)), proxy_(new QSortFilterProxyModel(this)),
       table_(new QTableView(this)), filter_(new QLineEdit(this)), count_(new QLabel(this)),
       columnsButton_(new QToolButton(this)), columnsMenu_(new QMenu(tr("Columns"), this)), status_(new QLabel(this)),
-      loadTimer_(new QTimer(this)), watcher_(new SourceWatcher(this))
+      loadTimer_(new QTimer(this)), watcher_(new SourceWatcher(this)), pending_(pending),
+      editor_(new CellEditDelegate(
+          [this](const QModelIndex &index) {
+              QStringList values;
+              const int column = proxy_->mapToSource(index).column();
+              for (const int row : editedRows(index))
+                  values << model_->index(row, column).data(Qt::EditRole).toString();
+              return values;
+          },
+          [this](const QModelIndex &index, const QString &text) { commitEdit(index, text); }, this)),
+      pendingLine_(new QLabel(this))
 {
     setObjectName("trackTablePanel");
     setMinimumHeight(140);
@@ -61,7 +74,12 @@ TrackTablePanel::TrackTablePanel(AppDelegate *app, QWidget *parent)
     table_->setModel(proxy_);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
+    table_->setItemDelegate(editor_);
+    model_->setPendingEdits(pending_);
+    auto *revert = new QShortcut(QKeySequence(Qt::Key_Escape), table_, this, &TrackTablePanel::revertChanges,
+                                 Qt::WidgetShortcut);
+    revert->setObjectName("revertShortcut");
     table_->setAlternatingRowColors(true);
     table_->setWordWrap(false);
     table_->setSortingEnabled(true);
@@ -139,9 +157,23 @@ TrackTablePanel::TrackTablePanel(AppDelegate *app, QWidget *parent)
     top->addWidget(filter_, 1);
     top->addWidget(count_);
     top->addWidget(columnsButton_);
+    pendingLine_->setObjectName("pendingLine");
+    pendingLine_->setTextFormat(Qt::PlainText);
+    connect(pending_, &PendingEdits::changed, this, &TrackTablePanel::updatePendingLine);
+    updatePendingLine();
+    // The save's review was closed without applying: what it held stays pending.
+    connect(app, &AppDelegate::changesChanged, this, [this] {
+        if (saveList_ && !app_->changes() && app_->lastRun() == saveRun_)
+            endSave();
+    });
+    connect(app, &AppDelegate::runFinished, this, [this] {
+        if (saveList_ && app_->lastRun() != saveRun_ && app_->lastRun()->finished())
+            settleSave(app_->lastRun()->outcome());
+    });
     auto *bottom = new QHBoxLayout;
     bottom->setContentsMargins(8, 0, 8, 4);
     bottom->addWidget(status_, 1);
+    bottom->addWidget(pendingLine_);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(4);
@@ -302,14 +334,29 @@ void TrackTablePanel::load()
     }
     if (key == shownKey_ && !force)
         return;
+    if (key != shownKey_ && !shownKey_.isEmpty() && !pending_->isEmpty()) {
+        const ShownSource wanted{app_->selectedMethod(), app_->selectedPlaylist(), app_->folderPath()};
+        const ShownSource shown = shownSource_;
+        const auto choose = [this](const ShownSource &source) {
+            app_->setFolderPath(source.folder);
+            app_->setSelectedPlaylist(source.playlist);
+            app_->setSelectedMethod(source.method);
+        };
+        // The edits name the shown source's tracks: they are saved from it.
+        choose(shown);
+        if (!settlePendingEdits(tr("changing the source"), [choose, wanted] { choose(wanted); }))
+            return;
+        choose(wanted);
+    }
+    shownSource_ = {app_->selectedMethod(), app_->selectedPlaylist(), app_->folderPath()};
     // The same source read again keeps the rows the person selected and the
     // scroll position; a read that stops one still going keeps what it kept.
     if (key != shownKey_ || !model_->isLoading()) {
         restoreScroll_ = key == shownKey_ ? table_->verticalScrollBar()->value() : -1;
         keptSelection_.clear();
         if (key == shownKey_)
-            for (const QModelIndex &index : table_->selectionModel()->selectedRows())
-                keptSelection_.insert(model_->track(proxy_->mapToSource(index).row()).path);
+            for (const int row : selectedSourceRows())
+                keptSelection_.insert(SourceTracksModel::pendingTrack(model_->track(row)));
     }
     shownKey_ = key;
     const int method = app_->selectedMethod();
@@ -348,11 +395,7 @@ std::optional<TrackScope> TrackTablePanel::chosenTracks() const
 {
     if (isHidden())
         return std::nullopt;
-    QList<int> rows;
-    const QItemSelection selection = table_->selectionModel()->selection();
-    for (const QItemSelectionRange &range : selection)
-        for (int row = range.top(); row <= range.bottom(); ++row)
-            rows << proxy_->mapToSource(proxy_->index(row, 0)).row();
+    QList<int> rows = selectedSourceRows();
     if (rows.isEmpty()) {
         if (proxy_->rowCount() == model_->rowCount())
             return std::nullopt;
@@ -416,7 +459,7 @@ void TrackTablePanel::restoreSelection()
 {
     QItemSelection rows;
     for (int row = 0; row < model_->rowCount(); ++row)
-        if (keptSelection_.contains(model_->track(row).path)) {
+        if (keptSelection_.contains(SourceTracksModel::pendingTrack(model_->track(row)))) {
             const QModelIndex shown = proxy_->mapFromSource(model_->index(row, 0));
             if (shown.isValid())
                 rows.select(shown, shown);
@@ -447,4 +490,139 @@ void TrackTablePanel::updateCount()
         text += QStringLiteral(" (%1)").arg(model_->problem());
     count_->setText(text);
     count_->setToolTip(text);
+}
+
+QList<int> TrackTablePanel::selectedSourceRows() const
+{
+    // A selection of whole rows may still come in several ranges per row
+    // (around hidden columns): each row counts once.
+    QList<bool> selected(model_->rowCount(), false);
+    for (const QItemSelectionRange &range : table_->selectionModel()->selection())
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            selected[proxy_->mapToSource(proxy_->index(row, 0)).row()] = true;
+    QList<int> rows;
+    for (int row = 0; row < selected.size(); ++row)
+        if (selected.at(row))
+            rows << row;
+    return rows;
+}
+
+QList<int> TrackTablePanel::editedRows(const QModelIndex &index) const
+{
+    if (table_->selectionModel()->isRowSelected(index.row()))
+        return selectedSourceRows();
+    return {proxy_->mapToSource(index).row()};
+}
+
+void TrackTablePanel::commitEdit(const QModelIndex &index, const QString &text)
+{
+    const QString key = SourceTracksModel::columnKey(proxy_->mapToSource(index).column());
+    QList<PendingTrack> tracks;
+    for (const int row : editedRows(index))
+        tracks << SourceTracksModel::pendingTrack(model_->track(row));
+    if (const std::optional<QString> refusal = pending_->put(tracks, key, text))
+        // Told once the editor has closed, not from inside its commit.
+        QMetaObject::invokeMethod(
+            this, [this, refusal = *refusal] { alertPanel(app_->port(), tr("Invalid Value"), refusal); },
+            Qt::QueuedConnection);
+}
+
+void TrackTablePanel::updatePendingLine()
+{
+    const qsizetype count = pending_->count();
+    pendingLine_->setVisible(count > 0);
+    pendingLine_->setText(count == 0 ? QString()
+                                     : tr("%1 — Save Changes (Ctrl+S) writes them, Esc drops them")
+                                           .arg(runreport::counted(count, tr("unsaved change"), tr("unsaved changes"))));
+}
+
+void TrackTablePanel::revertChanges()
+{
+    if (!saveList_)
+        pending_->clear();
+}
+
+void TrackTablePanel::saveChanges(std::function<void()> then)
+{
+    if (QWidget *editor = editor_->openEditor()) {
+        emit editor_->commitData(editor);
+        emit editor_->closeEditor(editor);
+    }
+    if (pending_->isEmpty() || saveList_ || saveRun_ || Run::busy() || app_->changes())
+        return;
+    saving_ = pending_->tracks();
+    afterSave_ = std::move(then);
+    saveRun_ = app_->editTags(pending_->edits());
+    saveRun_->whenFinished([this, run = saveRun_.get()](const RunOutcome &outcome) {
+        if (run != saveRun_.get())
+            return;
+        if (outcome.kind == RunOutcome::Reviewed) {
+            saveList_ = outcome.changes;
+            return;
+        }
+        // The tracks already hold every value typed.
+        if (outcome.kind == RunOutcome::NothingToDo)
+            pending_->forget(saving_);
+        endSave();
+    });
+}
+
+void TrackTablePanel::settleSave(const RunOutcome &outcome)
+{
+    if (outcome.kind != RunOutcome::Applied) {
+        endSave();
+        return;
+    }
+    const ApplyResult &result = outcome.applied;
+    const auto trackOf = [](const ChangeRecord &record) {
+        const TrackRef *ref = record.track.track();
+        return ref ? PendingTrack{ref->trackId, {}} : PendingTrack{0, record.track.path()};
+    };
+    // Saved: every track the list left alone (it held its values) or wrote.
+    // A row the person unchecked, or one the run stopped before, stays pending.
+    QSet<PendingTrack> kept;
+    int enabled = 0;
+    for (const ChangeRecord &record : saveList_->records) {
+        if (!record.enabled || (result.outcome != ApplyResult::Finished && enabled++ >= result.written))
+            kept.insert(trackOf(record));
+    }
+    QList<PendingTrack> saved;
+    for (const PendingTrack &track : saving_)
+        if (!kept.contains(track))
+            saved << track;
+    pending_->forget(saved);
+    if (result.outcome == ApplyResult::Aborted &&
+        alertPanel(app_->port(), tr("Tracks Changed Elsewhere"),
+                   tr("Another program changed a track after it was read, so the save stopped before it. "
+                      "Reload the tracks to see what they hold now; the values you typed stay unsaved."),
+                   tr("Reload"), tr("Not Now")) == 1)
+        reload();
+    endSave();
+}
+
+void TrackTablePanel::endSave()
+{
+    saveRun_.reset();
+    saveList_.reset();
+    saving_.clear();
+    std::function<void()> then = std::exchange(afterSave_, {});
+    if (then && pending_->isEmpty())
+        then();
+}
+
+bool TrackTablePanel::settlePendingEdits(const QString &before, std::function<void()> then)
+{
+    if (pending_->isEmpty())
+        return true;
+    const QString count = runreport::counted(pending_->count(), tr("unsaved change"), tr("unsaved changes"));
+    const int answer = alertPanel(app_->port(), tr("Unsaved Changes"),
+                                  tr("You have %1. Save them before %2?").arg(count, before), tr("Save"),
+                                  tr("Discard"), tr("Cancel"));
+    if (answer == 0) {
+        pending_->clear();
+        return true;
+    }
+    if (answer == 1)
+        saveChanges(std::move(then));
+    return false;
 }

@@ -2,13 +2,20 @@
 #pragma once
 
 #include "operations/tracksource.h"
+#include "pendingedits.h"
 
 #include <QSet>
 #include <QString>
 #include <QWidget>
+#include <functional>
+#include <memory>
 #include <optional>
 
 class AppDelegate;
+class CellEditDelegate;
+struct ChangeList;
+class Run;
+struct RunOutcome;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -26,10 +33,15 @@ class SourceWatcher;
 // them, or after another program changed them (the folder's files, the
 // library file), keeping the person's selection and scroll position. While
 // hidden it reads nothing; shown again, it catches up.
+//
+// A cell edited (double-click or F2) gives its value to every selected row
+// when it is one of them, else to its own row; the values wait in the
+// window's pending edits until saved or dropped, and changing the source
+// asks first what becomes of them.
 class TrackTablePanel : public QWidget {
     Q_OBJECT
 public:
-    TrackTablePanel(AppDelegate *app, QWidget *parent = nullptr);
+    TrackTablePanel(AppDelegate *app, PendingEdits *pending, QWidget *parent = nullptr);
     ~TrackTablePanel() override;
 
     QTableView *table() const { return table_; }
@@ -38,6 +50,9 @@ public:
     QLineEdit *filterBox() const { return filter_; }
     QLabel *countLabel() const { return count_; }
     QLabel *statusLine() const { return status_; }
+    // Counts the pending edits; hidden while there are none.
+    QLabel *pendingLine() const { return pendingLine_; }
+    CellEditDelegate *cellEditor() const { return editor_; }
     SourceWatcher *watcher() const { return watcher_; }
     // Whether a reading of the source is asked for and not yet begun.
     bool loadPending() const;
@@ -56,6 +71,18 @@ public:
     // while the table is hidden, as its rows are then not read.
     std::optional<TrackScope> chosenTracks() const;
 
+    // Saves the pending edits through the "Edit Tags" run and its review;
+    // then runs once none is left pending (not when the review is cancelled
+    // or the save stops). A cell still being edited is taken first.
+    void saveChanges(std::function<void()> then = {});
+    // Drops the pending edits.
+    void revertChanges();
+    // Asks whether to save the pending edits before something that would
+    // lose them: true when it may go on now (nothing was pending, or the
+    // person dropped them); false when the person cancelled, or chose to
+    // save, after which the save runs then.
+    bool settlePendingEdits(const QString &before, std::function<void()> then);
+
 protected:
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
@@ -73,6 +100,15 @@ private:
     void sourceChanged();
     void restoreSelection();
     QString sourceKey() const;
+    // The model's rows selected, in the model's order.
+    QList<int> selectedSourceRows() const;
+    // The model's rows an edit of the cell goes to.
+    QList<int> editedRows(const QModelIndex &index) const;
+    void commitEdit(const QModelIndex &index, const QString &text);
+    void updatePendingLine();
+    // The save's run ended: what was written is no longer pending.
+    void settleSave(const RunOutcome &outcome);
+    void endSave();
 
     AppDelegate *app_;
     SourceTracksModel *model_;
@@ -85,7 +121,21 @@ private:
     QLabel *status_;
     QTimer *loadTimer_;
     SourceWatcher *watcher_;
-    QSet<QString> keptSelection_; // the paths of the selected rows, while the same source is read again
+    PendingEdits *pending_;
+    CellEditDelegate *editor_;
+    QLabel *pendingLine_;
+    // The source shown, to go back to when the person keeps pending edits.
+    struct ShownSource {
+        int method = 0;
+        int playlist = 0;
+        QString folder;
+    } shownSource_;
+    // The save under way: its collecting run, then the list it reviews.
+    std::shared_ptr<Run> saveRun_;
+    std::shared_ptr<ChangeList> saveList_;
+    QList<PendingTrack> saving_;
+    std::function<void()> afterSave_;
+    QSet<PendingTrack> keptSelection_; // the selected rows, while the same source is read again
     qint64 libraryVersion_ = 0;   // the library's data version when it was read
     QSet<int> unchosen_;
     QString shownKey_;     // the source whose tracks are shown or being read

@@ -196,6 +196,10 @@ TEST_F(TagPanelTest, EditsAddsAndRemovesRawFieldsPendingUntilTheEditTagsRunSaves
     panel->newFieldAddress()->setText("Vorbis:MO=OD");
     panel->addFieldButton()->click();
     EXPECT_TRUE(panel->message()->text().contains("Vorbis comment")) << panel->message()->text().toStdString();
+    // A tag the file does not have is refused as it is typed, not when saved.
+    panel->newFieldAddress()->setText("Vorbis:MOOD");
+    panel->addFieldButton()->click();
+    EXPECT_TRUE(panel->message()->text().contains("no Vorbis tag")) << panel->message()->text().toStdString();
     EXPECT_EQ(pending->count(), 2);
 
     // A Vorbis comment edited, another removed.
@@ -209,12 +213,12 @@ TEST_F(TagPanelTest, EditsAddsAndRemovesRawFieldsPendingUntilTheEditTagsRunSaves
     EXPECT_EQ(TestFolder::readAll(mp3), mp3Before);
     EXPECT_EQ(TestFolder::readAll(flac), flacBefore);
 
-    // Saved by one "Edit Tags" run through the review.
-    app.editTags(pending->edits());
+    // File → Save Changes: one "Edit Tags" run through the review.
+    window->saveChangesAction()->trigger();
     ASSERT_TRUE(waitUntil([&] { return window->reviewSheet()->isVisible(); }, 15000));
     app.applyChanges();
     ASSERT_TRUE(awaitLastRun(app));
-    pending->clear();
+    EXPECT_TRUE(waitUntil([&] { return pending->isEmpty(); }));
     EXPECT_TRUE(port->alertTitles.isEmpty()) << port->alertMessages.join(" | ").toStdString();
     EXPECT_EQ(mp3Txxx(mp3, "MOOD"), "happy");
     EXPECT_EQ(mp3Txxx(mp3, "ENERGY"), "high");

@@ -24,21 +24,8 @@ protected:
         panel = window->trackTable();
     }
 
-    bool loaded(int rows)
-    {
-        return waitUntil(
-            [&] { return !panel->loadPending() && !panel->model()->isLoading() && panel->model()->rowCount() == rows; },
-            15000);
-    }
-
-    // Selects the table's rows shown at these positions.
-    void selectShownRows(const QList<int> &rows)
-    {
-        QItemSelectionModel *selection = panel->table()->selectionModel();
-        selection->clearSelection();
-        for (const int row : rows)
-            selection->select(panel->proxy()->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    }
+    bool loaded(int rows) { return tableLoaded(panel, rows); }
+    void selectShownRows(const QList<int> &rows) { ::selectShownRows(panel, rows); }
 
     QString scopeLabel(int pane) const
     {
@@ -135,11 +122,7 @@ TEST_F(TrackScopeTest, LibraryRowsAreChosenByTrackWhateverTheirOrder)
         const QString path = folder.addSeed("seed.flac", QStringLiteral("lib/%1.flac").arg(i));
         ids << library->importFile({path, {{"name", "Seed Title"}, {"artist", "Band"}}});
     }
-    const qint64 mix = library->createPlaylist("Mix");
-    library->addToPlaylist(mix, ids);
-    app.refreshPlaylists();
-    app.setSelectedMethod(0);
-    app.setSelectedPlaylist(int(app.playlists().indexOf("Mix")));
+    choosePlaylist("Mix", ids);
     ASSERT_TRUE(loaded(6)) << panel->countLabel()->text().toStdString();
     // The selected library tracks are named by the library, so a sort in between changes nothing.
     panel->table()->sortByColumn(SourceTracksModel::FileColumn, Qt::DescendingOrder);
