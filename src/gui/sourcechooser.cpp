@@ -4,6 +4,7 @@
 #include "app/appdelegate.h"
 #include "binding.h"
 #include "popupbutton.h"
+#include "support/fileutils.h"
 
 #include <QDir>
 #include <QHBoxLayout>
@@ -34,7 +35,7 @@ SourceChooser::SourceChooser(AppDelegate *app, QWidget *parent)
     folderLabel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     Binding::observe(folderLabel_, app, "folderPath", [this](const QVariant &path) {
         const QString text = path.toString();
-        folderLabel_->setText(text.isEmpty() ? tr("No folder chosen") : QDir::toNativeSeparators(text));
+        folderLabel_->setText(text.isEmpty() ? tr("No folder chosen") : QDir::toNativeSeparators(files::homeShortened(text)));
         folderLabel_->setToolTip(text);
     });
     connect(folderButton_, &QPushButton::clicked, this, &SourceChooser::chooseFolderRequested);

@@ -3,6 +3,7 @@
 
 #include "files/fieldaddress.h"
 #include "files/filetags.h"
+#include "support/fileutils.h"
 #include "support/textutils.h"
 #include "tracktablepanel.h"
 
@@ -35,15 +36,6 @@ const QStringList factNames = {QStringLiteral("Format"),      QStringLiteral("Le
 QString marked(const QString &value)
 {
     return text::escapedControls(value, text::ControlStyle::Window);
-}
-
-// A path under the home folder as the person knows it: "~/Music/...".
-QString homePath(const QString &path)
-{
-    const QString home = QDir::homePath();
-    if (!home.isEmpty() && home != QLatin1String("/") && path.startsWith(home + QLatin1Char('/')))
-        return QLatin1Char('~') + path.mid(home.size());
-    return path;
 }
 
 // The editor starts from the files' own text rather than the shown one with
@@ -260,11 +252,11 @@ void TagPanel::fill()
         summary_->setText(tr("No track is selected."));
     else if (tracks.size() == 1 && dead == 1)
         summary_->setText(tr("The file of this library track is missing: %1. Its values in the library:")
-                              .arg(marked(homePath(tracks.front().path))));
+                              .arg(marked(files::homeShortened(tracks.front().path))));
     else if (tracks.size() == 1 && files.size() == 1 && !files.front().problem.isEmpty())
-        summary_->setText(tr("%1: %2").arg(marked(homePath(tracks.front().path)), files.front().problem));
+        summary_->setText(tr("%1: %2").arg(marked(files::homeShortened(tracks.front().path)), files.front().problem));
     else if (tracks.size() == 1)
-        summary_->setText(marked(homePath(tracks.front().path)));
+        summary_->setText(marked(files::homeShortened(tracks.front().path)));
     else {
         QString text = tr("%1 selected tracks").arg(tracks.size());
         if (read_->unread > 0)
@@ -410,7 +402,7 @@ void TagPanel::fillFacts()
     }
     if (read_)
         for (const SourceTrack &track : read_->tracks)
-            values[QStringLiteral("Path")] << homePath(track.path);
+            values[QStringLiteral("Path")] << files::homeShortened(track.path);
     for (const QString &name : factNames)
         setFact(name, values.value(name));
     openFolder_->setEnabled(read_ && read_->tracks.size() == 1 && !read_->tracks.front().path.isEmpty() &&
