@@ -193,8 +193,12 @@ TEST_F(ShowSetTest, SetWritesRawFieldsByTheirAddressInEveryTagKindAndRefusesWhat
     const auto only = [&](const QString &path) { return QString::number(order.indexOf(path) + 1); };
 
     const QString odd = QStringLiteral("Calm \u00E9t\u00E9; \u2603");
+    // Over the whole folder, the files without a Vorbis comment come unchecked and stay as they were.
+    const QByteArray m4aBefore = TestFolder::readAll(m4a);
+    ASSERT_EQ(cli({"set", "--tag", "Vorbis:MOOD", "--value", odd, "--yes"}), 0) << errors.toStdString();
+    EXPECT_TRUE(out.contains("The file has no Vorbis tag")) << out.toStdString();
+    EXPECT_EQ(TestFolder::readAll(m4a), m4aBefore);
     const QList<std::pair<QString, QString>> writes = {{mp3, "ID3v2:TXXX:MOOD"},
-                                                       {flac, "Vorbis:MOOD"},
                                                        {m4a, "MP4:----:com.apple.iTunes:MOOD"},
                                                        {wv, "APE:MOOD"}};
     for (const auto &[path, address] : writes)
@@ -220,6 +224,6 @@ TEST_F(ShowSetTest, SetWritesRawFieldsByTheirAddressInEveryTagKindAndRefusesWhat
     EXPECT_EQ(cli({"set", "--tag", "ID3v2:TIT2", "--value", "x", "--yes"}), 1);
     EXPECT_EQ(cli({"set", "--tag", "ID3v2:mood", "--value", "x", "--yes"}), 1);
     EXPECT_EQ(cli({"set", "--tag", "Vorbis:MO=OD", "--value", "x", "--yes"}), 1);
-    EXPECT_EQ(cli({"set", "--tag", "Vorbis:MOOD", "--value", "x", "--only", only(mp3), "--yes"}), 1);
+    EXPECT_EQ(cli({"set", "--tag", "Vorbis:MOOD", "--value", "x", "--only", only(mp3), "--yes"}), 0);
     EXPECT_EQ(TestFolder::readAll(mp3), before);
 }
