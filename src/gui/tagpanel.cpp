@@ -188,9 +188,18 @@ bool TagPanel::isSettled() const
 
 void TagPanel::selectionMoved()
 {
-    // A read under way is for a selection that is gone.
+    // A read under way is for a selection that is gone. Hidden, the panel
+    // reads nothing: shown again, it reads what is selected then.
     ++*generation_;
-    settle_->start();
+    if (isVisible())
+        settle_->start();
+}
+
+void TagPanel::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (shownGeneration_ != generation_->load() && !settle_->isActive())
+        settle_->start();
 }
 
 void TagPanel::readSelection()

@@ -72,6 +72,9 @@ signals:
     // The files of a selection were read and are shown.
     void shown();
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     struct Read;
     void selectionMoved();

@@ -159,6 +159,14 @@ TEST_F(TagPanelTest, ShowsEveryFieldAndTheFactsOfAFileAndSeveralValuesWhereSelec
     EXPECT_FALSE(window->isTagPanelShown());
     MainWindow again(&app);
     EXPECT_FALSE(again.isTagPanelShown());
+    // Hidden it reads nothing; shown again, it shows what is selected by then.
+    table->table()->selectRow(0);
+    QTest::qWait(TagPanel::SettleMs * 2);
+    EXPECT_FALSE(panel->isSettled());
+    const QString first = table->proxy()->index(0, SourceTracksModel::FileColumn).data().toString();
+    window->setTagPanelShown(true);
+    ASSERT_TRUE(waitUntil([&] { return panel->isSettled(); }, 15000));
+    EXPECT_TRUE(panel->summary()->text().endsWith(first)) << panel->summary()->text().toStdString();
 }
 
 TEST_F(TagPanelTest, EditsAddsAndRemovesRawFieldsPendingUntilTheEditTagsRunSavesThemAndUndoRestores)
