@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Saves a picture of every pane, of the review sheet over real music files
 # (changed parts marked), of the main window with the folder's tracks after
-# the run, of edits typed into the track table and not yet saved, of the filename changer's preview and of the library browser into
+# the run, of the filename changer's preview and of the library browser into
 # OUTDIR, running the application under Xvfb with
 # a throw-away home. Usage: scripts/screenshots.sh OUTDIR [BUILD_DIR]
 set -euo pipefail
@@ -22,7 +22,7 @@ trap 'rm -rf "$work"' EXIT
 
 # A small album whose titles are in lower case, so that capitalization has
 # something to propose for every track.
-# The music lies in the throw-away home, which the window shows as "~".
+# Under the throw-away home, so that the window shows it as ~/Music.
 music="$work/home/Music/Seed Artist/Lower Case Album"
 mkdir -p "$music"
 titles=("intro" "the long road" "a man for all seasons" "war and peace and love" "night drive"
@@ -43,11 +43,11 @@ mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 mkdir -p "$XDG_CONFIG_HOME/Quavertin"
 printf '[General]\nLaunches=2\n' > "$XDG_CONFIG_HOME/Quavertin/Quavertin.conf"
 # A library that knows the album, with two playlists for the menus to show.
-"$cli" library import "$work/home/Music" >/dev/null
+"$cli" library import "$HOME/Music" >/dev/null
 "$cli" library playlist-create "Road Trip" >/dev/null
 "$cli" library playlist-create "Lower Case Album" >/dev/null
 ids=$("$cli" library tracks --json | grep -o '"id": *[0-9]*' | grep -o '[0-9]*' | head -5 | tr '\n' ' ')
 [[ -n $ids ]] && "$cli" library playlist-add "Lower Case Album" $ids >/dev/null
-export QUAVERTIN_SCREENSHOTS=$out QUAVERTIN_SCREENSHOT_FOLDER=$work/home/Music
+export QUAVERTIN_SCREENSHOTS=$out QUAVERTIN_SCREENSHOT_FOLDER=$HOME/Music
 xvfb-run -a -s "-screen 0 1280x900x24" "$app"
 ls -1 "$out"/*.png

@@ -182,6 +182,8 @@ public:
 
     // Where alerts and panels of this controller and of the runs it starts go.
     WindowPort *port() const override { return port_; }
+    // What shows an address (a folder's, for "Open Folder"); may be empty.
+    const UrlOpener &urlOpener() const { return urlOpener_; }
     // The support object, made by applicationDidFinishLaunching; nullptr before.
     const Lindarc *lindarc() const { return lindarc_.get(); }
 

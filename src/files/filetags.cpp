@@ -3,6 +3,7 @@
 
 #include "checkedfilestream.h"
 #include "committurn.h"
+#include "fieldaddress.h"
 #include "fileproperties.h"
 #include "musicfiles.h"
 #include "nestingguard.h"
@@ -168,6 +169,11 @@ QVariant valueOf(MusicFile &music, const QString &path, const QString &key)
     TagLib::Tag *tag = music.tag();
     if (!tag)
         return {};
+    if (fieldaddress::isAddress(key)) {
+        FileDescription description;
+        filedescription::describeFile(*music.file(), description);
+        return fieldaddress::valueIn(description, key);
+    }
     const QList<const TagLib::Tag *> tags = savecheck::tagsOf(music.file(), *tag);
     const auto text = [&tags](TagLib::String (TagLib::Tag::*get)() const) {
         return fromTagLib(savecheck::firstText(tags, get));
@@ -351,7 +357,11 @@ void writeOpen(MusicFile &music, const QString &path, const Change &change,
     const savecheck::Fields before =
         fieldsBefore ? *std::move(fieldsBefore) : savecheck::fields(savecheck::tagsOf(music.file(), *music.tag()));
 
-    if (fileproperties::holds(change.key)) {
+    if (fieldaddress::isAddress(change.key)) {
+        const QString refusal = fieldaddress::write(*music.file(), change.key, change.value.toString());
+        if (!refusal.isEmpty())
+            throw FileError(path, refusal);
+    } else if (fileproperties::holds(change.key)) {
         const QString refusal = fileproperties::write(*music.file(), change.key, change.value);
         if (!refusal.isEmpty())
             throw FileError(path, refusal);
@@ -396,6 +406,18 @@ void writeOpen(MusicFile &music, const QString &path, const Change &change,
         refuse(QStringLiteral("write a %1 that reads back as \"%2\" instead of \"%3\"")
                    .arg(fieldName, after->value(field).toString().left(100), meant.toString().left(100)));
     }
+    if (fieldaddress::isAddress(change.key)) {
+        // A raw field has no place among the fields above: it is read back whole.
+        const Parsed again(stream, extension, false);
+        if (!again.file())
+            refuse(QStringLiteral("leave a file that cannot be read back"));
+        FileDescription description;
+        filedescription::describeFile(*again.file(), description);
+        const QString reads = tagvalue::comparableText(fieldaddress::valueIn(description, change.key));
+        if (reads != change.value.toString())
+            refuse(QStringLiteral("write a field %1 that reads back as \"%2\" instead of \"%3\"")
+                       .arg(change.key, reads.left(100), change.value.toString().left(100)));
+    }
     const filestructure::Bytes edited = savecheck::edited(stream);
     const QList<filestructure::Range> audioAfter = filestructure::audioOfSaved(edited, format);
     if (audioAfter.isEmpty() && !audioBefore.isEmpty())
@@ -419,12 +441,16 @@ QVariantHash readOpen(MusicFile &music, const QString &path, const QStringList &
 
 bool canRead(const QString &key)
 {
+    if (fieldaddress::isAddress(key))
+        return fieldaddress::refusal(key).isEmpty();
     return textKeys.contains(key) || audioKeys.contains(key) || key == QLatin1String("number") ||
            key == QLatin1String("year") || key == QLatin1String("cover") || key == QLatin1String("location");
 }
 
 bool canWrite(const QString &key)
 {
+    if (fieldaddress::isAddress(key))
+        return fieldaddress::refusal(key).isEmpty();
     return textKeys.contains(key) || key == QLatin1String("year");
 }
 
@@ -593,7 +619,8 @@ QVariantHash readListing(const QString &path, FileIdentity *opened, bool *whole)
 
 QString roomRefusal(const QString &path, const QString &key, const QVariant &value)
 {
-    if (!fileproperties::holds(key) || value.toString().isEmpty())
+    const bool address = fieldaddress::isAddress(key);
+    if ((!fileproperties::holds(key) && !address) || value.toString().isEmpty())
         return {};
     QString refusal;
     try {
@@ -601,7 +628,8 @@ QString roomRefusal(const QString &path, const QString &key, const QVariant &val
             // The change goes to TagLib's copy of the tags only: the stream is read-only and never saved.
             MusicFile music(path, CheckedFileStream::Access::Read, true, false);
             if (music.file())
-                refusal = fileproperties::write(*music.file(), key, value);
+                refusal = address ? fieldaddress::write(*music.file(), key, value.toString())
+                                  : fileproperties::write(*music.file(), key, value);
         });
     } catch (const std::exception &) {
         // Unreadable: the save says why.

@@ -14,7 +14,8 @@
 // defines them: texts for the text fields, "year" and "number" as decimal
 // text (0 is absent), "duration" in whole seconds and "bitRate" in kb/s.
 //
-// Only keys for which canRead / canWrite hold may be passed, and the library
+// Only keys for which canRead / canWrite hold may be passed (the field
+// addresses of fieldaddress.h among them: a raw field as its tag names it), and the library
 // keys of fileproperties::holds, through which the library keeps its files in
 // step (they read as the library stores them); refusing the others is the
 // caller's business. TagLib runs on a large stack, so hostile
@@ -59,7 +60,8 @@ bool writeIfUnchanged(const QString &path, const QString &key, const QVariant &v
                       const TagExpectations &expected);
 
 // Why the file's tags have no room for key (an MPEG file with only an ID3v1
-// tag and no album artist field, a WAV file with only RIFF INFO), as write
+// tag and no album artist field, a WAV file with only RIFF INFO, an MP3 file
+// and a field address of a Vorbis comment), as write
 // would refuse it; empty when they have, for an empty value (a removal), and
 // when the file cannot be read (write then says why). Nothing is written.
 QString roomRefusal(const QString &path, const QString &key, const QVariant &value);

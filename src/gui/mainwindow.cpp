@@ -14,10 +14,12 @@
 #include "libraryimports.h"
 #include "mpddialog.h"
 #include "panes.h"
+#include "pendingedits.h"
 #include "progresssheet.h"
 #include "renamepreview.h"
 #include "reviewsheet.h"
 #include "sourcechooser.h"
+#include "tagpanel.h"
 #include "support/dispatch.h"
 #include "support/fileutils.h"
 #include "support/namedexception.h"
@@ -31,6 +33,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDockWidget>
 #include <QDir>
 #include <QEvent>
 #include <QHBoxLayout>
@@ -146,6 +149,12 @@ MainWindow::MainWindow(AppDelegate *app, QWidget *parent) : QMainWindow(parent),
     trackPanel_->installEventFilter(this);
     column->addWidget(trackPanel_, 1);
     setCentralWidget(central);
+    tagPanel_ = new TagPanel(trackPanel_, pending_, app->urlOpener(), this);
+    tagDock_ = new QDockWidget(tr("Tag Panel"), this);
+    tagDock_->setObjectName("tagPanelDock");
+    tagDock_->setWidget(tagPanel_);
+    addDockWidget(Qt::RightDockWidgetArea, tagDock_);
+    tagDock_->setHidden(files::defaultInt(QStringLiteral("TagPanelShown")) == 0);
 
     buildMenus();
     buildEditMenu();
@@ -283,6 +292,13 @@ void MainWindow::buildViewMenu()
     trackTableAction_->setChecked(!trackPanel_->isHidden());
     trackTableAction_->setShortcut(QKeySequence(tr("Ctrl+T")));
     connect(trackTableAction_, &QAction::toggled, this, &MainWindow::setTrackTableShown);
+    QAction *tagPanelAction = tagDock_->toggleViewAction();
+    tagPanelAction->setText(tr("Tag &Panel"));
+    tagPanelAction->setObjectName("showTagPanel");
+    view->addAction(tagPanelAction);
+    // Closed with its own button or from the menu, the panel stays so next time.
+    connect(tagPanelAction, &QAction::toggled, this,
+            [](bool shown) { files::setDefaultInt(QStringLiteral("TagPanelShown"), shown ? 1 : 0); });
     view->addAction(tr("&Reload Tracks"), QKeySequence::Refresh, trackPanel_, &TrackTablePanel::reload);
     view->addSeparator();
     view->addMenu(trackPanel_->columnsMenu());
@@ -338,6 +354,17 @@ void MainWindow::setTrackTableShown(bool shown)
     files::setDefaultInt(QStringLiteral("TrackTableHidden"), shown ? 0 : 1);
     if (QWidget *shownPane = pane(shownPosition_))
         fitWindow(shownPane->height(), shown);
+}
+
+bool MainWindow::isTagPanelShown() const
+{
+    return !tagDock_->isHidden();
+}
+
+void MainWindow::setTagPanelShown(bool shown)
+{
+    if (shown != isTagPanelShown())
+        tagDock_->toggleViewAction()->trigger();
 }
 
 QLabel *MainWindow::statusLine() const

@@ -12,6 +12,7 @@ class LibraryImports;
 class PendingEdits;
 class ProgressSheet;
 class QAction;
+class QDockWidget;
 class QActionGroup;
 class QLabel;
 class QScrollArea;
@@ -19,6 +20,7 @@ class QStackedWidget;
 class QToolBar;
 class RenamePreview;
 class ReviewSheet;
+class TagPanel;
 class TrackTablePanel;
 
 // The main window: a toolbar with one item per pane, the panes in a tab view,
@@ -64,6 +66,10 @@ public:
     // File → Save Changes and Revert Changes.
     QAction *saveChangesAction() const { return saveChanges_; }
     QAction *revertChangesAction() const { return revertChanges_; }
+    // The panel of the selected tracks' fields beside the table (View → Tag Panel, remembered).
+    TagPanel *tagPanel() const { return tagPanel_; }
+    bool isTagPanelShown() const;
+    void setTagPanelShown(bool shown);
     // File → Import from Player… and Import Playlist….
     LibraryImports *libraryImports() const { return imports_; }
 
@@ -139,6 +145,8 @@ private:
     QAction *saveChanges_ = nullptr;
     QAction *revertChanges_ = nullptr;
     QAction *trackTableAction_ = nullptr;
+    TagPanel *tagPanel_ = nullptr;
+    QDockWidget *tagDock_ = nullptr;
     QLabel *toolbarStatus_ = nullptr;
     int trackAreaHeight_ = 280; // the track table's height, as the person last left it
     bool fitting_ = false;

@@ -10,6 +10,7 @@
 #include "renamepreview.h"
 #include "reviewsheet.h"
 #include "sourcetracksmodel.h"
+#include "tagpanel.h"
 #include "tracktablepanel.h"
 
 #include <QApplication>
@@ -114,6 +115,9 @@ void startScreenshotTour(MainWindow *window, AppDelegate *app, const QString &di
     if (!musicFolder.isEmpty()) {
         tour->steps << [tour, later] {
             tour->window->showTab(1);
+            // The tag panel beside the table, with room for both.
+            tour->window->setTagPanelShown(true);
+            tour->window->resize(tour->window->width() + 420, tour->window->height());
             tour->app->pathSelected(tour->musicFolder);
             tour->app->setSelectedTag(0);
             tour->app->setSelectedCapitalizationMethod(1);
@@ -148,10 +152,33 @@ void startScreenshotTour(MainWindow *window, AppDelegate *app, const QString &di
                 tour->again(200, tour);
                 return;
             }
-            tour->window->trackTable()->table()->selectRow(2);
+            // Three tracks of one album: what they share once, the titles as several values.
+            QTableView *table = tour->window->trackTable()->table();
+            table->selectRow(1);
+            for (int row : {2, 3})
+                table->selectionModel()->select(table->model()->index(row, 0),
+                                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            tour->waited = 0;
             later(400);
         };
-        tour->steps << [tour, later] {
+        // The tag panel shows the selection (waited for up to 20 s) before its picture.
+        const auto panelShown = [](const std::shared_ptr<Tour> &tour) {
+            if (tour->window->tagPanel()->isSettled() || ++tour->waited >= 100)
+                return true;
+            tour->again(200, tour);
+            return false;
+        };
+        tour->steps << [tour, later, panelShown] {
+            if (!panelShown(tour))
+                return;
+            tour->window->grab().save(tour->dir.filePath(QStringLiteral("tag-panel.png")));
+            tour->window->trackTable()->table()->selectRow(2);
+            tour->waited = 0;
+            later(400);
+        };
+        tour->steps << [tour, later, panelShown] {
+            if (!panelShown(tour))
+                return;
             tour->window->grab().save(tour->dir.filePath(QStringLiteral("main-window.png")));
             // Three rows given an album typed in, before it is saved.
             TrackTablePanel *panel = tour->window->trackTable();

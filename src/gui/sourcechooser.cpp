@@ -4,6 +4,7 @@
 #include "app/appdelegate.h"
 #include "binding.h"
 #include "popupbutton.h"
+#include "support/fileutils.h"
 
 #include <QDir>
 #include <QHBoxLayout>
@@ -34,11 +35,7 @@ SourceChooser::SourceChooser(AppDelegate *app, QWidget *parent)
     folderLabel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     Binding::observe(folderLabel_, app, "folderPath", [this](const QVariant &path) {
         const QString text = path.toString();
-        // Under the home folder, as a shell names it: "~/Music" rather than "/home/someone/Music".
-        const QString home = QDir::homePath();
-        const bool atHome = home != QLatin1String("/") && (text == home || text.startsWith(home + QLatin1Char('/')));
-        const QString shown = atHome ? QLatin1Char('~') + text.mid(home.size()) : text;
-        folderLabel_->setText(text.isEmpty() ? tr("No folder chosen") : QDir::toNativeSeparators(shown));
+        folderLabel_->setText(text.isEmpty() ? tr("No folder chosen") : QDir::toNativeSeparators(files::homeShortened(text)));
         folderLabel_->setToolTip(text);
     });
     connect(folderButton_, &QPushButton::clicked, this, &SourceChooser::chooseFolderRequested);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "musictrack.h"
 
+#include "files/fieldaddress.h"
 #include "files/fileproperties.h"
 #include "files/filetags.h"
 #include "library/musiclibrary.h"
@@ -70,7 +71,8 @@ LibraryColumns libraryColumns(const QStringList &keys)
 {
     LibraryColumns map;
     for (const QString &key : keys) {
-        const QString column = key == coverKey ? locationKey : libraryKey(key);
+        // A picture and a raw field of the file are found through its location.
+        const QString column = key == coverKey || fieldaddress::isAddress(key) ? locationKey : libraryKey(key);
         if (!map.columns.contains(column))
             map.columns << column;
         map.columnOf << map.columns.indexOf(column);
@@ -89,15 +91,20 @@ QVariant emptyValueOf(const QString &column)
     return stored->kind == trackcolumns::Kind::Text ? QVariant(QStringLiteral("")) : QVariant(qlonglong(0));
 }
 
-// A "cover" value not read yet: the file to search for a picture.
-struct PendingPicture {
+// A value that needs the track's file, not read yet: "cover" or a raw field.
+struct PendingFileValue {
     QString file;
+    QString key;
 };
 
-QVariant coverOf(const QString &file)
+// A dead track has no location, and so no file to find a picture or a field in.
+QVariant fileValueOf(const QString &file, const QString &key)
 {
-    // A dead track has no location, and so no file to find a picture in.
-    return !file.isEmpty() && filetags::containsPicture(file) ? QVariant(coverKey) : QVariant();
+    if (file.isEmpty())
+        return {};
+    if (key == coverKey)
+        return filetags::containsPicture(file) ? QVariant(coverKey) : QVariant();
+    return filetags::read(file, {key}).value(key);
 }
 
 QVariant orEmpty(QVariant value, const QVariant &empty)
@@ -126,9 +133,9 @@ QList<TrackValues> valuesOfRows(QList<QVariantList> rows, const QStringList &key
         own.reserve(keys.size());
         for (qsizetype k = 0; k < keys.size(); ++k) {
             const QVariant &value = row.at(map.columnOf[k]);
-            if (keys[k] == coverKey) {
-                own.append(filesLater ? QVariant::fromValue(PendingPicture{value.toString()})
-                                      : coverOf(value.toString()));
+            if (keys[k] == coverKey || fieldaddress::isAddress(keys[k])) {
+                own.append(filesLater ? QVariant::fromValue(PendingFileValue{value.toString(), keys[k]})
+                                      : fileValueOf(value.toString(), keys[k]));
             } else if (keys[k] == locationKey) {
                 const QString file = value.toString();
                 own.append(file.isEmpty() ? QVariant() : QVariant(file));
@@ -217,7 +224,7 @@ QVariant MusicTrack::valueForTag(const QString &key) const
         refuseUnreadable(port_, {key});
         return filetags::read(path(), {key}).value(key);
     }
-    if (key == QLatin1String("location") || key == QLatin1String("cover"))
+    if (key == QLatin1String("location") || key == QLatin1String("cover") || fieldaddress::isAddress(key))
         return valuesForTags({key}).value(key);
     return orEmpty(library_->property(*track(), libraryKey(key)), emptyValueOf(libraryKey(key)));
 }
@@ -316,21 +323,32 @@ TrackList LibraryTrackPages::next(qsizetype count)
                   pager_->filesLater);
 }
 
+namespace {
+
+bool hasAddress(const QStringList &keys)
+{
+    return std::any_of(keys.cbegin(), keys.cend(), [](const QString &key) { return fieldaddress::isAddress(key); });
+}
+
+} // namespace
+
 bool MusicTrack::readsFiles(const QStringList &keys)
 {
-    return keys.contains(coverKey) || keys.contains(locationKey);
+    return keys.contains(coverKey) || keys.contains(locationKey) || hasAddress(keys);
 }
 
 bool MusicTrack::leavesFileValues(const QStringList &keys)
 {
-    return keys.contains(coverKey);
+    return keys.contains(coverKey) || hasAddress(keys);
 }
 
 void MusicTrack::completeFileValues(TrackValues &values)
 {
     for (qsizetype i = 0; i < values.size(); ++i) {
-        if (values.at(i).metaType() == QMetaType::fromType<PendingPicture>())
-            values.replace(i, coverOf(values.at(i).value<PendingPicture>().file));
+        if (values.at(i).metaType() == QMetaType::fromType<PendingFileValue>()) {
+            const PendingFileValue pending = values.at(i).value<PendingFileValue>();
+            values.replace(i, fileValueOf(pending.file, pending.key));
+        }
     }
 }
 
@@ -379,6 +397,8 @@ void MusicTrack::storeRow(const RowWrite &write) const
 {
     if (write.key == QLatin1String("location"))
         library_->setLocation(*track(), write.value.toString());
+    else if (fieldaddress::isAddress(write.key))
+        return; // a raw field of the file has no row to follow it
     else if (write.file.isNull())
         library_->setProperty(*track(), write.key, write.value);
     else
@@ -387,8 +407,8 @@ void MusicTrack::storeRow(const RowWrite &write) const
 
 bool MusicTrack::fileHolds(const QString &libraryKey)
 {
-    return libraryKey != QLatin1String("title") &&
-           (filetags::canWrite(libraryKey) || fileproperties::holds(libraryKey));
+    return libraryKey != QLatin1String("title") && (fieldaddress::isAddress(libraryKey) ||
+           filetags::canWrite(libraryKey) || fileproperties::holds(libraryKey));
 }
 
 namespace {
@@ -408,9 +428,19 @@ QVariant asInFile(const QVariant &value)
 MusicTrack::RowWrite MusicTrack::writeFile(const QString &key, const QVariant &value) const
 {
     const MusicLibrary::FileLink file = fileHolds(key) ? library_->fileLink(*track()) : MusicLibrary::FileLink{};
+    const bool address = fieldaddress::isAddress(key);
+    if (file.path.isNull() && address)
+        throw FileError(QString(), QStringLiteral("The track's file is missing, so its field %1 cannot be written")
+                                       .arg(key));
     if (file.path.isNull()) {
         // A dead track, or a key only the library keeps.
         return RowWrite{key, value, {}, {}, {}};
+    }
+    if (address) {
+        // The row keeps no raw field, so only the file's own value is compared.
+        const QString before = files::stamp(file.path);
+        filetags::write(file.path, key, value);
+        return RowWrite{key, value, file.path, before, files::stamp(file.path)};
     }
     // What the row will hold is what the file gets: a value the library
     // refuses is refused before the file is touched.

@@ -4,6 +4,7 @@
 #include "filepool.h"
 #include "textutils.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSettings>
 
@@ -259,6 +260,14 @@ QString folderOf(const QString &path)
 {
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
     return slash > 0 ? path.left(slash) : QStringLiteral("/");
+}
+
+QString homeShortened(const QString &path)
+{
+    const QString home = QDir::homePath();
+    if (home.isEmpty() || home == QLatin1String("/") || !path.startsWith(home + QLatin1Char('/')))
+        return path;
+    return QLatin1Char('~') + path.mid(home.size());
 }
 
 } // namespace files

@@ -61,4 +61,8 @@ QString userDefaultsPath();
 // asking the file system.
 QString folderOf(const QString &path);
 
+// A path below the home folder as the person knows it, "~/Music/..."; any
+// other path as it is.
+QString homeShortened(const QString &path);
+
 } // namespace files

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/edittags.h"
 
+#include "files/fieldaddress.h"
+#include "files/filetags.h"
 #include "model/tagcatalogue.h"
 
 #include <limits>
@@ -9,6 +11,10 @@ namespace tools {
 
 std::optional<QString> editRefusal(const QString &key, const QString &value)
 {
+    if (fieldaddress::isAddress(key)) {
+        const QString refusal = fieldaddress::refusal(key);
+        return refusal.isEmpty() ? std::nullopt : std::optional<QString>(refusal);
+    }
     static const TagCatalogue catalogue = TagCatalogue::build();
     if (catalogue.tags.contains(key))
         return std::nullopt;
@@ -74,8 +80,16 @@ ToolStart editTags(const EditTagsOptions &options, TrackSource source)
         for (const qsizetype i : last) {
             const TagEdit &edit = edits.at(i);
             const QString oldValue = tagText(values.value(edit.key));
-            if (oldValue != edit.value)
-                records << collector::tagRecord(track, values, edit.key, oldValue, edit.value);
+            if (oldValue == edit.value)
+                continue;
+            ChangeRecord record = collector::tagRecord(track, values, edit.key, oldValue, edit.value);
+            // A file without the address's tag (an MP3 file and a Vorbis comment)
+            // comes unchecked with the reason, rather than stopping the save.
+            if (fieldaddress::isAddress(edit.key) && !track.isLibraryTrack()) {
+                record.refusal = filetags::roomRefusal(track.path(), edit.key, edit.value);
+                record.enabled = record.refusal.isEmpty();
+            }
+            records << record;
         }
     };
     return run;

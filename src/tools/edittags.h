@@ -12,7 +12,16 @@ namespace tools {
 // One value typed in for some tracks: the window's edit of a cell, the
 // command line's set.
 struct TagEdit {
-    QString key;   // a catalogue key
+    // A catalogue key, or a field address: a raw field of one tag of the
+    // file, "TAG:ID" with the tag ("ID3v2", "APE", "Vorbis", "MP4", "ASF")
+    // and the field's id as that tag names it:
+    //   ID3v2:TXXX:MOOD   ID3v2:COMM:Notes   ID3v2:TPUB   Vorbis:MOOD
+    //   MP4:----:com.apple.iTunes:MOOD   APE:MOOD   ASF:WM/Mood
+    // A field the catalogue keeps (an ID3v2 TIT2) is edited through its key
+    // instead, so that every view of it agrees; an address is written to the
+    // files alone (a library track's row keeps no raw field), and a file
+    // without that tag refuses it. See files/fieldaddress.h.
+    QString key;
     QString value; // the empty text removes the field
     // The tracks it is for; nothing: every track of the source.
     std::optional<TrackScope> tracks;

@@ -12,7 +12,9 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <taglib/fileref.h>
 #include <taglib/mpegfile.h>
+#include <taglib/tpropertymap.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/popularimeterframe.h>
 #include <taglib/textidentificationframe.h>
@@ -253,4 +255,72 @@ TEST_F(ShowSetTest, RatingsShowWithTheirReadingsAndTheProfileDecidesWhatTheLibra
     EXPECT_TRUE(out.contains("80") && out.contains("100")) << out.toStdString();
     ASSERT_EQ(cli({"library", "tracks", "--columns", "rating,playedCount"}, false), 0);
     EXPECT_TRUE(out.endsWith("\t100\t5\n")) << out.toStdString();
+}
+
+namespace {
+
+QString mp3Mood(const QString &path)
+{
+    TagLib::MPEG::File file(QFile::encodeName(path).constData());
+    if (!file.hasID3v2Tag())
+        return "<no ID3v2>";
+    auto *frame = TagLib::ID3v2::UserTextIdentificationFrame::find(file.ID3v2Tag(), "MOOD");
+    return frame ? QString::fromStdString(frame->fieldList().back().to8Bit(true)) : QString();
+}
+
+QString propertyOf(const QString &path, const char *name)
+{
+    TagLib::FileRef file(QFile::encodeName(path).constData());
+    const TagLib::StringList values = file.file()->properties()[name];
+    return values.isEmpty() ? QString() : QString::fromStdString(values.front().to8Bit(true));
+}
+
+} // namespace
+
+TEST_F(ShowSetTest, SetWritesRawFieldsByTheirAddressInEveryTagKindAndRefusesWhatAFileCannotHold)
+{
+    const QString mp3 = addFile("a.mp3", "Owls");
+    const QString flac = folder.addSeed("seed.flac", "music/b.flac");
+    const QString m4a = folder.addSeed("seed.m4a", "music/c.m4a");
+    const QString wv = folder.addSeed("seed.wv", "music/d.wv");
+    ASSERT_EQ(cli({"show", "--json"}), 0);
+    QStringList order;
+    for (const QJsonValue &track : jsonArray("tracks"))
+        order << track["path"].toString();
+    const auto only = [&](const QString &path) { return QString::number(order.indexOf(path) + 1); };
+
+    const QString odd = QStringLiteral("Calm \u00E9t\u00E9; \u2603");
+    // Over the whole folder, the files without a Vorbis comment come unchecked and stay as they were.
+    const QByteArray m4aBefore = TestFolder::readAll(m4a);
+    ASSERT_EQ(cli({"set", "--tag", "Vorbis:MOOD", "--value", odd, "--yes"}), 0) << errors.toStdString();
+    EXPECT_TRUE(out.contains("The file has no Vorbis tag")) << out.toStdString();
+    EXPECT_EQ(TestFolder::readAll(m4a), m4aBefore);
+    const QList<std::pair<QString, QString>> writes = {{mp3, "ID3v2:TXXX:MOOD"},
+                                                       {m4a, "MP4:----:com.apple.iTunes:MOOD"},
+                                                       {wv, "APE:MOOD"}};
+    for (const auto &[path, address] : writes)
+        ASSERT_EQ(cli({"set", "--tag", address, "--value", odd, "--only", only(path), "--yes"}), 0)
+            << address.toStdString() << errors.toStdString();
+    // TagLib, reading each file afresh, finds the field where its tag keeps it, and the rest as it was.
+    EXPECT_EQ(mp3Mood(mp3), odd);
+    EXPECT_EQ(MusicTrack::withPath(mp3).valueForTag("artist").toString(), "Owls");
+    EXPECT_EQ(propertyOf(flac, "MOOD"), odd);
+    EXPECT_EQ(propertyOf(m4a, "MOOD"), odd);
+    EXPECT_EQ(propertyOf(wv, "MOOD"), odd);
+    ASSERT_EQ(cli({"show", "--json", m4a}), 0);
+    EXPECT_TRUE(out.contains("----:com.apple.iTunes:MOOD")) << out.toStdString();
+
+    // An empty value removes the field; undo puts it back.
+    ASSERT_EQ(cli({"set", "--tag", "ID3v2:TXXX:MOOD", "--value", "", "--only", only(mp3), "--yes"}), 0);
+    EXPECT_EQ(mp3Mood(mp3), "");
+    ASSERT_EQ(cli({"undo", "--yes"}, false), 0) << errors.toStdString();
+    EXPECT_EQ(mp3Mood(mp3), odd);
+
+    // A field of the catalogue, a malformed address, and a tag the file lacks: refused, nothing written.
+    const QByteArray before = TestFolder::readAll(mp3);
+    EXPECT_EQ(cli({"set", "--tag", "ID3v2:TIT2", "--value", "x", "--yes"}), 1);
+    EXPECT_EQ(cli({"set", "--tag", "ID3v2:mood", "--value", "x", "--yes"}), 1);
+    EXPECT_EQ(cli({"set", "--tag", "Vorbis:MO=OD", "--value", "x", "--yes"}), 1);
+    EXPECT_EQ(cli({"set", "--tag", "Vorbis:MOOD", "--value", "x", "--only", only(mp3), "--yes"}), 0);
+    EXPECT_EQ(TestFolder::readAll(mp3), before);
 }

@@ -214,3 +214,36 @@ TEST_F(WriteThrough, ValuesNeverSetReadAsTheLibrarysEmptyValues)
     EXPECT_EQ(values.value("skippedCount"), QVariant(qlonglong(0)));
     EXPECT_FALSE(values.value("location").isValid()); // no file: absent, as a dead track's location is
 }
+
+TEST_F(WriteThrough, AFieldAddressReachesALibraryTracksFileAloneAndADeadTrackRefusesIt)
+{
+    const MusicTrack track = imported("seed.flac", "a.flac");
+    const QString path = folder.filePath("music/a.flac");
+    const QVariant title = row(track, "name");
+    const QString mood = QStringLiteral("Vorbis:MOOD");
+    EXPECT_FALSE(track.valueForTag(mood).isValid());
+
+    ASSERT_TRUE(track.setTagIfUnchanged(mood, "calm", {{mood, QVariant()}}));
+    EXPECT_EQ(field(path, "MOOD"), "calm");
+    EXPECT_EQ(track.valueForTag(mood).toString(), "calm");
+    EXPECT_EQ(MusicTrack::valuesForTracks({track}, {"name", mood}).front().value(mood).toString(), "calm");
+    EXPECT_EQ(row(track, "name"), title);
+    // Changed meanwhile: nothing written.
+    EXPECT_FALSE(track.setTagIfUnchanged(mood, "loud", {{mood, "slow"}}));
+    EXPECT_EQ(field(path, "MOOD"), "calm");
+
+    // A dead track has no file to hold the field: refused, and its row is as it was.
+    const MusicTrack dead = MusicTrack::withTrack(
+        library, {library->importFile({folder.filePath("music/gone.flac"), {{"name", "Gone"}}}), 0, 0}, port.get());
+    EXPECT_FALSE(dead.valueForTag(mood).isValid());
+    EXPECT_THROW(dead.setTagIfUnchanged(mood, "calm", {{mood, QVariant()}}), FileError);
+    EXPECT_EQ(row(dead, "name").toString(), "Gone");
+
+    // An ASF attribute of a file track, set and removed.
+    const QString wma = folder.addSeed("seed.wma", "music/b.wma");
+    MusicTrack::withPath(wma).setTag("ASF:WM/Mood", "calm");
+    EXPECT_EQ(field(wma, "MOOD"), "calm");
+    MusicTrack::withPath(wma).setTag("ASF:WM/Mood", "");
+    EXPECT_EQ(field(wma, "MOOD"), "");
+    EXPECT_FALSE(field(wma, "TITLE").isEmpty());
+}
