@@ -52,6 +52,8 @@ void refuseUnwritable(WindowPort *port, const QString &key)
 
 const QString locationKey = QStringLiteral("location");
 const QString coverKey = QStringLiteral("cover");
+// A library track's pictures are its file's: the library keeps none of them.
+const QString picturesKey = QStringLiteral("pictures");
 
 QString libraryKey(const QString &key)
 {
@@ -70,7 +72,7 @@ LibraryColumns libraryColumns(const QStringList &keys)
 {
     LibraryColumns map;
     for (const QString &key : keys) {
-        const QString column = key == coverKey ? locationKey : libraryKey(key);
+        const QString column = key == coverKey || key == picturesKey ? locationKey : libraryKey(key);
         if (!map.columns.contains(column))
             map.columns << column;
         map.columnOf << map.columns.indexOf(column);
@@ -93,6 +95,15 @@ QVariant emptyValueOf(const QString &column)
 struct PendingPicture {
     QString file;
 };
+// A "pictures" value not read yet: the file that holds them.
+struct PendingPictures {
+    QString file;
+};
+
+QVariant picturesOf(const QString &file)
+{
+    return file.isEmpty() ? QVariant() : filetags::read(file, {picturesKey}).value(picturesKey);
+}
 
 QVariant coverOf(const QString &file)
 {
@@ -129,6 +140,9 @@ QList<TrackValues> valuesOfRows(QList<QVariantList> rows, const QStringList &key
             if (keys[k] == coverKey) {
                 own.append(filesLater ? QVariant::fromValue(PendingPicture{value.toString()})
                                       : coverOf(value.toString()));
+            } else if (keys[k] == picturesKey) {
+                own.append(filesLater ? QVariant::fromValue(PendingPictures{value.toString()})
+                                      : picturesOf(value.toString()));
             } else if (keys[k] == locationKey) {
                 const QString file = value.toString();
                 own.append(file.isEmpty() ? QVariant() : QVariant(file));
@@ -217,7 +231,7 @@ QVariant MusicTrack::valueForTag(const QString &key) const
         refuseUnreadable(port_, {key});
         return filetags::read(path(), {key}).value(key);
     }
-    if (key == QLatin1String("location") || key == QLatin1String("cover"))
+    if (key == QLatin1String("location") || key == QLatin1String("cover") || key == picturesKey)
         return valuesForTags({key}).value(key);
     return orEmpty(library_->property(*track(), libraryKey(key)), emptyValueOf(libraryKey(key)));
 }
@@ -318,12 +332,12 @@ TrackList LibraryTrackPages::next(qsizetype count)
 
 bool MusicTrack::readsFiles(const QStringList &keys)
 {
-    return keys.contains(coverKey) || keys.contains(locationKey);
+    return keys.contains(coverKey) || keys.contains(locationKey) || keys.contains(picturesKey);
 }
 
 bool MusicTrack::leavesFileValues(const QStringList &keys)
 {
-    return keys.contains(coverKey);
+    return keys.contains(coverKey) || keys.contains(picturesKey);
 }
 
 void MusicTrack::completeFileValues(TrackValues &values)
@@ -331,6 +345,8 @@ void MusicTrack::completeFileValues(TrackValues &values)
     for (qsizetype i = 0; i < values.size(); ++i) {
         if (values.at(i).metaType() == QMetaType::fromType<PendingPicture>())
             values.replace(i, coverOf(values.at(i).value<PendingPicture>().file));
+        else if (values.at(i).metaType() == QMetaType::fromType<PendingPictures>())
+            values.replace(i, picturesOf(values.at(i).value<PendingPictures>().file));
     }
 }
 
@@ -343,6 +359,11 @@ void MusicTrack::setTag(const QString &key, const QVariant &value) const
         library_->setLocation(*track(), value.toString());
     } else if (key == QLatin1String("cover")) {
         refuse(port_, coverRefusal);
+    } else if (key == picturesKey) {
+        const QString file = location();
+        if (file.isEmpty())
+            throw FileError(library_->storedLocation(*track()), QStringLiteral("The track's file is missing"));
+        filetags::write(file, key, value);
     } else {
         storeRow(writeFile(libraryKey(key), value));
     }
@@ -372,11 +393,27 @@ std::optional<MusicTrack::RowWrite> MusicTrack::writeFileIfUnchanged(const QStri
         return std::nullopt;
     if (key == QLatin1String("location"))
         return RowWrite{key, value, {}, {}, {}};
+    if (key == picturesKey) {
+        // The row keeps no pictures; its stamp no longer matching the file
+        // makes its next write compare values first.
+        const QString file = location();
+        if (file.isEmpty())
+            throw FileError(library_->storedLocation(*track()), QStringLiteral("The track's file is missing"));
+        TagExpectations pictures;
+        for (const auto &entry : expected)
+            if (entry.first == picturesKey)
+                pictures << entry;
+        if (!filetags::writeIfUnchanged(file, key, value, pictures))
+            return std::nullopt;
+        return RowWrite{key, value, {}, {}, {}};
+    }
     return writeFile(libraryKey(key), value);
 }
 
 void MusicTrack::storeRow(const RowWrite &write) const
 {
+    if (write.key == picturesKey)
+        return;
     if (write.key == QLatin1String("location"))
         library_->setLocation(*track(), write.value.toString());
     else if (write.file.isNull())
