@@ -52,6 +52,9 @@ const QList<ToolCommand> &toolCommands()
         // Organize Files into Folders
         {"organize", "move the files into folders made from their tags", organizeCommand},
 
+        // Cover art
+        {"cover", "show, add, extract or remove the pictures embedded in the files", coverCommand},
+
         // Undo
         {"undo", "take back a run of the history (the newest by default), reviewed like any tool", undoCommand},
     };
