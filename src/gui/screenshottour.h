@@ -12,7 +12,8 @@ class MainWindow;
 // Saves pictures of the running window into dir for the documentation and
 // for checking the layout by eye: pane-0.png … pane-6.png, help.png, review.png (the
 // review sheet over the real tracks of musicFolder, upper-casing their
-// titles; skipped without a folder), library.png; then quits. Driven by the
+// titles; skipped without a folder), cover.png (the picture view over the
+// folder's first tracks), library.png; then quits. Driven by the
 // event loop so that every picture shows a settled window. The controller is
 // made with screenshotTourPort().
 std::unique_ptr<GuiWindowPort> screenshotTourPort();
