@@ -115,6 +115,20 @@ TEST(EmbeddedPictures, EveryFormatTakesReplacesAndLosesPicturesWithItsAudioAndFi
             EXPECT_EQ(id3v2Version(path), version);
         }
     }
+    // A picture larger than an Ogg page spreads the comment over many pages,
+    // which are no audio: the save is checked and kept all the same.
+    QByteArray large = front.data;
+    for (int i = 0; i < 3; ++i)
+        large.insert(2, QByteArray("\xFF\xFE\xFF\xFF", 4) + QByteArray(0xFFFD, char('a' + i)));
+    ASSERT_EQ(embeddedpictures::pixelSize(large), QSize(64, 48));
+    for (const QString extension : {"ogg", "opus", "flac", "mp3"}) {
+        const QString path = folder.filePath("plain." + extension);
+        const QByteArray audio = decodedAudio(path);
+        const QString meant = embeddedpictures::valueOf({{3, "image/jpeg", {}, large}});
+        filetags::write(path, "pictures", meant);
+        EXPECT_EQ(filetags::read(path, {"pictures"}).value("pictures").toString(), meant) << extension.toStdString();
+        EXPECT_EQ(decodedAudio(path), audio) << extension.toStdString();
+    }
     // MP4 keeps neither types nor descriptions: every picture is a front cover there.
     const QString m4a = folder.filePath("plain.m4a");
     const QString both = embeddedpictures::valueOf(embeddedpictures::asKeptByExtension("m4a", {front, back}));
