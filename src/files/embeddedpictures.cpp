@@ -264,7 +264,9 @@ QString hashOf(const QByteArray &data)
     if (!data.isEmpty() && data.constData() == last.constData() && data.size() == last.size())
         return lastHash;
     last = data;
-    lastHash = QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha256).left(8).toHex());
+    // SHA-1, three times as fast as SHA-256 here: the hash tells pictures
+    // apart, it guards nothing against an adversary.
+    lastHash = QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha1).left(8).toHex());
     return lastHash;
 }
 

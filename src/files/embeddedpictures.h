@@ -40,7 +40,7 @@ std::optional<int> typeNamed(const QString &name);
 // The short names, in the order of the types.
 QStringList typeShortNames();
 
-// 16 hexadecimal digits of the SHA-256 of the bytes: the name a picture goes
+// 16 hexadecimal digits of the SHA-1 of the bytes: the name a picture goes
 // by in the bank, the value text and the history.
 QString hashOf(const QByteArray &data);
 // Width and height from a JPEG's or PNG's header; invalid for anything else.

@@ -241,8 +241,12 @@ ToolStart extractCovers(const CoverExtractOptions &options, TrackSource source, 
         const QStringList read = nameKeys();
         for (qsizetype k = 0; k < keys.size(); ++k)
             tags.insert(keys.at(k), values.value(read.at(k)));
-        for (const EmbeddedPicture &picture : currentPictures(values)) {
-            const QString hash = embeddedpictures::hashOf(picture.data);
+        // The value names each picture's hash already: the bytes need no second hashing.
+        const QStringList hashes = embeddedpictures::hashesOf(tagText(values.value(picturesKey)));
+        const QList<EmbeddedPicture> pictures = currentPictures(values);
+        for (qsizetype p = 0; p < pictures.size() && p < hashes.size(); ++p) {
+            const EmbeddedPicture &picture = pictures.at(p);
+            const QString &hash = hashes.at(p);
             if (done->hashes.contains(hash))
                 continue;
             QString base = nameFromPattern(options.pattern, tags);
