@@ -213,7 +213,7 @@ QWidget *misc(AppDelegate *app)
     b.endGroup();
 
     namesNumbersFolders(b, left, right);
-    coverArt(b, left);
+    coverArt(b, right);
 
     left->addStretch();
     right->addStretch();
