@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Saves a picture of every pane, of the review sheet over real music files
 # (changed parts marked), of the main window with the folder's tracks after
-# the run, of the filename changer's preview and of the library browser into
+# the run, of the filename changer's preview, of the picture view showing the
+# album's cover and of the library browser into
 # OUTDIR, running the application under Xvfb with
 # a throw-away home. Usage: scripts/screenshots.sh OUTDIR [BUILD_DIR]
 set -euo pipefail
@@ -36,6 +37,8 @@ for title in "${titles[@]}"; do
   n=$((n + 1))
 done
 
+# A front cover in every file of the album, from a cover.jpg beside them.
+ffmpeg -loglevel error -y -f lavfi -i "testsrc=size=300x300:rate=1" -frames:v 1 "$music/cover.jpg"
 export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_STATE_HOME=$work/state
 export XDG_RUNTIME_DIR=$work/runtime QT_QPA_PLATFORM=xcb
 mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
@@ -43,6 +46,7 @@ mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 mkdir -p "$XDG_CONFIG_HOME/Quavertin"
 printf '[General]\nLaunches=2\n' > "$XDG_CONFIG_HOME/Quavertin/Quavertin.conf"
 # A library that knows the album, with two playlists for the menus to show.
+"$cli" --folder "$HOME/Music" cover from-folder --yes >/dev/null
 "$cli" library import "$HOME/Music" >/dev/null
 "$cli" library playlist-create "Road Trip" >/dev/null
 "$cli" library playlist-create "Lower Case Album" >/dev/null

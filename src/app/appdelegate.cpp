@@ -45,6 +45,10 @@ void AppDelegate::applicationDidFinishLaunching()
     setFromFilenameTrim(true);
     setNumberStart(1);
     setOrganizePattern(QStringLiteral("#a/#l/#n - #t"));
+    setCoverType(3);
+    setCoverQuality(90);
+    setCoverRemoveType(-1);
+    setCoverExtractPattern(QStringLiteral("#a - #l"));
     setSelectedCondition(2);
     setCaseInsensitive(true);
     loadMpdDefaults();

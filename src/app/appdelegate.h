@@ -150,6 +150,16 @@ class AppDelegate : public QObject, public ProgressSink {
     // Ratings & Play Counts: 0 any player (FMPS first), else the place in
     // ratingconventions::profileNames() plus one.
     QUAVERTIN_OPTION(int, ratingsProfile, RatingsProfile)
+    // Cover art.
+    QUAVERTIN_OPTION(QString, coverImage, CoverImage)
+    QUAVERTIN_OPTION(int, coverType, CoverType)          // a picture type, 3 the front cover
+    QUAVERTIN_OPTION(bool, coverAddBeside, CoverAddBeside) // add beside the pictures of the type, not in their place
+    QUAVERTIN_OPTION(int, coverMaxSize, CoverMaxSize)    // 0: never scaled
+    QUAVERTIN_OPTION(int, coverQuality, CoverQuality)
+    QUAVERTIN_OPTION(bool, coverSkipWithFront, CoverSkipWithFront)
+    QUAVERTIN_OPTION(int, coverRemoveType, CoverRemoveType) // -1: every picture
+    QUAVERTIN_OPTION(QString, coverExtractFolder, CoverExtractFolder)
+    QUAVERTIN_OPTION(QString, coverExtractPattern, CoverExtractPattern)
 
     // The tag lists (indexes of the options above point into them).
     Q_PROPERTY(QStringList tags READ tags NOTIFY tagListsChanged)
@@ -310,6 +320,13 @@ public slots:
     void performMpdPush();
     void performMpdPull();
     void performImportRatings();
+    void performAddCover();
+    void performCoverFromFolder();
+    void performRemoveCovers();
+    void performExtractCovers();
+    // performAddCover on these files alone, whatever the window has chosen
+    // (the tag panel's picture view shows them).
+    std::shared_ptr<Run> addCoverTo(const QStringList &paths);
     // Takes back run number of the history beside the library (0: the newest
     // that is no undo and was not undone), through the review.
     void performUndo(qint64 number = 0);

@@ -16,6 +16,7 @@
 #include "tools/numbertracks.h"
 #include "tools/numerictagchanger.h"
 #include "tools/organize.h"
+#include "tools/coverart.h"
 #include "tools/playlistexport.h"
 #include "tools/playlistmanager.h"
 #include "tools/ratings.h"
@@ -227,6 +228,55 @@ void AppDelegate::performOrganize()
     endEditing();
     startTool(tools::organize({organizeFolder(), organizePattern(), organizeRemoveEmpty(), organizeTakeAlong()},
                               trackSource()));
+}
+
+// ---- Cover art
+namespace {
+
+tools::CoverAddOptions coverAddOptions(const AppDelegate &app, bool fromFolder)
+{
+    return {fromFolder ? QString() : app.coverImage(), fromFolder, app.coverType(), !app.coverAddBeside(),
+            app.coverMaxSize(), app.coverQuality(), app.coverSkipWithFront()};
+}
+
+} // namespace
+
+void AppDelegate::performAddCover()
+{
+    endEditing();
+    startTool(tools::addCover(coverAddOptions(*this, false), trackSource()));
+}
+
+std::shared_ptr<Run> AppDelegate::addCoverTo(const QStringList &paths)
+{
+    endEditing();
+    TrackSource source = trackSource();
+    TrackScope only;
+    only.byName = true;
+    only.paths = QSet<QString>(paths.cbegin(), paths.cend());
+    source.scope = only;
+    return startTool(tools::addCover(coverAddOptions(*this, false), std::move(source)));
+}
+
+void AppDelegate::performCoverFromFolder()
+{
+    endEditing();
+    startTool(tools::addCover(coverAddOptions(*this, true), trackSource()));
+}
+
+void AppDelegate::performRemoveCovers()
+{
+    endEditing();
+    tools::CoverRemoveOptions options;
+    if (coverRemoveType() >= 0)
+        options.type = coverRemoveType();
+    startTool(tools::removeCovers(options, trackSource()));
+}
+
+void AppDelegate::performExtractCovers()
+{
+    endEditing();
+    startTool(tools::extractCovers({coverExtractFolder(), coverExtractPattern()}, trackSource()));
 }
 
 // ---- Undo

@@ -54,6 +54,8 @@ const QList<ToolCommand> &toolCommands()
 
         // Ratings & Play Counts
         {"ratings", "take the files' ratings and play counts into the library's tracks, reviewed", ratingsCommand},
+        // Cover art
+        {"cover", "show, add, extract or remove the pictures embedded in the files", coverCommand},
 
         // Undo
         {"undo", "take back a run of the history (the newest by default), reviewed like any tool", undoCommand},

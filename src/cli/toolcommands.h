@@ -59,6 +59,9 @@ ExitCode relinkCommand(ToolContext &context);
 ExitCode showCommand(ToolContext &context);
 ExitCode setCommand(ToolContext &context);
 
+// Cover art
+ExitCode coverCommand(ToolContext &context);
+
 // Tags from File Name
 ExitCode fromFilenameCommand(ToolContext &context);
 

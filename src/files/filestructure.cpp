@@ -479,7 +479,10 @@ QString oggProblem(Reader &reader, QList<Range> *audio)
         if (bodyStart + body > reader.length())
             return QStringLiteral("is cut off in the middle of an Ogg page");
         // Header packets end where granule positions start counting samples.
-        if (!inAudio && qFromLittleEndian<qint64>(header + 6) != 0)
+        // A page on which no packet ends has the position -1: the pages of a
+        // comment packet too large for one page (a picture) are no audio.
+        const qint64 granule = qFromLittleEndian<qint64>(header + 6);
+        if (!inAudio && granule != 0 && granule != -1)
             inAudio = true;
         if (inAudio && body > 0) {
             if (!audio->isEmpty() && audio->back().offset + audio->back().size == bodyStart)

@@ -4,6 +4,7 @@
 #include "checkedfilestream.h"
 #include "committurn.h"
 #include "fieldaddress.h"
+#include "embeddedpictures.h"
 #include "fileproperties.h"
 #include "musicfiles.h"
 #include "nestingguard.h"
@@ -47,6 +48,7 @@ using taglibtext::toTagLib;
 
 const QStringList textKeys = {"artist", "name", "title", "album", "comment", "genre"};
 const QStringList audioKeys = {"duration", "bitRate"};
+const QString picturesKey = QStringLiteral("pictures");
 
 // TagLib's reading of a stream.
 class Parsed {
@@ -194,6 +196,10 @@ QVariant valueOf(MusicFile &music, const QString &path, const QString &key)
         return numberText(savecheck::firstNumber(tags, &TagLib::Tag::year));
     if (fileproperties::holds(key))
         return fileproperties::read(music.file()->properties(), key);
+    if (key == picturesKey) {
+        const QString value = embeddedpictures::valueOf(embeddedpictures::readFrom(music.file()));
+        return value.isEmpty() ? QVariant() : QVariant(value);
+    }
     if (TagLib::AudioProperties *properties = music.file()->audioProperties()) {
         if (key == QLatin1String("duration"))
             return properties->lengthInSeconds();
@@ -236,13 +242,21 @@ struct Change {
     TagLib::String text;
     unsigned int year = 0;
     QVariant value; // for the keys of the property map
+    QList<EmbeddedPicture> pictures;
 };
 
 Change changeFor(const QString &path, const QString &key, const QVariant &value)
 {
-    Change change{key, {}, 0, value};
+    Change change{key, {}, 0, value, {}};
     if (fileproperties::holds(key))
         return change;
+    if (key == picturesKey) {
+        std::optional<QList<EmbeddedPicture>> pictures = embeddedpictures::picturesOf(tagvalue::comparableText(value));
+        if (!pictures)
+            throw FileError(path, QStringLiteral("The pictures to write are not known to this run; nothing was written"));
+        change.pictures = *std::move(pictures);
+        return change;
+    }
     if (key != QLatin1String("year")) {
         change.text = toTagLib(value);
         return change;
@@ -279,10 +293,12 @@ TagLib::ID3v2::Version versionOf(const TagLib::ID3v2::Tag *tag)
 
 // Saves only the tag types the file already has, in the ID3v2 version it
 // already uses; TagLib's plain save would add ID3v1 and ID3v2.4 tags.
-bool saveKeepingLayout(TagLib::File *file, const WavTags *wavTags)
+// newId3v2: an MPEG file gets an ID3v2 tag it had none of (the only tag of
+// its that holds pictures).
+bool saveKeepingLayout(TagLib::File *file, const WavTags *wavTags, bool newId3v2 = false)
 {
     if (auto *mpeg = dynamic_cast<TagLib::MPEG::File *>(file)) {
-        int tags = (mpeg->hasID3v2Tag() ? TagLib::MPEG::File::ID3v2 : 0) |
+        int tags = (mpeg->hasID3v2Tag() || newId3v2 ? TagLib::MPEG::File::ID3v2 : 0) |
                    (mpeg->hasID3v1Tag() ? TagLib::MPEG::File::ID3v1 : 0) |
                    (mpeg->hasAPETag() ? TagLib::MPEG::File::APE : 0);
         if (tags == 0)
@@ -357,10 +373,22 @@ void writeOpen(MusicFile &music, const QString &path, const Change &change,
     const savecheck::Fields before =
         fieldsBefore ? *std::move(fieldsBefore) : savecheck::fields(savecheck::tagsOf(music.file(), *music.tag()));
 
+    QString picturesMeant;
+    bool newId3v2 = false;
     if (fieldaddress::isAddress(change.key)) {
         const QString refusal = fieldaddress::write(*music.file(), change.key, change.value.toString());
         if (!refusal.isEmpty())
             throw FileError(path, refusal);
+    } else if (change.key == picturesKey) {
+        if (!embeddedpictures::holdsPictures(music.file()))
+            throw FileError(path, QStringLiteral("The file's format holds no pictures here; it was not written"));
+        const QList<EmbeddedPicture> kept = embeddedpictures::asKeptBy(music.file(), change.pictures);
+        picturesMeant = embeddedpictures::valueOf(kept);
+        if (auto *mpeg = dynamic_cast<TagLib::MPEG::File *>(music.file()))
+            newId3v2 = !mpeg->hasID3v2Tag() && !kept.isEmpty();
+        const QString refusal = embeddedpictures::storeIn(music.file(), kept);
+        if (!refusal.isEmpty())
+            throw FileError(path, refusal + QStringLiteral("; it was not written"));
     } else if (fileproperties::holds(change.key)) {
         const QString refusal = fileproperties::write(*music.file(), change.key, change.value);
         if (!refusal.isEmpty())
@@ -374,7 +402,7 @@ void writeOpen(MusicFile &music, const QString &path, const Change &change,
     const QString fieldName = field == QLatin1String("name") ? QStringLiteral("title") : field;
     // What TagLib now holds for the written field is what the saved file must read.
     const QVariant meant = savecheck::field(savecheck::tagsOf(music.file(), *music.tag()), field);
-    const bool saved = saveKeepingLayout(music.file(), music.wavTags());
+    const bool saved = saveKeepingLayout(music.file(), music.wavTags(), newId3v2);
     if (!saved || stream.failed()) {
         const QString why = stream.failed() ? stream.error() : QStringLiteral("was refused by TagLib");
         throw FileError(path, QStringLiteral("The file could not be saved: it %1").arg(why));
@@ -390,8 +418,17 @@ void writeOpen(MusicFile &music, const QString &path, const Change &change,
     // The saved tag is read back from its bytes, never taken from memory:
     // TagLib renders some frames it read (one with a crafted text encoding)
     // as nothing, whatever it holds for them.
-    std::optional<savecheck::Fields> after = savecheck::fieldsAfterSave(music.file(), stream);
-    if (!after) {
+    std::optional<savecheck::Fields> after =
+        change.key == picturesKey ? std::nullopt : savecheck::fieldsAfterSave(music.file(), stream);
+    if (change.key == picturesKey) {
+        // Pictures are read back from the saved bytes, as the fields are.
+        const Parsed again(stream, extension, false);
+        if (!again.tag())
+            refuse(QStringLiteral("leave a file that cannot be read back"));
+        if (embeddedpictures::valueOf(embeddedpictures::readFrom(again.file())) != picturesMeant)
+            refuse(QStringLiteral("write pictures that read back otherwise"));
+        after = savecheck::fields(savecheck::tagsOf(again.file(), *again.tag()));
+    } else if (!after) {
         const Parsed again(stream, extension, false);
         if (!again.tag())
             refuse(QStringLiteral("leave a file that cannot be read back"));
@@ -444,14 +481,15 @@ bool canRead(const QString &key)
     if (fieldaddress::isAddress(key))
         return fieldaddress::refusal(key).isEmpty();
     return textKeys.contains(key) || audioKeys.contains(key) || key == QLatin1String("number") ||
-           key == QLatin1String("year") || key == QLatin1String("cover") || key == QLatin1String("location");
+           key == QLatin1String("year") || key == QLatin1String("cover") || key == QLatin1String("location") ||
+           key == picturesKey;
 }
 
 bool canWrite(const QString &key)
 {
     if (fieldaddress::isAddress(key))
         return fieldaddress::refusal(key).isEmpty();
-    return textKeys.contains(key) || key == QLatin1String("year");
+    return textKeys.contains(key) || key == QLatin1String("year") || key == picturesKey;
 }
 
 bool containsPicture(const QString &path)

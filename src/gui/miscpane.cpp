@@ -5,9 +5,11 @@
 #include "popupbutton.h"
 #include "files/ratingconventions.h"
 #include "tools/textencodings.h"
+#include "files/embeddedpictures.h"
 #include "operations/choices.h"
 #include "support/windowport.h"
 
+#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -108,6 +110,52 @@ void namesNumbersFolders(PaneBuilder &b, QBoxLayout *left, QBoxLayout *right)
     b.endGroup();
 }
 
+// Cover Art: pictures embedded in the chosen tracks' files.
+void coverArt(PaneBuilder &b, QBoxLayout *column)
+{
+    AppDelegate *app = b.app();
+    b.beginGroup(QObject::tr("Cover Art"), column);
+    b.field(QObject::tr("Image:"), "coverImage", QObject::tr("a JPEG or PNG file"));
+    QStringList types;
+    for (int t = 0; t <= 20; ++t)
+        types << embeddedpictures::typeName(t);
+    b.popUp(QObject::tr("As:"), "coverType", types);
+    b.check(QObject::tr("Add beside pictures of the type"), "coverAddBeside");
+    b.check(QObject::tr("Skip tracks with a front cover"), "coverSkipWithFront");
+    auto *maxSize = new QSpinBox;
+    maxSize->setObjectName("coverMaxSize");
+    maxSize->setRange(0, 65535);
+    maxSize->setSpecialValueText(QObject::tr("as it is"));
+    maxSize->setSuffix(QObject::tr(" px"));
+    Binding::bind(maxSize, "value", app, "coverMaxSize");
+    b.form()->addRow(QObject::tr("Scale down to:"), maxSize);
+    auto *add = b.button(QObject::tr("Add Image"), &AppDelegate::performAddCover);
+    add->setObjectName("performAddCover");
+    auto *fromFolder = b.button(QObject::tr("From Folder"), &AppDelegate::performCoverFromFolder);
+    fromFolder->setObjectName("performCoverFromFolder");
+    b.form()->addRow(buttonRow({add, fromFolder}));
+
+    auto *removeType = new QComboBox;
+    removeType->setObjectName("coverRemoveType");
+    removeType->addItem(QObject::tr("every picture"));
+    removeType->addItems(types);
+    // The option counts types from 0 and every picture as -1; the list has it first.
+    Binding::bind(
+        removeType, "currentIndex", app, "coverRemoveType", [](const QVariant &v) { return QVariant(v.toInt() + 1); },
+        [](const QVariant &v) { return QVariant(v.toInt() - 1); });
+    b.form()->addRow(QObject::tr("Remove:"), removeType);
+    auto *remove = b.button(QObject::tr("Remove"), &AppDelegate::performRemoveCovers);
+    remove->setObjectName("performRemoveCovers");
+    b.form()->addRow(buttonRow({remove}));
+
+    b.field(QObject::tr("Extract into:"), "coverExtractFolder", QObject::tr("a folder"));
+    b.field(QObject::tr("Names:"), "coverExtractPattern", QStringLiteral("#a - #l"));
+    auto *extract = b.button(QObject::tr("Extract"), &AppDelegate::performExtractCovers);
+    extract->setObjectName("performExtractCovers");
+    b.form()->addRow(buttonRow({extract}));
+    b.endGroup();
+}
+
 } // namespace
 
 QWidget *misc(AppDelegate *app)
@@ -186,6 +234,7 @@ QWidget *misc(AppDelegate *app)
     b.endGroup();
 
     namesNumbersFolders(b, left, right);
+    coverArt(b, right);
 
     left->addStretch();
     right->addStretch();

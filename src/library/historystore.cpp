@@ -69,6 +69,20 @@ const char *const steps[] = {
     ALTER TABLE changes ADD COLUMN count INTEGER NOT NULL DEFAULT 1;
     ALTER TABLE changes ADD COLUMN entries BLOB;
     )sql",
+    // 3 -> 4: the bytes of the pictures runs took out of files or put in,
+    // once per distinct picture, kept while a run that changed them is.
+    R"sql(
+    CREATE TABLE pictures (
+        hash TEXT PRIMARY KEY,
+        bytes BLOB NOT NULL
+    );
+    CREATE TABLE pictureUses (
+        run INTEGER NOT NULL,
+        hash TEXT NOT NULL,
+        PRIMARY KEY (run, hash)
+    ) WITHOUT ROWID;
+    CREATE INDEX pictureUsesByHash ON pictureUses(hash);
+    )sql",
 };
 constexpr int stepCount = int(sizeof steps / sizeof steps[0]);
 
@@ -569,14 +583,48 @@ void HistoryStore::prune(qint64 keep, const Limits &limits)
             firstKept = id;
         }
     }
-    if (firstKept == 0)
-        return;
     sqlite::Transaction transaction(*db_, purpose);
-    Statement(*db_, "DELETE FROM changes WHERE run IN (SELECT id FROM runs WHERE open = 0 AND id < ?1)", purpose)
-        .bind(1, firstKept)
-        .run();
-    Statement(*db_, "DELETE FROM runs WHERE open = 0 AND id < ?1", purpose).bind(1, firstKept).run();
+    if (firstKept != 0) {
+        Statement(*db_, "DELETE FROM changes WHERE run IN (SELECT id FROM runs WHERE open = 0 AND id < ?1)", purpose)
+            .bind(1, firstKept)
+            .run();
+        Statement(*db_, "DELETE FROM runs WHERE open = 0 AND id < ?1", purpose).bind(1, firstKept).run();
+    }
+    // A picture goes with the last run that changed it (a run that made no change is gone too).
+    Statement(*db_, "DELETE FROM pictureUses WHERE run NOT IN (SELECT id FROM runs)", purpose).run();
+    Statement(*db_, "DELETE FROM pictures WHERE hash NOT IN (SELECT hash FROM pictureUses)", purpose).run();
     transaction.commit();
+}
+
+void HistoryStore::keepPictures(qint64 run, const QHash<QString, QByteArray> &pictures)
+{
+    if (pictures.isEmpty())
+        return;
+    const QString purpose = QStringLiteral("keep pictures in the history %1").arg(path_);
+    sqlite::Transaction transaction(*db_, purpose);
+    Statement use(*db_, "INSERT OR IGNORE INTO pictureUses (run, hash) VALUES (?1, ?2)", purpose);
+    Statement known(*db_, "SELECT 1 FROM pictures WHERE hash = ?1", purpose);
+    Statement keep(*db_, "INSERT OR IGNORE INTO pictures (hash, bytes) VALUES (?1, ?2)", purpose);
+    for (auto it = pictures.cbegin(); it != pictures.cend(); ++it) {
+        use.bind(1, run).bind(2, it.key()).run();
+        use.reset();
+        known.bind(1, it.key());
+        const bool there = known.next();
+        known.reset();
+        if (!there) {
+            keep.bind(1, it.key()).bindBlob(2, it.value()).run();
+            keep.reset();
+        }
+    }
+    transaction.commit();
+}
+
+std::optional<QByteArray> HistoryStore::picture(const QString &hash) const
+{
+    const QString purpose = QStringLiteral("read a picture from the history %1").arg(path_);
+    Statement st(*db_, "SELECT bytes FROM pictures WHERE hash = ?1", purpose);
+    st.bind(1, hash);
+    return st.next() ? std::optional<QByteArray>(st.blob(0)) : std::nullopt;
 }
 
 int HistoryStore::resolveAbandoned(const Resolver &resolver)

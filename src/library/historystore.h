@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QVariant>
@@ -150,6 +151,12 @@ public:
     // resolver finds made (or cannot tell about) is kept, the others dropped.
     // Returns how many runs were settled.
     int resolveAbandoned(const Resolver &resolver);
+
+    // The bytes of pictures a run takes out of files or puts in, by their
+    // hash: each distinct picture is kept once, for as long as a run that
+    // uses it is in the history.
+    void keepPictures(qint64 run, const QHash<QString, QByteArray> &pictures);
+    std::optional<QByteArray> picture(const QString &hash) const;
 
     // Closed runs, newest first.
     QList<HistoryRun> runs() const;

@@ -526,7 +526,8 @@ bool needsFile(const QStringList &keys)
 QVariantList readInOrder(const QString &path, const QStringList &keys, FileIdentity *opened, bool listed,
                          QString *saveRefusal)
 {
-    TagCache *cache = needsFile(keys) || saveRefusal ? TagCache::shared() : nullptr;
+    // Pictures are never cached: their bytes must come with their value.
+    TagCache *cache = (needsFile(keys) || saveRefusal) && !keys.contains(QLatin1String("pictures")) ? TagCache::shared() : nullptr;
     const std::optional<CacheKey> key = cache ? CacheKey::of(path) : std::nullopt;
     if (!key)
         return filetags::readInOrder(path, keys, opened, listed, saveRefusal);

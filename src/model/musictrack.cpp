@@ -53,6 +53,8 @@ void refuseUnwritable(WindowPort *port, const QString &key)
 
 const QString locationKey = QStringLiteral("location");
 const QString coverKey = QStringLiteral("cover");
+// A library track's pictures are its file's: the library keeps none of them.
+const QString picturesKey = QStringLiteral("pictures");
 
 QString libraryKey(const QString &key)
 {
@@ -67,12 +69,18 @@ struct LibraryColumns {
     bool asRead = false;       // every key is its own column, in order: rows serve unchanged
 };
 
+// A value only the track's file holds: its pictures, or a raw field of its tags.
+bool isFileValue(const QString &key)
+{
+    return key == picturesKey || fieldaddress::isAddress(key);
+}
+
 LibraryColumns libraryColumns(const QStringList &keys)
 {
     LibraryColumns map;
     for (const QString &key : keys) {
         // A picture and a raw field of the file are found through its location.
-        const QString column = key == coverKey || fieldaddress::isAddress(key) ? locationKey : libraryKey(key);
+        const QString column = key == coverKey || isFileValue(key) ? locationKey : libraryKey(key);
         if (!map.columns.contains(column))
             map.columns << column;
         map.columnOf << map.columns.indexOf(column);
@@ -96,7 +104,6 @@ struct PendingFileValue {
     QString file;
     QString key;
 };
-
 // A dead track has no location, and so no file to find a picture or a field in.
 QVariant fileValueOf(const QString &file, const QString &key)
 {
@@ -133,7 +140,7 @@ QList<TrackValues> valuesOfRows(QList<QVariantList> rows, const QStringList &key
         own.reserve(keys.size());
         for (qsizetype k = 0; k < keys.size(); ++k) {
             const QVariant &value = row.at(map.columnOf[k]);
-            if (keys[k] == coverKey || fieldaddress::isAddress(keys[k])) {
+            if (keys[k] == coverKey || isFileValue(keys[k])) {
                 own.append(filesLater ? QVariant::fromValue(PendingFileValue{value.toString(), keys[k]})
                                       : fileValueOf(value.toString(), keys[k]));
             } else if (keys[k] == locationKey) {
@@ -224,7 +231,7 @@ QVariant MusicTrack::valueForTag(const QString &key) const
         refuseUnreadable(port_, {key});
         return filetags::read(path(), {key}).value(key);
     }
-    if (key == QLatin1String("location") || key == QLatin1String("cover") || fieldaddress::isAddress(key))
+    if (key == QLatin1String("location") || key == QLatin1String("cover") || isFileValue(key))
         return valuesForTags({key}).value(key);
     return orEmpty(library_->property(*track(), libraryKey(key)), emptyValueOf(libraryKey(key)));
 }
@@ -325,21 +332,21 @@ TrackList LibraryTrackPages::next(qsizetype count)
 
 namespace {
 
-bool hasAddress(const QStringList &keys)
+bool hasFileValue(const QStringList &keys)
 {
-    return std::any_of(keys.cbegin(), keys.cend(), [](const QString &key) { return fieldaddress::isAddress(key); });
+    return std::any_of(keys.cbegin(), keys.cend(), isFileValue);
 }
 
 } // namespace
 
 bool MusicTrack::readsFiles(const QStringList &keys)
 {
-    return keys.contains(coverKey) || keys.contains(locationKey) || hasAddress(keys);
+    return keys.contains(coverKey) || keys.contains(locationKey) || hasFileValue(keys);
 }
 
 bool MusicTrack::leavesFileValues(const QStringList &keys)
 {
-    return keys.contains(coverKey) || hasAddress(keys);
+    return keys.contains(coverKey) || hasFileValue(keys);
 }
 
 void MusicTrack::completeFileValues(TrackValues &values)
@@ -361,6 +368,11 @@ void MusicTrack::setTag(const QString &key, const QVariant &value) const
         library_->setLocation(*track(), value.toString());
     } else if (key == QLatin1String("cover")) {
         refuse(port_, coverRefusal);
+    } else if (key == picturesKey) {
+        const QString file = location();
+        if (file.isEmpty())
+            throw FileError(library_->storedLocation(*track()), QStringLiteral("The track's file is missing"));
+        filetags::write(file, key, value);
     } else {
         storeRow(writeFile(libraryKey(key), value));
     }
@@ -390,11 +402,27 @@ std::optional<MusicTrack::RowWrite> MusicTrack::writeFileIfUnchanged(const QStri
         return std::nullopt;
     if (key == QLatin1String("location"))
         return RowWrite{key, value, {}, {}, {}};
+    if (key == picturesKey) {
+        // The row keeps no pictures; its stamp no longer matching the file
+        // makes its next write compare values first.
+        const QString file = location();
+        if (file.isEmpty())
+            throw FileError(library_->storedLocation(*track()), QStringLiteral("The track's file is missing"));
+        TagExpectations pictures;
+        for (const auto &entry : expected)
+            if (entry.first == picturesKey)
+                pictures << entry;
+        if (!filetags::writeIfUnchanged(file, key, value, pictures))
+            return std::nullopt;
+        return RowWrite{key, value, {}, {}, {}};
+    }
     return writeFile(libraryKey(key), value);
 }
 
 void MusicTrack::storeRow(const RowWrite &write) const
 {
+    if (write.key == picturesKey)
+        return;
     if (write.key == QLatin1String("location"))
         library_->setLocation(*track(), write.value.toString());
     else if (fieldaddress::isAddress(write.key))

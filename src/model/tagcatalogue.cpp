@@ -27,6 +27,7 @@ const QString &TagCatalogue::displayName(const QString &key)
             byKey.insert(catalogue.allTags.at(i), catalogue.allReadableTags.at(i));
         byKey.insert(QStringLiteral("path"), QStringLiteral("File"));
         byKey.insert(QStringLiteral("location"), QStringLiteral("Location"));
+        byKey.insert(QStringLiteral("pictures"), QStringLiteral("Pictures"));
         return byKey;
     }();
     const auto found = names.constFind(key);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "runjournal.h"
 
+#include "files/embeddedpictures.h"
+
 #include "support/fileutils.h"
 
 #include <QDebug>
@@ -13,6 +15,7 @@
 namespace {
 
 const QString locationKey = QStringLiteral("location");
+const QString picturesKey = QStringLiteral("pictures");
 // The history's name for runs of the dead track removal.
 const QString deadTrackTool = QStringLiteral("Dead Track Removal");
 
@@ -130,10 +133,19 @@ void RunJournal::intendTags(const QList<ChangeRecord> &records)
 {
     QList<HistoryChange> changes;
     QList<qint64> positions;
+    // The pictures on either side of a change, so that an undo, and an undo of
+    // that, can put them back byte for byte.
+    QHash<QString, QByteArray> pictures;
     for (qsizetype i = 0; i < records.size(); ++i) {
         const ChangeRecord &record = records.at(i);
         if (!record.enabled)
             continue;
+        if (record.tagToChange == picturesKey) {
+            for (const QString &hash : embeddedpictures::hashesOf(record.oldTag) + embeddedpictures::hashesOf(record.newTag))
+                if (!pictures.contains(hash))
+                    if (std::optional<QByteArray> bytes = embeddedpictures::kept(hash))
+                        pictures.insert(hash, *std::move(bytes));
+        }
         HistoryChange change;
         const bool relink = record.tagToChange == locationKey;
         change.kind = relink ? HistoryChange::Kind::Relinked : HistoryChange::Kind::Tag;
@@ -161,6 +173,13 @@ void RunJournal::intendTags(const QList<ChangeRecord> &records)
         change.artist = record.artist;
         changes << change;
         positions << i;
+    }
+    if (!pictures.isEmpty() && open()) {
+        try {
+            store_->keepPictures(number_, pictures);
+        } catch (const std::exception &e) {
+            fail(e);
+        }
     }
     intend(changes, positions);
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "undo.h"
 
+#include "files/embeddedpictures.h"
 #include "library/libraryerror.h"
 #include "library/musiclibrary.h"
 
@@ -356,6 +357,15 @@ ToolStart undoRun(const UndoOptions &options, TrackSource source)
         const HistoryStore store(options.historyPath);
         changes = store.changes(run.number);
         moves = store.movesAfter(run.number);
+        // The pictures the run took out come back from the history's bytes.
+        for (const HistoryChange &change : changes) {
+            if (change.kind != Kind::Tag || change.key != QLatin1String("pictures"))
+                continue;
+            for (const QString &hash : embeddedpictures::hashesOf(change.before.toString()))
+                if (!embeddedpictures::kept(hash))
+                    if (const std::optional<QByteArray> bytes = store.picture(hash))
+                        embeddedpictures::keep(*bytes);
+        }
     } catch (const std::exception &e) {
         return Refusal{QStringLiteral("History Not Readable"), QString::fromUtf8(e.what())};
     }

@@ -13,3 +13,5 @@ ffmpeg -loglevel error -y "${tone[@]}" "${meta[@]}" -ac 1 -c:a aac -b:a 8k seed.
 ffmpeg -loglevel error -y "${tone[@]}" "${meta[@]}" -ac 1 -c:a pcm_u8 seed.wav
 ffmpeg -loglevel error -y "${tone[@]}" "${meta[@]}" -ac 1 -c:a wavpack seed.wv
 ffmpeg -loglevel error -y "${tone[@]}" "${meta[@]}" -ac 1 -c:a wmav2 -b:a 24k seed.wma
+ffmpeg -loglevel error -y -f lavfi -i "sine=frequency=440:duration=0.2:sample_rate=48000" "${meta[@]}" -ac 1 -c:a libopus -b:a 8k seed.opus
+# The pictures: convert -size 64x48 gradient:red-blue -quality 80 cover.jpg; convert -size 40x30 gradient:green-yellow cover.png
