@@ -545,8 +545,8 @@ ExitCode runSelection(const LibraryOpener &open, const QStringList &args, QTextS
 const Command commands[] = {
     {"import",
      "usage: quavertin-cli library import DIR [--rating-profile NAME]\n\n"
-     "Reads every music file below DIR (mp3 aac m4a ogg flac mpc spx wv tta wav aiff mp4 asf, in\n"
-     "any letter case) and stores its tags in the library. A file already in the library is\n"
+     "Reads every music file below DIR (mp3 aac m4a ogg flac mpc spx wv tta wav aiff mp4 asf opus\n"
+     "wma, in any letter case) and stores its tags in the library. A file already in the library is\n"
      "updated, not added twice: its tracks take the file's values (play counts, ratings and\n"
      "playlists stay), and the count of those that changed is shown. Files that cannot be read\n"
      "are named on standard error and skipped.\n"

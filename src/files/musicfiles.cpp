@@ -14,7 +14,7 @@ namespace musicfiles {
 const QStringList &musicExtensions()
 {
     static const QStringList extensions = {"mp3", "aac", "m4a", "ogg", "flac", "mpc", "spx",
-                                           "wv",  "tta", "wav", "aiff", "mp4", "asf"};
+                                           "wv",  "tta", "wav", "aiff", "mp4", "asf", "opus", "wma"};
     return extensions;
 }
 

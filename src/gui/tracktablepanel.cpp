@@ -453,6 +453,8 @@ void TrackTablePanel::updateScope()
         text = selected == 1 ? tr("1 selected track") : tr("%1 selected tracks").arg(runreport::number(selected));
     else if (shown != total)
         text = shown == 1 ? tr("1 shown track") : tr("%1 shown tracks").arg(runreport::number(shown));
+    else if (total == 0)
+        text = tr("no tracks");
     else
         text = total == 1 ? tr("1 track") : tr("all %1 tracks").arg(runreport::number(total));
     app_->setTrackScopeText(text);

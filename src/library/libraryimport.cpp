@@ -40,7 +40,7 @@ QString kindFor(const QString &extension)
         {"mp4", "MPEG-4 audio file"},    {"ogg", "Ogg Vorbis audio file"}, {"flac", "FLAC audio file"},
         {"mpc", "Musepack audio file"},  {"spx", "Speex audio file"},      {"wv", "WavPack audio file"},
         {"tta", "True Audio file"},      {"wav", "WAV audio file"},        {"aiff", "AIFF audio file"},
-        {"asf", "Windows Media audio file"},
+        {"asf", "Windows Media audio file"}, {"wma", "Windows Media audio file"}, {"opus", "Opus audio file"},
     };
     return kinds.value(extension);
 }

@@ -26,8 +26,16 @@ std::optional<TrackList> TrackSource::tracksWithValues(const QStringList &keys) 
         if (!wanted.contains(key))
             wanted << key;
     std::optional<TrackList> list = allTracks(wanted);
-    if (list)
-        scope->narrow(*list);
+    if (!list)
+        return list;
+    const qsizetype before = list->tracks.size();
+    scope->narrow(*list);
+    // Told here, or the run would say the tracks already hold what was asked.
+    if (before > 0 && list->tracks.isEmpty()) {
+        alertPanel(port, QStringLiteral("No Tracks"),
+                   QStringLiteral("None of the source's %1 tracks is among the chosen ones.").arg(before));
+        return std::nullopt;
+    }
     return list;
 }
 

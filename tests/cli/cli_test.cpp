@@ -384,7 +384,7 @@ TEST(CliMain, HelpAndUsageErrors)
     Main m;
     EXPECT_EQ(m.run({"--help"}), ExitCode::Success);
     EXPECT_TRUE(m.outText.contains("Usage: quavertin-cli [--library FILE] [--playlist NAME | --folder DIR | --selection] TOOL"));
-    ASSERT_EQ(toolCommands().size(), 18);
+    ASSERT_EQ(toolCommands().size(), 20);
     for (const ToolCommand &tool : toolCommands())
         EXPECT_TRUE(m.outText.contains(QStringLiteral("  %1 ").arg(tool.name))) << tool.name.toStdString();
     EXPECT_TRUE(m.outText.contains("  library "));

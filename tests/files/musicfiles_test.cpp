@@ -49,10 +49,12 @@ TEST(FolderScan, MissingOrUnreadableFolderListsNothing)
     EXPECT_TRUE(musicfiles::musicFilesBelow(file).isEmpty());
 }
 
-TEST(FolderScan, ExtensionListIsTheThirteenMusicTypes)
+// The thirteen types, with Opus and WMA files that the pictures and ratings
+// of their formats are written in.
+TEST(FolderScan, ExtensionListIsTheMusicTypes)
 {
-    EXPECT_EQ(musicfiles::musicExtensions(),
-              (QStringList{"mp3", "aac", "m4a", "ogg", "flac", "mpc", "spx", "wv", "tta", "wav", "aiff", "mp4", "asf"}));
+    EXPECT_EQ(musicfiles::musicExtensions(), (QStringList{"mp3", "aac", "m4a", "ogg", "flac", "mpc", "spx", "wv", "tta",
+                                                          "wav", "aiff", "mp4", "asf", "opus", "wma"}));
     EXPECT_TRUE(musicfiles::isMusicFile("/x/Y.AiFf"));
     EXPECT_FALSE(musicfiles::isMusicFile("/x.mp3/readme"));
     EXPECT_FALSE(musicfiles::isMusicFile("/x/song.mp3.txt"));

@@ -84,6 +84,15 @@ TEST_F(TrackScopeTest, ToolsTakeTheSelectedRowsElseTheShownOnesElseTheWholeFolde
     selectShownRows({1});
     EXPECT_EQ(scopeLabel(1), "1 selected track");
     EXPECT_EQ(capitalizeReviewed().size(), 1);
+    // A filter that hides every row leaves nothing to work on, and says so
+    // rather than that the tracks already hold the change.
+    panel->filterBox()->setText("no such title");
+    EXPECT_EQ(scopeLabel(1), "0 shown tracks");
+    EXPECT_TRUE(capitalizeReviewed().isEmpty());
+    ASSERT_FALSE(port->alertTitles.isEmpty());
+    EXPECT_EQ(port->alertTitles.last(), "No Tracks");
+    panel->filterBox()->setText("owls");
+    ASSERT_EQ(panel->proxy()->rowCount(), 4);
 
     // Applying the chosen rows writes them alone; the others stay byte for byte.
     const QByteArray untouched = TestFolder::readAll(paths.at(5));
