@@ -81,7 +81,7 @@ void namesNumbersFolders(PaneBuilder &b, QBoxLayout *left, QBoxLayout *right)
     b.form()->addRow(buttonRow({number}));
     b.endGroup();
 
-    b.beginGroup(QObject::tr("Ratings & Play Counts (library tracks)"), right);
+    b.beginGroup(QObject::tr("Ratings && Play Counts (library tracks)"), right);
     QStringList profiles{QObject::tr("any player (FMPS first)")};
     for (const QString &profile : ratingconventions::profileNames())
         profiles << ratingconventions::profileTitle(profile);
