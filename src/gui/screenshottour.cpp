@@ -152,7 +152,9 @@ void startScreenshotTour(MainWindow *window, AppDelegate *app, const QString &di
                 tour->again(200, tour);
                 return;
             }
-            // Three tracks of one album: what they share once, the titles as several values.
+            // Three tracks of one album: what they share once, the titles as several values;
+            // the table shows their covers.
+            tour->window->trackTable()->setColumnChosen(SourceTracksModel::CoverColumn, true);
             QTableView *table = tour->window->trackTable()->table();
             table->selectRow(1);
             for (int row : {2, 3})

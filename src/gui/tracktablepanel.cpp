@@ -182,6 +182,8 @@ TrackTablePanel::TrackTablePanel(AppDelegate *app, PendingEdits *pending, QWidge
         widths[column] = width;
         files::setDefaultValue(widthsKey, widths);
     });
+    // The cover leads the row, as in players, and never takes the last column's stretch.
+    header->moveSection(header->visualIndex(SourceTracksModel::CoverColumn), 0);
     header->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(header, &QHeaderView::customContextMenuRequested, this,
             [this, header](const QPoint &at) { columnsMenu_->popup(header->mapToGlobal(at)); });
