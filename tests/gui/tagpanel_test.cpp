@@ -278,6 +278,9 @@ TEST_F(TagPanelTest, ALibraryTrackWhoseFileIsGoneShowsTheRowsValuesAndTakesNoEdi
     EXPECT_FALSE(panel->addFieldButton()->isEnabled());
     EXPECT_EQ(panel->fact("Format")->text(), "");
     EXPECT_TRUE(panel->fact("Path")->text().endsWith("gone.mp3"));
+    // Nor does it have pictures to show or take.
+    EXPECT_TRUE(panel->coverView()->paths().isEmpty());
+    EXPECT_EQ(panel->coverView()->text(), "");
 }
 
 TEST_F(TagPanelTest, ShowsTheSelectedTracksPicturesAndTheCoverColumnTheirThumbnailsLazily)
