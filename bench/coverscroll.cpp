@@ -7,10 +7,8 @@
 // was frozen at worst. The verdict is the median of the rounds' own ratios
 // of the longest pause with covers to the floor's, and the longest pause.
 //   bench-coverscroll DIR [ROUNDS]
-#include "app/appdelegate.h"
+#include "benchwindow.h"
 #include "coverthumbnails.h"
-#include "guiwindowport.h"
-#include "mainwindow.h"
 #include "sourcetracksmodel.h"
 #include "tracktablepanel.h"
 
@@ -26,45 +24,20 @@
 
 namespace {
 
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.isEmpty() ? 0 : values.at(values.size() / 2);
-}
-
 // The longest pause of the event loop, in seconds, while the table scrolls from top to bottom.
 double scroll(TrackTablePanel *panel)
 {
     QScrollBar *bar = panel->table()->verticalScrollBar();
     bar->setValue(0);
     QCoreApplication::processEvents();
-    QElapsedTimer clock;
-    clock.start();
-    double longest = 0;
-    qint64 lastTick = 0;
-    QEventLoop loop;
-    QTimer ticker;
-    ticker.setTimerType(Qt::PreciseTimer);
-    ticker.setInterval(5);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        longest = std::max(longest, (now - lastTick) / 1e9);
-        lastTick = now;
-    });
     QTimer fling;
     fling.setTimerType(Qt::PreciseTimer);
     fling.setInterval(16);
-    QObject::connect(&fling, &QTimer::timeout, [&] {
-        if (bar->value() >= bar->maximum()) {
-            loop.quit();
-            return;
-        }
-        bar->setValue(bar->value() + bar->pageStep());
-    });
-    ticker.start();
+    QObject::connect(&fling, &QTimer::timeout, [bar] { bar->setValue(bar->value() + bar->pageStep()); });
     fling.start();
-    loop.exec();
-    return longest;
+    QElapsedTimer clock;
+    clock.start();
+    return serveUntil([bar] { return bar->value() >= bar->maximum(); }, clock);
 }
 
 } // namespace
@@ -82,16 +55,11 @@ int main(int argc, char **argv)
     QTemporaryDir home;
 
     GuiWindowPort port;
-    AppDelegate app(port);
-    app.setLibraryPath(home.filePath("library.sqlite"));
-    MainWindow window(&app);
-    port.setWindow(&window);
-    app.applicationDidFinishLaunching();
-    window.setTrackTableShown(true);
-    window.resize(1200, 800);
-    window.show();
-    TrackTablePanel *panel = window.trackTable();
-    app.pathSelected(folder);
+    BenchWindow bench(port, home.filePath("library.sqlite"));
+    bench.window->resize(1200, 800);
+    bench.window->show();
+    TrackTablePanel *panel = bench.window->trackTable();
+    bench.app.pathSelected(folder);
     while (panel->loadPending() || panel->model()->isLoading())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
 
