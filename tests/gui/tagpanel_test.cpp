@@ -322,7 +322,9 @@ TEST_F(TagPanelTest, ShowsTheSelectedTracksPicturesAndTheCoverColumnTheirThumbna
                 return table->proxy()->index(row, SourceTracksModel::CoverColumn).data(Qt::DecorationRole);
         return QVariant();
     };
-    // Asked for, a thumbnail is read off the main thread and shown once in.
+    // Asked for, a thumbnail is read off the main thread and shown once in;
+    // a file without pictures has none.
+    EXPECT_FALSE(thumbnailOf("c.mp3").isValid());
     ASSERT_TRUE(waitUntil([&] { return thumbnailOf("a.flac").isValid() && thumbnailOf("b.mp3").isValid(); }, 15000));
     const QPixmap wide = thumbnailOf("a.flac").value<QPixmap>();
     EXPECT_LE(wide.height(), view->verticalHeader()->defaultSectionSize());
