@@ -9,6 +9,7 @@
 // the same process, right before each round.
 //   bench-tableedit LIBRARY [ROUNDS]   (the playlist "Everything" of bench-million)
 #include "app/appdelegate.h"
+#include "benchwindow.h"
 #include "celleditdelegate.h"
 #include "guiwindowport.h"
 #include "library/musiclibrary.h"
@@ -42,40 +43,6 @@ public:
     }
 };
 
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.isEmpty() ? 0 : values.at(values.size() / 2);
-}
-
-// Serves the main loop until done holds (or 60 s), noting the longest gap
-// between two ticks; the first gap counts from since (ns on the clock), so
-// that work done before the loop is served counts as a pause too.
-double serveUntil(const std::function<bool()> &done, QElapsedTimer &clock, qint64 since = -1)
-{
-    double longest = 0;
-    qint64 last = since < 0 ? clock.nsecsElapsed() : since;
-    QTimer ticker;
-    ticker.setTimerType(Qt::PreciseTimer);
-    ticker.setInterval(5);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        longest = std::max(longest, (now - last) / 1e9);
-        last = now;
-    });
-    ticker.start();
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, [&] {
-        if (done() || clock.elapsed() > 60000)
-            loop.quit();
-    });
-    check.start(5);
-    loop.exec();
-    const qint64 now = clock.nsecsElapsed();
-    return std::max(longest, (now - last) / 1e9);
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -89,12 +56,9 @@ int main(int argc, char **argv)
     const int rounds = argc > 2 ? std::max(1, atoi(argv[2])) : 3;
 
     BenchPort port;
-    AppDelegate app(port);
-    app.setLibraryPath(QString::fromLocal8Bit(argv[1]));
-    MainWindow window(&app);
-    port.setWindow(&window);
-    app.applicationDidFinishLaunching();
-    window.setTrackTableShown(true);
+    BenchWindow bench(port, QString::fromLocal8Bit(argv[1]));
+    AppDelegate &app = bench.app;
+    MainWindow &window = *bench.window;
     window.resize(1040, 800);
     window.show();
     app.refreshPlaylists();

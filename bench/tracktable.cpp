@@ -8,6 +8,7 @@
 // the same reader, in the same process, right before each round.
 //   bench-tracktable DIR [ROUNDS]
 #include "app/appdelegate.h"
+#include "benchwindow.h"
 #include "guiwindowport.h"
 #include "mainwindow.h"
 #include "files/filetags.h"
@@ -32,12 +33,6 @@ struct Round {
     double longestGap = 0;    // the event loop's longest pause while loading, in seconds
     int rows = 0;
 };
-
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.isEmpty() ? 0 : values.at(values.size() / 2);
-}
 
 Round measure(MainWindow &window, AppDelegate &app, const QString &folder, const QStringList &firstFiles)
 {
@@ -99,12 +94,9 @@ int main(int argc, char **argv)
     QTemporaryDir home;
 
     GuiWindowPort port;
-    AppDelegate app(port);
-    app.setLibraryPath(home.filePath("library.sqlite"));
-    MainWindow window(&app);
-    port.setWindow(&window);
-    app.applicationDidFinishLaunching();
-    window.setTrackTableShown(true);
+    BenchWindow bench(port, home.filePath("library.sqlite"));
+    AppDelegate &app = bench.app;
+    MainWindow &window = *bench.window;
     window.show();
     QCoreApplication::processEvents();
 

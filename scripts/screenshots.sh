@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Saves a picture of every pane, of the review sheet over real music files
 # (changed parts marked), of the main window with the folder's tracks after
-# the run, of the filename changer's preview, of the picture view showing the
-# album's cover and of the library browser into
+# the run, of the filename changer's preview, of the tag panel showing a
+# track's cover and of the library browser into
 # OUTDIR, running the application under Xvfb with
 # a throw-away home. Usage: scripts/screenshots.sh OUTDIR [BUILD_DIR]
 set -euo pipefail

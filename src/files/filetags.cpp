@@ -526,6 +526,17 @@ QVariantList readInOrder(const QString &path, const QStringList &keys, FileIdent
     return values;
 }
 
+QList<EmbeddedPicture> picturesIn(const QString &path)
+{
+    QList<EmbeddedPicture> pictures;
+    runWithLargeStack([&] {
+        MusicFile music(path, CheckedFileStream::Access::Read, true, false);
+        if (music.file())
+            pictures = embeddedpictures::readFrom(music.file());
+    });
+    return pictures;
+}
+
 QVariantHash read(const QString &path, const QStringList &keys)
 {
     const QVariantList values = readInOrder(path, keys);

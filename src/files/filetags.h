@@ -10,6 +10,8 @@
 #include <QVariant>
 #include <QVariantHash>
 
+struct EmbeddedPicture;
+
 // The tags of one music file, read and written with TagLib as its C interface
 // defines them: texts for the text fields, "year" and "number" as decimal
 // text (0 is absent), "duration" in whole seconds and "bitRate" in kb/s.
@@ -30,6 +32,10 @@ bool canWrite(const QString &key);
 // Whether the bytes "image/" (an embedded picture's MIME type) occur anywhere
 // in the file; false when it is not a readable regular file.
 bool containsPicture(const QString &path);
+
+// The pictures of the file, in its order, their bytes kept out of the
+// picture bank (for a look at them, not a change); none when unreadable.
+QList<EmbeddedPicture> picturesIn(const QString &path);
 
 // The values of the keys, all with one open of the file. Absent values are
 // invalid QVariants; unreadable files give absent for every TagLib key.

@@ -80,6 +80,7 @@ void CoverView::setPaths(const QStringList &paths)
 {
     paths_ = paths;
     const quint64 generation = ++generation_;
+    current_->store(generation);
     add_->setEnabled(!paths.isEmpty());
     if (paths.isEmpty()) {
         display(Reading{generation, false, {}, {}, {}});
@@ -87,10 +88,13 @@ void CoverView::setPaths(const QStringList &paths)
     }
     details_->setText(tr("Reading…"));
     QPointer<CoverView> view(this);
-    QThreadPool::globalInstance()->start([view, paths, generation] {
+    QThreadPool::globalInstance()->start([view, paths, generation, current = current_] {
         Reading reading{generation, false, {}, {}, {}};
         QString first;
         for (qsizetype i = 0; i < paths.size(); ++i) {
+            // A long selection left behind is not read to its end.
+            if (current->load() != generation)
+                return;
             // The same pictures in every file are the same value: a later one differing is enough to stop.
             const QString value = filetags::read(paths.at(i), {QStringLiteral("pictures")})
                                       .value(QStringLiteral("pictures"))

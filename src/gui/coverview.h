@@ -3,6 +3,8 @@
 
 #include <QStringList>
 #include <QWidget>
+#include <atomic>
+#include <memory>
 
 class AppDelegate;
 class QLabel;
@@ -51,4 +53,6 @@ private:
     QStringList paths_;
     quint64 generation_ = 0;
     quint64 shownGeneration_ = 0;
+    // The newest generation, for a read under way to see it was overtaken.
+    std::shared_ptr<std::atomic<quint64>> current_ = std::make_shared<std::atomic<quint64>>(0);
 };

@@ -149,7 +149,7 @@ MainWindow::MainWindow(AppDelegate *app, QWidget *parent) : QMainWindow(parent),
     trackPanel_->installEventFilter(this);
     column->addWidget(trackPanel_, 1);
     setCentralWidget(central);
-    tagPanel_ = new TagPanel(trackPanel_, pending_, app->urlOpener(), this);
+    tagPanel_ = new TagPanel(app, trackPanel_, pending_, app->urlOpener(), this);
     tagDock_ = new QDockWidget(tr("Tag Panel"), this);
     tagDock_->setObjectName("tagPanelDock");
     tagDock_->setWidget(tagPanel_);

@@ -2,8 +2,6 @@
 #include "screenshottour.h"
 
 #include "app/appdelegate.h"
-#include "coverview.h"
-#include "files/musicfiles.h"
 #include "guiwindowport.h"
 #include "helpsheet.h"
 #include "librarybrowser.h"
@@ -154,7 +152,9 @@ void startScreenshotTour(MainWindow *window, AppDelegate *app, const QString &di
                 tour->again(200, tour);
                 return;
             }
-            // Three tracks of one album: what they share once, the titles as several values.
+            // Three tracks of one album: what they share once, the titles as several values;
+            // the table shows their covers.
+            tour->window->trackTable()->setColumnChosen(SourceTracksModel::CoverColumn, true);
             QTableView *table = tour->window->trackTable()->table();
             table->selectRow(1);
             for (int row : {2, 3})
@@ -182,6 +182,8 @@ void startScreenshotTour(MainWindow *window, AppDelegate *app, const QString &di
             if (!panelShown(tour))
                 return;
             tour->window->grab().save(tour->dir.filePath(QStringLiteral("main-window.png")));
+            // The one track's cover, as the tag panel shows it.
+            tour->window->tagPanel()->grab().save(tour->dir.filePath(QStringLiteral("cover.png")));
             // Three rows given an album typed in, before it is saved.
             TrackTablePanel *panel = tour->window->trackTable();
             panel->table()->clearSelection();
@@ -218,24 +220,6 @@ void startScreenshotTour(MainWindow *window, AppDelegate *app, const QString &di
             preview->reject();
             tour->window->showTab(0);
             later(200);
-        };
-    }
-    if (!musicFolder.isEmpty()) {
-        // The picture view over the first tracks of the album, which share one cover.
-        tour->steps << [tour, later] {
-            auto *view = new CoverView(tour->app);
-            view->setAttribute(Qt::WA_DeleteOnClose);
-            view->resize(420, 140);
-            view->setWindowTitle(QStringLiteral("Cover"));
-            QObject::connect(view, &CoverView::shown, view, [tour, later, view] {
-                QTimer::singleShot(300, view, [tour, later, view] {
-                    view->grab().save(tour->dir.filePath(QStringLiteral("cover.png")));
-                    view->close();
-                    later(100);
-                });
-            }, Qt::SingleShotConnection);
-            view->show();
-            view->setPaths(musicfiles::musicFilesBelow(tour->musicFolder).mid(0, 3));
         };
     }
     tour->steps << [tour, later] {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "sourcetracksmodel.h"
 
+#include "coverthumbnails.h"
 #include "pendingedits.h"
 
 #include "library/musiclibrary.h"
@@ -22,9 +23,9 @@ namespace {
 
 // The keys behind the columns, in column order; the file name has none.
 const char *const columnKeys[SourceTracksModel::ColumnCount] = {
-    "name", "artist", "album", "albumArtist", "genre", "year", "trackNumber", "discNumber", nullptr, "playedCount", "rating"};
+    "name", "artist", "album", "albumArtist", "genre", "year", "trackNumber", "discNumber", nullptr, "playedCount", "rating", nullptr};
 const char *const columnTitles[SourceTracksModel::ColumnCount] = {
-    "Title", "Artist", "Album", "Album Artist", "Genre", "Year", "Track", "Disc", "File Name", "Play Count", "Rating"};
+    "Title", "Artist", "Album", "Album Artist", "Genre", "Year", "Track", "Disc", "File Name", "Play Count", "Rating", "Cover"};
 
 QString fileName(const QString &path)
 {
@@ -114,6 +115,9 @@ void SourceTracksModel::start(bool librarySource, ReadFunction read)
     librarySource_ = librarySource;
     problem_.clear();
     loading_ = true;
+    // Read again after a run or another program's change: the files may hold other pictures now.
+    if (thumbnails_)
+        thumbnails_->recheck();
     endResetModel();
     emit loadingChanged();
     const int generation = generation_->load();
@@ -149,9 +153,9 @@ void SourceTracksModel::loadFolder(const QString &folder)
                 return;
             const QVariantHash tags = tagcache::readListing(path);
             SourceTrack row;
-            row.values.reserve(ColumnCount);
-            for (const char *key : columnKeys)
-                row.values.append(key ? tags.value(QLatin1String(key)) : QVariant(fileName(path)));
+            row.values.reserve(CoverColumn);
+            for (int c = 0; c < CoverColumn; ++c)
+                row.values.append(columnKeys[c] ? tags.value(QLatin1String(columnKeys[c])) : QVariant(fileName(path)));
             row.path = path;
             reader.add(std::move(row));
         }
@@ -163,8 +167,8 @@ void SourceTracksModel::loadLibrary(std::shared_ptr<MusicLibrary> library, std::
 {
     start(true, [library = std::move(library), playlistId](Reader &reader) {
         QStringList keys;
-        for (const char *key : columnKeys)
-            keys << QLatin1String(key ? key : "location");
+        for (int c = 0; c < CoverColumn; ++c)
+            keys << QLatin1String(columnKeys[c] ? columnKeys[c] : "location");
         const TrackRows tracks = playlistId ? library->tracksOf(*playlistId, keys) : library->selection(keys);
         for (qsizetype i = 0; i < tracks.refs.size(); ++i) {
             if (reader.stopped())
@@ -235,6 +239,11 @@ PendingTrack SourceTracksModel::pendingTrack(const SourceTrack &track)
     return PendingTrack{track.trackId, track.path};
 }
 
+void SourceTracksModel::setThumbnails(CoverThumbnails *thumbnails)
+{
+    thumbnails_ = thumbnails;
+}
+
 void SourceTracksModel::setPendingEdits(const PendingEdits *pending)
 {
     pending_ = pending;
@@ -283,7 +292,7 @@ QVariant SourceTracksModel::data(const QModelIndex &index, int role) const
                 role == Qt::BackgroundRole
             ? pendingValue(row, column)
             : std::nullopt;
-    const QVariant value = !pending ? row.values.at(column)
+    const QVariant value = !pending ? row.values.value(column)
                            : pending->isEmpty()       ? QVariant()
                            : isNumberColumn(column)   ? QVariant(pending->toLongLong())
                                                       : QVariant(*pending);
@@ -316,6 +325,10 @@ QVariant SourceTracksModel::data(const QModelIndex &index, int role) const
     case Qt::TextAlignmentRole:
         return isNumberColumn(column) ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
     case Qt::DecorationRole:
+        if (column == CoverColumn && thumbnails_ && !row.dead && !row.path.isEmpty()) {
+            const QPixmap thumbnail = thumbnails_->thumbnail(row.path);
+            return thumbnail.isNull() ? QVariant() : QVariant(thumbnail);
+        }
         if (row.dead && column == TitleColumn)
             return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
         return {};

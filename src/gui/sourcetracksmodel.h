@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 
+class CoverThumbnails;
 class MusicLibrary;
 class PendingEdits;
 struct PendingTrack;
@@ -44,6 +45,7 @@ public:
         FileColumn,
         PlayCountColumn,
         RatingColumn,
+        CoverColumn, // a thumbnail, no value
         ColumnCount
     };
     // The value to sort by: numbers as numbers, texts as they are.
@@ -78,7 +80,10 @@ public:
     // (and an edited row is not filtered or sorted away while worked on).
     void setPendingEdits(const PendingEdits *pending);
 
-    // The catalogue key of a column; empty for the file name.
+    // Where the "Cover" column's thumbnails come from; none without.
+    void setThumbnails(CoverThumbnails *thumbnails);
+
+    // The catalogue key of a column; empty for the file name and the cover.
     static QString columnKey(int column);
 
     static QString columnTitle(int column);
@@ -106,6 +111,7 @@ private:
 
     QList<SourceTrack> rows_;
     QPointer<const PendingEdits> pending_;
+    QPointer<CoverThumbnails> thumbnails_;
     bool loading_ = false;
     bool librarySource_ = false;
     QString problem_;

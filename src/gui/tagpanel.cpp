@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tagpanel.h"
 
+#include "coverview.h"
 #include "files/fieldaddress.h"
 #include "files/filetags.h"
 #include "support/fileutils.h"
@@ -74,7 +75,7 @@ struct TagPanel::Read {
     int unread = 0; // files of the selection left unread, past MaxFilesRead
 };
 
-TagPanel::TagPanel(TrackTablePanel *table, PendingEdits *pending, std::function<void(const QUrl &)> opener,
+TagPanel::TagPanel(AppDelegate *app, TrackTablePanel *table, PendingEdits *pending, std::function<void(const QUrl &)> opener,
                    QWidget *parent)
     : QWidget(parent), table_(table), pending_(pending), opener_(std::move(opener))
 {
@@ -144,10 +145,12 @@ TagPanel::TagPanel(TrackTablePanel *table, PendingEdits *pending, std::function<
     facts->addRow(QString(), openFolder_);
     column->addWidget(factsBox);
 
-    // Pictures come in a section of their own.
     pictures_ = new QGroupBox(tr("Pictures"), this);
     pictures_->setObjectName("tagPanelPictures");
-    new QVBoxLayout(pictures_);
+    cover_ = new CoverView(app, pictures_);
+    auto *pictures = new QVBoxLayout(pictures_);
+    pictures->setContentsMargins(0, 0, 0, 0);
+    pictures->addWidget(cover_);
     column->addWidget(pictures_);
 
     settle_ = new QTimer(this);
@@ -183,7 +186,7 @@ QLabel *TagPanel::fact(const QString &name) const
 
 bool TagPanel::isSettled() const
 {
-    return !settle_->isActive() && shownGeneration_ == generation_->load();
+    return !settle_->isActive() && shownGeneration_ == generation_->load() && cover_->isShown();
 }
 
 void TagPanel::selectionMoved()
@@ -216,6 +219,8 @@ void TagPanel::readSelection()
     for (const SourceTrack &track : std::as_const(read->tracks))
         if (!track.dead && !track.path.isEmpty())
             paths << track.path;
+    // Every file's pictures: an image added from here goes to all of them.
+    cover_->setPaths(paths);
     read->unread = int(std::max<qsizetype>(0, paths.size() - MaxFilesRead));
     paths = paths.mid(0, MaxFilesRead);
     pool_.start([this, generation, current = generation_, read, paths] {

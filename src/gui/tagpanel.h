@@ -12,6 +12,8 @@
 #include <functional>
 #include <memory>
 
+class AppDelegate;
+class CoverView;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -28,7 +30,9 @@ class TrackTablePanel;
 // key, any other by its field address.
 //
 // The files are read on a thread of the panel's own, and only once the
-// selection has settled, so moving through the table never waits for TagLib.
+// selection has settled, so moving through the table never waits for TagLib;
+// their pictures likewise, by the CoverView of the Pictures section (a
+// library track by its file; one whose file is gone shows none).
 class TagPanel : public QWidget {
     Q_OBJECT
 public:
@@ -42,8 +46,8 @@ public:
     // The value as the files hold it, for the editor (the shown text marks controls).
     static constexpr int RawValueRole = Qt::UserRole + 1;
 
-    // opener: how "Open Folder" shows a folder.
-    TagPanel(TrackTablePanel *table, PendingEdits *pending, std::function<void(const QUrl &)> opener,
+    // opener: how "Open Folder" shows a folder; app: where an added picture goes.
+    TagPanel(AppDelegate *app, TrackTablePanel *table, PendingEdits *pending, std::function<void(const QUrl &)> opener,
              QWidget *parent = nullptr);
     ~TagPanel() override;
 
@@ -52,8 +56,8 @@ public:
     // The facts: "Format", "Length", "Bitrate", "Sample Rate", "Channels", "Tags", "Size", "Path".
     QLabel *fact(const QString &name) const;
     QPushButton *openFolderButton() const { return openFolder_; }
-    // Where pictures will be shown.
     QGroupBox *picturesSection() const { return pictures_; }
+    CoverView *coverView() const { return cover_; }
     QLineEdit *newFieldAddress() const { return newAddress_; }
     QLineEdit *newFieldValue() const { return newValue_; }
     QPushButton *addFieldButton() const { return addField_; }
@@ -61,7 +65,7 @@ public:
     // Why the last edit was refused; empty after an edit that was taken.
     QLabel *message() const { return message_; }
 
-    // Whether the shown fields are those of the table's current selection.
+    // Whether the shown fields and pictures are those of the table's current selection.
     bool isSettled() const;
     // The value typed into a row's value cell, as its editor would give it.
     void editValue(int row, const QString &value);
@@ -94,6 +98,7 @@ private:
     QHash<QString, QLabel *> facts_;
     QPushButton *openFolder_;
     QGroupBox *pictures_;
+    CoverView *cover_;
     QLineEdit *newAddress_;
     QLineEdit *newValue_;
     QPushButton *addField_;

@@ -3,6 +3,7 @@
 
 #include "app/appdelegate.h"
 #include "celleditdelegate.h"
+#include "coverthumbnails.h"
 #include "library/musiclibrary.h"
 #include "app/runnews.h"
 #include "operations/runreport.h"
@@ -13,6 +14,7 @@
 #include "sourcetracksmodel.h"
 #include "sourcewatcher.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
@@ -32,7 +34,7 @@
 
 namespace {
 
-const int columnWidths[SourceTracksModel::ColumnCount] = {170, 120, 130, 110, 80, 44, 44, 40, 170, 76, 70};
+const int columnWidths[SourceTracksModel::ColumnCount] = {170, 120, 130, 110, 80, 44, 44, 40, 170, 76, 70, 44};
 // Fitted to its content, no column takes more than this: one long title
 // would push every other column out of view.
 constexpr int widestFittedColumn = 320;
@@ -43,11 +45,71 @@ bool libraryOnly(int column)
     return column == SourceTracksModel::PlayCountColumn || column == SourceTracksModel::RatingColumn;
 }
 
+// A click on a row of a selection of several narrows the selection to that
+// row when released, as everywhere, but only once no double-click can
+// follow: a double-click keeps the selection its press found, so that its
+// edit goes to every selected row, as F2's does.
+class TrackTableView : public QTableView {
+public:
+    explicit TrackTableView(QWidget *parent) : QTableView(parent)
+    {
+        narrowing_.setSingleShot(true);
+        connect(&narrowing_, &QTimer::timeout, this, [this] {
+            if (state() != EditingState && narrowTo_.isValid())
+                selectionModel()->select(narrowTo_, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        });
+    }
+
+protected:
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex &index, const QEvent *event) const override
+    {
+        const QItemSelectionModel::SelectionFlags command = QTableView::selectionCommand(index, event);
+        if (!event || event->type() != QEvent::MouseButtonRelease || !index.isValid() ||
+            !(command & QItemSelectionModel::Clear) || !selectionModel()->isRowSelected(index.row()) ||
+            !othersSelected(index.row()))
+            return command;
+        narrowTo_ = index;
+        narrowing_.start(QApplication::doubleClickInterval());
+        return QItemSelectionModel::NoUpdate;
+    }
+    void mousePressEvent(QMouseEvent *event) override
+    {
+        narrowing_.stop();
+        QTableView::mousePressEvent(event);
+    }
+    void mouseDoubleClickEvent(QMouseEvent *event) override
+    {
+        narrowing_.stop();
+        doubleClicked_ = true;
+        QTableView::mouseDoubleClickEvent(event);
+    }
+    void mouseReleaseEvent(QMouseEvent *event) override
+    {
+        QTableView::mouseReleaseEvent(event);
+        // The release that ends a double-click narrows nothing, even once its editor is closed.
+        if (std::exchange(doubleClicked_, false))
+            narrowing_.stop();
+    }
+
+private:
+    bool othersSelected(int row) const
+    {
+        // By ranges: a hundred thousand rows selected are one range, not a hundred thousand rows.
+        const QItemSelection selection = selectionModel()->selection();
+        return std::any_of(selection.cbegin(), selection.cend(),
+                           [row](const QItemSelectionRange &range) { return range.top() != row || range.bottom() != row; });
+    }
+
+    mutable QTimer narrowing_;
+    bool doubleClicked_ = false;
+    mutable QPersistentModelIndex narrowTo_;
+};
+
 } // namespace
 
 TrackTablePanel::TrackTablePanel(AppDelegate *app, PendingEdits *pending, QWidget *parent)
     : QWidget(parent), app_(app), model_(new SourceTracksModel(this)), proxy_(new QSortFilterProxyModel(this)),
-      table_(new QTableView(this)), filter_(new QLineEdit(this)), count_(new QLabel(this)),
+      table_(new TrackTableView(this)), filter_(new QLineEdit(this)), count_(new QLabel(this)),
       columnsButton_(new QToolButton(this)), columnsMenu_(new QMenu(tr("Columns"), this)), status_(new QLabel(this)),
       loadTimer_(new QTimer(this)), watcher_(new SourceWatcher(this)), pending_(pending),
       editor_(new CellEditDelegate(
@@ -90,6 +152,10 @@ TrackTablePanel::TrackTablePanel(AppDelegate *app, PendingEdits *pending, QWidge
     table_->verticalHeader()->hide();
     table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
+    thumbnails_ = new CoverThumbnails(table_->fontMetrics().height() + 4, this);
+    model_->setThumbnails(thumbnails_);
+    // Thumbnails come in a few at a time: the rows on screen are painted again, no more.
+    connect(thumbnails_, &CoverThumbnails::ready, table_->viewport(), qOverload<>(&QWidget::update));
     QHeaderView *header = table_->horizontalHeader();
     header->setSectionResizeMode(QHeaderView::Interactive);
     header->setStretchLastSection(true);
@@ -116,6 +182,8 @@ TrackTablePanel::TrackTablePanel(AppDelegate *app, PendingEdits *pending, QWidge
         widths[column] = width;
         files::setDefaultValue(widthsKey, widths);
     });
+    // The cover leads the row, as in players, and never takes the last column's stretch.
+    header->moveSection(header->visualIndex(SourceTracksModel::CoverColumn), 0);
     header->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(header, &QHeaderView::customContextMenuRequested, this,
             [this, header](const QPoint &at) { columnsMenu_->popup(header->mapToGlobal(at)); });
@@ -123,7 +191,7 @@ TrackTablePanel::TrackTablePanel(AppDelegate *app, PendingEdits *pending, QWidge
     for (int column = 0; column < SourceTracksModel::ColumnCount; ++column) {
         QAction *action = columnsMenu_->addAction(SourceTracksModel::columnTitle(column));
         action->setCheckable(true);
-        action->setChecked(true);
+        action->setChecked(column != SourceTracksModel::CoverColumn);
         connect(action, &QAction::toggled, this, [this, column](bool on) { setColumnChosen(column, on); });
     }
     columnsButton_->setObjectName("trackColumnsButton");
@@ -275,7 +343,9 @@ void TrackTablePanel::fitColumns()
     fittingColumns_ = true;
     QHeaderView *header = table_->horizontalHeader();
     for (int column = 0; column < SourceTracksModel::ColumnCount; ++column) {
-        if (setByPerson_.contains(column) || table_->isColumnHidden(column))
+        // The cover column keeps its width: measuring it would read the pictures of a thousand rows.
+        if (setByPerson_.contains(column) || table_->isColumnHidden(column) ||
+            column == SourceTracksModel::CoverColumn)
             continue;
         // QTableView hides the view's public measure; the view's own is the same.
         const QAbstractItemView *view = table_;

@@ -3,6 +3,7 @@
 
 #include "operations/tracksource.h"
 #include "pendingedits.h"
+#include "sourcetracksmodel.h"
 
 #include <QSet>
 #include <QString>
@@ -13,6 +14,7 @@
 
 class AppDelegate;
 class CellEditDelegate;
+class CoverThumbnails;
 struct ChangeList;
 class Run;
 struct RunOutcome;
@@ -53,6 +55,7 @@ public:
     // Counts the pending edits; hidden while there are none.
     QLabel *pendingLine() const { return pendingLine_; }
     CellEditDelegate *cellEditor() const { return editor_; }
+    CoverThumbnails *thumbnails() const { return thumbnails_; }
     SourceWatcher *watcher() const { return watcher_; }
     // Whether a reading of the source is asked for and not yet begun.
     bool loadPending() const;
@@ -125,6 +128,7 @@ private:
     SourceWatcher *watcher_;
     PendingEdits *pending_;
     CellEditDelegate *editor_;
+    CoverThumbnails *thumbnails_ = nullptr;
     QLabel *pendingLine_;
     // The source shown, to go back to when the person keeps pending edits.
     struct ShownSource {
@@ -139,7 +143,8 @@ private:
     std::function<void()> afterSave_;
     QSet<PendingTrack> keptSelection_; // the selected rows, while the same source is read again
     qint64 libraryVersion_ = 0;   // the library's data version when it was read
-    QSet<int> unchosen_;
+    // The "Cover" column is a choice: off until the person turns it on.
+    QSet<int> unchosen_{SourceTracksModel::CoverColumn};
     QString shownKey_;     // the source whose tracks are shown or being read
     bool forceLoad_ = false;
     int restoreScroll_ = -1; // where to scroll once the same source is read again

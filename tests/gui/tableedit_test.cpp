@@ -13,6 +13,8 @@
 #include "windowfixture.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QWindow>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -304,4 +306,41 @@ TEST_F(TableEditTest, TheNumericChangerPaneCountsTheLibrarySelectionAndShowsIt)
                                                      QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     browser->storeSelection();
     EXPECT_EQ(count->text(), "1 track in the library's selection");
+}
+
+TEST_F(TableEditTest, ADoubleClickOnOneOfSeveralSelectedRowsEditsThemAllAndAClickNarrowsToIt)
+{
+    for (const char *name : {"a", "b", "c", "d"})
+        folder.addSeed("seed.mp3", QStringLiteral("music/%1.mp3").arg(name));
+    app.pathSelected(folder.filePath("music"));
+    ASSERT_TRUE(loaded(4));
+    QTableView *table = panel->table();
+    const auto selectedRows = [&] { return table->selectionModel()->selectedRows().size(); };
+    // The person's own clicks, as the window system delivers them: press, release, press (a double-click), release.
+    const QPoint cell = table->viewport()->mapTo(
+        window.get(), table->visualRect(panel->proxy()->index(1, SourceTracksModel::AlbumColumn)).center());
+
+    selectShownRows({0, 1, 2});
+    QTest::mouseDClick(window->windowHandle(), Qt::LeftButton, {}, cell);
+    auto *editor = qobject_cast<QLineEdit *>(panel->cellEditor()->openEditor());
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(selectedRows(), 3);
+    editor->setText("Night Drives");
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCoreApplication::processEvents();
+    for (const int row : {0, 1, 2}) {
+        EXPECT_TRUE(isPending(row, SourceTracksModel::AlbumColumn)) << row;
+        EXPECT_EQ(shown(row, SourceTracksModel::AlbumColumn), "Night Drives") << row;
+    }
+    EXPECT_FALSE(isPending(3, SourceTracksModel::AlbumColumn));
+    // Closing the editor narrows nothing afterwards.
+    QTest::qWait(QApplication::doubleClickInterval() + 200);
+    EXPECT_EQ(selectedRows(), 3);
+
+    // One click on a selected row: the selection stays while a double-click may follow, then it is that row.
+    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, cell);
+    EXPECT_EQ(selectedRows(), 3);
+    EXPECT_TRUE(waitUntil([&] { return selectedRows() == 1; }, 5000));
+    EXPECT_TRUE(table->selectionModel()->isRowSelected(1));
+    pending->clear();
 }

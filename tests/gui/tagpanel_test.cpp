@@ -1,5 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "coverthumbnails.h"
+#include "coverview.h"
+#include "files/embeddedpictures.h"
+#include "files/filetags.h"
 #include "library/musiclibrary.h"
+#include "operations/changelist.h"
 #include "pendingedits.h"
 #include "reviewsheet.h"
 #include "sourcetracksmodel.h"
@@ -10,6 +15,10 @@
 #include <QAction>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QHeaderView>
+#include <QLocale>
+#include <QMenu>
+#include <QPixmap>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -269,4 +278,71 @@ TEST_F(TagPanelTest, ALibraryTrackWhoseFileIsGoneShowsTheRowsValuesAndTakesNoEdi
     EXPECT_FALSE(panel->addFieldButton()->isEnabled());
     EXPECT_EQ(panel->fact("Format")->text(), "");
     EXPECT_TRUE(panel->fact("Path")->text().endsWith("gone.mp3"));
+    // Nor does it have pictures to show or take.
+    EXPECT_TRUE(panel->coverView()->paths().isEmpty());
+    EXPECT_EQ(panel->coverView()->text(), "");
+}
+
+TEST_F(TagPanelTest, ShowsTheSelectedTracksPicturesAndTheCoverColumnTheirThumbnailsLazily)
+{
+    const QByteArray jpeg = TestFolder::readAll(TestFolder::seedPath("cover.jpg"));
+    const QByteArray png = TestFolder::readAll(TestFolder::seedPath("cover.png"));
+    const QString a = folder.addSeed("seed.flac", "music/a.flac");
+    const QString b = folder.addSeed("seed.mp3", "music/b.mp3");
+    const QString c = folder.addSeed("seed.mp3", "music/c.mp3");
+    filetags::write(a, "pictures", embeddedpictures::valueOf({{3, "image/jpeg", "on the front", jpeg}}));
+    filetags::write(b, "pictures", embeddedpictures::valueOf({{3, "image/png", {}, png}}));
+    app.pathSelected(folder.filePath("music"));
+    ASSERT_TRUE(loaded(3));
+
+    const QString jpegLine =
+        QStringLiteral("Front Cover, image/jpeg, 64×48, %1 bytes, “on the front”").arg(QLocale().toString(jpeg.size()));
+    const QString pngLine = QStringLiteral("Front Cover, image/png, 40×30, %1 bytes").arg(QLocale().toString(png.size()));
+    CoverView *cover = panel->coverView();
+    EXPECT_EQ(cover->parentWidget(), panel->picturesSection());
+    ASSERT_TRUE(select({"a.flac"}));
+    EXPECT_EQ(cover->paths(), QStringList{a});
+    EXPECT_EQ(cover->text(), jpegLine);
+    ASSERT_TRUE(select({"a.flac", "b.mp3"}));
+    EXPECT_EQ(cover->text(), "<several pictures>");
+    ASSERT_TRUE(select({"c.mp3"}));
+    EXPECT_EQ(cover->text(), "No pictures");
+
+    // The Cover column: a choice of the Columns menu, off until chosen.
+    QTableView *view = table->table();
+    EXPECT_TRUE(view->isColumnHidden(SourceTracksModel::CoverColumn));
+    QAction *choice = table->columnsMenu()->actions().at(SourceTracksModel::CoverColumn);
+    EXPECT_EQ(choice->text(), "Cover");
+    EXPECT_FALSE(choice->isChecked());
+    choice->trigger();
+    EXPECT_FALSE(view->isColumnHidden(SourceTracksModel::CoverColumn));
+    const auto thumbnailOf = [&](const QString &name) {
+        for (int row = 0; row < table->proxy()->rowCount(); ++row)
+            if (table->proxy()->index(row, SourceTracksModel::FileColumn).data().toString() == name)
+                return table->proxy()->index(row, SourceTracksModel::CoverColumn).data(Qt::DecorationRole);
+        return QVariant();
+    };
+    // Asked for, a thumbnail is read off the main thread and shown once in;
+    // a file without pictures has none.
+    EXPECT_FALSE(thumbnailOf("c.mp3").isValid());
+    ASSERT_TRUE(waitUntil([&] { return thumbnailOf("a.flac").isValid() && thumbnailOf("b.mp3").isValid(); }, 15000));
+    const QPixmap wide = thumbnailOf("a.flac").value<QPixmap>();
+    EXPECT_LE(wide.height(), view->verticalHeader()->defaultSectionSize());
+    EXPECT_GT(wide.width(), wide.height()); // 64×48 keeps its shape
+    EXPECT_TRUE(waitUntil([&] { return !table->thumbnails()->isBusy(); }));
+    EXPECT_FALSE(thumbnailOf("c.mp3").isValid());
+
+    // An image added from the panel goes through the review; once written,
+    // the panel and the column show it.
+    cover->addImage(TestFolder::seedPath("cover.png"));
+    awaitLastRun(app);
+    ASSERT_TRUE(app.changes());
+    ASSERT_EQ(app.changes()->records.size(), 1);
+    EXPECT_EQ(app.changes()->records[0].track.path(), c);
+    app.applyChanges();
+    awaitLastRun(app);
+    EXPECT_TRUE(waitUntil([&] { return panel->isSettled() && cover->text() == pngLine; }, 15000))
+        << cover->text().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return thumbnailOf("c.mp3").isValid(); }, 15000));
+    EXPECT_TRUE(filetags::read(a, {"pictures"}).value("pictures").toString().contains("image/jpeg"));
 }
