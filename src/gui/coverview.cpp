@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QThreadPool>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -90,24 +91,28 @@ void CoverView::setPaths(const QStringList &paths)
     QPointer<CoverView> view(this);
     QThreadPool::globalInstance()->start([view, paths, generation, current = current_] {
         Reading reading{generation, false, {}, {}, {}};
-        QString first;
+        const auto same = [](const QList<EmbeddedPicture> &a, const QList<EmbeddedPicture> &b) {
+            return std::equal(a.cbegin(), a.cend(), b.cbegin(), b.cend(), [](const auto &x, const auto &y) {
+                return x.type == y.type && x.mime == y.mime && x.description == y.description && x.data == y.data;
+            });
+        };
+        QList<EmbeddedPicture> first;
         for (qsizetype i = 0; i < paths.size(); ++i) {
             // A long selection left behind is not read to its end.
             if (current->load() != generation)
                 return;
-            // The same pictures in every file are the same value: a later one differing is enough to stop.
-            const QString value = filetags::read(paths.at(i), {QStringLiteral("pictures")})
-                                      .value(QStringLiteral("pictures"))
-                                      .toString();
+            // Read past the picture bank: a look at them must not keep every picture browsed in memory.
+            QList<EmbeddedPicture> pictures = filetags::picturesIn(paths.at(i));
+            // The same pictures in every file: a later one differing is enough to stop.
             if (i == 0) {
-                first = value;
-            } else if (value != first) {
+                first = std::move(pictures);
+            } else if (!same(pictures, first)) {
                 reading.several = true;
                 break;
             }
         }
         if (!reading.several) {
-            reading.pictures = embeddedpictures::picturesOf(first).value_or(QList<EmbeddedPicture>{});
+            reading.pictures = std::move(first);
             if (!reading.pictures.isEmpty()) {
                 QImage image;
                 image.loadFromData(reading.pictures.constFirst().data);
