@@ -255,6 +255,26 @@ TEST_F(ShowSetTest, RatingsShowWithTheirReadingsAndTheProfileDecidesWhatTheLibra
     EXPECT_TRUE(out.contains("80") && out.contains("100")) << out.toStdString();
     ASSERT_EQ(cli({"library", "tracks", "--columns", "rating,playedCount"}, false), 0);
     EXPECT_TRUE(out.endsWith("\t100\t5\n")) << out.toStdString();
+
+    // Written out in FMPS's fields alone, over its unreadable count, in the
+    // file's own spelling; the players' POPM frames stay as they were.
+    EXPECT_EQ(cli({"--selection", "ratings", "import", "--unrated"}, false), 2);
+    ASSERT_EQ(cli({"--selection", "ratings", "export", "--profile", "fmps", "--yes"}, false), 0)
+        << errors.toStdString();
+    const auto fields = [&] {
+        TagLib::MPEG::File file(QFile::encodeName(path).constData());
+        QStringList shown;
+        for (const TagLib::ID3v2::Frame *frame : file.ID3v2Tag(true)->frameList())
+            if (frame->frameID() == "POPM" || frame->frameID() == "TXXX")
+                shown << QString::fromStdString(frame->toString().to8Bit(true));
+        shown.sort();
+        return shown.join(" | ").toStdString();
+    };
+    EXPECT_EQ(fields(),
+              "MusicBee rating=255 counter=0 | [FMPS_Playcount] 5 | [FMPS_Rating] 1.0 | no@email rating=64 counter=5");
+    ASSERT_EQ(cli({"undo", "--yes"}, false), 0) << errors.toStdString();
+    EXPECT_EQ(fields(), "MusicBee rating=255 counter=0 | [FMPS_Playcount] many | [FMPS_Rating] 0.4 | no@email "
+                        "rating=64 counter=5");
 }
 
 namespace {
