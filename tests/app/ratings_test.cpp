@@ -6,6 +6,7 @@
 #include "librarytoolfixture.h"
 #include "operations/choices.h"
 
+#include <taglib/fileref.h>
 #include <taglib/flacfile.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
@@ -234,6 +235,29 @@ TEST_F(RatingsTest, EachProfileWritesOnlyItsOwnFieldsReplacingItsOwnFrameAndUndo
     ASSERT_TRUE(app_.changes());
     apply();
     EXPECT_EQ(snapshot(unratedPath).value("POPM:MusicBee"), QStringList{"0/4"});
+
+    // FMPS in the free fields of the other formats, read back as an import reads them.
+    QList<qint64> others;
+    QStringList otherPaths;
+    for (const char *seed : {"seed.m4a", "seed.wv", "seed.wma", "seed.ogg"}) {
+        otherPaths << folder_.addSeed(QString::fromLatin1(seed), QStringLiteral("music/other-") + seed);
+        others << library().importFile({otherPaths.back(), {{"name", seed}, {"rating", 80}, {"playedCount", 7}}});
+    }
+    addPlaylist("Others", others);
+    chooseSource("Others");
+    app_.setRatingsProfile(int(ratingconventions::profileNames().indexOf("fmps")) + 1);
+    runAndWait([&] { app_.performExportRatings(); });
+    ASSERT_TRUE(app_.changes()) << port_->alertTitles().join(", ").toStdString();
+    apply();
+    for (const QString &path : otherPaths) {
+        TagLib::FileRef file(QFile::encodeName(path).constData());
+        ASSERT_TRUE(file.file()) << path.toStdString();
+        const ratingconventions::Reading reading = ratingconventions::read(*file.file());
+        const ratingconventions::Chosen chosen = ratingconventions::choose(reading, QStringLiteral("fmps"));
+        EXPECT_EQ(chosen.rating, 80) << path.toStdString();
+        EXPECT_EQ(chosen.playCount, 7u) << path.toStdString();
+        EXPECT_EQ(reading.found.size(), 2u) << path.toStdString();
+    }
 
     // No profile, or a folder's files: nothing to write in, or nothing to write from.
     port_->alerts.clear();
