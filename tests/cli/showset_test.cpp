@@ -343,4 +343,17 @@ TEST_F(ShowSetTest, SetWritesRawFieldsByTheirAddressInEveryTagKindAndRefusesWhat
     EXPECT_EQ(cli({"set", "--tag", "Vorbis:MO=OD", "--value", "x", "--yes"}), 1);
     EXPECT_EQ(cli({"set", "--tag", "Vorbis:MOOD", "--value", "x", "--only", only(mp3), "--yes"}), 0);
     EXPECT_EQ(TestFolder::readAll(mp3), before);
+
+    // A POPM frame is named by its owner and holds "byte/counter"; a value it cannot hold,
+    // or a frame without its owner, is refused and writes nothing.
+    EXPECT_EQ(cli({"set", "--tag", "ID3v2:POPM", "--value", "196/3", "--yes"}), 1);
+    for (const char *bad : {"300/1", "196", "four/1"}) {
+        cli({"set", "--tag", "ID3v2:POPM:MusicBee", "--value", bad, "--only", only(mp3), "--yes"});
+        EXPECT_TRUE((out + errors).contains("is not what a POPM frame holds")) << bad << (out + errors).toStdString();
+        EXPECT_EQ(TestFolder::readAll(mp3), before) << bad;
+    }
+    ASSERT_EQ(cli({"set", "--tag", "ID3v2:POPM:MusicBee", "--value", "196/3", "--only", only(mp3), "--yes"}), 0)
+        << errors.toStdString();
+    ASSERT_EQ(cli({"show", "--json", mp3}), 0);
+    EXPECT_TRUE(out.contains("\"POPM:MusicBee\"") && out.contains("\"196/3\"")) << out.toStdString();
 }
