@@ -150,6 +150,7 @@ class AppDelegate : public QObject, public ProgressSink {
     // Ratings & Play Counts: 0 any player (FMPS first), else the place in
     // ratingconventions::profileNames() plus one.
     QUAVERTIN_OPTION(int, ratingsProfile, RatingsProfile)
+    QUAVERTIN_OPTION(bool, ratingsUnrated, RatingsUnrated) // writing: unrated tracks too, as "unrated"
     // Cover art.
     QUAVERTIN_OPTION(QString, coverImage, CoverImage)
     QUAVERTIN_OPTION(int, coverType, CoverType)          // a picture type, 3 the front cover
@@ -320,6 +321,7 @@ public slots:
     void performMpdPush();
     void performMpdPull();
     void performImportRatings();
+    void performExportRatings();
     void performAddCover();
     void performCoverFromFolder();
     void performRemoveCovers();

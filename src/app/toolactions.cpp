@@ -213,13 +213,27 @@ void AppDelegate::performNumberTracks()
 }
 
 // ---- Ratings & Play Counts
+namespace {
+
+// The profile the person chose, or the empty text for "any player".
+QString chosenProfile(int option)
+{
+    const QStringList profiles = ratingconventions::profileNames();
+    return option >= 1 && option <= profiles.size() ? profiles.at(option - 1) : QString();
+}
+
+} // namespace
+
 void AppDelegate::performImportRatings()
 {
     endEditing();
-    const QStringList profiles = ratingconventions::profileNames();
-    const int chosen = ratingsProfile() - 1;
-    startTool(tools::importRatings({chosen >= 0 && chosen < profiles.size() ? profiles.at(chosen) : QString()},
-                                   trackSource()));
+    startTool(tools::importRatings({chosenProfile(ratingsProfile())}, trackSource()));
+}
+
+void AppDelegate::performExportRatings()
+{
+    endEditing();
+    startTool(tools::exportRatings({chosenProfile(ratingsProfile()), ratingsUnrated()}, trackSource()));
 }
 
 // ---- Organize Files into Folders

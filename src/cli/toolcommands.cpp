@@ -53,7 +53,8 @@ const QList<ToolCommand> &toolCommands()
         {"organize", "move the files into folders made from their tags", organizeCommand},
 
         // Ratings & Play Counts
-        {"ratings", "take the files' ratings and play counts into the library's tracks, reviewed", ratingsCommand},
+        {"ratings", "take the files' ratings and play counts into the library's tracks, or write them into the "
+                    "files in one player's fields, reviewed", ratingsCommand},
         // Cover art
         {"cover", "show, add, extract or remove the pictures embedded in the files", coverCommand},
 

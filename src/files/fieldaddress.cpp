@@ -16,6 +16,7 @@
 #include <taglib/mp4file.h>
 #include <taglib/mpcfile.h>
 #include <taglib/mpegfile.h>
+#include <taglib/popularimeterframe.h>
 #include <taglib/textidentificationframe.h>
 #include <taglib/trueaudiofile.h>
 #include <taglib/unsynchronizedlyricsframe.h>
@@ -96,6 +97,10 @@ QString idRefusal(const Address &address)
         const QString frame = id.section(QLatin1Char(':'), 0, 0);
         if (!frameId.match(frame).hasMatch())
             return cannot("is not an ID3v2 frame: a frame's id is four capital letters or digits");
+        // A POPM frame is one player's: its owner names it, as a description does a TXXX frame.
+        if (frame == QLatin1String("POPM"))
+            return id.contains(QLatin1Char(':')) ? QString()
+                                                 : cannot("needs the player's owner after the frame's id (POPM:MusicBee)");
         if (describedFrame(frame))
             return id.contains(QLatin1Char(':')) ? QString()
                                                  : cannot("needs a description after the frame's id (TXXX:MOOD)");
@@ -192,6 +197,42 @@ Frame *languageFrame(const TagLib::ByteVector &language, const TagLib::String &d
     return frame;
 }
 
+// "196/12": a POPM frame's rating byte and play counter, as its address shows them.
+std::optional<std::pair<int, unsigned int>> popmValue(const QString &value)
+{
+    const QStringList parts = value.split(QLatin1Char('/'));
+    bool byteOk = false, counterOk = false;
+    const int byte = parts.size() == 2 ? parts[0].trimmed().toInt(&byteOk) : -1;
+    const unsigned int counter = parts.size() == 2 ? parts[1].trimmed().toUInt(&counterOk) : 0;
+    if (!byteOk || !counterOk || byte < 0 || byte > 255)
+        return std::nullopt;
+    return std::pair{byte, counter};
+}
+
+// Replaces the POPM frames of one owner, and only of that owner: another
+// player's frame is that player's to keep.
+QString writePopm(TagLib::ID3v2::Tag &tag, const QString &owner, const QString &value)
+{
+    const std::optional<std::pair<int, unsigned int>> popm = popmValue(value);
+    if (!value.isEmpty() && !popm)
+        return QStringLiteral("'%1' is not what a POPM frame holds: a rating byte from 0 to 255, a slash and a play "
+                              "counter (196/12)")
+            .arg(value);
+    const TagLib::String email = toTagLib(owner);
+    const TagLib::ID3v2::FrameList frames = tag.frameList("POPM");
+    for (TagLib::ID3v2::Frame *found : frames)
+        if (const auto *frame = dynamic_cast<TagLib::ID3v2::PopularimeterFrame *>(found); frame && frame->email() == email)
+            tag.removeFrame(found);
+    if (!popm)
+        return {};
+    auto *frame = new TagLib::ID3v2::PopularimeterFrame();
+    frame->setEmail(email);
+    frame->setRating(popm->first);
+    frame->setCounter(popm->second);
+    tag.addFrame(frame);
+    return {};
+}
+
 void writeId3v2(TagLib::ID3v2::Tag &tag, const QString &id, const QString &value)
 {
     const QString frame = id.section(QLatin1Char(':'), 0, 0);
@@ -270,6 +311,22 @@ QString writeAsf(TagLib::ASF::Tag &tag, const QString &id, const QString &value)
 
 } // namespace
 
+QString freeFieldTag(TagLib::File &file)
+{
+    // Ogg and FLAC before ID3v2: a FLAC file's ID3v2 tag is one few players read.
+    if (xiphOf(file))
+        return vorbis;
+    if (dynamic_cast<TagLib::MP4::File *>(&file))
+        return mp4;
+    if (dynamic_cast<TagLib::ASF::File *>(&file))
+        return asf;
+    if (id3v2Of(file))
+        return id3v2;
+    if (apeOf(file))
+        return ape;
+    return {};
+}
+
 bool isAddress(const QString &key)
 {
     return key.contains(QLatin1Char(':'));
@@ -333,6 +390,8 @@ QString write(TagLib::File &file, const QString &key, const QString &value)
         TagLib::ID3v2::Tag *tag = id3v2Of(file);
         if (!tag)
             return missing;
+        if (address.id.startsWith(QLatin1String("POPM:")))
+            return writePopm(*tag, address.id.mid(5), value);
         writeId3v2(*tag, address.id, value);
         return {};
     }

@@ -17,6 +17,8 @@ class File;
 // "MP4", "ASF"), a colon, and the field's id as FileField shows it:
 //   ID3v2:TXXX:MOOD   ID3v2:COMM:Notes   ID3v2:TPUB   Vorbis:MOOD
 //   MP4:----:com.apple.iTunes:MOOD   APE:MOOD   ASF:WM/Mood
+// An ID3v2 POPM frame is named by its owner and holds its rating byte and
+// play counter: ID3v2:POPM:MusicBee = "196/12".
 // Catalogue keys never hold a colon, so the colon alone tells them apart.
 namespace fieldaddress {
 
@@ -48,5 +50,12 @@ QVariant valueIn(const FileDescription &description, const QString &key);
 // every field of it), leaving the other fields alone. The file is not saved.
 // Returns why the file cannot hold it (it has no such tag), empty when stored.
 QString write(TagLib::File &file, const QString &key, const QString &value);
+
+// The tag a file keeps the fields of players in, as an address names it:
+// "Vorbis" for FLAC and Ogg, "MP4", "ASF", "ID3v2" for MP3 and the like,
+// "APE" for Monkey's Audio, WavPack and Musepack (and an MP3 file that has an
+// APE tag and no ID3v2 one). Empty when it has none that can be written here.
+// The file is only looked at; a tag it lacks may be made in memory.
+QString freeFieldTag(TagLib::File &file);
 
 } // namespace fieldaddress

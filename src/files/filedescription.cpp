@@ -17,6 +17,7 @@
 #include <taglib/mpegfile.h>
 #include <taglib/opusfile.h>
 #include <taglib/speexfile.h>
+#include <taglib/popularimeterframe.h>
 #include <taglib/textidentificationframe.h>
 #include <taglib/tpropertymap.h>
 #include <taglib/unsynchronizedlyricsframe.h>
@@ -89,6 +90,9 @@ void addId3v2(const TagLib::ID3v2::Tag *tag, FileDescription &d)
         } else if (const auto *wxxx = dynamic_cast<const TagLib::ID3v2::UserUrlLinkFrame *>(frame)) {
             id += QLatin1Char(':') + fromTagLib(wxxx->description());
             value = fromTagLib(wxxx->url());
+        } else if (const auto *popm = dynamic_cast<const TagLib::ID3v2::PopularimeterFrame *>(frame)) {
+            id += QLatin1Char(':') + fromTagLib(popm->email());
+            value = QStringLiteral("%1/%2").arg(popm->rating()).arg(popm->counter());
         } else if (const auto *apic = dynamic_cast<const TagLib::ID3v2::AttachedPictureFrame *>(frame)) {
             value = pictureText(fromTagLib(apic->mimeType()), apic->picture().size());
         } else if (const auto *text = dynamic_cast<const TagLib::ID3v2::TextIdentificationFrame *>(frame)) {

@@ -686,7 +686,7 @@ QString roomRefusal(const QString &path, const QString &key, const QVariant &val
     return refusal;
 }
 
-FileDescription describe(const QString &path)
+FileDescription describe(const QString &path, QString *freeTag)
 {
     FileDescription description;
     description.path = path;
@@ -705,6 +705,9 @@ FileDescription describe(const QString &path)
                 description.problem = QStringLiteral("This is not a music file that can be read.");
             else
                 filedescription::describeFile(*music.file(), description);
+            // After the description: finding the tag may make one in memory.
+            if (freeTag && music.file() && description.problem.isEmpty())
+                *freeTag = fieldaddress::freeFieldTag(*music.file());
         });
     } catch (const std::exception &e) {
         description.problem = QString::fromUtf8(e.what());

@@ -81,7 +81,8 @@ QString roomRefusal(const QString &path, const QString &key, const QVariant &val
 QVariantHash readListing(const QString &path, FileIdentity *opened = nullptr, bool *whole = nullptr);
 
 // Every field and fact of the file (see FileDescription), with one open. A
-// file that cannot be read says why in problem. Never throws.
-FileDescription describe(const QString &path);
+// file that cannot be read says why in problem. Never throws. freeTag, when
+// given, gets the tag players' fields go in (fieldaddress::freeFieldTag).
+FileDescription describe(const QString &path, QString *freeTag = nullptr);
 
 } // namespace filetags

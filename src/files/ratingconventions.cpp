@@ -21,6 +21,8 @@
 #include <taglib/wavpackfile.h>
 #include <taglib/xiphcomment.h>
 
+#include <QHash>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -428,6 +430,74 @@ Reading read(TagLib::File &file)
         reader.reading.ignored.append(QStringLiteral("the tags could not be read to their end"));
     }
     return std::move(reader.reading);
+}
+
+namespace {
+
+// The byte a player writes for a rating: its five star bytes, or the rating
+// as a fraction of 255.
+int popmByte(const Player &player, int rating)
+{
+    if (QLatin1StringView(player.profile) == u"quodlibet")
+        return int(std::lround(rating * 255.0 / 100));
+    static constexpr std::array starBytes{1, 64, 128, 196, 255};
+    static constexpr std::array fractionBytes{51, 102, 153, 204, 255};
+    const int stars = std::clamp(int(std::lround(rating / 20.0)), 1, 5);
+    return (player.fraction ? fractionBytes : starBytes)[stars - 1];
+}
+
+// "0.8", "1.0": FMPS and Quod Libet keep a rating as a fraction with a point.
+QString fractionText(int rating)
+{
+    QString text = QString::number(rating / 100.0, 'g', 3);
+    if (!text.contains(u'.'))
+        text += QStringLiteral(".0");
+    return text;
+}
+
+} // namespace
+
+std::vector<Written> fieldsFor(const QString &profile, const QString &tag, std::optional<int> rating,
+                               quint64 playCount)
+{
+    const QString count = QString::number(playCount);
+    const QString fraction = rating ? fractionText(*rating) : QString();
+    std::vector<Written> fields;
+    for (const Player &player : players) {
+        if (profile != QLatin1StringView(player.profile))
+            continue;
+        if (tag == u"ID3v2") {
+            // A POPM counter has four bytes as TagLib writes it.
+            const quint64 counter = std::min<quint64>(playCount, 0xFFFFFFFFu);
+            fields.push_back({QStringLiteral("ID3v2:POPM:%1").arg(QLatin1StringView(player.owner)),
+                              QStringLiteral("%1/%2").arg(rating ? popmByte(player, *rating) : 0).arg(counter)});
+        } else if (tag == u"Vorbis" && profile == u"quodlibet") {
+            const QString email = QLatin1StringView(player.owner).toString().toUpper();
+            fields.push_back({QStringLiteral("Vorbis:RATING:") + email, fraction});
+            fields.push_back({QStringLiteral("Vorbis:PLAYCOUNT:") + email, count});
+        }
+        return fields;
+    }
+    const QString plain = rating ? QString::number(*rating) : QString();
+    if (profile == u"rating") {
+        if (tag == u"Vorbis" || tag == u"APE")
+            fields.push_back({tag + QStringLiteral(":RATING"), plain});
+    } else if (profile == u"fmps") {
+        // Each tag spells the names its own way: Vorbis and APE keep them in capitals.
+        static const QHash<QString, std::pair<QString, QString>> names = {
+            {QStringLiteral("ID3v2"), {QStringLiteral("TXXX:FMPS_Rating"), QStringLiteral("TXXX:FMPS_Playcount")}},
+            {QStringLiteral("Vorbis"), {QStringLiteral("FMPS_RATING"), QStringLiteral("FMPS_PLAYCOUNT")}},
+            {QStringLiteral("MP4"),
+             {QStringLiteral("----:com.apple.iTunes:FMPS_Rating"), QStringLiteral("----:com.apple.iTunes:FMPS_Playcount")}},
+            {QStringLiteral("APE"), {QStringLiteral("FMPS_RATING"), QStringLiteral("FMPS_PLAYCOUNT")}},
+            {QStringLiteral("ASF"), {QStringLiteral("FMPS/Rating"), QStringLiteral("FMPS/Playcount")}},
+        };
+        if (const auto found = names.constFind(tag); found != names.cend()) {
+            fields.push_back({tag + QLatin1Char(':') + found->first, fraction});
+            fields.push_back({tag + QLatin1Char(':') + found->second, count});
+        }
+    }
+    return fields;
 }
 
 Chosen choose(const Reading &reading, const QString &profile)

@@ -70,6 +70,21 @@ QString popmOwnerOf(const QString &profile);
 QString savedProfile();
 void saveProfile(const QString &profile);
 
+// A field a profile writes: its field address ("ID3v2:POPM:MusicBee",
+// "Vorbis:FMPS_RATING") and its text in the profile's terms; the empty text
+// removes the field.
+struct Written {
+    QString address;
+    QString value;
+};
+
+// The fields a profile writes for the library's rating (0-100; absent for an
+// unrated track, which each convention says its own way: a POPM byte of 0, no
+// rating field) and play count, into a file whose players' fields are in tag
+// (fieldaddress::freeFieldTag). Nothing when that tag has no place for them.
+std::vector<Written> fieldsFor(const QString &profile, const QString &tag, std::optional<int> rating,
+                               quint64 playCount);
+
 struct Chosen {
     std::optional<int> rating;
     std::optional<quint64> playCount;

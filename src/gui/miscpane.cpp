@@ -88,7 +88,10 @@ void namesNumbersFolders(PaneBuilder &b, QBoxLayout *left, QBoxLayout *right)
     b.popUp(QObject::tr("Profile:"), "ratingsProfile", profiles);
     auto *ratings = b.button(QObject::tr("Take from Files"), &AppDelegate::performImportRatings);
     ratings->setObjectName("performImportRatings");
-    b.form()->addRow(buttonRow({ratings}));
+    b.check(QObject::tr("Write unrated tracks too"), "ratingsUnrated");
+    auto *write = b.button(QObject::tr("Write to Files"), &AppDelegate::performExportRatings);
+    write->setObjectName("performExportRatings");
+    b.form()->addRow(buttonRow({ratings, write}));
     b.endGroup();
 
     b.beginGroup(QObject::tr("Organize Files into Folders"), right);

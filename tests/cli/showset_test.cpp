@@ -255,6 +255,26 @@ TEST_F(ShowSetTest, RatingsShowWithTheirReadingsAndTheProfileDecidesWhatTheLibra
     EXPECT_TRUE(out.contains("80") && out.contains("100")) << out.toStdString();
     ASSERT_EQ(cli({"library", "tracks", "--columns", "rating,playedCount"}, false), 0);
     EXPECT_TRUE(out.endsWith("\t100\t5\n")) << out.toStdString();
+
+    // Written out in FMPS's fields alone, over its unreadable count, in the
+    // file's own spelling; the players' POPM frames stay as they were.
+    EXPECT_EQ(cli({"--selection", "ratings", "import", "--unrated"}, false), 2);
+    ASSERT_EQ(cli({"--selection", "ratings", "export", "--profile", "fmps", "--yes"}, false), 0)
+        << errors.toStdString();
+    const auto fields = [&] {
+        TagLib::MPEG::File file(QFile::encodeName(path).constData());
+        QStringList shown;
+        for (const TagLib::ID3v2::Frame *frame : file.ID3v2Tag(true)->frameList())
+            if (frame->frameID() == "POPM" || frame->frameID() == "TXXX")
+                shown << QString::fromStdString(frame->toString().to8Bit(true));
+        shown.sort();
+        return shown.join(" | ").toStdString();
+    };
+    EXPECT_EQ(fields(),
+              "MusicBee rating=255 counter=0 | [FMPS_Playcount] 5 | [FMPS_Rating] 1.0 | no@email rating=64 counter=5");
+    ASSERT_EQ(cli({"undo", "--yes"}, false), 0) << errors.toStdString();
+    EXPECT_EQ(fields(), "MusicBee rating=255 counter=0 | [FMPS_Playcount] many | [FMPS_Rating] 0.4 | no@email "
+                        "rating=64 counter=5");
 }
 
 namespace {
@@ -323,4 +343,17 @@ TEST_F(ShowSetTest, SetWritesRawFieldsByTheirAddressInEveryTagKindAndRefusesWhat
     EXPECT_EQ(cli({"set", "--tag", "Vorbis:MO=OD", "--value", "x", "--yes"}), 1);
     EXPECT_EQ(cli({"set", "--tag", "Vorbis:MOOD", "--value", "x", "--only", only(mp3), "--yes"}), 0);
     EXPECT_EQ(TestFolder::readAll(mp3), before);
+
+    // A POPM frame is named by its owner and holds "byte/counter"; a value it cannot hold,
+    // or a frame without its owner, is refused and writes nothing.
+    EXPECT_EQ(cli({"set", "--tag", "ID3v2:POPM", "--value", "196/3", "--yes"}), 1);
+    for (const char *bad : {"300/1", "196", "four/1"}) {
+        cli({"set", "--tag", "ID3v2:POPM:MusicBee", "--value", bad, "--only", only(mp3), "--yes"});
+        EXPECT_TRUE((out + errors).contains("is not what a POPM frame holds")) << bad << (out + errors).toStdString();
+        EXPECT_EQ(TestFolder::readAll(mp3), before) << bad;
+    }
+    ASSERT_EQ(cli({"set", "--tag", "ID3v2:POPM:MusicBee", "--value", "196/3", "--only", only(mp3), "--yes"}), 0)
+        << errors.toStdString();
+    ASSERT_EQ(cli({"show", "--json", mp3}), 0);
+    EXPECT_TRUE(out.contains("\"POPM:MusicBee\"") && out.contains("\"196/3\"")) << out.toStdString();
 }
