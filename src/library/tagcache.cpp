@@ -271,6 +271,17 @@ void TagCache::open()
         db_->execute("PRAGMA journal_size_limit = 1048576", purpose);
     } catch (const LibraryError &e) {
         const int code = e.sqliteCode() & 0xff;
+        // Two processes making the cache at once: SQLite answers busy at once,
+        // without waiting, where waiting could deadlock (a read lock promoted
+        // to a write while the other holds the write lock), as when both turn
+        // on its log. The other is done within moments; then this one opens it.
+        if (code == SQLITE_BUSY && busyTries_ < 100) {
+            ++busyTries_;
+            db_.reset();
+            std::this_thread::sleep_for(std::chrono::milliseconds(10 + 7 * (::getpid() % 5)));
+            open();
+            return;
+        }
         if ((code == SQLITE_NOTADB || code == SQLITE_CORRUPT) && !recovered_) {
             if (setAside(e.reason()))
                 open();

@@ -129,6 +129,8 @@ private:
     std::vector<CacheKey> seen_; // hits whose entries were last seen on an earlier day
     bool pruned_ = false;
     bool recovered_ = false;
+    // Opens tried again after another process held the cache while making it.
+    int busyTries_ = 0;
     std::atomic<qint64> hits_{0}, misses_{0};
 };
 
