@@ -439,6 +439,11 @@ bool MusicTrack::fileHolds(const QString &libraryKey)
            filetags::canWrite(libraryKey) || fileproperties::holds(libraryKey));
 }
 
+bool MusicTrack::rowKeeps(const QString &libraryKey)
+{
+    return fileHolds(libraryKey) && !isFileValue(libraryKey);
+}
+
 namespace {
 
 // The library's value as a file reads it: a file keeps no 0 and no empty text.

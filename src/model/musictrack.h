@@ -111,6 +111,10 @@ public:
     // writes such keys to the file first, and to the row only once the file
     // took them (or when the track is dead).
     static bool fileHolds(const QString &libraryKey);
+    // Whether the library's rows keep the file's value of this key too, so
+    // that a write to the file is followed in them: not its pictures, nor a
+    // raw field of its tags.
+    static bool rowKeeps(const QString &libraryKey);
 
     // Convenience reads; a null QString when absent.
     QString title() const;

@@ -125,7 +125,7 @@ void followFileWrite(MusicLibrary &library, const ChangeRecord &record, const QS
                      const QString &stampAfter)
 {
     const QString key = record.tagToChange == QLatin1String("title") ? QStringLiteral("name") : record.tagToChange;
-    if (!MusicTrack::fileHolds(key))
+    if (!MusicTrack::rowKeeps(key))
         return;
     const QString path = record.track.path();
     library.fileWritten(path, key, MusicLibrary::storedValue(key, record.newTag), stampBefore, stampAfter);

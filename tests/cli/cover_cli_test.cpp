@@ -79,6 +79,18 @@ TEST_F(CoverCommands, LibraryTracksTakeShowGiveUpAndGetBackTheirPictures)
     for (const QString &path : paths)
         EXPECT_EQ(pictureBytes(path), TestFolder::readAll(jpeg)) << path.toStdString();
 
+    // The same files as a folder source: the library's rows of those files
+    // keep no pictures and no raw fields, so such writes are not followed there.
+    ok({"--folder", folder.filePath("music"), "cover", "remove", "--yes"});
+    for (const QString &path : paths)
+        EXPECT_TRUE(pictureBytes(path).isEmpty()) << path.toStdString();
+    ok({"--folder", folder.filePath("music"), "set", "--tag", "ID3v2:TXXX:MOOD", "--value", "calm", "--yes"});
+    EXPECT_EQ(filetags::read(paths[0], {"ID3v2:TXXX:MOOD"}).value("ID3v2:TXXX:MOOD").toString(), "calm");
+    ok({"undo", "--yes"});
+    ok({"undo", "--yes"});
+    for (const QString &path : paths)
+        EXPECT_EQ(pictureBytes(path), TestFolder::readAll(jpeg)) << path.toStdString();
+
     // Extracted once, however many tracks share it.
     const QString out = folder.addFolder("out");
     ok({"--selection", "cover", "extract", "--output", out, "--pattern", "#t"});
